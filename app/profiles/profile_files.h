@@ -1,0 +1,49 @@
+// The nine profile files in the program folder: loading them into tables,
+// reading single keys straight from a file, and writing profiles back.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "app/profiles/profile.h"
+#include "app/shell/conversion_target.h"
+
+using ProfileTables = std::array<ProfileTable, kTargetCount>;
+
+// The profile file of a target, or "" for the reserved index and indices
+// outside 0..9.
+std::string_view ProfileFileName(int target);
+
+// The FileType a profile gets when it is written, decided by the target:
+// AVI 5, MPEG 6, iPod and iPhone 2, PSP 3, WMV and Zune 4 for the Windows
+// Media codecs and 2 otherwise; 3GP keeps its own choice; DVD keeps its own.
+int FileTypeForTarget(int target, const Profile& profile);
+
+class ProfileFiles {
+public:
+    explicit ProfileFiles(std::string programFolder);
+
+    std::string PathOf(int target) const;
+
+    // Fills every table from its file; a missing file gives an empty table,
+    // a count above 20 loads the first 20.
+    void LoadAll(ProfileTables& tables) const;
+
+    // One key of section "Profile<index>", read from the file at this moment.
+    std::string ReadString(int target, int index, std::string_view key) const;
+    int ReadInt(int target, int index, std::string_view key) const;
+
+    // The count stored in [common] profiles.
+    int StoredCount(int target) const;
+
+    // Writes every key of the profile into section "Profile<index>", with the
+    // target's FileType rule applied. Like the original, nothing is written
+    // when the index is not below the stored count; returns false then, and
+    // when the file cannot be written.
+    bool Write(int target, int index, const Profile& profile) const;
+    bool WriteCount(int target, int count) const;
+
+private:
+    std::string programFolder_;
+};

@@ -1,0 +1,16 @@
+// The library runs one conversion per process on the host's thread; what it
+// keeps between calls lives here, in one named place.
+#pragma once
+
+#include <string>
+
+namespace korvan {
+
+struct ModuleState {
+    // The folder of the host program that loaded the library, with "/".
+    std::string hostFolder;
+};
+
+ModuleState& State();
+
+}  // namespace korvan

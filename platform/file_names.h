@@ -1,0 +1,27 @@
+// File names as the program's Windows design expects them: names matched
+// without regard to case, and the base-name rule of its paths.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The path of an existing file whose last component equals the given one
+// without regard to case, preferring an exact match. When no file matches,
+// the path is returned unchanged, so that a write creates it under that name.
+std::string ResolveFileName(const std::string& path);
+
+// The text between the last "/" and the last "." of a path ("a/Clip.x.mp4"
+// gives "Clip.x"); the whole last component when it has no ".".
+std::string BaseName(std::string_view path);
+
+// The last component of a path, extension included.
+std::string FileName(std::string_view path);
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix);
+
+// The folder path with a trailing "/" (empty stays empty).
+std::string WithTrailingSlash(std::string folder);
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+#include "temp_folder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace platform {
+namespace {
+
+// Only a real folder that belongs to this user and that nobody else may enter
+// is used: a folder or link planted in /tmp by another user is refused.
+bool IsPrivateFolder(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+           (info.st_mode & 077) == 0;
+}
+
+}  // namespace
+
+std::string MakePrivateFolder(const std::string& base) {
+    if (base.empty() || base.find(' ') != std::string::npos || base.front() != '/') return {};
+    std::string folder = base;
+    if (folder.back() != '/') folder.push_back('/');
+    folder += "zarvo-" + std::to_string(getuid());
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    if (!IsPrivateFolder(folder)) return {};
+    return folder + "/";
+}
+
+const std::string& TempFolder() {
+    static const std::string folder = [] {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        std::string chosen = runtime ? MakePrivateFolder(runtime) : std::string();
+        if (chosen.empty()) {
+            const char* tmp = std::getenv("TMPDIR");
+            chosen = tmp ? MakePrivateFolder(tmp) : std::string();
+        }
+        return chosen.empty() ? MakePrivateFolder("/tmp") : chosen;
+    }();
+    return folder;
+}
+
+}  // namespace platform

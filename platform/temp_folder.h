@@ -1,0 +1,19 @@
+// The per-user folder that holds the program's fixed temporary names (the
+// design put them at the root of a drive). Its path never holds a blank, so
+// tool command lines built by concatenation can carry it unquoted.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The folder with a trailing "/", created with mode 0700 on first use.
+// Empty when no safe folder can be made (the caller's file operations in it
+// then fail and are reported as such).
+const std::string& TempFolder();
+
+// The same rule for a given base folder, for tests: base + "/zarvo-UID/" when
+// the base has no blank, is usable and the folder is ours; else empty.
+std::string MakePrivateFolder(const std::string& base);
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+// A file descriptor that is closed when it goes out of scope.
+#pragma once
+
+#include <unistd.h>
+
+#include <utility>
+
+namespace platform {
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) Reset(std::exchange(other.fd_, -1));
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() { Reset(); }
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int Release() { return std::exchange(fd_, -1); }
+
+    void Reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+    // Closes now and says whether the close succeeded (a full disk can show
+    // only here).
+    bool Close() { return fd_ < 0 || ::close(std::exchange(fd_, -1)) == 0; }
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+// A scratch folder for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace test {
+
+class TempDir {
+public:
+    // `name` becomes part of the folder's name, so tests can put blanks and
+    // non-ASCII letters into their paths.
+    explicit TempDir(const std::string& name = "zarvo test") {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / (name + " XXXXXX")).string();
+        path_ = mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The folder with a trailing "/".
+    std::string Folder() const { return path_ + "/"; }
+    std::string operator/(const std::string& name) const { return Folder() + name; }
+
+private:
+    std::string path_;
+};
+
+inline void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace test
