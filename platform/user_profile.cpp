@@ -8,7 +8,7 @@
 
 namespace platform {
 
-std::string UserProfilePath() {
+std::string UserProfileFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
     std::string folder;
@@ -19,8 +19,10 @@ std::string UserProfilePath() {
     } else {
         folder = "/tmp";
     }
-    return folder + "/zarvo/win.ini";
+    return folder + "/zarvo/";
 }
+
+std::string UserProfilePath() { return UserProfileFolder() + "win.ini"; }
 
 std::string GetProfileString(std::string_view section, std::string_view key,
                              std::string_view defaultValue, std::size_t bufferSize) {

@@ -8,7 +8,12 @@
 
 namespace platform {
 
-// $XDG_CONFIG_HOME/zarvo/win.ini, or ~/.config/zarvo/win.ini.
+// $XDG_CONFIG_HOME/zarvo/, or ~/.config/zarvo/, with a trailing "/". A bare
+// file name that the Windows profile functions looked up beside win.ini (the
+// encoder's "default.ini") is looked up here.
+std::string UserProfileFolder();
+
+// UserProfileFolder() + "win.ini".
 std::string UserProfilePath();
 
 std::string GetProfileString(std::string_view section, std::string_view key,

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <array>
+#include <cstring>
+#include <string_view>
 
 namespace korvan {
 
@@ -45,6 +47,8 @@ struct MotionRecord {
     int backVertFCode = 1;
     int backHorzSearch = 0;
     int backVertSearch = 0;
+
+    bool operator==(const MotionRecord&) const = default;
 };
 
 inline constexpr int kMotionRecords = 16;
@@ -186,8 +190,28 @@ struct EncoderSettings {
     int constrainedParameters = 0;     // MPEG-1 constrained_parameters_flag
     double frameRate = 25.0;           // always derived from frameRateCode
     long long firstFramePictures = 0;  // the first-frame time code as a picture count
+    // The input's picture size in pels, set by the encode from its input;
+    // 0 while no input is known (the size rules then have nothing to check).
+    int horizontalSize = 0;
+    int verticalSize = 0;
 
     bool IsMpeg2() const { return videoType > kVideoVcd; }
+
+    bool operator==(const EncoderSettings&) const = default;
 };
+
+// The text of a text field (its buffer always holds a terminating zero).
+inline std::string_view SettingsText(const char (&buffer)[kSettingsTextChars]) {
+    return std::string_view(buffer, strnlen(buffer, kSettingsTextChars));
+}
+
+// Stores `text` cut to the buffer; the rest of the buffer is zeroed so that
+// two records with the same texts compare equal.
+inline void SetSettingsText(char (&buffer)[kSettingsTextChars], std::string_view text) {
+    const std::size_t length =
+        text.size() < kSettingsTextChars ? text.size() : kSettingsTextChars - 1;
+    std::memset(buffer, 0, kSettingsTextChars);
+    std::memcpy(buffer, text.data(), length);
+}
 
 }  // namespace korvan
