@@ -1,0 +1,37 @@
+#include "korvan/mpegenc/driver/encoder_startup.h"
+
+#include "korvan/mpegenc/settings/encoder_settings_file.h"
+#include "korvan/mpegenc/settings/video_stream_extension.h"
+#include "platform/user_profile.h"
+
+namespace korvan {
+
+std::string DefaultSettingsPath() { return platform::UserProfileFolder() + "default.ini"; }
+
+void StartUpEncoder(EncoderState& state, const MessageSink& messages) {
+    state.palDefaults = platform::GetProfileInt(kApplicationTitle, "PALDefaults", 0);
+    state.batch = platform::GetProfileInt(kApplicationTitle, "Batch", 0);
+    const ProcessorMode detected = DetectProcessorMode();
+    // The kernel tables are indexed by the mode, so only a mode that exists
+    // may replace the detected one.
+    const int chosen = platform::GetProfileInt(kApplicationTitle, "MMXMode", detected);
+    state.processorMode =
+        chosen >= 0 && chosen < kProcessorModes ? static_cast<ProcessorMode>(chosen) : detected;
+
+    ApplyEncoderPreset(state, EncoderPreset::kVideoCd, TvSystem::kNtsc);
+    if (!LoadEncoderSettings(state.settings, DefaultSettingsPath(), messages)) {
+        ApplyEncoderPreset(state, EncoderPreset::kMpeg1,
+                           state.palDefaults ? TvSystem::kPal : TvSystem::kNtsc);
+    }
+}
+
+void ShutDownEncoder(const EncoderState& state) {
+    platform::WriteProfileString(kApplicationTitle, "Batch", std::to_string(state.batch));
+}
+
+void ApplyEncoderPreset(EncoderState& state, EncoderPreset preset, TvSystem system) {
+    ApplyPreset(state.settings, preset, system);
+    state.videoStreamName = WithVideoStreamExtension(state.videoStreamName, state.settings);
+}
+
+}  // namespace korvan

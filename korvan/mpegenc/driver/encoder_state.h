@@ -1,0 +1,20 @@
+// What the encoder keeps from start-up to shutdown. The library runs one
+// encode per process, so its entry owns one of these.
+#pragma once
+
+#include <string>
+
+#include "korvan/mpegenc/common/processor_mode.h"
+#include "korvan/mpegenc/settings/encoder_settings.h"
+
+namespace korvan {
+
+struct EncoderState {
+    EncoderSettings settings;
+    ProcessorMode processorMode = kProcessorPlain;
+    int palDefaults = 0;  // per-user "PALDefaults": the fallback preset is PAL when set
+    int batch = 0;        // per-user "Batch", kept and written back at shutdown
+    std::string videoStreamName;
+};
+
+}  // namespace korvan
