@@ -1,0 +1,46 @@
+// zarvo-mpegenc's command line, parsed into plain data that the modes read.
+#pragma once
+
+#include <string>
+
+#include "korvan/mpegenc/settings/encoder_presets.h"
+
+namespace korvan::cli {
+
+inline constexpr char kProgramName[] = "zarvo-mpegenc";
+inline constexpr char kUsage[] =
+    "usage: zarvo-mpegenc --target mpeg1|mpeg2|dvd|vcd|svcd [--ntsc] [--settings FILE.ini]\n"
+    "                     [--print-settings] [--video IN.y4m] [--audio IN.wav] [-o OUT.mpg]\n"
+    "                     [--video-es OUT] [--audio-es OUT] [--mux-video ES] [--mux-audio ES]\n";
+
+struct CliOptions {
+    EncoderPreset preset = EncoderPreset::kMpeg1;  // --target
+    TvSystem system = TvSystem::kPal;              // --ntsc
+    std::string settingsPath;                      // --settings: loaded over the preset
+    bool printSettings = false;                    // --print-settings
+    bool help = false;                             // --help, -h
+
+    std::string videoInput;         // --video IN.y4m
+    std::string audioInput;         // --audio IN.wav
+    std::string programOutput;      // -o OUT.mpg
+    std::string videoStreamOutput;  // --video-es OUT
+    std::string audioStreamOutput;  // --audio-es OUT
+    std::string muxVideoInput;      // --mux-video ES
+    std::string muxAudioInput;      // --mux-audio ES
+};
+
+// What a command line asks for: the multiplex of ready streams, a video encode
+// (with -o a whole program stream), an audio encode, or only the settings.
+enum class CliMode { kSettingsOnly, kMux, kVideo, kAudio };
+
+struct CliParse {
+    CliOptions options;
+    std::string error;  // one line; empty when the command line is sound
+};
+
+// Options take their value as the next argument or after "=" ("--target=dvd").
+CliParse ParseCliOptions(int argc, const char* const* argv);
+
+CliMode ModeOf(const CliOptions& options);
+
+}  // namespace korvan::cli
