@@ -14,6 +14,7 @@ std::string UserProfileFolder() {
     std::string folder;
     if (config && *config == '/') {
         folder = config;
+        while (!folder.empty() && folder.back() == '/') folder.pop_back();
     } else if (home && *home) {
         folder = std::string(home) + "/.config";
     } else {

@@ -1,0 +1,190 @@
+// Runs the real zarvo-mpegenc from the program folder.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/run_program.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const std::string kTool = std::string(ZARVO_PROGRAM_FOLDER) + "zarvo-mpegenc";
+
+test::ProgramRun RunTool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), kTool);
+    return test::RunProgram(arguments);
+}
+
+// Section names in order, and "section/key" → value.
+struct PrintedSettings {
+    std::vector<std::string> sections;
+    std::map<std::string, std::string> values;
+    int keys = 0;
+};
+
+PrintedSettings Parse(const std::string& text) {
+    PrintedSettings printed;
+    std::istringstream lines(text);
+    std::string section;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty()) continue;
+        if (line.front() == '[') {
+            section = line.substr(1, line.size() - 2);
+            printed.sections.push_back(section);
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        EXPECT_NE(equals, std::string::npos) << line;
+        printed.values[section + "/" + line.substr(0, equals)] = line.substr(equals + 1);
+        ++printed.keys;
+    }
+    return printed;
+}
+
+TEST(ZarvoMpegencTest, DvdPresetPrintsEverySectionAndKey) {
+    const test::ProgramRun run = RunTool({"--target", "dvd", "--print-settings"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const PrintedSettings printed = Parse(run.out);
+    EXPECT_EQ(printed.sections, (std::vector<std::string>{"loadsave", "iofiles", "general", "video",
+                                                          "audio", "program", "advVideo"}));
+    EXPECT_EQ(printed.keys, 241);
+    EXPECT_EQ(printed.values.at("loadsave/description"), "MPEG-2 DVD PAL video and MPEG audio");
+    EXPECT_EQ(printed.values.at("video/iFramesInGOP"), "12");
+    EXPECT_EQ(printed.values.at("video/frameRateCode"), "3");
+    EXPECT_EQ(printed.values.at("program/sectorSize"), "2048");
+    EXPECT_EQ(printed.values.at("program/userMuxRate"), "25200");
+    EXPECT_EQ(printed.values.at("program/frameTimestamps"), "2");
+    EXPECT_EQ(printed.values.at("advVideo/forwHorzSearchP"), "9");
+    EXPECT_EQ(printed.values.at("advVideo/backHorzSearchB1"), "6");
+}
+
+TEST(ZarvoMpegencTest, NtscVariants) {
+    const test::ProgramRun dvd = RunTool({"--target=dvd", "--ntsc", "--print-settings"});
+    ASSERT_EQ(dvd.exitCode, 0) << dvd.err;
+    const PrintedSettings printed = Parse(dvd.out);
+    EXPECT_EQ(printed.values.at("video/iFramesInGOP"), "15");
+    EXPECT_EQ(printed.values.at("video/frameRateCode"), "4");
+    EXPECT_EQ(printed.values.at("advVideo/displayVerticalSize"), "480");
+
+    const std::pair<const char*, const char*> targets[] = {
+        {"mpeg1", "MPEG-1 NTSC video and MPEG audio"},
+        {"vcd", "MPEG-1 VideoCD NTSC video and MPEG audio"},
+        {"mpeg2", "MPEG-2 NTSC video and MPEG audio"},
+        {"svcd", "MPEG-2 SuperVCD NTSC video and MPEG audio"},
+    };
+    for (auto [target, description] : targets) {
+        const test::ProgramRun run = RunTool({"--ntsc", "--print-settings", "--target", target});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(Parse(run.out).values.at("loadsave/description"), description);
+    }
+}
+
+TEST(ZarvoMpegencTest, ASettingsFileGoesOverThePreset) {
+    test::TempDir folder("mpegenc settings ünïcode");
+    const std::string path = folder / "my dvd.ini";
+    test::WriteFile(path, "[video]\r\n iFramesInGOP = 6 \r\n[ADVVIDEO]\r\nvbvBufferSize=100\r\n");
+    const test::ProgramRun run =
+        RunTool({"--target", "dvd", "--settings", path, "--print-settings"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const PrintedSettings printed = Parse(run.out);
+    EXPECT_EQ(printed.values.at("video/iFramesInGOP"), "6");
+    EXPECT_EQ(printed.values.at("advVideo/vbvBufferSize"), "100");
+    EXPECT_EQ(printed.values.at("program/userMuxRate"), "25200");
+}
+
+TEST(ZarvoMpegencTest, PrintedSettingsAreASettingsFile) {
+    test::TempDir folder("mpegenc round trip");
+    const test::ProgramRun svcd = RunTool({"--target", "svcd", "--ntsc", "--print-settings"});
+    ASSERT_EQ(svcd.exitCode, 0);
+    test::WriteFile(folder / "svcd.ini", svcd.out);
+    const test::ProgramRun again =
+        RunTool({"--target", "mpeg1", "--settings", folder / "svcd.ini", "--print-settings"});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, svcd.out);
+}
+
+TEST(ZarvoMpegencTest, RefusedSettingsGiveTheMessageAndExitTwo) {
+    test::TempDir folder("mpegenc refused ünïcode");
+    const std::string path = folder / "bad gop.ini";
+    test::WriteFile(path, "[video]\niFramesInGOP=16\n");
+    const test::ProgramRun run =
+        RunTool({"--target", "dvd", "--settings", path, "--print-settings"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Invalid video settings in file " + path + ".\n");
+
+    test::WriteFile(path, "[audio]\npsychModel=3\n");
+    const test::ProgramRun audio =
+        RunTool({"--target", "mpeg1", "--settings", path, "--print-settings"});
+    EXPECT_EQ(audio.exitCode, 2);
+    EXPECT_EQ(audio.err, "Invalid audio settings in file " + path + ".\n");
+}
+
+TEST(ZarvoMpegencTest, BadCommandLinesGiveOneLineAndExitTwo) {
+    test::TempDir folder("mpegenc usage");
+    const std::vector<std::vector<std::string>> commandLines = {
+        {},
+        {"--print-settings"},
+        {"--target"},
+        {"--target", "dvd9", "--print-settings"},
+        {"--target", "dvd", "--target", "vcd", "--print-settings"},
+        {"--target", "dvd", "--frobnicate"},
+        {"--target", "dvd", "stray.mpg"},
+        {"--target", "dvd"},
+        {"--target", "dvd", "--settings", folder / "absent.ini", "--print-settings"},
+        {"--target", "dvd", "--settings", folder.Folder(), "--print-settings"},
+        {"--target", "dvd", "--video", folder / "absent.y4m"},
+        {"--target", "dvd", "--audio", folder / "absent.wav"},
+        {"--target", "dvd", "--mux-video", folder / "absent.m2v", "-o", folder / "out.mpg"},
+        {"--target", "dvd", "--mux-audio", folder / "absent.mp2", "-o", folder / "out.mpg"},
+        {"--target", "dvd", "--print-settings=yes"},
+        {"--target", "dvd", "-o"},
+    };
+    for (const std::vector<std::string>& commandLine : commandLines) {
+        const test::ProgramRun run = RunTool(commandLine);
+        std::string joined;
+        for (const std::string& argument : commandLine) joined += argument + " ";
+        EXPECT_EQ(run.exitCode, 2) << joined;
+        EXPECT_EQ(run.out, "") << joined;
+        EXPECT_EQ(run.err.rfind("zarvo-mpegenc: ", 0), 0u) << joined << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << joined << run.err;
+    }
+}
+
+TEST(ZarvoMpegencTest, ModesAnswerUntilTheirCoderLands) {
+    test::TempDir folder("mpegenc modes");
+    test::WriteFile(folder / "in.y4m", "YUV4MPEG2 W2 H2 F25:1\n");
+    test::WriteFile(folder / "in.wav", "RIFF");
+    test::WriteFile(folder / "in.m2v", "");
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string mode;
+    };
+    const Case cases[] = {
+        {{"--video", folder / "in.y4m", "--video-es", folder / "out.m2v"}, "video encoding"},
+        {{"--video", folder / "in.y4m", "--audio", folder / "in.wav", "-o", folder / "out.mpg"},
+         "video encoding"},
+        {{"--audio", folder / "in.wav", "--audio-es", folder / "out.mp2"}, "audio encoding"},
+        {{"--mux-video", folder / "in.m2v", "-o", folder / "out.mpg"}, "multiplexing"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = {"--target", "mpeg2"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const test::ProgramRun run = RunTool(arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err, "zarvo-mpegenc: " + c.mode + " is not available yet\n");
+    }
+}
+
+TEST(ZarvoMpegencTest, HelpPrintsTheUsage) {
+    const test::ProgramRun run = RunTool({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("usage: zarvo-mpegenc --target mpeg1|mpeg2|dvd|vcd|svcd", 0), 0u);
+}
+
+}  // namespace
