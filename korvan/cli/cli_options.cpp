@@ -1,5 +1,6 @@
 #include "korvan/cli/cli_options.h"
 
+#include <optional>
 #include <string_view>
 
 namespace korvan::cli {
@@ -11,10 +12,15 @@ struct ValueOption {
 };
 
 constexpr ValueOption kValueOptions[] = {
-    {"--settings", &CliOptions::settingsPath},      {"--video", &CliOptions::videoInput},
-    {"--audio", &CliOptions::audioInput},           {"-o", &CliOptions::programOutput},
-    {"--video-es", &CliOptions::videoStreamOutput}, {"--audio-es", &CliOptions::audioStreamOutput},
-    {"--mux-video", &CliOptions::muxVideoInput},    {"--mux-audio", &CliOptions::muxAudioInput},
+    {"--target", &CliOptions::target},
+    {"--settings", &CliOptions::settingsPath},
+    {"--video", &CliOptions::videoInput},
+    {"--audio", &CliOptions::audioInput},
+    {"-o", &CliOptions::programOutput},
+    {"--video-es", &CliOptions::videoStreamOutput},
+    {"--audio-es", &CliOptions::audioStreamOutput},
+    {"--mux-video", &CliOptions::muxVideoInput},
+    {"--mux-audio", &CliOptions::muxAudioInput},
 };
 
 struct FlagOption {
@@ -23,6 +29,7 @@ struct FlagOption {
 };
 
 constexpr FlagOption kFlagOptions[] = {
+    {"--ntsc", &CliOptions::ntsc},
     {"--print-settings", &CliOptions::printSettings},
     {"--help", &CliOptions::help},
     {"-h", &CliOptions::help},
@@ -39,16 +46,6 @@ constexpr TargetName kTargets[] = {
     {"svcd", EncoderPreset::kSuperVcd},
 };
 
-bool SetTarget(CliOptions& options, std::string_view name) {
-    for (const TargetName& target : kTargets) {
-        if (target.name == name) {
-            options.preset = target.preset;
-            return true;
-        }
-    }
-    return false;
-}
-
 bool Any(const std::string& a, const std::string& b, const std::string& c = {}) {
     return !a.empty() || !b.empty() || !c.empty();
 }
@@ -58,78 +55,61 @@ public:
     Parser(int argc, const char* const* argv) : argc_(argc), argv_(argv) {}
 
     CliParse Run() {
-        for (next_ = 1; next_ < argc_ && error_.empty();) Take(argv_[next_++]);
-        if (error_.empty()) CheckWhole();
+        while (next_ < argc_ && error_.empty()) Take(argv_[next_++]);
+        if (error_.empty()) Finish();
         return CliParse{options_, error_};
     }
 
 private:
     void Take(std::string_view argument) {
         std::string_view name = argument;
-        std::string_view inlineValue;
-        bool hasInlineValue = false;
-        if (argument.starts_with("--")) {
-            if (std::size_t equals = argument.find('='); equals != std::string_view::npos) {
-                name = argument.substr(0, equals);
-                inlineValue = argument.substr(equals + 1);
-                hasInlineValue = true;
-            }
+        std::optional<std::string_view> inlineValue;
+        if (const std::size_t equals = argument.find('=');
+            argument.starts_with("--") && equals != std::string_view::npos) {
+            name = argument.substr(0, equals);
+            inlineValue = argument.substr(equals + 1);
         }
+        const std::string quotedName = "'" + std::string(name) + "'";
 
         for (const FlagOption& flag : kFlagOptions) {
             if (flag.name != name) continue;
-            if (hasInlineValue) return Fail("option " + std::string(name) + " takes no value");
+            if (inlineValue) return Fail("option " + quotedName + " takes no value");
             options_.*flag.field = true;
-            return;
-        }
-        if (name == "--ntsc") {
-            if (hasInlineValue) return Fail("option --ntsc takes no value");
-            options_.system = TvSystem::kNtsc;
-            return;
-        }
-
-        std::string value;
-        if (!IsValueOption(name)) {
-            if (!name.starts_with("-"))
-                return Fail("unexpected argument '" + std::string(argument) + "'");
-            return Fail("unknown option '" + std::string(name) + "'");
-        }
-        if (hasInlineValue) {
-            value = inlineValue;
-        } else if (next_ < argc_) {
-            value = argv_[next_++];
-        }
-        if (value.empty()) return Fail("option " + std::string(name) + " needs a value");
-
-        if (name == "--target") {
-            if (targetGiven_) return Fail("option --target given twice");
-            targetGiven_ = true;
-            if (!SetTarget(options_, value)) {
-                return Fail("unknown target '" + value + "' (mpeg1, mpeg2, dvd, vcd or svcd)");
-            }
             return;
         }
         for (const ValueOption& option : kValueOptions) {
             if (option.name != name) continue;
+            std::string value;
+            if (inlineValue) {
+                value = *inlineValue;
+            } else if (next_ < argc_) {
+                value = argv_[next_++];
+            }
+            if (value.empty()) return Fail("option " + quotedName + " needs a value");
             std::string& field = options_.*option.field;
-            if (!field.empty()) return Fail("option " + std::string(name) + " given twice");
-            field = value;
+            if (!field.empty()) return Fail("option " + quotedName + " given twice");
+            field = std::move(value);
             return;
         }
+        if (name.starts_with("-")) return Fail("unknown option " + quotedName);
+        Fail("unexpected argument '" + std::string(argument) + "'");
     }
 
-    static bool IsValueOption(std::string_view name) {
-        if (name == "--target") return true;
-        for (const ValueOption& option : kValueOptions) {
-            if (option.name == name) return true;
+    void Finish() {
+        CliOptions& o = options_;
+        if (o.help) return;
+        if (o.target.empty()) return Fail("option '--target' is required");
+        bool known = false;
+        for (const TargetName& target : kTargets) {
+            if (target.name == o.target) {
+                o.preset = target.preset;
+                known = true;
+            }
         }
-        return false;
-    }
+        if (!known)
+            return Fail("unknown target '" + o.target + "' (mpeg1, mpeg2, dvd, vcd or svcd)");
+        o.system = o.ntsc ? TvSystem::kNtsc : TvSystem::kPal;
 
-    void CheckWhole() {
-        if (options_.help) return;
-        if (!targetGiven_) return Fail("option --target is required");
-        const CliOptions& o = options_;
         const bool mux = Any(o.muxVideoInput, o.muxAudioInput);
         if (mux && Any(o.videoInput, o.audioInput)) {
             return Fail("--mux-video and --mux-audio take ready streams, not --video or --audio");
@@ -148,7 +128,6 @@ private:
     const char* const* argv_;
     int next_ = 1;
     CliOptions options_;
-    bool targetGiven_ = false;
     std::string error_;
 };
 

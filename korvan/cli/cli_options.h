@@ -14,8 +14,10 @@ inline constexpr char kUsage[] =
     "                     [--video-es OUT] [--audio-es OUT] [--mux-video ES] [--mux-audio ES]\n";
 
 struct CliOptions {
-    EncoderPreset preset = EncoderPreset::kMpeg1;  // --target
-    TvSystem system = TvSystem::kPal;              // --ntsc
+    std::string target;                            // --target, as given
+    bool ntsc = false;                             // --ntsc
+    EncoderPreset preset = EncoderPreset::kMpeg1;  // the target's preset
+    TvSystem system = TvSystem::kPal;              // PAL unless --ntsc
     std::string settingsPath;                      // --settings: loaded over the preset
     bool printSettings = false;                    // --print-settings
     bool help = false;                             // --help, -h

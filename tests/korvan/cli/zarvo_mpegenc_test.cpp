@@ -143,6 +143,7 @@ TEST(ZarvoMpegencTest, BadCommandLinesGiveOneLineAndExitTwo) {
         {"--target", "dvd", "--mux-video", folder / "absent.m2v", "-o", folder / "out.mpg"},
         {"--target", "dvd", "--mux-audio", folder / "absent.mp2", "-o", folder / "out.mpg"},
         {"--target", "dvd", "--print-settings=yes"},
+        {"--target=dvd", "--ntsc=1", "--print-settings"},
         {"--target", "dvd", "-o"},
     };
     for (const std::vector<std::string>& commandLine : commandLines) {
