@@ -1,7 +1,9 @@
 // The one record that governs an MPEG encode: which streams to make, the
 // video syntax, motion search geometry, rate control constants, the audio
 // layer choices and the program stream's pack geometry. Field names are the
-// keys of the settings file; each group is one section of it.
+// keys of the settings file; each group is one section of it. Switches are
+// integers 0 or 1 (loading turns any other number a file holds into 1, except
+// the four audio header bits, which validation refuses instead).
 #pragma once
 
 #include <array>

@@ -79,7 +79,10 @@ bool LoadEncoderSettings(EncoderSettings& settings, const std::string& path,
                          const MessageSink& messages) {
     for (const SettingsKey& key : SettingsKeysOf(settings)) ReadKey(key, path);
     settings.frameRate = FrameRateOfCode(settings.frameRateCode);
+    // The flag has no key, so a file cannot clear it: a file that turns a
+    // VideoCD record into MPEG-2 would otherwise always be refused.
     if (settings.videoType == kVideoVcd) settings.constrainedParameters = 1;
+    if (settings.IsMpeg2()) settings.constrainedParameters = 0;
     settings.firstFramePictures = FirstFramePictures(settings);
 
     if (!ValidateVideoSettings(settings)) {

@@ -14,8 +14,8 @@ inline constexpr char kInvalidVideoSettingsMessage[] = "Invalid video settings i
 inline constexpr char kInvalidAudioSettingsMessage[] = "Invalid audio settings in file %s.";
 
 // Reads every key of `path` over the record, then derives the frame rate,
-// the constrained-parameters flag (always set for VideoCD) and the first
-// picture's count, and validates video, then audio. A refused record is
+// the constrained-parameters flag (always set for VideoCD, never for MPEG-2)
+// and the first picture's count, and validates video, then audio. A refused record is
 // reported to `messages` with the file's name and false is returned; the
 // record then holds what was read. An absent file changes nothing.
 bool LoadEncoderSettings(EncoderSettings& settings, const std::string& path,

@@ -101,6 +101,13 @@ TEST_F(SettingsFileTest, VideoCdAlwaysHasConstrainedParameters) {
     EXPECT_EQ(settings.constrainedParameters, 1);
 }
 
+TEST_F(SettingsFileTest, AnMpeg2FileOverVideoCdDropsTheConstrainedParameters) {
+    const EncoderSettings dvd = korvan::PresetSettings(EncoderPreset::kDvd, TvSystem::kPal);
+    EncoderSettings settings = korvan::PresetSettings(EncoderPreset::kVideoCd, TvSystem::kNtsc);
+    ASSERT_TRUE(Load(settings, korvan::FormatEncoderSettings(dvd)));
+    EXPECT_TRUE(settings == dvd);
+}
+
 TEST_F(SettingsFileTest, TheFirstPictureCountFollowsTheTimeCodeAndTheRate) {
     EncoderSettings settings = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
     const std::string timeCode =
