@@ -1,0 +1,185 @@
+#include "app/tools/tool_runner.h"
+
+#include <chrono>
+#include <filesystem>
+
+#include "app/tools/output_chunker.h"
+#include "app/tools/program_ui.h"
+#include "app/tools/tool_state.h"
+#include "platform/child_process.h"
+#include "platform/command_line.h"
+#include "platform/file_moves.h"
+#include "platform/program_folder.h"
+#include "platform/temp_folder.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// After "q", ffmpeg needs a moment to finish its file (an MP4 gets its
+// index then); one that takes longer is killed, so a stop never takes much
+// more than a second.
+constexpr auto kStopGrace = 800ms;
+// The tool has closed its output and is ending.
+constexpr auto kEndGrace = 2000ms;
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+}  // namespace
+
+ToolRunner::ToolRunner(ParseMode mode) : parseMode_(mode) { Reset(); }
+
+ToolRunner::ToolRunner(const std::string& file, const std::string& preferredAudioId,
+                       CommandTarget* notifyTarget) {
+    Reset();
+    state_.media.inputName = file;
+    state_.preferredAudioId = preferredAudioId;
+    notifyTarget_ = notifyTarget;
+    Probe();
+}
+
+void ToolRunner::Reset() {
+    commandPrefix_ = kDefaultCommandPrefix;
+    state_.media.durationSeconds = 0;
+    state_.positionSeconds = 0;
+    state_.percent = 0;
+    ToolCancelFlag() = 0;
+    state_.success = 1;
+    state_.media.streamInfoComplete = 0;
+    state_.media.videoStreamIndex = 0;
+    state_.media.audioStreamIndex = 1;
+    state_.probeText.Clear();
+    state_.preferredAudioId.clear();
+    state_.probeOnly = 0;
+}
+
+void ToolRunner::SetNotify(CommandTarget* target, unsigned message, unsigned wParam) {
+    notifyTarget_ = target;
+    notifyMessage_ = message;
+    notifyWParam_ = wParam;
+}
+
+int ToolRunner::Probe() {
+    state_.probeOnly = 1;
+    const int result = Run(state_.media.inputName, "", "");
+    state_.probeOnly = 0;
+    return result;
+}
+
+int ToolRunner::Run(const std::string& input, const std::string& params,
+                    const std::string& output) {
+    const std::string& tempFolder = platform::TempFolder();
+    std::string toolInput = input;
+    std::string inputStandIn;
+    if (!platform::IsOneWord(input)) {
+        inputStandIn = tempFolder + kInputStandInName;
+        platform::PlaceStandIn(input, inputStandIn);
+        toolInput = inputStandIn;
+    }
+    std::string toolParams = params;
+    std::string outputStandIn;
+    if (!output.empty()) {
+        if (platform::IsOneWord(output)) {
+            toolParams += output;
+        } else {
+            // A name left from an earlier run might be a link the tool would
+            // write through.
+            outputStandIn = tempFolder + kOutputStandInName;
+            platform::RemoveName(outputStandIn);
+            toolParams += outputStandIn;
+        }
+    }
+
+    const int result = RunCommand(commandPrefix_ + toolInput + toolParams);
+
+    if (!inputStandIn.empty()) platform::RemoveName(inputStandIn);
+    if (!outputStandIn.empty()) {
+        if (result == 0 && Exists(outputStandIn)) {
+            platform::MoveFileReplacing(outputStandIn, output);
+        }
+        platform::RemoveName(outputStandIn);
+    }
+    return result;
+}
+
+int ToolRunner::RunCommand(const std::string& commandLine) {
+    ProgramUi& ui = CurrentProgramUi();
+    platform::ChildProcess child;
+    switch (child.Start(commandLine, platform::ProgramFolder())) {
+        case platform::StartResult::kOutputPipeFailed:
+            ui.ShowMessage(kOutputPipeFailedText, "");
+            return -1;
+        case platform::StartResult::kInputPipeFailed:
+            ui.ShowMessage(kInputPipeFailedText, "");
+            return -1;
+        case platform::StartResult::kProcessFailed:
+            ui.ShowMessage(kProcessFailedText, "");
+            return -1;
+        case platform::StartResult::kStarted:
+            break;
+    }
+
+    OutputChunker chunker;
+    bool stopped = false;
+    for (;;) {
+        const std::span<char> space = chunker.FreeSpace();
+        const std::size_t count = child.ReadOutput(space.data(), space.size());
+        if (count == 0) break;
+        const std::string_view chunk = chunker.Take(count);
+        if (!chunk.empty()) Parse(chunk);
+        // Probes stay without dispatching until their facts are in; a
+        // conversion dispatches once its audio stream is known or, for an
+        // input without sound, once it reports progress.
+        if (pumpMessages_ && (state_.media.streamInfoComplete != 0 || state_.percent != 0)) {
+            ui.DispatchPendingMessages();
+        }
+        // Checked after dispatching, so a stop that just arrived acts now.
+        if (ToolCancelFlag() != 0) {
+            StopTool(child);
+            stopped = true;
+            break;
+        }
+        if (!chunk.empty() && state_.percent >= 1 && state_.media.durationSeconds != 0) {
+            // The window reads -1 and -2 as other events, and its progress
+            // bar ends at 100.
+            Notify(state_.percent > 100 ? 100 : state_.percent);
+        }
+    }
+    if (!stopped && !chunker.Rest().empty()) Parse(chunker.Rest());
+
+    const platform::ChildExit exit = child.Finish(stopped ? kStopGrace : kEndGrace);
+    // A probe always ends in an error (it names no output file), and a
+    // stopped tool's status says nothing about the file; otherwise a tool
+    // that did not end well has failed, whatever it printed.
+    const bool endedWell = exit.how == platform::ChildExit::How::kExited && exit.code == 0;
+    if (!stopped && state_.probeOnly == 0 && !endedWell) state_.success = 0;
+    if (state_.success == 0) Notify(kToolFailed);
+    return 0;
+}
+
+void ToolRunner::Parse(std::string_view chunk) {
+    if (parseMode_ == PositionOutput) {
+        ParsePositionChunk(chunk, state_, SharedProgressClock());
+    } else {
+        ParseFfmpegChunk(chunk, commandPrefix_, state_, SharedProgressClock());
+    }
+}
+
+void ToolRunner::StopTool(platform::ChildProcess& child) const {
+    // ffmpeg and mplayer stop on the key "q" and finish their files.
+    using namespace std::string_view_literals;
+    child.WriteInput("q\0"sv);
+    if (parseMode_ == PositionOutput) {
+        // mencoder only listens to Ctrl-C, which on Linux is the interrupt
+        // signal; it then finishes its file too.
+        child.WriteInput("\x03\0"sv);
+        child.Interrupt();
+    }
+}
+
+void ToolRunner::Notify(std::intptr_t value) const {
+    if (notifyTarget_) notifyTarget_->PostCommand(notifyMessage_, notifyWParam_, value);
+}
