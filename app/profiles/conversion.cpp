@@ -1,0 +1,90 @@
+#include "app/profiles/conversion.h"
+
+#include <filesystem>
+
+#include "app/profiles/encoder_options.h"
+#include "app/tools/tool_runner.h"
+#include "platform/command_line.h"
+#include "platform/file_moves.h"
+
+namespace {
+
+// Where a path goes to the tool: as it is, or under `standIn` when it holds a
+// blank.
+class ToolPath {
+public:
+    ToolPath(const std::string& path, std::string standIn) : path_(path) {
+        if (!platform::IsOneWord(path)) standIn_ = std::move(standIn);
+    }
+    const std::string& ForTool() const { return standIn_.empty() ? path_ : standIn_; }
+    bool UsesStandIn() const { return !standIn_.empty(); }
+
+    // An input's stand-in names the real file.
+    void PlaceInputStandIn() const {
+        if (UsesStandIn()) platform::PlaceStandIn(path_, standIn_);
+    }
+    // An output's name must be free: an old link there would lead the tool
+    // into another file.
+    void FreeOutputStandIn() const {
+        if (UsesStandIn()) platform::RemoveName(standIn_);
+    }
+    void RemoveStandIn() const {
+        if (UsesStandIn()) platform::RemoveName(standIn_);
+    }
+    // Moves what the tool wrote under the stand-in to the real path.
+    void DeliverOutput() const {
+        if (!UsesStandIn()) return;
+        std::error_code error;
+        if (std::filesystem::exists(standIn_, error)) platform::MoveFileReplacing(standIn_, path_);
+        platform::RemoveName(standIn_);
+    }
+
+private:
+    std::string path_;
+    std::string standIn_;
+};
+
+void RunFfmpeg(const ConversionSetup& setup, const std::string& input, const std::string& params) {
+    ToolRunner runner(FfmpegOutput);
+    runner.SetNotify(setup.notifyTarget, kCommandMessage, kProgressNotification);
+    runner.Run(input, params, "");
+}
+
+}  // namespace
+
+void ConvertFile(const ConversionSetup& setup, const std::string& input,
+                 const std::string& output) {
+    const ToolPath toolInput(input, setup.driveRoot + kConversionInputName);
+    const ToolPath toolOutput(output, setup.driveRoot + kConversionOutputName);
+    toolInput.PlaceInputStandIn();
+    toolOutput.FreeOutputStandIn();
+
+    RunFfmpeg(setup, toolInput.ForTool(),
+              BuildEncoderOptions(setup.profileFiles, setup.target, setup.profileIndex) +
+                  toolOutput.ForTool());
+
+    toolInput.RemoveStandIn();
+    toolOutput.DeliverOutput();
+}
+
+void MakeThumbnail(const ConversionSetup& setup, const std::string& source,
+                   const std::string& convertedOutput) {
+    const std::string thumbnail = ThumbnailPath(convertedOutput);
+    const ToolPath toolSource(source, setup.driveRoot + kThumbnailSourceName);
+    const ToolPath toolThumbnail(thumbnail, setup.driveRoot + kThumbnailName);
+    toolSource.PlaceInputStandIn();
+    toolThumbnail.FreeOutputStandIn();
+
+    RunFfmpeg(setup, toolSource.ForTool(),
+              " -f image2 -ss 5 -vframes 1 -s 160x120 -an " + toolThumbnail.ForTool());
+
+    toolSource.RemoveStandIn();
+    toolThumbnail.DeliverOutput();
+}
+
+std::string ThumbnailPath(const std::string& convertedOutput) {
+    const std::size_t nameStart = convertedOutput.rfind('/') + 1;
+    const std::size_t dot = convertedOutput.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) return convertedOutput + ".THM";
+    return convertedOutput.substr(0, dot + 1) + "THM";
+}

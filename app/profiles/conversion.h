@@ -1,0 +1,46 @@
+// One conversion, or one thumbnail, run through ffmpeg with the selected
+// profile of the current target. Both return when the tool has ended; their
+// outcome shows as the output file existing, and a failure as the progress
+// notification -2 posted to the notify target.
+//
+// Paths reach ffmpeg unquoted, so an input or output whose path holds a
+// blank goes through a fixed temporary name in the drive root instead:
+// "aa.mpg" (a conversion's input), "aa.3gp" (a conversion's output, or a
+// thumbnail's source) and "bb.THM" (a thumbnail). Only one conversion may run
+// at a time; the conversion queue sees to that.
+#pragma once
+
+#include <string>
+
+#include "app/profiles/profile_files.h"
+#include "app/tools/command_target.h"
+
+struct ConversionSetup {
+    const ProfileFiles& profileFiles;
+    int target = 0;        // ConversionTarget
+    int profileIndex = 0;  // the selected profile
+    // Folder for the temporary names, ending in "/" and free of blanks (the
+    // main window's DriveRoot()).
+    std::string driveRoot;
+    // Receives the progress notifications (kCommandMessage,
+    // kProgressNotification, 1..100 or -2); may be null.
+    CommandTarget* notifyTarget = nullptr;
+};
+
+inline constexpr const char* kConversionInputName = "aa.mpg";
+inline constexpr const char* kConversionOutputName = "aa.3gp";
+inline constexpr const char* kThumbnailSourceName = "aa.3gp";
+inline constexpr const char* kThumbnailName = "bb.THM";
+
+// "ffmpeg -y -i input" + the profile's options + output.
+void ConvertFile(const ConversionSetup& setup, const std::string& input, const std::string& output);
+
+// A 160 x 120 picture taken 5 seconds into `source`, written beside the
+// converted file as ThumbnailPath(convertedOutput).
+void MakeThumbnail(const ConversionSetup& setup, const std::string& source,
+                   const std::string& convertedOutput);
+
+// The converted file's path up to and including its last "." followed by
+// "THM": "/out/Movie.File.mp4" gives "/out/Movie.File.THM". A file name
+// without "." gets ".THM" appended.
+std::string ThumbnailPath(const std::string& convertedOutput);

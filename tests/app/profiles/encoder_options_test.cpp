@@ -1,0 +1,103 @@
+#include "app/profiles/encoder_options.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// A program folder holding one profile file for a target.
+class EncoderOptionsTest : public ::testing::Test {
+protected:
+    void WriteProfile(int target, const std::string& keys) {
+        test::WriteFile(folder_.Folder() + std::string(ProfileFileName(target)),
+                        "[common]\nprofiles=1\n[Profile0]\nName=Test\n" + keys);
+    }
+    std::string Options(int target) { return BuildEncoderOptions(files_, target, 0); }
+
+    test::TempDir folder_{"profiles ü"};
+    ProfileFiles files_{folder_.Folder()};
+};
+
+TEST_F(EncoderOptionsTest, OptionsFollowTheProfileInTheirOrder) {
+    WriteProfile(kTargetIpod,
+                 "Version=0\nFrameWidth=320\nFrameHeight=240\nFrameRate=4\nVideoBitrate=768\n"
+                 "AudioFormat=3\nAudioBitrate=7\nAudioChannels=1\nAudioFrequency=1\nFileType=2\n");
+    EXPECT_EQ(Options(kTargetIpod),
+              " -vcodec mpeg4 -s 320x240 -r 29.976 -b 768000 -acodec aac -ab 128000 -ac 2 -ar "
+              "44100 -f mp4 ");
+}
+
+TEST_F(EncoderOptionsTest, AMissingFileGivesTheFirstEntryOfEveryList) {
+    EXPECT_EQ(Options(kTarget3gp),
+              " -vcodec mpeg4 -r 14.985 -b 0 -acodec amr_nb -ab 32000 -ac 1 -ar 48000 -f 3gp ");
+    EXPECT_EQ(Options(kTargetReserved), Options(kTarget3gp));
+    EXPECT_EQ(BuildEncoderOptions(files_, kTargetAvi, 7), Options(kTarget3gp));
+}
+
+TEST_F(EncoderOptionsTest, TheOriginalFrameSizeIsLeftToTheInput) {
+    WriteProfile(kTargetAvi, "FrameWidth=0\nFrameHeight=0\n");
+    EXPECT_EQ(Options(kTargetAvi).find(" -s "), std::string::npos);
+    // Only both zeros mean "Original".
+    WriteProfile(kTargetAvi, "FrameWidth=320\nFrameHeight=0\n");
+    EXPECT_NE(Options(kTargetAvi).find(" -s 320x0 "), std::string::npos);
+}
+
+TEST_F(EncoderOptionsTest, CodecNamesTheToolKnowsUnderAnotherNameAreRenamed) {
+    WriteProfile(kTargetAvi, "Version=19\n");
+    EXPECT_EQ(Options(kTargetAvi).substr(0, 17), " -vcodec libxvid ");
+    EXPECT_EQ(ProfileVideoCodec(files_, kTargetAvi, 0), "libxvid");
+    // Names the tool accepts stay as the profile has them.
+    WriteProfile(kTargetAvi, "Version=20\n");
+    EXPECT_EQ(ProfileVideoCodec(files_, kTargetAvi, 0), "h264");
+    WriteProfile(kTargetAvi, "Version=8\n");
+    EXPECT_EQ(ProfileVideoCodec(files_, kTargetAvi, 0), "wmv3");
+}
+
+TEST_F(EncoderOptionsTest, AudioChannelsAndBitRate) {
+    WriteProfile(kTargetMpeg, "AudioChannels=0\nAudioBitrate=13\n");
+    EXPECT_NE(Options(kTargetMpeg).find(" -ab 384000 -ac 1 "), std::string::npos);
+    WriteProfile(kTargetMpeg, "AudioChannels=1\nAudioBitrate=0\n");
+    EXPECT_NE(Options(kTargetMpeg).find(" -ab 32000 -ac 2 "), std::string::npos);
+    WriteProfile(kTargetMpeg, "AudioBitrate=14\n");
+    EXPECT_NE(Options(kTargetMpeg).find(" -acodec amr_nb -an -ac 1 "), std::string::npos);
+    EXPECT_EQ(Options(kTargetMpeg).find(" -ab "), std::string::npos);
+    // A bit rate outside the list leaves the encoder's own.
+    for (const char* keys : {"AudioBitrate=15\n", "AudioBitrate=-1\n"}) {
+        WriteProfile(kTargetMpeg, keys);
+        EXPECT_NE(Options(kTargetMpeg).find(" -acodec amr_nb -ac 1 "), std::string::npos) << keys;
+    }
+}
+
+TEST_F(EncoderOptionsTest, IndexesOutsideTheirListsAreClamped) {
+    WriteProfile(kTargetZune,
+                 "Version=99\nFrameRate=-3\nAudioFormat=6\nAudioChannels=5\nAudioFrequency=50\n"
+                 "FileType=7\nVideoBitrate=3000000\n");
+    EXPECT_EQ(Options(kTargetZune),
+              " -vcodec h264 -r 14.985 -b 3000000000 -acodec mp2 -ab 32000 -ac 2 -ar 8000 -f "
+              "mpeg ");
+    WriteProfile(kTargetZune, "Version=-4\nAudioChannels=-2\nFileType=-1\n");
+    EXPECT_EQ(Options(kTargetZune),
+              " -vcodec mpeg4 -r 14.985 -b 0 -acodec amr_nb -ab 32000 -ac 1 -ar 48000 -f 3gp ");
+}
+
+TEST_F(EncoderOptionsTest, TheFileIsReadAtEveryCall) {
+    WriteProfile(kTargetWmv, "Version=6\nFileType=4\n");
+    EXPECT_NE(Options(kTargetWmv).find(" -vcodec wmv1 "), std::string::npos);
+    WriteProfile(kTargetWmv, "Version=7\nFileType=4\n");
+    EXPECT_NE(Options(kTargetWmv).find(" -vcodec wmv2 "), std::string::npos);
+}
+
+TEST(ShippedProfileOptionsTest, DvdAndAviProfilesAsShipped) {
+    const ProfileFiles shipped(std::string(ZARVO_SOURCE_DIR) + "/resources/profiles/");
+    EXPECT_EQ(BuildEncoderOptions(shipped, kTargetAvi, 0),
+              " -vcodec libxvid -s 640x480 -r 25 -b 1200000 -acodec mp3 -ab 128000 -ac 2 -ar "
+              "44100 -f avi ");
+    EXPECT_EQ(ProfileVideoCodec(shipped, kTargetDvd, 0), "mpeg2video");
+    EXPECT_EQ(ProfileVideoCodec(shipped, kTargetDvd, 5), "mpeg1video");
+    EXPECT_EQ(BuildEncoderOptions(shipped, kTargetMpeg, 5),
+              " -vcodec mpeg2video -r 25 -b 6000000 -acodec mp2 -ab 224000 -ac 2 -ar 48000 -f "
+              "mpeg ");
+}
+
+}  // namespace
