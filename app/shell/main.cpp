@@ -8,6 +8,7 @@
 #include "app/shell/main_window.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/startup.h"
+#include "app/tools/program_ui.h"
 #include "platform/program_folder.h"
 #include "ui/splash_window.h"
 
@@ -37,10 +38,22 @@ private:
     SplashWindow splash_;
 };
 
+// What tool runs show and how they keep the window live while a tool runs.
+class QtProgramUi : public ProgramUi {
+public:
+    void ShowMessage(const std::string& text, const std::string& caption) override {
+        QMessageBox::warning(nullptr, QString::fromStdString(caption),
+                             QString::fromStdString(text));
+    }
+    void DispatchPendingMessages() override { QCoreApplication::processEvents(); }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    QtProgramUi programUi;
+    InstallProgramUi(&programUi);
     const std::string& programFolder = platform::ProgramFolder();
     {
         SplashStartupView startup;
