@@ -77,7 +77,7 @@ void UpdateProgress(ToolOutputState& state, ProgressClock& clock) {
 }
 
 // The closing line of a probe: "...at least one output file..." in older
-// text, "At least one output file must be specified" in ffmpeg 5.1's.
+// text, "At least one output file must be ..." in ffmpeg 5.1's.
 bool EndsProbe(std::string_view chunk) {
     return Contains(chunk, "at least") || Contains(chunk, "At least");
 }

@@ -10,7 +10,7 @@
 // - ffmpeg 5.1 (Debian 12): "Stream #0:1[0x80]: Audio: ac3, ...", codec
 //   fields with descriptions ("mpeg4 (Simple Profile) (FMP4 / 0x34504D46)"),
 //   progress "time=00:00:05.12 bitrate=..." ending in CR, probes ending in
-//   "At least one output file must be specified", and failures of its own
+//   "At least one output file must be ...", and failures of its own
 //   wording ("x.avi: No such file or directory").
 #pragma once
 

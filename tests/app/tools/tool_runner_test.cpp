@@ -175,6 +175,7 @@ TEST_F(ToolRunnerTest, AStopEndsTheToolWithinASecondAndItStillFinishesItsFile) {
 
     EXPECT_EQ(ToolCancelFlag(), 1);
     EXPECT_LT(stoppedAfter, 1s);
+    RecordProperty("stop_ms", static_cast<int>(stoppedAfter / 1ms));
     const test::ProbedFile partial = test::ProbeWithFfprobe(output);
     EXPECT_EQ(partial.videoCodec, "mpeg4");
     EXPECT_GT(partial.durationSeconds, 0);
@@ -290,7 +291,7 @@ TEST_F(ToolRunnerTest, AFileTheToolCannotReadGivesTheFailureNotification) {
     EXPECT_TRUE(ui_.messages.empty());
 }
 
-TEST_F(ToolRunnerTest, AToolThatEndsBadlyWithoutAWordHasFailed) {
+TEST_F(ToolRunnerTest, AToolThatEndsBadlyOrIsKilledHasFailed) {
     ToolRunner quiet(FfmpegOutput);
     quiet.SetNotify(&target_, kCommandMessage, kProgressNotification);
     quiet.SetCommandPrefix("true");
@@ -298,11 +299,14 @@ TEST_F(ToolRunnerTest, AToolThatEndsBadlyWithoutAWordHasFailed) {
     EXPECT_EQ(quiet.Success(), 1);
     EXPECT_TRUE(target_.values.empty());
 
-    ToolRunner failing(FfmpegOutput);
-    failing.SetNotify(&target_, kCommandMessage, kProgressNotification);
-    failing.SetCommandPrefix("false");
-    EXPECT_EQ(failing.Run("", "", ""), 0);
-    EXPECT_EQ(target_.values, std::vector<std::intptr_t>{kToolFailed});
+    for (const char* command : {"false", "sh -c \"kill -KILL $$\""}) {
+        ToolRunner failing(FfmpegOutput);
+        RecordingTarget target;
+        failing.SetNotify(&target, kCommandMessage, kProgressNotification);
+        failing.SetCommandPrefix(command);
+        EXPECT_EQ(failing.Run("", "", ""), 0);
+        EXPECT_EQ(target.values, std::vector<std::intptr_t>{kToolFailed}) << command;
+    }
 }
 
 TEST_F(ToolRunnerTest, TheOutputStandInNeverWritesThroughAnOldLink) {
