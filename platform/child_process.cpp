@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <ctime>
 #include <vector>
 
