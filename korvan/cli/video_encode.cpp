@@ -1,0 +1,98 @@
+#include "korvan/cli/video_encode.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "korvan/media/y4m_reader.h"
+#include "korvan/mpegenc/video/max_bitrate_pass.h"
+#include "korvan/mpegenc/video/video_encoder.h"
+
+namespace korvan {
+namespace {
+
+class Y4mPictureSource : public PictureSource {
+public:
+    explicit Y4mPictureSource(Y4mReader& reader) : reader_(reader) {}
+    int FetchPicture(int, YuvFrame& frame) override {
+        return reader_.ReadPicture(frame) == 1 ? 0 : 1;
+    }
+
+private:
+    Y4mReader& reader_;
+};
+
+class Y4mReconstructionSink : public ReconstructionSink {
+public:
+    explicit Y4mReconstructionSink(Y4mWriter& writer) : writer_(writer) {}
+    void TakePicture(int, const YuvFrame& frame) override { ok_ &= writer_.WritePicture(frame); }
+    bool Ok() const { return ok_; }
+
+private:
+    Y4mWriter& writer_;
+    bool ok_ = true;
+};
+
+bool WriteAll(FILE* file, const std::vector<uint8_t>& bytes) {
+    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+}  // namespace
+
+VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
+                            int processorMode) {
+    Y4mReader reader;
+    std::string error;
+    if (!reader.Open(files.input, error)) return Failure(kVideoSourceFailed, error);
+    const Y4mHeader& header = reader.Header();
+    if (header.chromaFormat != settings.chromaFormat) {
+        return Failure(
+            kVideoInvalidSettings,
+            files.input + ": its chroma layout differs from the settings' chromaFormat.");
+    }
+    const int pictures = reader.CountPictures();
+    if (pictures <= 0) return Failure(kVideoSourceFailed, files.input + " holds no picture.");
+
+    Y4mPictureSource source(reader);
+    Y4mWriter reconWriter;
+    Y4mReconstructionSink sink(reconWriter);
+    if (!files.reconstruction.empty() && !reconWriter.Open(files.reconstruction, header)) {
+        return Failure(kVideoSourceFailed, FormatMessage("Unable to open file %s for writing.",
+                                                         files.reconstruction.c_str()));
+    }
+
+    VideoEncoder encoder;
+    VideoResult r = encoder.Open(settings, header.width, header.height, pictures, processorMode,
+                                 source, files.reconstruction.empty() ? nullptr : &sink);
+    if (!r.Ok()) return r;
+
+    std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(files.elementary.c_str(), "wb"),
+                                              std::fclose);
+    if (!out) {
+        return Failure(kVideoSourceFailed, FormatMessage("Unable to open file %s for writing.",
+                                                         files.elementary.c_str()));
+    }
+    while (!encoder.Done()) {
+        r = encoder.EncodeNextPicture();
+        if (!r.Ok()) return r;
+        if (!WriteAll(out.get(), encoder.Output().TakeBytes())) {
+            return Failure(kVideoSourceFailed, "Unable to write to output file.");
+        }
+    }
+    r = encoder.Finish();
+    if (!r.Ok()) return r;
+    if (!WriteAll(out.get(), encoder.Output().TakeBytes()) || std::fclose(out.release()) != 0) {
+        return Failure(kVideoSourceFailed, "Unable to write to output file.");
+    }
+    if (!files.reconstruction.empty() && (!sink.Ok() || !reconWriter.Close())) {
+        return Failure(kVideoSourceFailed, "Unable to write to output file.");
+    }
+
+    const CodingParameters& p = encoder.Parameters();
+    if (p.IsMpeg2() && p.bitRateValue == 0) {
+        return EmbedMaxBitrate(files.elementary, encoder.BitRateFieldOffsets(),
+                               encoder.Statistics().maxBitsPerSecond, p.vbvBufferSize);
+    }
+    return {};
+}
+
+}  // namespace korvan

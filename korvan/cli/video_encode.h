@@ -1,0 +1,22 @@
+// The encoder tool's video mode: a YUV4MPEG2 file in, an MPEG-1 or MPEG-2
+// video elementary stream out, optionally with the encoder's own
+// reconstruction of every picture as a YUV4MPEG2 file.
+#pragma once
+
+#include <string>
+
+#include "korvan/mpegenc/settings/encoder_settings.h"
+#include "korvan/mpegenc/video/video_result.h"
+
+namespace korvan {
+
+struct VideoModeFiles {
+    std::string input;           // .y4m
+    std::string elementary;      // .m1v / .m2v
+    std::string reconstruction;  // .y4m, or empty
+};
+
+VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
+                            int processorMode);
+
+}  // namespace korvan

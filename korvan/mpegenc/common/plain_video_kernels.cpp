@@ -1,0 +1,109 @@
+#include <cstdlib>
+
+#include "korvan/mpegenc/common/dct.h"
+#include "korvan/mpegenc/common/video_kernels.h"
+
+namespace korvan {
+namespace {
+
+template <int HalfX, int HalfY>
+inline int SampleAt(const uint8_t* ref, int refStride, int x) {
+    if constexpr (HalfX == 0 && HalfY == 0) {
+        return ref[x];
+    } else if constexpr (HalfY == 0) {
+        return (ref[x] + ref[x + 1] + 1) >> 1;
+    } else if constexpr (HalfX == 0) {
+        return (ref[x] + ref[x + refStride] + 1) >> 1;
+    } else {
+        return (ref[x] + ref[x + 1] + ref[x + refStride] + ref[x + refStride + 1] + 2) >> 2;
+    }
+}
+
+template <int HalfX, int HalfY>
+int Sad16(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
+          int limit) {
+    int sum = 0;
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < 16; ++x)
+            sum += std::abs(cur[x] - SampleAt<HalfX, HalfY>(ref, refStride, x));
+        if (sum >= limit) return sum;
+        cur += curStride;
+        ref += refStride;
+    }
+    return sum;
+}
+
+int Variance16x16(const uint8_t* block, int stride) {
+    int sum = 0;
+    int squares = 0;
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            sum += block[x];
+            squares += block[x] * block[x];
+        }
+        block += stride;
+    }
+    return squares - ((sum * sum) >> 8);
+}
+
+int PredictionError16x16(const uint8_t* cur, int curStride, const uint8_t* pred, int predStride) {
+    int sum = 0;
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const int d = cur[x] - pred[x];
+            sum += d * d;
+        }
+        cur += curStride;
+        pred += predStride;
+    }
+    return sum;
+}
+
+template <int HalfX, int HalfY>
+void Predict(uint8_t* dst, int dstStride, const uint8_t* ref, int refStride, int width, int rows) {
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < width; ++x) {
+            dst[x] = static_cast<uint8_t>(SampleAt<HalfX, HalfY>(ref, refStride, x));
+        }
+        dst += dstStride;
+        ref += refStride;
+    }
+}
+
+void Average(uint8_t* dst, int dstStride, const uint8_t* other, int otherStride, int width,
+             int rows) {
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < width; ++x) dst[x] = static_cast<uint8_t>((dst[x] + other[x] + 1) >> 1);
+        dst += dstStride;
+        other += otherStride;
+    }
+}
+
+constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
+    return VideoKernels{
+        {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
+        Variance16x16,
+        PredictionError16x16,
+        {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},
+        Average,
+        forward,
+        inverse,
+    };
+}
+
+constexpr VideoKernels kPlainInteger = MakePlain(ForwardDctInteger, InverseDctInteger);
+constexpr VideoKernels kPlainFloat = MakePlain(ForwardDctFloat, InverseDctFloat);
+
+}  // namespace
+
+const VideoKernels& PlainVideoKernels(DctArithmetic arithmetic) {
+    return arithmetic == DctArithmetic::kFloatingPoint ? kPlainFloat : kPlainInteger;
+}
+
+const VideoKernels& SelectVideoKernels(int processorMode, DctArithmetic arithmetic) {
+    // Only the plain kernels exist so far; every processor mode uses them.
+    (void)processorMode;
+    return PlainVideoKernels(arithmetic);
+}
+
+}  // namespace korvan

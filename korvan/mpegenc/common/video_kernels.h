@@ -1,0 +1,50 @@
+// The pixel kernels of the video coder, gathered in one table per processor
+// mode. The table is chosen once before an encode; every variant of a kernel
+// gives exactly the result of the plain one, so the choice changes speed only.
+#pragma once
+
+#include <cstdint>
+
+namespace korvan {
+
+// Half-sample position of a prediction: 0 full, 1 half to the right, 2 half
+// down, 3 both.
+inline int HalfPelIndex(int halfX, int halfY) { return halfX + 2 * halfY; }
+
+// Sum of absolute differences between a 16-wide block of `rows` rows of
+// `cur` and the reference at a half-sample position; it may stop as soon as
+// the sum reaches `limit` and then returns a value of at least `limit`.
+using SadKernel = int (*)(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride,
+                          int rows, int limit);
+// Sum of squared deviations of a 16x16 block from its mean.
+using VarianceKernel = int (*)(const uint8_t* block, int stride);
+// Sum of squared differences of two 16x16 blocks.
+using PredictionErrorKernel = int (*)(const uint8_t* cur, int curStride, const uint8_t* pred,
+                                      int predStride);
+// Copies a `width` x `rows` block (width 8 or 16) from a half-sample position.
+using PredictKernel = void (*)(uint8_t* dst, int dstStride, const uint8_t* ref, int refStride,
+                               int width, int rows);
+// dst = (dst + other + 1) / 2, the average of two predictions.
+using AverageKernel = void (*)(uint8_t* dst, int dstStride, const uint8_t* other, int otherStride,
+                               int width, int rows);
+using DctKernel = void (*)(int16_t* block);
+
+struct VideoKernels {
+    SadKernel sad[4];  // by HalfPelIndex
+    VarianceKernel variance16x16;
+    PredictionErrorKernel predictionError16x16;
+    PredictKernel predict[4];  // by HalfPelIndex
+    AverageKernel average;
+    DctKernel forwardDct;
+    DctKernel inverseDct;
+};
+
+enum class DctArithmetic { kInteger, kFloatingPoint };
+
+// The plain kernels, the reference every other variant is checked against.
+const VideoKernels& PlainVideoKernels(DctArithmetic arithmetic);
+
+// The table for a processor mode (0 plain, 1..4 the SIMD capable modes).
+const VideoKernels& SelectVideoKernels(int processorMode, DctArithmetic arithmetic);
+
+}  // namespace korvan

@@ -1,0 +1,135 @@
+#include "korvan/mpegenc/video/coding_parameters.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace korvan {
+namespace {
+
+// The largest f-codes the level allows (MPEG-1: the syntax's 7, or 4 with
+// constrained parameters).
+void SetFCodeLimits(const EncoderSettings& s, CodingParameters& p) {
+    if (!s.IsMpeg2()) {
+        p.maxHorizontalFCode = p.maxVerticalFCode = s.constrainedParameters ? 4 : 7;
+        return;
+    }
+    switch (s.level) {
+        case kLevelHigh:
+        case kLevelHigh1440:
+            p.maxHorizontalFCode = 9;
+            p.maxVerticalFCode = 5;
+            break;
+        case kLevelLow:
+            p.maxHorizontalFCode = 7;
+            p.maxVerticalFCode = 4;
+            break;
+        default:
+            p.maxHorizontalFCode = 8;
+            p.maxVerticalFCode = 5;
+            break;
+    }
+}
+
+PictureTypeChoices MakeChoices(int framePredDct, int nonLinear, int intraVlc, int alternate,
+                               int mquantValue, bool mpeg2) {
+    PictureTypeChoices c;
+    c.framePredFrameDct = !mpeg2 || framePredDct != 0;
+    c.nonLinearScale = mpeg2 && nonLinear != 0;
+    c.intraVlcFormat = mpeg2 && intraVlc != 0;
+    c.alternateScan = mpeg2 && alternate != 0;
+    c.quantiserScaleCode = mquantValue;
+    c.mquant = MquantFromCode(mquantValue, c.nonLinearScale);
+    return c;
+}
+
+}  // namespace
+
+int MquantFromCode(int code, bool nonLinearScale) {
+    code = std::clamp(code, 1, 31);
+    return nonLinearScale ? kNonLinearQuantiserScale[code] : 2 * code;
+}
+
+VideoResult DeriveCodingParameters(const EncoderSettings& s, int width, int height,
+                                   CodingParameters& p) {
+    const bool mpeg2 = s.IsMpeg2();
+    const bool saneSize = width >= 1 && height >= 1 && width <= 4095 && height <= 4095;
+    const bool saneGop = s.iFramesInGOP >= 1 && s.ipFrameDistance >= 1 &&
+                         s.ipFrameDistance < kMotionRecords &&
+                         s.iFramesInGOP % s.ipFrameDistance == 0;
+    const bool saneFormat = s.chromaFormat >= kChroma420 && s.chromaFormat <= kChroma444 &&
+                            (mpeg2 || s.chromaFormat == kChroma420) && s.intraDCPrec >= 0 &&
+                            s.intraDCPrec <= (mpeg2 ? 3 : 0) && s.frameRateCode >= 1 &&
+                            s.frameRateCode <= 8;
+    const bool saneQuantiser = s.mquantValue >= 1 && s.mquantValue <= 31;
+    if (!saneSize || !saneGop || !saneFormat || !saneQuantiser) {
+        return Failure(kVideoInvalidSettings, "Invalid settings, running settings ...");
+    }
+    if (s.fieldPictures) {
+        return Failure(kVideoInvalidSettings, "Field pictures are not supported by this encoder.");
+    }
+
+    p.syntax = mpeg2 ? MpegSyntax::kMpeg2 : MpegSyntax::kMpeg1;
+    p.progressiveSequence = !mpeg2 || s.progressiveSequence != 0;
+    p.geometry = MakeCodingGeometry(width, height, s.chromaFormat, !p.progressiveSequence);
+    p.gopSize = s.iFramesInGOP;
+    p.referenceDistance = s.ipFrameDistance;
+
+    p.aspectRatio = s.aspectRatio;
+    static constexpr double kFrameRates[9] = {0,  24000.0 / 1001, 24, 25, 30000.0 / 1001, 30,
+                                              50, 60000.0 / 1001, 60};
+    p.frameRate = kFrameRates[s.frameRateCode];
+    // 24 Hz material shown with pulldown is announced at the display rate.
+    p.frameRateCode = s.videoPulldownFlag ? (s.frameRateCode == 1 ? 4 : 5) : s.frameRateCode;
+    if (s.constBitrateFlag) {
+        p.bitRateValue = static_cast<uint32_t>(std::ceil(s.constBitrate * 0.0025));
+    } else if (!mpeg2) {
+        p.bitRateValue = 0x3FFFF;
+    } else {
+        p.bitRateValue = static_cast<uint32_t>(std::ceil(s.maxBitrate * 0.0025));
+    }
+    p.vbvBufferSize = s.vbvBufferSize;
+    p.constrainedParameters = !mpeg2 && s.constrainedParameters != 0;
+    p.profileAndLevel = (s.profile << 4) | s.level;
+    p.writeSequenceDisplayExt = mpeg2 && s.writeSequenceDisplayExt != 0;
+    p.videoFormat = s.videoFormat;
+    p.colourPrimaries = s.colorPrimaries;
+    p.transferCharacteristics = s.transferCharacteristics;
+    p.matrixCoefficients = s.matrixCoefficients;
+    p.displayWidth = s.displayHorizontalSize;
+    p.displayHeight = s.displayVerticalSize;
+
+    p.intraDcPrecision = mpeg2 ? s.intraDCPrec : 0;
+    p.topFieldFirst = mpeg2 && s.topFieldFirst != 0;
+    p.repeatFirstField = mpeg2 && s.repeatFirstField != 0;
+    p.progressiveFrame = !mpeg2 || s.progressiveFrame != 0;
+    p.writePictureDisplayExt =
+        mpeg2 && s.writePictureDisplayExt != 0 && s.writeSequenceDisplayExt != 0;
+    p.frameCentreHorizontalOffset = s.frameCentreHorizontalOffset;
+    p.frameCentreVerticalOffset = s.frameCentreVerticalOffset;
+    p.perType[kPictureI - 1] = MakeChoices(s.framePredDCTI, s.quantizationScaleI, s.intraVLCFormatI,
+                                           s.alternateScanI, s.mquantValue, mpeg2);
+    p.perType[kPictureP - 1] = MakeChoices(s.framePredDCTP, s.quantizationScaleP, s.intraVLCFormatP,
+                                           s.alternateScanP, s.mquantValue, mpeg2);
+    p.perType[kPictureB - 1] = MakeChoices(s.framePredDCTB, s.quantizationScaleB, s.intraVLCFormatB,
+                                           s.alternateScanB, s.mquantValue, mpeg2);
+    // Without a VBV model (it comes with the constant-bitrate controller)
+    // no picture can announce a true decoding delay.
+    p.forceVbvDelay = true;
+
+    // MPEG-2 slices never span macroblock rows.
+    p.sliceEveryRow = mpeg2 || s.sliceHdrEveryMBrow != 0;
+    p.embedSvcdUserData = s.embedSVCDUserBlocks != 0;
+    p.writeSequenceEndCode = s.writeSequenceEndCode != 0;
+
+    p.firstFramePictures = s.firstFramePictures;
+    p.pulldown = s.videoPulldownFlag;
+
+    p.variableMaxMotion = s.variableMaxMotion;
+    p.motion = s.motion;
+    SetFCodeLimits(s, p);
+    p.floatingPointDct = s.useFloatingPoint != 0;
+
+    return LoadSequenceMatrices(s.intraQuantMatrix, s.nonIntraQuantMatrix, p.matrices);
+}
+
+}  // namespace korvan

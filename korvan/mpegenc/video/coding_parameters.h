@@ -1,0 +1,94 @@
+// The encoder's working copy of the settings: everything the video coder
+// needs, derived once from EncoderSettings before an encode and never read
+// from the record again while coding.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "korvan/mpegenc/common/quantise.h"
+#include "korvan/mpegenc/common/vlc_tables.h"
+#include "korvan/mpegenc/settings/encoder_settings.h"
+#include "korvan/mpegenc/video/quant_matrices.h"
+#include "korvan/mpegenc/video/video_result.h"
+#include "korvan/mpegenc/video/yuv_frame.h"
+
+namespace korvan {
+
+// Choices that differ per picture type, indexed by PictureCodingType - 1.
+struct PictureTypeChoices {
+    bool framePredFrameDct = true;
+    bool nonLinearScale = false;  // q_scale_type
+    bool intraVlcFormat = false;
+    bool alternateScan = false;
+    int mquant = 8;              // quantiser_scale of every macroblock
+    int quantiserScaleCode = 4;  // what the slice header carries
+};
+
+struct CodingParameters {
+    MpegSyntax syntax = MpegSyntax::kMpeg1;
+    CodingGeometry geometry;
+    int gopSize = 15;           // N
+    int referenceDistance = 3;  // M
+
+    // Sequence header and extensions.
+    int aspectRatio = 8;
+    int frameRateCode = 3;  // as written into the sequence header
+    double frameRate = 25.0;
+    uint32_t bitRateValue = 0;  // units of 400 bit/s; 0 = filled in after encoding
+    int vbvBufferSize = 20;     // units of 16 384 bits
+    bool constrainedParameters = false;
+    int profileAndLevel = 0x48;
+    bool progressiveSequence = true;
+    bool writeSequenceDisplayExt = false;
+    int videoFormat = 1;
+    int colourPrimaries = 5;
+    int transferCharacteristics = 5;
+    int matrixCoefficients = 5;
+    int displayWidth = 0;
+    int displayHeight = 0;
+    SequenceMatrices matrices;
+
+    // Picture level.
+    int intraDcPrecision = 0;
+    bool topFieldFirst = false;
+    bool repeatFirstField = false;
+    bool progressiveFrame = true;
+    bool writePictureDisplayExt = false;
+    int frameCentreHorizontalOffset = 0;
+    int frameCentreVerticalOffset = 0;
+    std::array<PictureTypeChoices, 3> perType{};
+    bool forceVbvDelay = true;
+
+    // Slices and stream.
+    bool sliceEveryRow = false;
+    bool embedSvcdUserData = false;
+    bool writeSequenceEndCode = true;
+
+    // Time codes.
+    long long firstFramePictures = 0;
+    int pulldown = 0;
+
+    // Motion search.
+    int variableMaxMotion = 58;
+    std::array<MotionRecord, kMotionRecords> motion{};
+    int maxHorizontalFCode = 7;
+    int maxVerticalFCode = 7;
+
+    int processorMode = 0;
+    bool floatingPointDct = false;
+
+    const PictureTypeChoices& Choices(PictureCodingType type) const { return perType[type - 1]; }
+    bool IsMpeg2() const { return syntax == MpegSyntax::kMpeg2; }
+};
+
+// Derives the working parameters for a `width` x `height` source. Checks the
+// few things the coder relies on (sizes, GOP, chroma format, quantiser) and
+// loads the quantiser matrix files.
+VideoResult DeriveCodingParameters(const EncoderSettings& settings, int width, int height,
+                                   CodingParameters& parameters);
+
+// mquant (quantiser_scale) of a quantiser_scale_code on either scale.
+int MquantFromCode(int code, bool nonLinearScale);
+
+}  // namespace korvan

@@ -1,0 +1,227 @@
+#include "korvan/mpegenc/video/macroblock_writer.h"
+
+#include <cstdlib>
+
+#include "korvan/mpegenc/common/mpeg_tables.h"
+
+namespace korvan {
+namespace {
+
+int BitLength(int value) {
+    int bits = 0;
+    while (value > 0) {
+        ++bits;
+        value >>= 1;
+    }
+    return bits;
+}
+
+}  // namespace
+
+void MacroblockWriter::ResetDcPredictors() {
+    const int reset = 128 << syntax_.intraDcPrecision;
+    dcPredictors_[0] = dcPredictors_[1] = dcPredictors_[2] = reset;
+}
+
+void MacroblockWriter::StartSlice(int firstAddress, int quantiserScaleCode) {
+    previousAddress_ = firstAddress - 1;
+    quantiserScaleCode_ = quantiserScaleCode;
+    predictors_[0] = predictors_[1] = {};
+    ResetDcPredictors();
+}
+
+void MacroblockWriter::SkipMacroblock() {
+    ResetDcPredictors();
+    if (syntax_.pictureType == kPictureP) predictors_[0] = {};
+}
+
+void MacroblockWriter::WriteAddressIncrement(int increment) {
+    while (increment > 33) {
+        Put(kMacroblockEscape);
+        increment -= 33;
+    }
+    Put(AddressIncrementCode(increment));
+}
+
+VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo& info,
+                                              const int16_t (*levels)[64]) {
+    const bool intra = (info.flags & kMbIntra) != 0;
+    int flags = info.flags;
+    if (!intra && info.codedBlockPattern != 0) flags |= kMbPattern;
+    if (!intra && info.codedBlockPattern == 0) flags &= ~kMbPattern;
+    // A new quantiser can only travel with a macroblock that codes blocks.
+    if ((intra || (flags & kMbPattern)) && info.quantiserScaleCode != quantiserScaleCode_) {
+        flags |= kMbQuant;
+    } else {
+        flags &= ~kMbQuant;
+    }
+    const VlcCode type = MacroblockTypeCode(syntax_.pictureType, flags);
+    if (type.length == 0) return Failure(kVideoValueOutOfRange, "Invalid motion_type.");
+
+    WriteAddressIncrement(address - previousAddress_);
+    previousAddress_ = address;
+    Put(type);
+    const bool mpeg2 = syntax_.syntax == MpegSyntax::kMpeg2;
+    if (mpeg2 && !syntax_.framePredFrameDct) {
+        if (flags & (kMbForward | kMbBackward)) out_.Put(info.motionType, 2);
+        if (intra || (flags & kMbPattern)) out_.Put(info.dctType, 1);
+    }
+    if (flags & kMbQuant) {
+        quantiserScaleCode_ = info.quantiserScaleCode;
+        out_.Put(quantiserScaleCode_, 5);
+    }
+
+    if (intra) {
+        predictors_[0] = predictors_[1] = {};
+        for (int b = 0; b < syntax_.blocksPerMacroblock; ++b) {
+            VideoResult r = WriteIntraBlock(b, levels[b]);
+            if (!r.Ok()) return r;
+        }
+        return {};
+    }
+
+    ResetDcPredictors();
+    if (flags & kMbForward) {
+        VideoResult r = WriteVector(0, info.vectors[0]);
+        if (!r.Ok()) return r;
+    } else if (syntax_.pictureType == kPictureP) {
+        predictors_[0] = {};
+    }
+    if (flags & kMbBackward) {
+        VideoResult r = WriteVector(1, info.vectors[1]);
+        if (!r.Ok()) return r;
+    }
+    if (!(flags & kMbPattern)) return {};
+
+    const int blocks = syntax_.blocksPerMacroblock;
+    const int pattern = info.codedBlockPattern;
+    Put(CodedBlockPatternCode(pattern >> (blocks - 6)));
+    if (blocks > 6) out_.Put(pattern & ((1 << (blocks - 6)) - 1), blocks - 6);
+    for (int b = 0; b < blocks; ++b) {
+        if (!(pattern & (1 << (blocks - 1 - b)))) continue;
+        VideoResult r = WriteNonIntraBlock(levels[b]);
+        if (!r.Ok()) return r;
+    }
+    return {};
+}
+
+VideoResult MacroblockWriter::WriteVector(int direction, MotionVector vector) {
+    const int* fCode = syntax_.fCode[direction];
+    VideoResult r = WriteMotionComponent(vector.x - predictors_[direction].x, fCode[0]);
+    if (r.Ok()) r = WriteMotionComponent(vector.y - predictors_[direction].y, fCode[1]);
+    if (!r.Ok()) return r;
+    const int limits[2] = {16 << (fCode[0] - 1), 16 << (fCode[1] - 1)};
+    if (vector.x < -limits[0] || vector.x >= limits[0] || vector.y < -limits[1] ||
+        vector.y >= limits[1]) {
+        return Failure(kVideoValueOutOfRange, "Invalid motion vector.");
+    }
+    predictors_[direction] = vector;
+    return {};
+}
+
+VideoResult MacroblockWriter::WriteMotionComponent(int delta, int fCode) {
+    const int rSize = fCode - 1;
+    const int f = 1 << rSize;
+    // The decoder adds the difference modulo the range, so the shorter of the
+    // two equivalent differences is sent.
+    if (delta >= 16 * f) delta -= 32 * f;
+    if (delta < -16 * f) delta += 32 * f;
+    if (delta >= 16 * f || delta < -16 * f) {
+        return Failure(kVideoValueOutOfRange, "Invalid motion vector.");
+    }
+    if (delta == 0) {
+        Put(MotionCode(0));
+        return {};
+    }
+    const int magnitude = std::abs(delta) - 1;
+    const int motionCode = (magnitude >> rSize) + 1;
+    Put(MotionCode(delta < 0 ? -motionCode : motionCode));
+    if (rSize > 0) out_.Put(magnitude & (f - 1), rSize);
+    return {};
+}
+
+VideoResult MacroblockWriter::WriteIntraBlock(int block, const int16_t* levels) {
+    const int component = block < 4 ? 0 : 1 + ((block - 4) & 1);
+    const int difference = levels[0] - dcPredictors_[component];
+    dcPredictors_[component] = levels[0];
+    const int dcLimit = syntax_.syntax == MpegSyntax::kMpeg1 ? 256 : 2048;
+    if (std::abs(difference) >= dcLimit) {
+        return Failure(kVideoValueOutOfRange,
+                       FormatMessage("DC value out of range (%d)\n", difference));
+    }
+    const int size = BitLength(std::abs(difference));
+    Put(component == 0 ? DcSizeLuminanceCode(size) : DcSizeChrominanceCode(size));
+    if (size > 0) {
+        out_.Put(difference > 0 ? difference : difference + (1 << size) - 1, size);
+    }
+
+    const int table = syntax_.intraVlcFormat ? 1 : 0;
+    const auto& scan = kScanOrder[syntax_.alternateScan ? 1 : 0];
+    int run = 0;
+    for (int i = 1; i < 64; ++i) {
+        const int level = levels[scan[i]];
+        if (level == 0) {
+            ++run;
+            continue;
+        }
+        VideoResult r = WriteCoefficient(run, level, table);
+        if (!r.Ok()) return r;
+        run = 0;
+    }
+    Put(table == 1 ? kEndOfBlockTableOne : kEndOfBlockTableZero);
+    return {};
+}
+
+VideoResult MacroblockWriter::WriteNonIntraBlock(const int16_t* levels) {
+    const auto& scan = kScanOrder[syntax_.alternateScan ? 1 : 0];
+    int run = 0;
+    bool first = true;
+    for (int i = 0; i < 64; ++i) {
+        const int level = levels[scan[i]];
+        if (level == 0) {
+            ++run;
+            continue;
+        }
+        if (first && run == 0 && std::abs(level) == 1) {
+            // The first coefficient's own code: "1" and the sign.
+            out_.Put(level < 0 ? 3 : 2, 2);
+        } else {
+            VideoResult r = WriteCoefficient(run, level, 0);
+            if (!r.Ok()) return r;
+        }
+        first = false;
+        run = 0;
+    }
+    Put(kEndOfBlockTableZero);
+    return {};
+}
+
+VideoResult MacroblockWriter::WriteCoefficient(int run, int level, int table) {
+    const int magnitude = std::abs(level);
+    const bool mpeg1 = syntax_.syntax == MpegSyntax::kMpeg1;
+    if (level == 0 || magnitude > (mpeg1 ? 255 : 2047) || run < 0 || run > 63) {
+        return Failure(
+            kVideoValueOutOfRange,
+            FormatMessage("AC value out of range (run=%d, signed_level=%d)\n", run, level));
+    }
+    const VlcCode code = DctCoefficientCode(table, run, magnitude);
+    if (code.length > 0) {
+        out_.Put((code.bits << 1) | (level < 0 ? 1u : 0u), code.length + 1);
+        return {};
+    }
+    Put(kDctEscape);
+    out_.Put(run, 6);
+    if (!mpeg1) {
+        out_.Put(static_cast<uint32_t>(level) & 0xFFF, 12);
+    } else if (magnitude <= 127) {
+        out_.Put(static_cast<uint32_t>(level) & 0xFF, 8);
+    } else {
+        // Long form: a marker byte of 0 (positive) or 0x80 (negative), then
+        // the level's low byte.
+        out_.Put(level > 0 ? 0 : 0x80, 8);
+        out_.Put(static_cast<uint32_t>(level) & 0xFF, 8);
+    }
+    return {};
+}
+
+}  // namespace korvan

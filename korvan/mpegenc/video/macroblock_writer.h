@@ -1,0 +1,62 @@
+// Variable-length coding of slices' contents: macroblock address, modes,
+// quantiser, motion vectors, coded block pattern and the blocks, with the
+// predictors (motion vectors, DC) that the decoder keeps in step.
+#pragma once
+
+#include <cstdint>
+
+#include "korvan/mpegenc/common/bit_writer.h"
+#include "korvan/mpegenc/common/quantise.h"
+#include "korvan/mpegenc/common/vlc_tables.h"
+#include "korvan/mpegenc/video/macroblock_info.h"
+#include "korvan/mpegenc/video/video_result.h"
+
+namespace korvan {
+
+// The picture-level facts the macroblock layer depends on.
+struct MacroblockSyntax {
+    MpegSyntax syntax = MpegSyntax::kMpeg1;
+    PictureCodingType pictureType = kPictureI;
+    int fCode[2][2] = {{1, 1}, {1, 1}};
+    int intraDcPrecision = 0;
+    bool intraVlcFormat = false;
+    bool alternateScan = false;
+    bool framePredFrameDct = true;
+    int blocksPerMacroblock = 6;
+};
+
+class MacroblockWriter {
+public:
+    MacroblockWriter(BitWriter& out, const MacroblockSyntax& syntax) : out_(out), syntax_(syntax) {}
+
+    // A new slice starting at macroblock `firstAddress` with the slice
+    // header's quantiser_scale_code.
+    void StartSlice(int firstAddress, int quantiserScaleCode);
+
+    // Codes macroblock `address` (increasing within the slice); `levels`
+    // holds the quantised blocks in raster order.
+    VideoResult WriteMacroblock(int address, const MacroblockInfo& info,
+                                const int16_t (*levels)[64]);
+
+    // A macroblock left out: resets what the decoder resets for it.
+    void SkipMacroblock();
+
+private:
+    void WriteAddressIncrement(int increment);
+    VideoResult WriteVector(int direction, MotionVector vector);
+    VideoResult WriteMotionComponent(int delta, int fCode);
+    VideoResult WriteIntraBlock(int block, const int16_t* levels);
+    VideoResult WriteNonIntraBlock(const int16_t* levels);
+    VideoResult WriteCoefficient(int run, int level, int table);
+    void Put(const VlcCode& code) { out_.Put(code.bits, code.length); }
+    void ResetDcPredictors();
+
+    BitWriter& out_;
+    MacroblockSyntax syntax_;
+    int previousAddress_ = -1;
+    int quantiserScaleCode_ = 0;
+    MotionVector predictors_[2];
+    int dcPredictors_[3] = {};
+};
+
+}  // namespace korvan

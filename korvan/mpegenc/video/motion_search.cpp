@@ -1,0 +1,173 @@
+#include "korvan/mpegenc/video/motion_search.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <new>
+
+namespace korvan {
+
+bool SubsampledPicture::Allocate(const CodingGeometry& geometry) {
+    width_ = geometry.lumaWidth / 4;
+    height_ = geometry.lumaHeight / 4;
+    try {
+        pels_.assign(static_cast<size_t>(width_) * height_, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void SubsampledPicture::Build(const Plane& luma) {
+    for (int y = 0; y < height_; ++y) {
+        uint8_t* out = pels_.data() + static_cast<size_t>(y) * width_;
+        for (int x = 0; x < width_; ++x) {
+            int sum = 0;
+            for (int j = 0; j < 4; ++j) {
+                const uint8_t* in = luma.Row(4 * y + j) + 4 * x;
+                sum += in[0] + in[1] + in[2] + in[3];
+            }
+            out[x] = static_cast<uint8_t>((sum + 8) >> 4);
+        }
+    }
+}
+
+bool SubsampledPicture::IsFlat() const {
+    long long sum = 0;
+    long long squares = 0;
+    for (uint8_t p : pels_) {
+        sum += p;
+        squares += p * p;
+    }
+    const long long count = static_cast<long long>(pels_.size());
+    if (count == 0) return true;
+    const long long deviation = squares - sum * sum / count;
+    return deviation < 20 * count;
+}
+
+namespace {
+
+int Sad4x4(const SubsampledPicture& a, int ax, int ay, const SubsampledPicture& b, int bx, int by,
+           int limit) {
+    int sum = 0;
+    for (int j = 0; j < 4; ++j) {
+        const uint8_t* pa = a.Row(ay + j) + ax;
+        const uint8_t* pb = b.Row(by + j) + bx;
+        sum += std::abs(pa[0] - pb[0]) + std::abs(pa[1] - pb[1]) + std::abs(pa[2] - pb[2]) +
+               std::abs(pa[3] - pb[3]);
+        if (sum >= limit) return sum;
+    }
+    return sum;
+}
+
+// Calls visit(dx, dy) for the 8k positions of ring k (k > 0).
+template <typename Visit>
+void VisitRing(int k, Visit&& visit) {
+    for (int d = -k; d < k; ++d) {
+        visit(d, -k);   // top edge, left to right
+        visit(k, d);    // right edge, top to bottom
+        visit(-d, k);   // bottom edge, right to left
+        visit(-k, -d);  // left edge, bottom to top
+    }
+}
+
+}  // namespace
+
+MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
+                                          const SubsampledPicture& reference, int mbX, int mbY,
+                                          int radius, int patience) const {
+    const int bx = 4 * mbX;
+    const int by = 4 * mbY;
+    const int maxX = reference.width() - 4;
+    const int maxY = reference.height() - 4;
+    int best = Sad4x4(current, bx, by, reference, bx, by, INT_MAX);
+    MotionVector bestOffset;
+    if (best == 0) return bestOffset;
+
+    bool improved = false;
+    int idleCheckpoints = 0;
+    for (int k = 1; k <= radius; ++k) {
+        bool exact = false;
+        VisitRing(k, [&](int dx, int dy) {
+            const int x = bx + dx;
+            const int y = by + dy;
+            if (exact || x < 0 || y < 0 || x > maxX || y > maxY) return;
+            const int sad = Sad4x4(current, bx, by, reference, x, y, best);
+            if (sad < best) {
+                best = sad;
+                bestOffset = {dx, dy};
+                improved = true;
+                exact = sad == 0;
+            }
+        });
+        if (exact) break;
+        if (k == 1 || k == 2 || k == 4 || k == 8) {
+            idleCheckpoints = improved ? 0 : idleCheckpoints + 1;
+            improved = false;
+            if (idleCheckpoints > patience) break;
+        }
+    }
+    return {4 * bestOffset.x, 4 * bestOffset.y};
+}
+
+SearchWindow MotionSearcher::ClipWindow(int mbX, int mbY, int horizontal, int vertical) const {
+    const int x = 16 * mbX;
+    const int y = 16 * mbY;
+    SearchWindow w;
+    w.left = std::max(-horizontal, -x);
+    w.right = std::min(horizontal, geometry_.lumaWidth - 16 - x);
+    w.up = std::max(-vertical, -y);
+    w.down = std::min(vertical, geometry_.lumaHeight - 16 - y);
+    return w;
+}
+
+SearchResult MotionSearcher::FineSearch(const Plane& current, const Plane& reference, int mbX,
+                                        int mbY, MotionVector centre, int radius,
+                                        const SearchWindow& window) const {
+    const int x0 = 16 * mbX;
+    const int y0 = 16 * mbY;
+    const uint8_t* cur = current.Row(y0) + x0;
+    const auto sadAt = [&](int dx, int dy, int halfIndex, int limit) {
+        const uint8_t* ref = reference.Row(y0 + dy) + x0 + dx;
+        return kernels_.sad[halfIndex](cur, current.stride, ref, reference.stride, 16, limit);
+    };
+    const auto inside = [&](int dx, int dy) {
+        return dx >= window.left && dx <= window.right && dy >= window.up && dy <= window.down;
+    };
+
+    centre.x = std::clamp(centre.x, window.left, window.right);
+    centre.y = std::clamp(centre.y, window.up, window.down);
+    int best = sadAt(centre.x, centre.y, 0, INT_MAX);
+    MotionVector bestPel = centre;
+    for (int k = 1; k <= radius && best > 0; ++k) {
+        VisitRing(k, [&](int rx, int ry) {
+            const int dx = centre.x + rx;
+            const int dy = centre.y + ry;
+            if (!inside(dx, dy)) return;
+            const int sad = sadAt(dx, dy, 0, best);
+            if (sad < best) {
+                best = sad;
+                bestPel = {dx, dy};
+            }
+        });
+    }
+
+    // Half-sample positions: the reference block may not reach past the
+    // window, whose edges are whole samples.
+    SearchResult result{{2 * bestPel.x, 2 * bestPel.y}, best};
+    for (int hy = -1; hy <= 1; ++hy) {
+        for (int hx = -1; hx <= 1; ++hx) {
+            if (hx == 0 && hy == 0) continue;
+            const int vx = 2 * bestPel.x + hx;
+            const int vy = 2 * bestPel.y + hy;
+            const int px = vx >> 1;
+            const int py = vy >> 1;
+            if (!inside(px, py) || !inside(px + (vx & 1), py + (vy & 1))) continue;
+            const int sad = sadAt(px, py, HalfPelIndex(vx & 1, vy & 1), result.sad);
+            if (sad < result.sad) result = {{vx, vy}, sad};
+        }
+    }
+    return result;
+}
+
+}  // namespace korvan

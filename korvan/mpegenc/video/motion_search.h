@@ -1,0 +1,85 @@
+// Motion search for one macroblock: the coarse spiral on 4:1 sub-sampled
+// luminance, the fine spiral at full resolution around its candidate, and the
+// half-sample refinement. The classic mode runs the same fine steps over a
+// fixed window around the macroblock's own position.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "korvan/mpegenc/common/video_kernels.h"
+#include "korvan/mpegenc/video/yuv_frame.h"
+
+namespace korvan {
+
+// A vector in half samples (MPEG's unit), or in whole samples where a name
+// says so.
+struct MotionVector {
+    int x = 0;
+    int y = 0;
+
+    bool operator==(const MotionVector&) const = default;
+};
+
+// Luminance reduced 4:1 in each direction; each pel is the rounded mean of a
+// 4x4 block, so a macroblock is a 4x4 block here.
+class SubsampledPicture {
+public:
+    bool Allocate(const CodingGeometry& geometry);
+    void Build(const Plane& luma);
+
+    // Flat pictures (sum of squared deviations below 20 per pel) get less
+    // patience in the coarse search.
+    bool IsFlat() const;
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    const uint8_t* Row(int y) const { return pels_.data() + static_cast<size_t>(y) * width_; }
+
+private:
+    std::vector<uint8_t> pels_;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+// The area a vector may reach, in whole samples relative to the macroblock.
+struct SearchWindow {
+    int left = 0;
+    int right = 0;
+    int up = 0;
+    int down = 0;
+};
+
+struct SearchResult {
+    MotionVector vector;  // half samples
+    int sad = 0;
+};
+
+class MotionSearcher {
+public:
+    MotionSearcher(const VideoKernels& kernels, const CodingGeometry& geometry)
+        : kernels_(kernels), geometry_(geometry) {}
+
+    // The coarse stage: the best offset of macroblock (mbX, mbY) in whole
+    // samples (a multiple of 4), searched in rings up to `radius`
+    // sub-sampled pels; `patience` checkpoints without improvement end it.
+    MotionVector CoarseSearch(const SubsampledPicture& current, const SubsampledPicture& reference,
+                              int mbX, int mbY, int radius, int patience) const;
+
+    // The fine stage: a spiral of `radius` whole samples around `centre`
+    // (whole samples) inside `window`, then the eight half-sample positions
+    // around the best. `current` is the source luminance, `reference` the
+    // reconstructed one.
+    SearchResult FineSearch(const Plane& current, const Plane& reference, int mbX, int mbY,
+                            MotionVector centre, int radius, const SearchWindow& window) const;
+
+    // The window of ±`horizontal`, ±`vertical` samples around the macroblock,
+    // clipped to the picture.
+    SearchWindow ClipWindow(int mbX, int mbY, int horizontal, int vertical) const;
+
+private:
+    const VideoKernels& kernels_;
+    CodingGeometry geometry_;
+};
+
+}  // namespace korvan

@@ -1,0 +1,90 @@
+// Codes one frame picture: motion analysis and mode decisions for every
+// macroblock, the f-codes, the picture headers, then slice by slice the
+// transform, quantisation, variable-length coding and the local decoding
+// that rebuilds the picture exactly as a decoder will.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "korvan/mpegenc/common/bit_writer.h"
+#include "korvan/mpegenc/common/video_kernels.h"
+#include "korvan/mpegenc/video/coding_parameters.h"
+#include "korvan/mpegenc/video/gop_plan.h"
+#include "korvan/mpegenc/video/macroblock_info.h"
+#include "korvan/mpegenc/video/macroblock_writer.h"
+#include "korvan/mpegenc/video/motion_search.h"
+#include "korvan/mpegenc/video/stream_headers.h"
+
+namespace korvan {
+
+// A picture with its 4:1 reduced luminance (of the source, for the coarse
+// search).
+struct PictureView {
+    const YuvFrame* frame = nullptr;
+    const SubsampledPicture* subsampled = nullptr;
+};
+
+struct PictureInputs {
+    PictureView source;
+    PictureView forwardReference;   // P and B: the previous reference, reconstructed
+    PictureView backwardReference;  // B: the next reference, reconstructed
+    // Subsampled sources of the references for the coarse search.
+    const SubsampledPicture* forwardSource = nullptr;
+    const SubsampledPicture* backwardSource = nullptr;
+};
+
+class PictureCoder {
+public:
+    PictureCoder(const CodingParameters& parameters, const VideoKernels& kernels);
+
+    // Returns false when the macroblock table cannot be had.
+    bool Allocate();
+
+    // Codes `plan`'s picture into `out` (from its picture header on) and its
+    // reconstruction into `reconstruction`.
+    VideoResult Code(const PlannedPicture& plan, const PictureInputs& inputs, BitWriter& out,
+                     YuvFrame& reconstruction);
+
+    // The f-codes the last picture used: [forward/backward][horizontal/vertical].
+    const int (&FCodes() const)[2][2] { return fCode_; }
+    const std::vector<MacroblockInfo>& Macroblocks() const { return macroblocks_; }
+
+private:
+    struct DirectionSearch {
+        PictureView reference;
+        const SubsampledPicture* referenceSource = nullptr;
+        int horizontalWindow = 0;  // classic mode
+        int verticalWindow = 0;
+    };
+
+    void Analyse(const PlannedPicture& plan, const PictureInputs& inputs);
+    SearchResult SearchDirection(const DirectionSearch& direction, const PictureInputs& inputs,
+                                 int mbX, int mbY, int patience) const;
+    void ChooseFCodes(const PlannedPicture& plan);
+    int PredictionError(const PictureInputs& inputs, int mbX, int mbY, int flags,
+                        const MotionVector* vectors);
+    void FormPrediction(const PictureInputs& inputs, int mbX, int mbY, int flags,
+                        const MotionVector* vectors);
+    void FormDirection(const YuvFrame& reference, int mbX, int mbY, MotionVector vector,
+                       uint8_t* const* dst);
+    void TransformMacroblock(const PictureInputs& inputs, int mbX, int mbY, MacroblockInfo& mb);
+    void Reconstruct(int mbX, int mbY, const MacroblockInfo& mb, YuvFrame& reconstruction);
+    VideoResult CodeSlices(const PlannedPicture& plan, const PictureInputs& inputs, BitWriter& out,
+                           YuvFrame& reconstruction);
+
+    const CodingParameters& p_;
+    const VideoKernels& kernels_;
+    MotionSearcher searcher_;
+    std::vector<MacroblockInfo> macroblocks_;
+    int fCode_[2][2] = {{15, 15}, {15, 15}};
+    int largestComponent_[2][2] = {};  // half samples, per direction and axis
+
+    // Work areas of one macroblock: prediction per plane, a second
+    // prediction for averaging, the blocks.
+    uint8_t prediction_[3][256] = {};
+    uint8_t otherPrediction_[3][256] = {};
+    int16_t levels_[12][64] = {};
+};
+
+}  // namespace korvan

@@ -1,0 +1,113 @@
+// The video encoder: turns pictures, fetched in display order, into an
+// MPEG-1 or MPEG-2 video elementary stream coded in transmission order.
+//
+//   VideoEncoder encoder;
+//   encoder.Open(settings, width, height, count, mode, source, &sink);
+//   while (!encoder.Done()) { encoder.EncodeNextPicture(); write(encoder.Output().TakeBytes()); }
+//   encoder.Finish();
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "korvan/mpegenc/common/bit_writer.h"
+#include "korvan/mpegenc/settings/encoder_settings.h"
+#include "korvan/mpegenc/video/coding_parameters.h"
+#include "korvan/mpegenc/video/gop_plan.h"
+#include "korvan/mpegenc/video/picture_coder.h"
+#include "korvan/mpegenc/video/video_result.h"
+
+namespace korvan {
+
+// Supplies source pictures. Called with display indices 0, 1, 2, ... in
+// turn, each once; it fills the picture area of `frame` (the encoder extends
+// it to whole macroblocks) and returns 0, or a non-zero status to stop.
+class PictureSource {
+public:
+    virtual ~PictureSource() = default;
+    virtual int FetchPicture(int displayIndex, YuvFrame& frame) = 0;
+};
+
+// Receives the encoder's reconstruction of every picture in display order.
+class ReconstructionSink {
+public:
+    virtual ~ReconstructionSink() = default;
+    virtual void TakePicture(int displayIndex, const YuvFrame& frame) = 0;
+};
+
+struct VideoStatistics {
+    uint64_t headerBits = 0;
+    uint64_t minPictureBits = 0;
+    uint64_t maxPictureBits = 0;
+    // Most bits in any run of pictures lasting one second (the nominal
+    // picture rate rounded to whole pictures).
+    uint64_t maxBitsPerSecond = 0;
+    int pictures = 0;
+};
+
+class VideoEncoder {
+public:
+    VideoEncoder();
+    ~VideoEncoder();
+    VideoEncoder(const VideoEncoder&) = delete;
+    VideoEncoder& operator=(const VideoEncoder&) = delete;
+
+    VideoResult Open(const EncoderSettings& settings, int width, int height, int pictureCount,
+                     int processorMode, PictureSource& source, ReconstructionSink* sink);
+
+    bool Done() const { return next_ >= plan_.size(); }
+    // Codes the next picture in transmission order.
+    VideoResult EncodeNextPicture();
+    // Ends the sequence (sequence_end_code when configured) and hands the
+    // last reference to the reconstruction sink.
+    VideoResult Finish();
+
+    BitWriter& Output() { return out_; }
+    const CodingParameters& Parameters() const { return parameters_; }
+    const VideoStatistics& Statistics() const { return statistics_; }
+    // Byte position of the bit_rate_value field of every sequence header.
+    const std::vector<uint64_t>& BitRateFieldOffsets() const { return bitRateOffsets_; }
+    // The f-codes of the picture coded last.
+    const int (&LastFCodes() const)[2][2] { return coder_->FCodes(); }
+
+private:
+    struct Reference {
+        YuvFrame frame;
+        SubsampledPicture source;  // sub-sampled source, for the coarse search
+        int displayIndex = -1;
+    };
+    struct BufferedSource {
+        YuvFrame frame;
+        int displayIndex = -1;
+    };
+
+    VideoResult FetchThrough(int displayIndex);
+    BufferedSource* Buffered(int displayIndex);
+    void WriteSequenceHeaders();
+    void CountPicture(uint64_t bits);
+
+    CodingParameters parameters_;
+    std::unique_ptr<PictureCoder> coder_;
+    PictureSource* source_ = nullptr;
+    ReconstructionSink* sink_ = nullptr;
+    std::vector<PlannedPicture> plan_;
+    size_t next_ = 0;
+    int nextFetch_ = 0;
+    BitWriter out_;
+
+    std::vector<BufferedSource> sources_;
+    Reference older_;  // the forward reference
+    Reference newer_;  // the backward reference, the picture coded last
+    YuvFrame bidirectional_;
+    SubsampledPicture currentSubsampled_;
+
+    VideoStatistics statistics_;
+    std::deque<uint64_t> lastSecond_;
+    uint64_t lastSecondBits_ = 0;
+    int picturesPerSecond_ = 25;
+    std::vector<uint64_t> bitRateOffsets_;
+};
+
+}  // namespace korvan
