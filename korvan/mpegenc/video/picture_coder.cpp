@@ -5,11 +5,10 @@
 #include <cstring>
 #include <new>
 
+#include "korvan/mpegenc/video/mode_decision.h"
+
 namespace korvan {
 namespace {
-
-// The error below which a prediction is always taken: 9 per sample.
-constexpr int kGoodEnoughError = 9 * 256;
 
 // f-code of a largest vector component in half samples.
 int FCodeFor(int largestHalfSamples) {
@@ -131,7 +130,8 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
     std::memset(largestComponent_, 0, sizeof(largestComponent_));
     const CodingGeometry& g = p_.geometry;
     const Plane& source = inputs.source.frame->luma();
-    const bool adaptive = p_.variableMaxMotion >= 8;
+    const SearchKind search =
+        p_.variableMaxMotion >= 8 ? SearchKind::kTwoStage : SearchKind::kWindowed;
     const int patience = inputs.source.subsampled->IsFlat() ? 1 : 2;
 
     DirectionSearch forward;
@@ -188,9 +188,7 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
                 }
             }
 
-            const bool inter = (adaptive ? mb.variance >= 2 * error : mb.variance >= error) ||
-                               error < kGoodEnoughError;
-            if (!inter) {
+            if (!PreferInter(mb.variance, error, search)) {
                 mb.flags = kMbIntra;
                 continue;
             }
@@ -200,7 +198,7 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
             mb.predictionError = error;
             if (plan.type == kPictureP) {
                 const int zeroError = PredictionError(inputs, mbX, mbY, kMbPattern, vectors);
-                if (!(5 * error < 4 * zeroError && zeroError >= kGoodEnoughError)) {
+                if (!PreferMotionCompensation(error, zeroError)) {
                     mb.flags = kMbPattern;
                     mb.vectors[0] = {};
                     mb.predictionError = zeroError;
