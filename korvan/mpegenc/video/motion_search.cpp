@@ -7,6 +7,13 @@
 
 namespace korvan {
 
+int AdaptiveFCode(int largestHalfSamples) {
+    for (int f = 1; f <= 9; ++f) {
+        if (largestHalfSamples < (16 << (f - 1))) return f;
+    }
+    return 1;
+}
+
 bool SubsampledPicture::Allocate(const CodingGeometry& geometry) {
     width_ = geometry.lumaWidth / 4;
     height_ = geometry.lumaHeight / 4;

@@ -21,6 +21,10 @@ struct MotionVector {
     bool operator==(const MotionVector&) const = default;
 };
 
+// The f-code for a picture whose largest vector component (either sign)
+// is `largestHalfSamples`: 1 below 8 pels, 2 below 16, ... 9 below 2048.
+int AdaptiveFCode(int largestHalfSamples);
+
 // Luminance reduced 4:1 in each direction; each pel is the rounded mean of a
 // 4x4 block, so a macroblock is a 4x4 block here.
 class SubsampledPicture {

@@ -10,14 +10,6 @@
 namespace korvan {
 namespace {
 
-// f-code of a largest vector component in half samples.
-int FCodeFor(int largestHalfSamples) {
-    for (int f = 1; f <= 9; ++f) {
-        if (largestHalfSamples < (16 << (f - 1))) return f;
-    }
-    return 1;
-}
-
 // Largest whole-sample displacement whose half-sample neighbours still fit
 // f-code `f`.
 int ReachOfFCode(int f) { return (16 << (f - 1)) / 2 - 1; }
@@ -214,8 +206,8 @@ void PictureCoder::ChooseFCodes(const PlannedPicture& plan) {
     const int directions = plan.type == kPictureB ? 2 : 1;
     for (int d = 0; d < directions; ++d) {
         if (p_.variableMaxMotion >= 8) {
-            fCode_[d][0] = FCodeFor(largestComponent_[d][0]);
-            fCode_[d][1] = FCodeFor(largestComponent_[d][1]);
+            fCode_[d][0] = AdaptiveFCode(largestComponent_[d][0]);
+            fCode_[d][1] = AdaptiveFCode(largestComponent_[d][1]);
         } else {
             const MotionRecord& r =
                 p_.motion[plan.type == kPictureP
