@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "korvan/cli/video_mode.h"
+#include "korvan/cli/video_encode.h"
 #include "tests/korvan/video/ffmpeg_client.h"
 #include "tests/korvan/video/preset_settings.h"
 #include "tests/support/temp_dir.h"
