@@ -12,15 +12,11 @@ struct ValueOption {
 };
 
 constexpr ValueOption kValueOptions[] = {
-    {"--target", &CliOptions::target},
-    {"--settings", &CliOptions::settingsPath},
-    {"--video", &CliOptions::videoInput},
-    {"--audio", &CliOptions::audioInput},
-    {"-o", &CliOptions::programOutput},
-    {"--video-es", &CliOptions::videoStreamOutput},
-    {"--audio-es", &CliOptions::audioStreamOutput},
-    {"--mux-video", &CliOptions::muxVideoInput},
-    {"--mux-audio", &CliOptions::muxAudioInput},
+    {"--target", &CliOptions::target},           {"--settings", &CliOptions::settingsPath},
+    {"--video", &CliOptions::videoInput},        {"--audio", &CliOptions::audioInput},
+    {"-o", &CliOptions::programOutput},          {"--video-es", &CliOptions::videoStreamOutput},
+    {"--recon", &CliOptions::reconOutput},       {"--audio-es", &CliOptions::audioStreamOutput},
+    {"--mux-video", &CliOptions::muxVideoInput}, {"--mux-audio", &CliOptions::muxAudioInput},
 };
 
 struct FlagOption {
@@ -116,6 +112,9 @@ private:
         }
         if (mux && Any(o.videoStreamOutput, o.audioStreamOutput)) {
             return Fail("--mux-video and --mux-audio write only a program stream (-o)");
+        }
+        if (!o.reconOutput.empty() && o.videoInput.empty()) {
+            return Fail("--recon needs a video input (--video)");
         }
         if (ModeOf(o) == CliMode::kSettingsOnly && !o.printSettings) {
             return Fail("nothing to do: give --print-settings, an input or an output");

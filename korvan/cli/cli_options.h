@@ -11,7 +11,8 @@ inline constexpr char kProgramName[] = "zarvo-mpegenc";
 inline constexpr char kUsage[] =
     "usage: zarvo-mpegenc --target mpeg1|mpeg2|dvd|vcd|svcd [--ntsc] [--settings FILE.ini]\n"
     "                     [--print-settings] [--video IN.y4m] [--audio IN.wav] [-o OUT.mpg]\n"
-    "                     [--video-es OUT] [--audio-es OUT] [--mux-video ES] [--mux-audio ES]\n";
+    "                     [--video-es OUT] [--audio-es OUT] [--mux-video ES] [--mux-audio ES]\n"
+    "                     [--recon OUT.y4m]\n";
 
 struct CliOptions {
     std::string target;                            // --target, as given
@@ -26,6 +27,7 @@ struct CliOptions {
     std::string audioInput;         // --audio IN.wav
     std::string programOutput;      // -o OUT.mpg
     std::string videoStreamOutput;  // --video-es OUT
+    std::string reconOutput;        // --recon OUT.y4m: the video coder's own pictures
     std::string audioStreamOutput;  // --audio-es OUT
     std::string muxVideoInput;      // --mux-video ES
     std::string muxAudioInput;      // --mux-audio ES

@@ -167,9 +167,9 @@ TEST(ZarvoMpegencTest, ModesAnswerUntilTheirCoderLands) {
         std::string mode;
     };
     const Case cases[] = {
-        {{"--video", folder / "in.y4m", "--video-es", folder / "out.m2v"}, "video encoding"},
         {{"--video", folder / "in.y4m", "--audio", folder / "in.wav", "-o", folder / "out.mpg"},
-         "video encoding"},
+         "audio encoding"},
+        {{"--video", folder / "in.y4m", "-o", folder / "out.mpg"}, "multiplexing"},
         {{"--audio", folder / "in.wav", "--audio-es", folder / "out.mp2"}, "audio encoding"},
         {{"--mux-video", folder / "in.m2v", "-o", folder / "out.mpg"}, "multiplexing"},
     };
@@ -180,6 +180,46 @@ TEST(ZarvoMpegencTest, ModesAnswerUntilTheirCoderLands) {
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_EQ(run.err, "zarvo-mpegenc: " + c.mode + " is not available yet\n");
     }
+}
+
+TEST(ZarvoMpegencTest, VideoModeWritesTheStreamAndTheReconstruction) {
+    test::TempDir folder("mpegenc vidéo");
+    const std::string input = folder / "pan clip.y4m";
+    ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i testsrc2=size=96x64:rate=25 -frames:v 5 '" +
+                           input + "'")
+                              .c_str()),
+              0);
+    const test::ProgramRun run = RunTool({"--target", "svcd", "--video", input, "--video-es",
+                                          folder / "out.m2v", "--recon", folder / "recon.y4m"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::string recon = test::ReadFile(folder / "recon.y4m");
+    EXPECT_EQ(recon.rfind("YUV4MPEG2 W96 H64 ", 0), 0u);
+    EXPECT_EQ(recon.size(), recon.find('\n') + 1 + 5 * (6 + 96 * 64 * 3 / 2));
+    const test::ProgramRun decode = test::RunProgram(
+        {"/usr/bin/ffmpeg", "-v", "error", "-i", folder / "out.m2v", "-f", "null", "-"});
+    EXPECT_EQ(decode.exitCode, 0);
+    EXPECT_EQ(decode.err, "");
+}
+
+TEST(ZarvoMpegencTest, VideoModeRefusesWhatItCannotCode) {
+    test::TempDir folder("mpegenc refused");
+    test::WriteFile(folder / "odd.y4m",
+                    "YUV4MPEG2 W5 H4 F25:1\nFRAME\n" + std::string(5 * 4 + 2 * 3 * 2, 'x'));
+    test::ProgramRun run = RunTool(
+        {"--target", "mpeg1", "--video", folder / "odd.y4m", "--video-es", folder / "o.m1v"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "Horizontal size must be a even.\n");
+
+    test::WriteFile(folder / "empty.y4m", "YUV4MPEG2 W4 H4 F25:1\n");
+    run = RunTool(
+        {"--target", "mpeg1", "--video", folder / "empty.y4m", "--video-es", folder / "o.m1v"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("holds no picture"), std::string::npos);
+
+    run = RunTool({"--target", "mpeg1", "--recon", folder / "r.y4m", "--print-settings"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "zarvo-mpegenc: --recon needs a video input (--video)\n");
 }
 
 TEST(ZarvoMpegencTest, HelpPrintsTheUsage) {

@@ -2,20 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/korvan/video/preset_settings.h"
+#include "korvan/mpegenc/settings/encoder_presets.h"
 
 namespace {
 
-korvan::CodingParameters Parameters(test::Target target, int width, int height) {
+korvan::CodingParameters Parameters(korvan::EncoderPreset target, int width, int height) {
     korvan::CodingParameters p;
-    const korvan::VideoResult r =
-        korvan::DeriveCodingParameters(test::PresetSettings(target, true), width, height, p);
+    const korvan::VideoResult r = korvan::DeriveCodingParameters(
+        korvan::PresetSettings(target, korvan::TvSystem::kPal), width, height, p);
     EXPECT_TRUE(r.Ok()) << r.message;
     return p;
 }
 
 TEST(StreamHeadersTest, Mpeg1SequenceHeaderFields) {
-    korvan::CodingParameters p = Parameters(test::Target::kVcd, 352, 288);
+    korvan::CodingParameters p = Parameters(korvan::EncoderPreset::kVideoCd, 352, 288);
     korvan::BitWriter out;
     korvan::WriteSequenceHeader(out, p);
     out.AlignToByte();
@@ -33,7 +33,8 @@ TEST(StreamHeadersTest, Mpeg1SequenceHeaderFields) {
 }
 
 TEST(StreamHeadersTest, FlatNonIntraMatrixIsNotTransmitted) {
-    korvan::EncoderSettings s = test::PresetSettings(test::Target::kMpeg2, true);
+    korvan::EncoderSettings s =
+        korvan::PresetSettings(korvan::EncoderPreset::kMpeg2, korvan::TvSystem::kPal);
     std::snprintf(s.nonIntraQuantMatrix, sizeof(s.nonIntraQuantMatrix), "mpeg default");
     korvan::CodingParameters p;
     ASSERT_TRUE(korvan::DeriveCodingParameters(s, 720, 576, p).Ok());
@@ -45,7 +46,7 @@ TEST(StreamHeadersTest, FlatNonIntraMatrixIsNotTransmitted) {
 }
 
 TEST(StreamHeadersTest, Mpeg2ExtensionsCarryTheHighBitsAndFlags) {
-    korvan::CodingParameters p = Parameters(test::Target::kDvd, 720, 576);
+    korvan::CodingParameters p = Parameters(korvan::EncoderPreset::kDvd, 720, 576);
     EXPECT_EQ(p.bitRateValue, 24500u);  // ceil(9 800 000 / 400)
     korvan::BitWriter out;
     korvan::WriteSequenceExtension(out, p);
@@ -72,7 +73,7 @@ TEST(StreamHeadersTest, TimeCodesCountPicturesAndPulldown) {
 }
 
 TEST(StreamHeadersTest, SlicesOfTallPicturesCarryTheRowExtension) {
-    korvan::CodingParameters p = Parameters(test::Target::kMpeg2, 720, 576);
+    korvan::CodingParameters p = Parameters(korvan::EncoderPreset::kMpeg2, 720, 576);
     korvan::BitWriter out;
     korvan::WriteSliceHeader(out, p, 5, 4);
     EXPECT_EQ(out.Bytes(), (std::vector<uint8_t>{0x00, 0x00, 0x01, 0x06}));
@@ -95,7 +96,7 @@ TEST(StreamHeadersTest, SvcdUserDataIsEighteenBytes) {
 }
 
 TEST(StreamHeadersTest, Mpeg2PictureHeaderWritesSevenForTheOldFCodes) {
-    korvan::CodingParameters p = Parameters(test::Target::kMpeg2, 720, 576);
+    korvan::CodingParameters p = Parameters(korvan::EncoderPreset::kMpeg2, 720, 576);
     korvan::PictureHeaderFields f;
     f.type = korvan::kPictureB;
     f.temporalReference = 1;

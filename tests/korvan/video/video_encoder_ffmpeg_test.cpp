@@ -8,14 +8,15 @@
 #include <string>
 
 #include "korvan/cli/video_encode.h"
+#include "korvan/mpegenc/settings/encoder_presets.h"
 #include "tests/korvan/video/ffmpeg_client.h"
-#include "tests/korvan/video/preset_settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using test::Clip;
-using test::Target;
+using Preset = korvan::EncoderPreset;
+using korvan::TvSystem;
 
 constexpr double kDriftLimitDb = 50.0;
 
@@ -77,16 +78,17 @@ protected:
 Clips* VideoEncoderFfmpegTest::clips_ = nullptr;
 
 TEST_F(VideoEncoderFfmpegTest, EveryPresetDecodesCleanlyWithoutDrift) {
-    const std::pair<Target, const char*> targets[] = {
-        {Target::kMpeg1, "mpeg1"}, {Target::kVcd, "vcd"}, {Target::kMpeg2, "mpeg2"},
-        {Target::kSvcd, "svcd"},   {Target::kDvd, "dvd"},
+    const std::pair<Preset, const char*> targets[] = {
+        {Preset::kMpeg1, "mpeg1"},   {Preset::kVideoCd, "vcd"}, {Preset::kMpeg2, "mpeg2"},
+        {Preset::kSuperVcd, "svcd"}, {Preset::kDvd, "dvd"},
     };
     for (const auto& [target, name] : targets) {
         for (bool pal : {true, false}) {
             SCOPED_TRACE(std::string(name) + (pal ? " PAL" : " NTSC"));
-            korvan::EncoderSettings s = test::PresetSettings(target, pal);
+            korvan::EncoderSettings s = korvan::PresetSettings(
+                target, pal ? korvan::TvSystem::kPal : korvan::TvSystem::kNtsc);
             // The DVD PAL preset runs at its real picture size.
-            const bool full = target == Target::kDvd && pal;
+            const bool full = target == Preset::kDvd && pal;
             const std::string input = full ? clips_->dvdPal : clips_->pan;
             Outcome o = Encode(s, input, std::string(name) + (pal ? " pal" : " ntsc"));
             ExpectClean(o, full ? 5 : 13);
@@ -97,77 +99,77 @@ TEST_F(VideoEncoderFfmpegTest, EveryPresetDecodesCleanlyWithoutDrift) {
 TEST_F(VideoEncoderFfmpegTest, SyntaxVariantsDecodeCleanlyWithoutDrift) {
     struct Variant {
         const char* name;
-        Target target;
+        Preset target;
         std::function<void(korvan::EncoderSettings&)> change;
     };
     const Variant variants[] = {
-        {"mpeg1 M1", Target::kMpeg1, [](auto& s) { s.ipFrameDistance = 1; }},
-        {"mpeg1 M2", Target::kMpeg1,
+        {"mpeg1 M1", Preset::kMpeg1, [](auto& s) { s.ipFrameDistance = 1; }},
+        {"mpeg1 M2", Preset::kMpeg1,
          [](auto& s) {
              s.ipFrameDistance = 2;
              s.iFramesInGOP = 6;
          }},
-        {"mpeg1 N1", Target::kMpeg1,
+        {"mpeg1 N1", Preset::kMpeg1,
          [](auto& s) {
              s.ipFrameDistance = 1;
              s.iFramesInGOP = 1;
          }},
-        {"mpeg1 slices", Target::kMpeg1, [](auto& s) { s.sliceHdrEveryMBrow = 1; }},
-        {"mpeg1 fine quantiser", Target::kMpeg1, [](auto& s) { s.mquantValue = 1; }},
-        {"mpeg1 float dct", Target::kMpeg1, [](auto& s) { s.useFloatingPoint = 1; }},
-        {"mpeg1 windowed search", Target::kMpeg1, [](auto& s) { s.variableMaxMotion = 4; }},
-        {"mpeg2 M1", Target::kMpeg2, [](auto& s) { s.ipFrameDistance = 1; }},
-        {"mpeg2 M2", Target::kMpeg2,
+        {"mpeg1 slices", Preset::kMpeg1, [](auto& s) { s.sliceHdrEveryMBrow = 1; }},
+        {"mpeg1 fine quantiser", Preset::kMpeg1, [](auto& s) { s.mquantValue = 1; }},
+        {"mpeg1 float dct", Preset::kMpeg1, [](auto& s) { s.useFloatingPoint = 1; }},
+        {"mpeg1 windowed search", Preset::kMpeg1, [](auto& s) { s.variableMaxMotion = 4; }},
+        {"mpeg2 M1", Preset::kMpeg2, [](auto& s) { s.ipFrameDistance = 1; }},
+        {"mpeg2 M2", Preset::kMpeg2,
          [](auto& s) {
              s.ipFrameDistance = 2;
              s.iFramesInGOP = 6;
          }},
-        {"mpeg2 N1", Target::kMpeg2,
+        {"mpeg2 N1", Preset::kMpeg2,
          [](auto& s) {
              s.ipFrameDistance = 1;
              s.iFramesInGOP = 1;
          }},
-        {"mpeg2 linear zigzag", Target::kMpeg2,
+        {"mpeg2 linear zigzag", Preset::kMpeg2,
          [](auto& s) {
              s.quantizationScaleI = s.quantizationScaleP = s.quantizationScaleB = 0;
              s.alternateScanI = s.alternateScanP = s.alternateScanB = 0;
              s.intraVLCFormatI = 0;
          }},
-        {"mpeg2 intra vlc everywhere", Target::kMpeg2,
+        {"mpeg2 intra vlc everywhere", Preset::kMpeg2,
          [](auto& s) {
              s.intraVLCFormatP = s.intraVLCFormatB = 1;
              s.mquantValue = 1;
          }},
-        {"mpeg2 dc precision 0", Target::kMpeg2, [](auto& s) { s.intraDCPrec = 0; }},
-        {"mpeg2 dc precision 2", Target::kMpeg2, [](auto& s) { s.intraDCPrec = 2; }},
-        {"mpeg2 dc precision 3", Target::kMpeg2,
+        {"mpeg2 dc precision 0", Preset::kMpeg2, [](auto& s) { s.intraDCPrec = 0; }},
+        {"mpeg2 dc precision 2", Preset::kMpeg2, [](auto& s) { s.intraDCPrec = 2; }},
+        {"mpeg2 dc precision 3", Preset::kMpeg2,
          [](auto& s) {
              s.intraDCPrec = 3;
              s.profile = korvan::kProfileHigh;
          }},
-        {"mpeg2 progressive", Target::kMpeg2,
+        {"mpeg2 progressive", Preset::kMpeg2,
          [](auto& s) {
              s.progressiveSequence = s.progressiveFrame = 1;
              s.topFieldFirst = 0;
          }},
-        {"mpeg2 frame and field syntax", Target::kMpeg2,
+        {"mpeg2 frame and field syntax", Preset::kMpeg2,
          [](auto& s) { s.framePredDCTI = s.framePredDCTP = s.framePredDCTB = 0; }},
-        {"mpeg2 coarse quantiser", Target::kMpeg2, [](auto& s) { s.mquantValue = 31; }},
-        {"mpeg2 windowed search", Target::kMpeg2, [](auto& s) { s.variableMaxMotion = 0; }},
-        {"svcd user data", Target::kSvcd, [](auto& s) { s.embedSVCDUserBlocks = 1; }},
+        {"mpeg2 coarse quantiser", Preset::kMpeg2, [](auto& s) { s.mquantValue = 31; }},
+        {"mpeg2 windowed search", Preset::kMpeg2, [](auto& s) { s.variableMaxMotion = 0; }},
+        {"svcd user data", Preset::kSuperVcd, [](auto& s) { s.embedSVCDUserBlocks = 1; }},
     };
     for (const Variant& v : variants) {
         SCOPED_TRACE(v.name);
-        korvan::EncoderSettings s = test::PresetSettings(v.target, true);
+        korvan::EncoderSettings s = korvan::PresetSettings(v.target, korvan::TvSystem::kPal);
         v.change(s);
         ExpectClean(Encode(s, clips_->pan, v.name), 13);
     }
 }
 
 TEST_F(VideoEncoderFfmpegTest, TestPatternDecodesCleanlyInBothSyntaxes) {
-    for (Target target : {Target::kMpeg1, Target::kDvd}) {
-        korvan::EncoderSettings s = test::PresetSettings(target, true);
-        ExpectClean(Encode(s, clips_->pattern, target == Target::kDvd ? "pattern dvd" : "pattern"),
+    for (Preset target : {Preset::kMpeg1, Preset::kDvd}) {
+        korvan::EncoderSettings s = korvan::PresetSettings(target, korvan::TvSystem::kPal);
+        ExpectClean(Encode(s, clips_->pattern, target == Preset::kDvd ? "pattern dvd" : "pattern"),
                     13);
     }
 }
@@ -175,7 +177,7 @@ TEST_F(VideoEncoderFfmpegTest, TestPatternDecodesCleanlyInBothSyntaxes) {
 TEST_F(VideoEncoderFfmpegTest, FourTwoTwoInputCodesFourTwoTwoStreams) {
     const std::string input = clips_->dir / "four two two.y4m";
     ASSERT_TRUE(test::MakeClip(input, Clip::kPan, 176, 144, 7, "yuv422p"));
-    korvan::EncoderSettings s = test::PresetSettings(Target::kMpeg2, true);
+    korvan::EncoderSettings s = korvan::PresetSettings(Preset::kMpeg2, korvan::TvSystem::kPal);
     s.chromaFormat = 2;
     s.profile = korvan::kProfileHigh;
     Outcome o = Encode(s, input, "422", "yuv422p");
@@ -192,7 +194,7 @@ TEST_F(VideoEncoderFfmpegTest, QualityRisesAsTheQuantiserFalls) {
     double previous = 0;
     for (int mquant : {31, 12, 4, 1}) {
         SCOPED_TRACE(mquant);
-        korvan::EncoderSettings s = test::PresetSettings(Target::kMpeg2, true);
+        korvan::EncoderSettings s = korvan::PresetSettings(Preset::kMpeg2, korvan::TvSystem::kPal);
         s.mquantValue = mquant;
         Outcome o = Encode(s, clips_->pan, "quantiser " + std::to_string(mquant));
         ExpectClean(o, 13);
@@ -204,7 +206,8 @@ TEST_F(VideoEncoderFfmpegTest, QualityRisesAsTheQuantiserFalls) {
 }
 
 TEST_F(VideoEncoderFfmpegTest, PictureTypesFollowTheGopPlan) {
-    korvan::EncoderSettings s = test::PresetSettings(Target::kDvd, true);  // N = 12, M = 3
+    korvan::EncoderSettings s =
+        korvan::PresetSettings(Preset::kDvd, korvan::TvSystem::kPal);  // N = 12, M = 3
     Outcome o = Encode(s, clips_->pan, "gop");
     ExpectClean(o, 13);
     std::string frames;
@@ -219,7 +222,7 @@ TEST_F(VideoEncoderFfmpegTest, PictureTypesFollowTheGopPlan) {
 }
 
 TEST_F(VideoEncoderFfmpegTest, MismatchedChromaLayoutIsRefused) {
-    korvan::EncoderSettings s = test::PresetSettings(Target::kMpeg2, true);
+    korvan::EncoderSettings s = korvan::PresetSettings(Preset::kMpeg2, korvan::TvSystem::kPal);
     s.chromaFormat = 2;
     korvan::VideoResult r =
         korvan::EncodeVideoFile(s, {clips_->pan, clips_->dir / "refused.m2v", ""}, 0);
