@@ -129,7 +129,7 @@ SearchWindow MotionSearcher::ClipWindow(int mbX, int mbY, int horizontal, int ve
 }
 
 SearchResult MotionSearcher::FineSearch(const Plane& current, const Plane& reference, int mbX,
-                                        int mbY, MotionVector centre, int radius,
+                                        int mbY, const MotionVector* starts, int count, int radius,
                                         const SearchWindow& window) const {
     const int x0 = 16 * mbX;
     const int y0 = 16 * mbY;
@@ -142,9 +142,17 @@ SearchResult MotionSearcher::FineSearch(const Plane& current, const Plane& refer
         return dx >= window.left && dx <= window.right && dy >= window.up && dy <= window.down;
     };
 
-    centre.x = std::clamp(centre.x, window.left, window.right);
-    centre.y = std::clamp(centre.y, window.up, window.down);
-    int best = sadAt(centre.x, centre.y, 0, INT_MAX);
+    MotionVector centre;
+    int best = INT_MAX;
+    for (int i = 0; i < count; ++i) {
+        const MotionVector start{std::clamp(starts[i].x, window.left, window.right),
+                                 std::clamp(starts[i].y, window.up, window.down)};
+        const int sad = sadAt(start.x, start.y, 0, best);
+        if (sad < best) {
+            best = sad;
+            centre = start;
+        }
+    }
     MotionVector bestPel = centre;
     for (int k = 1; k <= radius && best > 0; ++k) {
         VisitRing(k, [&](int rx, int ry) {

@@ -70,12 +70,13 @@ public:
     MotionVector CoarseSearch(const SubsampledPicture& current, const SubsampledPicture& reference,
                               int mbX, int mbY, int radius, int patience) const;
 
-    // The fine stage: a spiral of `radius` whole samples around `centre`
-    // (whole samples) inside `window`, then the eight half-sample positions
-    // around the best. `current` is the source luminance, `reference` the
-    // reconstructed one.
+    // The fine stage: a spiral of `radius` whole samples inside `window`
+    // around the best of the `count` starting points (whole samples), then
+    // the eight half-sample positions around the best. `current` is the
+    // source luminance, `reference` the reconstructed one.
     SearchResult FineSearch(const Plane& current, const Plane& reference, int mbX, int mbY,
-                            MotionVector centre, int radius, const SearchWindow& window) const;
+                            const MotionVector* starts, int count, int radius,
+                            const SearchWindow& window) const;
 
     // The window of ±`horizontal`, ±`vertical` samples around the macroblock,
     // clipped to the picture.

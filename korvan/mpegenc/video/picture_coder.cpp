@@ -23,7 +23,10 @@ PictureCoder::PictureCoder(const CodingParameters& parameters, const VideoKernel
 
 bool PictureCoder::Allocate() {
     try {
-        macroblocks_.assign(static_cast<size_t>(p_.geometry.mbWidth) * p_.geometry.mbHeight, {});
+        const size_t count = static_cast<size_t>(p_.geometry.mbWidth) * p_.geometry.mbHeight;
+        macroblocks_.assign(count, {});
+        found_[0].assign(count, {});
+        found_[1].assign(count, {});
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -32,23 +35,40 @@ bool PictureCoder::Allocate() {
 
 SearchResult PictureCoder::SearchDirection(const DirectionSearch& direction,
                                            const PictureInputs& inputs, int mbX, int mbY,
-                                           int patience) const {
+                                           int patience) {
     const Plane& current = inputs.source.frame->luma();
     const Plane& reference = direction.reference.frame->luma();
     const int v = p_.variableMaxMotion;
+    const int mb = mbY * p_.geometry.mbWidth + mbX;
+    std::vector<MotionVector>& found = found_[direction.index];
+    SearchResult result;
     if (v >= 8) {
-        const MotionVector candidate = searcher_.CoarseSearch(
+        // Besides the coarse candidate, the fine stage may start from the zero
+        // vector or from where the left and upper neighbours moved: in
+        // smooth areas the sub-sampled match is often a poor guess.
+        MotionVector starts[4];
+        int count = 0;
+        starts[count++] = searcher_.CoarseSearch(
             *inputs.source.subsampled, *direction.referenceSource, mbX, mbY, (v / 4) / 2, patience);
+        starts[count++] = {};
+        if (mbX > 0) starts[count++] = {found[mb - 1].x >> 1, found[mb - 1].y >> 1};
+        if (mbY > 0) {
+            const MotionVector& up = found[mb - p_.geometry.mbWidth];
+            starts[count++] = {up.x >> 1, up.y >> 1};
+        }
         const int horizontal = std::min(v + 4, ReachOfFCode(p_.maxHorizontalFCode));
         const int vertical = std::min(v + 4, ReachOfFCode(p_.maxVerticalFCode));
-        return searcher_.FineSearch(current, reference, mbX, mbY, candidate, 4,
-                                    searcher_.ClipWindow(mbX, mbY, horizontal, vertical));
+        result = searcher_.FineSearch(current, reference, mbX, mbY, starts, count, 4,
+                                      searcher_.ClipWindow(mbX, mbY, horizontal, vertical));
+    } else {
+        const MotionVector zero;
+        result = searcher_.FineSearch(
+            current, reference, mbX, mbY, &zero, 1,
+            std::max(direction.horizontalWindow, direction.verticalWindow),
+            searcher_.ClipWindow(mbX, mbY, direction.horizontalWindow, direction.verticalWindow));
     }
-    const SearchWindow window =
-        searcher_.ClipWindow(mbX, mbY, direction.horizontalWindow, direction.verticalWindow);
-    return searcher_.FineSearch(current, reference, mbX, mbY, {},
-                                std::max(direction.horizontalWindow, direction.verticalWindow),
-                                window);
+    found[mb] = result.vector;
+    return result;
 }
 
 void PictureCoder::FormDirection(const YuvFrame& reference, int mbX, int mbY, MotionVector v,
@@ -128,6 +148,7 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
 
     DirectionSearch forward;
     DirectionSearch backward;
+    backward.index = 1;
     forward.reference = inputs.forwardReference;
     forward.referenceSource = inputs.forwardSource;
     backward.reference = inputs.backwardReference;

@@ -52,6 +52,7 @@ public:
 
 private:
     struct DirectionSearch {
+        int index = 0;  // 0 forward, 1 backward
         PictureView reference;
         const SubsampledPicture* referenceSource = nullptr;
         int horizontalWindow = 0;  // classic mode
@@ -60,7 +61,7 @@ private:
 
     void Analyse(const PlannedPicture& plan, const PictureInputs& inputs);
     SearchResult SearchDirection(const DirectionSearch& direction, const PictureInputs& inputs,
-                                 int mbX, int mbY, int patience) const;
+                                 int mbX, int mbY, int patience);
     void ChooseFCodes(const PlannedPicture& plan);
     int PredictionError(const PictureInputs& inputs, int mbX, int mbY, int flags,
                         const MotionVector* vectors);
@@ -79,6 +80,9 @@ private:
     std::vector<MacroblockInfo> macroblocks_;
     int fCode_[2][2] = {{15, 15}, {15, 15}};
     int largestComponent_[2][2] = {};  // half samples, per direction and axis
+    // The vector the search found for every macroblock of this picture, per
+    // direction (half samples): starting points for the neighbours' search.
+    std::vector<MotionVector> found_[2];
 
     // Work areas of one macroblock: prediction per plane, a second
     // prediction for averaging, the blocks.

@@ -76,7 +76,7 @@ TEST(MotionSearchTest, CoarseAndFineStagesFindAWholePelMove) {
     EXPECT_LE(std::abs(coarse.x - 13), 4);
     EXPECT_LE(std::abs(coarse.y + 6), 4);
     const korvan::SearchResult fine =
-        searcher.FineSearch(pictures.current.luma(), pictures.reference.luma(), 8, 6, coarse, 4,
+        searcher.FineSearch(pictures.current.luma(), pictures.reference.luma(), 8, 6, &coarse, 1, 4,
                             searcher.ClipWindow(8, 6, 62, 62));
     EXPECT_EQ(fine.vector, (korvan::MotionVector{26, -12}));  // half samples
     EXPECT_EQ(fine.sad, 0);
@@ -95,10 +95,25 @@ TEST(MotionSearchTest, WindowsStayInsideThePicture) {
     EXPECT_EQ(far.down, 0);
     EXPECT_EQ(far.left, -9);
     // A search at the corner never reaches outside, even at half samples.
+    const korvan::MotionVector outside{5, 5};
     const korvan::SearchResult r = searcher.FineSearch(
-        pictures.current.luma(), pictures.reference.luma(), 19, 14, {5, 5}, 4, far);
+        pictures.current.luma(), pictures.reference.luma(), 19, 14, &outside, 1, 4, far);
     EXPECT_LE(r.vector.x, 0);
     EXPECT_LE(r.vector.y, 0);
+}
+
+TEST(MotionSearchTest, TheFineStageStartsFromTheBestStartingPoint) {
+    MovedPictures pictures(-17, 9);
+    korvan::MotionSearcher searcher(korvan::PlainVideoKernels(korvan::DctArithmetic::kInteger),
+                                    pictures.geometry);
+    // A wrong coarse guess, the zero vector, and a neighbour's vector near
+    // the true move.
+    const korvan::MotionVector starts[] = {{20, -20}, {0, 0}, {-15, 8}};
+    const korvan::SearchResult r =
+        searcher.FineSearch(pictures.current.luma(), pictures.reference.luma(), 8, 6, starts, 3, 4,
+                            searcher.ClipWindow(8, 6, 62, 62));
+    EXPECT_EQ(r.vector, (korvan::MotionVector{-34, 18}));
+    EXPECT_EQ(r.sad, 0);
 }
 
 TEST(MotionSearchTest, FlatPicturesAreRecognised) {
