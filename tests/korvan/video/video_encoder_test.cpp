@@ -1,0 +1,186 @@
+// The encoder through its own interface, with generated pictures.
+#include "korvan/mpegenc/video/video_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "korvan/mpegenc/settings/encoder_presets.h"
+
+namespace {
+
+using korvan::EncoderPreset;
+using korvan::TvSystem;
+
+// Smoothed noise (detailed, without repeats) moved `stepX`, `stepY` pels per
+// picture. Its first 40 columns are flat grey, so the content that moves in
+// at the left edge matches the zero vector instead of some far vector.
+class MovingPattern : public korvan::PictureSource {
+public:
+    MovingPattern(int width, int height, int stepX, int stepY)
+        : width_(width), height_(height), stepX_(stepX), stepY_(stepY) {
+        std::mt19937 random(4);
+        std::uniform_int_distribution<int> noise(0, 255);
+        std::vector<int> raw(kField * kField);
+        for (int& v : raw) v = noise(random);
+        field_.assign(kField * kField, 0);
+        for (int y = 0; y < kField; ++y) {
+            for (int x = 0; x < kField; ++x) {
+                int sum = 0;
+                for (int j = -3; j <= 3; ++j) {
+                    for (int i = -3; i <= 3; ++i) {
+                        sum += raw[std::clamp(y + j, 0, kField - 1) * kField +
+                                   std::clamp(x + i, 0, kField - 1)];
+                    }
+                }
+                field_[y * kField + x] =
+                    static_cast<uint8_t>(std::clamp(128 + (sum / 49 - 128) * 6, 0, 255));
+            }
+        }
+    }
+
+    int FetchPicture(int index, korvan::YuvFrame& frame) override {
+        fetched.push_back(index);
+        for (int y = 0; y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
+                const int u = x - index * stepX_ + 64;
+                const int v = y - index * stepY_ + 64;
+                frame.luma().Row(y)[x] = u < 40 + 64 ? 128 : field_[v * kField + u];
+            }
+        }
+        for (int c = 1; c < 3; ++c) {
+            for (int y = 0; y < (height_ + 1) / 2; ++y) {
+                for (int x = 0; x < (width_ + 1) / 2; ++x) frame.plane(c).Row(y)[x] = 128;
+            }
+        }
+        return 0;
+    }
+
+    std::vector<int> fetched;
+
+private:
+    static constexpr int kField = 512;
+    int width_, height_, stepX_, stepY_;
+    std::vector<uint8_t> field_;
+};
+
+class RecordingSink : public korvan::ReconstructionSink {
+public:
+    void TakePicture(int index, const korvan::YuvFrame&) override { shown.push_back(index); }
+    std::vector<int> shown;
+};
+
+TEST(VideoEncoderTest, Mpeg1UsesTheLargerFCodeForBothComponents) {
+    // The same pictures and search in both syntaxes: MPEG-2 keeps a
+    // horizontal and a vertical f-code, MPEG-1 one per direction.
+    int fCodes[2][2] = {};
+    for (EncoderPreset preset : {EncoderPreset::kMpeg1, EncoderPreset::kMpeg2}) {
+        korvan::EncoderSettings s = korvan::PresetSettings(preset, TvSystem::kPal);
+        s.ipFrameDistance = 1;
+        MovingPattern source(320, 192, 10, 0);
+        korvan::VideoEncoder encoder;
+        ASSERT_TRUE(encoder.Open(s, 320, 192, 2, 0, source, nullptr).Ok());
+        ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
+        ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
+        const auto& f = encoder.LastFCodes();
+        EXPECT_EQ(f[1][0], 15);  // no backward vectors in a P picture
+        const int syntax = preset == EncoderPreset::kMpeg1 ? 0 : 1;
+        fCodes[syntax][0] = f[0][0];
+        fCodes[syntax][1] = f[0][1];
+    }
+    EXPECT_GE(fCodes[1][0], 2);  // 10 pels need at least 8 to 16
+    const int larger = std::max(fCodes[1][0], fCodes[1][1]);
+    EXPECT_EQ(fCodes[0][0], larger);
+    EXPECT_EQ(fCodes[0][1], larger);
+}
+
+TEST(VideoEncoderTest, PicturesAreFetchedOnceInDisplayOrderAndShownInDisplayOrder) {
+    korvan::EncoderSettings s = korvan::PresetSettings(EncoderPreset::kDvd, TvSystem::kPal);
+    MovingPattern source(64, 48, 1, 1);
+    RecordingSink sink;
+    korvan::VideoEncoder encoder;
+    ASSERT_TRUE(encoder.Open(s, 64, 48, 17, 0, source, &sink).Ok());
+    while (!encoder.Done()) ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
+    ASSERT_TRUE(encoder.Finish().Ok());
+    std::vector<int> expected(17);
+    for (int i = 0; i < 17; ++i) expected[i] = i;
+    EXPECT_EQ(source.fetched, expected);
+    EXPECT_EQ(sink.shown, expected);
+    EXPECT_EQ(encoder.Statistics().pictures, 17);
+    EXPECT_EQ(encoder.EncodeNextPicture().code, korvan::kVideoFinished);
+}
+
+TEST(VideoEncoderTest, EveryGopRepeatsTheSequenceHeaderAndTheStreamEnds) {
+    korvan::EncoderSettings s = korvan::PresetSettings(EncoderPreset::kSuperVcd, TvSystem::kPal);
+    s.embedSVCDUserBlocks = 1;
+    MovingPattern source(64, 48, 1, 0);
+    korvan::VideoEncoder encoder;
+    ASSERT_TRUE(encoder.Open(s, 64, 48, 31, 0, source, nullptr).Ok());
+    std::vector<uint8_t> stream;
+    while (!encoder.Done()) {
+        ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
+        const std::vector<uint8_t> bytes = encoder.Output().TakeBytes();
+        stream.insert(stream.end(), bytes.begin(), bytes.end());
+    }
+    ASSERT_TRUE(encoder.Finish().Ok());
+    const std::vector<uint8_t> tail = encoder.Output().TakeBytes();
+    stream.insert(stream.end(), tail.begin(), tail.end());
+
+    std::vector<size_t> sequenceHeaders;
+    int gops = 0;
+    int intraPictures = 0;
+    int userData = 0;
+    for (size_t i = 0; i + 5 < stream.size(); ++i) {
+        if (stream[i] != 0 || stream[i + 1] != 0 || stream[i + 2] != 1) continue;
+        const uint8_t code = stream[i + 3];
+        if (code == 0xB3) sequenceHeaders.push_back(i);
+        if (code == 0xB8) ++gops;
+        if (code == 0x00 && ((stream[i + 5] >> 3) & 7) == 1) ++intraPictures;
+        if (code == 0xB2 && stream[i + 4] == 0x10 && stream[i + 5] == 0x0E) ++userData;
+    }
+    // 31 pictures with N = 15: GOPs start at 0, 15 and 30.
+    EXPECT_EQ(gops, 3);
+    EXPECT_EQ(intraPictures, 3);
+    EXPECT_EQ(userData, 3);
+    ASSERT_EQ(sequenceHeaders.size(), 3u);
+    std::vector<uint64_t> fieldOffsets;
+    for (size_t at : sequenceHeaders) fieldOffsets.push_back(at + 8);
+    EXPECT_EQ(encoder.BitRateFieldOffsets(), fieldOffsets);
+    EXPECT_EQ(std::vector<uint8_t>(stream.end() - 4, stream.end()),
+              (std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB7}));
+}
+
+TEST(VideoEncoderTest, RefusesWhatItCannotCode) {
+    MovingPattern source(64, 48, 0, 0);
+    korvan::VideoEncoder encoder;
+    korvan::EncoderSettings s = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
+    s.fieldPictures = 1;
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
+    s = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
+    s.iFramesInGOP = 16;  // not a multiple of M = 3
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
+    s = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
+    std::snprintf(s.intraQuantMatrix, sizeof(s.intraQuantMatrix), "/nonexistent/matrix");
+    const korvan::VideoResult r = encoder.Open(s, 64, 48, 3, 0, source, nullptr);
+    EXPECT_EQ(r.code, korvan::kVideoMatrixFile);
+    EXPECT_EQ(r.message, "Could not open intra quant matrix file /nonexistent/matrix.");
+}
+
+class FailingSource : public korvan::PictureSource {
+public:
+    int FetchPicture(int index, korvan::YuvFrame&) override { return index == 2 ? 7 : 0; }
+};
+
+TEST(VideoEncoderTest, ASourceFailureEndsTheEncode) {
+    FailingSource source;
+    korvan::VideoEncoder encoder;
+    korvan::EncoderSettings s = korvan::PresetSettings(EncoderPreset::kMpeg1, TvSystem::kPal);
+    ASSERT_TRUE(encoder.Open(s, 32, 32, 6, 0, source, nullptr).Ok());
+    korvan::VideoResult r;
+    while (r.Ok() && !encoder.Done()) r = encoder.EncodeNextPicture();
+    EXPECT_EQ(r.code, korvan::kVideoSourceFailed);
+}
+
+}  // namespace
