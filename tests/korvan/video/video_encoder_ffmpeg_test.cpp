@@ -221,6 +221,72 @@ TEST_F(VideoEncoderFfmpegTest, PictureTypesFollowTheGopPlan) {
     EXPECT_EQ(types, "IBBPBBPBBPBBI");
 }
 
+TEST_F(VideoEncoderFfmpegTest, StillPicturesSkipMacroblocksAcrossLongRuns) {
+    // 45 macroblocks a row and one slice a picture (MPEG-1): a still picture's
+    // P and B pictures skip runs longer than 33 macroblocks, which need the
+    // address escape.
+    const std::string input = clips_->dir / "still wide.y4m";
+    ASSERT_EQ(test::RunCommand("ffmpeg -v error -y -f lavfi -i \"testsrc2=size=720x64:rate=25,"
+                               "trim=end_frame=1,loop=loop=-1:size=1,setpts=N/25/TB\" -frames:v 7 "
+                               "-pix_fmt yuv420p -f yuv4mpegpipe " +
+                               test::ShellQuote(input)),
+              0);
+    for (Preset preset : {Preset::kMpeg1, Preset::kMpeg2}) {
+        korvan::EncoderSettings s = korvan::PresetSettings(preset, TvSystem::kPal);
+        s.iFramesInGOP = 6;
+        Outcome o = Encode(s, input, preset == Preset::kMpeg1 ? "still 1" : "still 2");
+        ExpectClean(o, 7);
+        std::string log;
+        test::RunCommand("ffmpeg -debug mb_type -i " + test::ShellQuote(o.stream) +
+                             " -f null - 2>&1 | grep -c ' S '",
+                         &log);
+        EXPECT_GE(std::stoi(log), 16) << "rows with skipped macroblocks, of 24";
+    }
+}
+
+TEST_F(VideoEncoderFfmpegTest, UserMatricesAreTransmittedAndUsed) {
+    std::string intra = "8";
+    std::string nonIntra;
+    for (int i = 1; i < 64; ++i) intra += " " + std::to_string(10 + (i * 7) % 90);
+    for (int i = 0; i < 64; ++i)
+        nonIntra += std::to_string(12 + (i * 5) % 70) + (i % 8 == 7 ? "\n" : " ");
+    const std::string intraPath = clips_->dir / "intra matrix.txt";
+    const std::string nonIntraPath = clips_->dir / "non intra matrix.txt";
+    test::WriteFile(intraPath, intra);
+    test::WriteFile(nonIntraPath, nonIntra);
+    for (Preset preset : {Preset::kMpeg1, Preset::kDvd}) {
+        korvan::EncoderSettings s = korvan::PresetSettings(preset, TvSystem::kPal);
+        korvan::SetSettingsText(s.intraQuantMatrix, intraPath);
+        korvan::SetSettingsText(s.nonIntraQuantMatrix, nonIntraPath);
+        // A decoder that took the matrices in the wrong order would drift.
+        ExpectClean(Encode(s, clips_->pan, preset == Preset::kMpeg1 ? "matrices 1" : "matrices 2"),
+                    13);
+        korvan::SetSettingsText(s.nonIntraQuantMatrix, "mpeg default");
+        ExpectClean(Encode(s, clips_->pan, preset == Preset::kMpeg1 ? "flat 1" : "flat 2"), 13);
+    }
+}
+
+TEST_F(VideoEncoderFfmpegTest, VariableBitrateMpeg2AnnouncesTheMeasuredMaximum) {
+    korvan::EncoderSettings s = korvan::PresetSettings(Preset::kMpeg2, TvSystem::kPal);
+    ASSERT_EQ(s.maxBitrate, 0);
+    Outcome o = Encode(s, clips_->pan, "measured maximum");
+    ExpectClean(o, 13);
+    const std::string stream = test::ReadFile(o.stream);
+    int headers = 0;
+    for (size_t at = stream.find(std::string("\0\0\1\xB3", 4)); at != std::string::npos;
+         at = stream.find(std::string("\0\0\1\xB3", 4), at + 1)) {
+        const auto byte = [&](size_t i) { return static_cast<uint8_t>(stream[at + i]); };
+        const uint32_t bitRate = (byte(8) << 10) | (byte(9) << 2) | (byte(10) >> 6);
+        // 13 pictures at 25 Hz: the largest second is the whole stream.
+        const double bits = 8.0 * stream.size();
+        EXPECT_NEAR(bitRate, bits / 400, bits / 400 * 0.02 + 2);
+        EXPECT_EQ(byte(10) & 0x20, 0x20);                            // marker
+        EXPECT_EQ(((byte(10) & 0x1F) << 5) | (byte(11) >> 3), 112);  // VBV size kept
+        ++headers;
+    }
+    EXPECT_EQ(headers, 1);
+}
+
 TEST_F(VideoEncoderFfmpegTest, MismatchedChromaLayoutIsRefused) {
     korvan::EncoderSettings s = korvan::PresetSettings(Preset::kMpeg2, korvan::TvSystem::kPal);
     s.chromaFormat = 2;
