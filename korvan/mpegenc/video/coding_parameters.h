@@ -75,7 +75,6 @@ struct CodingParameters {
     int maxHorizontalFCode = 7;
     int maxVerticalFCode = 7;
 
-    int processorMode = 0;
     bool floatingPointDct = false;
 
     const PictureTypeChoices& Choices(PictureCodingType type) const { return perType[type - 1]; }

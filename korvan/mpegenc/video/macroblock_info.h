@@ -17,7 +17,6 @@ struct MacroblockInfo {
     int mquant = 0;
     int quantiserScaleCode = 0;
     int variance = 0;         // of the source luminance
-    int predictionError = 0;  // of the chosen prediction
     bool skipped = false;
 };
 

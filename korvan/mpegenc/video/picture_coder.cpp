@@ -208,13 +208,11 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
             mb.flags = flags;
             mb.vectors[0] = vectors[0];
             mb.vectors[1] = vectors[1];
-            mb.predictionError = error;
             if (plan.type == kPictureP) {
                 const int zeroError = PredictionError(inputs, mbX, mbY, kMbPattern, vectors);
                 if (!PreferMotionCompensation(error, zeroError)) {
                     mb.flags = kMbPattern;
                     mb.vectors[0] = {};
-                    mb.predictionError = zeroError;
                 }
             }
         }

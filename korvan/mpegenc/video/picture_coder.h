@@ -48,7 +48,6 @@ public:
 
     // The f-codes the last picture used: [forward/backward][horizontal/vertical].
     const int (&FCodes() const)[2][2] { return fCode_; }
-    const std::vector<MacroblockInfo>& Macroblocks() const { return macroblocks_; }
 
 private:
     struct DirectionSearch {

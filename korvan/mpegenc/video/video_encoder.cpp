@@ -15,7 +15,6 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
                                ReconstructionSink* sink) {
     VideoResult r = DeriveCodingParameters(settings, width, height, parameters_);
     if (!r.Ok()) return r;
-    parameters_.processorMode = processorMode;
     const VideoKernels& kernels = SelectVideoKernels(
         processorMode,
         parameters_.floatingPointDct ? DctArithmetic::kFloatingPoint : DctArithmetic::kInteger);

@@ -157,6 +157,19 @@ TEST_F(VideoEncoderFfmpegTest, SyntaxVariantsDecodeCleanlyWithoutDrift) {
         {"mpeg2 coarse quantiser", Preset::kMpeg2, [](auto& s) { s.mquantValue = 31; }},
         {"mpeg2 windowed search", Preset::kMpeg2, [](auto& s) { s.variableMaxMotion = 0; }},
         {"svcd user data", Preset::kSuperVcd, [](auto& s) { s.embedSVCDUserBlocks = 1; }},
+        {"picture display extension", Preset::kDvd,
+         [](auto& s) {
+             s.writePictureDisplayExt = 1;
+             s.frameCentreHorizontalOffset = -48;
+             s.frameCentreVerticalOffset = 16;
+         }},
+        {"time code and pulldown", Preset::kMpeg2,
+         [](auto& s) {
+             s.frameRateCode = 1;
+             s.frameRate = 24000.0 / 1001;
+             s.videoPulldownFlag = 2;
+             s.firstFramePictures = 24 * 3600 + 5;
+         }},
     };
     for (const Variant& v : variants) {
         SCOPED_TRACE(v.name);
