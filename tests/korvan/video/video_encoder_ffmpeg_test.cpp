@@ -300,6 +300,54 @@ TEST_F(VideoEncoderFfmpegTest, VariableBitrateMpeg2AnnouncesTheMeasuredMaximum) 
     EXPECT_EQ(headers, 1);
 }
 
+// Until the library's own audio coder and multiplexer are wired in, ffmpeg
+// multiplexes the video streams with silence for the disc tools.
+TEST_F(VideoEncoderFfmpegTest, DiscToolsAcceptTheDvdAndVideoCdStreams) {
+    Outcome dvd =
+        Encode(korvan::PresetSettings(Preset::kDvd, TvSystem::kPal), clips_->dvdPal, "dvd disc");
+    ExpectClean(dvd, 5);
+    const std::string dvdProgram = clips_->dir / "dvd disc.mpg";
+    ASSERT_EQ(test::RunCommand("ffmpeg -v error -y -i " + test::ShellQuote(dvd.stream) +
+                               " -f lavfi -i anullsrc=r=48000:cl=stereo -shortest -target "
+                               "pal-dvd -c:v copy " +
+                               test::ShellQuote(dvdProgram)),
+              0);
+    const std::string folder = clips_->dir / "dvd folder";
+    std::string log;
+    EXPECT_EQ(
+        test::RunCommand("VIDEO_FORMAT=PAL dvdauthor -o " + test::ShellQuote(folder) + " -t " +
+                             test::ShellQuote(dvdProgram) + " && VIDEO_FORMAT=PAL dvdauthor -o " +
+                             test::ShellQuote(folder) + " -T",
+                         &log),
+        0);
+    EXPECT_EQ(log.find("ERR:"), std::string::npos) << log;
+    EXPECT_EQ(log.find("WARN:"), std::string::npos) << log;
+    test::RunCommand("lsdvd -x " + test::ShellQuote(folder) + " 2>/dev/null", &log);
+    EXPECT_NE(log.find("Format: PAL, Aspect ratio: 4/3, Width: 720, Height: 576"),
+              std::string::npos)
+        << log;
+
+    const std::string vcdInput = clips_->dir / "vcd clip.y4m";
+    // vcdimager wants at least 75 sectors of stream.
+    ASSERT_TRUE(test::MakeClip(vcdInput, Clip::kTestPattern, 352, 288, 50));
+    Outcome vcd =
+        Encode(korvan::PresetSettings(Preset::kVideoCd, TvSystem::kPal), vcdInput, "vcd disc");
+    ExpectClean(vcd, 50);
+    const std::string vcdProgram = clips_->dir / "vcd disc.mpg";
+    ASSERT_EQ(test::RunCommand("ffmpeg -v error -y -i " + test::ShellQuote(vcd.stream) +
+                               " -f lavfi -i anullsrc=r=44100:cl=stereo -shortest -target "
+                               "pal-vcd -c:v copy " +
+                               test::ShellQuote(vcdProgram)),
+              0);
+    EXPECT_EQ(test::RunCommand("cd " + test::ShellQuote(clips_->dir.Folder()) +
+                                   " && vcdimager -t vcd2 " + test::ShellQuote(vcdProgram),
+                               &log),
+              0);
+    EXPECT_EQ(log.find("WARN"), std::string::npos) << log;
+    EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
+    EXPECT_NE(log.find("finished ok"), std::string::npos) << log;
+}
+
 TEST_F(VideoEncoderFfmpegTest, MismatchedChromaLayoutIsRefused) {
     korvan::EncoderSettings s = korvan::PresetSettings(Preset::kMpeg2, korvan::TvSystem::kPal);
     s.chromaFormat = 2;
