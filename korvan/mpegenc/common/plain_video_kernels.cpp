@@ -43,7 +43,8 @@ int Variance16x16(const uint8_t* block, int stride) {
         }
         block += stride;
     }
-    return squares - ((sum * sum) >> 8);
+    // The squared sum reaches 65280^2, beyond 32 bits.
+    return squares - static_cast<int>((int64_t{sum} * sum) >> 8);
 }
 
 int PredictionError16x16(const uint8_t* cur, int curStride, const uint8_t* pred, int predStride) {

@@ -36,6 +36,8 @@ std::vector<Blocks> TestBlocks() {
     std::fill(extremes.a.begin(), extremes.a.end(), 0);
     std::fill(extremes.b.begin(), extremes.b.end(), 255);
     sets.push_back(extremes);
+    std::swap(extremes.a, extremes.b);
+    sets.push_back(extremes);
     Blocks checker;
     for (size_t i = 0; i < checker.a.size(); ++i) {
         checker.a[i] = (i & 1) ? 255 : 0;
@@ -90,6 +92,15 @@ TEST(VideoKernelsTest, PlainKernelsMatchDirectSums) {
         EXPECT_EQ(k.variance16x16(s.a.data(), kStride), squares - sum * sum / 256);
         EXPECT_EQ(k.predictionError16x16(s.a.data(), kStride, s.b.data(), kStride), errors);
     }
+}
+
+TEST(VideoKernelsTest, VarianceOfBrightAndFlatBlocks) {
+    const VideoKernels& k = korvan::PlainVideoKernels(korvan::DctArithmetic::kInteger);
+    std::vector<uint8_t> white(kStride * 16, 255);
+    EXPECT_EQ(k.variance16x16(white.data(), kStride), 0);
+    for (int y = 0; y < 16; ++y) white[y * kStride] = 0;  // one dark column
+    // 16 samples at 0 and 240 at 255: 256 * p * (1 - p) * 255^2 with p = 1/16.
+    EXPECT_EQ(k.variance16x16(white.data(), kStride), 16 * 240 * 255 * 255 / 256);
 }
 
 TEST(VideoKernelsTest, EveryProcessorModeGivesThePlainResults) {
