@@ -16,7 +16,7 @@ struct MacroblockInfo {
     int codedBlockPattern = 0;  // block 0 in the most significant bit
     int mquant = 0;
     int quantiserScaleCode = 0;
-    int variance = 0;         // of the source luminance
+    int variance = 0;  // of the source luminance
     bool skipped = false;
 };
 
