@@ -152,6 +152,39 @@ TEST(VideoEncoderTest, EveryGopRepeatsTheSequenceHeaderAndTheStreamEnds) {
               (std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB7}));
 }
 
+// Counts slice start codes (0x101..0x1AF) in a whole encode.
+int CountSlices(const korvan::EncoderSettings& s, int width, int height, int pictures) {
+    MovingPattern source(width, height, 1, 0);
+    korvan::VideoEncoder encoder;
+    if (!encoder.Open(s, width, height, pictures, 0, source, nullptr).Ok()) return -1;
+    std::vector<uint8_t> stream;
+    while (!encoder.Done()) {
+        if (!encoder.EncodeNextPicture().Ok()) return -1;
+        const std::vector<uint8_t> bytes = encoder.Output().TakeBytes();
+        stream.insert(stream.end(), bytes.begin(), bytes.end());
+    }
+    int slices = 0;
+    for (size_t i = 0; i + 3 < stream.size(); ++i) {
+        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1 && stream[i + 3] >= 0x01 &&
+            stream[i + 3] <= 0xAF) {
+            ++slices;
+        }
+    }
+    return slices;
+}
+
+TEST(VideoEncoderTest, Mpeg1CodesOneSliceAPictureUnlessAskedForOneARow) {
+    korvan::EncoderSettings s = korvan::PresetSettings(EncoderPreset::kMpeg1, TvSystem::kPal);
+    ASSERT_EQ(s.sliceHdrEveryMBrow, 0);
+    EXPECT_EQ(CountSlices(s, 96, 64, 4), 4);
+    s.sliceHdrEveryMBrow = 1;
+    EXPECT_EQ(CountSlices(s, 96, 64, 4), 4 * 4);
+    // MPEG-2 slices never span rows.
+    s = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
+    s.sliceHdrEveryMBrow = 0;
+    EXPECT_EQ(CountSlices(s, 96, 64, 4), 4 * 4);
+}
+
 TEST(VideoEncoderTest, RefusesWhatItCannotCode) {
     MovingPattern source(64, 48, 0, 0);
     korvan::VideoEncoder encoder;
