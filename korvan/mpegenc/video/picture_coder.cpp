@@ -36,8 +36,8 @@ bool PictureCoder::Allocate() {
 SearchResult PictureCoder::SearchDirection(const DirectionSearch& direction,
                                            const PictureInputs& inputs, int mbX, int mbY,
                                            int patience) {
-    const Plane& current = inputs.source.frame->luma();
-    const Plane& reference = direction.reference.frame->luma();
+    const Plane& current = inputs.source->luma();
+    const Plane& reference = direction.reference->luma();
     const int v = p_.variableMaxMotion;
     const int mb = mbY * p_.geometry.mbWidth + mbX;
     std::vector<MotionVector>& found = found_[direction.index];
@@ -49,7 +49,7 @@ SearchResult PictureCoder::SearchDirection(const DirectionSearch& direction,
         MotionVector starts[4];
         int count = 0;
         starts[count++] = searcher_.CoarseSearch(
-            *inputs.source.subsampled, *direction.referenceSource, mbX, mbY, (v / 4) / 2, patience);
+            *inputs.sourceSubsampled, *direction.referenceSource, mbX, mbY, (v / 4) / 2, patience);
         starts[count++] = {};
         if (mbX > 0) starts[count++] = {found[mb - 1].x >> 1, found[mb - 1].y >> 1};
         if (mbY > 0) {
@@ -100,14 +100,13 @@ void PictureCoder::FormPrediction(const PictureInputs& inputs, int mbX, int mbY,
     const bool forward = (flags & kMbForward) != 0;
     const bool backward = (flags & kMbBackward) != 0;
     if (backward && !forward) {
-        FormDirection(*inputs.backwardReference.frame, mbX, mbY, vectors[1], main);
+        FormDirection(*inputs.backwardReference, mbX, mbY, vectors[1], main);
         return;
     }
     // Forward, or a P macroblock without motion compensation (zero vector).
-    FormDirection(*inputs.forwardReference.frame, mbX, mbY, forward ? vectors[0] : MotionVector{},
-                  main);
+    FormDirection(*inputs.forwardReference, mbX, mbY, forward ? vectors[0] : MotionVector{}, main);
     if (backward) {
-        FormDirection(*inputs.backwardReference.frame, mbX, mbY, vectors[1], other);
+        FormDirection(*inputs.backwardReference, mbX, mbY, vectors[1], other);
         const CodingGeometry& g = p_.geometry;
         kernels_.average(prediction_[0], 16, otherPrediction_[0], 16, 16, 16);
         for (int c = 1; c < 3; ++c) {
@@ -124,16 +123,16 @@ int PictureCoder::PredictionError(const PictureInputs& inputs, int mbX, int mbY,
     const bool forward = (flags & kMbForward) != 0;
     const bool backward = (flags & kMbBackward) != 0;
     if (backward && !forward) {
-        FormDirection(*inputs.backwardReference.frame, mbX, mbY, vectors[1], lumaOnly);
+        FormDirection(*inputs.backwardReference, mbX, mbY, vectors[1], lumaOnly);
     } else {
-        FormDirection(*inputs.forwardReference.frame, mbX, mbY,
-                      forward ? vectors[0] : MotionVector{}, lumaOnly);
+        FormDirection(*inputs.forwardReference, mbX, mbY, forward ? vectors[0] : MotionVector{},
+                      lumaOnly);
         if (backward) {
-            FormDirection(*inputs.backwardReference.frame, mbX, mbY, vectors[1], otherLuma);
+            FormDirection(*inputs.backwardReference, mbX, mbY, vectors[1], otherLuma);
             kernels_.average(prediction_[0], 16, otherPrediction_[0], 16, 16, 16);
         }
     }
-    const Plane& source = inputs.source.frame->luma();
+    const Plane& source = inputs.source->luma();
     return kernels_.predictionError16x16(source.Row(16 * mbY) + 16 * mbX, source.stride,
                                          prediction_[0], 16);
 }
@@ -141,10 +140,10 @@ int PictureCoder::PredictionError(const PictureInputs& inputs, int mbX, int mbY,
 void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inputs) {
     std::memset(largestComponent_, 0, sizeof(largestComponent_));
     const CodingGeometry& g = p_.geometry;
-    const Plane& source = inputs.source.frame->luma();
+    const Plane& source = inputs.source->luma();
     const SearchKind search =
         p_.variableMaxMotion >= 8 ? SearchKind::kTwoStage : SearchKind::kWindowed;
-    const int patience = inputs.source.subsampled->IsFlat() ? 1 : 2;
+    const int patience = inputs.sourceSubsampled->IsFlat() ? 1 : 2;
 
     DirectionSearch forward;
     DirectionSearch backward;
@@ -246,7 +245,7 @@ void PictureCoder::TransformMacroblock(const PictureInputs& inputs, int mbX, int
     const bool intra = (mb.flags & kMbIntra) != 0;
     if (!intra) FormPrediction(inputs, mbX, mbY, mb.flags, mb.vectors);
     mb.codedBlockPattern = 0;
-    const YuvFrame& source = *inputs.source.frame;
+    const YuvFrame& source = *inputs.source;
     for (int b = 0; b < g.blocksPerMacroblock; ++b) {
         int plane = 0;
         int x = 8 * (b & 1);

@@ -18,18 +18,13 @@
 
 namespace korvan {
 
-// A picture with its 4:1 reduced luminance (of the source, for the coarse
-// search).
-struct PictureView {
-    const YuvFrame* frame = nullptr;
-    const SubsampledPicture* subsampled = nullptr;
-};
-
+// The pictures one picture is coded from. The 4:1 reduced luminance of the
+// sources serves the coarse search.
 struct PictureInputs {
-    PictureView source;
-    PictureView forwardReference;   // P and B: the previous reference, reconstructed
-    PictureView backwardReference;  // B: the next reference, reconstructed
-    // Subsampled sources of the references for the coarse search.
+    const YuvFrame* source = nullptr;
+    const SubsampledPicture* sourceSubsampled = nullptr;
+    const YuvFrame* forwardReference = nullptr;   // P and B: the previous reference, reconstructed
+    const YuvFrame* backwardReference = nullptr;  // B: the next reference, reconstructed
     const SubsampledPicture* forwardSource = nullptr;
     const SubsampledPicture* backwardSource = nullptr;
 };
@@ -52,7 +47,7 @@ public:
 private:
     struct DirectionSearch {
         int index = 0;  // 0 forward, 1 backward
-        PictureView reference;
+        const YuvFrame* reference = nullptr;
         const SubsampledPicture* referenceSource = nullptr;
         int horizontalWindow = 0;  // classic mode
         int verticalWindow = 0;

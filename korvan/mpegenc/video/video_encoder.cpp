@@ -135,12 +135,13 @@ VideoResult VideoEncoder::EncodeNextPicture() {
 
     currentSubsampled_.Build(current->frame.luma());
     PictureInputs inputs;
-    inputs.source = {&current->frame, &currentSubsampled_};
+    inputs.source = &current->frame;
+    inputs.sourceSubsampled = &currentSubsampled_;
     YuvFrame* reconstruction = &bidirectional_;
     if (plan.type == kPictureB) {
-        inputs.forwardReference = {&older_.frame, nullptr};
+        inputs.forwardReference = &older_.frame;
         inputs.forwardSource = &older_.source;
-        inputs.backwardReference = {&newer_.frame, nullptr};
+        inputs.backwardReference = &newer_.frame;
         inputs.backwardSource = &newer_.source;
     } else {
         // The reference coded last becomes the forward one; it is shown
@@ -148,7 +149,7 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         std::swap(older_, newer_);
         if (sink_ && older_.displayIndex >= 0)
             sink_->TakePicture(older_.displayIndex, older_.frame);
-        inputs.forwardReference = {&older_.frame, nullptr};
+        inputs.forwardReference = &older_.frame;
         inputs.forwardSource = &older_.source;
         reconstruction = &newer_.frame;
     }
