@@ -1,0 +1,59 @@
+// The audio step of an encode: pulls 16-bit PCM from the caller, codes it
+// frame by frame and writes the MPEG audio elementary stream.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "korvan/mpegenc/audio/audio_stream_params.h"
+#include "korvan/mpegenc/settings/encoder_settings.h"
+
+namespace korvan::audio {
+
+// One block of PCM from the caller: 16-bit little-endian samples,
+// interleaved when the source has two channels. A block may end in the
+// middle of a sample; the rest follows in the next block.
+struct PcmBlock {
+    const uint8_t* bytes = nullptr;  // valid until the next fetch
+    size_t byteCount = 0;
+};
+
+enum class FetchResult {
+    kBlock,   // `block` holds the next samples
+    kEnd,     // the source has no more samples
+    kFailed,  // the source broke down; the encode ends
+};
+
+struct AudioProgress {
+    int64_t frames = 0;   // frames written so far
+    int64_t samples = 0;  // samples per channel taken from the source so far
+};
+
+struct AudioCallbacks {
+    std::function<FetchResult(PcmBlock& block)> fetch;
+    // After each frame; optional.
+    std::function<void(const AudioProgress& progress)> frameDone;
+    // Before each frame; a true answer ends the encode without error. Optional.
+    std::function<bool()> cancelRequested;
+};
+
+enum class AudioEncodeStatus {
+    kDone,
+    kCancelled,     // the stream holds the frames coded before the cancel
+    kSourceFailed,  // the stream holds the frames coded before the failure
+    kFailed,        // `message` says why
+};
+
+struct AudioEncodeResult {
+    AudioEncodeStatus status = AudioEncodeStatus::kFailed;
+    std::string message;
+    int64_t frames = 0;
+};
+
+// Codes the source's PCM with the settings' audio keys into `outputPath`.
+AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const AudioFormat& format,
+                                    const std::string& outputPath, const AudioCallbacks& callbacks);
+
+}  // namespace korvan::audio
