@@ -143,7 +143,17 @@ const QuantClass& LayerTwoClass(int levels) {
 }
 
 const QuantClass& LayerOneClass(int allocation) {
-    return LayerTwoClass((1 << (allocation + 1)) - 1);
+    // Layer I sends every sample on its own, the 3-level class too.
+    static const std::array<QuantClass, 15> classes = [] {
+        std::array<QuantClass, 15> made{};
+        for (int a = 1; a <= 14; ++a) {
+            made[a] = LayerTwoClass((1 << (a + 1)) - 1);
+            made[a].grouped = false;
+            made[a].codewordBits = a + 1;
+        }
+        return made;
+    }();
+    return classes[allocation >= 1 && allocation <= 14 ? allocation : 1];
 }
 
 const LayerTwoTable& SelectLayerTwoTable(int samplingCode, int kbpsPerChannel) {
