@@ -23,10 +23,11 @@ int RunVideoMode(ModeContext& context) {
     const CliOptions& o = context.options;
     EncoderSettings& settings = context.settings;
     if (o.videoInput.empty()) return Fail(kExitUsage, "--video-es and -o need --video IN.y4m");
-    // The program stream needs the audio coder and the multiplexer; refuse
-    // before spending time on the video.
-    if (!o.audioInput.empty()) return ReportModeNotAvailable("audio encoding");
-    if (!o.programOutput.empty()) return ReportModeNotAvailable("multiplexing");
+    // Sound beside the pictures goes into a program stream, which needs the
+    // multiplexer; refuse before spending time on the video.
+    if (!o.audioInput.empty() || !o.programOutput.empty()) {
+        return ReportModeNotAvailable("multiplexing");
+    }
     if (o.videoStreamOutput.empty())
         return Fail(kExitUsage, "nothing to write: give --video-es OUT");
 

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/program_lookup.h"
+#include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/tool_run.h"
 
 namespace test {
 
@@ -58,9 +59,10 @@ inline Pcm ReadWav(const std::string& path) {
 inline Pcm DecodeWithFfmpeg(const std::string& stream, int channels, std::string* errors) {
     TempDir folder("zarvo decode");
     const std::string raw = folder / "decoded.raw";
-    const ToolResult run = RunTool({"ffmpeg", "-nostdin", "-v", "error", "-i", stream, "-f",
-                                    "s16le", "-ac", std::to_string(channels), raw});
-    if (errors) *errors = run.output;
+    const ProgramRun run =
+        RunProgram({platform::FindProgram("ffmpeg", ""), "-nostdin", "-v", "error", "-i", stream,
+                    "-f", "s16le", "-ac", std::to_string(channels), raw});
+    if (errors) *errors = run.out + run.err;
     Pcm pcm;
     pcm.channels = channels;
     const std::string data = ReadFile(raw);

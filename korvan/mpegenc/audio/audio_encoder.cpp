@@ -7,19 +7,13 @@
 #include <vector>
 
 #include "korvan/mpegenc/audio/audio_frame_encoder.h"
+#include "korvan/mpegenc/settings/encoder_messages.h"
 
 namespace korvan::audio {
 
 namespace {
 
 constexpr size_t kStreamBufferBytes = 256 * 1024;
-
-std::string WithName(const char* pattern, const std::string& name) {
-    const int length = std::snprintf(nullptr, 0, pattern, name.c_str());
-    std::string text(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    std::snprintf(text.data(), text.size() + 1, pattern, name.c_str());
-    return text;
-}
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -113,14 +107,15 @@ AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const Audio
 
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(outputPath.c_str(), "wb"));
     if (!file) {
-        result.message = WithName("Unable to open file %s for writing.", outputPath);
+        result.message = FillMessage("Unable to open file %s for writing.", outputPath);
         return result;
     }
     std::vector<uint8_t> stream;
     try {
         stream.reserve(kStreamBufferBytes + 8192);
     } catch (const std::bad_alloc&) {
-        result.message = WithName("Unable to allocate memory for bitstream file %s.", outputPath);
+        result.message =
+            FillMessage("Unable to allocate memory for bitstream file %s.", outputPath);
         return result;
     }
     auto flush = [&]() {
@@ -130,7 +125,7 @@ AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const Audio
         stream.clear();
         return written;
     };
-    const std::string writeError = WithName("Could not write to file %s", outputPath);
+    const std::string writeError = FillMessage("Could not write to file %s", outputPath);
 
     try {
         AudioFrameEncoder encoder(params);
