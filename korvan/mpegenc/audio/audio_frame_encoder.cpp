@@ -82,8 +82,8 @@ FrameReport AudioFrameEncoder::EncodeFrame(std::vector<uint8_t>& out) {
     for (int ch = 0; ch < params_.channels; ++ch) AnalyseChannel(ch);
 
     FrameReport report;
-    report.padded = padding_.NextFramePadded();
-    report.budgetBits = (padding_.WholeSlots() + (report.padded ? 1 : 0)) * params_.slotBits;
+    const bool padded = padding_.NextFramePadded();
+    report.budgetBits = (padding_.WholeSlots() + (padded ? 1 : 0)) * params_.slotBits;
 
     AllocationInput layout;
     layout.quantizers = &quantizers_;
@@ -131,7 +131,7 @@ FrameReport AudioFrameEncoder::EncodeFrame(std::vector<uint8_t>& out) {
     content.header.errorProtection = params_.errorProtection;
     content.header.bitrateIndex = params_.bitrateIndex;
     content.header.samplingCode = params_.samplingCode;
-    content.header.padded = report.padded;
+    content.header.padded = padded;
     content.header.privateBit = params_.privateBit;
     content.header.mode = mode;
     content.header.modeExtension = modeExtension;
@@ -143,8 +143,6 @@ FrameReport AudioFrameEncoder::EncodeFrame(std::vector<uint8_t>& out) {
 
     report.usedBits = PackFrame(content, report.budgetBits, out);
     report.bytes = report.budgetBits / 8;
-    report.mode = mode;
-    report.bound = layout.bound < quantizers_.sblimit ? layout.bound : kSubbands;
 
     for (int ch = 0; ch < params_.channels; ++ch) {
         std::copy(pcm_[ch].end() - kHistory, pcm_[ch].end(), pcm_[ch].begin());

@@ -18,14 +18,11 @@ namespace korvan::audio {
 
 class PsychoModel;
 
-// What became of one frame, for tests and statistics.
+// The size of a coded frame and how much of it the data took.
 struct FrameReport {
     int bytes = 0;
     int budgetBits = 0;
     int usedBits = 0;  // before the zero fill
-    bool padded = false;
-    int mode = 0;   // as written in the header
-    int bound = 0;  // first subband both channels share; 32 when none
 };
 
 class AudioFrameEncoder {

@@ -103,14 +103,6 @@ int SamplingFrequencyCode(int sampleRateHz) {
     }
 }
 
-bool IsBitrateAllowed(int layer, int mode, int index) {
-    if (index < 0 || index > 14) return false;
-    if (layer != 2) return true;
-    const int kbps = BitrateKbps(layer, index);
-    if (mode == kModeSingleChannel) return kbps <= 192;
-    return kbps == 64 || kbps >= 96;
-}
-
 float ScaleFactorValue(int index) {
     static const std::array<float, kScaleFactorCount> values = [] {
         std::array<float, kScaleFactorCount> made{};

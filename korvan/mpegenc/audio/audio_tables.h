@@ -28,9 +28,6 @@ int BitrateKbps(int layer, int index);
 // 2 for 32 000 Hz, -1 for every other rate.
 int SamplingFrequencyCode(int sampleRateHz);
 
-// Layer II allows only some bitrates in each mode; layer I allows all.
-bool IsBitrateAllowed(int layer, int mode, int index);
-
 // Value of scale factor `index` (0..62): 2^(1 - index / 3).
 float ScaleFactorValue(int index);
 

@@ -26,8 +26,9 @@ float Spreading(float dz) {
     return std::pow(10.0f, (dip + db) / 10.0f);
 }
 
-// Partitions at the bottom of the spectrum hold one or two lines, too few
-// for the tonality estimate to mean much, so they keep a higher floor.
+// The required signal-to-noise ratio never falls below this floor. It is
+// highest at the bottom of the spectrum, where partitions hold a line or two
+// and the tonality estimate means little, and fades out towards the top.
 float MinimumSnrDb(float bark) { return std::clamp(24.5f - 1.0f * bark, 0.0f, 24.5f); }
 
 }  // namespace

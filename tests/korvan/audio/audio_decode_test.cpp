@@ -21,6 +21,7 @@ using namespace korvan::audio;
 using audiotest::AudioSettings;
 using audiotest::EncodePcm;
 using audiotest::FrameHeaderInfo;
+using audiotest::IsBitrateAllowed;
 using audiotest::MakeSignal;
 using audiotest::ReadFrames;
 

@@ -26,18 +26,6 @@ TEST(AudioTablesTest, BitratesOfBothLayers) {
     EXPECT_EQ(SamplingFrequencyCode(22050), -1);
 }
 
-TEST(AudioTablesTest, LayerTwoLimitsBitratesPerMode) {
-    for (int i = 1; i <= 14; ++i) {
-        const int kbps = BitrateKbps(2, i);
-        EXPECT_EQ(IsBitrateAllowed(2, kModeSingleChannel, i), kbps <= 192) << kbps;
-        const bool stereoAllowed = !(kbps == 32 || kbps == 48 || kbps == 56 || kbps == 80);
-        for (int mode : {kModeStereo, kModeJointStereo, kModeDualChannel}) {
-            EXPECT_EQ(IsBitrateAllowed(2, mode, i), stereoAllowed) << kbps;
-        }
-        for (int mode = 0; mode < 4; ++mode) EXPECT_TRUE(IsBitrateAllowed(1, mode, i));
-    }
-}
-
 TEST(AudioTablesTest, ScaleFactorIndexIsTheSmallestThatHoldsThePeak) {
     EXPECT_FLOAT_EQ(ScaleFactorValue(0), 2.0f);
     EXPECT_FLOAT_EQ(ScaleFactorValue(3), 1.0f);

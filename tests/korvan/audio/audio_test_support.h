@@ -39,6 +39,17 @@ inline test::Pcm MakeSignal(int sampleRateHz, int channels, double seconds) {
     return pcm;
 }
 
+// The standard allows layer II only some bitrates in each mode: a single
+// channel up to 192 kbit/s, two channels from 64 kbit/s but not 80; layer I
+// allows all.
+inline bool IsBitrateAllowed(int layer, int mode, int index) {
+    static const int kLayerTwoKbps[15] = {0,   32,  48,  56,  64,  80,  96, 112,
+                                          128, 160, 192, 224, 256, 320, 384};
+    if (layer == 1) return true;
+    const int kbps = kLayerTwoKbps[index];
+    return mode == 3 ? kbps <= 192 : kbps == 64 || kbps >= 96;
+}
+
 inline korvan::EncoderSettings AudioSettings(int layer, int mode, int bitrateIndex, int model,
                                              int crc = 0) {
     korvan::EncoderSettings settings;

@@ -193,9 +193,9 @@ TEST(ScaleFactorPatternTest, SharedScaleFactorsNeverClip) {
 
 TEST(ScaleFactorTest, EachPartTakesItsPeak) {
     std::vector<float> samples(36 * kSubbands, 0.0f);
-    samples[5 * kSubbands + 3] = 0.9f;    // part 0
-    samples[20 * kSubbands + 3] = -0.3f;  // part 1
-    samples[35 * kSubbands + 7] = 1.5f;   // part 2
+    samples[5 * kSubbands + 3] = 0.9f;    // first twelve slots
+    samples[20 * kSubbands + 3] = -0.3f;  // second twelve
+    samples[35 * kSubbands + 7] = 1.5f;   // last twelve
     int indexes[3 * kSubbands];
     ComputeScaleFactors(samples.data(), 3, 12, indexes);
     EXPECT_EQ(indexes[3], ScaleFactorIndexFor(0.9f));
