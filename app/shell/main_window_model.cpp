@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <memory>
+#include <utility>
 
+#include "app/shell/main_window_commands.h"
+#include "app/shell/output_name.h"
 #include "app/shell/startup.h"
 #include "platform/file_names.h"
 #include "platform/temp_folder.h"
@@ -24,14 +28,37 @@ void DeleteClipFiles(const std::string& folder) {
     }
 }
 
+std::string FileListText(const std::string& path, int seconds) {
+    char duration[64];
+    std::snprintf(duration, sizeof duration, "       (Duration: %02d:%02d:%02d)", seconds / 3600,
+                  seconds % 3600 / 60, seconds % 60);
+    return path + duration;
+}
+
+// The text between the first "[" of a stream line and the "]" after it.
+std::string BracketText(const std::string& line) {
+    const std::size_t open = line.find('[');
+    if (open == std::string::npos) return {};
+    const std::size_t close = line.find(']', open);
+    if (close == std::string::npos) return {};
+    return line.substr(open + 1, close - open - 1);
+}
+
+bool IsTargetCommand(int commandId) { return TargetOfCommand(commandId).has_value(); }
+
 }  // namespace
 
-MainWindowModel::MainWindowModel(const std::string& programFolder) : profileFiles_(programFolder) {
+MainWindowModel::MainWindowModel(const std::string& programFolder)
+    : programFolder_(programFolder), profileFiles_(programFolder) {
     settings_.SetFile(programFolder + "zarvo.ini");
     profileFiles_.LoadAll(profiles_);
 }
 
 MainWindowModel::~MainWindowModel() { DeleteClipFiles(exportFolder_); }
+
+void MainWindowModel::SetView(MainWindowView* view) { view_ = view ? view : &defaultView_; }
+
+void MainWindowModel::SetProbe(MediaProbe* probe) { probe_ = probe; }
 
 void MainWindowModel::Initialise() {
     title_ = WindowTitle(settings_);
@@ -39,9 +66,309 @@ void MainWindowModel::Initialise() {
     exportFolder_ = platform::WithTrailingSlash(settings_.ReadString("common", "exportfolder"));
     if (!exportFolder_.empty()) mkdir(exportFolder_.c_str(), 0777);
     driveRoot_ = platform::TempFolder();
+    RefillProfileList();
+    // The stored flag starts at 1; the window switches it off as a click would.
     ToggleMerge();
+    progress_ = 0;
+    SelectTarget(target_);
+    Changed();
 }
 
 const ProfileTable& MainWindowModel::CurrentProfiles() const {
     return profiles_[static_cast<std::size_t>(target_)];
 }
+
+std::string MainWindowModel::ProfileLabel() const {
+    const auto info = InfoOfTarget(target_);
+    return info ? std::string(info->profileLabel) + ":" : std::string();
+}
+
+std::string MainWindowModel::OutputLabel() const {
+    return target_ == kTargetDvd ? "Burn from" : "Output Filename:";
+}
+
+std::string MainWindowModel::ConvertCaption() const {
+    return converting_ ? "Stop Conversion" : "Convert Now!";
+}
+
+bool MainWindowModel::ListButtonsVisible() const { return !files_.empty() && !dvdSourceMode_; }
+
+bool MainWindowModel::AudioStreamButtonVisible() const {
+    // Without a title there is no file whose streams could be listed.
+    return dvdSourceMode_ && !files_.empty();
+}
+
+std::string MainWindowModel::OutputNameFor(const std::string& path) const {
+    const int fileType = profileFiles_.ReadInt(target_, selectedProfile_, "FileType");
+    return ::OutputNameFor(path, target_, fileType);
+}
+
+bool MainWindowModel::IsCommandAvailable(int commandId) const {
+    if (IsTargetCommand(commandId)) return InputsEnabled();
+    switch (commandId) {
+        case kCmdBrowseFiles:
+        case kCmdChooseDvd:
+        case kCmdBrowseExportFolder:
+            return InputsEnabled();
+        case kCmdMoveUp:
+        case kCmdMoveDown:
+        case kCmdDeleteFile:
+        case kCmdAddFiles:
+            return InputsEnabled() && ListButtonsVisible();
+        case kCmdSelectAudioStream:
+            return AudioStreamButtonVisible();
+        case kCmdEditProfile:
+            return EditProfileEnabled();
+        case kCmdMaximize:
+            return !maximized_;
+        case kCmdRestore:
+            return maximized_;
+        case kCmdConvert:
+        case kCmdProgress:
+        case kCmdHelp:
+        case kCmdBurnVideo:
+        case kCmdClose:
+        case kCmdSystemTray:
+        case kCmdMinimize:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void MainWindowModel::OnCommand(int commandId) {
+    if (!IsCommandAvailable(commandId)) return;
+    if (const auto target = TargetOfCommand(commandId)) {
+        SelectTarget(*target);
+        Changed();
+        return;
+    }
+    switch (commandId) {
+        case kCmdBrowseFiles:
+            ReplaceFiles();
+            break;
+        case kCmdAddFiles:
+            AddFiles();
+            break;
+        case kCmdDeleteFile:
+            DeleteSelectedFile();
+            break;
+        case kCmdMoveUp:
+            MoveSelectedFile(-1);
+            break;
+        case kCmdMoveDown:
+            MoveSelectedFile(1);
+            break;
+        case kCmdBrowseExportFolder:
+            ChooseExportFolder();
+            break;
+        case kCmdChooseDvd:
+            ChooseDvd();
+            break;
+        case kCmdSelectAudioStream:
+            ChooseDvdAudioStream();
+            break;
+        case kCmdEditProfile:
+            EditProfile();
+            break;
+        case kCmdHelp:
+            view_->OpenHelp(programFolder_ + "help/help.htm");
+            break;
+        case kCmdBurnVideo:
+            view_->OpenDiscWriterWizard();
+            break;
+        case kCmdClose:
+            view_->CloseWindow();
+            break;
+        case kCmdSystemTray:
+            view_->ShowInSystemTray();
+            break;
+        case kCmdMinimize:
+            view_->Minimize();
+            break;
+        case kCmdMaximize:
+            maximized_ = true;
+            view_->Maximize();
+            break;
+        case kCmdRestore:
+            maximized_ = false;
+            view_->Restore();
+            break;
+        default:
+            return;
+    }
+    Changed();
+}
+
+void MainWindowModel::SelectFile(int index) {
+    if (index < -1 || index >= static_cast<int>(files_.size())) return;
+    selectedFile_ = index;
+    RefreshOutputName();
+    Changed();
+}
+
+void MainWindowModel::SelectProfile(int index) {
+    if (!InputsEnabled() || index < 0 || index >= CurrentProfiles().count) return;
+    selectedProfile_ = index;
+    RefreshOutputName();
+    Changed();
+}
+
+void MainWindowModel::ToggleMerge() {
+    merge_ = merge_ ? 0 : 1;
+    Changed();
+}
+
+void MainWindowModel::SelectTarget(int target) {
+    target_ = target;
+    RefillProfileList();
+    RefreshOutputName();
+    // Leaving the DVD target always switches merging off; DVD always joins.
+    merge_ = target == kTargetDvd ? 1 : 0;
+}
+
+void MainWindowModel::RefillProfileList() { selectedProfile_ = 0; }
+
+void MainWindowModel::RefreshOutputName() {
+    if (target_ == kTargetDvd) {
+        outputName_ = exportFolder_ + "DVD/";
+    } else if (selectedFile_ >= 0 && selectedFile_ < static_cast<int>(files_.size())) {
+        outputName_ = OutputNameFor(files_[static_cast<std::size_t>(selectedFile_)]);
+    } else {
+        outputName_.clear();
+    }
+}
+
+double MainWindowModel::DurationOf(const std::string& path) {
+    if (!probe_) return 0;
+    view_->KeepPainting();
+    return probe_->Probe(path).durationSeconds;
+}
+
+// Shows the busy cursor while files are probed; probing steps nest.
+class MainWindowModel::BusyScope {
+public:
+    explicit BusyScope(MainWindowModel& model) : model_(model) {
+        if (model_.busyDepth_++ == 0) model_.view_->SetBusy(true);
+    }
+    ~BusyScope() {
+        if (--model_.busyDepth_ == 0) model_.view_->SetBusy(false);
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    MainWindowModel& model_;
+};
+
+void MainWindowModel::RefreshFileList() {
+    BusyScope busy(*this);
+    fileListTexts_.clear();
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        const auto durationOf = [this](const std::string& path) { return DurationOf(path); };
+        // A DVD title plays all the VOB files of its group.
+        const int seconds = dvdSourceMode_ && i < dvdTitles_.size()
+                                ? GroupDurationSeconds(dvdTitles_[i], durationOf)
+                                : GroupDurationSeconds({files_[i]}, durationOf);
+        fileListTexts_.push_back(FileListText(files_[i], seconds));
+    }
+    if (!files_.empty() && selectedFile_ < 0) selectedFile_ = 0;
+}
+
+void MainWindowModel::ReplaceFiles() {
+    std::vector<std::string> chosen = view_->ChooseVideoFiles();
+    if (chosen.empty()) return;
+    // Leaving DVD source mode before the list is probed, so that the new
+    // files show their own durations rather than those of DVD titles.
+    dvdSourceMode_ = false;
+    files_ = std::move(chosen);
+    selectedFile_ = -1;
+    RefreshFileList();
+    selectedFile_ = files_.empty() ? -1 : 0;
+    RefreshOutputName();
+}
+
+void MainWindowModel::AddFiles() {
+    std::vector<std::string> chosen = view_->ChooseVideoFiles();
+    if (chosen.empty()) return;
+    files_.insert(files_.end(), chosen.begin(), chosen.end());
+    RefreshFileList();
+}
+
+void MainWindowModel::DeleteSelectedFile() {
+    if (selectedFile_ < 0 || selectedFile_ >= static_cast<int>(files_.size())) return;
+    // The button is hidden in DVD source mode, so the title groups stay as
+    // they are.
+    files_.erase(files_.begin() + selectedFile_);
+    if (selectedFile_ >= static_cast<int>(files_.size())) {
+        selectedFile_ = static_cast<int>(files_.size()) - 1;
+    }
+    // The output name keeps its text until the next selection change.
+    RefreshFileList();
+}
+
+void MainWindowModel::MoveSelectedFile(int step) {
+    const int other = selectedFile_ + step;
+    if (selectedFile_ < 0 || other < 0 || other >= static_cast<int>(files_.size())) return;
+    std::swap(files_[static_cast<std::size_t>(selectedFile_)],
+              files_[static_cast<std::size_t>(other)]);
+    std::swap(fileListTexts_[static_cast<std::size_t>(selectedFile_)],
+              fileListTexts_[static_cast<std::size_t>(other)]);
+    selectedFile_ = other;
+}
+
+void MainWindowModel::ChooseExportFolder() {
+    std::string folder = view_->ChooseFolder(kExportFolderTitle, exportFolder_);
+    if (folder.empty()) return;
+    folder = platform::WithTrailingSlash(std::move(folder));
+    settings_.WriteString("common", "exportfolder", folder);
+    exportFolder_ = folder;
+    if (target_ == kTargetDvd) outputName_ = exportFolder_ + "DVD/";
+}
+
+void MainWindowModel::ChooseDvd() {
+    // Cancelling the chooser leaves everything as it was, DVD source mode too.
+    const std::string folder = view_->ChooseFolder(kDvdFolderTitle, exportFolder_);
+    if (folder.empty()) return;
+    {
+        BusyScope busy(*this);
+        SelectDvdTitle(folder);
+    }
+    Changed();
+    if (!files_.empty()) ChooseDvdAudioStream();
+}
+
+void MainWindowModel::SelectDvdTitle(const std::string& folder) {
+    dvdSourceMode_ = true;
+    DvdTitleGroups groups = GroupVobFiles(ListVobFiles(folder));
+    const int longest =
+        LongestGroup(groups, [this](const std::string& path) { return DurationOf(path); });
+    dvdTitles_ = DvdTitleGroups{};
+    dvdTitles_[0] = std::move(groups[static_cast<std::size_t>(longest)]);
+    files_.clear();
+    if (!dvdTitles_[0].empty()) files_.push_back(dvdTitles_[0].front());
+    selectedFile_ = -1;
+    RefreshFileList();
+    selectedFile_ = files_.empty() ? -1 : 0;
+    if (!files_.empty()) RefreshOutputName();
+    dvdAudioStreamId_.clear();
+}
+
+void MainWindowModel::ChooseDvdAudioStream() {
+    if (dvdTitles_[0].empty() || !probe_) return;
+    const std::string& file = dvdTitles_[0].front();
+    const std::vector<std::string> lines = probe_->Probe(file).audioStreamLines;
+    const int chosen = view_->ChooseAudioStream(file, lines, dvdAudioStreamId_);
+    if (chosen < 0 || chosen >= static_cast<int>(lines.size())) return;
+    dvdAudioStreamId_ = BracketText(lines[static_cast<std::size_t>(chosen)]);
+}
+
+void MainWindowModel::EditProfile() {
+    const auto info = InfoOfTarget(target_);
+    view_->OpenProfileEditor(target_, info ? info->editorTitle : std::string_view());
+    profileFiles_.LoadAll(profiles_);
+    RefillProfileList();
+    RefreshOutputName();
+}
+
+void MainWindowModel::Changed() { view_->Changed(); }

@@ -1,11 +1,19 @@
-// The main window's state, without any drawing: what the Qt window shows and
-// what its commands change. Tests drive it without a display.
+// The main window's state and command handling, without any drawing: the
+// target, the file list, the profile list, the output name, the export
+// folder, DVD source mode and what the conversion queue shows. The Qt window
+// draws it and forwards the user's commands; tests drive it without a display.
 #pragma once
 
+#include <array>
 #include <string>
+#include <vector>
 
 #include "app/profiles/profile_files.h"
 #include "app/shell/conversion_target.h"
+#include "app/shell/dvd_titles.h"
+#include "app/shell/main_window_layout.h"
+#include "app/shell/main_window_view.h"
+#include "app/shell/media_probe.h"
 #include "app/shell/settings_file.h"
 
 class MainWindowModel {
@@ -17,39 +25,116 @@ public:
     MainWindowModel(const MainWindowModel&) = delete;
     MainWindowModel& operator=(const MainWindowModel&) = delete;
 
+    // Neither is owned; both must outlive their use. Without a view every
+    // dialog counts as cancelled; without a probe every duration is 0.
+    void SetView(MainWindowView* view);
+    void SetProbe(MediaProbe* probe);
+
     // What the window does when it is first shown: the title, the export
-    // folder (created when missing) and the temporary folder, merging off.
+    // folder (created when missing), the profile list, merging off, and the
+    // current target applied.
     void Initialise();
 
-    static constexpr int kWidth = 680;
+    static constexpr int kWidth = MainWindowLayout::kWidth;
+
+    // A click on a button, by its command id. Commands whose control is
+    // hidden or disabled at that moment are ignored.
+    void OnCommand(int commandId);
+    bool IsCommandAvailable(int commandId) const;
+    // Selection changes in the file list and the profile list, and a click
+    // on "Merge".
+    void SelectFile(int index);
+    void SelectProfile(int index);
+    void ToggleMerge();
 
     const std::string& Title() const { return title_; }
+    const std::string& ProgramFolder() const { return programFolder_; }
     const std::string& ExportFolder() const { return exportFolder_; }
     // The folder for the fixed temporary names ("aa.mpg", ...).
     const std::string& DriveRoot() const { return driveRoot_; }
+    MainWindowLayout Layout() const { return LayOutMainWindow(static_cast<int>(files_.size())); }
+
     int Target() const { return target_; }
+    const std::vector<std::string>& Files() const { return files_; }
+    // The list box's lines: each path with its duration.
+    const std::vector<std::string>& FileListTexts() const { return fileListTexts_; }
     int SelectedFile() const { return selectedFile_; }
-    int SelectedProfile() const { return selectedProfile_; }
-    int Merge() const { return merge_; }
-    bool Converting() const { return converting_; }
-    bool DvdSourceMode() const { return dvdSourceMode_; }
     const ProfileTables& Profiles() const { return profiles_; }
     const ProfileTable& CurrentProfiles() const;
+    int SelectedProfile() const { return selectedProfile_; }
+    // The profile label with its colon, and the output row's label.
+    std::string ProfileLabel() const;
+    std::string OutputLabel() const;
+    const std::string& OutputNameText() const { return outputName_; }
+    int Merge() const { return merge_; }
+    bool DvdSourceMode() const { return dvdSourceMode_; }
+    const DvdTitleGroups& DvdTitles() const { return dvdTitles_; }
+    const std::string& DvdAudioStreamId() const { return dvdAudioStreamId_; }
+    bool Maximized() const { return maximized_; }
+    // True while files are being probed (the busy cursor is up).
+    bool Busy() const { return busyDepth_ > 0; }
 
-    // The click on "Merge": 0 becomes 1, 1 becomes 0.
-    void ToggleMerge() { merge_ = merge_ ? 0 : 1; }
+    // Which controls the window shows and lets the user use.
+    bool ListButtonsVisible() const;
+    bool AudioStreamButtonVisible() const;
+    bool InputsEnabled() const { return !converting_; }
+    bool EditProfileEnabled() const { return !converting_ && target_ != kTargetDvd; }
+    bool MergeEnabled() const { return !converting_ && target_ != kTargetDvd; }
+
+    bool Converting() const { return converting_; }
+    int Progress() const { return progress_; }
+    // The left, middle and right status panes.
+    const std::array<std::string, 3>& StatusTexts() const { return status_; }
+    std::string ConvertCaption() const;
+
+    // `OutputNameFor` of a path for the current target and profile; the
+    // profile's FileType is read from its file at this moment.
+    std::string OutputNameFor(const std::string& path) const;
 
 private:
+    class BusyScope;
+
+    void SelectTarget(int target);
+    void RefillProfileList();
+    void RefreshOutputName();
+    void RefreshFileList();
+    void ReplaceFiles();
+    void AddFiles();
+    void DeleteSelectedFile();
+    void MoveSelectedFile(int step);
+    void ChooseExportFolder();
+    void ChooseDvd();
+    void SelectDvdTitle(const std::string& folder);
+    void ChooseDvdAudioStream();
+    void EditProfile();
+    double DurationOf(const std::string& path);
+    void Changed();
+
+    std::string programFolder_;
     SettingsFile settings_;
     ProfileFiles profileFiles_;
     ProfileTables profiles_{};
+    MainWindowView defaultView_;
+    MainWindowView* view_ = &defaultView_;
+    MediaProbe* probe_ = nullptr;
+
     std::string title_;
     std::string exportFolder_;
     std::string driveRoot_;
     int target_ = kTargetAvi;
+    std::vector<std::string> files_;
+    std::vector<std::string> fileListTexts_;
     int selectedFile_ = -1;
     int selectedProfile_ = 0;
+    std::string outputName_;
     int merge_ = 1;
-    bool converting_ = false;
     bool dvdSourceMode_ = false;
+    DvdTitleGroups dvdTitles_;
+    std::string dvdAudioStreamId_;
+    bool maximized_ = false;
+    int busyDepth_ = 0;
+
+    bool converting_ = false;
+    int progress_ = 0;
+    std::array<std::string, 3> status_;
 };

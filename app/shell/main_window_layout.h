@@ -1,0 +1,72 @@
+// Where the main window's controls stand. The window is 680 pixels wide; its
+// height and everything below the file list follow the number of files.
+#pragma once
+
+#include <array>
+
+// A rectangle in window pixels; right and bottom are exclusive.
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    bool operator==(const Rect&) const = default;
+};
+
+struct MainWindowLayout {
+    static constexpr int kWidth = 680;
+    static constexpr int kTargetButtons = 9;
+
+    int height = 0;
+    int listHeight = 0;
+
+    // Title bar: help at the left, the frame buttons at the right.
+    Rect titleBar;
+    Rect help;
+    Rect systemTray;
+    Rect minimize;
+    Rect maximize;  // Maximize and Restore share the place
+    Rect close;
+
+    // Target row between two horizontal separators.
+    Rect burnVideo;
+    std::array<Rect, kTargetButtons> targets;  // AVI, MPEG, WMV, DVD, 3GP, iPod, PSP, iPhone, Zune
+    std::array<Rect, 4> separators;            // two horizontal, two vertical
+
+    // Input row.
+    Rect inputLabel;
+    Rect fileList;
+    Rect browseFiles;
+    Rect chooseDvd;
+    Rect moveUp;
+    Rect moveDown;
+    Rect addFiles;
+    Rect deleteFile;
+    Rect selectAudioStream;  // where "Move up" is
+
+    // Output and profile rows.
+    Rect outputLabel;
+    Rect outputName;
+    Rect exportFolder;
+    Rect browseExportFolder;
+    Rect profileLabel;
+    Rect profileList;
+    Rect editProfile;
+
+    // Merge between two separators, then progress, then the status panes.
+    Rect upperMergeSeparator;
+    Rect merge;
+    Rect lowerMergeSeparator;
+    Rect progress;
+    Rect convert;
+    std::array<Rect, 3> statusPanes;  // left, middle, right
+};
+
+// The list box's height for a number of files: 21 for none, else 16 per file
+// but at least 47, counting at most 15 files.
+int FileListHeight(int fileCount);
+
+MainWindowLayout LayOutMainWindow(int fileCount);

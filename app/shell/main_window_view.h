@@ -1,0 +1,70 @@
+// What the main window's model asks of whoever shows it: the dialogs that
+// wait for the user, the window frame, and a redraw after every change. The
+// Qt window implements it; tests and the automation script answer the
+// dialogs themselves. Every dialog defaults to "cancelled".
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct FileFilter {
+    std::string_view description;
+    std::string_view patterns;  // separated by ";"
+};
+
+inline constexpr std::string_view kOpenFilesTitle = "Open Video Files";
+inline constexpr std::array<FileFilter, 6> kVideoFileFilters = {{
+    {"ALL", "*.*"},
+    {"Supported types (*.AVI,*.ASF,*.WMV,*.AVS,*.MPG,*.M2P,*.M1V,*.M2V)",
+     "*.avi;*.asf;*.wmv;*.avs;*.mpg;*.m2p;*.m1v;*.m2v"},
+    {"RealMedia files (*.RM,*.RAM,*.RMVB)", "*.rm;*.ram;*.rmvb"},
+    {"AVI Files (*.AVI)", "*.avi"},
+    {"MPEG Files (*.MPG,*.M1V,*.M2P,*.M2V,*.DAT,*.vob)", "*.mpg;*.m1v;*.m2p;*.m2v;*.dat;*.vob"},
+    {"Quick Time Files (*.mov)", "*.mov"},
+}};
+
+inline constexpr std::string_view kExportFolderTitle = "Choose export folder...";
+inline constexpr std::string_view kDvdFolderTitle = "Choose DVD drive...";
+
+class MainWindowView {
+public:
+    virtual ~MainWindowView() = default;
+
+    // The open-file dialog (kOpenFilesTitle, kVideoFileFilters, several files
+    // at once): the chosen paths in the dialog's order, none when cancelled.
+    virtual std::vector<std::string> ChooseVideoFiles() { return {}; }
+    // The folder chooser: the chosen folder, "" when cancelled.
+    virtual std::string ChooseFolder(std::string_view /*title*/,
+                                     const std::string& /*startFolder*/) {
+        return {};
+    }
+    // The audio stream dialog for `file`: the index of the chosen line, or
+    // -1 when none was chosen.
+    virtual int ChooseAudioStream(const std::string& /*file*/,
+                                  const std::vector<std::string>& /*streamLines*/,
+                                  const std::string& /*currentStreamId*/) {
+        return -1;
+    }
+    // Modal windows of their own; the model carries on when they close.
+    virtual void OpenProfileEditor(int /*target*/, std::string_view /*title*/) {}
+    virtual void OpenDiscWriterWizard() {}
+    // Shows a local page in the desktop's web browser.
+    virtual void OpenHelp(const std::string& /*path*/) {}
+
+    // The busy cursor while files are probed.
+    virtual void SetBusy(bool /*busy*/) {}
+    // Lets the window repaint during a long step that takes no user input.
+    virtual void KeepPainting() {}
+
+    // The window frame.
+    virtual void CloseWindow() {}
+    virtual void ShowInSystemTray() {}
+    virtual void Minimize() {}
+    virtual void Maximize() {}
+    virtual void Restore() {}
+
+    // Something the window shows has changed.
+    virtual void Changed() {}
+};

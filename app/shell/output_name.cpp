@@ -1,0 +1,18 @@
+#include "app/shell/output_name.h"
+
+#include "app/profiles/value_lists.h"
+#include "app/shell/conversion_target.h"
+#include "platform/file_names.h"
+
+std::string OutputNameFor(std::string_view path, int target, int fileType) {
+    const auto info = InfoOfTarget(target);
+    const std::string extension = info && !info->shownExtension.empty()
+                                      ? std::string(info->shownExtension)
+                                      : FileTypeExtension(fileType);
+    return platform::BaseName(path) + extension;
+}
+
+std::string ConvertedFilePath(const std::string& exportFolder, std::string_view path,
+                              int fileType) {
+    return exportFolder + platform::BaseName(path) + FileTypeExtension(fileType);
+}

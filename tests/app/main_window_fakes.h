@@ -1,0 +1,82 @@
+// Stand-ins for the user and the encoder in tests of the main window's model:
+// a view whose dialogs answer from queued replies and that records what the
+// model asked of it, and a probe that reads durations from a table.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/shell/main_window_view.h"
+#include "app/shell/media_probe.h"
+
+namespace test {
+
+class FakeView : public MainWindowView {
+public:
+    std::vector<std::string> ChooseVideoFiles() override {
+        calls.push_back("files");
+        return Next(fileReplies, {});
+    }
+    std::string ChooseFolder(std::string_view title, const std::string& start) override {
+        calls.push_back("folder " + std::string(title) + " " + start);
+        return Next(folderReplies, {});
+    }
+    int ChooseAudioStream(const std::string& file, const std::vector<std::string>& lines,
+                          const std::string& currentId) override {
+        calls.push_back("audio " + file + " " + currentId);
+        audioLines = lines;
+        return Next(audioReplies, -1);
+    }
+    void OpenProfileEditor(int target, std::string_view title) override {
+        calls.push_back("editor " + std::to_string(target) + " " + std::string(title));
+        if (onEditor) onEditor();
+    }
+    void OpenDiscWriterWizard() override { calls.push_back("wizard"); }
+    void OpenHelp(const std::string& path) override { calls.push_back("help " + path); }
+    void SetBusy(bool busy) override { calls.push_back(busy ? "busy" : "idle"); }
+    void CloseWindow() override { calls.push_back("close"); }
+    void ShowInSystemTray() override { calls.push_back("tray"); }
+    void Minimize() override { calls.push_back("minimize"); }
+    void Maximize() override { calls.push_back("maximize"); }
+    void Restore() override { calls.push_back("restore"); }
+    void Changed() override { ++changes; }
+
+    std::deque<std::vector<std::string>> fileReplies;
+    std::deque<std::string> folderReplies;
+    std::deque<int> audioReplies;
+    std::function<void()> onEditor;
+    std::vector<std::string> calls;
+    std::vector<std::string> audioLines;
+    int changes = 0;
+
+private:
+    template <typename T>
+    static T Next(std::deque<T>& replies, T otherwise) {
+        if (replies.empty()) return otherwise;
+        T reply = std::move(replies.front());
+        replies.pop_front();
+        return reply;
+    }
+};
+
+// Durations by file name (the part after the last "/"); unknown files give 0.
+class FakeProbe : public MediaProbe {
+public:
+    ProbedMedia Probe(const std::string& path) override {
+        probed.push_back(path);
+        ProbedMedia media;
+        const std::string name = path.substr(path.rfind('/') + 1);
+        if (auto it = seconds.find(name); it != seconds.end()) media.durationSeconds = it->second;
+        media.audioStreamLines = audioLines;
+        return media;
+    }
+
+    std::map<std::string, double> seconds;
+    std::vector<std::string> audioLines;
+    std::vector<std::string> probed;
+};
+
+}  // namespace test
