@@ -1,12 +1,21 @@
 // Zarvo Video Converter: checks its tools behind the splash, then shows the
-// main window; the program ends when that window closes.
+// main window; the program ends when that window closes. With ZARVO_SCRIPT
+// set, the window runs that script (see automation_script.h).
 #include <QApplication>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
 
+#include "app/shell/automation_script.h"
 #include "app/shell/main_window.h"
 #include "app/shell/main_window_model.h"
+#include "app/shell/script_host.h"
 #include "app/shell/startup.h"
 #include "app/tools/program_ui.h"
 #include "platform/program_folder.h"
@@ -14,8 +23,14 @@
 
 namespace {
 
+// A scripted run has nobody to show the splash to, so it does not wait with
+// it, and its messages are collected for the script instead of shown.
+enum class RunKind { kInteractive, kScripted };
+
 class SplashStartupView : public StartupView {
 public:
+    explicit SplashStartupView(RunKind kind) : kind_(kind) {}
+
     void ShowSplash() override {
         splash_.show();
         QCoreApplication::processEvents();
@@ -25,16 +40,24 @@ public:
         QCoreApplication::processEvents();
     }
     void Pause(int milliseconds) override {
+        if (kind_ == RunKind::kScripted) return;
         QEventLoop loop;
         QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
         loop.exec();
     }
     void CloseSplash() override { splash_.close(); }
     void ShowMessage(const std::string& text) override {
+        if (kind_ == RunKind::kScripted) {
+            messages.push_back(text);
+            return;
+        }
         QMessageBox::warning(nullptr, "Zarvo Video Converter", QString::fromStdString(text));
     }
 
+    std::vector<std::string> messages;
+
 private:
+    RunKind kind_;
     SplashWindow splash_;
 };
 
@@ -48,6 +71,11 @@ public:
     void DispatchPendingMessages() override { QCoreApplication::processEvents(); }
 };
 
+const char* Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,12 +83,37 @@ int main(int argc, char** argv) {
     QtProgramUi programUi;
     InstallProgramUi(&programUi);
     const std::string& programFolder = platform::ProgramFolder();
-    {
-        SplashStartupView startup;
-        CheckRequiredTools(programFolder, startup);
+    const char* scriptPath = Environment("ZARVO_SCRIPT");
+    std::string scriptText;
+    if (scriptPath) {
+        std::ifstream script(scriptPath, std::ios::binary);
+        if (!script) {
+            std::fprintf(stderr, "ZarvoVideoConverter: cannot read the script %s\n", scriptPath);
+            return 2;
+        }
+        scriptText.assign(std::istreambuf_iterator<char>(script), std::istreambuf_iterator<char>());
     }
+
+    SplashStartupView startup(scriptPath ? RunKind::kScripted : RunKind::kInteractive);
+    CheckRequiredTools(programFolder, startup);
+
     MainWindowModel model(programFolder);
     MainWindow window(model);
-    window.exec();
-    return 0;
+    // The window ends the program itself; hiding it in the system tray
+    // must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+    window.show();
+
+    std::unique_ptr<QtScriptHost> host;
+    std::unique_ptr<ScriptRunner> runner;
+    if (scriptPath) {
+        const char* statePath = Environment("ZARVO_STATE");
+        host = std::make_unique<QtScriptHost>(window, model);
+        runner = std::make_unique<ScriptRunner>(model, window, *host, scriptText,
+                                                statePath ? statePath : "");
+        for (const std::string& message : startup.messages) runner->AnswerMessageBox(message, "OK");
+        model.SetView(runner.get());
+        QTimer::singleShot(0, &window, [&runner] { runner->Run(); });
+    }
+    return application.exec();
 }

@@ -1,34 +1,459 @@
 #include "app/shell/main_window.h"
 
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QIcon>
 #include <QLabel>
-#include <QVBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QToolButton>
 
+#include "app/shell/conversion_target.h"
+#include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
+#include "ui/glyph_icons.h"
 
 namespace {
 
-constexpr int kEmptyListHeight = 21;
-constexpr int kHeightBesideList = 232;
+const QColor kTitleBarTop(0x2f, 0x4f, 0x7f);
+const QColor kTitleBarBottom(0x1f, 0x36, 0x5c);
+const QColor kWindowBackground(0xee, 0xf1, 0xf5);
+const QColor kIconColor(0x2f, 0x3e, 0x52);
+
+// Target indices in button order.
+constexpr std::array<int, 9> kTargetOrder = {kTargetAvi, kTargetMpeg,   kTargetWmv,
+                                             kTargetDvd, kTarget3gp,    kTargetIpod,
+                                             kTargetPsp, kTargetIphone, kTargetZune};
+
+const char* const kStyleSheet = R"(
+QDialog { background: #eef1f5; }
+QLabel#title { color: white; font-weight: bold; }
+QToolButton#frame { border: none; border-radius: 3px; background: transparent; }
+QToolButton#frame:hover { background: rgba(255, 255, 255, 40); }
+QToolButton#closeButton { border: none; border-radius: 3px; background: transparent; }
+QToolButton#closeButton:hover { background: #c84b4b; }
+QToolButton#target, QToolButton#burn {
+    border: 1px solid transparent; border-radius: 4px; background: transparent;
+    font-weight: bold; color: #24364f;
+}
+QToolButton#target:hover, QToolButton#burn:hover { background: #dde5f0; border-color: #b9c6d8; }
+QToolButton#target:checked {
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #c6d6ec, stop:1 #dbe6f5);
+    border: 1px solid #7f9cc4; color: #102a4c;
+}
+QToolButton#icon { border: 1px solid #b9c3d0; border-radius: 3px; background: #f8f9fb; }
+QToolButton#icon:hover { background: #e3eaf3; }
+QListWidget, QLineEdit, QComboBox { border: 1px solid #aeb8c6; background: white; }
+QLineEdit[readOnly="true"] { background: #f7f8fa; color: #222; }
+QProgressBar { border: 1px solid #aeb8c6; border-radius: 2px; background: white; text-align: center; }
+QProgressBar::chunk { background: #4f7fbf; }
+QPushButton#convert { font-weight: bold; }
+QLabel#status { border: 1px solid #c3cad4; border-top-color: #9aa4b2; background: #e6eaf0;
+                padding-left: 3px; color: #1e2833; }
+)";
+
+QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
+
+QString ToQString(const std::string& text) { return QString::fromStdString(text); }
+
+// A Qt name filter for one of the dialog's filters: the description as
+// shown, then the patterns in both cases (file names on Linux have case).
+QString NameFilter(const FileFilter& filter) {
+    QStringList patterns;
+    for (const QString& pattern :
+         QString::fromUtf8(filter.patterns.data(), static_cast<qsizetype>(filter.patterns.size()))
+             .split(';', Qt::SkipEmptyParts)) {
+        patterns << pattern.toLower();
+        if (pattern.toUpper() != pattern.toLower()) patterns << pattern.toUpper();
+    }
+    return QString::fromUtf8(filter.description.data(),
+                             static_cast<qsizetype>(filter.description.size())) +
+           " (" + patterns.join(' ') + ")";
+}
+
+std::vector<std::string> ToPaths(const QStringList& list) {
+    std::vector<std::string> paths;
+    for (const QString& path : list) paths.push_back(path.toStdString());
+    return paths;
+}
 
 }  // namespace
 
-MainWindow::MainWindow(MainWindowModel& model, QWidget* parent) : QDialog(parent), model_(model) {
-    model_.Initialise();
-    setWindowTitle(QString::fromStdString(model_.Title()));
+MainWindow::MainWindow(MainWindowModel& model, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), model_(model) {
     setWindowIcon(QIcon(":/images/zarvo.png"));
-    setFixedSize(MainWindowModel::kWidth, kEmptyListHeight + kHeightBesideList);
+    setStyleSheet(kStyleSheet);
+    QFont font = this->font();
+    font.setPointSizeF(9);
+    setFont(font);
+    CreateControls();
+    model_.SetView(this);
+    model_.Initialise();
+    Sync();
+}
 
-    auto* layout = new QVBoxLayout(this);
-    auto* folder = new QLabel(
-        QString("Export folder: %1").arg(QString::fromStdString(model_.ExportFolder())), this);
-    auto* profiles = new QComboBox(this);
+MainWindow::~MainWindow() { model_.SetView(nullptr); }
+
+QToolButton* MainWindow::AddIconButton(int commandId, const QString& tooltip, int glyph) {
+    auto* button = new QToolButton(this);
+    button->setObjectName("icon");
+    button->setToolTip(tooltip);
+    button->setIcon(GlyphIcon(static_cast<Glyph>(glyph), kIconColor, 16));
+    button->setFocusPolicy(Qt::NoFocus);
+    connect(button, &QToolButton::clicked, this,
+            [this, commandId] { model_.OnCommand(commandId); });
+    return button;
+}
+
+QPushButton* MainWindow::AddButton(int commandId, const QString& caption, const QString& tooltip) {
+    auto* button = new QPushButton(caption, this);
+    button->setToolTip(tooltip);
+    // Enter in the window presses nothing by itself.
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this,
+            [this, commandId] { model_.OnCommand(commandId); });
+    return button;
+}
+
+void MainWindow::CreateControls() {
+    title_ = new QLabel(this);
+    title_->setObjectName("title");
+    title_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    const auto frameButton = [this](int commandId, const QString& tooltip, Glyph glyph) {
+        QToolButton* button = AddIconButton(commandId, tooltip, static_cast<int>(glyph));
+        button->setObjectName(commandId == kCmdClose ? "closeButton" : "frame");
+        button->setIcon(GlyphIcon(glyph, Qt::white, 14));
+        return button;
+    };
+    help_ = frameButton(kCmdHelp, "Click to Get Help", Glyph::kHelp);
+    systemTray_ = frameButton(kCmdSystemTray, "System tray", Glyph::kSystemTray);
+    minimize_ = frameButton(kCmdMinimize, "Minimize", Glyph::kMinimize);
+    maximize_ = frameButton(kCmdMaximize, "Maximize", Glyph::kMaximize);
+    restore_ = frameButton(kCmdRestore, "Restore", Glyph::kRestore);
+    close_ = frameButton(kCmdClose, "Close", Glyph::kClose);
+
+    burnVideo_ = new QToolButton(this);
+    burnVideo_->setObjectName("burn");
+    burnVideo_->setText("Burn\nVideo");
+    burnVideo_->setToolTip("Burn Video");
+    connect(burnVideo_, &QToolButton::clicked, this, [this] { model_.OnCommand(kCmdBurnVideo); });
+
+    auto* group = new QButtonGroup(this);
+    group->setExclusive(true);
+    for (std::size_t i = 0; i < targets_.size(); ++i) {
+        const TargetInfo info = *InfoOfTarget(kTargetOrder[i]);
+        auto* button = new QToolButton(this);
+        button->setObjectName("target");
+        button->setCheckable(true);
+        button->setText(
+            QString::fromUtf8(info.caption.data(), static_cast<qsizetype>(info.caption.size())));
+        button->setToolTip(
+            QString::fromUtf8(info.tooltip.data(), static_cast<qsizetype>(info.tooltip.size())));
+        button->setFocusPolicy(Qt::NoFocus);
+        group->addButton(button);
+        const int commandId = info.commandId;
+        connect(button, &QToolButton::clicked, this,
+                [this, commandId] { model_.OnCommand(commandId); });
+        targets_[i] = button;
+    }
+
+    inputLabel_ = new QLabel("Input Filename:", this);
+    fileList_ = new QListWidget(this);
+    fileList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    fileList_->setTextElideMode(Qt::ElideMiddle);
+    connect(fileList_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!syncing_) model_.SelectFile(row);
+    });
+    browseFiles_ = AddButton(kCmdBrowseFiles, "Browse", "Click to browse input files");
+    chooseDvd_ = AddButton(kCmdChooseDvd, "DVD", "Click to select DVD drive");
+    moveUp_ = AddIconButton(kCmdMoveUp, "Move up", static_cast<int>(Glyph::kMoveUp));
+    moveDown_ = AddIconButton(kCmdMoveDown, "Move down", static_cast<int>(Glyph::kMoveDown));
+    addFiles_ =
+        AddIconButton(kCmdAddFiles, "Add file(s) to join", static_cast<int>(Glyph::kAddFiles));
+    deleteFile_ = AddIconButton(kCmdDeleteFile, "Delete file from list",
+                                static_cast<int>(Glyph::kDeleteFile));
+    selectAudioStream_ = AddIconButton(kCmdSelectAudioStream, "Select DVD audio stream",
+                                       static_cast<int>(Glyph::kAudioStream));
+
+    outputLabel_ = new QLabel(this);
+    outputName_ = new QLineEdit(this);
+    outputName_->setReadOnly(true);
+    exportFolder_ = new QLineEdit(this);
+    exportFolder_->setReadOnly(true);
+    browseExportFolder_ =
+        AddButton(kCmdBrowseExportFolder, "Browse...", "Click to browse export folder");
+
+    profileLabel_ = new QLabel(this);
+    profileList_ = new QComboBox(this);
+    connect(profileList_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!syncing_) model_.SelectProfile(index);
+    });
+    editProfile_ = AddButton(kCmdEditProfile, "Edit Profile...", "Profile Editor");
+
+    merge_ = new QCheckBox("Merge", this);
+    connect(merge_, &QCheckBox::clicked, this, [this] { model_.ToggleMerge(); });
+
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, 100);
+    progress_->setTextVisible(false);
+    convert_ = AddButton(kCmdConvert, "Convert Now!", QString());
+    convert_->setObjectName("convert");
+
+    for (QLabel*& pane : statusPanes_) {
+        pane = new QLabel(this);
+        pane->setObjectName("status");
+    }
+}
+
+void MainWindow::PlaceControls() {
+    const MainWindowLayout l = model_.Layout();
+    title_->setGeometry(24, 0, l.systemTray.left - 28, l.titleBar.bottom);
+    help_->setGeometry(ToQRect(l.help));
+    systemTray_->setGeometry(ToQRect(l.systemTray));
+    minimize_->setGeometry(ToQRect(l.minimize));
+    maximize_->setGeometry(ToQRect(l.maximize));
+    restore_->setGeometry(ToQRect(l.maximize));
+    close_->setGeometry(ToQRect(l.close));
+    burnVideo_->setGeometry(ToQRect(l.burnVideo).adjusted(0, 2, 0, -2));
+    for (std::size_t i = 0; i < targets_.size(); ++i) {
+        targets_[i]->setGeometry(ToQRect(l.targets[i]).adjusted(1, 2, -1, -2));
+    }
+    inputLabel_->setGeometry(ToQRect(l.inputLabel));
+    fileList_->setGeometry(ToQRect(l.fileList));
+    browseFiles_->setGeometry(ToQRect(l.browseFiles));
+    chooseDvd_->setGeometry(ToQRect(l.chooseDvd));
+    moveUp_->setGeometry(ToQRect(l.moveUp));
+    moveDown_->setGeometry(ToQRect(l.moveDown));
+    addFiles_->setGeometry(ToQRect(l.addFiles));
+    deleteFile_->setGeometry(ToQRect(l.deleteFile));
+    selectAudioStream_->setGeometry(ToQRect(l.selectAudioStream));
+    outputLabel_->setGeometry(ToQRect(l.outputLabel));
+    outputName_->setGeometry(ToQRect(l.outputName));
+    exportFolder_->setGeometry(ToQRect(l.exportFolder));
+    browseExportFolder_->setGeometry(ToQRect(l.browseExportFolder));
+    profileLabel_->setGeometry(ToQRect(l.profileLabel));
+    profileList_->setGeometry(ToQRect(l.profileList));
+    editProfile_->setGeometry(ToQRect(l.editProfile));
+    merge_->setGeometry(ToQRect(l.merge));
+    progress_->setGeometry(ToQRect(l.progress));
+    convert_->setGeometry(ToQRect(l.convert));
+    for (std::size_t i = 0; i < statusPanes_.size(); ++i) {
+        statusPanes_[i]->setGeometry(ToQRect(l.statusPanes[i]));
+    }
+    if (model_.Maximized()) {
+        setMinimumSize(MainWindowLayout::kWidth, l.height);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        setFixedSize(MainWindowLayout::kWidth, l.height);
+    }
+}
+
+void MainWindow::Sync() {
+    syncing_ = true;
+    setWindowTitle(ToQString(model_.Title()));
+    title_->setText(ToQString(model_.Title()));
+    PlaceControls();
+
+    const bool inputs = model_.InputsEnabled();
+    for (std::size_t i = 0; i < targets_.size(); ++i) {
+        targets_[i]->setChecked(kTargetOrder[i] == model_.Target());
+        targets_[i]->setEnabled(inputs);
+    }
+
+    const auto& texts = model_.FileListTexts();
+    bool sameList = fileList_->count() == static_cast<int>(texts.size());
+    for (int i = 0; sameList && i < fileList_->count(); ++i) {
+        sameList = fileList_->item(i)->text() == ToQString(texts[static_cast<std::size_t>(i)]);
+    }
+    if (!sameList) {
+        fileList_->clear();
+        for (const std::string& text : texts) fileList_->addItem(ToQString(text));
+    }
+    fileList_->setCurrentRow(model_.SelectedFile());
+
+    QStringList names;
     const ProfileTable& table = model_.CurrentProfiles();
     for (int i = 0; i < table.count; ++i) {
-        profiles->addItem(QString::fromStdString(table.profiles[static_cast<std::size_t>(i)].name));
+        names << ToQString(table.profiles[static_cast<std::size_t>(i)].name);
     }
-    layout->addWidget(folder);
-    layout->addWidget(profiles);
-    layout->addStretch();
+    QStringList shown;
+    for (int i = 0; i < profileList_->count(); ++i) shown << profileList_->itemText(i);
+    if (shown != names) {
+        profileList_->clear();
+        profileList_->addItems(names);
+    }
+    profileList_->setCurrentIndex(table.count > 0 ? model_.SelectedProfile() : -1);
+    profileList_->setEnabled(inputs);
+    profileLabel_->setText(ToQString(model_.ProfileLabel()));
+    outputLabel_->setText(ToQString(model_.OutputLabel()));
+    outputName_->setText(ToQString(model_.OutputNameText()));
+    exportFolder_->setText(ToQString(model_.ExportFolder()));
+
+    browseFiles_->setEnabled(inputs);
+    chooseDvd_->setEnabled(inputs);
+    browseExportFolder_->setEnabled(inputs);
+    editProfile_->setEnabled(model_.EditProfileEnabled());
+    for (QToolButton* button : {moveUp_, moveDown_, addFiles_, deleteFile_}) {
+        button->setVisible(model_.ListButtonsVisible());
+        button->setEnabled(inputs);
+    }
+    selectAudioStream_->setVisible(model_.AudioStreamButtonVisible());
+    merge_->setChecked(model_.Merge() != 0);
+    merge_->setEnabled(model_.MergeEnabled());
+    maximize_->setVisible(!model_.Maximized());
+    restore_->setVisible(model_.Maximized());
+
+    progress_->setValue(model_.Progress());
+    convert_->setText(ToQString(model_.ConvertCaption()));
+    for (std::size_t i = 0; i < statusPanes_.size(); ++i) {
+        statusPanes_[i]->setText(ToQString(model_.StatusTexts()[i]));
+    }
+    syncing_ = false;
+    update();
 }
+
+void MainWindow::Changed() { Sync(); }
+
+std::vector<std::string> MainWindow::ChooseVideoFiles() {
+    QStringList filters;
+    for (const FileFilter& filter : kVideoFileFilters) filters << NameFilter(filter);
+    const QStringList chosen = QFileDialog::getOpenFileNames(
+        this,
+        QString::fromUtf8(kOpenFilesTitle.data(), static_cast<qsizetype>(kOpenFilesTitle.size())),
+        QString(), filters.join(";;"), nullptr, QFileDialog::HideNameFilterDetails);
+    return ToPaths(chosen);
+}
+
+std::string MainWindow::ChooseFolder(std::string_view title, const std::string& startFolder) {
+    return QFileDialog::getExistingDirectory(
+               this, QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())),
+               ToQString(startFolder))
+        .toStdString();
+}
+
+int MainWindow::ChooseAudioStream(const std::string&, const std::vector<std::string>& streamLines,
+                                  const std::string& currentStreamId) {
+    // The dialog with its preview comes with its own change; until then the
+    // stream it would open with is taken.
+    return InitialAudioStreamIndex(streamLines, currentStreamId);
+}
+
+void MainWindow::OpenHelp(const std::string& path) {
+    QProcess::startDetached("xdg-open", {ToQString(path)});
+}
+
+void MainWindow::SetBusy(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void MainWindow::KeepPainting() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MainWindow::CloseWindow() {
+    closing_ = true;
+    if (tray_) tray_->hide();
+    hide();
+    // The program ends with its main window; a conversion still on the stack
+    // unwinds first, because the event loop ends only when it is reached.
+    QCoreApplication::quit();
+}
+
+void MainWindow::ShowInSystemTray() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        showMinimized();
+        return;
+    }
+    if (!tray_) {
+        tray_ = new QSystemTrayIcon(windowIcon(), this);
+        tray_->setToolTip(windowTitle());
+        // Either button brings the window back.
+        connect(tray_, &QSystemTrayIcon::activated, this, [this] {
+            tray_->hide();
+            showNormal();
+            activateWindow();
+        });
+    }
+    tray_->show();
+    hide();
+}
+
+void MainWindow::Minimize() { showMinimized(); }
+
+void MainWindow::Maximize() {
+    Sync();
+    showMaximized();
+}
+
+void MainWindow::Restore() {
+    showNormal();
+    Sync();
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const MainWindowLayout l = model_.Layout();
+    painter.fillRect(rect(), kWindowBackground);
+    QLinearGradient titleBar(0, 0, 0, l.titleBar.bottom);
+    titleBar.setColorAt(0, kTitleBarTop);
+    titleBar.setColorAt(1, kTitleBarBottom);
+    painter.fillRect(QRect(0, 0, width(), l.titleBar.bottom), titleBar);
+    // Etched separators: a dark line over a light one.
+    const auto etch = [&painter](const Rect& r, bool horizontal) {
+        const QRect q = ToQRect(r);
+        painter.fillRect(q, QColor(0xb4, 0xbd, 0xca));
+        const QRect light = horizontal ? QRect(q.left(), q.bottom(), q.width(), 1)
+                                       : QRect(q.right(), q.top(), 1, q.height());
+        painter.fillRect(light, Qt::white);
+    };
+    etch(l.separators[1], true);
+    etch(l.separators[2], false);
+    etch(l.separators[3], false);
+    etch(l.upperMergeSeparator, true);
+    etch(l.lowerMergeSeparator, true);
+    painter.fillRect(ToQRect(l.separators[0]), kTitleBarBottom.darker(120));
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton &&
+        event->position().y() < model_.Layout().titleBar.bottom) {
+        dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        return;
+    }
+    dragOffset_ = QPoint();
+    QDialog::mousePressEvent(event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    if ((event->buttons() & Qt::LeftButton) && !dragOffset_.isNull() && !model_.Maximized()) {
+        move(event->globalPosition().toPoint() - dragOffset_);
+        return;
+    }
+    QDialog::mouseMoveEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    model_.OnCommand(kCmdClose);
+}
+
+void MainWindow::reject() { model_.OnCommand(kCmdClose); }

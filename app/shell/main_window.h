@@ -1,15 +1,99 @@
-// The program's main window: draws the MainWindowModel and hands it the
-// user's commands.
+// The program's main window: draws the MainWindowModel at the places its
+// layout gives, forwards the user's clicks to it as command ids, and shows
+// the dialogs the model asks for. It holds no state of its own beyond the
+// widgets.
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/shell/main_window_view.h"
 
 class MainWindowModel;
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QSystemTrayIcon;
+class QToolButton;
 
-class MainWindow : public QDialog {
+class MainWindow : public QDialog, public MainWindowView {
 public:
     explicit MainWindow(MainWindowModel& model, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Brings every widget in line with the model.
+    void Sync();
+
+    // MainWindowView
+    std::vector<std::string> ChooseVideoFiles() override;
+    std::string ChooseFolder(std::string_view title, const std::string& startFolder) override;
+    int ChooseAudioStream(const std::string& file, const std::vector<std::string>& streamLines,
+                          const std::string& currentStreamId) override;
+    void OpenHelp(const std::string& path) override;
+    void SetBusy(bool busy) override;
+    void KeepPainting() override;
+    void CloseWindow() override;
+    void ShowInSystemTray() override;
+    void Minimize() override;
+    void Maximize() override;
+    void Restore() override;
+    void Changed() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // Escape and the window manager's close both mean the Close button.
+    void reject() override;
 
 private:
+    void CreateControls();
+    QToolButton* AddIconButton(int commandId, const QString& tooltip, int glyph);
+    QPushButton* AddButton(int commandId, const QString& caption, const QString& tooltip);
+    void PlaceControls();
+
     MainWindowModel& model_;
+    bool syncing_ = false;
+    bool closing_ = false;
+    QPoint dragOffset_;
+    QSystemTrayIcon* tray_ = nullptr;
+
+    QLabel* title_ = nullptr;
+    QToolButton* help_ = nullptr;
+    QToolButton* systemTray_ = nullptr;
+    QToolButton* minimize_ = nullptr;
+    QToolButton* maximize_ = nullptr;
+    QToolButton* restore_ = nullptr;
+    QToolButton* close_ = nullptr;
+    QToolButton* burnVideo_ = nullptr;
+    std::array<QToolButton*, 9> targets_{};
+    QLabel* inputLabel_ = nullptr;
+    QListWidget* fileList_ = nullptr;
+    QPushButton* browseFiles_ = nullptr;
+    QPushButton* chooseDvd_ = nullptr;
+    QToolButton* moveUp_ = nullptr;
+    QToolButton* moveDown_ = nullptr;
+    QToolButton* addFiles_ = nullptr;
+    QToolButton* deleteFile_ = nullptr;
+    QToolButton* selectAudioStream_ = nullptr;
+    QLabel* outputLabel_ = nullptr;
+    QLineEdit* outputName_ = nullptr;
+    QLineEdit* exportFolder_ = nullptr;
+    QPushButton* browseExportFolder_ = nullptr;
+    QLabel* profileLabel_ = nullptr;
+    QComboBox* profileList_ = nullptr;
+    QPushButton* editProfile_ = nullptr;
+    QCheckBox* merge_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QPushButton* convert_ = nullptr;
+    std::array<QLabel*, 3> statusPanes_{};
 };

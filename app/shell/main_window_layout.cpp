@@ -12,9 +12,9 @@ constexpr int kRowHeight = 21;
 constexpr int kColumnLeft = W - 121;
 constexpr int kColumnRight = W - 6;
 constexpr int kFieldRight = W - 125;
-constexpr int kFieldLeft = 100;
+constexpr int kFieldLeft = 110;
 constexpr int kLabelLeft = 5;
-constexpr int kLabelRight = 96;
+constexpr int kLabelRight = 108;
 constexpr int kIconWidth = 26;
 constexpr int kIconStep = 29;
 
@@ -66,8 +66,8 @@ MainWindowLayout LayOutMainWindow(int fileCount) {
 
     const int outputTop = d + 5;
     l.outputLabel = {kLabelLeft, outputTop, kLabelRight, outputTop + kRowHeight};
-    l.outputName = {kFieldLeft, outputTop, 280, outputTop + kRowHeight};
-    l.exportFolder = {284, outputTop, kFieldRight, outputTop + kRowHeight};
+    l.outputName = {kFieldLeft, outputTop, 290, outputTop + kRowHeight};
+    l.exportFolder = {294, outputTop, kFieldRight, outputTop + kRowHeight};
     l.browseExportFolder = {kColumnLeft, outputTop, kColumnRight, outputTop + kRowHeight};
 
     const int profileTop = d + 31;

@@ -48,6 +48,18 @@ bool IsTargetCommand(int commandId) { return TargetOfCommand(commandId).has_valu
 
 }  // namespace
 
+int InitialAudioStreamIndex(const std::vector<std::string>& streamLines,
+                            const std::string& currentStreamId) {
+    if (streamLines.empty()) return -1;
+    int index = 0;
+    for (std::size_t i = 0; i < streamLines.size(); ++i) {
+        if (!currentStreamId.empty() && BracketText(streamLines[i]) == currentStreamId) {
+            index = static_cast<int>(i);
+        }
+    }
+    return index;
+}
+
 MainWindowModel::MainWindowModel(const std::string& programFolder)
     : programFolder_(programFolder), profileFiles_(programFolder) {
     settings_.SetFile(programFolder + "zarvo.ini");

@@ -16,6 +16,11 @@
 #include "app/shell/media_probe.h"
 #include "app/shell/settings_file.h"
 
+// The stream the audio stream dialog starts on: the last line whose id in
+// brackets is `currentStreamId`, else the first; -1 when there is no line.
+int InitialAudioStreamIndex(const std::vector<std::string>& streamLines,
+                            const std::string& currentStreamId);
+
 class MainWindowModel {
 public:
     // Loads every profile file, so profiles exist before any window does.
@@ -86,6 +91,10 @@ public:
     // The left, middle and right status panes.
     const std::array<std::string, 3>& StatusTexts() const { return status_; }
     std::string ConvertCaption() const;
+    // Inputs of the last conversion run that gave no output.
+    const std::vector<std::string>& FailedInputs() const { return failedInputs_; }
+    // The texts the left status pane showed during the last run, in order.
+    const std::vector<std::string>& StatusLog() const { return statusLog_; }
 
     // `OutputNameFor` of a path for the current target and profile; the
     // profile's FileType is read from its file at this moment.
@@ -137,4 +146,6 @@ private:
     bool converting_ = false;
     int progress_ = 0;
     std::array<std::string, 3> status_;
+    std::vector<std::string> failedInputs_;
+    std::vector<std::string> statusLog_;
 };

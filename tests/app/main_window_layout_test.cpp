@@ -30,7 +30,7 @@ TEST(MainWindowLayoutTest, RowsBelowTheListMoveWithIt) {
         SCOPED_TRACE(files);
         const MainWindowLayout l = LayOutMainWindow(files);
         const int d = 82 + l.listHeight;
-        EXPECT_EQ(l.fileList, (Rect{100, 82, W - 125, d}));
+        EXPECT_EQ(l.fileList, (Rect{110, 82, W - 125, d}));
         EXPECT_EQ(l.outputName.top, d + 5);
         EXPECT_EQ(l.outputName.Height(), 21);
         EXPECT_EQ(l.exportFolder.right, W - 125);

@@ -1,0 +1,260 @@
+#include "app/shell/automation_script.h"
+
+#include <sys/stat.h>
+
+#include <charconv>
+#include <cstdio>
+#include <optional>
+
+#include "app/shell/main_window_commands.h"
+#include "app/shell/main_window_model.h"
+
+namespace {
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool IsBlankOrComment(const std::string& line) {
+    const std::size_t first = line.find_first_not_of(" \t");
+    return first == std::string::npos || line[first] == '#';
+}
+
+std::optional<int> ParseInt(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
+
+std::optional<double> ParseSeconds(const std::string& text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || ptr != end || !(value >= 0) || value > 86400) return std::nullopt;
+    return value;
+}
+
+bool IsFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+ScriptLine ParseScriptLine(std::string_view line) {
+    ScriptLine parsed;
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string_view::npos) return parsed;
+    line.remove_prefix(start);
+    const std::size_t end = line.find_first_of(" \t");
+    parsed.command = std::string(line.substr(0, end));
+    if (end == std::string_view::npos) return parsed;
+    // One separator after the command word; the rest is kept as written, so
+    // that a path may start or end with a blank.
+    parsed.rest = std::string(line.substr(end + 1));
+    std::size_t from = 0;
+    while (from <= parsed.rest.size()) {
+        std::size_t tab = parsed.rest.find('\t', from);
+        if (tab == std::string::npos) tab = parsed.rest.size();
+        if (tab > from) parsed.arguments.push_back(parsed.rest.substr(from, tab - from));
+        from = tab + 1;
+    }
+    return parsed;
+}
+
+ScriptRunner::ScriptRunner(MainWindowModel& model, MainWindowView& window, ScriptHost& host,
+                           const std::string& scriptText, std::string statePath)
+    : model_(model),
+      window_(window),
+      host_(host),
+      lines_(SplitLines(scriptText)),
+      statePath_(std::move(statePath)) {}
+
+int ScriptRunner::Run() {
+    int failures = 0;
+    WriteState();
+    while (next_ < lines_.size() && !quit_) {
+        const std::string& line = lines_[next_++];
+        if (IsBlankOrComment(line)) continue;
+        const std::string error = RunLine(ParseScriptLine(line));
+        if (!error.empty()) {
+            record_.error = "line " + std::to_string(next_) + ": " + error;
+            ++failures;
+        }
+        WriteState();
+    }
+    return failures;
+}
+
+std::string ScriptRunner::Click(int commandId, std::string_view what) {
+    if (!model_.IsCommandAvailable(commandId)) {
+        return std::string(what) + " cannot be used now";
+    }
+    model_.OnCommand(commandId);
+    return {};
+}
+
+std::string ScriptRunner::RunLine(const ScriptLine& line) {
+    const std::string& c = line.command;
+    if (c == "browse" || c == "add") {
+        if (line.arguments.empty()) return c + ": no files given";
+        for (const std::string& path : line.arguments) {
+            if (!IsFile(path)) return "no such file: " + path;
+        }
+        chosenFiles_ = line.arguments;
+        const std::string error = c == "browse" ? Click(kCmdBrowseFiles, "\"Browse\"")
+                                                : Click(kCmdAddFiles, "\"Add file(s) to join\"");
+        chosenFiles_.clear();
+        return error;
+    }
+    if (c == "dvd" || c == "export") {
+        if (!IsFolder(line.rest)) return "no such folder: " + line.rest;
+        chosenFolder_ = line.rest;
+        const std::string error = c == "dvd" ? Click(kCmdChooseDvd, "\"DVD\"")
+                                             : Click(kCmdBrowseExportFolder, "\"Browse...\"");
+        chosenFolder_.clear();
+        return error;
+    }
+    if (c == "target") {
+        const auto target = ParseInt(line.rest);
+        const auto info = target ? InfoOfTarget(*target) : std::nullopt;
+        if (!info) return "no target button " + line.rest;
+        return Click(info->commandId, "the target button");
+    }
+    if (c == "profile") {
+        const auto index = ParseInt(line.rest);
+        if (!index || *index < 0 || *index >= model_.CurrentProfiles().count) {
+            return "no profile " + line.rest;
+        }
+        if (!model_.InputsEnabled()) return "the profile list cannot be used now";
+        model_.SelectProfile(*index);
+        return {};
+    }
+    if (c == "select") {
+        const auto index = ParseInt(line.rest);
+        if (!index || *index < -1 || *index >= static_cast<int>(model_.Files().size())) {
+            return "no file " + line.rest + " in the list";
+        }
+        model_.SelectFile(*index);
+        return {};
+    }
+    if (c == "up") return Click(kCmdMoveUp, "\"Move up\"");
+    if (c == "down") return Click(kCmdMoveDown, "\"Move down\"");
+    if (c == "delete") return Click(kCmdDeleteFile, "\"Delete file from list\"");
+    if (c == "merge") {
+        if (!model_.MergeEnabled()) return "\"Merge\" cannot be used now";
+        model_.ToggleMerge();
+        return {};
+    }
+    if (c == "stop-after") {
+        const auto seconds = ParseSeconds(line.rest);
+        if (!seconds) return "not a number of seconds: " + line.rest;
+        stopAfterSeconds_ = *seconds;
+        return {};
+    }
+    if (c == "convert") {
+        if (model_.Converting()) return "a conversion is running";
+        if (stopAfterSeconds_ > 0) {
+            host_.ClickLater(kCmdConvert, static_cast<int>(stopAfterSeconds_ * 1000));
+        }
+        stopAfterSeconds_ = 0;
+        model_.OnCommand(kCmdConvert);
+        host_.CancelClickLater();
+        return {};
+    }
+    if (c == "screenshot") {
+        if (line.rest.empty()) return "screenshot: no file given";
+        return host_.SaveScreenshot(line.rest) ? std::string()
+                                               : "cannot save the screenshot to " + line.rest;
+    }
+    if (c == "state") return {};
+    if (c == "quit") {
+        quit_ = true;
+        model_.OnCommand(kCmdClose);
+        return {};
+    }
+    if (c == "answer") return "no dialog waits for an answer";
+    return "unknown command: " + c;
+}
+
+bool ScriptRunner::TakeAnswer(std::string& answer) {
+    std::size_t i = next_;
+    while (i < lines_.size() && IsBlankOrComment(lines_[i])) ++i;
+    if (i >= lines_.size()) return false;
+    const ScriptLine line = ParseScriptLine(lines_[i]);
+    if (line.command != "answer") return false;
+    next_ = i + 1;
+    answer = line.rest;
+    return true;
+}
+
+std::string ScriptRunner::AnswerMessageBox(const std::string& text,
+                                           const std::string& defaultButton) {
+    record_.messages.push_back(text);
+    std::string answer;
+    return TakeAnswer(answer) ? answer : defaultButton;
+}
+
+void ScriptRunner::WriteState() {
+    if (statePath_.empty()) return;
+    record_.width = host_.WindowWidth();
+    record_.height = host_.WindowHeight();
+    const std::string json = WindowStateJson(model_, record_);
+    // Written aside and renamed, so that a reader never sees half a state.
+    const std::string temporary = statePath_ + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) return;
+    const bool written = std::fwrite(json.data(), 1, json.size(), file) == json.size();
+    if (std::fclose(file) == 0 && written) {
+        std::rename(temporary.c_str(), statePath_.c_str());
+    } else {
+        std::remove(temporary.c_str());
+    }
+}
+
+std::vector<std::string> ScriptRunner::ChooseVideoFiles() { return chosenFiles_; }
+
+std::string ScriptRunner::ChooseFolder(std::string_view, const std::string&) {
+    return chosenFolder_;
+}
+
+int ScriptRunner::ChooseAudioStream(const std::string&, const std::vector<std::string>& streamLines,
+                                    const std::string& currentStreamId) {
+    std::string answer;
+    if (TakeAnswer(answer)) {
+        const auto index = ParseInt(answer);
+        if (index && *index >= 0 && *index < static_cast<int>(streamLines.size())) return *index;
+        record_.error = "line " + std::to_string(next_) + ": no audio stream " + answer;
+    }
+    return InitialAudioStreamIndex(streamLines, currentStreamId);
+}
+
+// Windows that would wait for a person are not opened in a scripted run.
+void ScriptRunner::OpenProfileEditor(int, std::string_view) {}
+void ScriptRunner::OpenDiscWriterWizard() {}
+void ScriptRunner::OpenHelp(const std::string& path) { window_.OpenHelp(path); }
+void ScriptRunner::SetBusy(bool busy) { window_.SetBusy(busy); }
+void ScriptRunner::KeepPainting() { window_.KeepPainting(); }
+void ScriptRunner::CloseWindow() { window_.CloseWindow(); }
+void ScriptRunner::ShowInSystemTray() { window_.ShowInSystemTray(); }
+void ScriptRunner::Minimize() { window_.Minimize(); }
+void ScriptRunner::Maximize() { window_.Maximize(); }
+void ScriptRunner::Restore() { window_.Restore(); }
+void ScriptRunner::Changed() { window_.Changed(); }

@@ -1,0 +1,113 @@
+// Scripted runs of the main window, for end-to-end tests and for anyone who
+// wants to drive the program: when ZARVO_SCRIPT names a text file, the window
+// runs its lines one by one as if the user did them, and when ZARVO_STATE
+// names a file it writes the window's state there as JSON after every line.
+//
+// Lines (paths are separated by tabs, so that they may hold blanks):
+//   browse PATH...      "Browse" with these files chosen
+//   add PATH...         "Add file(s) to join" with these files chosen
+//   dvd FOLDER          "DVD" with this folder chosen
+//   export FOLDER       "Browse..." (export folder) with this folder chosen
+//   target N            the button of target N (0..9 but not 3)
+//   profile N           profile N in the profile list
+//   select N            file N in the file list (-1: none)
+//   up, down, delete    the list buttons
+//   merge               a click on "Merge"
+//   convert             "Convert Now!"; returns when the queue has finished
+//   stop-after SECONDS  press "Stop Conversion" this long after the next
+//                       convert starts
+//   answer TEXT         answers the dialog that the line before opened
+//                       (a message box button, an audio stream index)
+//   screenshot PATH     saves a picture of the window as PNG
+//   state               writes the state (it is written after every line)
+//   quit                the Close button; no further line runs
+// Empty lines and lines starting with "#" are skipped. A bad line writes its
+// error into the state's "error" and is skipped. Dialogs that would wait for
+// a person take the answer the next line gives, or else their default, and
+// their text is added to the state's "messages".
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/shell/main_window_view.h"
+#include "app/shell/window_state_json.h"
+
+class MainWindowModel;
+
+// What a scripted run needs from the program besides the model.
+class ScriptHost {
+public:
+    virtual ~ScriptHost() = default;
+    // Sends a command to the model `delayMs` from now, out of the event
+    // loop, as a click would; replaces a click not yet sent.
+    virtual void ClickLater(int commandId, int delayMs) = 0;
+    virtual void CancelClickLater() = 0;
+    virtual bool SaveScreenshot(const std::string& path) = 0;
+    virtual int WindowWidth() const = 0;
+    virtual int WindowHeight() const = 0;
+};
+
+struct ScriptLine {
+    std::string command;
+    std::string rest;                    // everything after the command word
+    std::vector<std::string> arguments;  // `rest` split at tabs
+};
+
+ScriptLine ParseScriptLine(std::string_view line);
+
+// Runs a script against the model. It stands between the model and the
+// window: dialogs are answered from the script, everything else goes on to
+// the window.
+class ScriptRunner : public MainWindowView {
+public:
+    ScriptRunner(MainWindowModel& model, MainWindowView& window, ScriptHost& host,
+                 const std::string& scriptText, std::string statePath);
+
+    // Runs the lines until "quit" or the last one. Returns the number of
+    // lines that failed.
+    int Run();
+
+    // A message box: its text goes into "messages"; the answer is the next
+    // line's when that line is an "answer", else `defaultButton`.
+    std::string AnswerMessageBox(const std::string& text, const std::string& defaultButton);
+
+    const ScriptRecord& Record() const { return record_; }
+
+    std::vector<std::string> ChooseVideoFiles() override;
+    std::string ChooseFolder(std::string_view title, const std::string& startFolder) override;
+    int ChooseAudioStream(const std::string& file, const std::vector<std::string>& streamLines,
+                          const std::string& currentStreamId) override;
+    void OpenProfileEditor(int target, std::string_view title) override;
+    void OpenDiscWriterWizard() override;
+    void OpenHelp(const std::string& path) override;
+    void SetBusy(bool busy) override;
+    void KeepPainting() override;
+    void CloseWindow() override;
+    void ShowInSystemTray() override;
+    void Minimize() override;
+    void Maximize() override;
+    void Restore() override;
+    void Changed() override;
+
+private:
+    // The line's error, or "" when it ran.
+    std::string RunLine(const ScriptLine& line);
+    std::string Click(int commandId, std::string_view what);
+    // Consumes the next line when it is an "answer" and returns its text.
+    bool TakeAnswer(std::string& answer);
+    void WriteState();
+
+    MainWindowModel& model_;
+    MainWindowView& window_;
+    ScriptHost& host_;
+    std::vector<std::string> lines_;
+    std::size_t next_ = 0;
+    std::string statePath_;
+    ScriptRecord record_;
+    bool quit_ = false;
+    double stopAfterSeconds_ = 0;
+    std::vector<std::string> chosenFiles_;
+    std::string chosenFolder_;
+};

@@ -1,0 +1,27 @@
+#include "app/shell/script_host.h"
+
+#include <QPixmap>
+
+#include "app/shell/main_window.h"
+#include "app/shell/main_window_model.h"
+
+QtScriptHost::QtScriptHost(MainWindow& window, MainWindowModel& model)
+    : window_(window), model_(model) {
+    timer_.setSingleShot(true);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { model_.OnCommand(commandId_); });
+}
+
+void QtScriptHost::ClickLater(int commandId, int delayMs) {
+    commandId_ = commandId;
+    timer_.start(delayMs);
+}
+
+void QtScriptHost::CancelClickLater() { timer_.stop(); }
+
+bool QtScriptHost::SaveScreenshot(const std::string& path) {
+    return window_.grab().save(QString::fromStdString(path), "PNG");
+}
+
+int QtScriptHost::WindowWidth() const { return window_.width(); }
+
+int QtScriptHost::WindowHeight() const { return window_.height(); }

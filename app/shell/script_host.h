@@ -1,0 +1,27 @@
+// The Qt side of a scripted run: delayed clicks through the event loop,
+// screenshots of the main window, its size as shown.
+#pragma once
+
+#include <QTimer>
+
+#include "app/shell/automation_script.h"
+
+class MainWindow;
+class MainWindowModel;
+
+class QtScriptHost : public ScriptHost {
+public:
+    QtScriptHost(MainWindow& window, MainWindowModel& model);
+
+    void ClickLater(int commandId, int delayMs) override;
+    void CancelClickLater() override;
+    bool SaveScreenshot(const std::string& path) override;
+    int WindowWidth() const override;
+    int WindowHeight() const override;
+
+private:
+    MainWindow& window_;
+    MainWindowModel& model_;
+    QTimer timer_;
+    int commandId_ = 0;
+};

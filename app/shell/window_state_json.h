@@ -1,0 +1,21 @@
+// The main window's state as one JSON object, for the automation script and
+// anyone watching a scripted run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class MainWindowModel;
+
+// What the script adds to the model's own state.
+struct ScriptRecord {
+    std::string error;                  // the last script error, else empty
+    std::vector<std::string> messages;  // texts of the dialogs answered so far
+    int width = 0;                      // the window's size as shown
+    int height = 0;
+};
+
+std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& record);
+
+// A JSON string literal; bytes that are not UTF-8 become U+FFFD.
+std::string JsonString(const std::string& text);
