@@ -81,7 +81,6 @@ void MainWindowModel::Initialise() {
     RefillProfileList();
     // The stored flag starts at 1; the window switches it off as a click would.
     ToggleMerge();
-    progress_ = 0;
     SelectTarget(target_);
     Changed();
 }
@@ -100,7 +99,7 @@ std::string MainWindowModel::OutputLabel() const {
 }
 
 std::string MainWindowModel::ConvertCaption() const {
-    return converting_ ? "Stop Conversion" : "Convert Now!";
+    return Converting() ? "Stop Conversion" : "Convert Now!";
 }
 
 bool MainWindowModel::ListButtonsVisible() const { return !files_.empty() && !dvdSourceMode_; }
@@ -110,9 +109,12 @@ bool MainWindowModel::AudioStreamButtonVisible() const {
     return dvdSourceMode_ && !files_.empty();
 }
 
+int MainWindowModel::SelectedFileType() const {
+    return profileFiles_.ReadInt(target_, selectedProfile_, "FileType");
+}
+
 std::string MainWindowModel::OutputNameFor(const std::string& path) const {
-    const int fileType = profileFiles_.ReadInt(target_, selectedProfile_, "FileType");
-    return ::OutputNameFor(path, target_, fileType);
+    return ::OutputNameFor(path, target_, SelectedFileType());
 }
 
 bool MainWindowModel::IsCommandAvailable(int commandId) const {
@@ -136,7 +138,6 @@ bool MainWindowModel::IsCommandAvailable(int commandId) const {
         case kCmdRestore:
             return maximized_;
         case kCmdConvert:
-        case kCmdProgress:
         case kCmdHelp:
         case kCmdBurnVideo:
         case kCmdClose:
@@ -189,7 +190,12 @@ void MainWindowModel::OnCommand(int commandId) {
         case kCmdBurnVideo:
             view_->OpenDiscWriterWizard();
             break;
+        case kCmdConvert:
+            queue_.OnConvertCommand();
+            break;
         case kCmdClose:
+            // No encoder may keep writing after the program has gone.
+            if (Converting()) queue_.Stop();
             view_->CloseWindow();
             break;
         case kCmdSystemTray:
@@ -211,6 +217,8 @@ void MainWindowModel::OnCommand(int commandId) {
     }
     Changed();
 }
+
+void MainWindowModel::OnProgressNotification(int value) { queue_.OnProgressNotification(value); }
 
 void MainWindowModel::SelectFile(int index) {
     if (index < -1 || index >= static_cast<int>(files_.size())) return;

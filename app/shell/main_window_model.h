@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/profiles/profile_files.h"
+#include "app/shell/conversion_queue.h"
 #include "app/shell/conversion_target.h"
 #include "app/shell/dvd_titles.h"
 #include "app/shell/main_window_layout.h"
@@ -30,10 +31,14 @@ public:
     MainWindowModel(const MainWindowModel&) = delete;
     MainWindowModel& operator=(const MainWindowModel&) = delete;
 
-    // Neither is owned; both must outlive their use. Without a view every
-    // dialog counts as cancelled; without a probe every duration is 0.
+    // None is owned; each must outlive its use. Without a view every dialog
+    // counts as cancelled; without a probe every duration is 0; without
+    // tools the queue converts nothing; without hand-offs RealVideo goes to
+    // the encoder and DVD-target results stay where they are.
     void SetView(MainWindowView* view);
     void SetProbe(MediaProbe* probe);
+    void SetQueueTools(QueueTools* tools) { queue_.SetTools(tools); }
+    void SetHandOffs(QueueHandOffs* handOffs) { queue_.SetHandOffs(handOffs); }
 
     // What the window does when it is first shown: the title, the export
     // folder (created when missing), the profile list, merging off, and the
@@ -43,8 +48,12 @@ public:
     static constexpr int kWidth = MainWindowLayout::kWidth;
 
     // A click on a button, by its command id. Commands whose control is
-    // hidden or disabled at that moment are ignored.
+    // hidden or disabled at that moment are ignored. "Convert Now!" returns
+    // when the queue has finished; pressed again from a message dispatched
+    // meanwhile, it stops the queue.
     void OnCommand(int commandId);
+    // The progress notification (command 40004) with its value.
+    void OnProgressNotification(int value);
     bool IsCommandAvailable(int commandId) const;
     // Selection changes in the file list and the profile list, and a click
     // on "Merge".
@@ -82,23 +91,25 @@ public:
     // Which controls the window shows and lets the user use.
     bool ListButtonsVisible() const;
     bool AudioStreamButtonVisible() const;
-    bool InputsEnabled() const { return !converting_; }
-    bool EditProfileEnabled() const { return !converting_ && target_ != kTargetDvd; }
-    bool MergeEnabled() const { return !converting_ && target_ != kTargetDvd; }
+    bool InputsEnabled() const { return !Converting(); }
+    bool EditProfileEnabled() const { return InputsEnabled() && target_ != kTargetDvd; }
+    bool MergeEnabled() const { return InputsEnabled() && target_ != kTargetDvd; }
 
-    bool Converting() const { return converting_; }
-    int Progress() const { return progress_; }
+    bool Converting() const { return queue_.Converting(); }
+    int Progress() const { return queue_.Progress(); }
     // The left, middle and right status panes.
-    const std::array<std::string, 3>& StatusTexts() const { return status_; }
+    const std::array<std::string, 3>& StatusTexts() const { return queue_.StatusTexts(); }
     std::string ConvertCaption() const;
-    // Inputs of the last conversion run that gave no output.
-    const std::vector<std::string>& FailedInputs() const { return failedInputs_; }
+    // Inputs of the last conversion run that failed.
+    const std::vector<std::string>& FailedInputs() const { return queue_.FailedInputs(); }
     // The texts the left status pane showed during the last run, in order.
-    const std::vector<std::string>& StatusLog() const { return statusLog_; }
+    const std::vector<std::string>& StatusLog() const { return queue_.StatusLog(); }
 
     // `OutputNameFor` of a path for the current target and profile; the
     // profile's FileType is read from its file at this moment.
     std::string OutputNameFor(const std::string& path) const;
+    // The selected profile's FileType, read from its file at this moment.
+    int SelectedFileType() const;
 
 private:
     class BusyScope;
@@ -143,9 +154,5 @@ private:
     bool maximized_ = false;
     int busyDepth_ = 0;
 
-    bool converting_ = false;
-    int progress_ = 0;
-    std::array<std::string, 3> status_;
-    std::vector<std::string> failedInputs_;
-    std::vector<std::string> statusLog_;
+    ConversionQueue queue_{*this, [this] { Changed(); }};
 };

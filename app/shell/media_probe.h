@@ -7,6 +7,7 @@
 
 struct ProbedMedia {
     double durationSeconds = 0;  // 0 when unknown or unreadable
+    std::string audioCodec;      // the encoder's text for the first audio stream
     // One line of the encoder's stream listing per audio stream that carries
     // an id in brackets ("Stream #0:2[0x80]: Audio: ac3, ...").
     std::vector<std::string> audioStreamLines;

@@ -1,0 +1,76 @@
+// The conversion queue that "Convert Now!" starts: converts the files of the
+// main window's list one after another (or the main title of a DVD), joins
+// the results when "Merge" is on, and hands DVD-target results to authoring
+// and burning. It runs on the user-interface thread; the tools dispatch the
+// window's messages while they run, so "Stop Conversion" re-enters through
+// OnConvertCommand while Start is still on the stack.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/shell/queue_tools.h"
+
+class MainWindowModel;
+
+class ConversionQueue {
+public:
+    // Reads the list, the target, the profile, the merge flag and the export
+    // folder from the window at the moment it needs them; `changed` is called
+    // whenever something the window shows has changed.
+    ConversionQueue(const MainWindowModel& window, std::function<void()> changed);
+
+    // Neither is owned. Without tools nothing is converted.
+    void SetTools(QueueTools* tools) { tools_ = tools; }
+    void SetHandOffs(QueueHandOffs* handOffs);
+
+    // Command 40003: starts the queue and returns when it has finished, or,
+    // while it runs, stops it.
+    void OnConvertCommand();
+    void Stop();
+    // Command 40004: 0..100 percent of the running tool, -1 the RealMedia
+    // job has ended, -2 the tool failed.
+    void OnProgressNotification(int value);
+
+    bool Converting() const { return converting_; }
+    int Progress() const { return progress_; }
+    // Left, middle and right status panes.
+    const std::array<std::string, 3>& StatusTexts() const { return status_; }
+    const std::vector<std::string>& FailedInputs() const { return failed_; }
+    const std::vector<std::string>& StatusLog() const { return statusLog_; }
+
+private:
+    void Start();
+    // The steps for one entry; false when the queue was stopped.
+    bool ConvertEntry(const std::string& path);
+    bool RunRealMediaJob(const std::string& path, std::string& input);
+    void Merge(const std::vector<std::string>& files);
+    void HandOverDisc(const std::string& file);
+    void ConvertDvdTitle();
+    void Finish(std::size_t entries);
+
+    std::string OutputPathOf(const std::string& entry) const;
+    std::string ScratchFolder() const;
+    void ShowLeft(std::string text);
+    void Changed() { changed_(); }
+
+    const MainWindowModel& window_;
+    std::function<void()> changed_;
+    QueueTools* tools_ = nullptr;
+    PendingHandOffs pendingHandOffs_;
+    QueueHandOffs* handOffs_ = &pendingHandOffs_;
+
+    bool converting_ = false;
+    bool jobFinished_ = false;
+    bool jobStarted_ = false;
+    bool toolFailed_ = false;
+    bool joinFailed_ = false;
+    std::string currentItem_;
+    std::vector<std::string> mergeList_;
+    int progress_ = 0;
+    std::array<std::string, 3> status_;
+    std::vector<std::string> failed_;
+    std::vector<std::string> statusLog_;
+};

@@ -1,0 +1,75 @@
+// What the conversion queue has others do: the tool runs (probing, audio
+// repair, conversion, thumbnails, joining) and the hand-offs to the RealMedia
+// conversion host, DVD authoring and disc burning. Every call returns when
+// its work has ended; while it runs, the window's messages are dispatched,
+// so Stop and progress notifications reach the queue in the middle of it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/shell/media_probe.h"
+
+class QueueTools {
+public:
+    virtual ~QueueTools() = default;
+
+    virtual ProbedMedia Probe(const std::string& file) = 0;
+    // Re-encodes an input whose audio the encoder cannot decode into
+    // `output`, with PCM audio; `durationSeconds` drives its progress.
+    virtual void RepairAudio(const std::string& input, const std::string& output,
+                             double durationSeconds) = 0;
+    // One conversion with the selected profile of the current target.
+    virtual void ConvertFile(const std::string& input, const std::string& output) = 0;
+    // The still picture beside a converted file (for the PSP).
+    virtual void MakeThumbnail(const std::string& source, const std::string& converted) = 0;
+    // Joins the pieces, in order, into `output` without re-encoding video.
+    virtual void JoinFiles(const std::vector<std::string>& pieces, const std::string& output) = 0;
+    // Converts one VOB of a DVD title: its video stream and the audio stream
+    // with the id given (the first one when empty), with the selected profile.
+    virtual void ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
+                                 const std::string& output) = 0;
+
+    // The tool cancel flag: makes the running tool quit; the next tool run
+    // clears it.
+    virtual void CancelTool() = 0;
+    virtual bool ToolCancelled() const = 0;
+    // Dispatches the window's messages, waiting a little for new ones.
+    virtual void WaitForMessages() = 0;
+};
+
+// Disc kinds of the burning window.
+enum DiscKind : int { kDvdDisc = 0, kSuperVcdDisc = 1, kVideoCdDisc = 2 };
+
+class QueueHandOffs {
+public:
+    virtual ~QueueHandOffs() = default;
+
+    // RealVideo inputs ("rv20", "rv30", "rv40") go to the conversion host
+    // first; it reports its end with the progress notification -1.
+    virtual bool IsRealVideo(const std::string& file) = 0;
+    virtual void StartRealMediaJob(const std::vector<std::string>& inputs,
+                                   const std::string& plannedOutput) = 0;
+    // The name of the job's result, as the host reported it.
+    virtual std::string RealMediaJobResult() = 0;
+    virtual void CancelRealMediaJob() = 0;
+
+    // Authors a DVD-Video folder from one converted file; non-zero on success.
+    virtual int BuildDvdImage(const std::string& file) = 0;
+    // The modal burning window for a disc of this kind with these files.
+    virtual void OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) = 0;
+};
+
+// The hand-offs as they stand until the conversion host, DVD authoring and
+// the burning window are part of the program: RealVideo goes to the encoder
+// like any other input (it decodes it), and no DVD image is built, so no
+// burning window opens.
+class PendingHandOffs : public QueueHandOffs {
+public:
+    bool IsRealVideo(const std::string&) override { return false; }
+    void StartRealMediaJob(const std::vector<std::string>&, const std::string&) override {}
+    std::string RealMediaJobResult() override { return {}; }
+    void CancelRealMediaJob() override {}
+    int BuildDvdImage(const std::string&) override { return 0; }
+    void OpenBurningWindow(DiscKind, const std::vector<std::string>&) override {}
+};
