@@ -171,7 +171,7 @@ void MainWindow::CreateControls() {
     inputLabel_ = new QLabel("Input Filename:", this);
     fileList_ = new QListWidget(this);
     fileList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    fileList_->setTextElideMode(Qt::ElideMiddle);
+    fileList_->setTextElideMode(Qt::ElideLeft);
     connect(fileList_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!syncing_) model_.SelectFile(row);
     });
@@ -427,6 +427,9 @@ void MainWindow::paintEvent(QPaintEvent*) {
     etch(l.upperMergeSeparator, true);
     etch(l.lowerMergeSeparator, true);
     painter.fillRect(ToQRect(l.separators[0]), kTitleBarBottom.darker(120));
+    // The window has no frame of its own.
+    painter.setPen(kTitleBarBottom);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
