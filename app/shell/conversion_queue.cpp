@@ -15,6 +15,7 @@
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/output_name.h"
+#include "app/tools/time_display.h"
 #include "platform/file_names.h"
 
 namespace {
@@ -58,19 +59,6 @@ void MakeEmptyFolder(const std::string& folder) {
     }
 }
 
-std::string TwoDigitTime(int seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds % 3600 / 60,
-                  seconds % 60);
-    return text;
-}
-
-std::string ConvertingText(const std::string& fileName) {
-    std::string text = " Converting " + fileName + " Now...";
-    if (text.size() > 70) text = text.substr(0, 70) + "...";
-    return text;
-}
-
 }  // namespace
 
 ConversionQueue::ConversionQueue(const MainWindowModel& window, std::function<void()> changed)
@@ -105,9 +93,10 @@ void ConversionQueue::OnProgressNotification(int value) {
         ShowLeft(kToolFailedText);
     } else if (value >= 0 && value <= 100 && converting_) {
         progress_ = value;
-        status_[1] = " Finished: " + TwoDigitTime(0);
-        status_[2] = " Remain: " + TwoDigitTime(0);
-        ShowLeft(ConvertingText(currentItem_));
+        TimeDisplay texts = TimeDisplayTexts(SharedProgressClock(), currentItem_);
+        status_[1] = std::move(texts.finished);
+        status_[2] = std::move(texts.remain);
+        ShowLeft(std::move(texts.converting));
     } else {
         return;
     }
@@ -168,7 +157,7 @@ bool ConversionQueue::ConvertEntry(const std::string& path) {
     std::string input = path;
     if (handOffs_->IsRealVideo(path) && !RunRealMediaJob(path, input)) return false;
 
-    const ProbedMedia media = tools_->Probe(input);
+    const MediaInfo media = tools_->Probe(input);
     bool repaired = false;
     if (LowerCase(media.audioCodec).find(kUndecodableAudio) != std::string::npos) {
         MakeEmptyFolder(ScratchFolder());

@@ -15,6 +15,7 @@
 #include "app/shell/automation_script.h"
 #include "app/shell/main_window.h"
 #include "app/shell/main_window_model.h"
+#include "app/shell/runner_queue_tools.h"
 #include "app/shell/script_host.h"
 #include "app/shell/startup.h"
 #include "app/tools/program_ui.h"
@@ -62,13 +63,30 @@ private:
 };
 
 // What tool runs show and how they keep the window live while a tool runs.
+// While the window probes files it only repaints: a click then would change
+// the list being probed, so user input waits until the probing is done.
 class QtProgramUi : public ProgramUi {
 public:
+    explicit QtProgramUi(const MainWindowModel& model) : model_(model) {}
+
+    void SetScript(ScriptRunner* script) { script_ = script; }
+
     void ShowMessage(const std::string& text, const std::string& caption) override {
+        if (script_) {
+            script_->AnswerMessageBox(text, "OK");
+            return;
+        }
         QMessageBox::warning(nullptr, QString::fromStdString(caption),
                              QString::fromStdString(text));
     }
-    void DispatchPendingMessages() override { QCoreApplication::processEvents(); }
+    void DispatchPendingMessages() override {
+        QCoreApplication::processEvents(model_.Busy() ? QEventLoop::ExcludeUserInputEvents
+                                                      : QEventLoop::AllEvents);
+    }
+
+private:
+    const MainWindowModel& model_;
+    ScriptRunner* script_ = nullptr;
 };
 
 const char* Environment(const char* name) {
@@ -80,8 +98,6 @@ const char* Environment(const char* name) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QtProgramUi programUi;
-    InstallProgramUi(&programUi);
     const std::string& programFolder = platform::ProgramFolder();
     const char* scriptPath = Environment("ZARVO_SCRIPT");
     std::string scriptText;
@@ -98,7 +114,12 @@ int main(int argc, char** argv) {
     CheckRequiredTools(programFolder, startup);
 
     MainWindowModel model(programFolder);
+    QtProgramUi programUi(model);
+    InstallProgramUi(&programUi);
     MainWindow window(model);
+    RunnerQueueTools tools(model, &window);
+    model.SetProbe(&tools);
+    model.SetQueueTools(&tools);
     // The window ends the program itself; hiding it in the system tray
     // must not.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -112,8 +133,12 @@ int main(int argc, char** argv) {
         runner = std::make_unique<ScriptRunner>(model, window, *host, scriptText,
                                                 statePath ? statePath : "");
         for (const std::string& message : startup.messages) runner->AnswerMessageBox(message, "OK");
+        programUi.SetScript(runner.get());
         model.SetView(runner.get());
         QTimer::singleShot(0, &window, [&runner] { runner->Run(); });
     }
-    return application.exec();
+    const int result = application.exec();
+    programUi.SetScript(nullptr);
+    InstallProgramUi(nullptr);
+    return result;
 }

@@ -325,6 +325,20 @@ void MainWindow::Sync() {
 
 void MainWindow::Changed() { Sync(); }
 
+void MainWindow::PostCommand(unsigned message, unsigned wParam, std::intptr_t lParam) {
+    if (message != kCommandMessage) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, wParam, lParam] {
+            if (wParam == kProgressNotification) {
+                model_.OnProgressNotification(static_cast<int>(lParam));
+            } else {
+                model_.OnCommand(static_cast<int>(wParam));
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 std::vector<std::string> MainWindow::ChooseVideoFiles() {
     QStringList filters;
     for (const FileFilter& filter : kVideoFileFilters) filters << NameFilter(filter);

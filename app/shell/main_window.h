@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/shell/main_window_view.h"
+#include "app/tools/command_target.h"
 
 class MainWindowModel;
 class QAbstractButton;
@@ -24,7 +25,7 @@ class QPushButton;
 class QSystemTrayIcon;
 class QToolButton;
 
-class MainWindow : public QDialog, public MainWindowView {
+class MainWindow : public QDialog, public MainWindowView, public CommandTarget {
 public:
     explicit MainWindow(MainWindowModel& model, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -46,6 +47,10 @@ public:
     void Maximize() override;
     void Restore() override;
     void Changed() override;
+
+    // CommandTarget: the command message, queued until the event loop (or a
+    // tool's message dispatching) handles it.
+    void PostCommand(unsigned message, unsigned wParam, std::intptr_t lParam) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

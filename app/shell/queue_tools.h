@@ -10,11 +10,8 @@
 
 #include "app/shell/media_probe.h"
 
-class QueueTools {
+class QueueTools : public MediaProbe {
 public:
-    virtual ~QueueTools() = default;
-
-    virtual ProbedMedia Probe(const std::string& file) = 0;
     // Re-encodes an input whose audio the encoder cannot decode into
     // `output`, with PCM audio; `durationSeconds` drives its progress.
     virtual void RepairAudio(const std::string& input, const std::string& output,

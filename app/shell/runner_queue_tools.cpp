@@ -1,0 +1,102 @@
+#include "app/shell/runner_queue_tools.h"
+
+#include <chrono>
+#include <thread>
+
+#include "app/profiles/encoder_options.h"
+#include "app/shell/main_window_model.h"
+#include "app/tools/program_ui.h"
+#include "app/tools/tool_runner.h"
+#include "app/tools/tool_state.h"
+#include "platform/command_line.h"
+
+namespace {
+
+// A path as one word of a command line: in double quotes when it holds a
+// blank, so that files with blanks in their names can be joined and repaired.
+std::string Word(const std::string& path) {
+    return platform::IsOneWord(path) ? path : "\"" + path + "\"";
+}
+
+// Runs a whole mencoder command, dispatching the window's messages while it
+// runs so that the window stays live and Stop can arrive.
+void RunMencoder(ToolRunner& runner, const std::string& command) {
+    runner.SetStreamInfoComplete(1);
+    runner.SetCommandPrefix(command);
+    runner.Run("", "", "");
+}
+
+}  // namespace
+
+std::string JoinCommand(const std::vector<std::string>& pieces, const std::string& output) {
+    // Joined with PCM sound: this libavcodec refuses mencoder's "-oac lavc"
+    // ("Couldn't open codec mp2"), and the join is encoded once more anyway.
+    std::string command = "mencoder -oac pcm -ovc copy -idx -o " + Word(output);
+    for (const std::string& piece : pieces) command += " " + Word(piece);
+    return command;
+}
+
+std::string AudioRepairCommand(const std::string& input, const std::string& output) {
+    return "mencoder -ovc lavc -oac pcm -o " + Word(output) + " " + Word(input);
+}
+
+RunnerQueueTools::RunnerQueueTools(const MainWindowModel& window, CommandTarget* notifyTarget)
+    : window_(window), profileFiles_(window.ProgramFolder()), notifyTarget_(notifyTarget) {}
+
+ConversionSetup RunnerQueueTools::Setup() const {
+    return {profileFiles_, window_.Target(), window_.SelectedProfile(), window_.DriveRoot(),
+            notifyTarget_};
+}
+
+MediaInfo RunnerQueueTools::Probe(const std::string& file) {
+    const ToolRunner runner(file, "", nullptr);
+    return runner.Media();
+}
+
+void RunnerQueueTools::RepairAudio(const std::string& input, const std::string& output,
+                                   double durationSeconds) {
+    ToolRunner runner(PositionOutput);
+    runner.SetNotify(notifyTarget_, kCommandMessage, kProgressNotification);
+    runner.SetDuration(durationSeconds);
+    RunMencoder(runner, AudioRepairCommand(input, output));
+}
+
+void RunnerQueueTools::ConvertFile(const std::string& input, const std::string& output) {
+    ::ConvertFile(Setup(), input, output);
+    // The failure notification is posted when the tool has ended; handling
+    // it now lays it to this file's account, not the next one's.
+    CurrentProgramUi().DispatchPendingMessages();
+}
+
+void RunnerQueueTools::MakeThumbnail(const std::string& source, const std::string& converted) {
+    ::MakeThumbnail(Setup(), source, converted);
+}
+
+void RunnerQueueTools::JoinFiles(const std::vector<std::string>& pieces,
+                                 const std::string& output) {
+    ToolRunner runner(FfmpegOutput);
+    RunMencoder(runner, JoinCommand(pieces, output));
+}
+
+void RunnerQueueTools::ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
+                                       const std::string& output) {
+    // One runner probes and converts, so the probed duration drives the
+    // progress and the probe's stream numbers pick the streams.
+    ToolRunner runner(vob, audioStreamId, nullptr);
+    runner.SetNotify(notifyTarget_, kCommandMessage, kProgressNotification);
+    const std::string params =
+        " " + BuildEncoderOptions(profileFiles_, window_.Target(), window_.SelectedProfile()) +
+        " -map 0:" + std::to_string(runner.Media().videoStreamIndex) +
+        " -map 0:" + std::to_string(runner.Media().audioStreamIndex) + " ";
+    runner.Run(vob, params, output);
+    CurrentProgramUi().DispatchPendingMessages();
+}
+
+void RunnerQueueTools::CancelTool() { ToolCancelFlag() = 1; }
+
+bool RunnerQueueTools::ToolCancelled() const { return ToolCancelFlag() != 0; }
+
+void RunnerQueueTools::WaitForMessages() {
+    CurrentProgramUi().DispatchPendingMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}

@@ -1,0 +1,43 @@
+// The conversion queue's tools on the real encoders: ffmpeg through the
+// ToolRunner and the profile's command line, mencoder for audio repair and
+// joining. Also the main window's probe for durations and audio streams.
+#pragma once
+
+#include "app/profiles/conversion.h"
+#include "app/profiles/profile_files.h"
+#include "app/shell/queue_tools.h"
+#include "app/tools/command_target.h"
+
+class MainWindowModel;
+
+class RunnerQueueTools : public QueueTools {
+public:
+    // Conversions use the window's current target and profile; progress goes
+    // to `notifyTarget`.
+    RunnerQueueTools(const MainWindowModel& window, CommandTarget* notifyTarget);
+
+    MediaInfo Probe(const std::string& file) override;
+    void RepairAudio(const std::string& input, const std::string& output,
+                     double durationSeconds) override;
+    void ConvertFile(const std::string& input, const std::string& output) override;
+    void MakeThumbnail(const std::string& source, const std::string& converted) override;
+    void JoinFiles(const std::vector<std::string>& pieces, const std::string& output) override;
+    void ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
+                         const std::string& output) override;
+    void CancelTool() override;
+    bool ToolCancelled() const override;
+    void WaitForMessages() override;
+
+private:
+    ConversionSetup Setup() const;
+
+    const MainWindowModel& window_;
+    ProfileFiles profileFiles_;
+    CommandTarget* notifyTarget_;
+};
+
+// The mencoder command that joins pieces into one file. Paths with blanks
+// are put in double quotes, which keep a word together.
+std::string JoinCommand(const std::vector<std::string>& pieces, const std::string& output);
+// The mencoder command that re-encodes an input with PCM audio.
+std::string AudioRepairCommand(const std::string& input, const std::string& output);
