@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/shell/main_window_commands.h"
-#include "tests/app/main_window_fakes.h"
+#include "tests/app/shell/main_window_fakes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/window_state_json.h"
-#include "tests/app/main_window_fakes.h"
+#include "tests/app/shell/main_window_fakes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

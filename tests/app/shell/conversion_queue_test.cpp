@@ -9,7 +9,7 @@
 
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
-#include "tests/app/main_window_fakes.h"
+#include "tests/app/shell/main_window_fakes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -24,8 +24,8 @@ bool Exists(const std::string& path) { return fs::exists(path); }
 // output, as the encoder would.
 class FakeTools : public QueueTools {
 public:
-    ProbedMedia Probe(const std::string& file) override {
-        ProbedMedia media;
+    MediaInfo Probe(const std::string& file) override {
+        MediaInfo media;
         media.durationSeconds = 10;
         if (auto it = audioCodecs.find(fs::path(file).filename()); it != audioCodecs.end()) {
             media.audioCodec = it->second;

@@ -65,9 +65,9 @@ private:
 // Durations by file name (the part after the last "/"); unknown files give 0.
 class FakeProbe : public MediaProbe {
 public:
-    ProbedMedia Probe(const std::string& path) override {
+    MediaInfo Probe(const std::string& path) override {
         probed.push_back(path);
-        ProbedMedia media;
+        MediaInfo media;
         const std::string name = path.substr(path.rfind('/') + 1);
         if (auto it = seconds.find(name); it != seconds.end()) media.durationSeconds = it->second;
         media.audioStreamLines = audioLines;

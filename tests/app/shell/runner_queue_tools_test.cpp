@@ -1,0 +1,81 @@
+#include "app/shell/runner_queue_tools.h"
+
+#include <gtest/gtest.h>
+
+#include "app/shell/main_window_model.h"
+#include "tests/support/media_tools.h"
+#include "tests/support/own_temp_folder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+TEST(RunnerQueueToolsCommandTest, PathsWithBlanksAreQuoted) {
+    EXPECT_EQ(JoinCommand({"/in put/a.avi", "/b.avi"}, "/out put/a_merge.avi"),
+              "mencoder -oac pcm -ovc copy -idx -o \"/out put/a_merge.avi\" \"/in put/a.avi\" "
+              "/b.avi");
+    EXPECT_EQ(JoinCommand({}, "/o.avi"), "mencoder -oac pcm -ovc copy -idx -o /o.avi");
+    EXPECT_EQ(AudioRepairCommand("/my clips/phone.mp4", "/out/tmpmd/men_video.tmp"),
+              "mencoder -ovc lavc -oac pcm -o /out/tmpmd/men_video.tmp \"/my clips/phone.mp4\"");
+}
+
+// The tools on the real mencoder and ffmpeg, with files in a folder whose
+// name holds a blank and a non-ASCII letter.
+class RunnerQueueToolsTest : public ::testing::Test {
+protected:
+    std::string Clip(const std::string& name, double seconds, const std::string& options) {
+        const std::string path = folder_ / name;
+        EXPECT_TRUE(test::MakeClip(path, seconds, options, "160x120"));
+        return path;
+    }
+
+    test::TempDir folder_{"queue tools ü"};
+    MainWindowModel window_{folder_.Folder()};
+    RunnerQueueTools tools_{window_, nullptr};
+};
+
+TEST_F(RunnerQueueToolsTest, JoinsPiecesWithBlanksInTheirNames) {
+    const std::string a = Clip("piece one.avi", 1, "-c:v mpeg4 -c:a mp3");
+    const std::string b = Clip("piece two.avi", 2, "-c:v mpeg4 -c:a mp3");
+    const std::string joined = folder_ / "joined file.avi";
+    tools_.JoinFiles({a, b}, joined);
+    const test::ProbedFile probed = test::ProbeWithFfprobe(joined);
+    EXPECT_EQ(probed.videoCodec, "mpeg4");
+    EXPECT_EQ(probed.audioCodec, "pcm_s16le");
+    EXPECT_NEAR(probed.durationSeconds, 3, 0.3);
+}
+
+TEST_F(RunnerQueueToolsTest, RepairsAudioIntoPcm) {
+    const std::string input = Clip("phone clip.mp4", 1, "-c:v mpeg4 -c:a aac");
+    const std::string repaired = folder_ / "men video.tmp";
+    tools_.RepairAudio(input, repaired, 1);
+    const test::ProbedFile probed = test::ProbeWithFfprobe(repaired);
+    EXPECT_EQ(probed.formatName, "avi");
+    EXPECT_EQ(probed.audioCodec, "pcm_s16le");
+    EXPECT_NEAR(probed.durationSeconds, 1, 0.3);
+}
+
+TEST_F(RunnerQueueToolsTest, ProbeFindsDurationAndAudioStreams) {
+    const std::string input = folder_ / "two tracks.vob";
+    int exitCode = -1;
+    test::RunTool(
+        "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=160x120:duration=2 -f lavfi "
+        "-i sine=duration=2 -f lavfi -i sine=frequency=880:duration=2 -map 0 -map 1 "
+        "-map 2 -c:v mpeg2video -c:a ac3 -ar 48000 -f dvd " +
+            test::Quoted(input),
+        &exitCode);
+    ASSERT_EQ(exitCode, 0);
+    const MediaInfo media = tools_.Probe(input);
+    EXPECT_NEAR(media.durationSeconds, 2, 0.3);
+    ASSERT_EQ(media.audioStreamLines.size(), 2u);
+    EXPECT_NE(media.audioStreamLines[1].find("[0x81]: Audio: ac3"), std::string::npos);
+}
+
+TEST_F(RunnerQueueToolsTest, TheCancelFlagIsTheToolRunnersOne) {
+    tools_.CancelTool();
+    EXPECT_TRUE(tools_.ToolCancelled());
+    // Every new tool run clears it.
+    tools_.Probe(folder_ / "missing.avi");
+    EXPECT_FALSE(tools_.ToolCancelled());
+}
+
+}  // namespace
