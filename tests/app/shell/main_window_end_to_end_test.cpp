@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/program_lookup.h"
 #include "tests/support/media_tools.h"
 #include "tests/support/temp_dir.h"
 
@@ -295,6 +296,27 @@ TEST_F(EndToEndTest, StopDuringTheSecondOfThreeLeavesNothingRunning) {
     EXPECT_LT(seconds.count(), 60);
     EXPECT_EQ(ProcessesMentioning(runtime_), Paths());
     EXPECT_EQ(ProcessesMentioning(export_), Paths());
+}
+
+TEST_F(EndToEndTest, ToolsThatCannotStartAreReportedAndTheOutputsKept) {
+    const std::string a = Clip("a.avi", 1);
+    const std::string b = Clip("b.avi", 1);
+    // A PATH with ffmpeg but without mencoder and mplayer.
+    const std::string tools = root_ / "only ffmpeg";
+    fs::create_directories(tools);
+    fs::create_symlink(platform::FindProgram("ffmpeg", ""), tools + "/ffmpeg");
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", tools.c_str(), 1);
+    const QJsonObject state =
+        RunScript("profile 3\nbrowse " + a + "\t" + b + "\nmerge\nconvert\nquit\n");
+    setenv("PATH", path.c_str(), 1);
+    // The start-up check names the first tool missing; the join cannot start.
+    EXPECT_EQ(
+        Texts(state["messages"]),
+        Paths({"Can't register the ActiveX - " + program_ + "mencoder", "create process failed"}));
+    EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted) + " (joining failed)");
+    EXPECT_TRUE(fs::exists(export_ + "a.avi"));
+    EXPECT_TRUE(fs::exists(export_ + "b.avi"));
 }
 
 // A DVD folder made with ffmpeg and dvdauthor: title set 1 plays 2 seconds
