@@ -209,6 +209,8 @@ bool ConversionQueue::RunRealMediaJob(const std::string& path, std::string& inpu
 
 void ConversionQueue::Merge(const std::vector<std::string>& files) {
     const std::string first = OutputPathOf(files.front());
+    // When every entry failed there is nothing to join.
+    if (mergeList_.empty()) return;
     if (files.size() > 1) {
         const std::string joined = first.substr(0, first.rfind('.')) + "_merge" +
                                    FileTypeExtension(window_.SelectedFileType());

@@ -18,6 +18,11 @@ std::string Word(const std::string& path) {
     return platform::IsOneWord(path) ? path : "\"" + path + "\"";
 }
 
+// The failure notification is posted when a tool has ended; handling it at
+// once lays it to the account of the run that failed, and none is left to
+// arrive after the queue has finished.
+void HandleNotifications() { CurrentProgramUi().DispatchPendingMessages(); }
+
 // Runs a whole mencoder command, dispatching the window's messages while it
 // runs so that the window stays live and Stop can arrive.
 void RunMencoder(ToolRunner& runner, const std::string& command) {
@@ -59,17 +64,17 @@ void RunnerQueueTools::RepairAudio(const std::string& input, const std::string& 
     runner.SetNotify(notifyTarget_, kCommandMessage, kProgressNotification);
     runner.SetDuration(durationSeconds);
     RunMencoder(runner, AudioRepairCommand(input, output));
+    HandleNotifications();
 }
 
 void RunnerQueueTools::ConvertFile(const std::string& input, const std::string& output) {
     ::ConvertFile(Setup(), input, output);
-    // The failure notification is posted when the tool has ended; handling
-    // it now lays it to this file's account, not the next one's.
-    CurrentProgramUi().DispatchPendingMessages();
+    HandleNotifications();
 }
 
 void RunnerQueueTools::MakeThumbnail(const std::string& source, const std::string& converted) {
     ::MakeThumbnail(Setup(), source, converted);
+    HandleNotifications();
 }
 
 void RunnerQueueTools::JoinFiles(const std::vector<std::string>& pieces,
@@ -89,7 +94,7 @@ void RunnerQueueTools::ConvertDvdPiece(const std::string& vob, const std::string
         " -map 0:" + std::to_string(runner.Media().videoStreamIndex) +
         " -map 0:" + std::to_string(runner.Media().audioStreamIndex) + " ";
     runner.Run(vob, params, output);
-    CurrentProgramUi().DispatchPendingMessages();
+    HandleNotifications();
 }
 
 void RunnerQueueTools::CancelTool() { ToolCancelFlag() = 1; }

@@ -205,6 +205,14 @@ TEST_F(ConversionQueueTest, AFailedJoinKeepsTheSeparateOutputs) {
     EXPECT_EQ(LeftPane(), "All converting works are Completed! (joining failed)");
 }
 
+TEST_F(ConversionQueueTest, NothingIsJoinedWhenEveryEntryFailed) {
+    Browse({Input("broken one.avi"), Input("broken two.avi")});
+    model_->ToggleMerge();
+    model_->OnCommand(kCmdConvert);
+    EXPECT_EQ(tools_.calls.size(), 2u);
+    EXPECT_EQ(LeftPane(), "All converting works are Completed! (2 of 2 failed)");
+}
+
 TEST_F(ConversionQueueTest, MergeOfOneFileKeepsItsNameAndPspGetsOneThumbnail) {
     model_->OnCommand(1202);  // PSP
     Browse({Input("clip.avi")});
