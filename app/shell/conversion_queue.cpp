@@ -171,8 +171,10 @@ bool ConversionQueue::ConvertEntry(const std::string& path) {
     if (!converting_) return false;
     toolFailed_ = false;
     tools_->ConvertFile(input, output);
-    if (repaired) MakeEmptyFolder(ScratchFolder());
-    if (!converting_) return false;
+    if (!converting_) {
+        if (repaired) MakeEmptyFolder(ScratchFolder());
+        return false;
+    }
 
     // A failure the tool did not report still leaves no usable output.
     if (toolFailed_ || !IsUsableOutput(output)) {
@@ -183,6 +185,7 @@ bool ConversionQueue::ConvertEntry(const std::string& path) {
     if (FileExists(output) && window_.Target() == kTargetPsp && !merge) {
         tools_->MakeThumbnail(input, output);
     }
+    if (repaired) MakeEmptyFolder(ScratchFolder());
     if (jobStarted_) unlink((window_.ExportFolder() + "tempvideofile.mpg").c_str());
     if (merge && IsUsableOutput(output)) mergeList_.push_back(output);
     return converting_;

@@ -43,6 +43,7 @@ public:
     }
     void MakeThumbnail(const std::string& source, const std::string& converted) override {
         Record("thumbnail " + Name(source) + " " + Name(converted));
+        if (onThumbnail) onThumbnail(source);
     }
     void JoinFiles(const std::vector<std::string>& pieces, const std::string& output) override {
         std::string call = "join " + Name(output);
@@ -73,6 +74,7 @@ public:
 
     std::map<std::string, std::string> audioCodecs;
     std::function<void(const std::string&)> onConvert;
+    std::function<void(const std::string&)> onThumbnail;
     std::function<void()> onWait;
     bool joinWorks = true;
     bool cancelled = false;
@@ -265,6 +267,18 @@ TEST_F(ConversionQueueTest, AudioTheEncoderCannotDecodeIsRepairedFirst) {
               Paths({"repair phone.mp4 men_video.tmp", "convert men_video.tmp phone.avi",
                      "convert plain.avi plain.avi"}));
     EXPECT_TRUE(Exists(Out("phone.avi")));
+    EXPECT_TRUE(fs::is_empty(Out("tmpmd")));
+}
+
+TEST_F(ConversionQueueTest, TheThumbnailOfARepairedInputIsTakenBeforeTheScratchIsEmptied) {
+    model_->OnCommand(1202);  // PSP
+    Browse({Input("phone.mp4")});
+    tools_.audioCodecs["phone.mp4"] = "0x6134706d";
+    bool repairedInputThere = false;
+    tools_.onThumbnail = [&](const std::string& source) { repairedInputThere = Exists(source); };
+    model_->OnCommand(kCmdConvert);
+    EXPECT_EQ(tools_.calls.back(), "thumbnail men_video.tmp phone.mp4");
+    EXPECT_TRUE(repairedInputThere);
     EXPECT_TRUE(fs::is_empty(Out("tmpmd")));
 }
 

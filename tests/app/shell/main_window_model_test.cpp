@@ -368,4 +368,15 @@ TEST_F(MainWindowModelCommandTest, ProfileEditorReloadsTheProfiles) {
     EXPECT_FALSE(model_->IsCommandAvailable(kCmdEditProfile));
 }
 
+TEST(AudioStreamChoiceTest, StartsOnTheLastLineWithTheCurrentId) {
+    const Paths lines = {"Stream #0:1[0x80]: Audio: ac3", "Stream #0:2[0x81]: Audio: ac3",
+                         "Stream #0:3[0x81]: Audio: mp2"};
+    EXPECT_EQ(InitialAudioStreamIndex(lines, "0x81"), 2);
+    EXPECT_EQ(InitialAudioStreamIndex(lines, "0x80"), 0);
+    EXPECT_EQ(InitialAudioStreamIndex(lines, ""), 0);
+    EXPECT_EQ(InitialAudioStreamIndex(lines, "0x99"), 0);
+    EXPECT_EQ(InitialAudioStreamIndex({}, "0x80"), -1);
+    EXPECT_EQ(InitialAudioStreamIndex({"Stream #0:1: Audio: mp3 [broken"}, "broken"), 0);
+}
+
 }  // namespace
