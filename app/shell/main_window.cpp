@@ -21,7 +21,6 @@
 #include "app/shell/conversion_target.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
-#include "ui/glyph_icons.h"
 
 namespace {
 
@@ -104,11 +103,11 @@ MainWindow::MainWindow(MainWindowModel& model, QWidget* parent)
 
 MainWindow::~MainWindow() { model_.SetView(nullptr); }
 
-QToolButton* MainWindow::AddIconButton(int commandId, const QString& tooltip, int glyph) {
+QToolButton* MainWindow::AddIconButton(int commandId, const QString& tooltip, Glyph glyph) {
     auto* button = new QToolButton(this);
     button->setObjectName("icon");
     button->setToolTip(tooltip);
-    button->setIcon(GlyphIcon(static_cast<Glyph>(glyph), kIconColor, 16));
+    button->setIcon(GlyphIcon(glyph, kIconColor, 16));
     button->setFocusPolicy(Qt::NoFocus);
     connect(button, &QToolButton::clicked, this,
             [this, commandId] { model_.OnCommand(commandId); });
@@ -131,7 +130,7 @@ void MainWindow::CreateControls() {
     title_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     const auto frameButton = [this](int commandId, const QString& tooltip, Glyph glyph) {
-        QToolButton* button = AddIconButton(commandId, tooltip, static_cast<int>(glyph));
+        QToolButton* button = AddIconButton(commandId, tooltip, glyph);
         button->setObjectName(commandId == kCmdClose ? "closeButton" : "frame");
         button->setIcon(GlyphIcon(glyph, Qt::white, 14));
         return button;
@@ -177,14 +176,12 @@ void MainWindow::CreateControls() {
     });
     browseFiles_ = AddButton(kCmdBrowseFiles, "Browse", "Click to browse input files");
     chooseDvd_ = AddButton(kCmdChooseDvd, "DVD", "Click to select DVD drive");
-    moveUp_ = AddIconButton(kCmdMoveUp, "Move up", static_cast<int>(Glyph::kMoveUp));
-    moveDown_ = AddIconButton(kCmdMoveDown, "Move down", static_cast<int>(Glyph::kMoveDown));
-    addFiles_ =
-        AddIconButton(kCmdAddFiles, "Add file(s) to join", static_cast<int>(Glyph::kAddFiles));
-    deleteFile_ = AddIconButton(kCmdDeleteFile, "Delete file from list",
-                                static_cast<int>(Glyph::kDeleteFile));
-    selectAudioStream_ = AddIconButton(kCmdSelectAudioStream, "Select DVD audio stream",
-                                       static_cast<int>(Glyph::kAudioStream));
+    moveUp_ = AddIconButton(kCmdMoveUp, "Move up", Glyph::kMoveUp);
+    moveDown_ = AddIconButton(kCmdMoveDown, "Move down", Glyph::kMoveDown);
+    addFiles_ = AddIconButton(kCmdAddFiles, "Add file(s) to join", Glyph::kAddFiles);
+    deleteFile_ = AddIconButton(kCmdDeleteFile, "Delete file from list", Glyph::kDeleteFile);
+    selectAudioStream_ =
+        AddIconButton(kCmdSelectAudioStream, "Select DVD audio stream", Glyph::kAudioStream);
 
     outputLabel_ = new QLabel(this);
     outputName_ = new QLineEdit(this);

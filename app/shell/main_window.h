@@ -12,6 +12,7 @@
 
 #include "app/shell/main_window_view.h"
 #include "app/tools/command_target.h"
+#include "ui/glyph_icons.h"
 
 class MainWindowModel;
 class QAbstractButton;
@@ -62,7 +63,7 @@ protected:
 
 private:
     void CreateControls();
-    QToolButton* AddIconButton(int commandId, const QString& tooltip, int glyph);
+    QToolButton* AddIconButton(int commandId, const QString& tooltip, Glyph glyph);
     QPushButton* AddButton(int commandId, const QString& caption, const QString& tooltip);
     void PlaceControls();
 
