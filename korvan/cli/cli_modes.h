@@ -25,8 +25,8 @@ int RunVideoMode(ModeContext& context);
 // --audio IN.wav [--audio-es OUT]: the audio elementary stream (audio_mode.cpp).
 int RunAudioMode(ModeContext& context);
 
-// --mux-video ES [--mux-audio ES] -o OUT.mpg: a program stream from ready
-// elementary streams (mux_mode.cpp).
+// [--mux-video ES] [--mux-audio ES] [--mux-audio1 ES] -o OUT.mpg: a program
+// stream from ready elementary streams (mux_mode.cpp).
 int RunMuxMode(ModeContext& context);
 
 }  // namespace korvan::cli

@@ -12,11 +12,17 @@ struct ValueOption {
 };
 
 constexpr ValueOption kValueOptions[] = {
-    {"--target", &CliOptions::target},           {"--settings", &CliOptions::settingsPath},
-    {"--video", &CliOptions::videoInput},        {"--audio", &CliOptions::audioInput},
-    {"-o", &CliOptions::programOutput},          {"--video-es", &CliOptions::videoStreamOutput},
-    {"--recon", &CliOptions::reconOutput},       {"--audio-es", &CliOptions::audioStreamOutput},
-    {"--mux-video", &CliOptions::muxVideoInput}, {"--mux-audio", &CliOptions::muxAudioInput},
+    {"--target", &CliOptions::target},
+    {"--settings", &CliOptions::settingsPath},
+    {"--video", &CliOptions::videoInput},
+    {"--audio", &CliOptions::audioInput},
+    {"-o", &CliOptions::programOutput},
+    {"--video-es", &CliOptions::videoStreamOutput},
+    {"--recon", &CliOptions::reconOutput},
+    {"--audio-es", &CliOptions::audioStreamOutput},
+    {"--mux-video", &CliOptions::muxVideoInput},
+    {"--mux-audio", &CliOptions::muxAudioInput},
+    {"--mux-audio1", &CliOptions::muxAudio1Input},
 };
 
 struct FlagOption {
@@ -106,7 +112,7 @@ private:
             return Fail("unknown target '" + o.target + "' (mpeg1, mpeg2, dvd, vcd or svcd)");
         o.system = o.ntsc ? TvSystem::kNtsc : TvSystem::kPal;
 
-        const bool mux = Any(o.muxVideoInput, o.muxAudioInput);
+        const bool mux = Any(o.muxVideoInput, o.muxAudioInput, o.muxAudio1Input);
         if (mux && Any(o.videoInput, o.audioInput)) {
             return Fail("--mux-video and --mux-audio take ready streams, not --video or --audio");
         }
@@ -135,7 +141,7 @@ private:
 CliParse ParseCliOptions(int argc, const char* const* argv) { return Parser(argc, argv).Run(); }
 
 CliMode ModeOf(const CliOptions& o) {
-    if (Any(o.muxVideoInput, o.muxAudioInput)) return CliMode::kMux;
+    if (Any(o.muxVideoInput, o.muxAudioInput, o.muxAudio1Input)) return CliMode::kMux;
     if (Any(o.videoInput, o.videoStreamOutput, o.programOutput)) return CliMode::kVideo;
     if (Any(o.audioInput, o.audioStreamOutput)) return CliMode::kAudio;
     return CliMode::kSettingsOnly;

@@ -12,7 +12,7 @@ inline constexpr char kUsage[] =
     "usage: zarvo-mpegenc --target mpeg1|mpeg2|dvd|vcd|svcd [--ntsc] [--settings FILE.ini]\n"
     "                     [--print-settings] [--video IN.y4m] [--audio IN.wav] [-o OUT.mpg]\n"
     "                     [--video-es OUT] [--audio-es OUT] [--mux-video ES] [--mux-audio ES]\n"
-    "                     [--recon OUT.y4m]\n";
+    "                     [--recon OUT.y4m] [--mux-audio1 ES]\n";
 
 struct CliOptions {
     std::string target;                            // --target, as given
@@ -31,6 +31,7 @@ struct CliOptions {
     std::string audioStreamOutput;  // --audio-es OUT
     std::string muxVideoInput;      // --mux-video ES
     std::string muxAudioInput;      // --mux-audio ES
+    std::string muxAudio1Input;     // --mux-audio1 ES: a second audio stream
 };
 
 // What a command line asks for: the multiplex of ready streams, a video encode

@@ -26,7 +26,7 @@ std::string MissingInput(const CliOptions& options) {
     const std::pair<const char*, const std::string*> inputs[] = {
         {"settings file", &options.settingsPath}, {"video input", &options.videoInput},
         {"audio input", &options.audioInput},     {"video stream", &options.muxVideoInput},
-        {"audio stream", &options.muxAudioInput},
+        {"audio stream", &options.muxAudioInput}, {"second audio stream", &options.muxAudio1Input},
     };
     for (const auto& [what, path] : inputs) {
         if (path->empty()) continue;

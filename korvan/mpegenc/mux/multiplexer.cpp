@@ -84,7 +84,7 @@ private:
     StepResult OpenFile(const std::string& path);
     StepResult StartNextFile();
     StepResult EndFile(bool last);
-    bool FileDone() const;
+    bool FileDone();
     bool AllDone() const;
     StepResult ArmSplit();
     StepResult WriteNextPack();
@@ -92,9 +92,20 @@ private:
     StepResult WritePacket(BitWriter& out, Candidate& chosen, size_t roomBytes, double scr);
     StepResult WritePaddingPack(double scr, bool systemHeader);
     StepResult WriteNavigationPack(double scr);
+    // Packs go out one behind, so that the program end code can still go
+    // into the last pack's padding.
     StepResult WriteOut(BitWriter& out);
+    StepResult FlushPendingPack();
+    StepResult WriteEndCode();
+    uint64_t FileBytes() const { return file_.Bytes() + pendingPack_.size(); }
     void Jump(double scr);
-    void SetClockBase(double sourceTicks);
+    // Sets the stream clocks of a file whose first units have source time
+    // `base`: each stream starts at its delay, all of them later together
+    // when the video could not arrive in time otherwise.
+    StepResult StartClocks(double base);
+    // The time the video needs ahead of its first decoding time so that no
+    // later picture comes late, at the share of the mux rate it gets.
+    StepResult VideoRunIn(uint64_t first, double& ticks);
 
     // Unit records of the video stream, by index.
     StepResult VideoUnitAt(uint64_t index, VideoUnit& unit);
@@ -136,8 +147,8 @@ private:
     uint32_t muxRate_ = 0;
     double scrStep_ = 0;
     double sectorDelayTicks_ = 0;
-    double delays_[3] = {};  // video, first audio, second audio
     double clockBase_ = 0;   // source time that the start-up delays count from
+    double runInShift_ = 0;  // added to every delay of the current file
     bool scanOffsets_ = false;
 
     std::vector<std::unique_ptr<MuxStream>> streams_;
@@ -155,11 +166,15 @@ private:
     double scrOrigin_ = 0;
     std::vector<bool> stdSent_;
     bool splitArmed_ = false;
+    bool audioCut_ = false;
     bool noMoreSplits_ = false;
     uint64_t navigationUnit_ = ~uint64_t{0};
     platform::UniqueFd scanPacks_;
     std::vector<Candidate> candidates_;
     std::vector<uint8_t> data_;
+    std::vector<uint8_t> pendingPack_;
+    size_t pendingPadding_ = 0;  // bytes of the padding packet that ends the pending pack
+    size_t lastPadding_ = 0;     // the same for the pack being built
 };
 
 MuxReport Multiplexer::Run() {
@@ -285,7 +300,7 @@ StepResult Multiplexer::SetUp() {
     if (step.ok()) step = PlaceStartAndStop();
     if (!step.ok()) return step;
     ComputeDelays();
-    return StepResult::Ok();
+    return StartClocks(clockBase_);
 }
 
 StepResult Multiplexer::CreateStreams() {
@@ -484,7 +499,7 @@ StepResult Multiplexer::PlaceStartAndStop() {
     }
     for (size_t i = 0; i < streams_.size(); ++i)
         totalUnits_ += finalLimits_[i] - streams_[i]->Next();
-    SetClockBase(base);
+    clockBase_ = base;
     return StepResult::Ok();
 }
 
@@ -510,17 +525,58 @@ void Multiplexer::ComputeDelays() {
         const int role =
             streams_[i]->IsVideo() ? 0 : (video_ ? static_cast<int>(i) : static_cast<int>(i) + 1);
         streamDelays_[i] = configured[role] != 0 ? configured[role] * kTicksPerMs : automatic;
-        delays_[role] = streamDelays_[i];
     }
-    stats.videoDelayTicks = delays_[0];
-    stats.audioDelayTicks = delays_[1];
-    SetClockBase(clockBase_);
 }
 
-void Multiplexer::SetClockBase(double sourceTicks) {
-    clockBase_ = sourceTicks;
-    for (size_t i = 0; i < streams_.size(); ++i)
-        streams_[i]->SetClockOffset(streamDelays_[i] + sectorDelayTicks_ - sourceTicks);
+StepResult Multiplexer::VideoRunIn(uint64_t first, double& ticks) {
+    const MuxStatistics& stats = report_.statistics;
+    double videoBytesPerSecond =
+        stats.packsPerSecond * stats.payloadBytes * static_cast<double>(packetsPerPack_);
+    for (int i = 0; i < audioCount_; ++i) videoBytesPerSecond -= AudioRateBytes(stats.audio[i]);
+    ticks = 0;
+    if (videoBytesPerSecond <= 0) return StepResult::Ok();
+    // More lead than the buffer holds cannot be had.
+    const double longest =
+        static_cast<double>(video_->Buffer().Capacity()) / videoBytesPerSecond * kTicksPerSecond;
+    double bytes = 0;
+    double firstDts = 0;
+    for (uint64_t index = first; index < finalLimits_[0] && ticks < longest; ++index) {
+        UnitView view;
+        if (!video_->View(index, view)) return UnitReadFailed(*video_);
+        if (index == first) firstDts = view.dts;
+        bytes += static_cast<double>(view.muxBytes);
+        ticks =
+            std::max(ticks, bytes / videoBytesPerSecond * kTicksPerSecond - (view.dts - firstDts));
+    }
+    ticks = std::min(ticks, longest);
+    return StepResult::Ok();
+}
+
+StepResult Multiplexer::StartClocks(double base) {
+    clockBase_ = base;
+    runInShift_ = 0;
+    if (video_ && video_->HasData()) {
+        double runIn = 0;
+        StepResult step = VideoRunIn(video_->Next(), runIn);
+        if (!step.ok()) return step;
+        VideoUnit first;
+        step = VideoUnitAt(video_->Next(), first);
+        if (!step.ok()) return step;
+        // Two packs of slack for the packet choice, one more for the DVD
+        // navigation pack that opens the file.
+        const double needed = runIn + (IsDvd() ? 3 : 2) * scrStep_;
+        const double planned = first.dts - base + streamDelays_[0];
+        runInShift_ = std::max(0.0, needed - planned);
+    }
+    for (size_t i = 0; i < streams_.size(); ++i) {
+        streams_[i]->SetClockOffset(streamDelays_[i] + runInShift_ + sectorDelayTicks_ - base);
+    }
+    if (fileNumber_ == 1) {
+        MuxStatistics& stats = report_.statistics;
+        stats.videoDelayTicks = video_ ? streamDelays_[0] + runInShift_ : 0;
+        stats.audioDelayTicks = audioCount_ > 0 ? streamDelays_[video_ ? 1 : 0] + runInShift_ : 0;
+    }
+    return StepResult::Ok();
 }
 
 SystemHeaderFields Multiplexer::SystemHeader() const {
@@ -563,6 +619,7 @@ StepResult Multiplexer::OpenFile(const std::string& path) {
     stdSent_.assign(streams_.size(), false);
     navigationUnit_ = ~uint64_t{0};
     splitArmed_ = false;
+    audioCut_ = false;
     return StepResult::Ok();
 }
 
@@ -578,7 +635,7 @@ StepResult Multiplexer::WriteAll() {
     uint64_t lastCompleted = ~uint64_t{0};
     for (;;) {
         if (host_.IsCancelled()) {
-            file_.Flush();
+            if (FlushPendingPack().ok()) file_.Flush();
             return StepResult::Cancelled();
         }
         if (FileDone()) {
@@ -611,18 +668,24 @@ StepResult Multiplexer::WriteAll() {
             FormatText("Multiplexing: 100%% - %d of %d  A/V units.", static_cast<int>(totalUnits_),
                        static_cast<int>(totalUnits_)),
             100);
-    } else if (file_.IsOpen()) {
+    } else if (file_.IsOpen() && FlushPendingPack().ok()) {
         // What was written so far stays.
         file_.Flush();
     }
     return step;
 }
 
-bool Multiplexer::FileDone() const {
+bool Multiplexer::FileDone() {
     if (video_ && video_->HasData()) return false;
-    // With continuous clocks a split file ends with its video; the audio
-    // goes on in the next file.
-    if (splitArmed_ && video_ && !settings_.resetClocks) return true;
+    // With continuous clocks a split file ends with its video and the frame
+    // each audio stream is in; the rest of the audio goes on in the next file.
+    if (splitArmed_ && video_ && !settings_.resetClocks && !audioCut_) {
+        audioCut_ = true;
+        for (auto& stream : streams_) {
+            if (!stream->IsVideo())
+                stream->SetLimit(stream->AtUnitStart() ? stream->Next() : stream->Next() + 1);
+        }
+    }
     return std::none_of(streams_.begin(), streams_.end(),
                         [](const auto& stream) { return stream->HasData(); });
 }
@@ -638,7 +701,7 @@ StepResult Multiplexer::ArmSplit() {
     if (settings_.maxFileSize <= 0 || splitArmed_ || noMoreSplits_) return StepResult::Ok();
     const double threshold =
         static_cast<double>(settings_.maxFileSize) * kBytesPerMiB - muxRate_ * 50.0;
-    if (static_cast<double>(file_.Bytes()) < threshold) return StepResult::Ok();
+    if (static_cast<double>(FileBytes()) < threshold) return StepResult::Ok();
 
     if (!video_) {
         for (auto& stream : streams_)
@@ -709,7 +772,8 @@ StepResult Multiplexer::StartNextFile() {
         base = std::min(base, unit.pts);
     }
     if (base == kInfinity) base = 0;
-    SetClockBase(base);
+    step = StartClocks(base);
+    if (!step.ok()) return step;
     for (auto& stream : streams_) stream->Buffer().Reset();
     scrOrigin_ = sectorDelayTicks_;
     scrSlot_ = 0;
@@ -718,12 +782,10 @@ StepResult Multiplexer::StartNextFile() {
 
 StepResult Multiplexer::EndFile(bool last) {
     const std::string& path = file_.Path();
-    if (settings_.writeProgramEndCode && (last || settings_.writeEndCodes)) {
-        BitWriter out;
-        out.Put(kProgramEndCode, 32);
-        StepResult step = WriteOut(out);
-        if (!step.ok()) return step;
-    }
+    StepResult step = settings_.writeProgramEndCode && (last || settings_.writeEndCodes)
+                          ? WriteEndCode()
+                          : FlushPendingPack();
+    if (!step.ok()) return step;
     if (!file_.Flush()) {
         return StepResult::Failed(
             FormatText("Unable to flush the buffers of program file %s.", path.c_str()));
@@ -745,13 +807,48 @@ StepResult Multiplexer::EndFile(bool last) {
     return WriteScanOffsets(path, scanPacksPath_, span, progress);
 }
 
-StepResult Multiplexer::WriteOut(BitWriter& out) {
-    const std::vector<uint8_t>& bytes = out.Bytes();
-    if (!file_.Write(bytes.data(), bytes.size())) {
+StepResult Multiplexer::FlushPendingPack() {
+    if (!file_.Write(pendingPack_.data(), pendingPack_.size())) {
         return StepResult::Failed(
             FormatText("Unable to write to program file %s.", file_.Path().c_str()));
     }
+    pendingPack_.clear();
+    pendingPadding_ = 0;
     return StepResult::Ok();
+}
+
+StepResult Multiplexer::WriteOut(BitWriter& out) {
+    StepResult step = FlushPendingPack();
+    if (!step.ok()) return step;
+    pendingPack_ = out.TakeBytes();
+    pendingPadding_ = lastPadding_;
+    lastPadding_ = 0;
+    return StepResult::Ok();
+}
+
+StepResult Multiplexer::WriteEndCode() {
+    // Disc authoring reads whole sectors, so the end code takes the last
+    // four bytes of the last pack: from its padding, or in a pack of its own.
+    constexpr size_t kEndCodeBytes = 4;
+    constexpr size_t kSmallestPadding = kPacketStartBytes + 1;
+    BitWriter tail;
+    if (pendingPadding_ >= kSmallestPadding + kEndCodeBytes) {
+        pendingPack_.resize(pendingPack_.size() - pendingPadding_);
+        WritePaddingPacket(tail, syntax_, pendingPadding_ - kEndCodeBytes);
+    } else {
+        StepResult step = FlushPendingPack();
+        if (!step.ok()) return step;
+        WritePackHeader(tail, syntax_, Scr(), muxRate_);
+        WritePaddingPacket(tail, syntax_, sectorBytes_ - PackHeaderBytes(syntax_) - kEndCodeBytes);
+        ++scrSlot_;
+        ++report_.statistics.packs;
+        ++report_.statistics.paddingPacks;
+    }
+    tail.Put(kProgramEndCode, 32);
+    const std::vector<uint8_t>& bytes = tail.Bytes();
+    pendingPack_.insert(pendingPack_.end(), bytes.begin(), bytes.end());
+    pendingPadding_ = 0;
+    return FlushPendingPack();
 }
 
 StepResult Multiplexer::Choose(size_t roomBytes, double scr, Candidate& chosen) {
@@ -868,6 +965,7 @@ StepResult Multiplexer::WriteNextPack() {
             if (!step.ok()) return step;
             if (!chosen.stream) {
                 WritePaddingPacket(out, syntax_, left);
+                lastPadding_ = left;
                 left = 0;
                 break;
             }
@@ -895,7 +993,11 @@ StepResult Multiplexer::WritePacket(BitWriter& out, Candidate& chosen, size_t ro
         return StepResult::Failed("Error reading from an input file.");
     WritePacketHeader(out, syntax_, plan.header, data_.size());
     for (uint8_t byte : data_) out.Put(byte, 8);
-    if (rest > kLargestStuffing) WritePaddingPacket(out, syntax_, rest);
+    lastPadding_ = 0;
+    if (rest > kLargestStuffing) {
+        WritePaddingPacket(out, syntax_, rest);
+        lastPadding_ = rest;
+    }
 
     stream.Commit(plan, scr);
     stdSent_[static_cast<size_t>(chosen.index)] = true;
@@ -922,6 +1024,7 @@ StepResult Multiplexer::WritePaddingPack(double scr, bool systemHeader) {
         for (size_t i = 0; i < kVcdAudioPaddingZeros; ++i) out.Put(0, 8);
     } else {
         WritePaddingPacket(out, syntax_, rest);
+        lastPadding_ = rest;
     }
     StepResult step = WriteOut(out);
     if (!step.ok()) return step;

@@ -161,7 +161,6 @@ TEST(ZarvoMpegencTest, ModesAnswerUntilTheirCoderLands) {
     test::TempDir folder("mpegenc modes");
     test::WriteFile(folder / "in.y4m", "YUV4MPEG2 W2 H2 F25:1\n");
     test::WriteFile(folder / "in.wav", "RIFF");  // the video mode takes audio too
-    test::WriteFile(folder / "in.m2v", "");
     struct Case {
         std::vector<std::string> arguments;
         std::string mode;
@@ -170,7 +169,6 @@ TEST(ZarvoMpegencTest, ModesAnswerUntilTheirCoderLands) {
         {{"--video", folder / "in.y4m", "--audio", folder / "in.wav", "-o", folder / "out.mpg"},
          "multiplexing"},
         {{"--video", folder / "in.y4m", "-o", folder / "out.mpg"}, "multiplexing"},
-        {{"--mux-video", folder / "in.m2v", "-o", folder / "out.mpg"}, "multiplexing"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments = {"--target", "mpeg2"};
