@@ -640,6 +640,12 @@ StepResult Multiplexer::WriteAll() {
         }
         if (FileDone()) {
             const bool last = AllDone();
+            if (last) {
+                host_.ReportProgress(
+                    FormatText("Multiplexing: 100%% - %d of %d  A/V units.",
+                               static_cast<int>(totalUnits_), static_cast<int>(totalUnits_)),
+                    100);
+            }
             step = EndFile(last);
             if (!step.ok() || last) break;
             step = StartNextFile();
@@ -663,12 +669,7 @@ StepResult Multiplexer::WriteAll() {
             }
         }
     }
-    if (step.ok()) {
-        host_.ReportProgress(
-            FormatText("Multiplexing: 100%% - %d of %d  A/V units.", static_cast<int>(totalUnits_),
-                       static_cast<int>(totalUnits_)),
-            100);
-    } else if (file_.IsOpen() && FlushPendingPack().ok()) {
+    if (!step.ok() && file_.IsOpen() && FlushPendingPack().ok()) {
         // What was written so far stays.
         file_.Flush();
     }

@@ -244,6 +244,9 @@ DvdAuthoring AuthorDvd(const std::string& path, const std::string& folder, TvSys
 
 std::string VcdImagerComplaints(const std::string& path, const std::string& folder,
                                 const std::string& type, const std::vector<std::string>& options) {
+    // vcdimager warns when it overwrites an image.
+    std::remove((folder + "videocd.cue").c_str());
+    std::remove((folder + "videocd.bin").c_str());
     std::vector<std::string> arguments = {
         "-t", type, "-c", folder + "videocd.cue", "-b", folder + "videocd.bin"};
     arguments.insert(arguments.end(), options.begin(), options.end());
