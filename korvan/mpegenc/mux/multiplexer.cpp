@@ -31,8 +31,6 @@ constexpr double kAudioDueTicks = 0.1 * kTicksPerSecond;
 // before the next video and audio units are due.
 constexpr double kVideoLeadTicks = 0.5 * kTicksPerSecond;
 constexpr double kAudioLeadTicks = 0.1 * kTicksPerSecond;
-// No byte waits longer than this in a decoder buffer.
-constexpr double kLongestWaitTicks = kTicksPerSecond;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr uint64_t kBytesPerMiB = 1048576;
 // The fourth pack of a VideoCD stream carries audio.
@@ -46,13 +44,18 @@ const char kAudioUnitsName[] = "tmp_a";
 const char kSecondAudioUnitsName[] = "tmpa1";
 const char kScanPacksName[] = "tmp_s";
 
+const char* AudioOpenMessage(int stream) {
+    return stream == 0 ? "Unable to open audio file %s."
+                       : "Unable to open secondary audio file %s.";
+}
+
 // Removes the temporary files however the multiplex ends.
 class TemporaryFiles {
 public:
     ~TemporaryFiles() {
         for (const std::string& path : paths_) ::unlink(path.c_str());
     }
-    const std::string& Add(std::string path) { return paths_.emplace_back(std::move(path)); }
+    void Add(std::string path) { paths_.push_back(std::move(path)); }
 
 private:
     std::vector<std::string> paths_;
@@ -218,9 +221,7 @@ StepResult Multiplexer::ScanStreams() {
         if (!step.ok()) return step;
     }
     for (int i = 0; i < audioCount_; ++i) {
-        StepResult step =
-            CheckInput(audioPaths_[i], i == 0 ? "Unable to open audio file %s."
-                                              : "Unable to open secondary audio file %s.");
+        StepResult step = CheckInput(audioPaths_[i], AudioOpenMessage(i));
         if (!step.ok()) return step;
     }
 
@@ -251,9 +252,7 @@ StepResult Multiplexer::ScanStreams() {
     for (int i = 0; i < audioCount_; ++i) {
         EsFile es;
         if (!es.Open(audioPaths_[i]))
-            return StepResult::Failed(FormatText(i == 0 ? "Unable to open audio file %s."
-                                                        : "Unable to open secondary audio file %s.",
-                                                 audioPaths_[i].c_str()));
+            return StepResult::Failed(FormatText(AudioOpenMessage(i), audioPaths_[i].c_str()));
         temporary_.Add(audioUnitsPaths_[i]);
         ProgressThrottle progress(host_);
         StepResult step =
@@ -339,11 +338,8 @@ StepResult Multiplexer::CreateStreams() {
                                                   id, static_cast<uint8_t>(kAc3SubStreamId + i),
                                                   bound, bufferBytes(kilobytes));
         const MuxStream::OpenFailure failure = stream->Open(audioPaths_[i], audioUnitsPaths_[i]);
-        if (failure == MuxStream::OpenFailure::kStream) {
-            return StepResult::Failed(FormatText(i == 0 ? "Unable to open audio file %s."
-                                                        : "Unable to open secondary audio file %s.",
-                                                 audioPaths_[i].c_str()));
-        }
+        if (failure == MuxStream::OpenFailure::kStream)
+            return StepResult::Failed(FormatText(AudioOpenMessage(i), audioPaths_[i].c_str()));
         if (failure == MuxStream::OpenFailure::kUnits) {
             return StepResult::Failed(
                 FormatText(i == 0 ? "Unable to open audio units file %s."

@@ -10,8 +10,6 @@ namespace korvan::mux {
 namespace {
 
 constexpr uint8_t kEndCodeBytes[4] = {0x00, 0x00, 0x01, 0xB7};
-// A byte that waits longer than this in the decoder buffer is noted.
-constexpr double kLongestWaitTicks = kTicksPerSecond;
 
 // What a packet's walk over the units found.
 struct Touch {

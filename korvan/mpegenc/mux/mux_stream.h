@@ -20,6 +20,8 @@ enum class StreamKind { kVideo, kMpegAudio, kAc3 };
 inline constexpr uint8_t kScanUserData[18] = {0x00, 0x00, 0x01, 0xB2, 0x10, 0x0E, 0x00, 0x80, 0x80,
                                               0x00, 0x80, 0x80, 0x00, 0x80, 0x80, 0x00, 0x80, 0x80};
 inline constexpr size_t kAc3SubHeaderBytes = 4;
+// No byte should wait longer than this in a decoder buffer (27 MHz ticks).
+inline constexpr double kLongestWaitTicks = 27000000.0;
 
 // A unit as it goes into packets: its elementary stream bytes plus what the
 // multiplexer puts into it, and its times on the stream clock.
