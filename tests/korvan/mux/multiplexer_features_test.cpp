@@ -193,7 +193,7 @@ TEST(SuperVcdTest, ScanOffsetsPointAtTheIPicturesAsVcdimagerSays) {
     EXPECT_EQ(test::VcdImagerComplaints(folder / "blank.mpg", folder.Folder(), "svcd",
                                         {"--update-scan-offsets"}),
               "");
-    const test::ToolRun rip = test::RunTool(
+    const test::ToolRun rip = test::RunInstalled(
         "env", {"-C", folder.Folder(), "vcdxrip", "-q", "-b", folder / "videocd.bin"});
     ASSERT_EQ(rip.exitCode, 0) << rip.err;
     const std::vector<ScanBlock> theirs = ScanBlocks(test::ReadFile(folder / "avseq01.mpg"));
@@ -296,7 +296,7 @@ TEST(TimeRangeTest, StartAndStopCutAtGops) {
     const std::string audio = test::MuxMedia("mp2-44100-long.mp2");
     // Picture types in display order; the GOPs are closed, so a GOP begins
     // with its I picture in display and in coded order alike.
-    const test::ToolRun types = test::RunTool(
+    const test::ToolRun types = test::RunInstalled(
         "ffprobe", {"-v", "error", "-show_entries", "frame=pict_type", "-of", "csv=p=0", video});
     std::vector<size_t> intra;
     size_t index = 0;
@@ -498,7 +498,7 @@ TEST(FailureTest, InputsAndOutputsThatCannotBeUsed) {
 TEST(CommandLineTest, ZarvoMpegencMultiplexesReadyStreams) {
     const std::string tool = std::string(ZARVO_PROGRAM_FOLDER) + "zarvo-mpegenc";
     test::TempDir folder("mpegenc mux ünï");
-    const test::ToolRun run = test::RunTool(
+    const test::ToolRun run = test::RunInstalled(
         tool, {"--target", "svcd", "--ntsc", "--mux-video",
                test::VideoFor(EncoderPreset::kSuperVcd, TvSystem::kNtsc), "--mux-audio",
                test::AudioFor(EncoderPreset::kSuperVcd), "--mux-audio1",
@@ -510,14 +510,14 @@ TEST(CommandLineTest, ZarvoMpegencMultiplexesReadyStreams) {
     EXPECT_EQ(test::CheckProgramStream(folder / "clip.mpg").streams.size(), 3u);
     EXPECT_EQ(test::VcdImagerComplaints(folder / "clip.mpg", folder.Folder(), "svcd"), "");
 
-    const test::ToolRun refused = test::RunTool(
+    const test::ToolRun refused = test::RunInstalled(
         tool, {"--target", "dvd", "--mux-video",
                test::VideoFor(EncoderPreset::kDvd, TvSystem::kPal), "--mux-audio",
                test::VideoFor(EncoderPreset::kDvd, TvSystem::kPal), "-o", folder / "x.mpg"});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.err, "File " + test::VideoFor(EncoderPreset::kDvd, TvSystem::kPal) +
                                " is not an AC3 or MPEG Audio stream.\n");
-    const test::ToolRun noOutput = test::RunTool(
+    const test::ToolRun noOutput = test::RunInstalled(
         tool, {"--target", "dvd", "--mux-audio", test::AudioFor(EncoderPreset::kDvd)});
     EXPECT_EQ(noOutput.exitCode, 2);
     EXPECT_EQ(noOutput.err, "zarvo-mpegenc: option '-o' is required to multiplex\n");

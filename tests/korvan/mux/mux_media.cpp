@@ -111,8 +111,8 @@ korvan::mux::MuxReport RunMultiplex(const korvan::EncoderSettings& settings,
     return korvan::mux::Multiplex(settings, request, host);
 }
 
-ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
-                const std::vector<std::string>& environment) {
+ToolRun RunInstalled(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::vector<std::string>& environment) {
     std::vector<std::string> command;
     if (!environment.empty()) {
         command.push_back(Program("env"));
@@ -138,7 +138,7 @@ std::string MuxMedia(const std::string& name) {
     arguments.insert(arguments.end(), recipe.input.begin(), recipe.input.end());
     arguments.insert(arguments.end(), recipe.coding.begin(), recipe.coding.end());
     arguments.push_back(partial);
-    const ToolRun run = RunTool("ffmpeg", arguments);
+    const ToolRun run = RunInstalled("ffmpeg", arguments);
     if (run.exitCode != 0 || std::rename(partial.c_str(), path.c_str()) != 0) {
         std::remove(partial.c_str());
         return {};
@@ -181,9 +181,9 @@ std::string SecondAudioFor(EncoderPreset preset) {
 }
 
 std::vector<ProbedStream> ProbeStreams(const std::string& path) {
-    const ToolRun run =
-        RunTool("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
-                            "stream=codec_name,duration,nb_read_frames", "-of", "csv=p=0", path});
+    const ToolRun run = RunInstalled(
+        "ffprobe", {"-v", "error", "-count_frames", "-show_entries",
+                    "stream=codec_name,duration,nb_read_frames", "-of", "csv=p=0", path});
     std::vector<ProbedStream> streams;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
@@ -202,7 +202,7 @@ std::vector<ProbedStream> ProbeStreams(const std::string& path) {
 
 std::string DecodeErrors(const std::string& path) {
     const ToolRun run =
-        RunTool("ffmpeg", {"-v", "error", "-i", path, "-map", "0", "-f", "null", "-"});
+        RunInstalled("ffmpeg", {"-v", "error", "-i", path, "-map", "0", "-f", "null", "-"});
     return run.err + (run.exitCode == 0 ? "" : "ffmpeg exit code " + std::to_string(run.exitCode));
 }
 
@@ -224,11 +224,11 @@ DvdAuthoring AuthorDvd(const std::string& path, const std::string& folder, TvSys
     DvdAuthoring result;
     const std::vector<std::string> format = {std::string("VIDEO_FORMAT=") +
                                              (system == TvSystem::kPal ? "PAL" : "NTSC")};
-    const ToolRun title = RunTool("dvdauthor", {"-o", folder, "-t", path}, format);
-    const ToolRun table = RunTool("dvdauthor", {"-o", folder, "-T"}, format);
+    const ToolRun title = RunInstalled("dvdauthor", {"-o", folder, "-t", path}, format);
+    const ToolRun table = RunInstalled("dvdauthor", {"-o", folder, "-T"}, format);
     result.complaints = LinesWith(title.out + title.err + table.out + table.err, {"ERR", "WARN"});
     if (title.exitCode != 0 || table.exitCode != 0) result.complaints += "dvdauthor failed\n";
-    const ToolRun list = RunTool("lsdvd", {"-x", folder});
+    const ToolRun list = RunInstalled("lsdvd", {"-x", folder});
     const size_t at = list.out.find("Length: ");
     if (at != std::string::npos) {
         int hours = 0;
@@ -251,16 +251,16 @@ std::string VcdImagerComplaints(const std::string& path, const std::string& fold
         "-t", type, "-c", folder + "videocd.cue", "-b", folder + "videocd.bin"};
     arguments.insert(arguments.end(), options.begin(), options.end());
     arguments.push_back(path);
-    const ToolRun run = RunTool("vcdimager", arguments);
+    const ToolRun run = RunInstalled("vcdimager", arguments);
     std::string complaints = LinesWith(run.out + run.err, {"WARN", "ERROR"});
     if (run.exitCode != 0) complaints += "vcdimager failed\n";
     return complaints;
 }
 
 StreamLength MeasureStream(const std::string& path) {
-    const ToolRun run = RunTool("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
-                                            "stream=nb_read_frames,r_frame_rate,sample_rate", "-of",
-                                            "default=noprint_wrappers=1", path});
+    const ToolRun run = RunInstalled("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
+                                                 "stream=nb_read_frames,r_frame_rate,sample_rate",
+                                                 "-of", "default=noprint_wrappers=1", path});
     std::map<std::string, std::string> values;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {

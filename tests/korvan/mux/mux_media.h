@@ -39,9 +39,10 @@ struct ToolRun {
     std::string out;  // standard output
     std::string err;  // standard error
 };
-// Runs a program found in PATH, without a shell.
-ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
-                const std::vector<std::string>& environment = {});
+// Runs a program found in PATH, without a shell, with its output and errors
+// apart and, when given, "NAME=value" settings for its environment.
+ToolRun RunInstalled(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::vector<std::string>& environment = {});
 
 struct ProbedStream {
     std::string codec;
