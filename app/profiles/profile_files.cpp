@@ -101,8 +101,13 @@ int ProfileFiles::StoredCount(int target) const {
     return FileOf(PathOf(target)).ReadInt("common", "profiles");
 }
 
-bool ProfileFiles::Write(int target, int index, const Profile& p) const {
-    if (index < 0 || index >= StoredCount(target)) return false;
+ProfileWrite ProfileFiles::Write(int target, int index, const Profile& profile) const {
+    if (index < 0 || index >= StoredCount(target)) return ProfileWrite::kBeyondStoredCount;
+    return WriteSection(target, index, profile) ? ProfileWrite::kWritten : ProfileWrite::kFailed;
+}
+
+bool ProfileFiles::WriteSection(int target, int index, const Profile& p) const {
+    if (index < 0) return false;
     const SettingsFile file = FileOf(PathOf(target));
     const std::string section = SectionOf(index);
     return file.WriteString(section, "Name", p.name) &&

@@ -11,6 +11,12 @@
 
 using ProfileTables = std::array<ProfileTable, kTargetCount>;
 
+enum class ProfileWrite {
+    kWritten,
+    kBeyondStoredCount,  // skipped: the section is not one the file lists
+    kFailed,             // the file could not be written
+};
+
 // The profile file of a target, or "" for the reserved index and indices
 // outside 0..9.
 std::string_view ProfileFileName(int target);
@@ -38,10 +44,12 @@ public:
     int StoredCount(int target) const;
 
     // Writes every key of the profile into section "Profile<index>", with the
-    // target's FileType rule applied. Like the original, nothing is written
-    // when the index is not below the stored count; returns false then, and
-    // when the file cannot be written.
-    bool Write(int target, int index, const Profile& profile) const;
+    // target's FileType rule applied. Nothing is written when the index is not
+    // below the stored count: a profile that exists only in memory stays so.
+    ProfileWrite Write(int target, int index, const Profile& profile) const;
+    // The same whatever the stored count, for a profile being added: its
+    // section is written before the count is raised.
+    bool WriteSection(int target, int index, const Profile& profile) const;
     bool WriteCount(int target, int count) const;
 
 private:

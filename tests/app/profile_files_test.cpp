@@ -92,16 +92,16 @@ TEST_F(ProfileFilesTest, WritingAppliesTheTargetsFileTypeRule) {
     p.fileType = 1;
 
     p.version = 7;  // wmv2
-    ASSERT_TRUE(files_.Write(kTargetWmv, 0, p));
+    ASSERT_EQ(ProfileWrite::kWritten, files_.Write(kTargetWmv, 0, p));
     EXPECT_EQ(files_.ReadInt(kTargetWmv, 0, "FileType"), 4);
     p.version = 0;  // mpeg4
-    ASSERT_TRUE(files_.Write(kTargetZune, 0, p));
+    ASSERT_EQ(ProfileWrite::kWritten, files_.Write(kTargetZune, 0, p));
     EXPECT_EQ(files_.ReadInt(kTargetZune, 0, "FileType"), 2);
-    ASSERT_TRUE(files_.Write(kTargetAvi, 0, p));
+    ASSERT_EQ(ProfileWrite::kWritten, files_.Write(kTargetAvi, 0, p));
     EXPECT_EQ(files_.ReadInt(kTargetAvi, 0, "FileType"), 5);
-    ASSERT_TRUE(files_.Write(kTargetPsp, 0, p));
+    ASSERT_EQ(ProfileWrite::kWritten, files_.Write(kTargetPsp, 0, p));
     EXPECT_EQ(files_.ReadInt(kTargetPsp, 0, "FileType"), 3);
-    ASSERT_TRUE(files_.Write(kTarget3gp, 0, p));
+    ASSERT_EQ(ProfileWrite::kWritten, files_.Write(kTarget3gp, 0, p));
     EXPECT_EQ(files_.ReadInt(kTarget3gp, 0, "FileType"), 1);
     EXPECT_EQ(files_.ReadString(kTarget3gp, 0, "Name"), "written");
 }
@@ -110,11 +110,17 @@ TEST_F(ProfileFilesTest, ASectionAtOrBeyondTheStoredCountIsNotWritten) {
     test::WriteFile(files_.PathOf(kTargetAvi), ProfileFileText(1, 1));
     Profile p;
     p.name = "beyond";
-    EXPECT_FALSE(files_.Write(kTargetAvi, 1, p));
+    EXPECT_EQ(files_.Write(kTargetAvi, 1, p), ProfileWrite::kBeyondStoredCount);
     EXPECT_EQ(files_.ReadString(kTargetAvi, 1, "Name"), "");
     ASSERT_TRUE(files_.WriteCount(kTargetAvi, 2));
-    EXPECT_TRUE(files_.Write(kTargetAvi, 1, p));
+    EXPECT_EQ(files_.Write(kTargetAvi, 1, p), ProfileWrite::kWritten);
     EXPECT_EQ(files_.ReadString(kTargetAvi, 1, "Name"), "beyond");
+
+    // A profile being added goes in before the count is raised.
+    p.name = "added";
+    EXPECT_TRUE(files_.WriteSection(kTargetAvi, 2, p));
+    EXPECT_EQ(files_.ReadString(kTargetAvi, 2, "Name"), "added");
+    EXPECT_EQ(files_.StoredCount(kTargetAvi), 2);
 }
 
 TEST(ValueListsTest, FileTypesGiveFormatAndExtension) {
