@@ -1,0 +1,48 @@
+// The profile editor: a modal dialog that draws a ProfileEditorModel and
+// hands it the user's edits and button clicks. It holds no state of its own
+// beyond the widgets.
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "app/profiles/profile_editor_model.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class SpinArrows;
+
+class ProfileEditor : public QDialog {
+public:
+    explicit ProfileEditor(ProfileEditorModel& model, QWidget* parent = nullptr);
+
+    static constexpr int kWidth = 520;
+    static constexpr int kHeight = 330;
+
+    // Brings every widget in line with the model.
+    void Sync();
+
+protected:
+    // Escape and the window manager's close both mean "Close".
+    void reject() override;
+
+private:
+    void CreateControls();
+    void AddField(EditorField field, int x, int y, int width);
+    void AddList(EditorList list, int labelLeft, int x, int y, int width);
+    SpinArrows* AddSpin(EditorSpin spin, int x, int y);
+    void AddButton(int commandId, const QString& caption, const QString& tooltip, int x);
+    void AddIconButton(int commandId, const QString& glyph, const QString& tooltip, int x);
+    void Forward(int commandId);
+
+    ProfileEditorModel& model_;
+    std::array<QLineEdit*, kEditorFields.size()> fields_{};
+    std::array<QComboBox*, kEditorLists.size()> lists_{};
+    std::array<QLabel*, kEditorLists.size()> listLabels_{};
+    QLineEdit* profileText_ = nullptr;
+    SpinArrows* profileSpin_ = nullptr;
+    SpinArrows* widthSpin_ = nullptr;
+    SpinArrows* heightSpin_ = nullptr;
+    SpinArrows* bitrateSpin_ = nullptr;
+};
