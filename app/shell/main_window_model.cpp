@@ -35,30 +35,9 @@ std::string FileListText(const std::string& path, int seconds) {
     return path + duration;
 }
 
-// The text between the first "[" of a stream line and the "]" after it.
-std::string BracketText(const std::string& line) {
-    const std::size_t open = line.find('[');
-    if (open == std::string::npos) return {};
-    const std::size_t close = line.find(']', open);
-    if (close == std::string::npos) return {};
-    return line.substr(open + 1, close - open - 1);
-}
-
 bool IsTargetCommand(int commandId) { return TargetOfCommand(commandId).has_value(); }
 
 }  // namespace
-
-int InitialAudioStreamIndex(const std::vector<std::string>& streamLines,
-                            const std::string& currentStreamId) {
-    if (streamLines.empty()) return -1;
-    int index = 0;
-    for (std::size_t i = 0; i < streamLines.size(); ++i) {
-        if (!currentStreamId.empty() && BracketText(streamLines[i]) == currentStreamId) {
-            index = static_cast<int>(i);
-        }
-    }
-    return index;
-}
 
 MainWindowModel::MainWindowModel(const std::string& programFolder)
     : programFolder_(programFolder), profileFiles_(programFolder) {
@@ -380,7 +359,7 @@ void MainWindowModel::ChooseDvdAudioStream() {
     const std::vector<std::string> lines = probe_->Probe(file).audioStreamLines;
     const int chosen = view_->ChooseAudioStream(file, lines, dvdAudioStreamId_);
     if (chosen < 0 || chosen >= static_cast<int>(lines.size())) return;
-    dvdAudioStreamId_ = BracketText(lines[static_cast<std::size_t>(chosen)]);
+    dvdAudioStreamId_ = AudioStreamId(lines[static_cast<std::size_t>(chosen)]);
 }
 
 void MainWindowModel::EditProfile() {

@@ -16,11 +16,7 @@
 #include "app/shell/main_window_view.h"
 #include "app/shell/media_probe.h"
 #include "app/shell/settings_file.h"
-
-// The stream the audio stream dialog starts on: the last line whose id in
-// brackets is `currentStreamId`, else the first; -1 when there is no line.
-int InitialAudioStreamIndex(const std::vector<std::string>& streamLines,
-                            const std::string& currentStreamId);
+#include "app/tools/audio_stream_dialog_model.h"
 
 class MainWindowModel {
 public:

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,6 +43,67 @@ inline bool MakeClip(const std::string& path, double seconds, const std::string&
                 extraOptions + " " + Quoted(path),
             &exitCode);
     return exitCode == 0;
+}
+
+// Tones that tell two audio tracks apart after any conversion.
+constexpr int kFirstTrackToneHz = 440;
+constexpr int kSecondTrackToneHz = 1000;
+
+// A DVD-style MPEG-2 program stream with two AC-3 tracks: 0x80 (stereo,
+// kFirstTrackToneHz) and 0x81 (mono, kSecondTrackToneHz).
+inline bool MakeTwoTrackVob(const std::string& path, double seconds = 2) {
+    const std::string length = std::to_string(seconds);
+    int exitCode = -1;
+    RunTool("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=720x576:rate=25:duration=" +
+                length + " -f lavfi -i sine=frequency=" + std::to_string(kFirstTrackToneHz) +
+                ":duration=" + length + " -f lavfi -i sine=frequency=" +
+                std::to_string(kSecondTrackToneHz) + ":duration=" + length +
+                " -map 0 -map 1 -map 2 -c:v mpeg2video -aspect 4:3 -c:a ac3 -ar 48000"
+                " -ac:a:0 2 -ac:a:1 1 -f dvd " +
+                Quoted(path),
+            &exitCode);
+    return exitCode == 0;
+}
+
+// The frequency of the tone in a file's first audio stream, from the zero
+// crossings of its decoded samples; 0 when it cannot be decoded. `scratch`
+// is a file name the decoded samples may be written to.
+inline double ToneFrequencyHz(const std::string& path, const std::string& scratch) {
+    constexpr int kRateHz = 48000;
+    int exitCode = -1;
+    RunTool("ffmpeg -nostdin -v error -y -i " + Quoted(path) + " -vn -ac 1 -ar " +
+                std::to_string(kRateHz) + " -f s16le -c:a pcm_s16le " + Quoted(scratch),
+            &exitCode);
+    if (exitCode != 0) return 0;
+    std::ifstream in(scratch, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t count = bytes.size() / 2;
+    if (count < 2) return 0;
+    // Coding noise around silence must not count: a crossing is a swing from
+    // below -kLevel to above +kLevel or back (the tones peak near 4096).
+    constexpr int kLevel = 1000;
+    int crossings = 0;
+    int side = 0;
+    std::size_t first = 0;
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto low = static_cast<unsigned char>(bytes[2 * i]);
+        const auto high = static_cast<unsigned char>(bytes[2 * i + 1]);
+        const int sample = static_cast<std::int16_t>(static_cast<std::uint16_t>(low | high << 8));
+        const int now = sample > kLevel ? 1 : (sample < -kLevel ? -1 : side);
+        if (now != side) {
+            if (side != 0) {
+                ++crossings;
+                last = i;
+            } else {
+                first = i;
+            }
+            side = now;
+        }
+    }
+    if (crossings < 2) return 0;
+    // Half a period between crossings, timed from the first swing to the last.
+    return crossings / 2.0 / (static_cast<double>(last - first) / kRateHz);
 }
 
 struct ProbedFile {
