@@ -9,6 +9,7 @@
 #include <QRegularExpressionValidator>
 #include <QToolButton>
 
+#include "ui/glyph_icons.h"
 #include "ui/spin_arrows.h"
 
 namespace {
@@ -131,9 +132,8 @@ void ProfileEditor::CreateControls() {
     profileText_->setGeometry(kMargin + 48, kBottomRow, 90, kRowHeight);
     profileSpin_ = AddSpin(EditorSpin::kProfile, profileText_->geometry().right() + 1, kBottomRow);
     const int newLeft = profileSpin_->geometry().right() + 1 + 10;
-    AddIconButton(kCmdNewProfile, "+", "New Profile", newLeft);
-    AddIconButton(kCmdDeleteProfile, QString(QChar(0x2212)), "Delete Profile",
-                  newLeft + kIconSize + 9);
+    AddIconButton(kCmdNewProfile, Glyph::kAddFiles, "New Profile", newLeft);
+    AddIconButton(kCmdDeleteProfile, Glyph::kDeleteFile, "Delete Profile", newLeft + kIconSize + 9);
 
     const int closeLeft = kWidth - kButtonGap - kButtonWidth;
     AddButton(kCmdCloseEditor, "Close", "Close Profile Editor", closeLeft);
@@ -193,10 +193,9 @@ void ProfileEditor::AddButton(int commandId, const QString& caption, const QStri
     connect(button, &QPushButton::clicked, this, [this, commandId] { Forward(commandId); });
 }
 
-void ProfileEditor::AddIconButton(int commandId, const QString& glyph, const QString& tooltip,
-                                  int x) {
+void ProfileEditor::AddIconButton(int commandId, Glyph glyph, const QString& tooltip, int x) {
     auto* button = new QToolButton(this);
-    button->setText(glyph);
+    button->setIcon(GlyphIcon(glyph, palette().color(QPalette::ButtonText), 16));
     button->setGeometry(x, kBottomRow, kIconSize, kIconSize);
     button->setToolTip(tooltip);
     connect(button, &QToolButton::clicked, this, [this, commandId] { Forward(commandId); });

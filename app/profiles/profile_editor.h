@@ -12,6 +12,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class SpinArrows;
+enum class Glyph;
 
 class ProfileEditor : public QDialog {
 public:
@@ -33,7 +34,7 @@ private:
     void AddList(EditorList list, int labelLeft, int x, int y, int width);
     SpinArrows* AddSpin(EditorSpin spin, int x, int y);
     void AddButton(int commandId, const QString& caption, const QString& tooltip, int x);
-    void AddIconButton(int commandId, const QString& glyph, const QString& tooltip, int x);
+    void AddIconButton(int commandId, Glyph glyph, const QString& tooltip, int x);
     void Forward(int commandId);
 
     ProfileEditorModel& model_;

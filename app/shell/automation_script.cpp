@@ -8,6 +8,8 @@
 
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
+#include "app/shell/profile_editor_script.h"
+#include "app/tools/audio_stream_dialog_model.h"
 
 namespace {
 
@@ -88,19 +90,29 @@ ScriptRunner::ScriptRunner(MainWindowModel& model, MainWindowView& window, Scrip
       statePath_(std::move(statePath)) {}
 
 int ScriptRunner::Run() {
-    int failures = 0;
     WriteState();
     while (next_ < lines_.size() && !quit_) {
         const std::string& line = lines_[next_++];
         if (IsBlankOrComment(line)) continue;
         const std::string error = RunLine(ParseScriptLine(line));
-        if (!error.empty()) {
-            record_.error = "line " + std::to_string(next_) + ": " + error;
-            ++failures;
-        }
+        if (!error.empty()) Fail(error);
         WriteState();
     }
-    return failures;
+    return failures_;
+}
+
+void ScriptRunner::Fail(const std::string& error) {
+    record_.error = "line " + std::to_string(next_) + ": " + error;
+    ++failures_;
+}
+
+bool ScriptRunner::PeekLine(ScriptLine& line, std::size_t& after) const {
+    std::size_t i = next_;
+    while (i < lines_.size() && IsBlankOrComment(lines_[i])) ++i;
+    if (i >= lines_.size()) return false;
+    line = ParseScriptLine(lines_[i]);
+    after = i + 1;
+    return true;
 }
 
 std::string ScriptRunner::Click(int commandId, std::string_view what) {
@@ -190,8 +202,26 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         model_.OnCommand(kCmdClose);
         return {};
     }
+    if (c == "edit-profile") {
+        if (line.rest != "open") return "the profile editor is not open";
+        return Click(kCmdEditProfile, "\"Edit Profile...\"");
+    }
+    if (c == "audio" || c == "play") return OpenAudioStreamDialog(line);
     if (c == "answer") return "no dialog waits for an answer";
     return "unknown command: " + c;
+}
+
+std::string ScriptRunner::OpenAudioStreamDialog(const ScriptLine& line) {
+    if (!ParseInt(line.rest)) return "not an audio stream: " + line.rest;
+    // The dialog the button opens takes this line as its first answer.
+    const std::size_t self = next_ - 1;
+    next_ = self;
+    std::string error = Click(kCmdSelectAudioStream, "\"Select DVD audio stream\"");
+    if (next_ == self) {
+        next_ = self + 1;
+        if (error.empty()) error = "no audio stream dialog opened";
+    }
+    return error;
 }
 
 bool ScriptRunner::TakeAnswer(std::string& answer) {
@@ -235,19 +265,47 @@ std::string ScriptRunner::ChooseFolder(std::string_view, const std::string&) {
     return chosenFolder_;
 }
 
-int ScriptRunner::ChooseAudioStream(const std::string&, const std::vector<std::string>& streamLines,
-                                    const std::string& currentStreamId) {
-    std::string answer;
-    if (TakeAnswer(answer)) {
-        const auto index = ParseInt(answer);
-        if (index && *index >= 0 && *index < static_cast<int>(streamLines.size())) return *index;
-        record_.error = "line " + std::to_string(next_) + ": no audio stream " + answer;
+void ScriptRunner::ChooseAudioStream(AudioStreamDialogModel& dialog) {
+    record_.audioDialog = &dialog;
+    WriteState();
+    ScriptLine line;
+    std::size_t after = 0;
+    while (PeekLine(line, after) &&
+           (line.command == "play" || line.command == "audio" || line.command == "answer")) {
+        next_ = after;
+        const bool play = line.command == "play";
+        const auto index = ParseInt(line.rest);
+        if (index && *index >= 0 && *index < static_cast<int>(dialog.StreamLines().size())) {
+            dialog.Select(*index);
+            if (play) dialog.Play();
+        } else {
+            Fail("no audio stream " + line.rest);
+        }
+        if (!play) break;
+        WriteState();
     }
-    return InitialAudioStreamIndex(streamLines, currentStreamId);
+    dialog.Close();
+    record_.audioDialog = nullptr;
+}
+
+void ScriptRunner::OpenProfileEditor(ProfileEditorModel& editor) {
+    record_.profileEditor = &editor;
+    WriteState();
+    ScriptLine line;
+    std::size_t after = 0;
+    while (!editor.Closed() && PeekLine(line, after) && line.command == "edit-profile") {
+        next_ = after;
+        const EditorLineResult result = RunProfileEditorLine(editor, line.rest);
+        if (!result.message.empty()) AnswerMessageBox(result.message, "OK");
+        if (!result.error.empty()) Fail(result.error);
+        WriteState();
+    }
+    // A person who is not told otherwise closes it; nothing unsaved is kept.
+    if (!editor.Closed()) editor.OnCommand(kCmdCloseEditor);
+    record_.profileEditor = nullptr;
 }
 
 // Windows that would wait for a person are not opened in a scripted run.
-void ScriptRunner::OpenProfileEditor(int, std::string_view) {}
 void ScriptRunner::OpenDiscWriterWizard() {}
 void ScriptRunner::OpenHelp(const std::string& path) { window_.OpenHelp(path); }
 void ScriptRunner::SetBusy(bool busy) { window_.SetBusy(busy); }

@@ -18,6 +18,17 @@
 //                       convert starts
 //   answer TEXT         answers the dialog that the line before opened
 //                       (a message box button, an audio stream index)
+//   edit-profile open   "Edit Profile..."; the "edit-profile" lines that
+//                       follow work the profile editor (see
+//                       profile_editor_script.h), which closes at
+//                       "edit-profile close" or at the first other line
+//   play N              "Play" on audio stream N of the audio stream dialog
+//   audio N             chooses audio stream N and closes the dialog
+//                       The two answer the dialog that "dvd" opened; on
+//                       their own they press "Select DVD audio stream"
+//                       first. The dialog takes any number of "play" lines
+//                       and closes at "audio" (or "answer") or at the first
+//                       other line, with the stream it opened on.
 //   screenshot PATH     saves a picture of the window as PNG
 //   state               writes the state (it is written after every line)
 //   quit                the Close button; no further line runs
@@ -77,9 +88,8 @@ public:
 
     std::vector<std::string> ChooseVideoFiles() override;
     std::string ChooseFolder(std::string_view title, const std::string& startFolder) override;
-    int ChooseAudioStream(const std::string& file, const std::vector<std::string>& streamLines,
-                          const std::string& currentStreamId) override;
-    void OpenProfileEditor(int target, std::string_view title) override;
+    void ChooseAudioStream(AudioStreamDialogModel& dialog) override;
+    void OpenProfileEditor(ProfileEditorModel& editor) override;
     void OpenDiscWriterWizard() override;
     void OpenHelp(const std::string& path) override;
     void SetBusy(bool busy) override;
@@ -94,7 +104,14 @@ public:
 private:
     // The line's error, or "" when it ran.
     std::string RunLine(const ScriptLine& line);
+    // Records the error of the line last taken.
+    void Fail(const std::string& error);
+    // The next line that is not blank or a comment, and the index after it;
+    // false at the end of the script.
+    bool PeekLine(ScriptLine& line, std::size_t& after) const;
     std::string Click(int commandId, std::string_view what);
+    // "audio N" or "play N" when no dialog is open.
+    std::string OpenAudioStreamDialog(const ScriptLine& line);
     // Consumes the next line when it is an "answer" and returns its text.
     bool TakeAnswer(std::string& answer);
     void WriteState();
@@ -104,6 +121,7 @@ private:
     ScriptHost& host_;
     std::vector<std::string> lines_;
     std::size_t next_ = 0;
+    int failures_ = 0;
     std::string statePath_;
     ScriptRecord record_;
     bool quit_ = false;

@@ -18,9 +18,11 @@
 #include <QSystemTrayIcon>
 #include <QToolButton>
 
+#include "app/profiles/profile_editor.h"
 #include "app/shell/conversion_target.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
+#include "app/tools/audio_stream_dialog.h"
 
 namespace {
 
@@ -353,11 +355,14 @@ std::string MainWindow::ChooseFolder(std::string_view title, const std::string& 
         .toStdString();
 }
 
-int MainWindow::ChooseAudioStream(const std::string&, const std::vector<std::string>& streamLines,
-                                  const std::string& currentStreamId) {
-    // The dialog with its preview comes with its own change; until then the
-    // stream it would open with is taken.
-    return InitialAudioStreamIndex(streamLines, currentStreamId);
+void MainWindow::ChooseAudioStream(AudioStreamDialogModel& dialog) {
+    AudioStreamDialog window(dialog, this);
+    window.exec();
+}
+
+void MainWindow::OpenProfileEditor(ProfileEditorModel& editor) {
+    ProfileEditor window(editor, this);
+    window.exec();
 }
 
 void MainWindow::OpenHelp(const std::string& path) {

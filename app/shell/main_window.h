@@ -37,8 +37,8 @@ public:
     // MainWindowView
     std::vector<std::string> ChooseVideoFiles() override;
     std::string ChooseFolder(std::string_view title, const std::string& startFolder) override;
-    int ChooseAudioStream(const std::string& file, const std::vector<std::string>& streamLines,
-                          const std::string& currentStreamId) override;
+    void ChooseAudioStream(AudioStreamDialogModel& dialog) override;
+    void OpenProfileEditor(ProfileEditorModel& editor) override;
     void OpenHelp(const std::string& path) override;
     void SetBusy(bool busy) override;
     void KeepPainting() override;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "app/shell/main_window_commands.h"
 #include "app/shell/output_name.h"
 #include "app/shell/startup.h"
+#include "app/tools/audio_stream_dialog_model.h"
 #include "platform/file_names.h"
 #include "platform/temp_folder.h"
 
@@ -356,18 +358,26 @@ void MainWindowModel::SelectDvdTitle(const std::string& folder) {
 void MainWindowModel::ChooseDvdAudioStream() {
     if (dvdTitles_[0].empty() || !probe_) return;
     const std::string& file = dvdTitles_[0].front();
-    const std::vector<std::string> lines = probe_->Probe(file).audioStreamLines;
-    const int chosen = view_->ChooseAudioStream(file, lines, dvdAudioStreamId_);
-    if (chosen < 0 || chosen >= static_cast<int>(lines.size())) return;
-    dvdAudioStreamId_ = AudioStreamId(lines[static_cast<std::size_t>(chosen)]);
+    AudioStreamDialogModel dialog(file, probe_->Probe(file).audioStreamLines, dvdAudioStreamId_);
+    view_->ChooseAudioStream(dialog);
+    // Without a line there is no choice, and the id stays as it was.
+    if (dialog.SelectedIndex() >= 0) dvdAudioStreamId_ = dialog.SelectedAudioId();
 }
 
 void MainWindowModel::EditProfile() {
     const auto info = InfoOfTarget(target_);
-    view_->OpenProfileEditor(target_, info ? info->editorTitle : std::string_view());
-    profileFiles_.LoadAll(profiles_);
+    ProfileEditorModel editor(target_, std::string(info ? info->editorTitle : std::string_view()),
+                              *this, profileFiles_);
+    view_->OpenProfileEditor(editor);
+    LoadAllProfileFiles();
     RefillProfileList();
     RefreshOutputName();
 }
+
+ProfileTable& MainWindowModel::ProfileTableOf(int target) {
+    return profiles_[static_cast<std::size_t>(std::clamp(target, 0, kTargetCount - 1))];
+}
+
+void MainWindowModel::LoadAllProfileFiles() { profileFiles_.LoadAll(profiles_); }
 
 void MainWindowModel::Changed() { view_->Changed(); }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/profiles/profile_editor_model.h"
 #include "app/profiles/profile_files.h"
 #include "app/shell/conversion_queue.h"
 #include "app/shell/conversion_target.h"
@@ -16,9 +17,8 @@
 #include "app/shell/main_window_view.h"
 #include "app/shell/media_probe.h"
 #include "app/shell/settings_file.h"
-#include "app/tools/audio_stream_dialog_model.h"
 
-class MainWindowModel {
+class MainWindowModel : private ProfileEditorHost {
 public:
     // Loads every profile file, so profiles exist before any window does.
     explicit MainWindowModel(const std::string& programFolder);
@@ -123,6 +123,8 @@ private:
     void SelectDvdTitle(const std::string& folder);
     void ChooseDvdAudioStream();
     void EditProfile();
+    ProfileTable& ProfileTableOf(int target) override;
+    void LoadAllProfileFiles() override;
     double DurationOf(const std::string& path);
     void Changed();
 

@@ -9,6 +9,9 @@
 #include <string_view>
 #include <vector>
 
+class AudioStreamDialogModel;
+class ProfileEditorModel;
+
 struct FileFilter {
     std::string_view description;
     std::string_view patterns;  // separated by ";"
@@ -40,15 +43,10 @@ public:
                                      const std::string& /*startFolder*/) {
         return {};
     }
-    // The audio stream dialog for `file`: the index of the chosen line, or
-    // -1 when none was chosen.
-    virtual int ChooseAudioStream(const std::string& /*file*/,
-                                  const std::vector<std::string>& /*streamLines*/,
-                                  const std::string& /*currentStreamId*/) {
-        return -1;
-    }
     // Modal windows of their own; the model carries on when they close.
-    virtual void OpenProfileEditor(int /*target*/, std::string_view /*title*/) {}
+    // "Select Audio Stream": the line selected when it closes is the choice.
+    virtual void ChooseAudioStream(AudioStreamDialogModel& /*dialog*/) {}
+    virtual void OpenProfileEditor(ProfileEditorModel& /*editor*/) {}
     virtual void OpenDiscWriterWizard() {}
     // Shows a local page in the desktop's web browser.
     virtual void OpenHelp(const std::string& /*path*/) {}

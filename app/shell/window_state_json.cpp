@@ -1,8 +1,11 @@
 #include "app/shell/window_state_json.h"
 
 #include <cstdio>
+#include <string_view>
 
+#include "app/profiles/profile_editor_model.h"
 #include "app/shell/main_window_model.h"
+#include "app/tools/audio_stream_dialog_model.h"
 
 namespace {
 
@@ -46,25 +49,70 @@ std::string JsonStrings(const std::vector<std::string>& texts) {
     return json + "]";
 }
 
+// One JSON object; `depth` is how deep it is nested, for the indentation.
 class ObjectWriter {
 public:
-    void Add(const char* key, const std::string& valueJson) {
+    explicit ObjectWriter(int depth = 1)
+        : indent_(static_cast<std::size_t>(2 * depth), ' '),
+          closingIndent_(static_cast<std::size_t>(2 * depth - 2), ' ') {}
+
+    void Add(std::string_view key, const std::string& valueJson) {
         json_ += json_.empty() ? "{\n" : ",\n";
-        json_ += "  \"";
-        json_ += key;
-        json_ += "\": " + valueJson;
+        json_ += indent_ + JsonString(std::string(key)) + ": " + valueJson;
     }
-    void Add(const char* key, int value) { Add(key, std::to_string(value)); }
-    void AddBool(const char* key, bool value) { Add(key, std::string(value ? "true" : "false")); }
-    void AddText(const char* key, const std::string& text) { Add(key, JsonString(text)); }
-    void AddTexts(const char* key, const std::vector<std::string>& texts) {
+    void Add(std::string_view key, int value) { Add(key, std::to_string(value)); }
+    void AddBool(std::string_view key, bool value) {
+        Add(key, std::string(value ? "true" : "false"));
+    }
+    void AddText(std::string_view key, const std::string& text) { Add(key, JsonString(text)); }
+    void AddTexts(std::string_view key, const std::vector<std::string>& texts) {
         Add(key, JsonStrings(texts));
     }
-    std::string Finish() { return json_ + "\n}\n"; }
+    std::string Finish() const {
+        return json_.empty() ? "{}" : json_ + "\n" + closingIndent_ + "}";
+    }
 
 private:
+    std::string indent_;
+    std::string closingIndent_;
     std::string json_;
 };
+
+// The profile editor as the user sees it: its fields by label, its lists'
+// selected entries (-1: none) and their texts.
+std::string ProfileEditorJson(const ProfileEditorModel& editor) {
+    ObjectWriter object(2);
+    object.AddText("title", editor.Title());
+    object.Add("target", editor.Target());
+    object.AddText("profile", editor.ProfileText());
+    object.Add("count", editor.Count());
+    object.Add("current", editor.CurrentIndex());
+    ObjectWriter fields(3);
+    for (EditorField field : kEditorFields) fields.AddText(LabelOf(field), editor.Text(field));
+    object.Add("fields", fields.Finish());
+    ObjectWriter lists(3);
+    ObjectWriter listTexts(3);
+    for (EditorList list : kEditorLists) {
+        const int selection = editor.Selection(list);
+        lists.Add(LabelOf(list), selection);
+        const std::vector<std::string> entries = EntriesOf(list);
+        listTexts.AddText(LabelOf(list),
+                          selection < 0 ? "" : entries[static_cast<std::size_t>(selection)]);
+    }
+    object.Add("lists", lists.Finish());
+    object.Add("list_texts", listTexts.Finish());
+    object.AddBool("file_type_visible", editor.FileTypeVisible());
+    object.AddBool("frequency_enabled", editor.FrequencyEnabled());
+    return object.Finish();
+}
+
+std::string AudioDialogJson(const AudioStreamDialogModel& dialog) {
+    ObjectWriter object(2);
+    object.AddText("file", dialog.File());
+    object.AddTexts("lines", dialog.StreamLines());
+    object.Add("selection", dialog.SelectedIndex());
+    return object.Finish();
+}
 
 }  // namespace
 
@@ -123,5 +171,8 @@ std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& re
     state.Add("height", record.height);
     state.AddText("error", record.error);
     state.AddTexts("messages", record.messages);
-    return state.Finish();
+    state.Add("profile_editor",
+              record.profileEditor ? ProfileEditorJson(*record.profileEditor) : "null");
+    state.Add("audio_dialog", record.audioDialog ? AudioDialogJson(*record.audioDialog) : "null");
+    return state.Finish() + "\n";
 }

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+class AudioStreamDialogModel;
 class MainWindowModel;
+class ProfileEditorModel;
 
 // What the script adds to the model's own state.
 struct ScriptRecord {
@@ -13,6 +15,9 @@ struct ScriptRecord {
     std::vector<std::string> messages;  // texts of the dialogs answered so far
     int width = 0;                      // the window's size as shown
     int height = 0;
+    // The dialogs open at the moment, else null.
+    const ProfileEditorModel* profileEditor = nullptr;
+    const AudioStreamDialogModel* audioDialog = nullptr;
 };
 
 std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& record);

@@ -1,15 +1,18 @@
 #include "app/shell/automation_script.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <memory>
 
+#include "app/profiles/profile_editor_model.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/window_state_json.h"
+#include "app/tools/audio_stream_dialog_model.h"
 #include "tests/app/shell/main_window_fakes.h"
 #include "tests/support/temp_dir.h"
 
@@ -171,6 +174,171 @@ TEST_F(ScriptRunnerTest, AudioStreamDialogTakesTheAnswerLine) {
     // Without an answer the dialog keeps the stream it opened with.
     state = Run("dvd " + dvd + "\n");
     EXPECT_EQ(state["dvd_audio_stream"].toString(), "0x80");
+}
+
+TEST_F(ScriptRunnerTest, EditProfileLinesWorkTheEditorAndTheListFollows) {
+    const QJsonObject state =
+        Run("edit-profile open\n"
+            "edit-profile set\tName\tCustom 400\n"
+            "edit-profile set\tFrame Size\t15\n"
+            "edit-profile set\tWidth\t400\n"
+            "edit-profile set Height\t300\n"
+            "edit-profile new\n"
+            "edit-profile set\tWidth\t-4\n"
+            "edit-profile save\n"
+            "edit-profile select 0\n"
+            "edit-profile delete\n"
+            "edit-profile close\n"
+            "profile 1\n");
+    EXPECT_EQ(failures_, 0);
+    EXPECT_EQ(state["error"].toString(), "");
+    EXPECT_EQ(state["messages"].toArray(), QJsonArray({"Width cannot be negative."}));
+    EXPECT_EQ(state["profiles"].toArray(), QJsonArray({"A1", "Custom 400"}));
+    EXPECT_EQ(state["profile"].toInt(), 1);
+    EXPECT_TRUE(state["profile_editor"].isNull());
+    const ProfileFiles files(program_.Folder());
+    EXPECT_EQ(files.StoredCount(kTargetAvi), 2);
+    EXPECT_EQ(files.ReadString(kTargetAvi, 1, "Name"), "Custom 400");
+    EXPECT_EQ(files.ReadInt(kTargetAvi, 1, "FrameWidth"), 400);
+    EXPECT_EQ(files.ReadInt(kTargetAvi, 1, "FrameHeight"), 300);
+}
+
+TEST_F(ScriptRunnerTest, TheEditorClosesWithoutSavingAtTheFirstOtherLine) {
+    const QJsonObject state =
+        Run("edit-profile open\nedit-profile set\tName\tUnsaved\ntarget 1\nedit-profile save\n");
+    EXPECT_EQ(failures_, 1);
+    EXPECT_EQ(state["error"].toString(), "line 4: the profile editor is not open");
+    EXPECT_EQ(state["target"].toInt(), 1);
+    EXPECT_EQ(ProfileFiles(program_.Folder()).ReadString(kTargetAvi, 0, "Name"), "A0");
+}
+
+TEST_F(ScriptRunnerTest, BadEditProfileLinesAreReported) {
+    test::WriteFile(program_ / "3GPProfile.ini", "[common]\nprofiles=1\n[Profile0]\nName=G\n");
+    model_ = std::make_unique<MainWindowModel>(program_.Folder());
+    model_->SetProbe(&probe_);
+    model_->Initialise();
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"edit-profile set\tChroma\t1", "no control \"Chroma\" in the profile editor"},
+        {"edit-profile set\tFrame Size\t16", "no entry 16 in \"Frame Size\""},
+        {"edit-profile set\tFileType\t1", "\"FileType\" cannot be used now"},
+        {"edit-profile select 2", "no profile 2 in the profile editor"},
+        {"edit-profile open", "the profile editor is open already"},
+        {"edit-profile rename", "unknown edit-profile command: rename"},
+    };
+    for (const auto& [line, error] : cases) {
+        SCOPED_TRACE(line);
+        const QJsonObject state = Run("edit-profile open\n" + line + "\nedit-profile close\n");
+        EXPECT_EQ(failures_, 1);
+        EXPECT_EQ(state["error"].toString().toStdString(), "line 2: " + error);
+    }
+    const QJsonObject state = Run(
+        "target 5\nedit-profile open\nedit-profile set\tFrequency\t0\n"
+        "edit-profile set\tFileType\t1\nedit-profile set\tAudio Format\t1\nedit-profile save\n");
+    EXPECT_EQ(failures_, 1);
+    EXPECT_EQ(state["error"].toString(), "line 3: \"Frequency\" cannot be used now");
+    const ProfileFiles files(program_.Folder());
+    EXPECT_EQ(files.ReadInt(kTarget3gp, 0, "FileType"), 1);
+    EXPECT_EQ(files.ReadInt(kTarget3gp, 0, "AudioFrequency"), 5);
+    EXPECT_EQ(files.ReadString(kTarget3gp, 0, "Name"), "G");
+}
+
+class AudioScriptTest : public ScriptRunnerTest {
+protected:
+    void SetUp() override {
+        ScriptRunnerTest::SetUp();
+        std::filesystem::create_directories(dvd_ + "/VIDEO_TS");
+        test::WriteFile(dvd_ + "/VIDEO_TS/VTS_01_1.VOB", "");
+        probe_.audioLines = {"Stream #0:2[0x80]: Audio: ac3", "Stream #0:3[0x81]: Audio: ac3"};
+        // "play" runs the real mplayer; it finds nothing to play in the empty
+        // file, and would show and sound nothing if it did.
+        test::WriteFile(mplayerHome_ / "config", "vo=null\nao=null\n");
+        setenv("MPLAYER_HOME", mplayerHome_.Folder().c_str(), 1);
+    }
+    void TearDown() override { unsetenv("MPLAYER_HOME"); }
+
+    std::string dvd_ = program_ / "dvd";
+    test::TempDir mplayerHome_{"mplayer"};
+};
+
+TEST_F(AudioScriptTest, AudioAndPlayAnswerTheDialogThatDvdOpened) {
+    QJsonObject state = Run("dvd " + dvd_ + "\nplay 1\nplay 5\naudio 1\nstate\n");
+    EXPECT_EQ(failures_, 1);
+    EXPECT_EQ(state["error"].toString(), "line 3: no audio stream 5");
+    EXPECT_EQ(state["dvd_audio_stream"].toString(), "0x81");
+    EXPECT_TRUE(state["audio_dialog"].isNull());
+
+    // On their own they press "Select DVD audio stream" first.
+    state = Run("audio 0\n");
+    EXPECT_EQ(failures_, 0);
+    EXPECT_EQ(state["dvd_audio_stream"].toString(), "0x80");
+    state = Run("play 1\n");
+    EXPECT_EQ(failures_, 0);
+    EXPECT_EQ(state["dvd_audio_stream"].toString(), "0x81");
+}
+
+TEST_F(AudioScriptTest, AudioLinesNeedAnAudioStreamButton) {
+    QJsonObject state = Run("audio 1\naudio x\n");
+    EXPECT_EQ(failures_, 2);
+    EXPECT_EQ(state["error"].toString(), "line 2: not an audio stream: x");
+    state = Run("audio 1\n");
+    EXPECT_EQ(state["error"].toString(), "line 1: \"Select DVD audio stream\" cannot be used now");
+    EXPECT_EQ(state["dvd_audio_stream"].toString(), "");
+}
+
+// The window's side for an editor opened outside a window.
+class TablesHost : public ProfileEditorHost {
+public:
+    explicit TablesHost(const ProfileFiles& files) : files_(files) { files_.LoadAll(tables); }
+    ProfileTable& ProfileTableOf(int target) override {
+        return tables[static_cast<std::size_t>(target)];
+    }
+    void LoadAllProfileFiles() override { files_.LoadAll(tables); }
+    ProfileTables tables{};
+
+private:
+    const ProfileFiles& files_;
+};
+
+TEST_F(ScriptRunnerTest, TheStateShowsTheOpenDialogs) {
+    test::WriteFile(program_ / "3GPProfile.ini",
+                    "[common]\nprofiles=2\n[Profile0]\nName=Phone\nFrameWidth=176\n"
+                    "FrameHeight=144\nFrameRate=5\nAudioFormat=1\nAudioFrequency=5\nFileType=1\n");
+    const ProfileFiles files(program_.Folder());
+    TablesHost host(files);
+    const ProfileEditorModel editor(kTarget3gp, "3GP Profile Editor", host, files);
+    const AudioStreamDialogModel dialog(
+        "/dvd/VTS_01_1.VOB", {"Stream #0:2[0x80]: Audio: ac3", "Stream #0:3[0x81]: Audio: ac3"},
+        "0x81");
+    ScriptRecord record;
+    record.profileEditor = &editor;
+    record.audioDialog = &dialog;
+    QJsonParseError error{};
+    const QJsonObject state =
+        QJsonDocument::fromJson(QByteArray::fromStdString(WindowStateJson(*model_, record)), &error)
+            .object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+
+    const QJsonObject shown = state["profile_editor"].toObject();
+    EXPECT_EQ(shown["title"].toString(), "3GP Profile Editor");
+    EXPECT_EQ(shown["profile"].toString(), "No.1 of 2");
+    EXPECT_EQ(shown["count"].toInt(), 2);
+    EXPECT_EQ(shown["current"].toInt(), 0);
+    EXPECT_EQ(shown["fields"]["Name"].toString(), "Phone");
+    EXPECT_EQ(shown["fields"]["Width"].toString(), "176");
+    EXPECT_EQ(shown["lists"]["Frame Size"].toInt(), 5);
+    EXPECT_EQ(shown["list_texts"]["Frame Size"].toString(), "176 x 144");
+    EXPECT_EQ(shown["list_texts"]["Frequency"].toString(), "16000 Hz");
+    EXPECT_EQ(shown["list_texts"]["FileType"].toString(), "3g2");
+    // "30" is not offered.
+    EXPECT_EQ(shown["lists"]["Framerate"].toInt(), -1);
+    EXPECT_EQ(shown["list_texts"]["Framerate"].toString(), "");
+    EXPECT_TRUE(shown["file_type_visible"].toBool());
+    EXPECT_FALSE(shown["frequency_enabled"].toBool());
+
+    const QJsonObject audio = state["audio_dialog"].toObject();
+    EXPECT_EQ(audio["file"].toString(), "/dvd/VTS_01_1.VOB");
+    EXPECT_EQ(audio["lines"].toArray().size(), 2);
+    EXPECT_EQ(audio["selection"].toInt(), 1);
 }
 
 TEST(WindowStateJsonTest, StringsAreEscapedAndKeptValidUtf8) {

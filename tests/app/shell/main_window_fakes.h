@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "app/profiles/profile_editor_model.h"
 #include "app/shell/main_window_view.h"
 #include "app/shell/media_probe.h"
+#include "app/tools/audio_stream_dialog_model.h"
 
 namespace test {
 
@@ -24,15 +26,17 @@ public:
         calls.push_back("folder " + std::string(title) + " " + start);
         return Next(folderReplies, {});
     }
-    int ChooseAudioStream(const std::string& file, const std::vector<std::string>& lines,
-                          const std::string& currentId) override {
-        calls.push_back("audio " + file + " " + currentId);
-        audioLines = lines;
-        return Next(audioReplies, -1);
+    // Records the stream the dialog opened on; a reply selects a line.
+    void ChooseAudioStream(AudioStreamDialogModel& dialog) override {
+        calls.push_back("audio " + dialog.File() + " " + dialog.SelectedAudioId());
+        audioLines = dialog.StreamLines();
+        const int reply = Next(audioReplies, -1);
+        if (reply >= 0) dialog.Select(reply);
+        dialog.Close();
     }
-    void OpenProfileEditor(int target, std::string_view title) override {
-        calls.push_back("editor " + std::to_string(target) + " " + std::string(title));
-        if (onEditor) onEditor();
+    void OpenProfileEditor(ProfileEditorModel& editor) override {
+        calls.push_back("editor " + std::to_string(editor.Target()) + " " + editor.Title());
+        if (onEditor) onEditor(editor);
     }
     void OpenDiscWriterWizard() override { calls.push_back("wizard"); }
     void OpenHelp(const std::string& path) override { calls.push_back("help " + path); }
@@ -47,7 +51,7 @@ public:
     std::deque<std::vector<std::string>> fileReplies;
     std::deque<std::string> folderReplies;
     std::deque<int> audioReplies;
-    std::function<void()> onEditor;
+    std::function<void(ProfileEditorModel&)> onEditor;
     std::vector<std::string> calls;
     std::vector<std::string> audioLines;
     int changes = 0;

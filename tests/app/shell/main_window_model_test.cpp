@@ -279,14 +279,14 @@ TEST_F(MainWindowModelCommandTest, DvdFolderListsTheLongestTitleAndTakesItsAudio
     EXPECT_TRUE(model_->DvdTitles()[1].empty());
     EXPECT_EQ(model_->SelectedFile(), 0);
     EXPECT_EQ(model_->OutputNameText(), "VTS_01_1.avi");
-    EXPECT_EQ(view_.calls.back(), "audio " + first + " ");
+    EXPECT_EQ(view_.calls.back(), "audio " + first + " 0x80");
     EXPECT_EQ(view_.audioLines, probe_.audioLines);
     EXPECT_EQ(model_->DvdAudioStreamId(), "0x81");
     EXPECT_FALSE(model_->ListButtonsVisible());
     EXPECT_TRUE(model_->AudioStreamButtonVisible());
 
-    // The audio stream button asks again with the current id; closing the
-    // dialog without a choice keeps it.
+    // The audio stream button opens the dialog on the current id; closing it
+    // without a choice keeps it.
     model_->OnCommand(kCmdSelectAudioStream);
     EXPECT_EQ(view_.calls.back(), "audio " + first + " 0x81");
     EXPECT_EQ(model_->DvdAudioStreamId(), "0x81");
@@ -352,31 +352,30 @@ TEST_F(MainWindowModelCommandTest, HelpFrameAndOtherWindows) {
               Paths({"maximize", "restore", "minimize", "tray", "wizard", "close"}));
 }
 
-TEST_F(MainWindowModelCommandTest, ProfileEditorReloadsTheProfiles) {
+TEST_F(MainWindowModelCommandTest, TheProfileEditorWorksOnTheWindowsTablesAndTheListFollows) {
+    const int before = model_->CurrentProfiles().count;
+    ASSERT_GT(before, 1);
     model_->SelectProfile(1);
-    view_.onEditor = [&] {
-        test::WriteFile(program_ / "AviProfile.ini",
-                        "[common]\nprofiles=3\n[Profile0]\nName=N0\n[Profile1]\nName=N1\n"
-                        "[Profile2]\nName=N2\n");
+    view_.onEditor = [&](ProfileEditorModel& editor) {
+        EXPECT_EQ(editor.Count(), before);
+        editor.SetText(EditorField::kName, "Added here");
+        EXPECT_EQ(editor.OnCommand(kCmdNewProfile), "");
+        // New loads every profile file into the window's tables at once.
+        EXPECT_EQ(model_->CurrentProfiles().count, before + 1);
+        editor.ReleaseSpin(EditorSpin::kProfile, 0);
+        editor.SetText(EditorField::kName, "Renamed");
+        EXPECT_EQ(editor.OnCommand(kCmdSaveProfiles), "");
+        editor.OnCommand(kCmdCloseEditor);
     };
     model_->OnCommand(kCmdEditProfile);
     EXPECT_EQ(view_.calls.back(), "editor 0 AVI Profile Editor");
-    EXPECT_EQ(model_->CurrentProfiles().count, 3);
-    EXPECT_EQ(model_->CurrentProfiles().profiles[2].name, "N2");
+    EXPECT_EQ(model_->CurrentProfiles().count, before + 1);
+    EXPECT_EQ(model_->CurrentProfiles().profiles[0].name, "Renamed");
+    EXPECT_EQ(model_->CurrentProfiles().profiles[static_cast<std::size_t>(before)].name,
+              "Added here");
     EXPECT_EQ(model_->SelectedProfile(), 0);
     model_->OnCommand(1037);
     EXPECT_FALSE(model_->IsCommandAvailable(kCmdEditProfile));
-}
-
-TEST(AudioStreamChoiceTest, StartsOnTheLastLineWithTheCurrentId) {
-    const Paths lines = {"Stream #0:1[0x80]: Audio: ac3", "Stream #0:2[0x81]: Audio: ac3",
-                         "Stream #0:3[0x81]: Audio: mp2"};
-    EXPECT_EQ(InitialAudioStreamIndex(lines, "0x81"), 2);
-    EXPECT_EQ(InitialAudioStreamIndex(lines, "0x80"), 0);
-    EXPECT_EQ(InitialAudioStreamIndex(lines, ""), 0);
-    EXPECT_EQ(InitialAudioStreamIndex(lines, "0x99"), 0);
-    EXPECT_EQ(InitialAudioStreamIndex({}, "0x80"), -1);
-    EXPECT_EQ(InitialAudioStreamIndex({"Stream #0:1: Audio: mp3 [broken"}, "broken"), 0);
 }
 
 }  // namespace
