@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace platform {
 namespace {
@@ -40,6 +42,17 @@ const std::string& TempFolder() {
         return chosen.empty() ? MakePrivateFolder("/tmp") : chosen;
     }();
     return folder;
+}
+
+ScratchFolder::ScratchFolder() {
+    if (TempFolder().empty()) return;
+    std::string pattern = TempFolder() + "run-XXXXXX";
+    if (mkdtemp(pattern.data())) path_ = pattern + "/";
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
 }  // namespace platform

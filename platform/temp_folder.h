@@ -16,4 +16,21 @@ const std::string& TempFolder();
 // the base has no blank, is usable and the folder is ours; else empty.
 std::string MakePrivateFolder(const std::string& base);
 
+// A folder of one run's own inside TempFolder(), so that runs side by side
+// never share the fixed names of their temporary files. It goes, with
+// whatever is left in it, when the object does.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // With a trailing "/"; empty when no folder could be made.
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 }  // namespace platform
