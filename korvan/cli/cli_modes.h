@@ -18,11 +18,14 @@ struct ModeContext {
     const MessageSink& messages;  // prints each message as one line on standard error
 };
 
-// --video IN.y4m [--audio IN.wav] [--video-es OUT] [-o OUT.mpg]: the video
-// elementary stream and, with -o, the whole program stream (video_mode.cpp).
+// --video IN.y4m [--audio IN.wav] [--video-es OUT] [--audio-es OUT]
+// [-o OUT.mpg]: the video stream, the audio stream when there is sound, and
+// with -o the program stream made of them; the elementary streams are then
+// named after it unless named on the command line (video_mode.cpp).
 int RunVideoMode(ModeContext& context);
 
-// --audio IN.wav [--audio-es OUT]: the audio elementary stream (audio_mode.cpp).
+// --audio IN.wav [--audio-es OUT] [-o OUT.mpg]: the audio stream and, with -o,
+// a program stream of sound alone (audio_mode.cpp).
 int RunAudioMode(ModeContext& context);
 
 // [--mux-video ES] [--mux-audio ES] [--mux-audio1 ES] -o OUT.mpg: a program

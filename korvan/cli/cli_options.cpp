@@ -142,8 +142,8 @@ CliParse ParseCliOptions(int argc, const char* const* argv) { return Parser(argc
 
 CliMode ModeOf(const CliOptions& o) {
     if (Any(o.muxVideoInput, o.muxAudioInput, o.muxAudio1Input)) return CliMode::kMux;
-    if (Any(o.videoInput, o.videoStreamOutput, o.programOutput)) return CliMode::kVideo;
-    if (Any(o.audioInput, o.audioStreamOutput)) return CliMode::kAudio;
+    if (Any(o.videoInput, o.videoStreamOutput)) return CliMode::kVideo;
+    if (Any(o.audioInput, o.audioStreamOutput, o.programOutput)) return CliMode::kAudio;
     return CliMode::kSettingsOnly;
 }
 

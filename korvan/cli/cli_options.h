@@ -34,8 +34,9 @@ struct CliOptions {
     std::string muxAudio1Input;     // --mux-audio1 ES: a second audio stream
 };
 
-// What a command line asks for: the multiplex of ready streams, a video encode
-// (with -o a whole program stream), an audio encode, or only the settings.
+// What a command line asks for: the multiplex of ready streams, an encode
+// with video (and sound beside it when given), an encode of sound alone, or
+// only the settings. An encode with -o ends in a program stream.
 enum class CliMode { kSettingsOnly, kMux, kVideo, kAudio };
 
 struct CliParse {

@@ -1,0 +1,73 @@
+#include "korvan/cli/file_encode_steps.h"
+
+#include <cstdio>
+
+#include "korvan/cli/video_encode.h"
+#include "korvan/media/y4m_reader.h"
+#include "korvan/mpegenc/common/processor_mode.h"
+#include "korvan/mpegenc/settings/encode_input_check.h"
+
+namespace korvan::cli {
+
+namespace {
+
+int Refuse(const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", kProgramName, text.c_str());
+    return kExitUsage;
+}
+
+}  // namespace
+
+int FileEncodeSteps::Open(ModeContext& context) {
+    const CliOptions& options = context.options;
+    EncoderSettings& settings = context.settings;
+    EncodeInput input;
+    if (!options.videoInput.empty()) {
+        Y4mReader probe;
+        std::string error;
+        if (!probe.Open(options.videoInput, error)) return Refuse(error);
+        settings.horizontalSize = probe.Header().width;
+        settings.verticalSize = probe.Header().height;
+        videoInput_ = options.videoInput;
+        reconstruction_ = options.reconOutput;
+        input.video = true;
+    }
+    if (!options.audioInput.empty()) {
+        if (const std::string problem = audio_.Open(options.audioInput); !problem.empty()) {
+            return Refuse(problem);
+        }
+        TakeAudioModeFromInput(settings, audio_.Format().channels, options.settingsPath);
+        input.audio = true;
+        input.sampleRateHz = audio_.Format().sampleRateHz;
+    }
+    // Both streams are tested before either is coded, so a refused sound
+    // never costs the time of a video encode.
+    const InputVerdict verdict = CheckEncodeInput(settings, input, context.messages);
+    return verdict.videoAccepted && verdict.audioAccepted ? kExitSuccess : kExitUsage;
+}
+
+StepOutcome FileEncodeSteps::EncodeVideo(const EncoderSettings& settings,
+                                         const std::string& streamPath) {
+    const VideoResult result = EncodeVideoFile(
+        settings, VideoModeFiles{videoInput_, streamPath, reconstruction_}, DetectProcessorMode());
+    if (result.Ok()) return {};
+    return {EncodeStatus::kFailed, result.message};
+}
+
+StepOutcome FileEncodeSteps::EncodeAudio(const EncoderSettings& settings,
+                                         const std::string& streamPath) {
+    const audio::AudioEncodeResult result = audio_.EncodeInto(settings, streamPath);
+    switch (result.status) {
+        case audio::AudioEncodeStatus::kDone:
+            return {};
+        case audio::AudioEncodeStatus::kCancelled:
+            return {EncodeStatus::kCancelled, {}};
+        case audio::AudioEncodeStatus::kSourceFailed:
+            return {EncodeStatus::kFailed, "Could not read audio input " + audio_.Path() + "."};
+        case audio::AudioEncodeStatus::kFailed:
+            break;
+    }
+    return {EncodeStatus::kFailed, result.message};
+}
+
+}  // namespace korvan::cli
