@@ -1,5 +1,4 @@
-#include <cstdio>
-
+#include "korvan/cli/cli_errors.h"
 #include "korvan/cli/cli_modes.h"
 #include "korvan/cli/file_encode_steps.h"
 #include "korvan/cli/sequence_run.h"
@@ -9,11 +8,9 @@ namespace korvan::cli {
 int RunAudioMode(ModeContext& context) {
     const CliOptions& o = context.options;
     if (o.audioInput.empty()) {
-        const bool program = !o.programOutput.empty();
-        std::fprintf(stderr, "%s: %s needs an input (%s)\n", kProgramName,
-                     program ? "-o" : "--audio-es",
-                     program ? "--video IN.y4m or --audio IN.wav" : "--audio IN.wav");
-        return kExitUsage;
+        return RefuseUsage(o.programOutput.empty()
+                               ? "--audio-es needs an input (--audio IN.wav)"
+                               : "-o needs an input (--video IN.y4m or --audio IN.wav)");
     }
     FileEncodeSteps steps;
     if (const int refused = steps.Open(context); refused != kExitSuccess) return refused;

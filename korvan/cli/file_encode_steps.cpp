@@ -1,22 +1,12 @@
 #include "korvan/cli/file_encode_steps.h"
 
-#include <cstdio>
-
+#include "korvan/cli/cli_errors.h"
 #include "korvan/cli/video_encode.h"
 #include "korvan/media/y4m_reader.h"
 #include "korvan/mpegenc/common/processor_mode.h"
 #include "korvan/mpegenc/settings/encode_input_check.h"
 
 namespace korvan::cli {
-
-namespace {
-
-int Refuse(const std::string& text) {
-    std::fprintf(stderr, "%s: %s\n", kProgramName, text.c_str());
-    return kExitUsage;
-}
-
-}  // namespace
 
 int FileEncodeSteps::Open(ModeContext& context) {
     const CliOptions& options = context.options;
@@ -25,7 +15,7 @@ int FileEncodeSteps::Open(ModeContext& context) {
     if (!options.videoInput.empty()) {
         Y4mReader probe;
         std::string error;
-        if (!probe.Open(options.videoInput, error)) return Refuse(error);
+        if (!probe.Open(options.videoInput, error)) return RefuseUsage(error);
         settings.horizontalSize = probe.Header().width;
         settings.verticalSize = probe.Header().height;
         videoInput_ = options.videoInput;
@@ -34,7 +24,7 @@ int FileEncodeSteps::Open(ModeContext& context) {
     }
     if (!options.audioInput.empty()) {
         if (const std::string problem = audio_.Open(options.audioInput); !problem.empty()) {
-            return Refuse(problem);
+            return RefuseUsage(problem);
         }
         TakeAudioModeFromInput(settings, audio_.Format().channels, options.settingsPath);
         input.audio = true;

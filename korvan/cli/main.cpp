@@ -9,16 +9,13 @@
 #include <cstring>
 #include <string>
 
+#include "korvan/cli/cli_errors.h"
 #include "korvan/cli/cli_modes.h"
 #include "korvan/cli/cli_options.h"
 #include "korvan/mpegenc/settings/encoder_settings_file.h"
 
 namespace korvan::cli {
 namespace {
-
-void PrintError(const std::string& text) {
-    std::fprintf(stderr, "%s: %s\n", kProgramName, text.c_str());
-}
 
 // Inputs are checked before anything runs, so a mode never starts on a file
 // that is not there.

@@ -1,5 +1,4 @@
-#include <cstdio>
-
+#include "korvan/cli/cli_errors.h"
 #include "korvan/cli/cli_modes.h"
 #include "korvan/cli/file_encode_steps.h"
 #include "korvan/cli/sequence_run.h"
@@ -8,14 +7,9 @@ namespace korvan::cli {
 
 int RunMuxMode(ModeContext& context) {
     const CliOptions& options = context.options;
-    if (options.programOutput.empty()) {
-        std::fprintf(stderr, "%s: option '-o' is required to multiplex\n", kProgramName);
-        return kExitUsage;
-    }
+    if (options.programOutput.empty()) return RefuseUsage("option '-o' is required to multiplex");
     if (options.muxAudioInput.empty() && !options.muxAudio1Input.empty()) {
-        std::fprintf(stderr, "%s: a second audio stream needs a first one (--mux-audio)\n",
-                     kProgramName);
-        return kExitUsage;
+        return RefuseUsage("a second audio stream needs a first one (--mux-audio)");
     }
     EncodeStreamNames names;
     names.video = options.muxVideoInput;

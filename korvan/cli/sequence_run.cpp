@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "korvan/cli/cli_errors.h"
 #include "korvan/mpegenc/mux/program_file.h"
 
 namespace korvan::cli {
@@ -69,9 +70,7 @@ int RunFileEncode(ModeContext& context, FileEncodeSteps& steps) {
 int RunSequence(ModeContext& context, const EncodeStreamNames& names, EncodeSteps& steps) {
     if (const std::string output = OverwrittenInput(context.options, context.settings, names);
         !output.empty()) {
-        std::fprintf(stderr, "%s: '%s' is an input and cannot be written\n", kProgramName,
-                     output.c_str());
-        return kExitUsage;
+        return RefuseUsage("'" + output + "' is an input and cannot be written");
     }
     mux::QuietMuxHost host;
     const EncodeOutcome outcome =

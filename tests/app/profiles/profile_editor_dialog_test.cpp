@@ -9,23 +9,11 @@
 
 #include "app/profiles/profile_editor.h"
 #include "tests/support/offscreen_application.h"
+#include "tests/support/profile_tables_host.h"
 #include "tests/support/temp_dir.h"
 #include "ui/spin_arrows.h"
 
 namespace {
-
-class TablesHost : public ProfileEditorHost {
-public:
-    explicit TablesHost(const ProfileFiles& files) : files_(files) { files_.LoadAll(tables); }
-    ProfileTable& ProfileTableOf(int target) override {
-        return tables[static_cast<std::size_t>(target)];
-    }
-    void LoadAllProfileFiles() override { files_.LoadAll(tables); }
-    ProfileTables tables{};
-
-private:
-    const ProfileFiles& files_;
-};
 
 QAbstractButton* ButtonWithTooltip(QWidget& dialog, const QString& tooltip) {
     for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
@@ -44,7 +32,7 @@ protected:
                         "VideoBitrate=700\nAudioFormat=1\nAudioFrequency=5\nFileType=1\n"
                         "[Profile1]\nName=Large\nFrameWidth=400\nFrameHeight=300\n"
                         "VideoBitrate=2000\nVersion=7\n");
-        host_ = std::make_unique<TablesHost>(files_);
+        host_ = std::make_unique<test::ProfileTablesHost>(files_);
         model_ = std::make_unique<ProfileEditorModel>(target, title, *host_, files_);
         dialog_ = std::make_unique<ProfileEditor>(*model_);
         dialog_->show();
@@ -59,7 +47,7 @@ protected:
 
     test::TempDir folder_{"dialog ü"};
     ProfileFiles files_{folder_.Folder()};
-    std::unique_ptr<TablesHost> host_;
+    std::unique_ptr<test::ProfileTablesHost> host_;
     std::unique_ptr<ProfileEditorModel> model_;
     std::unique_ptr<ProfileEditor> dialog_;
 };

@@ -14,6 +14,7 @@
 #include "app/shell/window_state_json.h"
 #include "app/tools/audio_stream_dialog_model.h"
 #include "tests/app/shell/main_window_fakes.h"
+#include "tests/support/profile_tables_host.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -285,26 +286,12 @@ TEST_F(AudioScriptTest, AudioLinesNeedAnAudioStreamButton) {
     EXPECT_EQ(state["dvd_audio_stream"].toString(), "");
 }
 
-// The window's side for an editor opened outside a window.
-class TablesHost : public ProfileEditorHost {
-public:
-    explicit TablesHost(const ProfileFiles& files) : files_(files) { files_.LoadAll(tables); }
-    ProfileTable& ProfileTableOf(int target) override {
-        return tables[static_cast<std::size_t>(target)];
-    }
-    void LoadAllProfileFiles() override { files_.LoadAll(tables); }
-    ProfileTables tables{};
-
-private:
-    const ProfileFiles& files_;
-};
-
 TEST_F(ScriptRunnerTest, TheStateShowsTheOpenDialogs) {
     test::WriteFile(program_ / "3GPProfile.ini",
                     "[common]\nprofiles=2\n[Profile0]\nName=Phone\nFrameWidth=176\n"
                     "FrameHeight=144\nFrameRate=5\nAudioFormat=1\nAudioFrequency=5\nFileType=1\n");
     const ProfileFiles files(program_.Folder());
-    TablesHost host(files);
+    test::ProfileTablesHost host(files);
     const ProfileEditorModel editor(kTarget3gp, "3GP Profile Editor", host, files);
     const AudioStreamDialogModel dialog(
         "/dvd/VTS_01_1.VOB", {"Stream #0:2[0x80]: Audio: ac3", "Stream #0:3[0x81]: Audio: ac3"},
