@@ -74,13 +74,13 @@ VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFile
     while (!encoder.Done()) {
         r = encoder.EncodeNextPicture();
         if (!r.Ok()) return r;
-        if (!WriteAll(out.get(), encoder.Output().TakeBytes())) {
+        if (!WriteAll(out.get(), encoder.TakeOutput())) {
             return Failure(kVideoSourceFailed, "Unable to write to output file.");
         }
     }
     r = encoder.Finish();
     if (!r.Ok()) return r;
-    if (!WriteAll(out.get(), encoder.Output().TakeBytes()) || std::fclose(out.release()) != 0) {
+    if (!WriteAll(out.get(), encoder.TakeOutput()) || std::fclose(out.release()) != 0) {
         return Failure(kVideoSourceFailed, "Unable to write to output file.");
     }
     if (!files.reconstruction.empty() && (!sink.Ok() || !reconWriter.Close())) {

@@ -3,6 +3,7 @@
 // and the multiplexer all write through it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -46,6 +47,38 @@ public:
         taken.swap(bytes_);
         takenBytes_ += taken.size();
         return taken;
+    }
+
+    // Hands out the whole bytes before absolute byte `end` (at most all
+    // whole bytes held), keeping the rest: what may still be rewritten stays.
+    std::vector<uint8_t> TakeBytesBefore(uint64_t end) {
+        if (end <= takenBytes_) return {};
+        const size_t count =
+            static_cast<size_t>(std::min<uint64_t>(end - takenBytes_, bytes_.size()));
+        std::vector<uint8_t> taken(bytes_.begin(), bytes_.begin() + static_cast<ptrdiff_t>(count));
+        bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<ptrdiff_t>(count));
+        takenBytes_ += count;
+        return taken;
+    }
+
+    // A point to come back to, so that a stretch of the stream can be
+    // written again.
+    struct Position {
+        uint64_t bytes = 0;  // whole bytes written before it
+        uint64_t accumulator = 0;
+        int pending = 0;
+    };
+    Position Save() const { return {takenBytes_ + bytes_.size(), accumulator_, pending_}; }
+
+    // Drops everything written after `position`. Fails (and changes
+    // nothing) when bytes after it were already handed out.
+    bool Restore(const Position& position) {
+        if (position.bytes < takenBytes_ || position.bytes > takenBytes_ + bytes_.size())
+            return false;
+        bytes_.resize(static_cast<size_t>(position.bytes - takenBytes_));
+        accumulator_ = position.accumulator;
+        pending_ = position.pending;
+        return true;
     }
 
 private:

@@ -31,23 +31,16 @@ void SetFCodeLimits(const EncoderSettings& s, CodingParameters& p) {
 }
 
 PictureTypeChoices MakeChoices(int framePredDct, int nonLinear, int intraVlc, int alternate,
-                               int mquantValue, bool mpeg2) {
+                               bool mpeg2) {
     PictureTypeChoices c;
     c.framePredFrameDct = !mpeg2 || framePredDct != 0;
     c.nonLinearScale = mpeg2 && nonLinear != 0;
     c.intraVlcFormat = mpeg2 && intraVlc != 0;
     c.alternateScan = mpeg2 && alternate != 0;
-    c.quantiserScaleCode = mquantValue;
-    c.mquant = MquantFromCode(mquantValue, c.nonLinearScale);
     return c;
 }
 
 }  // namespace
-
-int MquantFromCode(int code, bool nonLinearScale) {
-    code = std::clamp(code, 1, 31);
-    return nonLinearScale ? kNonLinearQuantiserScale[code] : 2 * code;
-}
 
 VideoResult DeriveCodingParameters(const EncoderSettings& s, int width, int height,
                                    CodingParameters& p) {
@@ -107,14 +100,39 @@ VideoResult DeriveCodingParameters(const EncoderSettings& s, int width, int heig
     p.frameCentreHorizontalOffset = s.frameCentreHorizontalOffset;
     p.frameCentreVerticalOffset = s.frameCentreVerticalOffset;
     p.perType[kPictureI - 1] = MakeChoices(s.framePredDCTI, s.quantizationScaleI, s.intraVLCFormatI,
-                                           s.alternateScanI, s.mquantValue, mpeg2);
+                                           s.alternateScanI, mpeg2);
     p.perType[kPictureP - 1] = MakeChoices(s.framePredDCTP, s.quantizationScaleP, s.intraVLCFormatP,
-                                           s.alternateScanP, s.mquantValue, mpeg2);
+                                           s.alternateScanP, mpeg2);
     p.perType[kPictureB - 1] = MakeChoices(s.framePredDCTB, s.quantizationScaleB, s.intraVLCFormatB,
-                                           s.alternateScanB, s.mquantValue, mpeg2);
-    // Without a VBV model (it comes with the constant-bitrate controller)
-    // no picture can announce a true decoding delay.
-    p.forceVbvDelay = true;
+                                           s.alternateScanB, mpeg2);
+    RateParameters& rate = p.rate;
+    if (s.constBitrateFlag) {
+        rate.mode = RateMode::kConstantBitrate;
+    } else if (s.maxBitrate > 0 || s.avgBitrate > 0 || s.minBitrate > 0) {
+        rate.mode = RateMode::kBoundedVariable;
+    } else {
+        rate.mode = RateMode::kFixedQuantiser;
+    }
+    rate.bitRate = s.constBitrate;
+    rate.maxBitrate = s.maxBitrate;
+    rate.avgBitrate = s.avgBitrate;
+    rate.minBitrate = s.minBitrate;
+    rate.mquantValue = s.mquantValue;
+    rate.reactionParameter = s.reactionParameter;
+    rate.initialAverageActivity = s.initialAverageActivity;
+    rate.initialComplexity[0] = s.initialIComplexity;
+    rate.initialComplexity[1] = s.initialPComplexity;
+    rate.initialComplexity[2] = s.initialBComplexity;
+    rate.initialFullness[0] = s.initialIFullness;
+    rate.initialFullness[1] = s.initialPFullness;
+    rate.initialFullness[2] = s.initialBFullness;
+    rate.resetPBIVBF = s.resetPBIVBF != 0;
+    if (rate.mode == RateMode::kConstantBitrate && (!(s.constBitrate > 0) || s.vbvBufferSize < 1)) {
+        return Failure(kVideoInvalidSettings, "Invalid settings, running settings ...");
+    }
+    // Only the constant-bitrate controller runs a VBV model; without it no
+    // picture can announce a true decoding delay.
+    p.forceVbvDelay = rate.mode != RateMode::kConstantBitrate || s.forceVBVDelay != 0;
 
     // MPEG-2 slices never span macroblock rows.
     p.sliceEveryRow = mpeg2 || s.sliceHdrEveryMBrow != 0;

@@ -21,8 +21,27 @@ struct PictureTypeChoices {
     bool nonLinearScale = false;  // q_scale_type
     bool intraVlcFormat = false;
     bool alternateScan = false;
-    int mquant = 8;              // quantiser_scale of every macroblock
-    int quantiserScaleCode = 4;  // what the slice header carries
+};
+
+enum class RateMode {
+    kFixedQuantiser,   // "mquantValue" for every macroblock
+    kConstantBitrate,  // Test Model 5 with the VBV model
+    kBoundedVariable,  // a quantiser per GOP, GOPs outside the bounds coded again
+};
+
+// The rate-control constants; 0 in a start value means "derive it".
+struct RateParameters {
+    RateMode mode = RateMode::kFixedQuantiser;
+    double bitRate = 0;  // bit/s, constant bitrate
+    double maxBitrate = 0;
+    double avgBitrate = 0;
+    double minBitrate = 0;
+    int mquantValue = 4;  // quantiser_scale_code of the fixed modes
+    int reactionParameter = 0;
+    int initialAverageActivity = 0;
+    int initialComplexity[3] = {};  // I, P, B
+    int initialFullness[3] = {};    // I, P, B
+    bool resetPBIVBF = true;
 };
 
 struct CodingParameters {
@@ -59,6 +78,7 @@ struct CodingParameters {
     int frameCentreVerticalOffset = 0;
     std::array<PictureTypeChoices, 3> perType{};
     bool forceVbvDelay = true;
+    RateParameters rate;
 
     // Slices and stream.
     bool sliceEveryRow = false;
@@ -86,8 +106,5 @@ struct CodingParameters {
 // loads the quantiser matrix files.
 VideoResult DeriveCodingParameters(const EncoderSettings& settings, int width, int height,
                                    CodingParameters& parameters);
-
-// mquant (quantiser_scale) of a quantiser_scale_code on either scale.
-int MquantFromCode(int code, bool nonLinearScale);
 
 }  // namespace korvan

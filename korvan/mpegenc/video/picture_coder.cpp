@@ -16,7 +16,38 @@ int ReachOfFCode(int f) { return (16 << (f - 1)) / 2 - 1; }
 
 uint8_t ClipSample(int value) { return static_cast<uint8_t>(std::clamp(value, 0, 255)); }
 
+// Sample variance of an 8x8 block whose rows are `stride` apart.
+double BlockVariance(const uint8_t* block, int stride) {
+    int sum = 0;
+    int squares = 0;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            sum += block[x];
+            squares += block[x] * block[x];
+        }
+        block += stride;
+    }
+    const double mean = sum / 64.0;
+    return squares / 64.0 - mean * mean;
+}
+
 }  // namespace
+
+double SpatialActivity(const uint8_t* block, int stride, ActivityBlocks blocks) {
+    double smallest = BlockVariance(block, stride);
+    smallest = std::min(smallest, BlockVariance(block + 8, stride));
+    smallest = std::min(smallest, BlockVariance(block + 8 * stride, stride));
+    smallest = std::min(smallest, BlockVariance(block + 8 * stride + 8, stride));
+    if (blocks == ActivityBlocks::kFrameAndField) {
+        // Top field: even lines; bottom field: odd lines.
+        for (int field = 0; field < 2; ++field) {
+            const uint8_t* f = block + field * stride;
+            smallest = std::min(smallest, BlockVariance(f, 2 * stride));
+            smallest = std::min(smallest, BlockVariance(f + 8, 2 * stride));
+        }
+    }
+    return 1 + smallest;
+}
 
 PictureCoder::PictureCoder(const CodingParameters& parameters, const VideoKernels& kernels)
     : p_(parameters), kernels_(kernels), searcher_(kernels, parameters.geometry) {}
@@ -239,8 +270,9 @@ void PictureCoder::ChooseFCodes(const PlannedPicture& plan) {
     }
 }
 
-void PictureCoder::TransformMacroblock(const PictureInputs& inputs, int mbX, int mbY,
+bool PictureCoder::TransformMacroblock(const PictureInputs& inputs, int mbX, int mbY,
                                        MacroblockInfo& mb) {
+    bool saturated = false;
     const CodingGeometry& g = p_.geometry;
     const bool intra = (mb.flags & kMbIntra) != 0;
     if (!intra) FormPrediction(inputs, mbX, mbY, mb.flags, mb.vectors);
@@ -270,13 +302,14 @@ void PictureCoder::TransformMacroblock(const PictureInputs& inputs, int mbX, int
         }
         kernels_.forwardDct(block);
         if (intra) {
-            QuantiseIntraBlock(block, levels_[b], p_.matrices.intra, mb.mquant, p_.intraDcPrecision,
-                               p_.syntax);
+            saturated |= QuantiseIntraBlock(block, levels_[b], p_.matrices.intra, mb.mquant,
+                                            p_.intraDcPrecision, p_.syntax);
         } else if (QuantiseNonIntraBlock(block, levels_[b], p_.matrices.nonIntra, mb.mquant,
                                          p_.syntax)) {
             mb.codedBlockPattern |= 1 << (g.blocksPerMacroblock - 1 - b);
         }
     }
+    return saturated;
 }
 
 void PictureCoder::Reconstruct(int mbX, int mbY, const MacroblockInfo& mb,
@@ -321,7 +354,8 @@ void PictureCoder::Reconstruct(int mbX, int mbY, const MacroblockInfo& mb,
 }
 
 VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureInputs& inputs,
-                                     BitWriter& out, YuvFrame& reconstruction) {
+                                     const PictureRate& rate, BitWriter& out,
+                                     YuvFrame& reconstruction) {
     const CodingGeometry& g = p_.geometry;
     const PictureTypeChoices& choices = p_.Choices(plan.type);
     MacroblockSyntax syntax;
@@ -336,23 +370,45 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureIn
     MacroblockWriter writer(out, syntax);
 
     const int total = g.mbWidth * g.mbHeight;
+    int64_t mquantSum = 0;
     int sliceFirst = 0;
     int sliceLast = 0;
     const MacroblockInfo* previous = nullptr;
     for (int address = 0; address < total; ++address) {
         const int mbX = address % g.mbWidth;
         const int mbY = address / g.mbWidth;
+        Quantiser q = rate.fixed;
+        if (rate.controller) {
+            const Plane& luma = inputs.source->luma();
+            const double activity = SpatialActivity(
+                luma.Row(16 * mbY) + 16 * mbX, luma.stride,
+                p_.progressiveFrame ? ActivityBlocks::kFrame : ActivityBlocks::kFrameAndField);
+            q = rate.controller->MacroblockQuantiser(
+                address, static_cast<int64_t>(out.BitCount() - rate.startBits), activity);
+        }
         if (address == 0 || (p_.sliceEveryRow && mbX == 0)) {
             sliceFirst = address;
             sliceLast = p_.sliceEveryRow ? address + g.mbWidth - 1 : total - 1;
-            WriteSliceHeader(out, p_, mbY, choices.quantiserScaleCode);
-            writer.StartSlice(address, choices.quantiserScaleCode);
+            WriteSliceHeader(out, p_, mbY, q.code);
+            writer.StartSlice(address, q.code);
             previous = nullptr;
         }
         MacroblockInfo& mb = macroblocks_[address];
-        mb.mquant = choices.mquant;
-        mb.quantiserScaleCode = choices.quantiserScaleCode;
-        TransformMacroblock(inputs, mbX, mbY, mb);
+        mb.mquant = q.mquant;
+        mb.quantiserScaleCode = q.code;
+        // At a constant bitrate a saturated intra block is quantised again,
+        // more coarsely, rather than sent distorted.
+        while (TransformMacroblock(inputs, mbX, mbY, mb) && rate.controller) {
+            const Quantiser raised =
+                RaiseQuantiser({mb.mquant, mb.quantiserScaleCode}, choices.nonLinearScale);
+            if (raised.mquant == mb.mquant) break;
+            mb.mquant = raised.mquant;
+            mb.quantiserScaleCode = raised.code;
+        }
+        if (rate.controller) rate.controller->MacroblockDone(mb.mquant);
+        quantisers_.smallest = address == 0 ? mb.mquant : std::min(quantisers_.smallest, mb.mquant);
+        quantisers_.largest = address == 0 ? mb.mquant : std::max(quantisers_.largest, mb.mquant);
+        mquantSum += mb.mquant;
 
         const bool intra = (mb.flags & kMbIntra) != 0;
         const bool inner = address != sliceFirst && address != sliceLast;
@@ -381,26 +437,28 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureIn
         Reconstruct(mbX, mbY, mb, reconstruction);
         previous = &mb;
     }
+    quantisers_.mean = static_cast<double>(mquantSum) / total;
     return {};
 }
 
 VideoResult PictureCoder::Code(const PlannedPicture& plan, const PictureInputs& inputs,
-                               BitWriter& out, YuvFrame& reconstruction) {
+                               const PictureRate& rate, BitWriter& out, YuvFrame& reconstruction) {
     Analyse(plan, inputs);
     ChooseFCodes(plan);
 
     PictureHeaderFields header;
     header.type = plan.type;
     header.temporalReference = plan.temporalReference;
-    header.vbvDelay = 0xFFFF;
+    header.vbvDelay = rate.vbvDelay;
+    header.display = DisplayFlagsOf(p_, plan.displayIndex);
     std::memcpy(header.fCode, fCode_, sizeof(fCode_));
     WritePictureHeader(out, p_, header);
     if (p_.IsMpeg2()) {
         WritePictureCodingExtension(out, p_, header);
-        if (p_.writePictureDisplayExt) WritePictureDisplayExtension(out, p_);
+        if (p_.writePictureDisplayExt) WritePictureDisplayExtension(out, p_, header.display);
     }
     if (p_.embedSvcdUserData && plan.type == kPictureI) WriteSvcdUserData(out);
-    return CodeSlices(plan, inputs, out, reconstruction);
+    return CodeSlices(plan, inputs, rate, out, reconstruction);
 }
 
 }  // namespace korvan

@@ -14,6 +14,7 @@
 #include "korvan/mpegenc/video/macroblock_info.h"
 #include "korvan/mpegenc/video/macroblock_writer.h"
 #include "korvan/mpegenc/video/motion_search.h"
+#include "korvan/mpegenc/video/rate_control.h"
 #include "korvan/mpegenc/video/stream_headers.h"
 
 namespace korvan {
@@ -29,6 +30,28 @@ struct PictureInputs {
     const SubsampledPicture* backwardSource = nullptr;
 };
 
+// Where a picture's macroblocks take their quantisers from, and what its
+// header announces.
+struct PictureRate {
+    int vbvDelay = 0xFFFF;
+    Quantiser fixed;                       // every macroblock, without a controller
+    Tm5RateControl* controller = nullptr;  // constant bitrate
+    uint64_t startBits = 0;                // the picture's bits count from here
+};
+
+// The spatial activity of a 16x16 luminance block: 1 + the smallest sample
+// variance of its four 8x8 blocks, and with `fieldBlocks` also of the four
+// 8x8 blocks of its two fields.
+enum class ActivityBlocks { kFrame, kFrameAndField };
+double SpatialActivity(const uint8_t* block, int stride, ActivityBlocks blocks);
+
+// The quantisers the macroblocks of a picture were coded with.
+struct CodedQuantisers {
+    int smallest = 0;
+    int largest = 0;
+    double mean = 0;
+};
+
 class PictureCoder {
 public:
     PictureCoder(const CodingParameters& parameters, const VideoKernels& kernels);
@@ -38,11 +61,12 @@ public:
 
     // Codes `plan`'s picture into `out` (from its picture header on) and its
     // reconstruction into `reconstruction`.
-    VideoResult Code(const PlannedPicture& plan, const PictureInputs& inputs, BitWriter& out,
-                     YuvFrame& reconstruction);
+    VideoResult Code(const PlannedPicture& plan, const PictureInputs& inputs,
+                     const PictureRate& rate, BitWriter& out, YuvFrame& reconstruction);
 
     // The f-codes the last picture used: [forward/backward][horizontal/vertical].
     const int (&FCodes() const)[2][2] { return fCode_; }
+    const CodedQuantisers& Quantisers() const { return quantisers_; }
 
 private:
     struct DirectionSearch {
@@ -63,16 +87,18 @@ private:
                         const MotionVector* vectors);
     void FormDirection(const YuvFrame& reference, int mbX, int mbY, MotionVector vector,
                        uint8_t* const* dst);
-    void TransformMacroblock(const PictureInputs& inputs, int mbX, int mbY, MacroblockInfo& mb);
+    // Returns true when an intra level had to be limited.
+    bool TransformMacroblock(const PictureInputs& inputs, int mbX, int mbY, MacroblockInfo& mb);
     void Reconstruct(int mbX, int mbY, const MacroblockInfo& mb, YuvFrame& reconstruction);
-    VideoResult CodeSlices(const PlannedPicture& plan, const PictureInputs& inputs, BitWriter& out,
-                           YuvFrame& reconstruction);
+    VideoResult CodeSlices(const PlannedPicture& plan, const PictureInputs& inputs,
+                           const PictureRate& rate, BitWriter& out, YuvFrame& reconstruction);
 
     const CodingParameters& p_;
     const VideoKernels& kernels_;
     MotionSearcher searcher_;
     std::vector<MacroblockInfo> macroblocks_;
     int fCode_[2][2] = {{15, 15}, {15, 15}};
+    CodedQuantisers quantisers_;
     int largestComponent_[2][2] = {};  // half samples, per direction and axis
     // The vector the search found for every macroblock of this picture, per
     // direction (half samples): starting points for the neighbours' search.

@@ -134,25 +134,46 @@ void WritePictureCodingExtension(BitWriter& out, const CodingParameters& p,
     out.Put(f.fCode[1][1], 4);
     out.Put(p.intraDcPrecision, 2);
     out.Put(3, 2);  // picture_structure: frame picture
-    out.PutBit(p.topFieldFirst);
+    out.PutBit(f.display.topFieldFirst);
     out.PutBit(c.framePredFrameDct);
     out.PutBit(false);  // concealment_motion_vectors
     out.PutBit(c.nonLinearScale);
     out.PutBit(c.intraVlcFormat);
     out.PutBit(c.alternateScan);
-    out.PutBit(p.repeatFirstField);
-    out.PutBit(p.geometry.chromaFormat == kChroma420 && p.progressiveFrame);  // chroma_420_type
-    out.PutBit(p.progressiveFrame);
+    out.PutBit(f.display.repeatFirstField);
+    out.PutBit(p.geometry.chromaFormat == kChroma420 &&
+               f.display.progressiveFrame);  // chroma_420_type
+    out.PutBit(f.display.progressiveFrame);
     out.PutBit(false);  // composite_display_flag
 }
 
-void WritePictureDisplayExtension(BitWriter& out, const CodingParameters& p) {
+DisplayFlags DisplayFlagsOf(const CodingParameters& p, long long displayIndex) {
+    DisplayFlags d{p.topFieldFirst, p.repeatFirstField, p.progressiveFrame};
+    if (!p.IsMpeg2() || p.pulldown == 0) return d;
+    // Film pictures are whole frames; repeat_first_field needs that said.
+    d.progressiveFrame = true;
+    const int phase = static_cast<int>(displayIndex % 4);
+    if (p.progressiveSequence) {
+        d.topFieldFirst = false;
+        d.repeatFirstField = phase == 0;
+        return d;
+    }
+    // Fields T B T | B T | B T B | T B: the first field alternates with
+    // each picture that shows three.
+    const bool first = phase == 0 || phase == 3;
+    d.topFieldFirst = p.topFieldFirst ? first : !first;
+    d.repeatFirstField = phase == 0 || phase == 2;
+    return d;
+}
+
+void WritePictureDisplayExtension(BitWriter& out, const CodingParameters& p,
+                                  const DisplayFlags& display) {
     // One offset per displayed field or frame of this picture.
     int offsets = 0;
     if (p.progressiveSequence) {
-        offsets = p.repeatFirstField ? (p.topFieldFirst ? 3 : 2) : 1;
+        offsets = display.repeatFirstField ? (display.topFieldFirst ? 3 : 2) : 1;
     } else {
-        offsets = p.repeatFirstField ? 3 : 2;
+        offsets = display.repeatFirstField ? 3 : 2;
     }
     StartCode(out, kExtensionStartCode);
     out.Put(kPictureDisplayExtensionId, 4);

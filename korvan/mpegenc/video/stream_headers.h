@@ -11,11 +11,24 @@
 
 namespace korvan {
 
+// How a frame picture is shown.
+struct DisplayFlags {
+    bool topFieldFirst = false;
+    bool repeatFirstField = false;
+    bool progressiveFrame = true;
+};
+
+// The flags of display picture `displayIndex`: the configured ones, or under
+// pulldown the 3:2 cadence that shows four 24 Hz pictures as five 30 Hz
+// frames (ten fields, or in a progressive sequence five frames).
+DisplayFlags DisplayFlagsOf(const CodingParameters& p, long long displayIndex);
+
 struct PictureHeaderFields {
     PictureCodingType type = kPictureI;
     int temporalReference = 0;
     int vbvDelay = 0xFFFF;
     int fCode[2][2] = {{15, 15}, {15, 15}};  // [forward/backward][horizontal/vertical]
+    DisplayFlags display;
 };
 
 struct TimeCode {
@@ -38,7 +51,8 @@ void WriteGopHeader(BitWriter& out, const TimeCode& timeCode, bool closedGop);
 void WritePictureHeader(BitWriter& out, const CodingParameters& p, const PictureHeaderFields& f);
 void WritePictureCodingExtension(BitWriter& out, const CodingParameters& p,
                                  const PictureHeaderFields& f);
-void WritePictureDisplayExtension(BitWriter& out, const CodingParameters& p);
+void WritePictureDisplayExtension(BitWriter& out, const CodingParameters& p,
+                                  const DisplayFlags& display);
 void WriteSliceHeader(BitWriter& out, const CodingParameters& p, int mbRow, int quantiserScaleCode);
 void WriteSvcdUserData(BitWriter& out);
 void WriteSequenceEndCode(BitWriter& out);

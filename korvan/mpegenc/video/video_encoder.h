@@ -3,8 +3,11 @@
 //
 //   VideoEncoder encoder;
 //   encoder.Open(settings, width, height, count, mode, source, &sink);
-//   while (!encoder.Done()) { encoder.EncodeNextPicture(); write(encoder.Output().TakeBytes()); }
-//   encoder.Finish();
+//   while (!encoder.Done()) { encoder.EncodeNextPicture(); write(encoder.TakeOutput()); }
+//   encoder.Finish(); write(encoder.TakeOutput());
+//
+// In the bounded variable mode a GOP may be coded again, so its pictures
+// reach the output and the reconstruction sink only once it is accepted.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +19,10 @@
 #include "korvan/mpegenc/settings/encoder_settings.h"
 #include "korvan/mpegenc/video/coding_parameters.h"
 #include "korvan/mpegenc/video/gop_plan.h"
+#include "korvan/mpegenc/video/gop_rate_bounds.h"
 #include "korvan/mpegenc/video/picture_coder.h"
+#include "korvan/mpegenc/video/rate_control.h"
+#include "korvan/mpegenc/video/vbv_model.h"
 #include "korvan/mpegenc/video/video_result.h"
 
 namespace korvan {
@@ -41,10 +47,22 @@ struct VideoStatistics {
     uint64_t headerBits = 0;
     uint64_t minPictureBits = 0;
     uint64_t maxPictureBits = 0;
-    // Most bits in any run of pictures lasting one second (the nominal
-    // picture rate rounded to whole pictures).
+    // Fewest and most bits in any run of pictures lasting one second (the
+    // nominal picture rate rounded to whole pictures).
+    uint64_t minBitsPerSecond = 0;
     uint64_t maxBitsPerSecond = 0;
+    uint64_t paddingBits = 0;
+    uint64_t maxPaddingBits = 0;  // in one picture
+    int minMquant = 0;
+    int maxMquant = 0;
+    double mquantSum = 0;  // of the pictures' mean mquant
     int pictures = 0;
+    // VBV violations the constant-bitrate model saw (none are written).
+    int vbvOverflows = 0;
+    int vbvUnderflows = 0;
+    int gopsCodedAgain = 0;
+
+    double MeanMquant() const { return pictures ? mquantSum / pictures : 0; }
 };
 
 class VideoEncoder {
@@ -57,14 +75,16 @@ public:
     VideoResult Open(const EncoderSettings& settings, int width, int height, int pictureCount,
                      int processorMode, PictureSource& source, ReconstructionSink* sink);
 
-    bool Done() const { return next_ >= plan_.size(); }
-    // Codes the next picture in transmission order.
+    bool Done() const { return next_ >= plan_.size() && !gopOpen_; }
+    // Codes the next picture in transmission order (in the bounded variable
+    // mode after settling the GOP that ends before it, or the last one).
     VideoResult EncodeNextPicture();
     // Ends the sequence (sequence_end_code when configured) and hands the
     // last reference to the reconstruction sink.
     VideoResult Finish();
 
-    BitWriter& Output() { return out_; }
+    // The stream bytes that are final (all of them after Finish).
+    std::vector<uint8_t> TakeOutput();
     const CodingParameters& Parameters() const { return parameters_; }
     const VideoStatistics& Statistics() const { return statistics_; }
     // Byte position of the bit_rate_value field of every sequence header.
@@ -82,11 +102,31 @@ private:
         YuvFrame frame;
         int displayIndex = -1;
     };
+    struct HeldPicture {
+        YuvFrame frame;
+        int displayIndex = -1;
+    };
+    // Where a GOP that is coded again starts over.
+    struct RestorePoint {
+        BitWriter::Position position;
+        size_t next = 0;
+        Reference older;
+        Reference newer;
+        VideoStatistics statistics;
+        std::deque<uint64_t> lastSecond;
+        uint64_t lastSecondBits = 0;
+        size_t bitRateOffsets = 0;
+    };
 
     VideoResult FetchThrough(int displayIndex);
     BufferedSource* Buffered(int displayIndex);
     void WriteSequenceHeaders();
     void CountPicture(uint64_t bits);
+    void StartConstantBitrateGop();
+    void Deliver(int displayIndex, const YuvFrame& frame);
+    void SaveRestorePoint();
+    void RestoreGop();
+    VideoResult SettleGop();
 
     CodingParameters parameters_;
     std::unique_ptr<PictureCoder> coder_;
@@ -108,6 +148,15 @@ private:
     uint64_t lastSecondBits_ = 0;
     int picturesPerSecond_ = 25;
     std::vector<uint64_t> bitRateOffsets_;
+
+    std::unique_ptr<Tm5RateControl> tm5_;
+    std::unique_ptr<VbvModel> vbv_;
+    std::unique_ptr<GopRateBounds> bounds_;
+    RestorePoint restore_;
+    bool gopOpen_ = false;                            // bounded mode: a GOP awaits its verdict
+    std::vector<uint64_t> gopPictureBits_;            // its pictures' sizes
+    std::vector<std::unique_ptr<HeldPicture>> held_;  // its reconstructions
+    size_t heldCount_ = 0;
 };
 
 }  // namespace korvan

@@ -121,11 +121,11 @@ TEST(VideoEncoderTest, EveryGopRepeatsTheSequenceHeaderAndTheStreamEnds) {
     std::vector<uint8_t> stream;
     while (!encoder.Done()) {
         ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
-        const std::vector<uint8_t> bytes = encoder.Output().TakeBytes();
+        const std::vector<uint8_t> bytes = encoder.TakeOutput();
         stream.insert(stream.end(), bytes.begin(), bytes.end());
     }
     ASSERT_TRUE(encoder.Finish().Ok());
-    const std::vector<uint8_t> tail = encoder.Output().TakeBytes();
+    const std::vector<uint8_t> tail = encoder.TakeOutput();
     stream.insert(stream.end(), tail.begin(), tail.end());
 
     std::vector<size_t> sequenceHeaders;
@@ -160,7 +160,7 @@ int CountSlices(const korvan::EncoderSettings& s, int width, int height, int pic
     std::vector<uint8_t> stream;
     while (!encoder.Done()) {
         if (!encoder.EncodeNextPicture().Ok()) return -1;
-        const std::vector<uint8_t> bytes = encoder.Output().TakeBytes();
+        const std::vector<uint8_t> bytes = encoder.TakeOutput();
         stream.insert(stream.end(), bytes.begin(), bytes.end());
     }
     int slices = 0;

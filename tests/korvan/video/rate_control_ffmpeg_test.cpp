@@ -1,0 +1,150 @@
+// Rate control checked from the outside: constant-bitrate streams measured
+// over their whole length and replayed through a decoder buffer model of
+// our own (ffmpeg decodes buffer-violating streams without a word), and
+// bounded variable-bitrate streams measured over every one-second window.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "korvan/cli/video_encode.h"
+#include "korvan/mpegenc/settings/encoder_presets.h"
+#include "tests/korvan/video/ffmpeg_client.h"
+#include "tests/korvan/video/vbv_checker.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using test::Clip;
+using Preset = korvan::EncoderPreset;
+using korvan::TvSystem;
+
+struct Clips {
+    test::TempDir dir{"zarvo débit"};
+    std::string cif = dir / "pan cif.y4m";
+    std::string sd = dir / "pan sd.y4m";
+    std::string pattern = dir / "pattern cif.y4m";
+};
+
+class RateControlFfmpegTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        clips_ = new Clips;
+        ASSERT_TRUE(test::MakeClip(clips_->cif, Clip::kPan, 352, 288, 50));
+        ASSERT_TRUE(test::MakeClip(clips_->sd, Clip::kPan, 720, 576, 30));
+        ASSERT_TRUE(test::MakeClip(clips_->pattern, Clip::kTestPattern, 352, 288, 50));
+    }
+    static void TearDownTestSuite() {
+        delete clips_;
+        clips_ = nullptr;
+    }
+
+    // Encodes, checks that ffmpeg decodes every picture without a word and
+    // without drift from the reconstruction, and returns the stream.
+    std::string EncodeClean(const korvan::EncoderSettings& s, const std::string& input,
+                            const std::string& name, size_t pictures) {
+        const std::string stream = clips_->dir / (name + ".mpv");
+        const std::string recon = clips_->dir / (name + " recon.y4m");
+        const korvan::VideoResult r = korvan::EncodeVideoFile(s, {input, stream, recon}, 0);
+        EXPECT_TRUE(r.Ok()) << r.message;
+        const test::Decoded d = test::DecodeWithFfmpeg(stream, clips_->dir / (name + " dec.y4m"));
+        EXPECT_EQ(d.status, 0);
+        EXPECT_EQ(d.messages, "");
+        EXPECT_EQ(d.pictures.size(), pictures);
+        EXPECT_GE(test::WorstPsnr(d.pictures, test::ReadY4mPictures(recon)), 50.0);
+        return stream;
+    }
+
+    static Clips* clips_;
+};
+
+Clips* RateControlFfmpegTest::clips_ = nullptr;
+
+TEST_F(RateControlFfmpegTest, ConstantBitratesHoldTheirRateAndTheBuffer) {
+    struct Case {
+        const char* name;
+        Preset preset;
+        double bitRate;
+        bool standardDefinition;
+    };
+    const Case cases[] = {
+        {"vcd 1150000", Preset::kVideoCd, 1150000, false},
+        {"svcd 2300000", Preset::kSuperVcd, 2300000, false},
+        {"dvd 6000000", Preset::kDvd, 6000000, true},
+        {"dvd 9800000", Preset::kDvd, 9800000, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        korvan::EncoderSettings s = korvan::PresetSettings(c.preset, TvSystem::kPal);
+        s.constBitrateFlag = 1;
+        s.constBitrate = c.bitRate;
+        s.forceVBVDelay = 0;
+        const size_t pictures = c.standardDefinition ? 30 : 50;
+        const std::string stream =
+            EncodeClean(s, c.standardDefinition ? clips_->sd : clips_->cif, c.name, pictures);
+        const test::VbvReport vbv = test::CheckVbv(test::ReadFile(stream));
+        ASSERT_EQ(vbv.error, "");
+        EXPECT_EQ(vbv.pictures, static_cast<int>(pictures));
+        EXPECT_NEAR(vbv.bitRate, c.bitRate, 400);
+        EXPECT_EQ(vbv.bufferBits, s.vbvBufferSize * 16384.0);
+        EXPECT_NEAR(vbv.MeasuredBitRate(), c.bitRate, 0.02 * c.bitRate);
+        EXPECT_EQ(vbv.unknownDelays, 0);
+        EXPECT_EQ(vbv.badDelays, 0);
+        EXPECT_EQ(vbv.underflows, 0);
+        EXPECT_EQ(vbv.overflows, 0);
+    }
+}
+
+TEST_F(RateControlFfmpegTest, TheCheckerSeesTooSlowAndTooSmallBuffers) {
+    korvan::EncoderSettings s = korvan::PresetSettings(Preset::kVideoCd, TvSystem::kPal);
+    const std::string stream = EncodeClean(s, clips_->cif, "vcd for the checker", 50);
+    const std::string good = test::ReadFile(stream);
+    ASSERT_EQ(test::CheckVbv(good).underflows, 0);
+
+    // The same stream announced at two thirds of its rate: pictures arrive
+    // late. vbv_buffer_size is in the 10 bits after the marker.
+    std::string slow = good;
+    std::string small = good;
+    for (size_t at = good.find(std::string("\0\0\1\xB3", 4)); at != std::string::npos;
+         at = good.find(std::string("\0\0\1\xB3", 4), at + 1)) {
+        const uint32_t value = 1150000 * 2 / 3 / 400;
+        slow[at + 8] = static_cast<char>(value >> 10);
+        slow[at + 9] = static_cast<char>((value >> 2) & 0xFF);
+        slow[at + 10] = static_cast<char>(((value & 3) << 6) | (good[at + 10] & 0x3F));
+        // vbv_buffer_size 4 (65 536 bits): smaller than an I picture.
+        small[at + 10] = static_cast<char>((good[at + 10] & 0xE0) | 0);
+        small[at + 11] = static_cast<char>((4 << 3) | (good[at + 11] & 0x07));
+    }
+    const test::VbvReport late = test::CheckVbv(slow);
+    EXPECT_GT(late.underflows, 0);
+    EXPECT_GT(late.badDelays, 0);
+    EXPECT_EQ(test::CheckVbv(small).bufferBits, 4 * 16384.0);
+    EXPECT_GT(test::CheckVbv(small).overflows, 0);
+}
+
+TEST_F(RateControlFfmpegTest, BoundedVariableBitrateKeepsEverySecondBelowTheMaximum) {
+    // A fine quantiser wants far more than the bound: the GOPs are coded
+    // again, coarser, until every second fits.
+    korvan::EncoderSettings s = korvan::PresetSettings(Preset::kDvd, TvSystem::kPal);
+    s.mquantValue = 2;
+    s.maxBitrate = 2500000;
+    for (const std::string& input : {clips_->cif, clips_->pattern}) {
+        SCOPED_TRACE(input);
+        const std::string stream =
+            EncodeClean(s, input, input == clips_->cif ? "bounded pan" : "bounded pattern", 50);
+        const test::VbvReport report = test::CheckVbv(test::ReadFile(stream));
+        ASSERT_EQ(report.error, "");
+        ASSERT_EQ(report.pictureBits.size(), 50u);
+        uint64_t busiest = 0;
+        for (size_t i = 0; i + 25 <= report.pictureBits.size(); ++i) {
+            uint64_t second = 0;
+            for (size_t k = i; k < i + 25; ++k) second += report.pictureBits[k];
+            busiest = std::max(busiest, second);
+        }
+        EXPECT_LE(busiest, 2500000u);
+        // The bound is used, not undershot by far.
+        EXPECT_GT(busiest, 1500000u);
+    }
+}
+
+}  // namespace
