@@ -40,4 +40,25 @@ TEST(BitWriterTest, TakingBytesKeepsTheCountAndThePartialByte) {
     EXPECT_EQ(writer.BitCount(), 16u);
 }
 
+TEST(BitWriterTest, RestoringAPositionWritesTheStretchAgain) {
+    korvan::BitWriter writer;
+    writer.Put(0xA, 4);
+    const korvan::BitWriter::Position mark = writer.Save();
+    writer.Put(0xBCDE, 16);
+    writer.Put(0x1, 3);
+    // What lies before the mark may go; what follows it must stay.
+    EXPECT_EQ(writer.TakeBytesBefore(mark.bytes), (std::vector<uint8_t>{}));
+    ASSERT_TRUE(writer.Restore(mark));
+    EXPECT_EQ(writer.BitCount(), 4u);
+    writer.Put(0x5, 4);
+    EXPECT_EQ(writer.TakeBytesBefore(1), (std::vector<uint8_t>{0xA5}));
+    const korvan::BitWriter::Position later = writer.Save();
+    writer.Put(0x1234, 16);
+    EXPECT_EQ(writer.TakeBytesBefore(2), (std::vector<uint8_t>{0x12}));
+    // Bytes after the point were handed out: the point is gone.
+    EXPECT_FALSE(writer.Restore(later));
+    EXPECT_EQ(writer.BitCount(), 24u);
+    EXPECT_EQ(writer.TakeBytes(), (std::vector<uint8_t>{0x34}));
+}
+
 }  // namespace

@@ -120,6 +120,12 @@ TEST_F(RateControlFfmpegTest, TheCheckerSeesTooSlowAndTooSmallBuffers) {
     EXPECT_GT(late.badDelays, 0);
     EXPECT_EQ(test::CheckVbv(small).bufferBits, 4 * 16384.0);
     EXPECT_GT(test::CheckVbv(small).overflows, 0);
+
+    // Asked to, the stream leaves vbv_delay unknown in every picture.
+    s.forceVBVDelay = 1;
+    const test::VbvReport forced =
+        test::CheckVbv(test::ReadFile(EncodeClean(s, clips_->cif, "vcd forced delay", 50)));
+    EXPECT_EQ(forced.unknownDelays, 50);
 }
 
 TEST_F(RateControlFfmpegTest, BoundedVariableBitrateKeepsEverySecondBelowTheMaximum) {
