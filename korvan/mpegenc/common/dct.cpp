@@ -27,8 +27,8 @@ const Basis& DoubleBasis() {
 }
 
 template <int Bits>
-std::array<std::array<int32_t, 8>, 8> IntegerBasis() {
-    std::array<std::array<int32_t, 8>, 8> scaled{};
+IntegerDctBasis IntegerBasis() {
+    IntegerDctBasis scaled{};
     const Basis& basis = DoubleBasis();
     for (int u = 0; u < 8; ++u) {
         for (int x = 0; x < 8; ++x) {
@@ -38,16 +38,14 @@ std::array<std::array<int32_t, 8>, 8> IntegerBasis() {
     return scaled;
 }
 
-// Forward: constants with 14 fractional bits, the row results keep 4 extra
-// bits. With samples of at most 255 in magnitude every sum stays below 2^31.
-constexpr int kForwardBits = 14;
-constexpr int kForwardKeep = 4;
-// Inverse: 15 fractional bits in both passes and 8 kept between them, so
-// that rounding between the passes adds almost nothing to the error. A row
-// result is at most 2048 * 2.64 in magnitude: the row sums fit 32 bits, the
-// column sums need 64.
-constexpr int kInverseBits = 15;
-constexpr int kInverseKeep = 8;
+// Forward: with samples of at most 255 in magnitude every sum stays below
+// 2^31. Inverse: 8 bits kept between the passes, so that rounding between
+// them adds almost nothing to the error. A row result is at most 2048 * 2.64
+// in magnitude: the row sums fit 32 bits, the column sums need 64.
+constexpr int kForwardBits = kForwardDctBits;
+constexpr int kForwardKeep = kForwardDctKeep;
+constexpr int kInverseBits = kInverseDctBits;
+constexpr int kInverseKeep = kInverseDctKeep;
 
 int16_t ClampToInt16(int32_t value, int32_t low, int32_t high) {
     return static_cast<int16_t>(std::clamp(value, low, high));
@@ -55,8 +53,18 @@ int16_t ClampToInt16(int32_t value, int32_t low, int32_t high) {
 
 }  // namespace
 
+const IntegerDctBasis& ForwardDctBasis() {
+    static const IntegerDctBasis basis = IntegerBasis<kForwardBits>();
+    return basis;
+}
+
+const IntegerDctBasis& InverseDctBasis() {
+    static const IntegerDctBasis basis = IntegerBasis<kInverseBits>();
+    return basis;
+}
+
 void ForwardDctInteger(int16_t* block) {
-    static const auto basis = IntegerBasis<kForwardBits>();
+    const IntegerDctBasis& basis = ForwardDctBasis();
     int32_t rows[64];
     constexpr int rowShift = kForwardBits - kForwardKeep;
     for (int y = 0; y < 8; ++y) {
@@ -79,7 +87,7 @@ void ForwardDctInteger(int16_t* block) {
 }
 
 void InverseDctInteger(int16_t* block) {
-    static const auto basis = IntegerBasis<kInverseBits>();
+    const IntegerDctBasis& basis = InverseDctBasis();
     int32_t rows[64];
     constexpr int rowShift = kInverseBits - kInverseKeep;
     for (int v = 0; v < 8; ++v) {

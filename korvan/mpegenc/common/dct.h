@@ -4,9 +4,22 @@
 // -2048..2047 in, samples clipped to -256..255 out.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace korvan {
+
+// basis[u][x] = C(u) / 2 * cos((2x + 1) u pi / 16) in fixed point, the
+// constants of the integer transforms (SIMD versions must use the same).
+using IntegerDctBasis = std::array<std::array<int32_t, 8>, 8>;
+// Forward: 14 fraction bits; the row pass keeps 4 of them.
+inline constexpr int kForwardDctBits = 14;
+inline constexpr int kForwardDctKeep = 4;
+// Inverse: 15 fraction bits; the row pass keeps 8 of them.
+inline constexpr int kInverseDctBits = 15;
+inline constexpr int kInverseDctKeep = 8;
+const IntegerDctBasis& ForwardDctBasis();
+const IntegerDctBasis& InverseDctBasis();
 
 void ForwardDctInteger(int16_t* block);
 void InverseDctInteger(int16_t* block);

@@ -1,6 +1,8 @@
 #include <cstdlib>
 
 #include "korvan/mpegenc/common/dct.h"
+#include "korvan/mpegenc/common/processor_mode.h"
+#include "korvan/mpegenc/common/simd_video_kernels.h"
 #include "korvan/mpegenc/common/video_kernels.h"
 
 namespace korvan {
@@ -102,9 +104,16 @@ const VideoKernels& PlainVideoKernels(DctArithmetic arithmetic) {
 }
 
 const VideoKernels& SelectVideoKernels(int processorMode, DctArithmetic arithmetic) {
-    // Only the plain kernels exist so far; every processor mode uses them.
-    (void)processorMode;
-    return PlainVideoKernels(arithmetic);
+    switch (processorMode) {
+        case kProcessorMmx:
+        case kProcessor3DNow:
+            return Sse2VideoKernels(arithmetic);
+        case kProcessorMmxExtended:
+        case kProcessor3DNowExtended:
+            return ProcessorHasAvx2() ? Avx2VideoKernels(arithmetic) : Sse2VideoKernels(arithmetic);
+        default:
+            return PlainVideoKernels(arithmetic);
+    }
 }
 
 }  // namespace korvan

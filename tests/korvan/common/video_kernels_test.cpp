@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
+
+#include "korvan/mpegenc/common/simd_video_kernels.h"
 
 namespace {
 
@@ -103,22 +106,60 @@ TEST(VideoKernelsTest, VarianceOfBrightAndFlatBlocks) {
     EXPECT_EQ(k.variance16x16(white.data(), kStride), 16 * 240 * 255 * 255 / 256);
 }
 
-TEST(VideoKernelsTest, EveryProcessorModeGivesThePlainResults) {
+// Every SIMD table this processor can run, by name.
+std::vector<std::pair<const char*, const VideoKernels*>> SimdVariants(
+    korvan::DctArithmetic arithmetic) {
+    std::vector<std::pair<const char*, const VideoKernels*>> variants = {
+        {"sse2", &korvan::Sse2VideoKernels(arithmetic)}};
+    if (korvan::ProcessorHasAvx2())
+        variants.push_back({"avx2", &korvan::Avx2VideoKernels(arithmetic)});
+    return variants;
+}
+
+// Transform inputs: random, every coefficient at an extreme, alternating
+// extremes, a lone DC.
+std::vector<std::array<int16_t, 64>> TransformInputs(int low, int high, std::mt19937& random) {
+    std::vector<std::array<int16_t, 64>> inputs;
+    std::uniform_int_distribution<int> value(low, high);
+    for (int n = 0; n < 200; ++n) {
+        std::array<int16_t, 64> b;
+        // Half of them sparse, as quantised blocks are.
+        for (int i = 0; i < 64; ++i)
+            b[i] = static_cast<int16_t>((n & 1) && (random() % 4) ? 0 : value(random));
+        inputs.push_back(b);
+    }
+    for (int v : {low, high}) {
+        std::array<int16_t, 64> b;
+        b.fill(static_cast<int16_t>(v));
+        inputs.push_back(b);
+        for (int i = 0; i < 64; ++i) b[i] = static_cast<int16_t>(((i + i / 8) & 1) ? low : high);
+        inputs.push_back(b);
+        b.fill(0);
+        b[0] = static_cast<int16_t>(v);
+        inputs.push_back(b);
+    }
+    return inputs;
+}
+
+TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
+    int variantsRun = 0;
     for (auto arithmetic :
          {korvan::DctArithmetic::kInteger, korvan::DctArithmetic::kFloatingPoint}) {
         const VideoKernels& plain = korvan::PlainVideoKernels(arithmetic);
-        for (int mode = 0; mode <= 4; ++mode) {
-            SCOPED_TRACE(mode);
-            const VideoKernels& k = korvan::SelectVideoKernels(mode, arithmetic);
-            std::mt19937 random(mode);
-            std::uniform_int_distribution<int> residual(-255, 255);
-            std::uniform_int_distribution<int> coefficient(-2048, 2047);
+        for (const auto& [name, kernels] : SimdVariants(arithmetic)) {
+            SCOPED_TRACE(name);
+            const VideoKernels& k = *kernels;
+            ++variantsRun;
+            std::mt19937 random(7);
             for (const Blocks& s : TestBlocks()) {
                 for (int half = 0; half < 4; ++half) {
-                    for (int limit : {1 << 30, 500, 0}) {
-                        EXPECT_EQ(
-                            k.sad[half](s.a.data(), kStride, s.b.data(), kStride, 16, limit),
-                            plain.sad[half](s.a.data(), kStride, s.b.data(), kStride, 16, limit));
+                    for (int rows : {16, 8}) {
+                        for (int limit : {1 << 30, 2000, 500, 1, 0}) {
+                            EXPECT_EQ(
+                                k.sad[half](s.a.data(), kStride, s.b.data(), kStride, rows, limit),
+                                plain.sad[half](s.a.data(), kStride, s.b.data(), kStride, rows,
+                                                limit));
+                        }
                     }
                     for (int width : {8, 16}) {
                         uint8_t x[16 * 16];
@@ -137,22 +178,33 @@ TEST(VideoKernelsTest, EveryProcessorModeGivesThePlainResults) {
                           plain.variance16x16(s.a.data(), kStride));
                 EXPECT_EQ(k.predictionError16x16(s.a.data(), kStride, s.b.data(), kStride),
                           plain.predictionError16x16(s.a.data(), kStride, s.b.data(), kStride));
-                int16_t forward[2][64];
-                int16_t inverse[2][64];
-                for (int i = 0; i < 64; ++i) {
-                    forward[0][i] = forward[1][i] = static_cast<int16_t>(residual(random));
-                    inverse[0][i] = inverse[1][i] =
-                        static_cast<int16_t>(coefficient(random) >> (i ? 2 : 0));
-                }
-                k.forwardDct(forward[0]);
-                plain.forwardDct(forward[1]);
-                EXPECT_EQ(std::memcmp(forward[0], forward[1], sizeof(forward[0])), 0);
-                k.inverseDct(inverse[0]);
-                plain.inverseDct(inverse[1]);
-                EXPECT_EQ(std::memcmp(inverse[0], inverse[1], sizeof(inverse[0])), 0);
+            }
+            for (auto block : TransformInputs(-255, 255, random)) {
+                auto expected = block;
+                k.forwardDct(block.data());
+                plain.forwardDct(expected.data());
+                EXPECT_EQ(block, expected);
+            }
+            for (auto block : TransformInputs(-2048, 2047, random)) {
+                auto expected = block;
+                k.inverseDct(block.data());
+                plain.inverseDct(expected.data());
+                EXPECT_EQ(block, expected);
             }
         }
     }
+    EXPECT_GT(variantsRun, 0) << "no SIMD variant ran";
+}
+
+TEST(VideoKernelsTest, ProcessorModesChooseTheirTables) {
+    const auto integer = korvan::DctArithmetic::kInteger;
+    EXPECT_EQ(&korvan::SelectVideoKernels(0, integer), &korvan::PlainVideoKernels(integer));
+    EXPECT_EQ(&korvan::SelectVideoKernels(1, integer), &korvan::Sse2VideoKernels(integer));
+    EXPECT_EQ(&korvan::SelectVideoKernels(2, integer), &korvan::Sse2VideoKernels(integer));
+    const VideoKernels& extended = korvan::ProcessorHasAvx2() ? korvan::Avx2VideoKernels(integer)
+                                                              : korvan::Sse2VideoKernels(integer);
+    EXPECT_EQ(&korvan::SelectVideoKernels(3, integer), &extended);
+    EXPECT_EQ(&korvan::SelectVideoKernels(4, integer), &extended);
 }
 
 }  // namespace

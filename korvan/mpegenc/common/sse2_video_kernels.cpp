@@ -1,0 +1,116 @@
+#include <emmintrin.h>
+
+#include <cstring>
+
+#include "korvan/mpegenc/common/dct.h"
+#include "korvan/mpegenc/common/simd_video_kernels.h"
+#include "korvan/mpegenc/common/sse2_kernel_parts.h"
+
+namespace korvan {
+namespace {
+
+using namespace sse2;
+
+template <int HalfX, int HalfY>
+int Sad16(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
+          int limit) {
+    int sum = 0;
+    for (int y = 0; y < rows; ++y) {
+        const __m128i c = Load16(cur);
+        const __m128i r = Sample16<HalfX, HalfY>(ref, refStride);
+        sum += HorizontalSad(_mm_sad_epu8(c, r));
+        // The plain kernel stops after the row that reaches the limit.
+        if (sum >= limit) return sum;
+        cur += curStride;
+        ref += refStride;
+    }
+    return sum;
+}
+
+int Variance16x16(const uint8_t* block, int stride) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i sums = zero;
+    __m128i squares = zero;
+    for (int y = 0; y < 16; ++y) {
+        const __m128i row = Load16(block);
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(row, zero));
+        const __m128i low = _mm_unpacklo_epi8(row, zero);
+        const __m128i high = _mm_unpackhi_epi8(row, zero);
+        squares = _mm_add_epi32(squares, _mm_madd_epi16(low, low));
+        squares = _mm_add_epi32(squares, _mm_madd_epi16(high, high));
+        block += stride;
+    }
+    const int sum = HorizontalSad(sums);
+    return HorizontalSum32(squares) - static_cast<int>((int64_t{sum} * sum) >> 8);
+}
+
+int PredictionError16x16(const uint8_t* cur, int curStride, const uint8_t* pred, int predStride) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i squares = zero;
+    for (int y = 0; y < 16; ++y) {
+        const __m128i c = Load16(cur);
+        const __m128i p = Load16(pred);
+        const __m128i low = _mm_sub_epi16(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(p, zero));
+        const __m128i high = _mm_sub_epi16(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(p, zero));
+        squares = _mm_add_epi32(squares, _mm_madd_epi16(low, low));
+        squares = _mm_add_epi32(squares, _mm_madd_epi16(high, high));
+        cur += curStride;
+        pred += predStride;
+    }
+    return HorizontalSum32(squares);
+}
+
+template <int HalfX, int HalfY>
+void Predict(uint8_t* dst, int dstStride, const uint8_t* ref, int refStride, int width, int rows) {
+    for (int y = 0; y < rows; ++y) {
+        const __m128i r = width == 16 ? Sample16<HalfX, HalfY>(ref, refStride)
+                                      : Sample8<HalfX, HalfY>(ref, refStride);
+        if (width == 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), r);
+        } else {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), r);
+        }
+        dst += dstStride;
+        ref += refStride;
+    }
+}
+
+void Average(uint8_t* dst, int dstStride, const uint8_t* other, int otherStride, int width,
+             int rows) {
+    for (int y = 0; y < rows; ++y) {
+        if (width == 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                             _mm_avg_epu8(Load16(dst), Load16(other)));
+        } else {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst),
+                             _mm_avg_epu8(Load8(dst), Load8(other)));
+        }
+        dst += dstStride;
+        other += otherStride;
+    }
+}
+
+constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
+    return VideoKernels{
+        {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
+        Variance16x16,
+        PredictionError16x16,
+        {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},
+        Average,
+        forward,
+        inverse,
+    };
+}
+
+// The floating-point transforms stay plain: a vector version would round
+// differently.
+constexpr VideoKernels kInteger = Make(ForwardDctSse2, InverseDctSse2);
+constexpr VideoKernels kFloat = Make(ForwardDctFloat, InverseDctFloat);
+
+}  // namespace
+
+const VideoKernels& Sse2VideoKernels(DctArithmetic arithmetic) {
+    return arithmetic == DctArithmetic::kFloatingPoint ? kFloat : kInteger;
+}
+
+}  // namespace korvan
