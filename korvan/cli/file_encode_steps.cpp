@@ -3,7 +3,7 @@
 #include "korvan/cli/cli_errors.h"
 #include "korvan/cli/video_encode.h"
 #include "korvan/media/y4m_reader.h"
-#include "korvan/mpegenc/common/processor_mode.h"
+#include "korvan/mpegenc/driver/encoder_startup.h"
 #include "korvan/mpegenc/settings/encode_input_check.h"
 
 namespace korvan::cli {
@@ -39,7 +39,7 @@ int FileEncodeSteps::Open(ModeContext& context) {
 StepOutcome FileEncodeSteps::EncodeVideo(const EncoderSettings& settings,
                                          const std::string& streamPath) {
     const VideoResult result = EncodeVideoFile(
-        settings, VideoModeFiles{videoInput_, streamPath, reconstruction_}, DetectProcessorMode());
+        settings, VideoModeFiles{videoInput_, streamPath, reconstruction_}, ChosenProcessorMode());
     if (result.Ok()) return {};
     return {EncodeStatus::kFailed, result.message};
 }

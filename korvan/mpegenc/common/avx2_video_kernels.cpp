@@ -51,26 +51,23 @@ __attribute__((target("avx2"))) inline __m256i SampleTwoRows(const uint8_t* ref,
 template <int HalfX, int HalfY>
 __attribute__((target("avx2"))) int Sad16(const uint8_t* cur, int curStride, const uint8_t* ref,
                                           int refStride, int rows, int limit) {
-    int sum = 0;
-    int y = 0;
-    for (; y + 1 < rows; y += 2) {
-        const __m256i sad = _mm256_sad_epu8(LoadTwoRows(cur, curStride),
-                                            SampleTwoRows<HalfX, HalfY>(ref, refStride));
-        const __m128i first = _mm256_castsi256_si128(sad);
-        const __m128i second = _mm256_extracti128_si256(sad, 1);
-        // The plain kernel stops after the row that reaches the limit.
-        sum += _mm_cvtsi128_si32(first) + _mm_extract_epi16(first, 4);
+    __m256i sums = _mm256_setzero_si256();
+    for (int y = 0; y < rows; y += 4) {
+        sums = _mm256_add_epi64(sums, _mm256_sad_epu8(LoadTwoRows(cur, curStride),
+                                                      SampleTwoRows<HalfX, HalfY>(ref, refStride)));
+        sums = _mm256_add_epi64(
+            sums, _mm256_sad_epu8(LoadTwoRows(cur + 2 * curStride, curStride),
+                                  SampleTwoRows<HalfX, HalfY>(ref + 2 * refStride, refStride)));
+        const __m128i both =
+            _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+        const int sum = _mm_cvtsi128_si32(both) + _mm_cvtsi128_si32(_mm_srli_si128(both, 8));
         if (sum >= limit) return sum;
-        sum += _mm_cvtsi128_si32(second) + _mm_extract_epi16(second, 4);
-        if (sum >= limit) return sum;
-        cur += 2 * curStride;
-        ref += 2 * refStride;
+        cur += 4 * curStride;
+        ref += 4 * refStride;
     }
-    if (y < rows) {
-        const VideoKernels& sse2 = Sse2VideoKernels(DctArithmetic::kInteger);
-        return sum + sse2.sad[HalfX + 2 * HalfY](cur, curStride, ref, refStride, 1, limit - sum);
-    }
-    return sum;
+    const __m128i both =
+        _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+    return _mm_cvtsi128_si32(both) + _mm_cvtsi128_si32(_mm_srli_si128(both, 8));
 }
 
 VideoKernels Make(DctArithmetic arithmetic) {

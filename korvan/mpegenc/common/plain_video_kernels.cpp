@@ -28,7 +28,17 @@ int Sad16(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, 
     for (int y = 0; y < rows; ++y) {
         for (int x = 0; x < 16; ++x)
             sum += std::abs(cur[x] - SampleAt<HalfX, HalfY>(ref, refStride, x));
-        if (sum >= limit) return sum;
+        if ((y & 3) == 3 && sum >= limit) return sum;
+        cur += curStride;
+        ref += refStride;
+    }
+    return sum;
+}
+
+int Sad4x4(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride) {
+    int sum = 0;
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) sum += std::abs(cur[x] - ref[x]);
         cur += curStride;
         ref += refStride;
     }
@@ -85,6 +95,7 @@ void Average(uint8_t* dst, int dstStride, const uint8_t* other, int otherStride,
 constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
     return VideoKernels{
         {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
+        Sad4x4,
         Variance16x16,
         PredictionError16x16,
         {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},

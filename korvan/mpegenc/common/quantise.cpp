@@ -21,6 +21,24 @@ void ControlMismatch(int16_t* coefficients) {
     if ((sum & 1) == 0) coefficients[63] ^= 1;
 }
 
+// floor(n / d) for 0 <= n < 2^17 by a multiplication: with l = ceil(log2 d)
+// and m = floor(2^(17 + l) / d) + 1, (n * m) >> (17 + l) is exact in that
+// range. A division per coefficient was the quantiser's main cost.
+class ExactDivider {
+public:
+    explicit ExactDivider(uint32_t d) {
+        int l = 0;
+        while ((1u << l) < d) ++l;
+        shift_ = 17 + l;
+        multiplier_ = ((uint64_t{1} << shift_) / d) + 1;
+    }
+    uint32_t Divide(uint32_t n) const { return static_cast<uint32_t>((n * multiplier_) >> shift_); }
+
+private:
+    uint64_t multiplier_ = 1;
+    int shift_ = 0;
+};
+
 }  // namespace
 
 QuantiserMatrix MakeQuantiserMatrix(const Matrix64& weights) {
@@ -55,13 +73,15 @@ bool QuantiseIntraBlock(const int16_t* coefficients, int16_t* levels, const Quan
 bool QuantiseNonIntraBlock(const int16_t* coefficients, int16_t* levels,
                            const QuantiserMatrix& matrix, int mquant, MpegSyntax syntax) {
     const int maxLevel = MaxLevel(syntax);
-    const int divisor = 2 * mquant;
+    const ExactDivider divisor(static_cast<uint32_t>(2 * std::max(mquant, 1)));
     bool any = false;
     for (int i = 0; i < 64; ++i) {
         const int c = coefficients[i];
-        const int scaled = static_cast<int>(
-            (32u * static_cast<uint32_t>(std::abs(c)) * matrix.reciprocals[i]) >> 16);
-        const int level = std::min(scaled / divisor, maxLevel);
+        // Coefficients are at most 2048 in magnitude: scaled < 2^17.
+        const uint32_t scaled =
+            (32u * static_cast<uint32_t>(std::min(std::abs(c), 2048)) * matrix.reciprocals[i]) >>
+            16;
+        const int level = std::min(static_cast<int>(divisor.Divide(scaled)), maxLevel);
         levels[i] = static_cast<int16_t>(c < 0 ? -level : level);
         any |= level != 0;
     }

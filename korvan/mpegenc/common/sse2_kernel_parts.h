@@ -5,11 +5,17 @@
 #include <emmintrin.h>
 
 #include <cstdint>
+#include <cstring>
 
 namespace korvan::sse2 {
 
 inline __m128i Load16(const uint8_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline int Load32(const uint8_t* p) {
+    int v;
+    std::memcpy(&v, p, 4);
+    return v;
 }
 inline __m128i Load8(const uint8_t* p) {
     return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));

@@ -14,17 +14,26 @@ using namespace sse2;
 template <int HalfX, int HalfY>
 int Sad16(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
           int limit) {
-    int sum = 0;
-    for (int y = 0; y < rows; ++y) {
-        const __m128i c = Load16(cur);
-        const __m128i r = Sample16<HalfX, HalfY>(ref, refStride);
-        sum += HorizontalSad(_mm_sad_epu8(c, r));
-        // The plain kernel stops after the row that reaches the limit.
+    __m128i sums = _mm_setzero_si128();
+    for (int y = 0; y < rows; y += 4) {
+        for (int j = 0; j < 4; ++j) {
+            sums = _mm_add_epi64(sums,
+                                 _mm_sad_epu8(Load16(cur), Sample16<HalfX, HalfY>(ref, refStride)));
+            cur += curStride;
+            ref += refStride;
+        }
+        const int sum = HorizontalSad(sums);
         if (sum >= limit) return sum;
-        cur += curStride;
-        ref += refStride;
     }
-    return sum;
+    return HorizontalSad(sums);
+}
+
+int Sad4x4(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride) {
+    const __m128i c = _mm_setr_epi32(Load32(cur), Load32(cur + curStride),
+                                     Load32(cur + 2 * curStride), Load32(cur + 3 * curStride));
+    const __m128i r = _mm_setr_epi32(Load32(ref), Load32(ref + refStride),
+                                     Load32(ref + 2 * refStride), Load32(ref + 3 * refStride));
+    return HorizontalSad(_mm_sad_epu8(c, r));
 }
 
 int Variance16x16(const uint8_t* block, int stride) {
@@ -93,6 +102,7 @@ void Average(uint8_t* dst, int dstStride, const uint8_t* other, int otherStride,
 constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
     return VideoKernels{
         {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
+        Sad4x4,
         Variance16x16,
         PredictionError16x16,
         {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},

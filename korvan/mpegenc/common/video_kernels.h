@@ -11,11 +11,15 @@ namespace korvan {
 // down, 3 both.
 inline int HalfPelIndex(int halfX, int halfY) { return halfX + 2 * halfY; }
 
-// Sum of absolute differences between a 16-wide block of `rows` rows of
-// `cur` and the reference at a half-sample position; it may stop as soon as
-// the sum reaches `limit` and then returns a value of at least `limit`.
+// Sum of absolute differences between a 16-wide block of `rows` rows (a
+// multiple of 4) of `cur` and the reference at a half-sample position. It
+// stops after the first group of four rows whose sum reaches `limit` and
+// then returns the sum so far, at least `limit`.
 using SadKernel = int (*)(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride,
                           int rows, int limit);
+// Sum of absolute differences of two 4x4 blocks (the coarse search's
+// macroblocks on the 4:1 reduced pictures).
+using Sad4x4Kernel = int (*)(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride);
 // Sum of squared deviations of a 16x16 block from its mean.
 using VarianceKernel = int (*)(const uint8_t* block, int stride);
 // Sum of squared differences of two 16x16 blocks.
@@ -31,6 +35,7 @@ using DctKernel = void (*)(int16_t* block);
 
 struct VideoKernels {
     SadKernel sad[4];  // by HalfPelIndex
+    Sad4x4Kernel sad4x4;
     VarianceKernel variance16x16;
     PredictionErrorKernel predictionError16x16;
     PredictKernel predict[4];  // by HalfPelIndex

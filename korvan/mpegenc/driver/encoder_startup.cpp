@@ -8,15 +8,18 @@ namespace korvan {
 
 std::string DefaultSettingsPath() { return platform::UserProfileFolder() + "default.ini"; }
 
-void StartUpEncoder(EncoderState& state, const MessageSink& messages) {
-    state.palDefaults = platform::GetProfileInt(kApplicationTitle, "PALDefaults", 0);
-    state.batch = platform::GetProfileInt(kApplicationTitle, "Batch", 0);
+ProcessorMode ChosenProcessorMode() {
     const ProcessorMode detected = DetectProcessorMode();
     // The kernel tables are indexed by the mode, so only a mode that exists
     // may replace the detected one.
     const int chosen = platform::GetProfileInt(kApplicationTitle, "MMXMode", detected);
-    state.processorMode =
-        chosen >= 0 && chosen < kProcessorModes ? static_cast<ProcessorMode>(chosen) : detected;
+    return chosen >= 0 && chosen < kProcessorModes ? static_cast<ProcessorMode>(chosen) : detected;
+}
+
+void StartUpEncoder(EncoderState& state, const MessageSink& messages) {
+    state.palDefaults = platform::GetProfileInt(kApplicationTitle, "PALDefaults", 0);
+    state.batch = platform::GetProfileInt(kApplicationTitle, "Batch", 0);
+    state.processorMode = ChosenProcessorMode();
 
     ApplyEncoderPreset(state, EncoderPreset::kVideoCd, TvSystem::kNtsc);
     if (!LoadEncoderSettings(state.settings, DefaultSettingsPath(), messages)) {

@@ -13,6 +13,10 @@ namespace korvan {
 // The settings file read at start-up, "default.ini" in the per-user folder.
 std::string DefaultSettingsPath();
 
+// The detected processor mode, or the per-user "MMXMode" when it names one
+// (0 forces the plain kernels).
+ProcessorMode ChosenProcessorMode();
+
 // Reads "PALDefaults", "Batch" and "MMXMode" (default: the detected processor
 // mode; a value outside 0..4 is ignored) from the per-user profile, applies
 // the VideoCD NTSC preset and loads the default settings file over it. A

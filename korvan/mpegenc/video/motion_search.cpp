@@ -54,19 +54,6 @@ bool SubsampledPicture::IsFlat() const {
 
 namespace {
 
-int Sad4x4(const SubsampledPicture& a, int ax, int ay, const SubsampledPicture& b, int bx, int by,
-           int limit) {
-    int sum = 0;
-    for (int j = 0; j < 4; ++j) {
-        const uint8_t* pa = a.Row(ay + j) + ax;
-        const uint8_t* pb = b.Row(by + j) + bx;
-        sum += std::abs(pa[0] - pb[0]) + std::abs(pa[1] - pb[1]) + std::abs(pa[2] - pb[2]) +
-               std::abs(pa[3] - pb[3]);
-        if (sum >= limit) return sum;
-    }
-    return sum;
-}
-
 // Calls visit(dx, dy) for the 8k positions of ring k (k > 0).
 template <typename Visit>
 void VisitRing(int k, Visit&& visit) {
@@ -87,7 +74,13 @@ MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
     const int by = 4 * mbY;
     const int maxX = reference.width() - 4;
     const int maxY = reference.height() - 4;
-    int best = Sad4x4(current, bx, by, reference, bx, by, INT_MAX);
+    // The sums are whole (no early exit): the search only asks which is
+    // smaller, and a 4x4 sum costs little either way.
+    const auto sadAt = [&](int x, int y) {
+        return kernels_.sad4x4(current.Row(by) + bx, current.width(), reference.Row(y) + x,
+                               reference.width());
+    };
+    int best = sadAt(bx, by);
     MotionVector bestOffset;
     if (best == 0) return bestOffset;
 
@@ -99,7 +92,7 @@ MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
             const int x = bx + dx;
             const int y = by + dy;
             if (exact || x < 0 || y < 0 || x > maxX || y > maxY) return;
-            const int sad = Sad4x4(current, bx, by, reference, x, y, best);
+            const int sad = sadAt(x, y);
             if (sad < best) {
                 best = sad;
                 bestOffset = {dx, dy};

@@ -72,6 +72,29 @@ TEST(QuantiseTest, NonIntraRoundsTowardZeroAndReportsEmptyBlocks) {
     EXPECT_EQ(out[0], -2);
 }
 
+TEST(QuantiseTest, NonIntraLevelsAreExactQuotientsForEveryQuantiserAndMagnitude) {
+    // Weights 1 (the largest scaled values), 16 and 255, every coefficient
+    // magnitude, every quantiser_scale either scale reaches.
+    korvan::Matrix64 weights{};
+    for (int i = 0; i < 64; ++i)
+        weights[i] = static_cast<uint8_t>(i % 3 == 0 ? 1 : i % 3 == 1 ? 16 : 255);
+    const korvan::QuantiserMatrix matrix = korvan::MakeQuantiserMatrix(weights);
+    int16_t in[64];
+    int16_t out[64];
+    for (int mquant = 1; mquant <= 112; ++mquant) {
+        for (int start = -2048; start <= 2047; start += 64) {
+            for (int i = 0; i < 64; ++i) in[i] = static_cast<int16_t>(start + i);
+            korvan::QuantiseNonIntraBlock(in, out, matrix, mquant, MpegSyntax::kMpeg2);
+            for (int i = 0; i < 64; ++i) {
+                const uint32_t scaled =
+                    (32u * static_cast<uint32_t>(std::abs(in[i])) * matrix.reciprocals[i]) >> 16;
+                const int level = std::min(static_cast<int>(scaled / (2 * mquant)), 2047);
+                ASSERT_EQ(out[i], in[i] < 0 ? -level : level) << mquant << " " << in[i];
+            }
+        }
+    }
+}
+
 TEST(DequantiseTest, Mpeg2MakesTheCoefficientSumOdd) {
     int16_t levels[64] = {};
     int16_t coefficients[64];
