@@ -39,7 +39,7 @@ bool WriteAll(FILE* file, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
-                            int processorMode) {
+                            int processorMode, VideoStatistics* statistics) {
     Y4mReader reader;
     std::string error;
     if (!reader.Open(files.input, error)) return Failure(kVideoSourceFailed, error);
@@ -87,6 +87,7 @@ VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFile
         return Failure(kVideoSourceFailed, "Unable to write to output file.");
     }
 
+    if (statistics) *statistics = encoder.Statistics();
     const CodingParameters& p = encoder.Parameters();
     if (p.IsMpeg2() && p.bitRateValue == 0) {
         return EmbedMaxBitrate(files.elementary, encoder.BitRateFieldOffsets(),

@@ -16,7 +16,10 @@ struct VideoModeFiles {
     std::string reconstruction;  // .y4m, or empty
 };
 
+struct VideoStatistics;
+
+// `statistics`, when given, receives the encoder's figures of the stream.
 VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
-                            int processorMode);
+                            int processorMode, VideoStatistics* statistics = nullptr);
 
 }  // namespace korvan

@@ -26,13 +26,17 @@ void MacroblockWriter::ResetDcPredictors() {
 void MacroblockWriter::StartSlice(int firstAddress, int quantiserScaleCode) {
     previousAddress_ = firstAddress - 1;
     quantiserScaleCode_ = quantiserScaleCode;
-    predictors_[0] = predictors_[1] = {};
+    ResetPredictors();
     ResetDcPredictors();
+}
+
+void MacroblockWriter::ResetPredictors() {
+    for (auto& field : predictors_) field[0] = field[1] = {};
 }
 
 void MacroblockWriter::SkipMacroblock() {
     ResetDcPredictors();
-    if (syntax_.pictureType == kPictureP) predictors_[0] = {};
+    if (syntax_.pictureType == kPictureP) predictors_[0][0] = predictors_[1][0] = {};
 }
 
 void MacroblockWriter::WriteAddressIncrement(int increment) {
@@ -72,7 +76,7 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     }
 
     if (intra) {
-        predictors_[0] = predictors_[1] = {};
+        ResetPredictors();
         for (int b = 0; b < syntax_.blocksPerMacroblock; ++b) {
             VideoResult r = WriteIntraBlock(b, levels[b]);
             if (!r.Ok()) return r;
@@ -81,15 +85,25 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     }
 
     ResetDcPredictors();
-    if (flags & kMbForward) {
-        VideoResult r = WriteVector(0, info.vectors[0]);
+    for (int direction = 0; direction < 2; ++direction) {
+        if (!(flags & (direction == 0 ? kMbForward : kMbBackward))) continue;
+        VideoResult r;
+        if (info.motionType == kFieldMotion) {
+            for (int field = 0; field < 2 && r.Ok(); ++field) {
+                out_.Put(info.fieldSelect[field][direction], 1);
+                r = WriteFieldVector(field, direction, info.fieldVectors[field][direction],
+                                     nullptr);
+            }
+        } else if (info.motionType == kDualPrimeMotion) {
+            r = WriteFieldVector(0, direction, info.vectors[direction], &info.dualPrime);
+            predictors_[1][direction] = predictors_[0][direction];
+        } else {
+            r = WriteVector(direction, info.vectors[direction]);
+        }
         if (!r.Ok()) return r;
-    } else if (syntax_.pictureType == kPictureP) {
-        predictors_[0] = {};
     }
-    if (flags & kMbBackward) {
-        VideoResult r = WriteVector(1, info.vectors[1]);
-        if (!r.Ok()) return r;
+    if (!(flags & kMbForward) && syntax_.pictureType == kPictureP) {
+        predictors_[0][0] = predictors_[1][0] = {};
     }
     if (!(flags & kMbPattern)) return {};
 
@@ -105,18 +119,48 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     return {};
 }
 
-VideoResult MacroblockWriter::WriteVector(int direction, MotionVector vector) {
+VideoResult MacroblockWriter::CheckRange(int direction, MotionVector vector) const {
     const int* fCode = syntax_.fCode[direction];
-    VideoResult r = WriteMotionComponent(vector.x - predictors_[direction].x, fCode[0]);
-    if (r.Ok()) r = WriteMotionComponent(vector.y - predictors_[direction].y, fCode[1]);
-    if (!r.Ok()) return r;
     const int limits[2] = {16 << (fCode[0] - 1), 16 << (fCode[1] - 1)};
     if (vector.x < -limits[0] || vector.x >= limits[0] || vector.y < -limits[1] ||
         vector.y >= limits[1]) {
         return Failure(kVideoValueOutOfRange, "Invalid motion vector.");
     }
-    predictors_[direction] = vector;
     return {};
+}
+
+VideoResult MacroblockWriter::WriteVector(int direction, MotionVector vector) {
+    const int* fCode = syntax_.fCode[direction];
+    const MotionVector& predictor = predictors_[0][direction];
+    VideoResult r = WriteMotionComponent(vector.x - predictor.x, fCode[0]);
+    if (r.Ok()) r = WriteMotionComponent(vector.y - predictor.y, fCode[1]);
+    if (r.Ok()) r = CheckRange(direction, vector);
+    if (!r.Ok()) return r;
+    predictors_[0][direction] = predictors_[1][direction] = vector;
+    return {};
+}
+
+VideoResult MacroblockWriter::WriteFieldVector(int field, int direction, MotionVector vector,
+                                               const MotionVector* dualPrime) {
+    const int* fCode = syntax_.fCode[direction];
+    MotionVector& predictor = predictors_[field][direction];
+    VideoResult r = WriteMotionComponent(vector.x - predictor.x, fCode[0]);
+    if (r.Ok() && dualPrime) WriteDualPrimeComponent(dualPrime->x);
+    if (r.Ok()) r = WriteMotionComponent(vector.y - (predictor.y >> 1), fCode[1]);
+    if (r.Ok() && dualPrime) WriteDualPrimeComponent(dualPrime->y);
+    if (r.Ok()) r = CheckRange(direction, vector);
+    if (!r.Ok()) return r;
+    predictor = {vector.x, vector.y * 2};
+    return {};
+}
+
+void MacroblockWriter::WriteDualPrimeComponent(int correction) {
+    // "0" for 0, "10" for +1, "11" for -1.
+    if (correction == 0) {
+        out_.Put(0, 1);
+    } else {
+        out_.Put(correction > 0 ? 2 : 3, 2);
+    }
 }
 
 VideoResult MacroblockWriter::WriteMotionComponent(int delta, int fCode) {

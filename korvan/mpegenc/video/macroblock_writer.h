@@ -43,19 +43,29 @@ public:
 
 private:
     void WriteAddressIncrement(int increment);
+    // A frame vector, predicted from and then setting both predictors of
+    // its direction.
     VideoResult WriteVector(int direction, MotionVector vector);
+    // A field vector of a frame picture (vertical in field lines): the
+    // predictor's vertical half serves, the predictor keeps frame units.
+    // `dualPrime` adds its correction after each component.
+    VideoResult WriteFieldVector(int field, int direction, MotionVector vector,
+                                 const MotionVector* dualPrime);
     VideoResult WriteMotionComponent(int delta, int fCode);
+    void WriteDualPrimeComponent(int correction);
+    VideoResult CheckRange(int direction, MotionVector vector) const;
     VideoResult WriteIntraBlock(int block, const int16_t* levels);
     VideoResult WriteNonIntraBlock(const int16_t* levels);
     VideoResult WriteCoefficient(int run, int level, int table);
     void Put(const VlcCode& code) { out_.Put(code.bits, code.length); }
     void ResetDcPredictors();
+    void ResetPredictors();
 
     BitWriter& out_;
     MacroblockSyntax syntax_;
     int previousAddress_ = -1;
     int quantiserScaleCode_ = 0;
-    MotionVector predictors_[2];
+    MotionVector predictors_[2][2];  // [field][direction], frame units
     int dcPredictors_[3] = {};
 };
 

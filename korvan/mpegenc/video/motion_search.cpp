@@ -111,25 +111,34 @@ MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
 }
 
 SearchWindow MotionSearcher::ClipWindow(int mbX, int mbY, int horizontal, int vertical) const {
-    const int x = 16 * mbX;
-    const int y = 16 * mbY;
+    return ClipBlockWindow(16 * mbX, 16 * mbY, 16, geometry_.lumaHeight, horizontal, vertical);
+}
+
+SearchWindow MotionSearcher::ClipBlockWindow(int x, int y, int rows, int height, int horizontal,
+                                             int vertical) const {
     SearchWindow w;
     w.left = std::max(-horizontal, -x);
     w.right = std::min(horizontal, geometry_.lumaWidth - 16 - x);
     w.up = std::max(-vertical, -y);
-    w.down = std::min(vertical, geometry_.lumaHeight - 16 - y);
+    w.down = std::min(vertical, height - rows - y);
     return w;
 }
 
 SearchResult MotionSearcher::FineSearch(const Plane& current, const Plane& reference, int mbX,
                                         int mbY, const MotionVector* starts, int count, int radius,
                                         const SearchWindow& window) const {
-    const int x0 = 16 * mbX;
-    const int y0 = 16 * mbY;
+    return FineSearchBlock(current, reference, 16 * mbX, 16 * mbY, 16, starts, count, radius,
+                           window);
+}
+
+SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& reference, int x0,
+                                             int y0, int rows, const MotionVector* starts,
+                                             int count, int radius,
+                                             const SearchWindow& window) const {
     const uint8_t* cur = current.Row(y0) + x0;
     const auto sadAt = [&](int dx, int dy, int halfIndex, int limit) {
         const uint8_t* ref = reference.Row(y0 + dy) + x0 + dx;
-        return kernels_.sad[halfIndex](cur, current.stride, ref, reference.stride, 16, limit);
+        return kernels_.sad[halfIndex](cur, current.stride, ref, reference.stride, rows, limit);
     };
     const auto inside = [&](int dx, int dy) {
         return dx >= window.left && dx <= window.right && dy >= window.up && dy <= window.down;

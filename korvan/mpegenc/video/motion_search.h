@@ -78,9 +78,20 @@ public:
                             const MotionVector* starts, int count, int radius,
                             const SearchWindow& window) const;
 
+    // The same for a 16-wide block of `rows` rows at (x, y) of any plane
+    // (a field of the pictures, for instance).
+    SearchResult FineSearchBlock(const Plane& current, const Plane& reference, int x, int y,
+                                 int rows, const MotionVector* starts, int count, int radius,
+                                 const SearchWindow& window) const;
+
     // The window of ±`horizontal`, ±`vertical` samples around the macroblock,
     // clipped to the picture.
     SearchWindow ClipWindow(int mbX, int mbY, int horizontal, int vertical) const;
+
+    // The window around a 16 x `rows` block at (x, y) of a plane `height`
+    // lines high.
+    SearchWindow ClipBlockWindow(int x, int y, int rows, int height, int horizontal,
+                                 int vertical) const;
 
 private:
     const VideoKernels& kernels_;

@@ -1,6 +1,8 @@
 #include "korvan/mpegenc/video/picture_coder.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -29,6 +31,60 @@ double BlockVariance(const uint8_t* block, int stride) {
     }
     const double mean = sum / 64.0;
     return squares / 64.0 - mean * mean;
+}
+
+// Where block `b` of a macroblock lies: its plane, its top left corner
+// within the macroblock and the distance of its lines. With the field DCT
+// the blocks of a 16-line macroblock hold the lines of one field each.
+struct BlockPlace {
+    int plane = 0;
+    int x = 0;
+    int y = 0;
+    int lineStep = 1;
+};
+
+BlockPlace PlaceOf(int b, int dctType, const CodingGeometry& g) {
+    BlockPlace place;
+    int row = (b >> 1) & 1;
+    place.x = 8 * (b & 1);
+    if (b >= 4) {
+        const int k = (b - 4) >> 1;
+        place.plane = 1 + ((b - 4) & 1);
+        place.x = 8 * (k >> 1);
+        row = k & 1;
+    }
+    const int mbHeight = place.plane == 0 ? 16 : g.chromaMbHeight;
+    if (dctType == 1 && mbHeight == 16) {
+        place.y = row;
+        place.lineStep = 2;
+    } else {
+        place.y = 8 * row;
+    }
+    return place;
+}
+
+// True when the two fields of a 16x16 block (rows `stride` apart) are too
+// little alike for the frame DCT: the correlation of each top-field line
+// with the bottom-field line below it is 0.5 or less.
+bool PreferFieldDct(const int16_t* block, int stride) {
+    double top = 0, bottom = 0, topSquares = 0, bottomSquares = 0, products = 0;
+    for (int j = 0; j < 8; ++j) {
+        const int16_t* t = block + 2 * j * stride;
+        const int16_t* b = t + stride;
+        for (int i = 0; i < 16; ++i) {
+            top += t[i];
+            bottom += b[i];
+            topSquares += t[i] * t[i];
+            bottomSquares += b[i] * b[i];
+            products += t[i] * b[i];
+        }
+    }
+    const double n = 128;
+    const double spreadTop = topSquares - top * top / n;
+    const double spreadBottom = bottomSquares - bottom * bottom / n;
+    const double denominator = spreadTop * spreadBottom;
+    if (denominator <= 0) return false;
+    return (products - top * bottom / n) / std::sqrt(denominator) <= 0.5;
 }
 
 }  // namespace
@@ -124,22 +180,70 @@ void PictureCoder::FormDirection(const YuvFrame& reference, int mbX, int mbY, Mo
     }
 }
 
-void PictureCoder::FormPrediction(const PictureInputs& inputs, int mbX, int mbY, int flags,
-                                  const MotionVector* vectors) {
-    uint8_t* const main[3] = {prediction_[0], prediction_[1], prediction_[2]};
-    uint8_t* const other[3] = {otherPrediction_[0], otherPrediction_[1], otherPrediction_[2]};
-    const bool forward = (flags & kMbForward) != 0;
-    const bool backward = (flags & kMbBackward) != 0;
+Plane FieldOf(const Plane& plane, int parity) {
+    return Plane{plane.data + static_cast<ptrdiff_t>(parity) * plane.stride, 2 * plane.stride,
+                 plane.width, plane.height / 2};
+}
+
+void PictureCoder::FormFieldDirection(const YuvFrame& reference, int mbX, int mbY, int field,
+                                      int select, MotionVector v, uint8_t* const* dst) {
+    const CodingGeometry& g = p_.geometry;
+    {
+        const Plane plane = FieldOf(reference.luma(), select);
+        const uint8_t* src = plane.Row(8 * mbY + (v.y >> 1)) + 16 * mbX + (v.x >> 1);
+        kernels_.predict[HalfPelIndex(v.x & 1, v.y & 1)](dst[0] + 16 * field, 32, src, plane.stride,
+                                                         16, 8);
+    }
+    if (dst[1] == nullptr) return;
+    const int cx = g.chromaMbWidth == 16 ? v.x : v.x / 2;
+    const int cy = g.chromaMbHeight == 16 ? v.y : v.y / 2;
+    const int half = HalfPelIndex(cx & 1, cy & 1);
+    const int rows = g.chromaMbHeight / 2;
+    for (int c = 1; c < 3; ++c) {
+        const Plane plane = FieldOf(reference.plane(c), select);
+        const uint8_t* src = plane.Row(rows * mbY + (cy >> 1)) + g.chromaMbWidth * mbX + (cx >> 1);
+        kernels_.predict[half](dst[c] + 16 * field, 32, src, plane.stride, g.chromaMbWidth, rows);
+    }
+}
+
+void PictureCoder::FormMotion(const YuvFrame& reference, int mbX, int mbY, const MacroblockInfo& m,
+                              int direction, uint8_t* const* dst) {
+    if (m.motionType == kFieldMotion) {
+        for (int field = 0; field < 2; ++field) {
+            FormFieldDirection(reference, mbX, mbY, field, m.fieldSelect[field][direction],
+                               m.fieldVectors[field][direction], dst);
+        }
+    } else if (m.motionType == kDualPrimeMotion) {
+        FormDualPrime(reference, mbX, mbY, m, dst);
+    } else {
+        FormDirection(reference, mbX, mbY, m.vectors[direction], dst);
+    }
+}
+
+void PictureCoder::Predict(const PictureInputs& inputs, int mbX, int mbY, const MacroblockInfo& m,
+                           PredictedPlanes planes) {
+    const bool chroma = planes == PredictedPlanes::kAll;
+    uint8_t* const main[3] = {prediction_[0], chroma ? prediction_[1] : nullptr,
+                              chroma ? prediction_[2] : nullptr};
+    uint8_t* const other[3] = {otherPrediction_[0], chroma ? otherPrediction_[1] : nullptr,
+                               chroma ? otherPrediction_[2] : nullptr};
+    const bool forward = (m.flags & kMbForward) != 0;
+    const bool backward = (m.flags & kMbBackward) != 0;
     if (backward && !forward) {
-        FormDirection(*inputs.backwardReference, mbX, mbY, vectors[1], main);
+        FormMotion(*inputs.backwardReference, mbX, mbY, m, 1, main);
         return;
     }
-    // Forward, or a P macroblock without motion compensation (zero vector).
-    FormDirection(*inputs.forwardReference, mbX, mbY, forward ? vectors[0] : MotionVector{}, main);
+    if (!forward) {
+        // A P macroblock without motion compensation: the zero vector.
+        FormDirection(*inputs.forwardReference, mbX, mbY, MotionVector{}, main);
+        return;
+    }
+    FormMotion(*inputs.forwardReference, mbX, mbY, m, 0, main);
     if (backward) {
-        FormDirection(*inputs.backwardReference, mbX, mbY, vectors[1], other);
+        FormMotion(*inputs.backwardReference, mbX, mbY, m, 1, other);
         const CodingGeometry& g = p_.geometry;
         kernels_.average(prediction_[0], 16, otherPrediction_[0], 16, 16, 16);
+        if (!chroma) return;
         for (int c = 1; c < 3; ++c) {
             kernels_.average(prediction_[c], 16, otherPrediction_[c], 16, g.chromaMbWidth,
                              g.chromaMbHeight);
@@ -147,25 +251,121 @@ void PictureCoder::FormPrediction(const PictureInputs& inputs, int mbX, int mbY,
     }
 }
 
-int PictureCoder::PredictionError(const PictureInputs& inputs, int mbX, int mbY, int flags,
-                                  const MotionVector* vectors) {
-    uint8_t* const lumaOnly[3] = {prediction_[0], nullptr, nullptr};
-    uint8_t* const otherLuma[3] = {otherPrediction_[0], nullptr, nullptr};
-    const bool forward = (flags & kMbForward) != 0;
-    const bool backward = (flags & kMbBackward) != 0;
-    if (backward && !forward) {
-        FormDirection(*inputs.backwardReference, mbX, mbY, vectors[1], lumaOnly);
-    } else {
-        FormDirection(*inputs.forwardReference, mbX, mbY, forward ? vectors[0] : MotionVector{},
-                      lumaOnly);
-        if (backward) {
-            FormDirection(*inputs.backwardReference, mbX, mbY, vectors[1], otherLuma);
-            kernels_.average(prediction_[0], 16, otherPrediction_[0], 16, 16, 16);
-        }
-    }
+int PictureCoder::PredictionError(const PictureInputs& inputs, int mbX, int mbY,
+                                  const MacroblockInfo& m) {
+    Predict(inputs, mbX, mbY, m, PredictedPlanes::kLuma);
     const Plane& source = inputs.source->luma();
     return kernels_.predictionError16x16(source.Row(16 * mbY) + 16 * mbX, source.stride,
                                          prediction_[0], 16);
+}
+
+MotionVector DualPrimeVector(MotionVector same, MotionVector correction, int field) {
+    // Top field from the bottom reference field: one field apart, half a
+    // line up; bottom from top: three fields apart, half a line down.
+    const int distance = field == 0 ? 1 : 3;
+    const int shift = field == 0 ? -1 : 1;
+    const auto scaled = [&](int v) {
+        const int product = v * distance;
+        return product >= 0 ? (product + 1) / 2 : -((-product + 1) / 2);
+    };
+    return {scaled(same.x) + correction.x, scaled(same.y) + shift + correction.y};
+}
+
+void PictureCoder::FormDualPrime(const YuvFrame& reference, int mbX, int mbY,
+                                 const MacroblockInfo& m, uint8_t* const* dst) {
+    const CodingGeometry& g = p_.geometry;
+    uint8_t* const opposite[3] = {dualPrediction_[0], dst[1] ? dualPrediction_[1] : nullptr,
+                                  dst[1] ? dualPrediction_[2] : nullptr};
+    for (int field = 0; field < 2; ++field) {
+        FormFieldDirection(reference, mbX, mbY, field, field, m.vectors[0], dst);
+        FormFieldDirection(reference, mbX, mbY, field, 1 - field,
+                           DualPrimeVector(m.vectors[0], m.dualPrime, field), opposite);
+    }
+    kernels_.average(dst[0], 16, opposite[0], 16, 16, 16);
+    if (dst[1] == nullptr) return;
+    for (int c = 1; c < 3; ++c)
+        kernels_.average(dst[c], 16, opposite[c], 16, g.chromaMbWidth, g.chromaMbHeight);
+}
+
+bool PictureCoder::SearchDualPrime(const PictureInputs& inputs, int mbX, int mbY,
+                                   MacroblockInfo& m) {
+    const CodingGeometry& g = p_.geometry;
+    const int fieldHeight = g.lumaHeight / 2;
+    const auto fits = [&](MotionVector v) {
+        const int x = 16 * mbX + (v.x >> 1);
+        const int y = 8 * mbY + (v.y >> 1);
+        return x >= 0 && y >= 0 && x + 16 + (v.x & 1) <= g.lumaWidth &&
+               y + 8 + (v.y & 1) <= fieldHeight;
+    };
+    // Same-parity vectors to try: each field's own, when it kept its parity,
+    // and the frame vector in field units.
+    MotionVector tries[3];
+    int count = 0;
+    for (int field = 0; field < 2; ++field) {
+        if (m.fieldSelect[field][0] == field) tries[count++] = m.fieldVectors[field][0];
+    }
+    tries[count++] = {m.vectors[0].x, m.vectors[0].y / 2};
+    const int reach = 16 << (p_.maxVerticalFCode - 1);
+    int best = INT_MAX;
+    MacroblockInfo trial = m;
+    trial.flags = kMbForward;
+    trial.motionType = kDualPrimeMotion;
+    bool found = false;
+    for (int i = 0; i < count; ++i) {
+        if (std::abs(tries[i].y) >= reach ||
+            std::abs(tries[i].x) >= (16 << (p_.maxHorizontalFCode - 1)))
+            continue;
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                trial.vectors[0] = tries[i];
+                trial.dualPrime = {dx, dy};
+                if (!fits(tries[i]) || !fits(DualPrimeVector(tries[i], trial.dualPrime, 0)) ||
+                    !fits(DualPrimeVector(tries[i], trial.dualPrime, 1))) {
+                    continue;
+                }
+                const int error = PredictionError(inputs, mbX, mbY, trial);
+                if (error < best) {
+                    best = error;
+                    m.vectors[0] = trial.vectors[0];
+                    m.dualPrime = trial.dualPrime;
+                    found = true;
+                }
+            }
+        }
+    }
+    return found;
+}
+
+void PictureCoder::SearchFields(const DirectionSearch& direction, const PictureInputs& inputs,
+                                int mbX, int mbY, MotionVector frameVector, MacroblockInfo& m) {
+    const Plane& current = inputs.source->luma();
+    const Plane& reference = direction.reference->luma();
+    const int fieldHeight = p_.geometry.lumaHeight / 2;
+    const int v = std::max(p_.variableMaxMotion >= 8
+                               ? p_.variableMaxMotion
+                               : std::max(direction.horizontalWindow, direction.verticalWindow),
+                           4);
+    const int horizontal = std::min(v + 4, ReachOfFCode(p_.maxHorizontalFCode));
+    const int vertical = std::min(v / 2 + 4, ReachOfFCode(p_.maxVerticalFCode));
+    // Around the frame vector (its vertical half in field lines) and zero.
+    const MotionVector starts[2] = {{frameVector.x >> 1, frameVector.y >> 2}, {}};
+    const int d = direction.index;
+    for (int field = 0; field < 2; ++field) {
+        const Plane currentField = FieldOf(current, field);
+        int best = INT_MAX;
+        for (int select = 0; select < 2; ++select) {
+            const Plane referenceField = FieldOf(reference, select);
+            const SearchWindow window =
+                searcher_.ClipBlockWindow(16 * mbX, 8 * mbY, 8, fieldHeight, horizontal, vertical);
+            const SearchResult r = searcher_.FineSearchBlock(currentField, referenceField, 16 * mbX,
+                                                             8 * mbY, 8, starts, 2, 2, window);
+            if (r.sad < best) {
+                best = r.sad;
+                m.fieldVectors[field][d] = r.vector;
+                m.fieldSelect[field][d] = select;
+            }
+        }
+    }
 }
 
 void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inputs) {
@@ -175,6 +375,10 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
     const SearchKind search =
         p_.variableMaxMotion >= 8 ? SearchKind::kTwoStage : SearchKind::kWindowed;
     const int patience = inputs.sourceSubsampled->IsFlat() ? 1 : 2;
+    // Interlaced frame pictures without frame_pred_frame_dct may predict
+    // each field on its own, and without B pictures also by dual prime.
+    const bool fieldMotion = p_.IsMpeg2() && !p_.Choices(plan.type).framePredFrameDct;
+    const bool dualPrime = fieldMotion && plan.type == kPictureP && p_.referenceDistance == 1;
 
     DirectionSearch forward;
     DirectionSearch backward;
@@ -211,35 +415,63 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
 
             const SearchResult f = SearchDirection(forward, inputs, mbX, mbY, patience);
             note(0, f.vector);
-            MotionVector vectors[2] = {f.vector, {}};
-            int flags = kMbForward;
-            int error = PredictionError(inputs, mbX, mbY, kMbForward, vectors);
+            MacroblockInfo candidate;
+            candidate.motionType = kFrameMotion;
+            candidate.vectors[0] = f.vector;
+            SearchResult b;
             if (plan.type == kPictureB) {
-                const SearchResult b = SearchDirection(backward, inputs, mbX, mbY, patience);
+                b = SearchDirection(backward, inputs, mbX, mbY, patience);
                 note(1, b.vector);
-                vectors[1] = b.vector;
-                const int backwardError = PredictionError(inputs, mbX, mbY, kMbBackward, vectors);
-                const int bothError =
-                    PredictionError(inputs, mbX, mbY, kMbForward | kMbBackward, vectors);
-                if (backwardError < error) {
-                    error = backwardError;
-                    flags = kMbBackward;
+                candidate.vectors[1] = b.vector;
+            }
+            if (fieldMotion) {
+                SearchFields(forward, inputs, mbX, mbY, f.vector, candidate);
+                if (plan.type == kPictureB)
+                    SearchFields(backward, inputs, mbX, mbY, b.vector, candidate);
+            }
+
+            // The smallest error of every direction and motion type tried.
+            int error = INT_MAX;
+            MacroblockInfo chosen;
+            const auto consider = [&](const MacroblockInfo& base, int flags, int motionType) {
+                MacroblockInfo m = base;
+                m.flags = flags;
+                m.motionType = motionType;
+                const int e = PredictionError(inputs, mbX, mbY, m);
+                if (e < error) {
+                    error = e;
+                    chosen = m;
                 }
-                if (bothError < error) {
-                    error = bothError;
-                    flags = kMbForward | kMbBackward;
-                }
+            };
+            const int directionSets[3] = {kMbForward, kMbBackward, kMbForward | kMbBackward};
+            const int sets = plan.type == kPictureB ? 3 : 1;
+            for (int k = 0; k < sets; ++k) {
+                consider(candidate, directionSets[k], kFrameMotion);
+                if (fieldMotion) consider(candidate, directionSets[k], kFieldMotion);
+            }
+            if (dualPrime) {
+                MacroblockInfo m = candidate;
+                if (SearchDualPrime(inputs, mbX, mbY, m)) consider(m, kMbForward, kDualPrimeMotion);
             }
 
             if (!PreferInter(mb.variance, error, search)) {
                 mb.flags = kMbIntra;
                 continue;
             }
-            mb.flags = flags;
-            mb.vectors[0] = vectors[0];
-            mb.vectors[1] = vectors[1];
-            if (plan.type == kPictureP) {
-                const int zeroError = PredictionError(inputs, mbX, mbY, kMbPattern, vectors);
+            const int variance = mb.variance;
+            mb = chosen;
+            mb.variance = variance;
+            for (int d = 0; d < 2; ++d) {
+                if (mb.motionType == kFieldMotion) {
+                    note(d, mb.fieldVectors[0][d]);
+                    note(d, mb.fieldVectors[1][d]);
+                }
+            }
+            if (mb.motionType == kDualPrimeMotion) note(0, mb.vectors[0]);
+            if (plan.type == kPictureP && mb.motionType == kFrameMotion) {
+                MacroblockInfo zero = mb;
+                zero.flags = kMbPattern;
+                const int zeroError = PredictionError(inputs, mbX, mbY, zero);
                 if (!PreferMotionCompensation(error, zeroError)) {
                     mb.flags = kMbPattern;
                     mb.vectors[0] = {};
@@ -270,35 +502,42 @@ void PictureCoder::ChooseFCodes(const PlannedPicture& plan) {
     }
 }
 
-bool PictureCoder::TransformMacroblock(const PictureInputs& inputs, int mbX, int mbY,
+bool PictureCoder::TransformMacroblock(const PictureInputs& inputs, int mbX, int mbY, bool fieldDct,
                                        MacroblockInfo& mb) {
     bool saturated = false;
     const CodingGeometry& g = p_.geometry;
     const bool intra = (mb.flags & kMbIntra) != 0;
-    if (!intra) FormPrediction(inputs, mbX, mbY, mb.flags, mb.vectors);
+    if (!intra) Predict(inputs, mbX, mbY, mb, PredictedPlanes::kAll);
     mb.codedBlockPattern = 0;
     const YuvFrame& source = *inputs.source;
-    for (int b = 0; b < g.blocksPerMacroblock; ++b) {
-        int plane = 0;
-        int x = 8 * (b & 1);
-        int y = 8 * ((b >> 1) & 1);
-        if (b >= 4) {
-            const int k = (b - 4) >> 1;
-            plane = 1 + ((b - 4) & 1);
-            x = 8 * (k >> 1);
-            y = 8 * (k & 1);
+    mb.dctType = 0;
+    if (fieldDct) {
+        const Plane& luma = source.luma();
+        int16_t residual[256];
+        for (int j = 0; j < 16; ++j) {
+            const uint8_t* in = luma.Row(16 * mbY + j) + 16 * mbX;
+            for (int i = 0; i < 16; ++i)
+                residual[16 * j + i] =
+                    static_cast<int16_t>(in[i] - (intra ? 0 : prediction_[0][16 * j + i]));
         }
-        const int mbWidth = plane == 0 ? 16 : g.chromaMbWidth;
-        const int mbHeight = plane == 0 ? 16 : g.chromaMbHeight;
-        const Plane& src = source.plane(plane);
-        const uint8_t* in = src.Row(mbHeight * mbY + y) + mbWidth * mbX + x;
-        const uint8_t* pred = prediction_[plane] + 16 * y + x;
+        mb.dctType = PreferFieldDct(residual, 16) ? 1 : 0;
+    }
+    for (int b = 0; b < g.blocksPerMacroblock; ++b) {
+        const BlockPlace place = PlaceOf(b, mb.dctType, g);
+        const int mbWidth = place.plane == 0 ? 16 : g.chromaMbWidth;
+        const int mbHeight = place.plane == 0 ? 16 : g.chromaMbHeight;
+        const Plane& src = source.plane(place.plane);
+        const uint8_t* in = src.Row(mbHeight * mbY + place.y) + mbWidth * mbX + place.x;
+        const uint8_t* pred = prediction_[place.plane] + 16 * place.y + place.x;
+        const ptrdiff_t inStep = static_cast<ptrdiff_t>(src.stride) * place.lineStep;
+        const int predStep = 16 * place.lineStep;
         int16_t block[64];
         for (int j = 0; j < 8; ++j) {
             for (int i = 0; i < 8; ++i) {
-                block[8 * j + i] = static_cast<int16_t>(in[i] - (intra ? 0 : pred[16 * j + i]));
+                block[8 * j + i] =
+                    static_cast<int16_t>(in[i] - (intra ? 0 : pred[predStep * j + i]));
             }
-            in += src.stride;
+            in += inStep;
         }
         kernels_.forwardDct(block);
         if (intra) {
@@ -317,23 +556,17 @@ void PictureCoder::Reconstruct(int mbX, int mbY, const MacroblockInfo& mb,
     const CodingGeometry& g = p_.geometry;
     const bool intra = (mb.flags & kMbIntra) != 0;
     for (int b = 0; b < g.blocksPerMacroblock; ++b) {
-        int plane = 0;
-        int x = 8 * (b & 1);
-        int y = 8 * ((b >> 1) & 1);
-        if (b >= 4) {
-            const int k = (b - 4) >> 1;
-            plane = 1 + ((b - 4) & 1);
-            x = 8 * (k >> 1);
-            y = 8 * (k & 1);
-        }
-        const int mbWidth = plane == 0 ? 16 : g.chromaMbWidth;
-        const int mbHeight = plane == 0 ? 16 : g.chromaMbHeight;
-        const Plane& dst = reconstruction.plane(plane);
-        uint8_t* out = dst.Row(mbHeight * mbY + y) + mbWidth * mbX + x;
-        const uint8_t* pred = prediction_[plane] + 16 * y + x;
+        const BlockPlace place = PlaceOf(b, mb.dctType, g);
+        const int mbWidth = place.plane == 0 ? 16 : g.chromaMbWidth;
+        const int mbHeight = place.plane == 0 ? 16 : g.chromaMbHeight;
+        const Plane& dst = reconstruction.plane(place.plane);
+        uint8_t* out = dst.Row(mbHeight * mbY + place.y) + mbWidth * mbX + place.x;
+        const uint8_t* pred = prediction_[place.plane] + 16 * place.y + place.x;
+        const ptrdiff_t outStep = static_cast<ptrdiff_t>(dst.stride) * place.lineStep;
+        const int predStep = 16 * place.lineStep;
         const bool coded = intra || (mb.codedBlockPattern & (1 << (g.blocksPerMacroblock - 1 - b)));
         if (!coded) {
-            for (int j = 0; j < 8; ++j) std::memcpy(out + j * dst.stride, pred + 16 * j, 8);
+            for (int j = 0; j < 8; ++j) std::memcpy(out + j * outStep, pred + predStep * j, 8);
             continue;
         }
         int16_t block[64];
@@ -346,8 +579,8 @@ void PictureCoder::Reconstruct(int mbX, int mbY, const MacroblockInfo& mb,
         kernels_.inverseDct(block);
         for (int j = 0; j < 8; ++j) {
             for (int i = 0; i < 8; ++i) {
-                const int base = intra ? 0 : pred[16 * j + i];
-                out[j * dst.stride + i] = ClipSample(base + block[8 * j + i]);
+                const int base = intra ? 0 : pred[predStep * j + i];
+                out[j * outStep + i] = ClipSample(base + block[8 * j + i]);
             }
         }
     }
@@ -368,9 +601,13 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureIn
     syntax.framePredFrameDct = choices.framePredFrameDct;
     syntax.blocksPerMacroblock = g.blocksPerMacroblock;
     MacroblockWriter writer(out, syntax);
+    // Interlaced frame pictures choose the DCT of each macroblock.
+    const bool fieldDct = p_.IsMpeg2() && !choices.framePredFrameDct &&
+                          !DisplayFlagsOf(p_, plan.displayIndex).progressiveFrame;
 
     const int total = g.mbWidth * g.mbHeight;
     int64_t mquantSum = 0;
+    quantisers_ = {};
     int sliceFirst = 0;
     int sliceLast = 0;
     const MacroblockInfo* previous = nullptr;
@@ -398,7 +635,7 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureIn
         mb.quantiserScaleCode = q.code;
         // At a constant bitrate a saturated intra block is quantised again,
         // more coarsely, rather than sent distorted.
-        while (TransformMacroblock(inputs, mbX, mbY, mb) && rate.controller) {
+        while (TransformMacroblock(inputs, mbX, mbY, fieldDct, mb) && rate.controller) {
             const Quantiser raised =
                 RaiseQuantiser({mb.mquant, mb.quantiserScaleCode}, choices.nonLinearScale);
             if (raised.mquant == mb.mquant) break;
@@ -414,8 +651,9 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureIn
         const bool inner = address != sliceFirst && address != sliceLast;
         if (!intra && mb.codedBlockPattern == 0 && inner) {
             if (plan.type == kPictureP) {
-                mb.skipped = mb.vectors[0] == MotionVector{};
-            } else if (previous && !(previous->flags & kMbIntra)) {
+                mb.skipped = mb.motionType == kFrameMotion && mb.vectors[0] == MotionVector{};
+            } else if (previous && !(previous->flags & kMbIntra) && mb.motionType == kFrameMotion &&
+                       previous->motionType == kFrameMotion) {
                 const int directions = kMbForward | kMbBackward;
                 mb.skipped = (mb.flags & directions) == (previous->flags & directions) &&
                              (!(mb.flags & kMbForward) || mb.vectors[0] == previous->vectors[0]) &&
@@ -429,12 +667,17 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureIn
             // sent as a zero vector instead.
             if (!intra && mb.codedBlockPattern == 0 && !(mb.flags & (kMbForward | kMbBackward))) {
                 mb.flags = kMbForward;
+                mb.motionType = kFrameMotion;
                 mb.vectors[0] = {};
             }
             VideoResult r = writer.WriteMacroblock(address, mb, levels_);
             if (!r.Ok()) return r;
         }
         Reconstruct(mbX, mbY, mb, reconstruction);
+        if (!mb.skipped && (intra || mb.codedBlockPattern) && mb.dctType == 1)
+            ++quantisers_.fieldDct;
+        if (!mb.skipped && !intra && mb.motionType == kFieldMotion) ++quantisers_.fieldMotion;
+        if (!mb.skipped && !intra && mb.motionType == kDualPrimeMotion) ++quantisers_.dualPrime;
         previous = &mb;
     }
     quantisers_.mean = static_cast<double>(mquantSum) / total;

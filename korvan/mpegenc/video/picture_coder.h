@@ -45,11 +45,15 @@ struct PictureRate {
 enum class ActivityBlocks { kFrame, kFrameAndField };
 double SpatialActivity(const uint8_t* block, int stride, ActivityBlocks blocks);
 
-// The quantisers the macroblocks of a picture were coded with.
+// The quantisers the macroblocks of a picture were coded with, and how
+// many used the interlaced tools.
 struct CodedQuantisers {
     int smallest = 0;
     int largest = 0;
     double mean = 0;
+    int fieldDct = 0;
+    int fieldMotion = 0;
+    int dualPrime = 0;
 };
 
 class PictureCoder {
@@ -81,14 +85,30 @@ private:
     SearchResult SearchDirection(const DirectionSearch& direction, const PictureInputs& inputs,
                                  int mbX, int mbY, int patience);
     void ChooseFCodes(const PlannedPicture& plan);
-    int PredictionError(const PictureInputs& inputs, int mbX, int mbY, int flags,
-                        const MotionVector* vectors);
-    void FormPrediction(const PictureInputs& inputs, int mbX, int mbY, int flags,
-                        const MotionVector* vectors);
+    enum class PredictedPlanes { kLuma, kAll };
+    // The prediction of macroblock (mbX, mbY) by `m`'s motion into
+    // prediction_.
+    void Predict(const PictureInputs& inputs, int mbX, int mbY, const MacroblockInfo& m,
+                 PredictedPlanes planes);
+    int PredictionError(const PictureInputs& inputs, int mbX, int mbY, const MacroblockInfo& m);
+    void FormMotion(const YuvFrame& reference, int mbX, int mbY, const MacroblockInfo& m,
+                    int direction, uint8_t* const* dst);
     void FormDirection(const YuvFrame& reference, int mbX, int mbY, MotionVector vector,
                        uint8_t* const* dst);
+    // One field of the macroblock (its lines `field`, field + 2, ...) from
+    // field `select` of the reference.
+    void FormFieldDirection(const YuvFrame& reference, int mbX, int mbY, int field, int select,
+                            MotionVector vector, uint8_t* const* dst);
+    void FormDualPrime(const YuvFrame& reference, int mbX, int mbY, const MacroblockInfo& m,
+                       uint8_t* const* dst);
+    // The best vector and reference field for each field of the macroblock.
+    void SearchFields(const DirectionSearch& direction, const PictureInputs& inputs, int mbX,
+                      int mbY, MotionVector frameVector, MacroblockInfo& m);
+    // Fills m's dual-prime vectors; false when none fits the picture.
+    bool SearchDualPrime(const PictureInputs& inputs, int mbX, int mbY, MacroblockInfo& m);
     // Returns true when an intra level had to be limited.
-    bool TransformMacroblock(const PictureInputs& inputs, int mbX, int mbY, MacroblockInfo& mb);
+    bool TransformMacroblock(const PictureInputs& inputs, int mbX, int mbY, bool fieldDct,
+                             MacroblockInfo& mb);
     void Reconstruct(int mbX, int mbY, const MacroblockInfo& mb, YuvFrame& reconstruction);
     VideoResult CodeSlices(const PlannedPicture& plan, const PictureInputs& inputs,
                            const PictureRate& rate, BitWriter& out, YuvFrame& reconstruction);
@@ -108,6 +128,7 @@ private:
     // prediction for averaging, the blocks.
     uint8_t prediction_[3][256] = {};
     uint8_t otherPrediction_[3][256] = {};
+    uint8_t dualPrediction_[3][256] = {};
     int16_t levels_[12][64] = {};
 };
 

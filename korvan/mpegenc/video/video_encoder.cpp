@@ -323,6 +323,9 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         statistics_.pictures == 0 ? q.smallest : std::min(statistics_.minMquant, q.smallest);
     statistics_.maxMquant = std::max(statistics_.maxMquant, q.largest);
     statistics_.mquantSum += q.mean;
+    statistics_.fieldDctMacroblocks += q.fieldDct;
+    statistics_.fieldMotionMacroblocks += q.fieldMotion;
+    statistics_.dualPrimeMacroblocks += q.dualPrime;
 
     if (plan.type == kPictureB) {
         Deliver(plan.displayIndex, bidirectional_);

@@ -61,6 +61,10 @@ struct VideoStatistics {
     int vbvOverflows = 0;
     int vbvUnderflows = 0;
     int gopsCodedAgain = 0;
+    // Macroblocks coded with the interlaced tools.
+    int fieldDctMacroblocks = 0;
+    int fieldMotionMacroblocks = 0;
+    int dualPrimeMacroblocks = 0;
 
     double MeanMquant() const { return pictures ? mquantSum / pictures : 0; }
 };

@@ -39,8 +39,10 @@ inline int RunCommand(const std::string& command, std::string* output = nullptr)
 }
 
 // testsrc2: moving colour pattern with text; pan: a detailed, noisy still
-// (a fractal with grain) panned 3 pels right and 2 down per picture.
-enum class Clip { kTestPattern, kPan };
+// (a fractal with grain) panned 3 pels right and 2 down per picture;
+// interlaced pan: the same panned per field, the two fields of a picture
+// taken a field period apart (top field first).
+enum class Clip { kTestPattern, kPan, kInterlacedPan };
 
 inline bool MakeClip(const std::string& path, Clip clip, int width, int height, int pictures,
                      const std::string& pixelFormat = "yuv420p", const std::string& rate = "25") {
@@ -48,6 +50,13 @@ inline bool MakeClip(const std::string& path, Clip clip, int width, int height, 
     if (clip == Clip::kTestPattern) {
         source = "testsrc2=size=" + std::to_string(width) + "x" + std::to_string(height) +
                  ":rate=" + rate;
+    } else if (clip == Clip::kInterlacedPan) {
+        source = "mandelbrot=s=" + std::to_string(width + 6 * pictures + 8) + "x" +
+                 std::to_string(height + 4 * pictures + 8) +
+                 ":rate=50,trim=end_frame=1,noise=alls=20,gblur=sigma=0.7,loop=loop=-1:size=1,"
+                 "setpts=N/50/TB,crop=" +
+                 std::to_string(width) + ":" + std::to_string(height) +
+                 ":x='n*3':y='n*2',interlace=scan=tff:lowpass=off";
     } else {
         source = "mandelbrot=s=" + std::to_string(width + 3 * pictures + 8) + "x" +
                  std::to_string(height + 2 * pictures + 8) + ":rate=" + rate +
