@@ -57,13 +57,15 @@ VideoResult DeriveCodingParameters(const EncoderSettings& s, int width, int heig
     if (!saneSize || !saneGop || !saneFormat || !saneQuantiser) {
         return Failure(kVideoInvalidSettings, "Invalid settings, running settings ...");
     }
-    if (s.fieldPictures) {
-        return Failure(kVideoInvalidSettings, "Field pictures are not supported by this encoder.");
-    }
 
     p.syntax = mpeg2 ? MpegSyntax::kMpeg2 : MpegSyntax::kMpeg1;
     p.progressiveSequence = !mpeg2 || s.progressiveSequence != 0;
     p.geometry = MakeCodingGeometry(width, height, s.chromaFormat, !p.progressiveSequence);
+    // Fields need interlaced frames: a whole number of macroblock rows each.
+    p.fieldPictures = s.fieldPictures != 0;
+    if (p.fieldPictures && (!mpeg2 || p.progressiveSequence || s.progressiveFrame)) {
+        return Failure(kVideoInvalidSettings, "Invalid settings, running settings ...");
+    }
     p.gopSize = s.iFramesInGOP;
     p.referenceDistance = s.ipFrameDistance;
 

@@ -73,6 +73,7 @@ struct CodingParameters {
     bool topFieldFirst = false;
     bool repeatFirstField = false;
     bool progressiveFrame = true;
+    bool fieldPictures = false;  // each frame coded as two field pictures
     bool writePictureDisplayExt = false;
     int frameCentreHorizontalOffset = 0;
     int frameCentreVerticalOffset = 0;

@@ -19,6 +19,7 @@ std::vector<PlannedPicture> PlanTransmissionOrder(int pictureCount, int gopSize,
         PlannedPicture anchor;
         anchor.displayIndex = reference;
         anchor.type = intra ? kPictureI : kPictureP;
+        anchor.frameType = anchor.type;
         if (intra) {
             anchor.startsGop = true;
             anchor.closedGop = reference == 0;
@@ -33,6 +34,7 @@ std::vector<PlannedPicture> PlanTransmissionOrder(int pictureCount, int gopSize,
             PlannedPicture bidirectional;
             bidirectional.displayIndex = b;
             bidirectional.type = kPictureB;
+            bidirectional.frameType = kPictureB;
             bidirectional.gopFirstDisplay = gopFirst;
             bidirectional.temporalReference = b - gopFirst;
             bidirectional.forwardDistance = b - previousReference;
@@ -42,6 +44,24 @@ std::vector<PlannedPicture> PlanTransmissionOrder(int pictureCount, int gopSize,
         previousReference = reference;
     }
     return plan;
+}
+
+std::vector<PlannedPicture> SplitIntoFields(const std::vector<PlannedPicture>& frames,
+                                            bool topFieldFirst) {
+    std::vector<PlannedPicture> fields;
+    fields.reserve(2 * frames.size());
+    for (const PlannedPicture& frame : frames) {
+        PlannedPicture first = frame;
+        first.structure = topFieldFirst ? 1 : 2;
+        PlannedPicture second = frame;
+        second.structure = topFieldFirst ? 2 : 1;
+        second.secondField = true;
+        second.startsGop = false;
+        if (frame.type == kPictureI) second.type = kPictureP;
+        fields.push_back(first);
+        fields.push_back(second);
+    }
+    return fields;
 }
 
 }  // namespace korvan

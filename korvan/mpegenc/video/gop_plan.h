@@ -20,10 +20,21 @@ struct PlannedPicture {
     int gopFirstDisplay = 0;   // display index of the GOP's first picture
     int forwardDistance = 0;   // pictures since the previous reference (P and B)
     int backwardDistance = 0;  // pictures until the next reference (B)
+    // Field pictures: picture_structure (1 top, 2 bottom; 3 a frame) and
+    // whether this is the frame's second field.
+    int structure = 3;
+    bool secondField = false;
+    PictureCodingType frameType = kPictureI;  // the type of the frame (of both its fields)
 };
 
 // The plan for `pictureCount` pictures with N = `gopSize`, M = `referenceDistance`.
 std::vector<PlannedPicture> PlanTransmissionOrder(int pictureCount, int gopSize,
                                                   int referenceDistance);
+
+// The same plan in field pictures: each frame as two fields, the first one
+// the top field when `topFieldFirst`. The second field of an I frame is a
+// P field predicted from the first.
+std::vector<PlannedPicture> SplitIntoFields(const std::vector<PlannedPicture>& frames,
+                                            bool topFieldFirst);
 
 }  // namespace korvan

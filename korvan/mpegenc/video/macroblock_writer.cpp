@@ -68,7 +68,8 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     const bool mpeg2 = syntax_.syntax == MpegSyntax::kMpeg2;
     if (mpeg2 && !syntax_.framePredFrameDct) {
         if (flags & (kMbForward | kMbBackward)) out_.Put(info.motionType, 2);
-        if (intra || (flags & kMbPattern)) out_.Put(info.dctType, 1);
+        // Field pictures have no choice of DCT.
+        if (!syntax_.fieldPicture && (intra || (flags & kMbPattern))) out_.Put(info.dctType, 1);
     }
     if (flags & kMbQuant) {
         quantiserScaleCode_ = info.quantiserScaleCode;
@@ -88,7 +89,10 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     for (int direction = 0; direction < 2; ++direction) {
         if (!(flags & (direction == 0 ? kMbForward : kMbBackward))) continue;
         VideoResult r;
-        if (info.motionType == kFieldMotion) {
+        if (syntax_.fieldPicture) {
+            out_.Put(info.fieldSelect[0][direction], 1);
+            r = WriteVector(direction, info.vectors[direction]);
+        } else if (info.motionType == kFieldMotion) {
             for (int field = 0; field < 2 && r.Ok(); ++field) {
                 out_.Put(info.fieldSelect[field][direction], 1);
                 r = WriteFieldVector(field, direction, info.fieldVectors[field][direction],

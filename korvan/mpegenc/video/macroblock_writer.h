@@ -22,6 +22,7 @@ struct MacroblockSyntax {
     bool intraVlcFormat = false;
     bool alternateScan = false;
     bool framePredFrameDct = true;
+    bool fieldPicture = false;
     int blocksPerMacroblock = 6;
 };
 

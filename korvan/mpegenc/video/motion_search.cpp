@@ -69,7 +69,7 @@ void VisitRing(int k, Visit&& visit) {
 
 MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
                                           const SubsampledPicture& reference, int mbX, int mbY,
-                                          int radius, int patience) const {
+                                          int radius, int verticalRadius, int patience) const {
     const int bx = 4 * mbX;
     const int by = 4 * mbY;
     const int maxX = reference.width() - 4;
@@ -91,7 +91,8 @@ MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
         VisitRing(k, [&](int dx, int dy) {
             const int x = bx + dx;
             const int y = by + dy;
-            if (exact || x < 0 || y < 0 || x > maxX || y > maxY) return;
+            if (exact || x < 0 || y < 0 || x > maxX || y > maxY || std::abs(dy) > verticalRadius)
+                return;
             const int sad = sadAt(x, y);
             if (sad < best) {
                 best = sad;

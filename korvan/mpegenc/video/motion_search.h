@@ -66,9 +66,10 @@ public:
 
     // The coarse stage: the best offset of macroblock (mbX, mbY) in whole
     // samples (a multiple of 4), searched in rings up to `radius`
-    // sub-sampled pels; `patience` checkpoints without improvement end it.
+    // sub-sampled pels (vertically at most `verticalRadius`); `patience`
+    // checkpoints without improvement end it.
     MotionVector CoarseSearch(const SubsampledPicture& current, const SubsampledPicture& reference,
-                              int mbX, int mbY, int radius, int patience) const;
+                              int mbX, int mbY, int radius, int verticalRadius, int patience) const;
 
     // The fine stage: a spiral of `radius` whole samples inside `window`
     // around the best of the `count` starting points (whole samples), then

@@ -135,8 +135,13 @@ SearchResult PictureCoder::SearchDirection(const DirectionSearch& direction,
         // smooth areas the sub-sampled match is often a poor guess.
         MotionVector starts[4];
         int count = 0;
-        starts[count++] = searcher_.CoarseSearch(
-            *inputs.sourceSubsampled, *direction.referenceSource, mbX, mbY, (v / 4) / 2, patience);
+        // Fields are half as tall: their vertical reach is three quarters of
+        // the horizontal one.
+        const int radius = (v / 4) / 2;
+        const int verticalRadius = fieldPicture_ ? radius * 3 / 4 : radius;
+        starts[count++] =
+            searcher_.CoarseSearch(*inputs.sourceSubsampled, *direction.referenceSource, mbX, mbY,
+                                   radius, verticalRadius, patience);
         starts[count++] = {};
         if (mbX > 0) starts[count++] = {found[mb - 1].x >> 1, found[mb - 1].y >> 1};
         if (mbY > 0) {
@@ -206,8 +211,16 @@ void PictureCoder::FormFieldDirection(const YuvFrame& reference, int mbX, int mb
     }
 }
 
-void PictureCoder::FormMotion(const YuvFrame& reference, int mbX, int mbY, const MacroblockInfo& m,
-                              int direction, uint8_t* const* dst) {
+void PictureCoder::FormMotion(const PictureInputs& inputs, int mbX, int mbY,
+                              const MacroblockInfo& m, int direction, uint8_t* const* dst) {
+    if (fieldPicture_) {
+        // One vector from the reference field that field_select names.
+        FormDirection(*inputs.fields[direction][m.fieldSelect[0][direction]], mbX, mbY,
+                      m.vectors[direction], dst);
+        return;
+    }
+    const YuvFrame& reference =
+        direction == 0 ? *inputs.forwardReference : *inputs.backwardReference;
     if (m.motionType == kFieldMotion) {
         for (int field = 0; field < 2; ++field) {
             FormFieldDirection(reference, mbX, mbY, field, m.fieldSelect[field][direction],
@@ -230,17 +243,19 @@ void PictureCoder::Predict(const PictureInputs& inputs, int mbX, int mbY, const 
     const bool forward = (m.flags & kMbForward) != 0;
     const bool backward = (m.flags & kMbBackward) != 0;
     if (backward && !forward) {
-        FormMotion(*inputs.backwardReference, mbX, mbY, m, 1, main);
+        FormMotion(inputs, mbX, mbY, m, 1, main);
         return;
     }
     if (!forward) {
-        // A P macroblock without motion compensation: the zero vector.
-        FormDirection(*inputs.forwardReference, mbX, mbY, MotionVector{}, main);
+        // A P macroblock without motion compensation: the zero vector, in a
+        // field picture from the field of the same parity.
+        FormDirection(fieldPicture_ ? *inputs.fields[0][parity_] : *inputs.forwardReference, mbX,
+                      mbY, MotionVector{}, main);
         return;
     }
-    FormMotion(*inputs.forwardReference, mbX, mbY, m, 0, main);
+    FormMotion(inputs, mbX, mbY, m, 0, main);
     if (backward) {
-        FormMotion(*inputs.backwardReference, mbX, mbY, m, 1, other);
+        FormMotion(inputs, mbX, mbY, m, 1, other);
         const CodingGeometry& g = p_.geometry;
         kernels_.average(prediction_[0], 16, otherPrediction_[0], 16, 16, 16);
         if (!chroma) return;
@@ -336,6 +351,29 @@ bool PictureCoder::SearchDualPrime(const PictureInputs& inputs, int mbX, int mbY
     return found;
 }
 
+SearchResult PictureCoder::SearchFieldPicture(const DirectionSearch& direction,
+                                              const PictureInputs& inputs, int mbX, int mbY,
+                                              int patience, MacroblockInfo& m) {
+    const int d = direction.index;
+    SearchResult best;
+    best.sad = INT_MAX;
+    for (int select = 0; select < 2; ++select) {
+        if (!inputs.fields[d][select]) continue;
+        DirectionSearch field = direction;
+        field.reference = inputs.fields[d][select];
+        field.referenceSource = inputs.fieldSources[d][select];
+        const SearchResult r = SearchDirection(field, inputs, mbX, mbY, patience);
+        if (r.sad < best.sad) {
+            best = r;
+            m.vectors[d] = r.vector;
+            m.fieldSelect[0][d] = select;
+        }
+    }
+    // The neighbours start from the vector that won.
+    found_[d][mbY * p_.geometry.mbWidth + mbX] = best.vector;
+    return best;
+}
+
 void PictureCoder::SearchFields(const DirectionSearch& direction, const PictureInputs& inputs,
                                 int mbX, int mbY, MotionVector frameVector, MacroblockInfo& m) {
     const Plane& current = inputs.source->luma();
@@ -377,7 +415,8 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
     const int patience = inputs.sourceSubsampled->IsFlat() ? 1 : 2;
     // Interlaced frame pictures without frame_pred_frame_dct may predict
     // each field on its own, and without B pictures also by dual prime.
-    const bool fieldMotion = p_.IsMpeg2() && !p_.Choices(plan.type).framePredFrameDct;
+    const bool fieldMotion =
+        !fieldPicture_ && p_.IsMpeg2() && !p_.Choices(plan.type).framePredFrameDct;
     const bool dualPrime = fieldMotion && plan.type == kPictureP && p_.referenceDistance == 1;
 
     DirectionSearch forward;
@@ -413,17 +452,26 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
                 continue;
             }
 
-            const SearchResult f = SearchDirection(forward, inputs, mbX, mbY, patience);
-            note(0, f.vector);
             MacroblockInfo candidate;
-            candidate.motionType = kFrameMotion;
-            candidate.vectors[0] = f.vector;
+            SearchResult f;
             SearchResult b;
-            if (plan.type == kPictureB) {
-                b = SearchDirection(backward, inputs, mbX, mbY, patience);
-                note(1, b.vector);
-                candidate.vectors[1] = b.vector;
+            if (fieldPicture_) {
+                // Each direction from the better of its reference fields.
+                candidate.motionType = kFieldMotion;
+                f = SearchFieldPicture(forward, inputs, mbX, mbY, patience, candidate);
+                if (plan.type == kPictureB)
+                    b = SearchFieldPicture(backward, inputs, mbX, mbY, patience, candidate);
+            } else {
+                candidate.motionType = kFrameMotion;
+                f = SearchDirection(forward, inputs, mbX, mbY, patience);
+                candidate.vectors[0] = f.vector;
+                if (plan.type == kPictureB) {
+                    b = SearchDirection(backward, inputs, mbX, mbY, patience);
+                    candidate.vectors[1] = b.vector;
+                }
             }
+            note(0, f.vector);
+            if (plan.type == kPictureB) note(1, b.vector);
             if (fieldMotion) {
                 SearchFields(forward, inputs, mbX, mbY, f.vector, candidate);
                 if (plan.type == kPictureB)
@@ -446,7 +494,7 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
             const int directionSets[3] = {kMbForward, kMbBackward, kMbForward | kMbBackward};
             const int sets = plan.type == kPictureB ? 3 : 1;
             for (int k = 0; k < sets; ++k) {
-                consider(candidate, directionSets[k], kFrameMotion);
+                consider(candidate, directionSets[k], candidate.motionType);
                 if (fieldMotion) consider(candidate, directionSets[k], kFieldMotion);
             }
             if (dualPrime) {
@@ -468,7 +516,9 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
                 }
             }
             if (mb.motionType == kDualPrimeMotion) note(0, mb.vectors[0]);
-            if (plan.type == kPictureP && mb.motionType == kFrameMotion) {
+            const bool zeroUsable = !fieldPicture_ || inputs.fields[0][parity_] != nullptr;
+            const bool singleVector = fieldPicture_ || mb.motionType == kFrameMotion;
+            if (plan.type == kPictureP && singleVector && zeroUsable) {
                 MacroblockInfo zero = mb;
                 zero.flags = kMbPattern;
                 const int zeroError = PredictionError(inputs, mbX, mbY, zero);
@@ -598,11 +648,12 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureIn
     syntax.intraDcPrecision = p_.intraDcPrecision;
     syntax.intraVlcFormat = choices.intraVlcFormat;
     syntax.alternateScan = choices.alternateScan;
-    syntax.framePredFrameDct = choices.framePredFrameDct;
+    syntax.framePredFrameDct = choices.framePredFrameDct && !fieldPicture_;
+    syntax.fieldPicture = fieldPicture_;
     syntax.blocksPerMacroblock = g.blocksPerMacroblock;
     MacroblockWriter writer(out, syntax);
     // Interlaced frame pictures choose the DCT of each macroblock.
-    const bool fieldDct = p_.IsMpeg2() && !choices.framePredFrameDct &&
+    const bool fieldDct = !fieldPicture_ && p_.IsMpeg2() && !choices.framePredFrameDct &&
                           !DisplayFlagsOf(p_, plan.displayIndex).progressiveFrame;
 
     const int total = g.mbWidth * g.mbHeight;
@@ -617,9 +668,10 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureIn
         Quantiser q = rate.fixed;
         if (rate.controller) {
             const Plane& luma = inputs.source->luma();
-            const double activity = SpatialActivity(
-                luma.Row(16 * mbY) + 16 * mbX, luma.stride,
-                p_.progressiveFrame ? ActivityBlocks::kFrame : ActivityBlocks::kFrameAndField);
+            const double activity = SpatialActivity(luma.Row(16 * mbY) + 16 * mbX, luma.stride,
+                                                    p_.progressiveFrame || fieldPicture_
+                                                        ? ActivityBlocks::kFrame
+                                                        : ActivityBlocks::kFrameAndField);
             q = rate.controller->MacroblockQuantiser(
                 address, static_cast<int64_t>(out.BitCount() - rate.startBits), activity);
         }
@@ -651,9 +703,17 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureIn
         const bool inner = address != sliceFirst && address != sliceLast;
         if (!intra && mb.codedBlockPattern == 0 && inner) {
             if (plan.type == kPictureP) {
-                mb.skipped = mb.motionType == kFrameMotion && mb.vectors[0] == MotionVector{};
-            } else if (previous && !(previous->flags & kMbIntra) && mb.motionType == kFrameMotion &&
-                       previous->motionType == kFrameMotion) {
+                // A skipped P macroblock is the zero vector from the same
+                // frame or, in a field picture, from the field of the same
+                // parity.
+                const bool sameParity = !(mb.flags & kMbForward) || mb.fieldSelect[0][0] == parity_;
+                mb.skipped = mb.vectors[0] == MotionVector{} &&
+                             (fieldPicture_ ? sameParity : mb.motionType == kFrameMotion);
+            } else if (previous && !(previous->flags & kMbIntra) &&
+                       (fieldPicture_ ? mb.fieldSelect[0][0] == previous->fieldSelect[0][0] &&
+                                            mb.fieldSelect[0][1] == previous->fieldSelect[0][1]
+                                      : mb.motionType == kFrameMotion &&
+                                            previous->motionType == kFrameMotion)) {
                 const int directions = kMbForward | kMbBackward;
                 mb.skipped = (mb.flags & directions) == (previous->flags & directions) &&
                              (!(mb.flags & kMbForward) || mb.vectors[0] == previous->vectors[0]) &&
@@ -667,7 +727,8 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureIn
             // sent as a zero vector instead.
             if (!intra && mb.codedBlockPattern == 0 && !(mb.flags & (kMbForward | kMbBackward))) {
                 mb.flags = kMbForward;
-                mb.motionType = kFrameMotion;
+                mb.motionType = fieldPicture_ ? kFieldMotion : kFrameMotion;
+                mb.fieldSelect[0][0] = parity_;
                 mb.vectors[0] = {};
             }
             VideoResult r = writer.WriteMacroblock(address, mb, levels_);
@@ -686,6 +747,8 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureIn
 
 VideoResult PictureCoder::Code(const PlannedPicture& plan, const PictureInputs& inputs,
                                const PictureRate& rate, BitWriter& out, YuvFrame& reconstruction) {
+    fieldPicture_ = plan.structure != 3;
+    parity_ = plan.structure == 2 ? 1 : 0;
     Analyse(plan, inputs);
     ChooseFCodes(plan);
 
@@ -693,12 +756,16 @@ VideoResult PictureCoder::Code(const PlannedPicture& plan, const PictureInputs& 
     header.type = plan.type;
     header.temporalReference = plan.temporalReference;
     header.vbvDelay = rate.vbvDelay;
-    header.display = DisplayFlagsOf(p_, plan.displayIndex);
+    header.structure = plan.structure;
+    // Field pictures show just themselves.
+    header.display =
+        fieldPicture_ ? DisplayFlags{false, false, false} : DisplayFlagsOf(p_, plan.displayIndex);
     std::memcpy(header.fCode, fCode_, sizeof(fCode_));
     WritePictureHeader(out, p_, header);
     if (p_.IsMpeg2()) {
         WritePictureCodingExtension(out, p_, header);
-        if (p_.writePictureDisplayExt) WritePictureDisplayExtension(out, p_, header.display);
+        if (p_.writePictureDisplayExt && !fieldPicture_)
+            WritePictureDisplayExtension(out, p_, header.display);
     }
     if (p_.embedSvcdUserData && plan.type == kPictureI) WriteSvcdUserData(out);
     return CodeSlices(plan, inputs, rate, out, reconstruction);

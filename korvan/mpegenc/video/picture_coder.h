@@ -28,6 +28,11 @@ struct PictureInputs {
     const YuvFrame* backwardReference = nullptr;  // B: the next reference, reconstructed
     const SubsampledPicture* forwardSource = nullptr;
     const SubsampledPicture* backwardSource = nullptr;
+    // Field pictures: the reference field each field_select value names,
+    // per direction, with its reduced luminance; null where that field may
+    // not be used.
+    const YuvFrame* fields[2][2] = {};  // [direction][field_select]
+    const SubsampledPicture* fieldSources[2][2] = {};
 };
 
 // Where a picture's macroblocks take their quantisers from, and what its
@@ -91,8 +96,12 @@ private:
     void Predict(const PictureInputs& inputs, int mbX, int mbY, const MacroblockInfo& m,
                  PredictedPlanes planes);
     int PredictionError(const PictureInputs& inputs, int mbX, int mbY, const MacroblockInfo& m);
-    void FormMotion(const YuvFrame& reference, int mbX, int mbY, const MacroblockInfo& m,
+    void FormMotion(const PictureInputs& inputs, int mbX, int mbY, const MacroblockInfo& m,
                     int direction, uint8_t* const* dst);
+    // Field pictures: the direction's vector and field_select from the
+    // better of its reference fields.
+    SearchResult SearchFieldPicture(const DirectionSearch& direction, const PictureInputs& inputs,
+                                    int mbX, int mbY, int patience, MacroblockInfo& m);
     void FormDirection(const YuvFrame& reference, int mbX, int mbY, MotionVector vector,
                        uint8_t* const* dst);
     // One field of the macroblock (its lines `field`, field + 2, ...) from
@@ -119,6 +128,8 @@ private:
     std::vector<MacroblockInfo> macroblocks_;
     int fCode_[2][2] = {{15, 15}, {15, 15}};
     CodedQuantisers quantisers_;
+    bool fieldPicture_ = false;        // the picture being coded is a field
+    int parity_ = 0;                   // its parity: 0 top, 1 bottom
     int largestComponent_[2][2] = {};  // half samples, per direction and axis
     // The vector the search found for every macroblock of this picture, per
     // direction (half samples): starting points for the neighbours' search.

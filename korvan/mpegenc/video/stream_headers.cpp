@@ -133,9 +133,9 @@ void WritePictureCodingExtension(BitWriter& out, const CodingParameters& p,
     out.Put(f.fCode[1][0], 4);
     out.Put(f.fCode[1][1], 4);
     out.Put(p.intraDcPrecision, 2);
-    out.Put(3, 2);  // picture_structure: frame picture
+    out.Put(f.structure, 2);
     out.PutBit(f.display.topFieldFirst);
-    out.PutBit(c.framePredFrameDct);
+    out.PutBit(c.framePredFrameDct && f.structure == 3);
     out.PutBit(false);  // concealment_motion_vectors
     out.PutBit(c.nonLinearScale);
     out.PutBit(c.intraVlcFormat);

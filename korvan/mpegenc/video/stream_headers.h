@@ -29,6 +29,7 @@ struct PictureHeaderFields {
     int vbvDelay = 0xFFFF;
     int fCode[2][2] = {{15, 15}, {15, 15}};  // [forward/backward][horizontal/vertical]
     DisplayFlags display;
+    int structure = 3;  // picture_structure: 1 top field, 2 bottom field, 3 frame
 };
 
 struct TimeCode {

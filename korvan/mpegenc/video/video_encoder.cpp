@@ -26,9 +26,16 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
         processorMode,
         parameters_.floatingPointDct ? DctArithmetic::kFloatingPoint : DctArithmetic::kInteger);
     coder_ = std::make_unique<PictureCoder>(parameters_, kernels);
+    fieldCoder_.reset();
+    if (parameters_.fieldPictures) {
+        fieldParameters_ = parameters_;
+        fieldParameters_.geometry = FieldGeometry(parameters_.geometry);
+        fieldCoder_ = std::make_unique<PictureCoder>(fieldParameters_, kernels);
+    }
     source_ = &source;
     sink_ = sink;
     plan_ = PlanTransmissionOrder(pictureCount, parameters_.gopSize, parameters_.referenceDistance);
+    if (parameters_.fieldPictures) plan_ = SplitIntoFields(plan_, parameters_.topFieldFirst);
     next_ = 0;
     nextFetch_ = 0;
     out_ = BitWriter();
@@ -36,7 +43,9 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     lastSecond_.clear();
     lastSecondBits_ = 0;
     bitRateOffsets_.clear();
-    picturesPerSecond_ = std::max(1, static_cast<int>(std::floor(parameters_.frameRate + 0.5)));
+    // Field pictures come twice as often as frames.
+    picturesPerSecond_ = std::max(1, static_cast<int>(std::floor(parameters_.frameRate + 0.5))) *
+                         (parameters_.fieldPictures ? 2 : 1);
     gopOpen_ = false;
     gopPictureBits_.clear();
     heldCount_ = 0;
@@ -62,11 +71,14 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
         return Failure(kVideoNoMemory, "Cannot allocate memory for old ref frame.");
     if (!bidirectional_.Allocate(g))
         return Failure(kVideoNoMemory, "Cannot allocate memory for aux frame.");
-    if (!newer_.source.Allocate(g) || !older_.source.Allocate(g) ||
-        !currentSubsampled_.Allocate(g)) {
+    const CodingGeometry fields = FieldGeometry(g);
+    if (!AllocateReference(newer_) || !AllocateReference(older_) ||
+        !currentSubsampled_.Allocate(g) || !currentFieldSubsampled_[0].Allocate(fields) ||
+        !currentFieldSubsampled_[1].Allocate(fields)) {
         return Failure(kVideoNoMemory, "Cannot allocate memory for subsample images.");
     }
-    if (bounds_ && (!restore_.newer.frame.Allocate(g) || !restore_.older.frame.Allocate(g))) {
+    if (bounds_ && (!restore_.newer.frame.Allocate(g) || !restore_.older.frame.Allocate(g) ||
+                    !AllocateReference(restore_.newer) || !AllocateReference(restore_.older))) {
         return Failure(kVideoNoMemory, "Cannot allocate memory for new ref frame.");
     }
     // The B pictures between two references and the later reference wait
@@ -79,9 +91,24 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
             return Failure(kVideoNoMemory, "Could not allocate memory for picture buffers.");
         }
     }
-    if (!coder_->Allocate()) return Failure(kVideoNoMemory, "Cannot allocate memory for mb info.");
+    if (!coder_->Allocate() || (fieldCoder_ && !fieldCoder_->Allocate()))
+        return Failure(kVideoNoMemory, "Cannot allocate memory for mb info.");
     newer_.displayIndex = older_.displayIndex = -1;
     return {};
+}
+
+bool VideoEncoder::AllocateReference(Reference& reference) {
+    const CodingGeometry& g = parameters_.geometry;
+    return reference.source.Allocate(g) && reference.fieldSources[0].Allocate(FieldGeometry(g)) &&
+           reference.fieldSources[1].Allocate(FieldGeometry(g));
+}
+
+void VideoEncoder::CopyReference(const Reference& from, Reference& to) {
+    CopyFrame(from.frame, to.frame);
+    to.source = from.source;
+    to.fieldSources[0] = from.fieldSources[0];
+    to.fieldSources[1] = from.fieldSources[1];
+    to.displayIndex = from.displayIndex;
 }
 
 VideoEncoder::BufferedSource* VideoEncoder::Buffered(int displayIndex) {
@@ -180,12 +207,8 @@ void VideoEncoder::Deliver(int displayIndex, const YuvFrame& frame) {
 void VideoEncoder::SaveRestorePoint() {
     restore_.position = out_.Save();
     restore_.next = next_;
-    CopyFrame(older_.frame, restore_.older.frame);
-    CopyFrame(newer_.frame, restore_.newer.frame);
-    restore_.older.source = older_.source;
-    restore_.newer.source = newer_.source;
-    restore_.older.displayIndex = older_.displayIndex;
-    restore_.newer.displayIndex = newer_.displayIndex;
+    CopyReference(older_, restore_.older);
+    CopyReference(newer_, restore_.newer);
     restore_.statistics = statistics_;
     restore_.lastSecond = lastSecond_;
     restore_.lastSecondBits = lastSecondBits_;
@@ -198,12 +221,8 @@ void VideoEncoder::SaveRestorePoint() {
 void VideoEncoder::RestoreGop() {
     out_.Restore(restore_.position);
     next_ = restore_.next;
-    CopyFrame(restore_.older.frame, older_.frame);
-    CopyFrame(restore_.newer.frame, newer_.frame);
-    older_.source = restore_.older.source;
-    newer_.source = restore_.newer.source;
-    older_.displayIndex = restore_.older.displayIndex;
-    newer_.displayIndex = restore_.newer.displayIndex;
+    CopyReference(restore_.older, older_);
+    CopyReference(restore_.newer, newer_);
     const int again = statistics_.gopsCodedAgain + 1;
     statistics_ = restore_.statistics;
     statistics_.gopsCodedAgain = again;
@@ -267,6 +286,7 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         period.frameRate =
             parameters_.pulldown ? kWrittenFrameRates[writtenCode] : parameters_.frameRate;
         period.progressiveSequence = parameters_.progressiveSequence;
+        period.fieldPicture = plan.structure != 3;
         const DisplayFlags flags = DisplayFlagsOf(parameters_, plan.displayIndex);
         period.topFieldFirst = flags.topFieldFirst;
         period.repeatFirstField = flags.repeatFirstField;
@@ -278,27 +298,60 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         if (!parameters_.forceVbvDelay) rate.vbvDelay = limits.vbvDelay;
     }
 
-    currentSubsampled_.Build(current->frame.luma());
-    PictureInputs inputs;
-    inputs.source = &current->frame;
-    inputs.sourceSubsampled = &currentSubsampled_;
-    YuvFrame* reconstruction = &bidirectional_;
-    if (plan.type == kPictureB) {
-        inputs.forwardReference = &older_.frame;
-        inputs.forwardSource = &older_.source;
-        inputs.backwardReference = &newer_.frame;
-        inputs.backwardSource = &newer_.source;
-    } else {
-        // The reference coded last becomes the forward one; it is shown
-        // before the B pictures that follow in the stream.
+    // The reference coded last becomes the forward one when the next I or
+    // P frame starts; it is shown before the B pictures that follow it in
+    // the stream.
+    if (plan.frameType != kPictureB && !plan.secondField) {
         std::swap(older_, newer_);
         if (older_.displayIndex >= 0) Deliver(older_.displayIndex, older_.frame);
+    }
+    YuvFrame& target = plan.frameType == kPictureB ? bidirectional_ : newer_.frame;
+    PictureCoder& coder = plan.structure == 3 ? *coder_ : *fieldCoder_;
+    if (plan.structure == 3) {
+        currentSubsampled_.Build(current->frame.luma());
+        PictureInputs inputs;
+        inputs.source = &current->frame;
+        inputs.sourceSubsampled = &currentSubsampled_;
         inputs.forwardReference = &older_.frame;
         inputs.forwardSource = &older_.source;
-        reconstruction = &newer_.frame;
+        if (plan.type == kPictureB) {
+            inputs.backwardReference = &newer_.frame;
+            inputs.backwardSource = &newer_.source;
+        }
+        r = coder.Code(plan, inputs, rate, out_, target);
+    } else {
+        const int parity = plan.structure == 2 ? 1 : 0;
+        const YuvFrame sourceField = YuvFrame::FieldOf(current->frame, parity);
+        YuvFrame targetField = YuvFrame::FieldOf(target, parity);
+        currentFieldSubsampled_[parity].Build(sourceField.luma());
+        // Views of the reference fields; they live through this picture.
+        YuvFrame views[2][2];
+        PictureInputs inputs;
+        inputs.source = &sourceField;
+        inputs.sourceSubsampled = &currentFieldSubsampled_[parity];
+        const auto offer = [&](int direction, int select, const YuvFrame& frame,
+                               const SubsampledPicture& reduced) {
+            views[direction][select] = YuvFrame::FieldOf(frame, select);
+            inputs.fields[direction][select] = &views[direction][select];
+            inputs.fieldSources[direction][select] = &reduced;
+        };
+        if (plan.type == kPictureB) {
+            for (int select = 0; select < 2; ++select) {
+                offer(0, select, older_.frame, older_.fieldSources[select]);
+                offer(1, select, newer_.frame, newer_.fieldSources[select]);
+            }
+        } else if (plan.type == kPictureP && plan.secondField) {
+            // The first field of this frame, and the field of this parity of
+            // the previous reference frame (an I frame has none to offer).
+            offer(0, 1 - parity, target, currentFieldSubsampled_[1 - parity]);
+            if (plan.frameType == kPictureP)
+                offer(0, parity, older_.frame, older_.fieldSources[parity]);
+        } else if (plan.type == kPictureP) {
+            for (int select = 0; select < 2; ++select)
+                offer(0, select, older_.frame, older_.fieldSources[select]);
+        }
+        r = coder.Code(plan, inputs, rate, out_, targetField);
     }
-
-    r = coder_->Code(plan, inputs, rate, out_, *reconstruction);
     if (!r.Ok()) return r;
 
     if (tm5_) {
@@ -318,7 +371,7 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         statistics_.vbvOverflows = vbv_->Overflows();
         statistics_.vbvUnderflows = vbv_->Underflows();
     }
-    const CodedQuantisers& q = coder_->Quantisers();
+    const CodedQuantisers& q = coder.Quantisers();
     statistics_.minMquant =
         statistics_.pictures == 0 ? q.smallest : std::min(statistics_.minMquant, q.smallest);
     statistics_.maxMquant = std::max(statistics_.maxMquant, q.largest);
@@ -327,11 +380,17 @@ VideoResult VideoEncoder::EncodeNextPicture() {
     statistics_.fieldMotionMacroblocks += q.fieldMotion;
     statistics_.dualPrimeMacroblocks += q.dualPrime;
 
-    if (plan.type == kPictureB) {
+    const bool frameDone = plan.structure == 3 || plan.secondField;
+    if (frameDone && plan.frameType == kPictureB) {
         Deliver(plan.displayIndex, bidirectional_);
-    } else {
+    } else if (frameDone) {
         newer_.displayIndex = plan.displayIndex;
-        newer_.source.Build(current->frame.luma());
+        if (plan.structure == 3) {
+            newer_.source.Build(current->frame.luma());
+        } else {
+            newer_.fieldSources[0] = currentFieldSubsampled_[0];
+            newer_.fieldSources[1] = currentFieldSubsampled_[1];
+        }
     }
     CountPicture(out_.BitCount() - startBits);
     ++next_;

@@ -99,7 +99,8 @@ public:
 private:
     struct Reference {
         YuvFrame frame;
-        SubsampledPicture source;  // sub-sampled source, for the coarse search
+        SubsampledPicture source;           // sub-sampled source, for the coarse search
+        SubsampledPicture fieldSources[2];  // the same per field, for field pictures
         int displayIndex = -1;
     };
     struct BufferedSource {
@@ -127,6 +128,8 @@ private:
     void WriteSequenceHeaders();
     void CountPicture(uint64_t bits);
     void StartConstantBitrateGop();
+    static void CopyReference(const Reference& from, Reference& to);
+    bool AllocateReference(Reference& reference);
     void Deliver(int displayIndex, const YuvFrame& frame);
     void SaveRestorePoint();
     void RestoreGop();
@@ -134,6 +137,11 @@ private:
 
     CodingParameters parameters_;
     std::unique_ptr<PictureCoder> coder_;
+    // Field pictures: the parameters with the geometry of one field, and
+    // the coder that works on field views of the frames.
+    CodingParameters fieldParameters_;
+    std::unique_ptr<PictureCoder> fieldCoder_;
+    SubsampledPicture currentFieldSubsampled_[2];
     PictureSource* source_ = nullptr;
     ReconstructionSink* sink_ = nullptr;
     std::vector<PlannedPicture> plan_;

@@ -38,6 +38,25 @@ bool YuvFrame::Allocate(const CodingGeometry& g) {
     return true;
 }
 
+YuvFrame YuvFrame::FieldOf(const YuvFrame& frame, int parity) {
+    YuvFrame view;
+    for (int c = 0; c < 3; ++c) {
+        const Plane& p = frame.planes_[c];
+        view.planes_[c] = {p.data + static_cast<ptrdiff_t>(parity) * p.stride, 2 * p.stride,
+                           p.width, p.height / 2};
+    }
+    return view;
+}
+
+CodingGeometry FieldGeometry(const CodingGeometry& frame) {
+    CodingGeometry g = frame;
+    g.height = frame.height / 2;
+    g.mbHeight = frame.mbHeight / 2;
+    g.lumaHeight = frame.lumaHeight / 2;
+    g.chromaHeight = frame.chromaHeight / 2;
+    return g;
+}
+
 namespace {
 
 void ExtendPlane(Plane& p, int usedWidth, int usedHeight) {

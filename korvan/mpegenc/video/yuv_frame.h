@@ -48,6 +48,10 @@ public:
     Plane& luma() { return planes_[0]; }
     const Plane& luma() const { return planes_[0]; }
 
+    // A view of field `parity` (0 top, 1 bottom) of `frame`: every other
+    // line of each plane. It owns nothing; `frame` must outlive it.
+    static YuvFrame FieldOf(const YuvFrame& frame, int parity);
+
     // Repeats the last column and row of the `width` x `height` picture area
     // of each plane (chroma sizes scaled) to the macroblock edges.
     void ExtendToMacroblocks(const CodingGeometry& geometry);
@@ -58,5 +62,8 @@ private:
 };
 
 void CopyFrame(const YuvFrame& from, YuvFrame& to);
+
+// The geometry of one field of frames of geometry `frame`.
+CodingGeometry FieldGeometry(const CodingGeometry& frame);
 
 }  // namespace korvan

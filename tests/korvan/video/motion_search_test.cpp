@@ -71,7 +71,7 @@ TEST(MotionSearchTest, CoarseAndFineStagesFindAWholePelMove) {
     const korvan::VideoKernels& kernels =
         korvan::PlainVideoKernels(korvan::DctArithmetic::kInteger);
     korvan::MotionSearcher searcher(kernels, pictures.geometry);
-    const korvan::MotionVector coarse = searcher.CoarseSearch(current, reference, 8, 6, 7, 2);
+    const korvan::MotionVector coarse = searcher.CoarseSearch(current, reference, 8, 6, 7, 7, 2);
     EXPECT_EQ(coarse.x % 4, 0);
     EXPECT_LE(std::abs(coarse.x - 13), 4);
     EXPECT_LE(std::abs(coarse.y + 6), 4);

@@ -189,7 +189,9 @@ TEST(VideoEncoderTest, RefusesWhatItCannotCode) {
     MovingPattern source(64, 48, 0, 0);
     korvan::VideoEncoder encoder;
     korvan::EncoderSettings s = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
+    // Field pictures need interlaced frames.
     s.fieldPictures = 1;
+    s.progressiveSequence = s.progressiveFrame = 1;
     EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
     s = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
     s.iFramesInGOP = 16;  // not a multiple of M = 3
