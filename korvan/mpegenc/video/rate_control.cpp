@@ -62,13 +62,13 @@ Tm5RateControl::Tm5RateControl(const RateParameters& rate, double frameRate, int
     }
 }
 
-void Tm5RateControl::StartGop(int pPictures, int bPictures) {
+void Tm5RateControl::StartGop(int pPictures, int bPictures, int frames) {
     pLeft_ = pPictures;
     bLeft_ = bPictures;
     // An overspent budget is carried into the next GOP; savings are not.
     if (remaining_ > 0) remaining_ = 0;
-    remaining_ +=
-        static_cast<double>(RoundHalfUp((pPictures + bPictures + 1) * rate_.bitRate / frameRate_));
+    // The budget follows the time the GOP lasts: its frames.
+    remaining_ += static_cast<double>(RoundHalfUp(frames * rate_.bitRate / frameRate_));
     int64_t& p = fullness_[kPictureP - 1];
     int64_t& b = fullness_[kPictureB - 1];
     p = std::max<int64_t>(p, rate_.initialFullness[0]);

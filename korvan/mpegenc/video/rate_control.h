@@ -36,8 +36,10 @@ public:
     // and activity from the settings or derived from the bit rate.
     Tm5RateControl(const RateParameters& rate, double frameRate, int macroblocks);
 
-    // A new GOP with `pPictures` and `bPictures` besides its I picture.
-    void StartGop(int pPictures, int bPictures);
+    // A new GOP of `frames` frames with `pPictures` and `bPictures` besides
+    // its I picture (field pictures count each field; the second field of
+    // the I frame is a P picture).
+    void StartGop(int pPictures, int bPictures, int frames);
 
     // The target of a picture of `type` and its first quantiser. The target
     // stays within [minBits, maxBits] (the VBV's limits; pass 0 and a huge

@@ -182,11 +182,13 @@ void VideoEncoder::CountPicture(uint64_t bits) {
 void VideoEncoder::StartConstantBitrateGop() {
     int pPictures = 0;
     int bPictures = 0;
+    int frames = 1;
     for (size_t i = next_ + 1; i < plan_.size() && !plan_[i].startsGop; ++i) {
         if (plan_[i].type == kPictureP) ++pPictures;
         if (plan_[i].type == kPictureB) ++bPictures;
+        if (!plan_[i].secondField) ++frames;
     }
-    tm5_->StartGop(pPictures, bPictures);
+    tm5_->StartGop(pPictures, bPictures, frames);
 }
 
 void VideoEncoder::Deliver(int displayIndex, const YuvFrame& frame) {

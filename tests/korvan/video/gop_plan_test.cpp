@@ -79,4 +79,30 @@ TEST(GopPlanTest, OnlyReferencesWithMOneAndOnlyIntraWithNOne) {
     EXPECT_TRUE(korvan::PlanTransmissionOrder(0, 12, 3).empty());
 }
 
+TEST(GopPlanTest, FieldPicturesSplitEachFrameInTwo) {
+    const auto frames = korvan::PlanTransmissionOrder(7, 6, 3);
+    const auto fields = korvan::SplitIntoFields(frames, false);
+    ASSERT_EQ(fields.size(), 2 * frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const korvan::PlannedPicture& first = fields[2 * i];
+        const korvan::PlannedPicture& second = fields[2 * i + 1];
+        EXPECT_EQ(first.displayIndex, frames[i].displayIndex);
+        EXPECT_EQ(second.displayIndex, frames[i].displayIndex);
+        EXPECT_EQ(first.structure, 2);  // bottom field first
+        EXPECT_EQ(second.structure, 1);
+        EXPECT_FALSE(first.secondField);
+        EXPECT_TRUE(second.secondField);
+        EXPECT_EQ(first.startsGop, frames[i].startsGop);
+        EXPECT_FALSE(second.startsGop);
+        EXPECT_EQ(first.type, frames[i].type);
+        EXPECT_EQ(first.frameType, frames[i].type);
+        EXPECT_EQ(second.frameType, frames[i].type);
+        // The second field of an I frame is predicted from the first.
+        EXPECT_EQ(second.type,
+                  frames[i].type == korvan::kPictureI ? korvan::kPictureP : frames[i].type);
+        EXPECT_EQ(second.temporalReference, first.temporalReference);
+    }
+    EXPECT_EQ(korvan::SplitIntoFields(frames, true)[0].structure, 1);
+}
+
 }  // namespace

@@ -48,7 +48,7 @@ TEST(Tm5RateControlTest, StartValuesFollowFromTheBitRate) {
 
 TEST(Tm5RateControlTest, GopBudgetAndTheResetOfThePAndBBuffers) {
     korvan::Tm5RateControl rc(Constant(6000000), 25, 1620);
-    rc.StartGop(3, 8);
+    rc.StartGop(3, 8, 12);
     EXPECT_EQ(rc.Remaining(), 12 * 240000.0);
     // With the reset and fullness 0 configured, P and B start empty; I keeps.
     EXPECT_EQ(rc.Fullness(kPictureP), 0);
@@ -68,19 +68,19 @@ TEST(Tm5RateControlTest, GopBudgetAndTheResetOfThePAndBBuffers) {
     EXPECT_EQ(rc.Remaining(), 2880000.0 - 700000);
     EXPECT_EQ(rc.Complexity(kPictureI), 700000 * 4);  // S x mean mquant / 2
     // Savings are not carried over; overspending is.
-    rc.StartGop(3, 8);
+    rc.StartGop(3, 8, 12);
     EXPECT_EQ(rc.Remaining(), 2880000.0);
 
     korvan::RateParameters keep = Constant(6000000);
     keep.resetPBIVBF = false;
     korvan::Tm5RateControl kept(keep, 25, 1620);
-    kept.StartGop(3, 8);
+    kept.StartGop(3, 8, 12);
     EXPECT_EQ(kept.Fullness(kPictureP), 154839);
 }
 
 TEST(Tm5RateControlTest, TargetsStayWithinTheBufferLimits) {
     korvan::Tm5RateControl rc(Constant(6000000), 25, 1620);
-    rc.StartGop(3, 8);
+    rc.StartGop(3, 8, 12);
     rc.StartPicture(kPictureI, false, 0, 300000);
     EXPECT_EQ(rc.Target(), 300000);
     rc.StartPicture(kPictureB, false, 1900000, 4000000);
@@ -90,7 +90,7 @@ TEST(Tm5RateControlTest, TargetsStayWithinTheBufferLimits) {
 TEST(Tm5RateControlTest, QuantisersFromTheVirtualBufferAndActivity) {
     korvan::RateParameters r = Constant(6000000);
     korvan::Tm5RateControl rc(r, 25, 100);
-    rc.StartGop(0, 0);
+    rc.StartGop(0, 0, 1);
     // d0i = 154839, r = 480000: 2 * floor(10.0 + 0.5) = 20.
     EXPECT_EQ(rc.StartPicture(kPictureI, false, 0, INT64_MAX), (Quantiser{20, 10}));
     // Average activity: the quantiser of the virtual buffer alone.
