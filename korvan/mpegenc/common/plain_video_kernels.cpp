@@ -102,6 +102,7 @@ constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
         Average,
         forward,
         inverse,
+        QuantiseNonIntraBlock,
     };
 }
 

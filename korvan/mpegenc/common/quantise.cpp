@@ -44,7 +44,11 @@ private:
 QuantiserMatrix MakeQuantiserMatrix(const Matrix64& weights) {
     QuantiserMatrix matrix;
     matrix.weights = weights;
-    for (int i = 0; i < 64; ++i) matrix.reciprocals[i] = 65536u / std::max<unsigned>(weights[i], 1);
+    for (int i = 0; i < 64; ++i) {
+        matrix.reciprocals[i] = 65536u / std::max<unsigned>(weights[i], 1);
+        matrix.hasUnitWeight |= weights[i] < 2;
+        matrix.shortReciprocals[i] = static_cast<uint16_t>(std::min(matrix.reciprocals[i], 65535u));
+    }
     return matrix;
 }
 

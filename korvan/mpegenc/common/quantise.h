@@ -16,6 +16,10 @@ namespace korvan {
 struct QuantiserMatrix {
     Matrix64 weights{};
     std::array<uint32_t, 64> reciprocals{};
+    // The same in 16 bits for the SIMD quantiser; only without weights of 1
+    // (whose reciprocal 65536 does not fit).
+    alignas(16) std::array<uint16_t, 64> shortReciprocals{};
+    bool hasUnitWeight = false;
 };
 
 QuantiserMatrix MakeQuantiserMatrix(const Matrix64& weights);

@@ -99,6 +99,47 @@ void Average(uint8_t* dst, int dstStride, const uint8_t* other, int otherStride,
     }
 }
 
+// Non-intra quantisation in 16-bit lanes: (|c| * 65536 / w) >> 11 is the
+// high half of a 16 x 16 bit product shifted, and the division by
+// 2 * mquant is (n / 2) / mquant by a multiplication with the rounded-up
+// reciprocal, exact for 15-bit n. Weights of 1 (only a user matrix has
+// them) take the plain path, where n needs 17 bits.
+bool QuantiseNonIntra(const int16_t* coefficients, int16_t* levels, const QuantiserMatrix& matrix,
+                      int mquant, MpegSyntax syntax) {
+    if (matrix.hasUnitWeight || mquant < 1 || mquant > 112) {
+        return QuantiseNonIntraBlock(coefficients, levels, matrix, mquant, syntax);
+    }
+    int bits = 0;
+    while ((1 << bits) < mquant) ++bits;
+    const __m128i multiplier =
+        _mm_set1_epi16(static_cast<int16_t>(((1u << (15 + bits)) / mquant + 1) & 0xFFFF));
+    const __m128i shift = _mm_cvtsi32_si128(bits > 0 ? bits - 1 : 0);
+    const __m128i maxLevel = _mm_set1_epi16(static_cast<int16_t>(MaxLevel(syntax)));
+    const __m128i zero = _mm_setzero_si128();
+    __m128i any = zero;
+    for (int i = 0; i < 64; i += 8) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + i));
+        const __m128i negative = _mm_cmplt_epi16(c, zero);
+        // |c| <= 2048; -32768 cannot occur.
+        const __m128i magnitude = _mm_sub_epi16(_mm_xor_si128(c, negative), negative);
+        const __m128i r =
+            _mm_load_si128(reinterpret_cast<const __m128i*>(matrix.shortReciprocals.data() + i));
+        const __m128i low = _mm_mullo_epi16(magnitude, r);
+        const __m128i high = _mm_mulhi_epu16(magnitude, r);
+        // (product >> 11) for the eight 32-bit products, at most 2^15.
+        const __m128i products0 = _mm_srli_epi32(_mm_unpacklo_epi16(low, high), 11);
+        const __m128i products1 = _mm_srli_epi32(_mm_unpackhi_epi16(low, high), 11);
+        // n / 2 fits 15 bits: pack as signed without saturating.
+        const __m128i halves = _mm_packs_epi32(_mm_srli_epi32(products0, 1), _mm_srli_epi32(products1, 1));
+        __m128i level = bits > 0 ? _mm_srl_epi16(_mm_mulhi_epu16(halves, multiplier), shift) : halves;
+        level = _mm_min_epi16(level, maxLevel);
+        any = _mm_or_si128(any, level);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(levels + i),
+                         _mm_sub_epi16(_mm_xor_si128(level, negative), negative));
+    }
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(any, zero)) != 0xFFFF;
+}
+
 constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
     return VideoKernels{
         {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
@@ -109,6 +150,7 @@ constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
         Average,
         forward,
         inverse,
+        QuantiseNonIntra,
     };
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "korvan/mpegenc/common/quantise.h"
+
 namespace korvan {
 
 // Half-sample position of a prediction: 0 full, 1 half to the right, 2 half
@@ -32,6 +34,11 @@ using PredictKernel = void (*)(uint8_t* dst, int dstStride, const uint8_t* ref, 
 using AverageKernel = void (*)(uint8_t* dst, int dstStride, const uint8_t* other, int otherStride,
                                int width, int rows);
 using DctKernel = void (*)(int16_t* block);
+// Quantises a non-intra block toward zero (see QuantiseNonIntraBlock);
+// true when any level is not zero.
+using QuantiseNonIntraKernel = bool (*)(const int16_t* coefficients, int16_t* levels,
+                                        const QuantiserMatrix& matrix, int mquant,
+                                        MpegSyntax syntax);
 
 struct VideoKernels {
     SadKernel sad[4];  // by HalfPelIndex
@@ -42,6 +49,7 @@ struct VideoKernels {
     AverageKernel average;
     DctKernel forwardDct;
     DctKernel inverseDct;
+    QuantiseNonIntraKernel quantiseNonIntra;
 };
 
 enum class DctArithmetic { kInteger, kFloatingPoint };

@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "korvan/mpegenc/common/mpeg_tables.h"
 #include "korvan/mpegenc/common/simd_video_kernels.h"
 
 namespace {
@@ -190,6 +191,35 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                 k.inverseDct(block.data());
                 plain.inverseDct(expected.data());
                 EXPECT_EQ(block, expected);
+            }
+            // Quantisation: every quantiser_scale, the matrices of both
+            // standards, random weights and one with weights of 1.
+            korvan::Matrix64 randomWeights{};
+            korvan::Matrix64 unitWeights = korvan::kFlatNonIntraMatrix;
+            for (auto& w : randomWeights) w = static_cast<uint8_t>(2 + random() % 254);
+            unitWeights[5] = 1;
+            const korvan::QuantiserMatrix matrices[] = {
+                korvan::MakeQuantiserMatrix(korvan::kTm5NonIntraMatrix),
+                korvan::MakeQuantiserMatrix(korvan::kFlatNonIntraMatrix),
+                korvan::MakeQuantiserMatrix(randomWeights),
+                korvan::MakeQuantiserMatrix(unitWeights),
+            };
+            const auto coefficients = TransformInputs(-2048, 2047, random);
+            for (const auto& matrix : matrices) {
+                for (int mquant = 1; mquant <= 112; ++mquant) {
+                    for (auto syntax : {korvan::MpegSyntax::kMpeg1, korvan::MpegSyntax::kMpeg2}) {
+                        for (size_t n = 0; n < coefficients.size(); n += 7) {
+                            int16_t got[64];
+                            int16_t expected[64];
+                            const bool gotAny = k.quantiseNonIntra(coefficients[n].data(), got,
+                                                                   matrix, mquant, syntax);
+                            const bool expectedAny = plain.quantiseNonIntra(
+                                coefficients[n].data(), expected, matrix, mquant, syntax);
+                            ASSERT_EQ(gotAny, expectedAny) << mquant;
+                            ASSERT_EQ(std::memcmp(got, expected, sizeof(got)), 0) << mquant;
+                        }
+                    }
+                }
             }
         }
     }
