@@ -2,6 +2,8 @@
 // take two rows per instruction. Everything else is the SSE2 table's.
 #include <immintrin.h>
 
+#include <cstring>
+
 #include "korvan/mpegenc/common/simd_video_kernels.h"
 
 namespace korvan {
@@ -49,25 +51,58 @@ __attribute__((target("avx2"))) inline __m256i SampleTwoRows(const uint8_t* ref,
 }
 
 template <int HalfX, int HalfY>
-__attribute__((target("avx2"))) int Sad16(const uint8_t* cur, int curStride, const uint8_t* ref,
-                                          int refStride, int rows, int limit) {
+__attribute__((target("avx2"), always_inline)) inline int Sad16(const uint8_t* cur, int curStride,
+                                                                const uint8_t* ref, int refStride,
+                                                                int rows, int limit) {
     __m256i sums = _mm256_setzero_si256();
-    for (int y = 0; y < rows; y += 4) {
+    for (int y = 0; y < rows; y += 2) {
         sums = _mm256_add_epi64(sums, _mm256_sad_epu8(LoadTwoRows(cur, curStride),
                                                       SampleTwoRows<HalfX, HalfY>(ref, refStride)));
-        sums = _mm256_add_epi64(
-            sums, _mm256_sad_epu8(LoadTwoRows(cur + 2 * curStride, curStride),
-                                  SampleTwoRows<HalfX, HalfY>(ref + 2 * refStride, refStride)));
         const __m128i both =
             _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
         const int sum = _mm_cvtsi128_si32(both) + _mm_cvtsi128_si32(_mm_srli_si128(both, 8));
         if (sum >= limit) return sum;
-        cur += 4 * curStride;
-        ref += 4 * refStride;
+        cur += 2 * curStride;
+        ref += 2 * refStride;
     }
     const __m128i both =
         _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
     return _mm_cvtsi128_si32(both) + _mm_cvtsi128_si32(_mm_srli_si128(both, 8));
+}
+
+__attribute__((target("avx2"))) int SadSearch(const uint8_t* cur, int curStride, const uint8_t* ref,
+                                              int refStride, int rows, const ptrdiff_t* offsets,
+                                              int count, int* best) {
+    int found = -1;
+    for (int i = 0; i < count; ++i) {
+        const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
+        if (sad < *best) {
+            *best = sad;
+            found = i;
+        }
+    }
+    return found;
+}
+
+// Eight 4-pel sums at eight successive offsets per _mm256_mpsadbw_epu8
+// lane: the low lane takes offsets 0..7, the high lane 8..15.
+__attribute__((target("avx2"))) void CoarseWindow(const uint8_t* cur, int curStride,
+                                                  const uint8_t* ref, int refStride, int rows,
+                                                  uint16_t* sads) {
+    __m256i current[4];
+    for (int t = 0; t < 4; ++t) {
+        int pels;
+        std::memcpy(&pels, cur + t * curStride, 4);
+        current[t] = _mm256_set1_epi32(pels);
+    }
+    for (int j = 0; j < rows; ++j) {
+        __m256i sum = _mm256_setzero_si256();
+        for (int t = 0; t < 4; ++t) {
+            const uint8_t* r = ref + (j + t) * refStride;
+            sum = _mm256_add_epi16(sum, _mm256_mpsadbw_epu8(LoadTwoRows(r, 8), current[t], 0));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sads + kCoarseWindowWidth * j), sum);
+    }
 }
 
 VideoKernels Make(DctArithmetic arithmetic) {
@@ -76,6 +111,8 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.sad[1] = Sad16<1, 0>;
     k.sad[2] = Sad16<0, 1>;
     k.sad[3] = Sad16<1, 1>;
+    k.sadSearch = SadSearch;
+    k.coarseWindow = CoarseWindow;
     return k;
 }
 

@@ -28,11 +28,24 @@ int Sad16(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, 
     for (int y = 0; y < rows; ++y) {
         for (int x = 0; x < 16; ++x)
             sum += std::abs(cur[x] - SampleAt<HalfX, HalfY>(ref, refStride, x));
-        if ((y & 3) == 3 && sum >= limit) return sum;
+        if ((y & 1) == 1 && sum >= limit) return sum;
         cur += curStride;
         ref += refStride;
     }
     return sum;
+}
+
+int SadSearch(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
+              const ptrdiff_t* offsets, int count, int* best) {
+    int found = -1;
+    for (int i = 0; i < count; ++i) {
+        const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
+        if (sad < *best) {
+            *best = sad;
+            found = i;
+        }
+    }
+    return found;
 }
 
 int Sad4x4(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride) {
@@ -43,6 +56,16 @@ int Sad4x4(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride)
         ref += refStride;
     }
     return sum;
+}
+
+void CoarseWindow(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
+                  uint16_t* sads) {
+    for (int j = 0; j < rows; ++j) {
+        for (int h = 0; h < kCoarseWindowWidth; ++h) {
+            sads[kCoarseWindowWidth * j + h] =
+                static_cast<uint16_t>(Sad4x4(cur, curStride, ref + j * refStride + h, refStride));
+        }
+    }
 }
 
 int Variance16x16(const uint8_t* block, int stride) {
@@ -95,7 +118,9 @@ void Average(uint8_t* dst, int dstStride, const uint8_t* other, int otherStride,
 constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
     return VideoKernels{
         {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
+        SadSearch,
         Sad4x4,
+        CoarseWindow,
         Variance16x16,
         PredictionError16x16,
         {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},

@@ -12,20 +12,35 @@ namespace {
 using namespace sse2;
 
 template <int HalfX, int HalfY>
-int Sad16(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
-          int limit) {
+__attribute__((always_inline)) inline int Sad16(const uint8_t* cur, int curStride,
+                                                const uint8_t* ref, int refStride, int rows,
+                                                int limit) {
     __m128i sums = _mm_setzero_si128();
-    for (int y = 0; y < rows; y += 4) {
-        for (int j = 0; j < 4; ++j) {
-            sums = _mm_add_epi64(sums,
-                                 _mm_sad_epu8(Load16(cur), Sample16<HalfX, HalfY>(ref, refStride)));
-            cur += curStride;
-            ref += refStride;
-        }
+    for (int y = 0; y < rows; y += 2) {
+        sums =
+            _mm_add_epi64(sums, _mm_sad_epu8(Load16(cur), Sample16<HalfX, HalfY>(ref, refStride)));
+        sums =
+            _mm_add_epi64(sums, _mm_sad_epu8(Load16(cur + curStride),
+                                             Sample16<HalfX, HalfY>(ref + refStride, refStride)));
         const int sum = HorizontalSad(sums);
         if (sum >= limit) return sum;
+        cur += 2 * curStride;
+        ref += 2 * refStride;
     }
     return HorizontalSad(sums);
+}
+
+int SadSearch(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
+              const ptrdiff_t* offsets, int count, int* best) {
+    int found = -1;
+    for (int i = 0; i < count; ++i) {
+        const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
+        if (sad < *best) {
+            *best = sad;
+            found = i;
+        }
+    }
+    return found;
 }
 
 int Sad4x4(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride) {
@@ -34,6 +49,22 @@ int Sad4x4(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride)
     const __m128i r = _mm_setr_epi32(Load32(ref), Load32(ref + refStride),
                                      Load32(ref + 2 * refStride), Load32(ref + 3 * refStride));
     return HorizontalSad(_mm_sad_epu8(c, r));
+}
+
+void CoarseWindow(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
+                  uint16_t* sads) {
+    const __m128i c = _mm_setr_epi32(Load32(cur), Load32(cur + curStride),
+                                     Load32(cur + 2 * curStride), Load32(cur + 3 * curStride));
+    for (int j = 0; j < rows; ++j) {
+        const uint8_t* r = ref + j * refStride;
+        for (int h = 0; h < kCoarseWindowWidth; ++h) {
+            const __m128i block =
+                _mm_setr_epi32(Load32(r + h), Load32(r + refStride + h),
+                               Load32(r + 2 * refStride + h), Load32(r + 3 * refStride + h));
+            sads[kCoarseWindowWidth * j + h] =
+                static_cast<uint16_t>(HorizontalSad(_mm_sad_epu8(c, block)));
+        }
+    }
 }
 
 int Variance16x16(const uint8_t* block, int stride) {
@@ -130,8 +161,10 @@ bool QuantiseNonIntra(const int16_t* coefficients, int16_t* levels, const Quanti
         const __m128i products0 = _mm_srli_epi32(_mm_unpacklo_epi16(low, high), 11);
         const __m128i products1 = _mm_srli_epi32(_mm_unpackhi_epi16(low, high), 11);
         // n / 2 fits 15 bits: pack as signed without saturating.
-        const __m128i halves = _mm_packs_epi32(_mm_srli_epi32(products0, 1), _mm_srli_epi32(products1, 1));
-        __m128i level = bits > 0 ? _mm_srl_epi16(_mm_mulhi_epu16(halves, multiplier), shift) : halves;
+        const __m128i halves =
+            _mm_packs_epi32(_mm_srli_epi32(products0, 1), _mm_srli_epi32(products1, 1));
+        __m128i level =
+            bits > 0 ? _mm_srl_epi16(_mm_mulhi_epu16(halves, multiplier), shift) : halves;
         level = _mm_min_epi16(level, maxLevel);
         any = _mm_or_si128(any, level);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(levels + i),
@@ -143,7 +176,9 @@ bool QuantiseNonIntra(const int16_t* coefficients, int16_t* levels, const Quanti
 constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
     return VideoKernels{
         {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
+        SadSearch,
         Sad4x4,
+        CoarseWindow,
         Variance16x16,
         PredictionError16x16,
         {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},

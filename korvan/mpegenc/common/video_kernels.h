@@ -3,6 +3,7 @@
 // gives exactly the result of the plain one, so the choice changes speed only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "korvan/mpegenc/common/quantise.h"
@@ -13,15 +14,29 @@ namespace korvan {
 // down, 3 both.
 inline int HalfPelIndex(int halfX, int halfY) { return halfX + 2 * halfY; }
 
-// Sum of absolute differences between a 16-wide block of `rows` rows (a
-// multiple of 4) of `cur` and the reference at a half-sample position. It
-// stops after the first group of four rows whose sum reaches `limit` and
-// then returns the sum so far, at least `limit`.
+// Sum of absolute differences between a 16-wide block of `rows` rows (an
+// even number) of `cur` and the reference at a half-sample position. It
+// stops after the first pair of rows whose sum reaches `limit` and then
+// returns the sum so far, at least `limit`.
 using SadKernel = int (*)(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride,
                           int rows, int limit);
+// The sums of absolute differences (whole samples) of a 16-wide block of
+// `rows` rows against the reference positions ref + offsets[i], taken in
+// order with the running best `*best` as the limit: each position whose sum
+// is below it lowers it. Returns the index of the last position that did,
+// or -1. The same as calling the sad kernel position by position.
+using SadSearchKernel = int (*)(const uint8_t* cur, int curStride, const uint8_t* ref,
+                                int refStride, int rows, const ptrdiff_t* offsets, int count,
+                                int* best);
 // Sum of absolute differences of two 4x4 blocks (the coarse search's
 // macroblocks on the 4:1 reduced pictures).
 using Sad4x4Kernel = int (*)(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride);
+// The coarse search's sums for a window at once: sads[16 * j + h] is the
+// 4x4 sum of `cur` against `ref` moved down j rows (j < rows) and right h
+// pels (h < 16). May read 24 pels of each of rows + 3 reference rows.
+inline constexpr int kCoarseWindowWidth = 16;
+using CoarseWindowKernel = void (*)(const uint8_t* cur, int curStride, const uint8_t* ref,
+                                    int refStride, int rows, uint16_t* sads);
 // Sum of squared deviations of a 16x16 block from its mean.
 using VarianceKernel = int (*)(const uint8_t* block, int stride);
 // Sum of squared differences of two 16x16 blocks.
@@ -42,7 +57,9 @@ using QuantiseNonIntraKernel = bool (*)(const int16_t* coefficients, int16_t* le
 
 struct VideoKernels {
     SadKernel sad[4];  // by HalfPelIndex
+    SadSearchKernel sadSearch;
     Sad4x4Kernel sad4x4;
+    CoarseWindowKernel coarseWindow;
     VarianceKernel variance16x16;
     PredictionErrorKernel predictionError16x16;
     PredictKernel predict[4];  // by HalfPelIndex

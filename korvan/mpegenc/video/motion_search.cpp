@@ -6,6 +6,13 @@
 #include <new>
 
 namespace korvan {
+namespace {
+
+// Positions of the whole-sample spiral handed to the kernel at once: the
+// four rings of the two-stage search fit.
+constexpr int kSpiralBatch = 128;
+
+}  // namespace
 
 int AdaptiveFCode(int largestHalfSamples) {
     for (int f = 1; f <= 9; ++f) {
@@ -18,7 +25,7 @@ bool SubsampledPicture::Allocate(const CodingGeometry& geometry) {
     width_ = geometry.lumaWidth / 4;
     height_ = geometry.lumaHeight / 4;
     try {
-        pels_.assign(static_cast<size_t>(width_) * height_, 0);
+        pels_.assign(static_cast<size_t>(stride()) * height_, 0);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -27,7 +34,7 @@ bool SubsampledPicture::Allocate(const CodingGeometry& geometry) {
 
 void SubsampledPicture::Build(const Plane& luma) {
     for (int y = 0; y < height_; ++y) {
-        uint8_t* out = pels_.data() + static_cast<size_t>(y) * width_;
+        uint8_t* out = pels_.data() + static_cast<size_t>(y) * stride() + kBorder;
         for (int x = 0; x < width_; ++x) {
             int sum = 0;
             for (int j = 0; j < 4; ++j) {
@@ -42,11 +49,14 @@ void SubsampledPicture::Build(const Plane& luma) {
 bool SubsampledPicture::IsFlat() const {
     long long sum = 0;
     long long squares = 0;
-    for (uint8_t p : pels_) {
-        sum += p;
-        squares += p * p;
+    for (int y = 0; y < height_; ++y) {
+        const uint8_t* row = Row(y);
+        for (int x = 0; x < width_; ++x) {
+            sum += row[x];
+            squares += row[x] * row[x];
+        }
     }
-    const long long count = static_cast<long long>(pels_.size());
+    const long long count = static_cast<long long>(width_) * height_;
     if (count == 0) return true;
     const long long deviation = squares - sum * sum / count;
     return deviation < 20 * count;
@@ -75,33 +85,63 @@ MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
     const int maxX = reference.width() - 4;
     const int maxY = reference.height() - 4;
     // The sums are whole (no early exit): the search only asks which is
-    // smaller, and a 4x4 sum costs little either way.
+    // smaller. Up to a radius of 7 one kernel call gives every sum of the
+    // window at once; the spiral then only looks them up.
+    const int top = std::max({-radius, -verticalRadius, -by});
+    const int bottom = std::min({radius, verticalRadius, maxY - by});
+    constexpr int kReach = kCoarseWindowWidth / 2 - 1;
+    const bool windowed = radius <= kReach && bottom >= top;
+    uint16_t window[kCoarseWindowWidth * (2 * kReach + 1)];
+    if (windowed) {
+        kernels_.coarseWindow(current.Row(by) + bx, current.stride(),
+                              reference.Row(by + top) + bx - kReach, reference.stride(),
+                              bottom - top + 1, window);
+    }
     const auto sadAt = [&](int x, int y) {
-        return kernels_.sad4x4(current.Row(by) + bx, current.width(), reference.Row(y) + x,
-                               reference.width());
+        if (windowed)
+            return static_cast<int>(window[kCoarseWindowWidth * (y - by - top) + x - bx + kReach]);
+        return kernels_.sad4x4(current.Row(by) + bx, current.stride(), reference.Row(y) + x,
+                               reference.stride());
     };
     int best = sadAt(bx, by);
     MotionVector bestOffset;
     if (best == 0) return bestOffset;
 
+    const auto inside = [&](int dx, int dy) {
+        const int x = bx + dx;
+        const int y = by + dy;
+        return x >= 0 && y >= 0 && x <= maxX && y <= maxY && std::abs(dy) <= verticalRadius;
+    };
+    // The ring's smallest sum; only a ring that improves on the best is
+    // walked in spiral order, to find where that sum first occurs (the
+    // position a plain walk would keep).
+    const auto ringMinimum = [&](int k) {
+        int smallest = INT_MAX;
+        for (int dy = -k; dy <= k; ++dy) {
+            const int step = (dy == -k || dy == k) ? 1 : 2 * k;
+            for (int dx = -k; dx <= k; dx += step) {
+                if (inside(dx, dy)) smallest = std::min(smallest, sadAt(bx + dx, by + dy));
+            }
+        }
+        return smallest;
+    };
+
     bool improved = false;
     int idleCheckpoints = 0;
     for (int k = 1; k <= radius; ++k) {
-        bool exact = false;
-        VisitRing(k, [&](int dx, int dy) {
-            const int x = bx + dx;
-            const int y = by + dy;
-            if (exact || x < 0 || y < 0 || x > maxX || y > maxY || std::abs(dy) > verticalRadius)
-                return;
-            const int sad = sadAt(x, y);
-            if (sad < best) {
-                best = sad;
+        const int smallest = ringMinimum(k);
+        if (smallest < best) {
+            bool found = false;
+            VisitRing(k, [&](int dx, int dy) {
+                if (found || !inside(dx, dy) || sadAt(bx + dx, by + dy) != smallest) return;
                 bestOffset = {dx, dy};
-                improved = true;
-                exact = sad == 0;
-            }
-        });
-        if (exact) break;
+                found = true;
+            });
+            best = smallest;
+            improved = true;
+            // An exact match ends the search.
+            if (best == 0) break;
+        }
         if (k == 1 || k == 2 || k == 4 || k == 8) {
             idleCheckpoints = improved ? 0 : idleCheckpoints + 1;
             improved = false;
@@ -156,19 +196,35 @@ SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& 
             centre = start;
         }
     }
+    // The rings go to the kernel in spiral order, as many positions a call
+    // as the buffer holds; the kernel keeps the running best, so this is
+    // the same as one position at a time.
     MotionVector bestPel = centre;
+    MotionVector positions[kSpiralBatch];
+    ptrdiff_t offsets[kSpiralBatch];
+    int pending = 0;
+    const auto flush = [&] {
+        if (best > 0 && pending > 0) {
+            const int found = kernels_.sadSearch(cur, current.stride, reference.Row(y0) + x0,
+                                                 reference.stride, rows, offsets, pending, &best);
+            if (found >= 0) bestPel = positions[found];
+        }
+        pending = 0;
+    };
     for (int k = 1; k <= radius && best > 0; ++k) {
         VisitRing(k, [&](int rx, int ry) {
             const int dx = centre.x + rx;
             const int dy = centre.y + ry;
             if (!inside(dx, dy)) return;
-            const int sad = sadAt(dx, dy, 0, best);
-            if (sad < best) {
-                best = sad;
-                bestPel = {dx, dy};
-            }
+            if (pending == kSpiralBatch) flush();
+            positions[pending] = {dx, dy};
+            offsets[pending++] = static_cast<ptrdiff_t>(dy) * reference.stride + dx;
         });
+        // A ring that leaves the buffer fuller than the next ring could need
+        // is sent now, so that a perfect match stops the walk.
+        if (pending + 8 * (k + 1) > kSpiralBatch) flush();
     }
+    flush();
 
     // Half-sample positions: the reference block may not reach past the
     // window, whose edges are whole samples.

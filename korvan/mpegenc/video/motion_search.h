@@ -38,9 +38,16 @@ public:
 
     int width() const { return width_; }
     int height() const { return height_; }
-    const uint8_t* Row(int y) const { return pels_.data() + static_cast<size_t>(y) * width_; }
+    int stride() const { return width_ + 2 * kBorder; }
+    const uint8_t* Row(int y) const {
+        return pels_.data() + static_cast<size_t>(y) * stride() + kBorder;
+    }
 
 private:
+    // Room left and right of every row, so that the coarse search may read
+    // a whole window row past the picture's edges.
+    static constexpr int kBorder = 16;
+
     std::vector<uint8_t> pels_;
     int width_ = 0;
     int height_ = 0;

@@ -594,7 +594,7 @@ bool PictureCoder::TransformMacroblock(const PictureInputs& inputs, int mbX, int
             saturated |= QuantiseIntraBlock(block, levels_[b], p_.matrices.intra, mb.mquant,
                                             p_.intraDcPrecision, p_.syntax);
         } else if (kernels_.quantiseNonIntra(block, levels_[b], p_.matrices.nonIntra, mb.mquant,
-                                         p_.syntax)) {
+                                             p_.syntax)) {
             mb.codedBlockPattern |= 1 << (g.blocksPerMacroblock - 1 - b);
         }
     }

@@ -179,6 +179,16 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                           plain.variance16x16(s.a.data(), kStride));
                 EXPECT_EQ(k.predictionError16x16(s.a.data(), kStride, s.b.data(), kStride),
                           plain.predictionError16x16(s.a.data(), kStride, s.b.data(), kStride));
+                EXPECT_EQ(k.sad4x4(s.a.data() + 5, kStride, s.b.data() + 3, kStride),
+                          plain.sad4x4(s.a.data() + 5, kStride, s.b.data() + 3, kStride));
+                for (int rows : {1, 6, 15}) {
+                    uint16_t got[16 * 15];
+                    uint16_t expected[16 * 15];
+                    k.coarseWindow(s.a.data() + 20, kStride, s.b.data(), kStride, rows, got);
+                    plain.coarseWindow(s.a.data() + 20, kStride, s.b.data(), kStride, rows,
+                                       expected);
+                    EXPECT_EQ(std::memcmp(got, expected, sizeof(uint16_t) * 16 * rows), 0);
+                }
             }
             for (auto block : TransformInputs(-255, 255, random)) {
                 auto expected = block;
