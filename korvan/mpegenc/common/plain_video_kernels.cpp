@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 
 #include "korvan/mpegenc/common/dct.h"
@@ -115,6 +116,25 @@ void Average(uint8_t* dst, int dstStride, const uint8_t* other, int otherStride,
     }
 }
 
+void BlockDifference(const uint8_t* in, int inStride, const uint8_t* pred, int predStride,
+                     int16_t* block) {
+    for (int j = 0; j < 8; ++j) {
+        for (int i = 0; i < 8; ++i) block[8 * j + i] = static_cast<int16_t>(in[i] - pred[i]);
+        in += inStride;
+        pred += predStride;
+    }
+}
+
+void BlockAdd(const int16_t* block, const uint8_t* pred, int predStride, uint8_t* out,
+              int outStride) {
+    for (int j = 0; j < 8; ++j) {
+        for (int i = 0; i < 8; ++i)
+            out[i] = static_cast<uint8_t>(std::clamp(pred[i] + block[8 * j + i], 0, 255));
+        pred += predStride;
+        out += outStride;
+    }
+}
+
 constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
     return VideoKernels{
         {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
@@ -125,6 +145,8 @@ constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
         PredictionError16x16,
         {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},
         Average,
+        BlockDifference,
+        BlockAdd,
         forward,
         inverse,
         QuantiseNonIntraBlock,

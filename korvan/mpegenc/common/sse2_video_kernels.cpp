@@ -173,6 +173,32 @@ bool QuantiseNonIntra(const int16_t* coefficients, int16_t* levels, const Quanti
     return _mm_movemask_epi8(_mm_cmpeq_epi16(any, zero)) != 0xFFFF;
 }
 
+void BlockDifference(const uint8_t* in, int inStride, const uint8_t* pred, int predStride,
+                     int16_t* block) {
+    const __m128i zero = _mm_setzero_si128();
+    for (int j = 0; j < 8; ++j) {
+        const __m128i difference =
+            _mm_sub_epi16(_mm_unpacklo_epi8(Load8(in), zero), _mm_unpacklo_epi8(Load8(pred), zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * j), difference);
+        in += inStride;
+        pred += predStride;
+    }
+}
+
+void BlockAdd(const int16_t* block, const uint8_t* pred, int predStride, uint8_t* out,
+              int outStride) {
+    const __m128i zero = _mm_setzero_si128();
+    for (int j = 0; j < 8; ++j) {
+        // Samples and the inverse transform's -256..255 add up within 16 bits.
+        const __m128i sum =
+            _mm_add_epi16(_mm_unpacklo_epi8(Load8(pred), zero),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * j)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(sum, sum));
+        pred += predStride;
+        out += outStride;
+    }
+}
+
 constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
     return VideoKernels{
         {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
@@ -183,6 +209,8 @@ constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
         PredictionError16x16,
         {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},
         Average,
+        BlockDifference,
+        BlockAdd,
         forward,
         inverse,
         QuantiseNonIntra,

@@ -49,6 +49,13 @@ using PredictKernel = void (*)(uint8_t* dst, int dstStride, const uint8_t* ref, 
 using AverageKernel = void (*)(uint8_t* dst, int dstStride, const uint8_t* other, int otherStride,
                                int width, int rows);
 using DctKernel = void (*)(int16_t* block);
+// block = in - pred for an 8x8 block (pred with stride 0 may be a row of
+// zeros, for intra blocks).
+using BlockDifferenceKernel = void (*)(const uint8_t* in, int inStride, const uint8_t* pred,
+                                       int predStride, int16_t* block);
+// out = pred + block, limited to 0..255, for an 8x8 block.
+using BlockAddKernel = void (*)(const int16_t* block, const uint8_t* pred, int predStride,
+                                uint8_t* out, int outStride);
 // Quantises a non-intra block toward zero (see QuantiseNonIntraBlock);
 // true when any level is not zero.
 using QuantiseNonIntraKernel = bool (*)(const int16_t* coefficients, int16_t* levels,
@@ -64,6 +71,8 @@ struct VideoKernels {
     PredictionErrorKernel predictionError16x16;
     PredictKernel predict[4];  // by HalfPelIndex
     AverageKernel average;
+    BlockDifferenceKernel blockDifference;
+    BlockAddKernel blockAdd;
     DctKernel forwardDct;
     DctKernel inverseDct;
     QuantiseNonIntraKernel quantiseNonIntra;

@@ -12,6 +12,9 @@ namespace {
 // four rings of the two-stage search fit.
 constexpr int kSpiralBatch = 128;
 
+// Rings of the coarse window (0..7).
+constexpr int kCoarseRings = kCoarseWindowWidth / 2;
+
 }  // namespace
 
 int AdaptiveFCode(int largestHalfSamples) {
@@ -75,6 +78,27 @@ void VisitRing(int k, Visit&& visit) {
     }
 }
 
+// Rings 1..kTabledRings in VisitRing's order, with where each ring starts.
+constexpr int kTabledRings = 8;
+struct SpiralTable {
+    MotionVector positions[4 * kTabledRings * (kTabledRings + 1)];
+    int ringStart[kTabledRings + 2] = {};
+};
+
+const SpiralTable& Spiral() {
+    static const SpiralTable table = [] {
+        SpiralTable t;
+        int n = 0;
+        for (int k = 1; k <= kTabledRings; ++k) {
+            t.ringStart[k] = n;
+            VisitRing(k, [&](int dx, int dy) { t.positions[n++] = {dx, dy}; });
+        }
+        t.ringStart[kTabledRings + 1] = n;
+        return t;
+    }();
+    return table;
+}
+
 }  // namespace
 
 MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
@@ -112,10 +136,31 @@ MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
         const int y = by + dy;
         return x >= 0 && y >= 0 && x <= maxX && y <= maxY && std::abs(dy) <= verticalRadius;
     };
-    // The ring's smallest sum; only a ring that improves on the best is
+    // Each ring's smallest sum; only a ring that improves on the best is
     // walked in spiral order, to find where that sum first occurs (the
     // position a plain walk would keep).
+    int ringMinima[kCoarseRings];
+    std::fill(ringMinima, ringMinima + kCoarseRings, INT_MAX);
+    if (windowed) {
+        // One pass over the window's sums inside the picture: in row dy the
+        // pels with |dx| <= |dy| belong to ring |dy|, the others to ring |dx|.
+        const int left = std::max(-radius, -bx);
+        const int right = std::min(radius, maxX - bx);
+        for (int dy = top; dy <= bottom; ++dy) {
+            const uint16_t* row = window + kCoarseWindowWidth * (dy - top) + kReach;
+            const int d = std::abs(dy);
+            int own = ringMinima[d];
+            for (int dx = std::max(left, -d); dx <= std::min(right, d); ++dx)
+                own = std::min(own, static_cast<int>(row[dx]));
+            ringMinima[d] = own;
+            for (int dx = left; dx < -d; ++dx)
+                ringMinima[-dx] = std::min(ringMinima[-dx], static_cast<int>(row[dx]));
+            for (int dx = d + 1; dx <= right; ++dx)
+                ringMinima[dx] = std::min(ringMinima[dx], static_cast<int>(row[dx]));
+        }
+    }
     const auto ringMinimum = [&](int k) {
+        if (windowed) return ringMinima[k];
         int smallest = INT_MAX;
         for (int dy = -k; dy <= k; ++dy) {
             const int step = (dy == -k || dy == k) ? 1 : 2 * k;
@@ -132,11 +177,18 @@ MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
         const int smallest = ringMinimum(k);
         if (smallest < best) {
             bool found = false;
-            VisitRing(k, [&](int dx, int dy) {
+            const auto match = [&](int dx, int dy) {
                 if (found || !inside(dx, dy) || sadAt(bx + dx, by + dy) != smallest) return;
                 bestOffset = {dx, dy};
                 found = true;
-            });
+            };
+            if (k <= kTabledRings) {
+                const SpiralTable& spiral = Spiral();
+                for (int i = spiral.ringStart[k]; i < spiral.ringStart[k + 1] && !found; ++i)
+                    match(spiral.positions[i].x, spiral.positions[i].y);
+            } else {
+                VisitRing(k, match);
+            }
             best = smallest;
             improved = true;
             // An exact match ends the search.
@@ -211,15 +263,36 @@ SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& 
         }
         pending = 0;
     };
-    for (int k = 1; k <= radius && best > 0; ++k) {
-        VisitRing(k, [&](int rx, int ry) {
-            const int dx = centre.x + rx;
-            const int dy = centre.y + ry;
-            if (!inside(dx, dy)) return;
-            if (pending == kSpiralBatch) flush();
-            positions[pending] = {dx, dy};
-            offsets[pending++] = static_cast<ptrdiff_t>(dy) * reference.stride + dx;
-        });
+    const auto add = [&](int rx, int ry) {
+        const int dx = centre.x + rx;
+        const int dy = centre.y + ry;
+        if (!inside(dx, dy)) return;
+        if (pending == kSpiralBatch) flush();
+        positions[pending] = {dx, dy};
+        offsets[pending++] = static_cast<ptrdiff_t>(dy) * reference.stride + dx;
+    };
+    const SpiralTable& spiral = Spiral();
+    const bool boxInside = radius <= kTabledRings && centre.x - radius >= window.left &&
+                           centre.x + radius <= window.right && centre.y - radius >= window.up &&
+                           centre.y + radius <= window.down &&
+                           spiral.ringStart[radius + 1] <= kSpiralBatch;
+    if (boxInside) {
+        // Every position of every ring is inside: no checks needed.
+        for (int i = 0; i < spiral.ringStart[radius + 1]; ++i) {
+            const MotionVector p{centre.x + spiral.positions[i].x,
+                                 centre.y + spiral.positions[i].y};
+            positions[i] = p;
+            offsets[i] = static_cast<ptrdiff_t>(p.y) * reference.stride + p.x;
+        }
+        pending = spiral.ringStart[radius + 1];
+    }
+    for (int k = 1; k <= radius && best > 0 && !boxInside; ++k) {
+        if (k <= kTabledRings) {
+            for (int i = spiral.ringStart[k]; i < spiral.ringStart[k + 1]; ++i)
+                add(spiral.positions[i].x, spiral.positions[i].y);
+        } else {
+            VisitRing(k, add);
+        }
         // A ring that leaves the buffer fuller than the next ring could need
         // is sent now, so that a perfect match stops the walk.
         if (pending + 8 * (k + 1) > kSpiralBatch) flush();

@@ -16,7 +16,8 @@ namespace {
 // f-code `f`.
 int ReachOfFCode(int f) { return (16 << (f - 1)) / 2 - 1; }
 
-uint8_t ClipSample(int value) { return static_cast<uint8_t>(std::clamp(value, 0, 255)); }
+// What intra blocks are predicted from.
+constexpr uint8_t kZeroPels[8] = {};
 
 // Sample variance of an 8x8 block whose rows are `stride` apart.
 double BlockVariance(const uint8_t* block, int stride) {
@@ -582,13 +583,10 @@ bool PictureCoder::TransformMacroblock(const PictureInputs& inputs, int mbX, int
         const ptrdiff_t inStep = static_cast<ptrdiff_t>(src.stride) * place.lineStep;
         const int predStep = 16 * place.lineStep;
         int16_t block[64];
-        for (int j = 0; j < 8; ++j) {
-            for (int i = 0; i < 8; ++i) {
-                block[8 * j + i] =
-                    static_cast<int16_t>(in[i] - (intra ? 0 : pred[predStep * j + i]));
-            }
-            in += inStep;
-        }
+        // Intra blocks are taken from a row of zeros.
+        kernels_.blockDifference(in, static_cast<int>(inStep), intra ? kZeroPels : pred,
+                                 intra ? 0 : predStep, block);
+
         kernels_.forwardDct(block);
         if (intra) {
             saturated |= QuantiseIntraBlock(block, levels_[b], p_.matrices.intra, mb.mquant,
@@ -627,12 +625,8 @@ void PictureCoder::Reconstruct(int mbX, int mbY, const MacroblockInfo& mb,
             DequantiseNonIntraBlock(levels_[b], block, p_.matrices.nonIntra, mb.mquant, p_.syntax);
         }
         kernels_.inverseDct(block);
-        for (int j = 0; j < 8; ++j) {
-            for (int i = 0; i < 8; ++i) {
-                const int base = intra ? 0 : pred[predStep * j + i];
-                out[j * outStep + i] = ClipSample(base + block[8 * j + i]);
-            }
-        }
+        kernels_.blockAdd(block, intra ? kZeroPels : pred, intra ? 0 : predStep, out,
+                          static_cast<int>(outStep));
     }
 }
 

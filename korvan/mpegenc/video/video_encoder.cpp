@@ -388,7 +388,8 @@ VideoResult VideoEncoder::EncodeNextPicture() {
     } else if (frameDone) {
         newer_.displayIndex = plan.displayIndex;
         if (plan.structure == 3) {
-            newer_.source.Build(current->frame.luma());
+            // The reduced source was made for this picture's own search.
+            newer_.source = currentSubsampled_;
         } else {
             newer_.fieldSources[0] = currentFieldSubsampled_[0];
             newer_.fieldSources[1] = currentFieldSubsampled_[1];

@@ -179,6 +179,27 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                           plain.variance16x16(s.a.data(), kStride));
                 EXPECT_EQ(k.predictionError16x16(s.a.data(), kStride, s.b.data(), kStride),
                           plain.predictionError16x16(s.a.data(), kStride, s.b.data(), kStride));
+                static constexpr uint8_t kZeros[8] = {};
+                for (int predStride : {kStride, 0}) {
+                    const uint8_t* pred = predStride ? s.b.data() : kZeros;
+                    int16_t got[64];
+                    int16_t expected[64];
+                    k.blockDifference(s.a.data(), kStride, pred, predStride, got);
+                    plain.blockDifference(s.a.data(), kStride, pred, predStride, expected);
+                    EXPECT_EQ(std::memcmp(got, expected, sizeof(got)), 0);
+                    // Residuals as the inverse transform leaves them, and extremes.
+                    std::uniform_int_distribution<int> residual(-256, 255);
+                    for (int16_t& v : got) v = static_cast<int16_t>(residual(random));
+                    got[0] = -256;
+                    got[1] = 255;
+                    uint8_t outGot[8 * kStride];
+                    uint8_t outExpected[8 * kStride];
+                    k.blockAdd(got, pred, predStride, outGot, kStride);
+                    plain.blockAdd(got, pred, predStride, outExpected, kStride);
+                    for (int r = 0; r < 8; ++r)
+                        EXPECT_EQ(std::memcmp(outGot + r * kStride, outExpected + r * kStride, 8),
+                                  0);
+                }
                 EXPECT_EQ(k.sad4x4(s.a.data() + 5, kStride, s.b.data() + 3, kStride),
                           plain.sad4x4(s.a.data() + 5, kStride, s.b.data() + 3, kStride));
                 for (int rows : {1, 6, 15}) {
