@@ -55,6 +55,7 @@ __attribute__((target("avx2"), always_inline)) inline int Sad16(const uint8_t* c
                                                                 const uint8_t* ref, int refStride,
                                                                 int rows, int limit) {
     __m256i sums = _mm256_setzero_si256();
+#pragma GCC unroll 8
     for (int y = 0; y < rows; y += 2) {
         sums = _mm256_add_epi64(sums, _mm256_sad_epu8(LoadTwoRows(cur, curStride),
                                                       SampleTwoRows<HalfX, HalfY>(ref, refStride)));
@@ -74,6 +75,7 @@ __attribute__((target("avx2"))) int SadSearch(const uint8_t* cur, int curStride,
                                               int refStride, int rows, const ptrdiff_t* offsets,
                                               int count, int* best) {
     int found = -1;
+#pragma GCC unroll 8
     for (int i = 0; i < count; ++i) {
         const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
         if (sad < *best) {
@@ -90,13 +92,16 @@ __attribute__((target("avx2"))) void CoarseWindow(const uint8_t* cur, int curStr
                                                   const uint8_t* ref, int refStride, int rows,
                                                   uint16_t* sads) {
     __m256i current[4];
+#pragma GCC unroll 8
     for (int t = 0; t < 4; ++t) {
         int pels;
         std::memcpy(&pels, cur + t * curStride, 4);
         current[t] = _mm256_set1_epi32(pels);
     }
+#pragma GCC unroll 8
     for (int j = 0; j < rows; ++j) {
         __m256i sum = _mm256_setzero_si256();
+#pragma GCC unroll 8
         for (int t = 0; t < 4; ++t) {
             const uint8_t* r = ref + (j + t) * refStride;
             sum = _mm256_add_epi16(sum, _mm256_mpsadbw_epu8(LoadTwoRows(r, 8), current[t], 0));

@@ -1,4 +1,5 @@
-// The integer DCTs of dct.cpp with SSE2 multiply-adds. Both passes are
+// The integer DCTs of dct.cpp with SSE2 multiply-adds, the loops unrolled
+// so that the constants stay in registers. Both passes are
 // sums of products of 16-bit constants and 16-bit values, formed pairwise
 // by _mm_madd_epi16, so every sum is the plain kernel's to the bit. The
 // inverse transform's column sums need more than 32 bits; its row results
@@ -35,6 +36,7 @@ DctTables MakeTables(const IntegerDctBasis& basis, Direction direction) {
     const auto rowCoefficient = [&](int input, int output) {
         return direction == Direction::kForward ? basis[output][input] : basis[input][output];
     };
+#pragma GCC unroll 8
     for (int k = 0; k < 4; ++k) {
         for (int half = 0; half < 2; ++half) {
             alignas(16) int16_t lanes[8];
@@ -49,6 +51,7 @@ DctTables MakeTables(const IntegerDctBasis& basis, Direction direction) {
     // Columns: output o (v forward, y inverse) from the rows' index j with
     // basis[o][j] forward and basis[j][o] inverse.
     for (int o = 0; o < 8; ++o) {
+#pragma GCC unroll 8
         for (int k = 0; k < 4; ++k) {
             const int32_t a = direction == Direction::kForward ? basis[o][2 * k] : basis[2 * k][o];
             const int32_t b =
@@ -73,6 +76,7 @@ const DctTables& InverseTables() {
 inline void RowSums(const DctTables& t, __m128i row, __m128i& low, __m128i& high) {
     low = _mm_setzero_si128();
     high = _mm_setzero_si128();
+#pragma GCC unroll 8
     for (int k = 0; k < 4; ++k) {
         const __m128i pair = _mm_shuffle_epi32(row, 0);
         low = _mm_add_epi32(low, _mm_madd_epi16(pair, t.rowPairs[k][0]));
@@ -87,6 +91,7 @@ inline void ColumnSums(const DctTables& t, int o, const __m128i (&lowPairs)[4],
                        const __m128i (&highPairs)[4], __m128i& low, __m128i& high) {
     low = _mm_setzero_si128();
     high = _mm_setzero_si128();
+#pragma GCC unroll 8
     for (int k = 0; k < 4; ++k) {
         low = _mm_add_epi32(low, _mm_madd_epi16(lowPairs[k], t.columnPairs[o][k]));
         high = _mm_add_epi32(high, _mm_madd_epi16(highPairs[k], t.columnPairs[o][k]));
@@ -95,6 +100,7 @@ inline void ColumnSums(const DctTables& t, int o, const __m128i (&lowPairs)[4],
 
 inline void InterleaveRows(const __m128i (&rows)[8], __m128i (&lowPairs)[4],
                            __m128i (&highPairs)[4]) {
+#pragma GCC unroll 8
     for (int k = 0; k < 4; ++k) {
         lowPairs[k] = _mm_unpacklo_epi16(rows[2 * k], rows[2 * k + 1]);
         highPairs[k] = _mm_unpackhi_epi16(rows[2 * k], rows[2 * k + 1]);
@@ -116,6 +122,7 @@ void ForwardDctSse2(int16_t* block) {
     constexpr int rowShift = kForwardDctBits - kForwardDctKeep;
     constexpr int columnShift = kForwardDctBits + kForwardDctKeep;
     __m128i rows[8];
+#pragma GCC unroll 8
     for (int y = 0; y < 8; ++y) {
         __m128i low;
         __m128i high;
@@ -127,6 +134,7 @@ void ForwardDctSse2(int16_t* block) {
     InterleaveRows(rows, lowPairs, highPairs);
     const __m128i lowest = _mm_set1_epi16(-2048);
     const __m128i highest = _mm_set1_epi16(2047);
+#pragma GCC unroll 8
     for (int v = 0; v < 8; ++v) {
         __m128i low;
         __m128i high;
@@ -146,6 +154,7 @@ void InverseDctSse2(int16_t* block) {
     const __m128i lowMask = _mm_set1_epi32((1 << splitBits) - 1);
     __m128i highParts[8];
     __m128i lowParts[8];
+#pragma GCC unroll 8
     for (int v = 0; v < 8; ++v) {
         __m128i low;
         __m128i high;
@@ -166,6 +175,7 @@ void InverseDctSse2(int16_t* block) {
     const __m128i lowest = _mm_set1_epi16(-256);
     const __m128i highest = _mm_set1_epi16(255);
     const __m128i rounding = _mm_set1_epi32(1 << (columnShift - 1));
+#pragma GCC unroll 8
     for (int y = 0; y < 8; ++y) {
         __m128i aLow;
         __m128i aHigh;

@@ -16,6 +16,7 @@ __attribute__((always_inline)) inline int Sad16(const uint8_t* cur, int curStrid
                                                 const uint8_t* ref, int refStride, int rows,
                                                 int limit) {
     __m128i sums = _mm_setzero_si128();
+#pragma GCC unroll 8
     for (int y = 0; y < rows; y += 2) {
         sums =
             _mm_add_epi64(sums, _mm_sad_epu8(Load16(cur), Sample16<HalfX, HalfY>(ref, refStride)));
@@ -33,6 +34,7 @@ __attribute__((always_inline)) inline int Sad16(const uint8_t* cur, int curStrid
 int SadSearch(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
               const ptrdiff_t* offsets, int count, int* best) {
     int found = -1;
+#pragma GCC unroll 8
     for (int i = 0; i < count; ++i) {
         const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
         if (sad < *best) {
@@ -55,6 +57,7 @@ void CoarseWindow(const uint8_t* cur, int curStride, const uint8_t* ref, int ref
                   uint16_t* sads) {
     const __m128i c = _mm_setr_epi32(Load32(cur), Load32(cur + curStride),
                                      Load32(cur + 2 * curStride), Load32(cur + 3 * curStride));
+#pragma GCC unroll 8
     for (int j = 0; j < rows; ++j) {
         const uint8_t* r = ref + j * refStride;
         for (int h = 0; h < kCoarseWindowWidth; ++h) {
@@ -71,6 +74,7 @@ int Variance16x16(const uint8_t* block, int stride) {
     const __m128i zero = _mm_setzero_si128();
     __m128i sums = zero;
     __m128i squares = zero;
+#pragma GCC unroll 8
     for (int y = 0; y < 16; ++y) {
         const __m128i row = Load16(block);
         sums = _mm_add_epi64(sums, _mm_sad_epu8(row, zero));
@@ -87,6 +91,7 @@ int Variance16x16(const uint8_t* block, int stride) {
 int PredictionError16x16(const uint8_t* cur, int curStride, const uint8_t* pred, int predStride) {
     const __m128i zero = _mm_setzero_si128();
     __m128i squares = zero;
+#pragma GCC unroll 8
     for (int y = 0; y < 16; ++y) {
         const __m128i c = Load16(cur);
         const __m128i p = Load16(pred);
@@ -102,6 +107,7 @@ int PredictionError16x16(const uint8_t* cur, int curStride, const uint8_t* pred,
 
 template <int HalfX, int HalfY>
 void Predict(uint8_t* dst, int dstStride, const uint8_t* ref, int refStride, int width, int rows) {
+#pragma GCC unroll 8
     for (int y = 0; y < rows; ++y) {
         const __m128i r = width == 16 ? Sample16<HalfX, HalfY>(ref, refStride)
                                       : Sample8<HalfX, HalfY>(ref, refStride);
@@ -117,6 +123,7 @@ void Predict(uint8_t* dst, int dstStride, const uint8_t* ref, int refStride, int
 
 void Average(uint8_t* dst, int dstStride, const uint8_t* other, int otherStride, int width,
              int rows) {
+#pragma GCC unroll 8
     for (int y = 0; y < rows; ++y) {
         if (width == 16) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
@@ -148,6 +155,7 @@ bool QuantiseNonIntra(const int16_t* coefficients, int16_t* levels, const Quanti
     const __m128i maxLevel = _mm_set1_epi16(static_cast<int16_t>(MaxLevel(syntax)));
     const __m128i zero = _mm_setzero_si128();
     __m128i any = zero;
+#pragma GCC unroll 8
     for (int i = 0; i < 64; i += 8) {
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + i));
         const __m128i negative = _mm_cmplt_epi16(c, zero);
@@ -176,6 +184,7 @@ bool QuantiseNonIntra(const int16_t* coefficients, int16_t* levels, const Quanti
 void BlockDifference(const uint8_t* in, int inStride, const uint8_t* pred, int predStride,
                      int16_t* block) {
     const __m128i zero = _mm_setzero_si128();
+#pragma GCC unroll 8
     for (int j = 0; j < 8; ++j) {
         const __m128i difference =
             _mm_sub_epi16(_mm_unpacklo_epi8(Load8(in), zero), _mm_unpacklo_epi8(Load8(pred), zero));
@@ -188,6 +197,7 @@ void BlockDifference(const uint8_t* in, int inStride, const uint8_t* pred, int p
 void BlockAdd(const int16_t* block, const uint8_t* pred, int predStride, uint8_t* out,
               int outStride) {
     const __m128i zero = _mm_setzero_si128();
+#pragma GCC unroll 8
     for (int j = 0; j < 8; ++j) {
         // Samples and the inverse transform's -256..255 add up within 16 bits.
         const __m128i sum =
