@@ -21,24 +21,6 @@ void ControlMismatch(int16_t* coefficients) {
     if ((sum & 1) == 0) coefficients[63] ^= 1;
 }
 
-// floor(n / d) for 0 <= n < 2^17 by a multiplication: with l = ceil(log2 d)
-// and m = floor(2^(17 + l) / d) + 1, (n * m) >> (17 + l) is exact in that
-// range. A division per coefficient was the quantiser's main cost.
-class ExactDivider {
-public:
-    explicit ExactDivider(uint32_t d) {
-        int l = 0;
-        while ((1u << l) < d) ++l;
-        shift_ = 17 + l;
-        multiplier_ = ((uint64_t{1} << shift_) / d) + 1;
-    }
-    uint32_t Divide(uint32_t n) const { return static_cast<uint32_t>((n * multiplier_) >> shift_); }
-
-private:
-    uint64_t multiplier_ = 1;
-    int shift_ = 0;
-};
-
 }  // namespace
 
 QuantiserMatrix MakeQuantiserMatrix(const Matrix64& weights) {
@@ -46,6 +28,7 @@ QuantiserMatrix MakeQuantiserMatrix(const Matrix64& weights) {
     matrix.weights = weights;
     for (int i = 0; i < 64; ++i) {
         matrix.reciprocals[i] = 65536u / std::max<unsigned>(weights[i], 1);
+        matrix.weightDividers[i] = ExactDivider(std::max<unsigned>(weights[i], 1));
         matrix.hasUnitWeight |= weights[i] < 2;
         matrix.shortReciprocals[i] = static_cast<uint16_t>(std::min(matrix.reciprocals[i], 65535u));
     }
@@ -60,11 +43,15 @@ bool QuantiseIntraBlock(const int16_t* coefficients, int16_t* levels, const Quan
         static_cast<int16_t>(dc >= 0 ? (dc + dcStep / 2) / dcStep : -((-dc + dcStep / 2) / dcStep));
     const int maxLevel = MaxLevel(syntax);
     const int rounding = (3 * mquant + 2) / 4;
+    const ExactDivider divisor(static_cast<uint32_t>(2 * std::max(mquant, 1)));
     bool saturated = false;
     for (int i = 1; i < 64; ++i) {
         const int c = coefficients[i];
         const int w = matrix.weights[i];
-        int level = ((32 * std::abs(c) + w / 2) / w + rounding) / (2 * mquant);
+        // Both numerators stay below 2^17 for coefficients of at most 2048.
+        const uint32_t magnitude = static_cast<uint32_t>(std::min(std::abs(c), 2048));
+        const uint32_t scaled = matrix.weightDividers[i].Divide(32 * magnitude + w / 2);
+        int level = static_cast<int>(divisor.Divide(scaled + static_cast<uint32_t>(rounding)));
         if (level > maxLevel) {
             level = maxLevel;
             saturated = true;

@@ -11,6 +11,25 @@
 
 namespace korvan {
 
+// floor(n / d) for 0 <= n < 2^17 by a multiplication: with l = ceil(log2 d)
+// and m = floor(2^(17 + l) / d) + 1, (n * m) >> (17 + l) is exact in that
+// range. A division per coefficient was the quantiser's main cost.
+class ExactDivider {
+public:
+    ExactDivider() = default;
+    explicit ExactDivider(uint32_t d) {
+        int l = 0;
+        while ((1u << l) < d) ++l;
+        shift_ = 17 + l;
+        multiplier_ = ((uint64_t{1} << shift_) / d) + 1;
+    }
+    uint32_t Divide(uint32_t n) const { return static_cast<uint32_t>((n * multiplier_) >> shift_); }
+
+private:
+    uint64_t multiplier_ = 1;
+    int shift_ = 0;
+};
+
 // A quantiser matrix with the reciprocals 65536 / w the non-intra quantiser
 // divides by.
 struct QuantiserMatrix {
@@ -19,6 +38,7 @@ struct QuantiserMatrix {
     // The same in 16 bits for the SIMD quantiser; only without weights of 1
     // (whose reciprocal 65536 does not fit).
     alignas(16) std::array<uint16_t, 64> shortReciprocals{};
+    std::array<ExactDivider, 64> weightDividers{};  // the intra quantiser's division by w
     bool hasUnitWeight = false;
 };
 

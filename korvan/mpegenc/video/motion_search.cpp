@@ -10,7 +10,7 @@ namespace {
 
 // Positions of the whole-sample spiral handed to the kernel at once: the
 // four rings of the two-stage search fit.
-constexpr int kSpiralBatch = 128;
+constexpr int kSpiralBatch = MotionSearcher::kSpiralPositions;
 
 // Rings of the coarse window (0..7).
 constexpr int kCoarseRings = kCoarseWindowWidth / 2;
@@ -80,8 +80,9 @@ void VisitRing(int k, Visit&& visit) {
 
 // Rings 1..kTabledRings in VisitRing's order, with where each ring starts.
 constexpr int kTabledRings = 8;
+static_assert(4 * kTabledRings * (kTabledRings + 1) == MotionSearcher::kSpiralPositions);
 struct SpiralTable {
-    MotionVector positions[4 * kTabledRings * (kTabledRings + 1)];
+    MotionVector positions[MotionSearcher::kSpiralPositions];
     int ringStart[kTabledRings + 2] = {};
 };
 
@@ -203,6 +204,27 @@ MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
     return {4 * bestOffset.x, 4 * bestOffset.y};
 }
 
+MotionSearcher::MotionSearcher(const VideoKernels& kernels, const CodingGeometry& geometry)
+    : kernels_(kernels), geometry_(geometry) {
+    // The strides of frames and of fields.
+    const SpiralTable& spiral = Spiral();
+    for (int f = 0; f < 2; ++f) {
+        spiralStrides_[f] = geometry.lumaWidth << f;
+        for (int i = 0; i < spiral.ringStart[kTabledRings + 1]; ++i) {
+            spiralOffsets_[f][i] =
+                static_cast<ptrdiff_t>(spiral.positions[i].y) * spiralStrides_[f] +
+                spiral.positions[i].x;
+        }
+    }
+}
+
+const ptrdiff_t* MotionSearcher::SpiralOffsets(int stride) const {
+    for (int f = 0; f < 2; ++f) {
+        if (spiralStrides_[f] == stride) return spiralOffsets_[f];
+    }
+    return nullptr;
+}
+
 SearchWindow MotionSearcher::ClipWindow(int mbX, int mbY, int horizontal, int vertical) const {
     return ClipBlockWindow(16 * mbX, 16 * mbY, 16, geometry_.lumaHeight, horizontal, vertical);
 }
@@ -252,14 +274,15 @@ SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& 
     // as the buffer holds; the kernel keeps the running best, so this is
     // the same as one position at a time.
     MotionVector bestPel = centre;
-    MotionVector positions[kSpiralBatch];
+    int positionX[kSpiralBatch];
+    int positionY[kSpiralBatch];
     ptrdiff_t offsets[kSpiralBatch];
     int pending = 0;
     const auto flush = [&] {
         if (best > 0 && pending > 0) {
             const int found = kernels_.sadSearch(cur, current.stride, reference.Row(y0) + x0,
                                                  reference.stride, rows, offsets, pending, &best);
-            if (found >= 0) bestPel = positions[found];
+            if (found >= 0) bestPel = {positionX[found], positionY[found]};
         }
         pending = 0;
     };
@@ -268,23 +291,32 @@ SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& 
         const int dy = centre.y + ry;
         if (!inside(dx, dy)) return;
         if (pending == kSpiralBatch) flush();
-        positions[pending] = {dx, dy};
+        positionX[pending] = dx;
+        positionY[pending] = dy;
         offsets[pending++] = static_cast<ptrdiff_t>(dy) * reference.stride + dx;
     };
     const SpiralTable& spiral = Spiral();
     const bool boxInside = radius <= kTabledRings && centre.x - radius >= window.left &&
                            centre.x + radius <= window.right && centre.y - radius >= window.up &&
-                           centre.y + radius <= window.down &&
-                           spiral.ringStart[radius + 1] <= kSpiralBatch;
-    if (boxInside) {
-        // Every position of every ring is inside: no checks needed.
-        for (int i = 0; i < spiral.ringStart[radius + 1]; ++i) {
-            const MotionVector p{centre.x + spiral.positions[i].x,
-                                 centre.y + spiral.positions[i].y};
-            positions[i] = p;
-            offsets[i] = static_cast<ptrdiff_t>(p.y) * reference.stride + p.x;
+                           centre.y + radius <= window.down;
+    if (boxInside && best > 0) {
+        // Every position of every ring is inside: the spiral's offsets for
+        // this stride serve as they are, around the centre.
+        const ptrdiff_t* spiralOffsets = SpiralOffsets(reference.stride);
+        const int positions = spiral.ringStart[radius + 1];
+        if (!spiralOffsets) {
+            for (int i = 0; i < positions; ++i) {
+                offsets[i] = static_cast<ptrdiff_t>(spiral.positions[i].y) * reference.stride +
+                             spiral.positions[i].x;
+            }
+            spiralOffsets = offsets;
         }
-        pending = spiral.ringStart[radius + 1];
+        const int found =
+            kernels_.sadSearch(cur, current.stride, reference.Row(y0 + centre.y) + x0 + centre.x,
+                               reference.stride, rows, spiralOffsets, positions, &best);
+        if (found >= 0) {
+            bestPel = {centre.x + spiral.positions[found].x, centre.y + spiral.positions[found].y};
+        }
     }
     for (int k = 1; k <= radius && best > 0 && !boxInside; ++k) {
         if (k <= kTabledRings) {

@@ -68,8 +68,7 @@ struct SearchResult {
 
 class MotionSearcher {
 public:
-    MotionSearcher(const VideoKernels& kernels, const CodingGeometry& geometry)
-        : kernels_(kernels), geometry_(geometry) {}
+    MotionSearcher(const VideoKernels& kernels, const CodingGeometry& geometry);
 
     // The coarse stage: the best offset of macroblock (mbX, mbY) in whole
     // samples (a multiple of 4), searched in rings up to `radius`
@@ -101,9 +100,18 @@ public:
     SearchWindow ClipBlockWindow(int x, int y, int rows, int height, int horizontal,
                                  int vertical) const;
 
+    // Positions of the first eight spiral rings (288).
+    static constexpr int kSpiralPositions = 4 * 8 * 9;
+
 private:
+    // The spiral's positions as offsets for `stride`, or null when that is
+    // neither a frame's nor a field's stride.
+    const ptrdiff_t* SpiralOffsets(int stride) const;
+
     const VideoKernels& kernels_;
     CodingGeometry geometry_;
+    int spiralStrides_[2] = {};
+    ptrdiff_t spiralOffsets_[2][kSpiralPositions] = {};
 };
 
 }  // namespace korvan

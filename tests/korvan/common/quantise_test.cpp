@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 
@@ -89,6 +90,28 @@ TEST(QuantiseTest, NonIntraLevelsAreExactQuotientsForEveryQuantiserAndMagnitude)
                 const uint32_t scaled =
                     (32u * static_cast<uint32_t>(std::abs(in[i])) * matrix.reciprocals[i]) >> 16;
                 const int level = std::min(static_cast<int>(scaled / (2 * mquant)), 2047);
+                ASSERT_EQ(out[i], in[i] < 0 ? -level : level) << mquant << " " << in[i];
+            }
+        }
+    }
+}
+
+TEST(QuantiseTest, IntraLevelsAreExactQuotientsForEveryQuantiserAndMagnitude) {
+    korvan::Matrix64 weights{};
+    for (int i = 0; i < 64; ++i)
+        weights[i] = static_cast<uint8_t>(i % 3 == 0 ? 1 : i % 3 == 1 ? 19 : 255);
+    const korvan::QuantiserMatrix matrix = korvan::MakeQuantiserMatrix(weights);
+    int16_t in[64];
+    int16_t out[64];
+    for (int mquant = 1; mquant <= 112; ++mquant) {
+        for (int start = -2048; start <= 2047; start += 63) {
+            for (int i = 0; i < 64; ++i) in[i] = static_cast<int16_t>(std::min(start + i, 2047));
+            korvan::QuantiseIntraBlock(in, out, matrix, mquant, 0, MpegSyntax::kMpeg2);
+            for (int i = 1; i < 64; ++i) {
+                const int w = weights[i];
+                int level =
+                    ((32 * std::abs(in[i]) + w / 2) / w + (3 * mquant + 2) / 4) / (2 * mquant);
+                level = std::min(level, 2047);
                 ASSERT_EQ(out[i], in[i] < 0 ? -level : level) << mquant << " " << in[i];
             }
         }
