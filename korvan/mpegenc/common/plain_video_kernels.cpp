@@ -69,6 +69,18 @@ void CoarseWindow(const uint8_t* cur, int curStride, const uint8_t* ref, int ref
     }
 }
 
+void CoarseRingMinima(const uint16_t* sads, int rows, int centreRow, int left, int right,
+                      uint16_t* minima) {
+    for (int k = 0; k < 8; ++k) minima[k] = kNoSum;
+    for (int j = 0; j < rows; ++j) {
+        const int d = std::abs(j - centreRow);
+        for (int dx = left; dx <= right; ++dx) {
+            const int k = std::max(d, std::abs(dx));
+            if (k < 8) minima[k] = std::min(minima[k], sads[kCoarseWindowWidth * j + 7 + dx]);
+        }
+    }
+}
+
 int Variance16x16(const uint8_t* block, int stride) {
     int sum = 0;
     int squares = 0;
@@ -141,6 +153,7 @@ constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
         SadSearch,
         Sad4x4,
         CoarseWindow,
+        CoarseRingMinima,
         Variance16x16,
         PredictionError16x16,
         {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},

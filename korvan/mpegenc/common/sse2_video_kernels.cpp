@@ -1,5 +1,6 @@
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "korvan/mpegenc/common/dct.h"
@@ -67,6 +68,55 @@ void CoarseWindow(const uint8_t* cur, int curStride, const uint8_t* ref, int ref
             sads[kCoarseWindowWidth * j + h] =
                 static_cast<uint16_t>(HorizontalSad(_mm_sad_epu8(c, block)));
         }
+    }
+}
+
+// Per row, lane j of min(reversed left half, right half) is the smaller sum
+// at dx = -j and dx = +j; its running minimum over lanes 0..j is the row's
+// smallest sum within |dx| <= j. Ring k takes that at lane k from the rows
+// with |dy| == k, and lane k of the pair minima from the rows nearer the
+// centre.
+void CoarseRingMinima(const uint16_t* sads, int rows, int centreRow, int left, int right,
+                      uint16_t* minima) {
+    const __m128i none = _mm_set1_epi16(static_cast<int16_t>(kNoSum));
+    const __m128i lanes = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    // Lanes j with dx = -j (and dx = +j) inside [left, right].
+    const __m128i negativeInside =
+        _mm_cmplt_epi16(lanes, _mm_set1_epi16(static_cast<int16_t>(1 - left)));
+    const __m128i positiveInside =
+        _mm_cmplt_epi16(lanes, _mm_set1_epi16(static_cast<int16_t>(right + 1)));
+    const __m128i firstLane = _mm_setr_epi16(static_cast<int16_t>(kNoSum), 0, 0, 0, 0, 0, 0, 0);
+    const __m128i firstTwo = _mm_setr_epi16(static_cast<int16_t>(kNoSum),
+                                            static_cast<int16_t>(kNoSum), 0, 0, 0, 0, 0, 0);
+    const __m128i firstFour = _mm_unpacklo_epi64(none, _mm_setzero_si128());
+    const auto keep = [&](__m128i inside, __m128i v) {
+        return _mm_or_si128(_mm_and_si128(inside, v), _mm_andnot_si128(inside, none));
+    };
+    __m128i nearer = none;  // pair minima of the rows nearer the centre
+    for (int d = 0; d < 8; ++d) {
+        __m128i pairs = none;
+        __m128i within = none;
+        const int candidates[2] = {centreRow - d, centreRow + d};
+        for (int c = 0; c < (d == 0 ? 1 : 2); ++c) {
+            const int j = candidates[c];
+            if (j < 0 || j >= rows) continue;
+            const uint16_t* row = sads + kCoarseWindowWidth * j;
+            __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+            low =
+                _mm_shuffle_epi32(_mm_shufflehi_epi16(_mm_shufflelo_epi16(low, 0x1B), 0x1B), 0x4E);
+            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 7));
+            const __m128i pair =
+                _mm_min_epi16(keep(negativeInside, low), keep(positiveInside, high));
+            __m128i prefix = _mm_min_epi16(pair, _mm_or_si128(_mm_slli_si128(pair, 2), firstLane));
+            prefix = _mm_min_epi16(prefix, _mm_or_si128(_mm_slli_si128(prefix, 4), firstTwo));
+            prefix = _mm_min_epi16(prefix, _mm_or_si128(_mm_slli_si128(prefix, 8), firstFour));
+            pairs = _mm_min_epi16(pairs, pair);
+            within = _mm_min_epi16(within, prefix);
+        }
+        alignas(16) uint16_t ring[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(ring), _mm_min_epi16(within, nearer));
+        minima[d] = ring[d];
+        nearer = _mm_min_epi16(nearer, pairs);
     }
 }
 
@@ -215,6 +265,7 @@ constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
         SadSearch,
         Sad4x4,
         CoarseWindow,
+        CoarseRingMinima,
         Variance16x16,
         PredictionError16x16,
         {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},

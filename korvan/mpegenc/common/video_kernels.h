@@ -37,6 +37,12 @@ using Sad4x4Kernel = int (*)(const uint8_t* cur, int curStride, const uint8_t* r
 inline constexpr int kCoarseWindowWidth = 16;
 using CoarseWindowKernel = void (*)(const uint8_t* cur, int curStride, const uint8_t* ref,
                                     int refStride, int rows, uint16_t* sads);
+// The smallest sum of each ring of such a window: minima[k] (k < 8) is the
+// smallest sads[16 * j + 7 + dx] with max(|dx|, |j - centreRow|) == k over
+// the rows j < rows and left <= dx <= right, or kNoSum when there is none.
+inline constexpr uint16_t kNoSum = 0x7FFF;
+using CoarseRingMinimaKernel = void (*)(const uint16_t* sads, int rows, int centreRow, int left,
+                                        int right, uint16_t* minima);
 // Sum of squared deviations of a 16x16 block from its mean.
 using VarianceKernel = int (*)(const uint8_t* block, int stride);
 // Sum of squared differences of two 16x16 blocks.
@@ -67,6 +73,7 @@ struct VideoKernels {
     SadSearchKernel sadSearch;
     Sad4x4Kernel sad4x4;
     CoarseWindowKernel coarseWindow;
+    CoarseRingMinimaKernel coarseRingMinima;
     VarianceKernel variance16x16;
     PredictionErrorKernel predictionError16x16;
     PredictKernel predict[4];  // by HalfPelIndex

@@ -143,22 +143,11 @@ MotionVector MotionSearcher::CoarseSearch(const SubsampledPicture& current,
     int ringMinima[kCoarseRings];
     std::fill(ringMinima, ringMinima + kCoarseRings, INT_MAX);
     if (windowed) {
-        // One pass over the window's sums inside the picture: in row dy the
-        // pels with |dx| <= |dy| belong to ring |dy|, the others to ring |dx|.
-        const int left = std::max(-radius, -bx);
-        const int right = std::min(radius, maxX - bx);
-        for (int dy = top; dy <= bottom; ++dy) {
-            const uint16_t* row = window + kCoarseWindowWidth * (dy - top) + kReach;
-            const int d = std::abs(dy);
-            int own = ringMinima[d];
-            for (int dx = std::max(left, -d); dx <= std::min(right, d); ++dx)
-                own = std::min(own, static_cast<int>(row[dx]));
-            ringMinima[d] = own;
-            for (int dx = left; dx < -d; ++dx)
-                ringMinima[-dx] = std::min(ringMinima[-dx], static_cast<int>(row[dx]));
-            for (int dx = d + 1; dx <= right; ++dx)
-                ringMinima[dx] = std::min(ringMinima[dx], static_cast<int>(row[dx]));
-        }
+        uint16_t minima[kCoarseRings];
+        kernels_.coarseRingMinima(window, bottom - top + 1, -top, std::max(-radius, -bx),
+                                  std::min(radius, maxX - bx), minima);
+        for (int k = 0; k < kCoarseRings; ++k)
+            ringMinima[k] = minima[k] == kNoSum ? INT_MAX : minima[k];
     }
     const auto ringMinimum = [&](int k) {
         if (windowed) return ringMinima[k];

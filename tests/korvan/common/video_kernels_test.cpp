@@ -211,6 +211,23 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                     EXPECT_EQ(std::memcmp(got, expected, sizeof(uint16_t) * 16 * rows), 0);
                 }
             }
+            // Ring minima of coarse windows, clipped every way the picture's
+            // edges can clip them.
+            std::uniform_int_distribution<int> sum(0, 16 * 255);
+            for (int n = 0; n < 300; ++n) {
+                uint16_t window[16 * 15];
+                for (auto& v : window)
+                    v = static_cast<uint16_t>(n % 50 == 0 ? 16 * 255 : sum(random));
+                const int rows = 1 + n % 15;
+                const int centreRow = (n / 15) % rows;
+                const int left = -static_cast<int>(n % 8);
+                const int right = static_cast<int>((n / 8) % 8);
+                uint16_t got[8];
+                uint16_t expected[8];
+                k.coarseRingMinima(window, rows, centreRow, left, right, got);
+                plain.coarseRingMinima(window, rows, centreRow, left, right, expected);
+                EXPECT_EQ(std::memcmp(got, expected, sizeof(got)), 0) << n;
+            }
             for (auto block : TransformInputs(-255, 255, random)) {
                 auto expected = block;
                 k.forwardDct(block.data());
