@@ -81,6 +81,17 @@ void CoarseRingMinima(const uint16_t* sads, int rows, int centreRow, int left, i
     }
 }
 
+void ReduceRow(const uint8_t* luma, int stride, int count, uint8_t* out) {
+    for (int x = 0; x < count; ++x) {
+        int sum = 0;
+        for (int j = 0; j < 4; ++j) {
+            const uint8_t* in = luma + j * stride + 4 * x;
+            sum += in[0] + in[1] + in[2] + in[3];
+        }
+        out[x] = static_cast<uint8_t>((sum + 8) >> 4);
+    }
+}
+
 int Variance16x16(const uint8_t* block, int stride) {
     int sum = 0;
     int squares = 0;
@@ -154,6 +165,7 @@ constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
         Sad4x4,
         CoarseWindow,
         CoarseRingMinima,
+        ReduceRow,
         Variance16x16,
         PredictionError16x16,
         {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},

@@ -120,6 +120,28 @@ void CoarseRingMinima(const uint16_t* sads, int rows, int centreRow, int left, i
     }
 }
 
+void ReduceRow(const uint8_t* luma, int stride, int count, uint8_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi16(1);
+    const __m128i eight = _mm_set1_epi32(8);
+    for (int x = 0; x < count; x += 4) {
+        __m128i low = zero;
+        __m128i high = zero;
+        for (int j = 0; j < 4; ++j) {
+            const __m128i row = Load16(luma + j * stride + 4 * x);
+            low = _mm_add_epi16(low, _mm_unpacklo_epi8(row, zero));
+            high = _mm_add_epi16(high, _mm_unpackhi_epi8(row, zero));
+        }
+        // Column sums to pairs, pairs to groups of four.
+        const __m128i pairs =
+            _mm_packs_epi32(_mm_madd_epi16(low, ones), _mm_madd_epi16(high, ones));
+        const __m128i groups = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(pairs, ones), eight), 4);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(groups, zero), zero);
+        const int four = _mm_cvtsi128_si32(bytes);
+        std::memcpy(out + x, &four, 4);
+    }
+}
+
 int Variance16x16(const uint8_t* block, int stride) {
     const __m128i zero = _mm_setzero_si128();
     __m128i sums = zero;
@@ -266,6 +288,7 @@ constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
         Sad4x4,
         CoarseWindow,
         CoarseRingMinima,
+        ReduceRow,
         Variance16x16,
         PredictionError16x16,
         {Predict<0, 0>, Predict<1, 0>, Predict<0, 1>, Predict<1, 1>},

@@ -41,6 +41,9 @@ using CoarseWindowKernel = void (*)(const uint8_t* cur, int curStride, const uin
 // smallest sads[16 * j + 7 + dx] with max(|dx|, |j - centreRow|) == k over
 // the rows j < rows and left <= dx <= right, or kNoSum when there is none.
 inline constexpr uint16_t kNoSum = 0x7FFF;
+// One row of the 4:1 reduced luminance: out[x] = (sum of the 4x4 block at
+// (4x, 0) + 8) >> 4 for x < count (a multiple of 4).
+using ReduceRowKernel = void (*)(const uint8_t* luma, int stride, int count, uint8_t* out);
 using CoarseRingMinimaKernel = void (*)(const uint16_t* sads, int rows, int centreRow, int left,
                                         int right, uint16_t* minima);
 // Sum of squared deviations of a 16x16 block from its mean.
@@ -74,6 +77,7 @@ struct VideoKernels {
     Sad4x4Kernel sad4x4;
     CoarseWindowKernel coarseWindow;
     CoarseRingMinimaKernel coarseRingMinima;
+    ReduceRowKernel reduceRow;
     VarianceKernel variance16x16;
     PredictionErrorKernel predictionError16x16;
     PredictKernel predict[4];  // by HalfPelIndex

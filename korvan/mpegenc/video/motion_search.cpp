@@ -35,17 +35,10 @@ bool SubsampledPicture::Allocate(const CodingGeometry& geometry) {
     return true;
 }
 
-void SubsampledPicture::Build(const Plane& luma) {
+void SubsampledPicture::Build(const Plane& luma, const VideoKernels& kernels) {
     for (int y = 0; y < height_; ++y) {
-        uint8_t* out = pels_.data() + static_cast<size_t>(y) * stride() + kBorder;
-        for (int x = 0; x < width_; ++x) {
-            int sum = 0;
-            for (int j = 0; j < 4; ++j) {
-                const uint8_t* in = luma.Row(4 * y + j) + 4 * x;
-                sum += in[0] + in[1] + in[2] + in[3];
-            }
-            out[x] = static_cast<uint8_t>((sum + 8) >> 4);
-        }
+        kernels.reduceRow(luma.Row(4 * y), luma.stride, width_,
+                          pels_.data() + static_cast<size_t>(y) * stride() + kBorder);
     }
 }
 

@@ -30,7 +30,7 @@ int AdaptiveFCode(int largestHalfSamples);
 class SubsampledPicture {
 public:
     bool Allocate(const CodingGeometry& geometry);
-    void Build(const Plane& luma);
+    void Build(const Plane& luma, const VideoKernels& kernels);
 
     // Flat pictures (sum of squared deviations below 20 per pel) get less
     // patience in the coarse search.

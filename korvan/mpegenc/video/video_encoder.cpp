@@ -25,6 +25,7 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     const VideoKernels& kernels = SelectVideoKernels(
         processorMode,
         parameters_.floatingPointDct ? DctArithmetic::kFloatingPoint : DctArithmetic::kInteger);
+    kernels_ = &kernels;
     coder_ = std::make_unique<PictureCoder>(parameters_, kernels);
     fieldCoder_.reset();
     if (parameters_.fieldPictures) {
@@ -310,7 +311,7 @@ VideoResult VideoEncoder::EncodeNextPicture() {
     YuvFrame& target = plan.frameType == kPictureB ? bidirectional_ : newer_.frame;
     PictureCoder& coder = plan.structure == 3 ? *coder_ : *fieldCoder_;
     if (plan.structure == 3) {
-        currentSubsampled_.Build(current->frame.luma());
+        currentSubsampled_.Build(current->frame.luma(), *kernels_);
         PictureInputs inputs;
         inputs.source = &current->frame;
         inputs.sourceSubsampled = &currentSubsampled_;
@@ -325,7 +326,7 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         const int parity = plan.structure == 2 ? 1 : 0;
         const YuvFrame sourceField = YuvFrame::FieldOf(current->frame, parity);
         YuvFrame targetField = YuvFrame::FieldOf(target, parity);
-        currentFieldSubsampled_[parity].Build(sourceField.luma());
+        currentFieldSubsampled_[parity].Build(sourceField.luma(), *kernels_);
         // Views of the reference fields; they live through this picture.
         YuvFrame views[2][2];
         PictureInputs inputs;

@@ -136,6 +136,7 @@ private:
     VideoResult SettleGop();
 
     CodingParameters parameters_;
+    const VideoKernels* kernels_ = nullptr;
     std::unique_ptr<PictureCoder> coder_;
     // Field pictures: the parameters with the geometry of one field, and
     // the coder that works on field views of the frames.

@@ -200,6 +200,13 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                         EXPECT_EQ(std::memcmp(outGot + r * kStride, outExpected + r * kStride, 8),
                                   0);
                 }
+                for (int count : {4, 8}) {
+                    uint8_t got[8];
+                    uint8_t expected[8];
+                    k.reduceRow(s.a.data() + 3, kStride, count, got);
+                    plain.reduceRow(s.a.data() + 3, kStride, count, expected);
+                    EXPECT_EQ(std::memcmp(got, expected, count), 0);
+                }
                 EXPECT_EQ(k.sad4x4(s.a.data() + 5, kStride, s.b.data() + 3, kStride),
                           plain.sad4x4(s.a.data() + 5, kStride, s.b.data() + 3, kStride));
                 for (int rows : {1, 6, 15}) {

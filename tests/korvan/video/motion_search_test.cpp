@@ -64,8 +64,10 @@ TEST(MotionSearchTest, CoarseAndFineStagesFindAWholePelMove) {
     korvan::SubsampledPicture reference;
     ASSERT_TRUE(current.Allocate(pictures.geometry));
     ASSERT_TRUE(reference.Allocate(pictures.geometry));
-    current.Build(pictures.current.luma());
-    reference.Build(pictures.reference.luma());
+    current.Build(pictures.current.luma(),
+                  korvan::PlainVideoKernels(korvan::DctArithmetic::kInteger));
+    reference.Build(pictures.reference.luma(),
+                    korvan::PlainVideoKernels(korvan::DctArithmetic::kInteger));
     EXPECT_FALSE(current.IsFlat());
 
     const korvan::VideoKernels& kernels =
@@ -125,7 +127,7 @@ TEST(MotionSearchTest, FlatPicturesAreRecognised) {
     }
     korvan::SubsampledPicture s;
     s.Allocate(g);
-    s.Build(grey.luma());
+    s.Build(grey.luma(), korvan::PlainVideoKernels(korvan::DctArithmetic::kInteger));
     EXPECT_TRUE(s.IsFlat());
 }
 
