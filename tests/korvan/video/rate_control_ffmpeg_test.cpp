@@ -74,6 +74,7 @@ TEST_F(RateControlFfmpegTest, ConstantBitratesHoldTheirRateAndTheBuffer) {
         {"dvd 6000000", Preset::kDvd, 6000000, true, false},
         {"dvd 9800000", Preset::kDvd, 9800000, true, false},
         {"svcd fields 2300000", Preset::kSuperVcd, 2300000, false, true},
+        {"mpeg2 pulldown 2300000", Preset::kMpeg2, 2300000, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -85,6 +86,14 @@ TEST_F(RateControlFfmpegTest, ConstantBitratesHoldTheirRateAndTheBuffer) {
             s.fieldPictures = 1;
             s.framePredDCTI = s.framePredDCTP = s.framePredDCTB = 0;
         }
+        const bool pulldown = std::string(c.name).find("pulldown") != std::string::npos;
+        if (pulldown) {
+            // 24 Hz pictures shown at 29.97 Hz: every other picture repeats
+            // a field, and the buffer drains at the display rate.
+            s.frameRateCode = 1;
+            s.frameRate = 24000.0 / 1001;
+            s.videoPulldownFlag = 2;
+        }
         const size_t pictures = c.standardDefinition ? 30 : 50;
         const std::string stream =
             EncodeClean(s, c.standardDefinition ? clips_->sd : clips_->cif, c.name, pictures);
@@ -95,6 +104,7 @@ TEST_F(RateControlFfmpegTest, ConstantBitratesHoldTheirRateAndTheBuffer) {
         EXPECT_NEAR(vbv.bitRate, c.bitRate, 400);
         EXPECT_EQ(vbv.bufferBits, s.vbvBufferSize * 16384.0);
         EXPECT_NEAR(vbv.MeasuredBitRate(), c.bitRate, 0.02 * c.bitRate);
+        EXPECT_NEAR(vbv.durationSeconds, pictures / (pulldown ? 24000.0 / 1001 : 25.0), 0.01);
         EXPECT_EQ(vbv.unknownDelays, 0);
         EXPECT_EQ(vbv.badDelays, 0);
         EXPECT_EQ(vbv.underflows, 0);

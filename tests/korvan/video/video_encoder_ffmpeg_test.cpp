@@ -228,6 +228,30 @@ TEST_F(VideoEncoderFfmpegTest, InterlacedToolsAreUsedAndDecodeCleanlyWithoutDrif
     }
 }
 
+TEST_F(VideoEncoderFfmpegTest, PulldownRepeatsAFieldInEveryOtherPicture) {
+    korvan::EncoderSettings s = korvan::PresetSettings(Preset::kDvd, TvSystem::kNtsc);
+    s.frameRateCode = 1;
+    s.frameRate = 24000.0 / 1001;
+    s.videoPulldownFlag = 1;
+    Outcome o = Encode(s, clips_->pan, "pulldown flags");
+    ExpectClean(o, 13);
+    std::string probe;
+    test::RunCommand("ffprobe -v error -show_entries frame=repeat_pict,top_field_first -of csv " +
+                         test::ShellQuote(o.stream),
+                     &probe);
+    // "frame,<top_field_first>,<repeat_pict>" per picture (side data may follow).
+    std::string frames;
+    for (size_t at = probe.find("frame,"); at != std::string::npos;
+         at = probe.find("frame,", at + 1))
+        frames += probe.substr(at + 6, 3) + " ";
+    // Display order: top first and repeated, bottom first, bottom first and
+    // repeated, top first; 3 + 2 + 3 + 2 fields.
+    std::string expected;
+    const char* cadence[4] = {"1,1 ", "0,0 ", "0,1 ", "1,0 "};
+    for (int i = 0; i < 13; ++i) expected += cadence[i % 4];
+    EXPECT_EQ(frames, expected);
+}
+
 TEST_F(VideoEncoderFfmpegTest, TestPatternDecodesCleanlyInBothSyntaxes) {
     for (Preset target : {Preset::kMpeg1, Preset::kDvd}) {
         korvan::EncoderSettings s = korvan::PresetSettings(target, korvan::TvSystem::kPal);
