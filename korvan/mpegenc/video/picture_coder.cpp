@@ -511,7 +511,7 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
             mb = chosen;
             mb.variance = variance;
             for (int d = 0; d < 2; ++d) {
-                if (mb.motionType == kFieldMotion) {
+                if (!fieldPicture_ && mb.motionType == kFieldMotion) {
                     note(d, mb.fieldVectors[0][d]);
                     note(d, mb.fieldVectors[1][d]);
                 }

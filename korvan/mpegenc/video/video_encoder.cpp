@@ -57,8 +57,9 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     vbv_.reset();
     bounds_.reset();
     if (rate.mode == RateMode::kConstantBitrate) {
-        tm5_ =
-            std::make_unique<Tm5RateControl>(rate, parameters_.frameRate, g.mbWidth * g.mbHeight);
+        // Every picture is a frame, or every picture a field.
+        const int macroblocks = g.mbWidth * g.mbHeight / (parameters_.fieldPictures ? 2 : 1);
+        tm5_ = std::make_unique<Tm5RateControl>(rate, parameters_.frameRate, macroblocks);
         vbv_ = std::make_unique<VbvModel>(rate.bitRate, parameters_.vbvBufferSize,
                                           parameters_.frameRate);
     } else if (rate.mode == RateMode::kBoundedVariable) {
@@ -125,8 +126,10 @@ VideoResult VideoEncoder::FetchThrough(int displayIndex) {
         // slot older than every picture still to be coded (from the restore
         // point on, where a GOP may start over) is free.
         const size_t from = gopOpen_ ? restore_.next : next_;
+        const size_t perFrame = parameters_.fieldPictures ? 2 : 1;
         const size_t to = std::min(
-            plan_.size(), from + 2 * static_cast<size_t>(parameters_.referenceDistance) + 2);
+            plan_.size(),
+            from + perFrame * (2 * static_cast<size_t>(parameters_.referenceDistance) + 2));
         int oldestNeeded = INT_MAX;
         for (size_t i = from; i < to; ++i)
             oldestNeeded = std::min(oldestNeeded, plan_[i].displayIndex);

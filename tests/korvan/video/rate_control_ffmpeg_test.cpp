@@ -151,17 +151,27 @@ TEST_F(RateControlFfmpegTest, BoundedVariableBitrateKeepsEverySecondBelowTheMaxi
     korvan::EncoderSettings s = korvan::PresetSettings(Preset::kDvd, TvSystem::kPal);
     s.mquantValue = 2;
     s.maxBitrate = 2500000;
-    for (const std::string& input : {clips_->cif, clips_->pattern}) {
-        SCOPED_TRACE(input);
-        const std::string stream =
-            EncodeClean(s, input, input == clips_->cif ? "bounded pan" : "bounded pattern", 50);
+    struct Case {
+        std::string input;
+        const char* name;
+        bool fieldPictures;
+    };
+    for (const Case& c :
+         {Case{clips_->cif, "bounded pan", false}, Case{clips_->pattern, "bounded pattern", false},
+          Case{clips_->cif, "bounded fields", true}}) {
+        SCOPED_TRACE(c.name);
+        s.fieldPictures = c.fieldPictures;
+        s.framePredDCTI = s.framePredDCTP = s.framePredDCTB = c.fieldPictures ? 0 : 1;
+        const std::string stream = EncodeClean(s, c.input, c.name, 50);
         const test::VbvReport report = test::CheckVbv(test::ReadFile(stream));
         ASSERT_EQ(report.error, "");
-        ASSERT_EQ(report.pictureBits.size(), 50u);
+        // A second is 25 frames: 25 pictures, or 50 fields.
+        const size_t perSecond = c.fieldPictures ? 50 : 25;
+        ASSERT_EQ(report.pictureBits.size(), 2 * perSecond);
         uint64_t busiest = 0;
-        for (size_t i = 0; i + 25 <= report.pictureBits.size(); ++i) {
+        for (size_t i = 0; i + perSecond <= report.pictureBits.size(); ++i) {
             uint64_t second = 0;
-            for (size_t k = i; k < i + 25; ++k) second += report.pictureBits[k];
+            for (size_t k = i; k < i + perSecond; ++k) second += report.pictureBits[k];
             busiest = std::max(busiest, second);
         }
         EXPECT_LE(busiest, 2500000u);
