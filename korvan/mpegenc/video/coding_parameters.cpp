@@ -53,7 +53,8 @@ VideoResult DeriveCodingParameters(const EncoderSettings& s, int width, int heig
                             (mpeg2 || s.chromaFormat == kChroma420) && s.intraDCPrec >= 0 &&
                             s.intraDCPrec <= (mpeg2 ? 3 : 0) && s.frameRateCode >= 1 &&
                             s.frameRateCode <= 8;
-    const bool saneQuantiser = s.mquantValue >= 1 && s.mquantValue <= 31;
+    // The fixed quantiser serves only without a constant bitrate.
+    const bool saneQuantiser = s.constBitrateFlag || (s.mquantValue >= 1 && s.mquantValue <= 31);
     if (!saneSize || !saneGop || !saneFormat || !saneQuantiser) {
         return Failure(kVideoInvalidSettings, "Invalid settings, running settings ...");
     }

@@ -193,6 +193,12 @@ TEST(VideoEncoderTest, RefusesWhatItCannotCode) {
     s.fieldPictures = 1;
     s.progressiveSequence = s.progressiveFrame = 1;
     EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
+    // A constant bitrate does without the fixed quantiser, but needs a rate.
+    s = korvan::PresetSettings(EncoderPreset::kVideoCd, TvSystem::kPal);
+    s.mquantValue = 0;
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoOk);
+    s.constBitrate = 0;
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
     s = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
     s.iFramesInGOP = 16;  // not a multiple of M = 3
     EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
