@@ -9,6 +9,7 @@
 
 #include "korvan/cli/video_encode.h"
 #include "korvan/mpegenc/settings/encoder_presets.h"
+#include "korvan/mpegenc/video/video_encoder.h"
 #include "tests/korvan/video/ffmpeg_client.h"
 #include "tests/korvan/video/vbv_checker.h"
 #include "tests/support/temp_dir.h"
@@ -42,10 +43,12 @@ protected:
     // Encodes, checks that ffmpeg decodes every picture without a word and
     // without drift from the reconstruction, and returns the stream.
     std::string EncodeClean(const korvan::EncoderSettings& s, const std::string& input,
-                            const std::string& name, size_t pictures) {
+                            const std::string& name, size_t pictures,
+                            korvan::VideoStatistics* statistics = nullptr) {
         const std::string stream = clips_->dir / (name + ".mpv");
         const std::string recon = clips_->dir / (name + " recon.y4m");
-        const korvan::VideoResult r = korvan::EncodeVideoFile(s, {input, stream, recon}, 0);
+        const korvan::VideoResult r =
+            korvan::EncodeVideoFile(s, {input, stream, recon}, 0, statistics);
         EXPECT_TRUE(r.Ok()) << r.message;
         const test::Decoded d = test::DecodeWithFfmpeg(stream, clips_->dir / (name + " dec.y4m"));
         EXPECT_EQ(d.status, 0);
@@ -95,8 +98,12 @@ TEST_F(RateControlFfmpegTest, ConstantBitratesHoldTheirRateAndTheBuffer) {
             s.videoPulldownFlag = 2;
         }
         const size_t pictures = c.standardDefinition ? 30 : 50;
-        const std::string stream =
-            EncodeClean(s, c.standardDefinition ? clips_->sd : clips_->cif, c.name, pictures);
+        korvan::VideoStatistics statistics;
+        const std::string stream = EncodeClean(s, c.standardDefinition ? clips_->sd : clips_->cif,
+                                               c.name, pictures, &statistics);
+        // The encoder's own model agrees with the checker.
+        EXPECT_EQ(statistics.vbvOverflows, 0);
+        EXPECT_EQ(statistics.vbvUnderflows, 0);
         const test::VbvReport vbv = test::CheckVbv(test::ReadFile(stream));
         ASSERT_EQ(vbv.error, "");
         // Field pictures: two coded pictures a frame.
@@ -162,7 +169,10 @@ TEST_F(RateControlFfmpegTest, BoundedVariableBitrateKeepsEverySecondBelowTheMaxi
         SCOPED_TRACE(c.name);
         s.fieldPictures = c.fieldPictures;
         s.framePredDCTI = s.framePredDCTP = s.framePredDCTB = c.fieldPictures ? 0 : 1;
-        const std::string stream = EncodeClean(s, c.input, c.name, 50);
+        korvan::VideoStatistics statistics;
+        const std::string stream = EncodeClean(s, c.input, c.name, 50, &statistics);
+        // The reconstruction matched the decoder although GOPs were redone.
+        EXPECT_GT(statistics.gopsCodedAgain, 0);
         const test::VbvReport report = test::CheckVbv(test::ReadFile(stream));
         ASSERT_EQ(report.error, "");
         // A second is 25 frames: 25 pictures, or 50 fields.
