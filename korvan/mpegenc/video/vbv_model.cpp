@@ -17,8 +17,11 @@ double DisplayTicks(const DisplayPeriod& p) {
 VbvModel::VbvModel(double bitRate, int bufferSize, double frameRate)
     : bitRate_(bitRate),
       frameRate_(frameRate),
-      bufferTicks_(bufferSize * 16384.0 * 90000.0 / bitRate),
-      decodingTicks_(bufferSize * 14336.0 * 90000.0 / bitRate) {}
+      // vbv_delay has 16 bits: a buffer that takes longer to fill than
+      // 65 535 ticks is used only that far, or the delays could not be
+      // written (and 0xFFFF may not mix with real delays).
+      bufferTicks_(std::min(bufferSize * 16384.0 * 90000.0 / bitRate, 65535.0)),
+      decodingTicks_(bufferTicks_ * 7 / 8) {}
 
 VbvLimits VbvModel::StartPicture(uint64_t startBits, PictureCodingType type, double displayTicks) {
     const double arrival = static_cast<double>(startBits) * 90000.0 / bitRate_;

@@ -29,7 +29,7 @@ struct VbvLimits {
 class VbvModel {
 public:
     // `bufferSize` in units of 16 384 bits; decoding starts when the buffer
-    // is seven eighths full.
+    // is seven eighths full (of at most what arrives in 65 535 ticks).
     VbvModel(double bitRate, int bufferSize, double frameRate);
 
     // A picture whose start code ends at stream bit `startBits`, shown for

@@ -78,6 +78,9 @@ TEST_F(RateControlFfmpegTest, ConstantBitratesHoldTheirRateAndTheBuffer) {
         {"dvd 9800000", Preset::kDvd, 9800000, true, false},
         {"svcd fields 2300000", Preset::kSuperVcd, 2300000, false, true},
         {"mpeg2 pulldown 2300000", Preset::kMpeg2, 2300000, false, false},
+        {"vcd pattern 1150000", Preset::kVideoCd, 1150000, false, false},
+        // A large buffer at a low rate: longer than vbv_delay can express.
+        {"dvd pattern 2000000", Preset::kDvd, 2000000, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -99,8 +102,11 @@ TEST_F(RateControlFfmpegTest, ConstantBitratesHoldTheirRateAndTheBuffer) {
         }
         const size_t pictures = c.standardDefinition ? 30 : 50;
         korvan::VideoStatistics statistics;
-        const std::string stream = EncodeClean(s, c.standardDefinition ? clips_->sd : clips_->cif,
-                                               c.name, pictures, &statistics);
+        const bool pattern = std::string(c.name).find("pattern") != std::string::npos;
+        const std::string input = c.standardDefinition ? clips_->sd
+                                  : pattern            ? clips_->pattern
+                                                       : clips_->cif;
+        const std::string stream = EncodeClean(s, input, c.name, pictures, &statistics);
         // The encoder's own model agrees with the checker.
         EXPECT_EQ(statistics.vbvOverflows, 0);
         EXPECT_EQ(statistics.vbvUnderflows, 0);

@@ -158,6 +158,14 @@ TEST(VbvModelTest, DelaysAndLimitsOfAConstantStream) {
     EXPECT_GT(idle.StartPicture(32, kPictureB, 3600).minBits, 100000);
 }
 
+TEST(VbvModelTest, BuffersLongerThanSixteenBitsOfDelayAreUsedOnlyThatFar) {
+    // 112 x 16384 bits at 2 Mbit/s take 82 575 ticks to arrive.
+    korvan::VbvModel vbv(2000000, 112, 25);
+    const korvan::VbvLimits first = vbv.StartPicture(32, kPictureI, 3600);
+    EXPECT_EQ(first.vbvDelay, static_cast<int>(65535.0 * 7 / 8 - 32 * 90000.0 / 2000000));
+    EXPECT_EQ(vbv.Overflows(), 0);
+}
+
 TEST(VbvModelTest, DisplayPeriods) {
     korvan::DisplayPeriod p;
     p.frameRate = 25;
