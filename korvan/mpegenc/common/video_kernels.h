@@ -41,11 +41,11 @@ using CoarseWindowKernel = void (*)(const uint8_t* cur, int curStride, const uin
 // smallest sads[16 * j + 7 + dx] with max(|dx|, |j - centreRow|) == k over
 // the rows j < rows and left <= dx <= right, or kNoSum when there is none.
 inline constexpr uint16_t kNoSum = 0x7FFF;
+using CoarseRingMinimaKernel = void (*)(const uint16_t* sads, int rows, int centreRow, int left,
+                                        int right, uint16_t* minima);
 // One row of the 4:1 reduced luminance: out[x] = (sum of the 4x4 block at
 // (4x, 0) + 8) >> 4 for x < count (a multiple of 4).
 using ReduceRowKernel = void (*)(const uint8_t* luma, int stride, int count, uint8_t* out);
-using CoarseRingMinimaKernel = void (*)(const uint16_t* sads, int rows, int centreRow, int left,
-                                        int right, uint16_t* minima);
 // Sum of squared deviations of a 16x16 block from its mean.
 using VarianceKernel = int (*)(const uint8_t* block, int stride);
 // Sum of squared differences of two 16x16 blocks.
@@ -94,7 +94,9 @@ enum class DctArithmetic { kInteger, kFloatingPoint };
 // The plain kernels, the reference every other variant is checked against.
 const VideoKernels& PlainVideoKernels(DctArithmetic arithmetic);
 
-// The table for a processor mode (0 plain, 1..4 the SIMD capable modes).
+// The table for a processor mode: 0 plain; 1 and 2 (MMX, 3DNow!) SSE2, which
+// every x86-64 processor has; 3 and 4 (the extended instruction sets) AVX2
+// where the processor reports it, else SSE2.
 const VideoKernels& SelectVideoKernels(int processorMode, DctArithmetic arithmetic);
 
 }  // namespace korvan
