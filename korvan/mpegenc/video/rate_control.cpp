@@ -12,9 +12,9 @@ namespace {
 int64_t RoundDown(double value) { return static_cast<int64_t>(std::floor(value)); }
 int64_t RoundHalfUp(double value) { return RoundDown(value + 0.5); }
 
-// Below this many bits per macroblock still to come the picture would
-// overrun the VBV, so the rest is coded as coarsely as possible.
-constexpr int64_t kReserveBitsPerMacroblock = 32;
+// The least a macroblock is assumed to cost when the picture's remaining
+// room in the VBV is judged.
+constexpr double kReserveBitsPerMacroblock = 32;
 
 }  // namespace
 
@@ -137,8 +137,25 @@ Quantiser Tm5RateControl::StartPicture(PictureCodingType type, bool nonLinearSca
 
 Quantiser Tm5RateControl::MacroblockQuantiser(int index, int64_t bitsSoFar, double activity) {
     activitySum_ += activity;
-    if (bitsSoFar + (macroblocks_ - index) * kReserveBitsPerMacroblock > maxBits_) {
-        previous_ = QuantiserOfCode(31, nonLinear_);
+    // When the rest of the picture, even at the coarsest quantiser, would
+    // not fit before the picture's decoding time, the rest is coded as
+    // coarsely as possible. Bits are taken as inversely proportional to the
+    // quantiser, doubled for what does not shrink with it (DC, modes,
+    // vectors).
+    // The same once the picture, at the rate its macroblocks have cost so
+    // far, would end beyond it: the target may be that very limit.
+    const Quantiser coarsest = QuantiserOfCode(31, nonLinear_);
+    double reserve = kReserveBitsPerMacroblock;
+    double projected = 0;
+    if (coded_ > 0) {
+        const double perMacroblock = static_cast<double>(bitsSoFar) / coded_;
+        reserve = std::max(reserve, 2 * perMacroblock * MeanMquant() / coarsest.mquant);
+        projected = static_cast<double>(bitsSoFar) + (macroblocks_ - index) * perMacroblock;
+    }
+    if (static_cast<double>(bitsSoFar) + (macroblocks_ - index) * reserve >
+            static_cast<double>(maxBits_) ||
+        projected > static_cast<double>(maxBits_)) {
+        previous_ = coarsest;
         return previous_;
     }
     const double d = static_cast<double>(fullness_[type_ - 1]);

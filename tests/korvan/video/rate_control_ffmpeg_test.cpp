@@ -24,6 +24,7 @@ struct Clips {
     test::TempDir dir{"zarvo débit"};
     std::string cif = dir / "pan cif.y4m";
     std::string sd = dir / "pan sd.y4m";
+    std::string sdLong = dir / "pan sd long.y4m";
     std::string pattern = dir / "pattern cif.y4m";
 };
 
@@ -33,6 +34,16 @@ protected:
         clips_ = new Clips;
         ASSERT_TRUE(test::MakeClip(clips_->cif, Clip::kPan, 352, 288, 50));
         ASSERT_TRUE(test::MakeClip(clips_->sd, Clip::kPan, 720, 576, 30));
+        // The benchmark's slow pan over a large grainy still, three GOPs and
+        // more: at 9.8 Mbit/s its third I picture meets the buffer's limit.
+        ASSERT_EQ(
+            test::RunCommand(
+                "ffmpeg -v error -y -f lavfi -i \"mandelbrot=s=1024x768:rate=25,trim=end_frame=1,"
+                "noise=alls=20,gblur=sigma=0.7,loop=loop=-1:size=1,setpts=N/25/TB,"
+                "crop=720:576:x='n*1':y='n*0.6',format=yuv420p\" -frames:v 40 -f "
+                "yuv4mpegpipe " +
+                test::ShellQuote(clips_->sdLong)),
+            0);
         ASSERT_TRUE(test::MakeClip(clips_->pattern, Clip::kTestPattern, 352, 288, 50));
     }
     static void TearDownTestSuite() {
@@ -64,23 +75,27 @@ protected:
 Clips* RateControlFfmpegTest::clips_ = nullptr;
 
 TEST_F(RateControlFfmpegTest, ConstantBitratesHoldTheirRateAndTheBuffer) {
+    enum Variant { kPlain, kFields, kPulldown };
     struct Case {
         const char* name;
         Preset preset;
         double bitRate;
-        bool standardDefinition;
-        bool fieldPictures;
+        const std::string& input;
+        size_t pictures;
+        Variant variant;
+        bool checkRate;  // short streams end with a fuller buffer than they began
     };
     const Case cases[] = {
-        {"vcd 1150000", Preset::kVideoCd, 1150000, false, false},
-        {"svcd 2300000", Preset::kSuperVcd, 2300000, false, false},
-        {"dvd 6000000", Preset::kDvd, 6000000, true, false},
-        {"dvd 9800000", Preset::kDvd, 9800000, true, false},
-        {"svcd fields 2300000", Preset::kSuperVcd, 2300000, false, true},
-        {"mpeg2 pulldown 2300000", Preset::kMpeg2, 2300000, false, false},
-        {"vcd pattern 1150000", Preset::kVideoCd, 1150000, false, false},
+        {"vcd 1150000", Preset::kVideoCd, 1150000, clips_->cif, 50, kPlain, true},
+        {"svcd 2300000", Preset::kSuperVcd, 2300000, clips_->cif, 50, kPlain, true},
+        {"dvd 6000000", Preset::kDvd, 6000000, clips_->sd, 30, kPlain, true},
+        {"dvd 9800000", Preset::kDvd, 9800000, clips_->sd, 30, kPlain, true},
+        {"dvd 9800000 three GOPs", Preset::kDvd, 9800000, clips_->sdLong, 40, kPlain, false},
+        {"svcd fields 2300000", Preset::kSuperVcd, 2300000, clips_->cif, 50, kFields, true},
+        {"mpeg2 pulldown 2300000", Preset::kMpeg2, 2300000, clips_->cif, 50, kPulldown, true},
+        {"vcd pattern 1150000", Preset::kVideoCd, 1150000, clips_->pattern, 50, kPlain, true},
         // A large buffer at a low rate: longer than vbv_delay can express.
-        {"dvd pattern 2000000", Preset::kDvd, 2000000, false, false},
+        {"dvd pattern 2000000", Preset::kDvd, 2000000, clips_->pattern, 50, kPlain, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -88,11 +103,11 @@ TEST_F(RateControlFfmpegTest, ConstantBitratesHoldTheirRateAndTheBuffer) {
         s.constBitrateFlag = 1;
         s.constBitrate = c.bitRate;
         s.forceVBVDelay = 0;
-        if (c.fieldPictures) {
+        if (c.variant == kFields) {
             s.fieldPictures = 1;
             s.framePredDCTI = s.framePredDCTP = s.framePredDCTB = 0;
         }
-        const bool pulldown = std::string(c.name).find("pulldown") != std::string::npos;
+        const bool pulldown = c.variant == kPulldown;
         if (pulldown) {
             // 24 Hz pictures shown at 29.97 Hz: every other picture repeats
             // a field, and the buffer drains at the display rate.
@@ -100,12 +115,9 @@ TEST_F(RateControlFfmpegTest, ConstantBitratesHoldTheirRateAndTheBuffer) {
             s.frameRate = 24000.0 / 1001;
             s.videoPulldownFlag = 2;
         }
-        const size_t pictures = c.standardDefinition ? 30 : 50;
+        const size_t pictures = c.pictures;
+        const std::string& input = c.input;
         korvan::VideoStatistics statistics;
-        const bool pattern = std::string(c.name).find("pattern") != std::string::npos;
-        const std::string input = c.standardDefinition ? clips_->sd
-                                  : pattern            ? clips_->pattern
-                                                       : clips_->cif;
         const std::string stream = EncodeClean(s, input, c.name, pictures, &statistics);
         // The encoder's own model agrees with the checker.
         EXPECT_EQ(statistics.vbvOverflows, 0);
@@ -113,10 +125,12 @@ TEST_F(RateControlFfmpegTest, ConstantBitratesHoldTheirRateAndTheBuffer) {
         const test::VbvReport vbv = test::CheckVbv(test::ReadFile(stream));
         ASSERT_EQ(vbv.error, "");
         // Field pictures: two coded pictures a frame.
-        EXPECT_EQ(vbv.pictures, static_cast<int>(pictures) * (c.fieldPictures ? 2 : 1));
+        EXPECT_EQ(vbv.pictures, static_cast<int>(pictures) * (c.variant == kFields ? 2 : 1));
         EXPECT_NEAR(vbv.bitRate, c.bitRate, 400);
         EXPECT_EQ(vbv.bufferBits, s.vbvBufferSize * 16384.0);
-        EXPECT_NEAR(vbv.MeasuredBitRate(), c.bitRate, 0.02 * c.bitRate);
+        if (c.checkRate) {
+            EXPECT_NEAR(vbv.MeasuredBitRate(), c.bitRate, 0.02 * c.bitRate);
+        }
         EXPECT_NEAR(vbv.durationSeconds, pictures / (pulldown ? 24000.0 / 1001 : 25.0), 0.01);
         EXPECT_EQ(vbv.unknownDelays, 0);
         EXPECT_EQ(vbv.badDelays, 0);

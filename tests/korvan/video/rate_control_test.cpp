@@ -104,6 +104,15 @@ TEST(Tm5RateControlTest, QuantisersFromTheVirtualBufferAndActivity) {
     // Near the buffer's limit the rest of the picture is coded coarsely.
     rc.StartPicture(kPictureI, false, 0, 10000);
     EXPECT_EQ(rc.MacroblockQuantiser(50, 9000, 400), (Quantiser{62, 31}));
+    // So it is when the picture, at the rate it has cost so far, would end
+    // beyond the limit: 50 macroblocks of 1500 bits, 50 to come, 100 000
+    // allowed.
+    rc.StartPicture(kPictureI, false, 0, 100000);
+    for (int j = 0; j < 50; ++j) rc.MacroblockDone(20);
+    EXPECT_EQ(rc.MacroblockQuantiser(50, 75000, 400), (Quantiser{62, 31}));
+    rc.StartPicture(kPictureI, false, 0, 200000);
+    for (int j = 0; j < 50; ++j) rc.MacroblockDone(20);
+    EXPECT_LT(rc.MacroblockQuantiser(50, 75000, 400).mquant, 62);
 
     // Non-linear: index floor(d * 62 / r + 0.5) = 20, the nearest scale 20.
     EXPECT_EQ(rc.StartPicture(kPictureI, true, 0, INT64_MAX), (Quantiser{20, 14}));
