@@ -26,7 +26,7 @@ seconds() { date +%s.%N; }
 calc() {
     expression=$1
     shift
-    awk "$@" "BEGIN { print $expression }"
+    awk "$@" "BEGIN { print ($expression) }"
 }
 psnr_y() {
     ffmpeg -i "$1" -i "$work/pan.y4m" \
