@@ -35,10 +35,15 @@ bool SubsampledPicture::Allocate(const CodingGeometry& geometry) {
     return true;
 }
 
-void SubsampledPicture::Build(const Plane& luma, const VideoKernels& kernels) {
+void SubsampledPicture::Build(const Plane& luma, const VideoKernels& kernels, Lines lines) {
     for (int y = 0; y < height_; ++y) {
-        kernels.reduceRow(luma.Row(4 * y), luma.stride, width_,
-                          pels_.data() + static_cast<size_t>(y) * stride() + kBorder);
+        uint8_t* out = pels_.data() + static_cast<size_t>(y) * stride() + kBorder;
+        if (lines == Lines::kPerField) {
+            // Row y: field y & 1, its lines 4 (y >> 1) .. + 3.
+            kernels.reduceRow(luma.Row(8 * (y >> 1) + (y & 1)), 2 * luma.stride, width_, out);
+        } else {
+            kernels.reduceRow(luma.Row(4 * y), luma.stride, width_, out);
+        }
     }
 }
 

@@ -30,7 +30,11 @@ int AdaptiveFCode(int largestHalfSamples);
 class SubsampledPicture {
 public:
     bool Allocate(const CodingGeometry& geometry);
-    void Build(const Plane& luma, const VideoKernels& kernels);
+    // kFrame: 4 x 4 blocks of the frame. kPerField (interlaced frames):
+    // each block from 4 lines of one field, the rows of the two fields
+    // alternating, so that a macroblock is still a 4 x 4 block here.
+    enum class Lines { kFrame, kPerField };
+    void Build(const Plane& luma, const VideoKernels& kernels, Lines lines = Lines::kFrame);
 
     // Flat pictures (sum of squared deviations below 20 per pel) get less
     // patience in the coarse search.

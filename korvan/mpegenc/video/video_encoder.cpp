@@ -314,7 +314,10 @@ VideoResult VideoEncoder::EncodeNextPicture() {
     YuvFrame& target = plan.frameType == kPictureB ? bidirectional_ : newer_.frame;
     PictureCoder& coder = plan.structure == 3 ? *coder_ : *fieldCoder_;
     if (plan.structure == 3) {
-        currentSubsampled_.Build(current->frame.luma(), *kernels_);
+        currentSubsampled_.Build(current->frame.luma(), *kernels_,
+                                 parameters_.progressiveSequence
+                                     ? SubsampledPicture::Lines::kFrame
+                                     : SubsampledPicture::Lines::kPerField);
         PictureInputs inputs;
         inputs.source = &current->frame;
         inputs.sourceSubsampled = &currentSubsampled_;

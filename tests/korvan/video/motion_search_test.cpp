@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -129,6 +130,26 @@ TEST(MotionSearchTest, FlatPicturesAreRecognised) {
     s.Allocate(g);
     s.Build(grey.luma(), korvan::PlainVideoKernels(korvan::DctArithmetic::kInteger));
     EXPECT_TRUE(s.IsFlat());
+}
+
+TEST(MotionSearchTest, InterlacedFramesAreReducedPerField) {
+    // Top field 0, bottom field 200: per field the reduced rows alternate,
+    // over the frame they average.
+    korvan::CodingGeometry g = korvan::MakeCodingGeometry(64, 64, 1, true);
+    korvan::YuvFrame frame;
+    frame.Allocate(g);
+    for (int y = 0; y < 64; ++y) std::memset(frame.luma().Row(y), (y & 1) ? 200 : 0, 64);
+    const korvan::VideoKernels& kernels =
+        korvan::PlainVideoKernels(korvan::DctArithmetic::kInteger);
+    korvan::SubsampledPicture s;
+    s.Allocate(g);
+    s.Build(frame.luma(), kernels, korvan::SubsampledPicture::Lines::kPerField);
+    for (int y = 0; y < s.height(); ++y) {
+        EXPECT_EQ(s.Row(y)[0], (y & 1) ? 200 : 0) << y;
+        EXPECT_EQ(s.Row(y)[s.width() - 1], (y & 1) ? 200 : 0) << y;
+    }
+    s.Build(frame.luma(), kernels);
+    for (int y = 0; y < s.height(); ++y) EXPECT_EQ(s.Row(y)[3], 100) << y;
 }
 
 TEST(MotionSearchTest, AdaptiveFCodeCoversTheLargestComponent) {
