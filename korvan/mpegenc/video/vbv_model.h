@@ -38,7 +38,6 @@ public:
 
     int Overflows() const { return overflows_; }
     int Underflows() const { return underflows_; }
-    double DecodingTicks() const { return decodingTicks_; }
 
 private:
     double bitRate_;
