@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "korvan/media/y4m_reader.h"
+#include "korvan/mpegenc/common/format_text.h"
 #include "korvan/mpegenc/video/max_bitrate_pass.h"
 #include "korvan/mpegenc/video/video_encoder.h"
 
@@ -56,8 +57,8 @@ VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFile
     Y4mWriter reconWriter;
     Y4mReconstructionSink sink(reconWriter);
     if (!files.reconstruction.empty() && !reconWriter.Open(files.reconstruction, header)) {
-        return Failure(kVideoSourceFailed, FormatMessage("Unable to open file %s for writing.",
-                                                         files.reconstruction.c_str()));
+        return Failure(kVideoSourceFailed, FormatText("Unable to open file %s for writing.",
+                                                      files.reconstruction.c_str()));
     }
 
     VideoEncoder encoder;
@@ -68,8 +69,8 @@ VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFile
     std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(files.elementary.c_str(), "wb"),
                                               std::fclose);
     if (!out) {
-        return Failure(kVideoSourceFailed, FormatMessage("Unable to open file %s for writing.",
-                                                         files.elementary.c_str()));
+        return Failure(kVideoSourceFailed,
+                       FormatText("Unable to open file %s for writing.", files.elementary.c_str()));
     }
     while (!encoder.Done()) {
         r = encoder.EncodeNextPicture();

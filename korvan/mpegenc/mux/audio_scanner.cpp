@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "korvan/mpegenc/mux/format_text.h"
+#include "korvan/mpegenc/common/format_text.h"
 #include "korvan/mpegenc/mux/unit_records.h"
 #include "korvan/mpegenc/mux/video_scanner.h"
 

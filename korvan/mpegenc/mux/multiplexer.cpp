@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "korvan/mpegenc/common/bit_writer.h"
+#include "korvan/mpegenc/common/format_text.h"
 #include "korvan/mpegenc/mux/es_file.h"
-#include "korvan/mpegenc/mux/format_text.h"
 #include "korvan/mpegenc/mux/mux_plan.h"
 #include "korvan/mpegenc/mux/mux_stream.h"
 #include "korvan/mpegenc/mux/pack_syntax.h"

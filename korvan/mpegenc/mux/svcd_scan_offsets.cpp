@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "korvan/mpegenc/common/format_text.h"
 #include "korvan/mpegenc/mux/es_file.h"
-#include "korvan/mpegenc/mux/format_text.h"
 #include "korvan/mpegenc/mux/pack_syntax.h"
 #include "korvan/mpegenc/mux/video_scanner.h"
 

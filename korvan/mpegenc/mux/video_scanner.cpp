@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "korvan/mpegenc/mux/format_text.h"
+#include "korvan/mpegenc/common/format_text.h"
 #include "korvan/mpegenc/mux/start_code_finder.h"
 #include "korvan/mpegenc/mux/unit_records.h"
 

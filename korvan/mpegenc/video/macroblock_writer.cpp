@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "korvan/mpegenc/common/format_text.h"
 #include "korvan/mpegenc/common/mpeg_tables.h"
 
 namespace korvan {
@@ -195,7 +196,7 @@ VideoResult MacroblockWriter::WriteIntraBlock(int block, const int16_t* levels) 
     const int dcLimit = syntax_.syntax == MpegSyntax::kMpeg1 ? 256 : 2048;
     if (std::abs(difference) >= dcLimit) {
         return Failure(kVideoValueOutOfRange,
-                       FormatMessage("DC value out of range (%d)\n", difference));
+                       FormatText("DC value out of range (%d)\n", difference));
     }
     const int size = BitLength(std::abs(difference));
     Put(component == 0 ? DcSizeLuminanceCode(size) : DcSizeChrominanceCode(size));
@@ -248,9 +249,8 @@ VideoResult MacroblockWriter::WriteCoefficient(int run, int level, int table) {
     const int magnitude = std::abs(level);
     const bool mpeg1 = syntax_.syntax == MpegSyntax::kMpeg1;
     if (level == 0 || magnitude > (mpeg1 ? 255 : 2047) || run < 0 || run > 63) {
-        return Failure(
-            kVideoValueOutOfRange,
-            FormatMessage("AC value out of range (run=%d, signed_level=%d)\n", run, level));
+        return Failure(kVideoValueOutOfRange,
+                       FormatText("AC value out of range (run=%d, signed_level=%d)\n", run, level));
     }
     const VlcCode code = DctCoefficientCode(table, run, magnitude);
     if (code.length > 0) {

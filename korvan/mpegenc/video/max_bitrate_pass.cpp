@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "korvan/mpegenc/common/format_text.h"
+
 namespace korvan {
 
 VideoResult EmbedMaxBitrate(const std::string& streamPath, const std::vector<uint64_t>& offsets,
@@ -23,8 +25,8 @@ VideoResult EmbedMaxBitrate(const std::string& streamPath, const std::vector<uin
     for (uint64_t offset : offsets) {
         if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0) {
             return Failure(kVideoSourceFailed,
-                           FormatMessage("Unable to seek in video stream, offset = %u.",
-                                         static_cast<unsigned>(offset)));
+                           FormatText("Unable to seek in video stream, offset = %u.",
+                                      static_cast<unsigned>(offset)));
         }
         if (std::fwrite(bytes, 1, 3, file.get()) != 3) {
             return Failure(kVideoSourceFailed, "Unable to write to video stream");

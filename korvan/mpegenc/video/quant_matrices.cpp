@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "korvan/mpegenc/common/format_text.h"
+
 namespace korvan {
 
 MatrixFileStatus ReadMatrixFile(const std::string& path, Matrix64& matrix) {
@@ -36,11 +38,11 @@ VideoResult LoadSequenceMatrices(const std::string& intraName, const std::string
             case MatrixFileStatus::kCannotOpen:
                 return Failure(
                     kVideoMatrixFile,
-                    FormatMessage("Could not open intra quant matrix file %s.", intraName.c_str()));
+                    FormatText("Could not open intra quant matrix file %s.", intraName.c_str()));
             case MatrixFileStatus::kInvalid:
-                return Failure(kVideoMatrixFile,
-                               FormatMessage("Invalid value in intra quant matrix file %s.",
-                                             intraName.c_str()));
+                return Failure(
+                    kVideoMatrixFile,
+                    FormatText("Invalid value in intra quant matrix file %s.", intraName.c_str()));
             case MatrixFileStatus::kOk:
                 break;
         }
@@ -54,12 +56,12 @@ VideoResult LoadSequenceMatrices(const std::string& intraName, const std::string
         switch (ReadMatrixFile(nonIntraName, nonIntra)) {
             case MatrixFileStatus::kCannotOpen:
                 return Failure(kVideoMatrixFile,
-                               FormatMessage("Could not open non-intra quant matrix file %s.",
-                                             nonIntraName.c_str()));
+                               FormatText("Could not open non-intra quant matrix file %s.",
+                                          nonIntraName.c_str()));
             case MatrixFileStatus::kInvalid:
                 return Failure(kVideoMatrixFile,
-                               FormatMessage("Invalid value in non-intra quant matrix file %s.",
-                                             nonIntraName.c_str()));
+                               FormatText("Invalid value in non-intra quant matrix file %s.",
+                                          nonIntraName.c_str()));
             case MatrixFileStatus::kOk:
                 break;
         }

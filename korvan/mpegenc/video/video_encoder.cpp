@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 
+#include "korvan/mpegenc/common/format_text.h"
 #include "korvan/mpegenc/video/stream_headers.h"
 
 namespace korvan {
@@ -143,9 +144,8 @@ VideoResult VideoEncoder::FetchThrough(int displayIndex) {
         if (!slot) return Failure(kVideoSourceFailed, "No free picture buffer.");
         const int status = source_->FetchPicture(nextFetch_, slot->frame);
         if (status != 0) {
-            return Failure(
-                kVideoSourceFailed,
-                FormatMessage("Could not get picture %d (status %d).", nextFetch_, status));
+            return Failure(kVideoSourceFailed,
+                           FormatText("Could not get picture %d (status %d).", nextFetch_, status));
         }
         slot->frame.ExtendToMacroblocks(parameters_.geometry);
         slot->displayIndex = nextFetch_++;

@@ -23,9 +23,6 @@ struct VideoResult {
     bool Ok() const { return code == kVideoOk; }
 };
 
-// printf-style message with one argument list.
-std::string FormatMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
 inline VideoResult Failure(int code, std::string message) { return {code, std::move(message)}; }
 
 }  // namespace korvan

@@ -1,9 +1,9 @@
-#include "korvan/mpegenc/mux/format_text.h"
+#include "korvan/mpegenc/common/format_text.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-namespace korvan::mux {
+namespace korvan {
 
 std::string FormatText(const char* format, ...) {
     va_list args;
@@ -22,4 +22,4 @@ std::string FormatText(const char* format, ...) {
     return text;
 }
 
-}  // namespace korvan::mux
+}  // namespace korvan

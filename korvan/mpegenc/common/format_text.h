@@ -4,8 +4,8 @@
 
 #include <string>
 
-namespace korvan::mux {
+namespace korvan {
 
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-}  // namespace korvan::mux
+}  // namespace korvan
