@@ -6,6 +6,10 @@ void ShowMessage(const MessageSink& sink, std::string text, MessageIcon icon) {
     if (sink) sink(EncoderMessage{kApplicationTitle, std::move(text), icon});
 }
 
+void ShowMessage(const MessageSink& sink, std::string caption, std::string text, MessageIcon icon) {
+    if (sink) sink(EncoderMessage{std::move(caption), std::move(text), icon});
+}
+
 std::string FillMessage(std::string_view pattern, std::string_view value) {
     std::string text(pattern);
     const std::size_t at = text.find("%s");

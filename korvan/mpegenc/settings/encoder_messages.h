@@ -15,7 +15,7 @@ namespace korvan {
 // holds the encoder's user values.
 inline constexpr char kApplicationTitle[] = "Zarvo - AVI/DVD/VCD/SVCD/MPEG Converter";
 
-enum class MessageIcon { kNone, kError };
+enum class MessageIcon { kNone, kError, kWarning, kQuestion };
 
 struct EncoderMessage {
     std::string caption;
@@ -28,6 +28,10 @@ using MessageSink = std::function<void(const EncoderMessage&)>;
 // Hands the text to the sink with the application title as caption; an empty
 // sink drops it.
 void ShowMessage(const MessageSink& sink, std::string text, MessageIcon icon = MessageIcon::kNone);
+
+// The same with a caption of the caller's (the media layer's messages are
+// captioned with what failed).
+void ShowMessage(const MessageSink& sink, std::string caption, std::string text, MessageIcon icon);
 
 // `pattern` with its one "%s" replaced by `value`, as the messages that name
 // a file or a value are written.
