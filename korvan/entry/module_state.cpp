@@ -5,7 +5,7 @@
 namespace korvan {
 
 ModuleState& State() {
-    static ModuleState state{platform::ProgramFolder()};
+    static ModuleState state{platform::ProgramFolder(), {}};
     return state;
 }
 

@@ -4,11 +4,15 @@
 
 #include <string>
 
+#include "korvan/media/source_classification.h"
+
 namespace korvan {
 
 struct ModuleState {
     // The folder of the host program that loaded the library, with "/".
     std::string hostFolder;
+    // What the last RealMedia test found about an input.
+    media::RealMediaFlags realMediaFlags;
 };
 
 ModuleState& State();

@@ -1,0 +1,109 @@
+#include "korvan/media/frame_grabber.h"
+
+#include "korvan/media/bitmap_header.h"
+#include "korvan/media/media_trace.h"
+#include "korvan/media/stream_decoder.h"
+
+namespace korvan::media {
+
+namespace {
+
+constexpr std::chrono::milliseconds kStopPollInterval{100};
+
+// Converts a decoded picture to 24-bit bottom-up rows; false when the
+// converter cannot be made.
+bool ToBottomUpBgr24(const AVFrame& frame, SwsContext*& scaler, RingPicture& picture) {
+    scaler = sws_getCachedContext(
+        scaler, frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), frame.width,
+        frame.height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (!scaler) return false;
+    const std::size_t stride = DibRowBytes(frame.width, 24);
+    picture.width = frame.width;
+    picture.height = frame.height;
+    picture.rows.resize(stride * static_cast<std::size_t>(frame.height));
+    // Writing from the last row upwards turns the picture bottom-up.
+    uint8_t* destination[4] = {picture.rows.data() + stride * (frame.height - 1), nullptr, nullptr,
+                               nullptr};
+    const int destinationStride[4] = {-static_cast<int>(stride), 0, 0, 0};
+    return sws_scale(scaler, frame.data, frame.linesize, 0, frame.height, destination,
+                     destinationStride) == frame.height;
+}
+
+}  // namespace
+
+void FrameGrabber::Start(const std::string& path, double startSeconds) {
+    Stop();
+    running_ = true;
+    thread_ = std::thread(&FrameGrabber::Run, this, path, startSeconds);
+}
+
+void FrameGrabber::Stop() {
+    if (!thread_.joinable()) return;
+    ring_.stopRequested = true;
+    ring_.doneEvent.Signal();
+    while (running_) {
+        ring_.continueEvent.Signal();
+        std::this_thread::sleep_for(kStopPollInterval);
+    }
+    thread_.join();
+}
+
+void FrameGrabber::Run(std::string path, double startSeconds) {
+    Trace("Grabbing samples from %s.\r\n", path.c_str());
+    StreamDecoder decoder;
+    const StreamOpenResult opened = decoder.Open(path, StreamKind::kVideo);
+    FrameHandle frame(av_frame_alloc());
+    if (opened == StreamOpenResult::kNoMemory || !frame) {
+        Trace("Failed in CoCreateInstance!  hr=0x%x\r\n", kGenericFailureCode);
+    } else if (opened == StreamOpenResult::kUnreadableFile) {
+        Trace("Couldn't load the file!  hr=0x%x\r\n", kGenericFailureCode);
+    } else if (opened == StreamOpenResult::kNoStream) {
+        Trace("Couldn't find a video stream\r\n");
+    } else if (opened == StreamOpenResult::kNoDecoder) {
+        Trace("Couldn't get stream media type for stream %d  hr=0x%x\r\n", 0, kGenericFailureCode);
+    }
+    if (opened != StreamOpenResult::kOpened || !frame) {
+        // The ring stays as it is; the fetches take what it holds.
+        ring_.MarkComplete();
+        ring_.ringFullEvent.Signal();
+        running_ = false;
+        return;
+    }
+
+    ring_.SetSourceSeconds(decoder.DurationSeconds());
+    const double rate = decoder.StatedFrameRate();
+    const double halfPicture = rate > 0 ? 0.5 / rate : 0.02;
+    if (startSeconds > 0 && !decoder.SeekTo(startSeconds, {halfPicture, halfPicture})) {
+        Trace("Failed in SetPositions!  hr=0x%x\r\n", kGenericFailureCode);
+    }
+
+    SwsContext* scaler = nullptr;
+    RingPicture picture;
+    while (!ring_.stopRequested && decoder.NextFrame(*frame) == 1) {
+        const double seconds = decoder.FrameSeconds();
+        const bool converted = ToBottomUpBgr24(*frame, scaler, picture);
+        av_frame_unref(frame.get());
+        if (!converted) {
+            Trace("Failed to run the graph!  hr=0x%x\r\n", kGenericFailureCode);
+            break;
+        }
+        ring_.Deliver(seconds, picture);
+        // DoneEvent comes from the picture at the source's end, or from a
+        // stop request.
+        if (ring_.doneEvent.Wait(std::chrono::milliseconds(0))) break;
+    }
+    sws_freeContext(scaler);
+
+    ring_.continueEvent.Signal();
+    for (auto waited = std::chrono::milliseconds(0);
+         waited < kEndOfGrabPause && !ring_.stopRequested; waited += kStopPollInterval) {
+        std::this_thread::sleep_for(kStopPollInterval);
+    }
+    ring_.ClearSlotsAfterLastWrite();
+    ring_.MarkComplete();
+    ring_.ringFullEvent.Signal();
+    Trace("Sample grabbing complete.\r\n");
+    running_ = false;
+}
+
+}  // namespace korvan::media

@@ -1,0 +1,41 @@
+// The worker thread that decodes a source's pictures, from a start time to
+// the end, into the frame ring as 24-bit bottom-up pictures.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "korvan/media/frame_ring.h"
+
+namespace korvan::media {
+
+// How long the grabber stays after the last picture before it tells the
+// ring it is complete (a stop request cuts it short).
+inline constexpr std::chrono::milliseconds kEndOfGrabPause{3000};
+
+class FrameGrabber {
+public:
+    explicit FrameGrabber(FrameRing& ring) : ring_(ring) {}
+    ~FrameGrabber() { Stop(); }
+    FrameGrabber(const FrameGrabber&) = delete;
+    FrameGrabber& operator=(const FrameGrabber&) = delete;
+
+    // Starts the thread at `startSeconds` of `path`. The ring must have been
+    // reset.
+    void Start(const std::string& path, double startSeconds);
+
+    // Asks a running grabber to stop and waits until its thread has ended:
+    // the stop flag, DoneEvent, then ContinueEvent every 100 ms.
+    void Stop();
+
+private:
+    void Run(std::string path, double startSeconds);
+
+    FrameRing& ring_;
+    std::thread thread_;
+    std::atomic<bool> running_{false};  // from Start until the thread's last step
+};
+
+}  // namespace korvan::media
