@@ -7,6 +7,8 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "korvan/media/little_endian.h"
+
 namespace korvan::media {
 
 namespace {
@@ -24,13 +26,9 @@ constexpr VideoCompressor kCompressors[] = {
 constexpr uint32_t kDefaultQuality = 9500;
 constexpr uint32_t kDefaultKeyFrameEvery = 100;
 
-uint32_t Read32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 void Append32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    out.resize(out.size() + 4);
+    WriteLe32(out.data() + out.size() - 4, value);
 }
 
 bool EncoderPresent(const VideoCompressor& compressor) {
@@ -71,7 +69,7 @@ std::optional<CompressorOptions> ParseCompressorOptions(std::span<const uint8_t>
                           &o.bytesPerSecond,    &o.flags,          &o.formatPointer,  &o.formatSize,
                           &o.parametersPointer, &o.parametersSize, &o.interleaveEvery};
     for (uint32_t* field : fields) {
-        *field = Read32(p);
+        *field = ReadLe32(p);
         p += 4;
     }
     if (o.parametersSize > bytes.size() - kCompressorRecordBytes) return std::nullopt;

@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include "korvan/media/little_endian.h"
+
 namespace korvan::media {
 
 namespace {
@@ -11,10 +13,7 @@ namespace {
 // The headers of a file this writer makes end well before this.
 constexpr std::size_t kHeaderBytes = 1 << 16;
 
-uint32_t Read32(std::span<const uint8_t> bytes, std::size_t at) {
-    return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
-           static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
+uint32_t Read32(std::span<const uint8_t> bytes, std::size_t at) { return ReadLe32(&bytes[at]); }
 
 bool IsCode(std::span<const uint8_t> bytes, std::size_t at, const char (&code)[5]) {
     return at + 4 <= bytes.size() && bytes[at] == static_cast<uint8_t>(code[0]) &&
@@ -49,10 +48,6 @@ long long FindIn(std::span<const uint8_t> bytes, std::size_t begin, std::size_t 
     return -1;
 }
 
-void Write32(uint8_t* p, uint32_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 }  // namespace
 
 uint32_t PatchedFrameRate(long long frameCount, long long durationMs) {
@@ -81,8 +76,8 @@ bool PatchAviVideoRate(const std::string& path, uint32_t rate) {
     const long long rateOffset = FindVideoRateOffset(head);
     if (rateOffset < 0) return false;
     uint8_t fields[8];
-    Write32(fields, kVideoScale);
-    Write32(fields + 4, rate);
+    WriteLe32(fields, kVideoScale);
+    WriteLe32(fields + 4, rate);
     return std::fseek(file.get(), static_cast<long>(rateOffset - 4), SEEK_SET) == 0 &&
            std::fwrite(fields, 1, sizeof fields, file.get()) == sizeof fields &&
            std::fflush(file.get()) == 0;

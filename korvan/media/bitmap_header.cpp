@@ -3,19 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "korvan/media/little_endian.h"
+
 namespace korvan::media {
 
 namespace {
-
-uint32_t Read32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-void Write32(uint8_t* p, uint32_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 // Pictures larger than this are not bitmaps any producer makes.
 constexpr int32_t kLargestSide = 16384;
@@ -27,17 +19,17 @@ PackedBitmap ParsePackedBitmap(std::span<const uint8_t> bytes) {
     if (bytes.size() < kBitmapHeaderBytes) return bitmap;
     const uint8_t* p = bytes.data();
     BitmapInfoHeader& h = bitmap.header;
-    h.size = Read32(p);
-    h.width = static_cast<int32_t>(Read32(p + 4));
-    h.height = static_cast<int32_t>(Read32(p + 8));
-    h.planes = Read16(p + 12);
-    h.bitCount = Read16(p + 14);
-    h.compression = Read32(p + 16);
-    h.sizeImage = Read32(p + 20);
-    h.xPelsPerMeter = static_cast<int32_t>(Read32(p + 24));
-    h.yPelsPerMeter = static_cast<int32_t>(Read32(p + 28));
-    h.clrUsed = Read32(p + 32);
-    h.clrImportant = Read32(p + 36);
+    h.size = ReadLe32(p);
+    h.width = static_cast<int32_t>(ReadLe32(p + 4));
+    h.height = static_cast<int32_t>(ReadLe32(p + 8));
+    h.planes = ReadLe16(p + 12);
+    h.bitCount = ReadLe16(p + 14);
+    h.compression = ReadLe32(p + 16);
+    h.sizeImage = ReadLe32(p + 20);
+    h.xPelsPerMeter = static_cast<int32_t>(ReadLe32(p + 24));
+    h.yPelsPerMeter = static_cast<int32_t>(ReadLe32(p + 28));
+    h.clrUsed = ReadLe32(p + 32);
+    h.clrImportant = ReadLe32(p + 36);
     if (h.size < kBitmapHeaderBytes || h.size > bytes.size()) return bitmap;
     if (h.width <= 0 || h.width > kLargestSide || h.height == 0 || h.height < -kLargestSide ||
         h.height > kLargestSide) {
@@ -58,12 +50,12 @@ void PackBitmap32(int width, int height, std::span<const uint8_t> bottomUpRows,
     uint8_t* p = out.data();
     std::memset(p, 0, kBitmapHeaderBytes);
     const std::size_t image = DibRowBytes(width, 32) * static_cast<std::size_t>(height);
-    Write32(p, kBitmapHeaderBytes);
-    Write32(p + 4, static_cast<uint32_t>(width));
-    Write32(p + 8, static_cast<uint32_t>(height));
+    WriteLe32(p, kBitmapHeaderBytes);
+    WriteLe32(p + 4, static_cast<uint32_t>(width));
+    WriteLe32(p + 8, static_cast<uint32_t>(height));
     p[12] = 1;
     p[14] = 32;
-    Write32(p + 20, static_cast<uint32_t>(image));
+    WriteLe32(p + 20, static_cast<uint32_t>(image));
     std::memcpy(p + kBitmapHeaderBytes, bottomUpRows.data(), image);
 }
 

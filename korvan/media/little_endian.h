@@ -1,0 +1,20 @@
+// Little-endian fields of the file formats the media layer writes and reads
+// (RIFF chunks, bitmap headers, the compressor options record).
+#pragma once
+
+#include <cstdint>
+
+namespace korvan::media {
+
+inline uint32_t ReadLe32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+inline uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+inline void WriteLe32(uint8_t* p, uint32_t value) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace korvan::media
