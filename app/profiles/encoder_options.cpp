@@ -1,49 +1,43 @@
 #include "app/profiles/encoder_options.h"
 
-#include <algorithm>
-
+#include "app/profiles/device_limits.h"
 #include "app/profiles/ffmpeg_adaptations.h"
-#include "app/profiles/value_lists.h"
+#include "app/profiles/profile_values.h"
 
 namespace {
 
-// The entry an index points to, the nearest one for an index outside.
-template <typename List>
-auto ClampedEntry(const List& list, int index) -> typename List::value_type {
-    return list[static_cast<std::size_t>(std::clamp(index, 0, static_cast<int>(list.size()) - 1))];
-}
-
-std::string AudioBitRateOption(int audioBitrate) {
-    if (audioBitrate == kNoAudio) return " -an";
-    if (audioBitrate < 0 || audioBitrate >= kNoAudio) return {};
-    const int bitRateKbps = kAudioBitratesKbps[static_cast<std::size_t>(audioBitrate)];
-    return " -ab " + std::to_string(AudioBitRateOptionValue(bitRateKbps));
+std::string AudioBitRateOption(const ProfileValues& values) {
+    if (!values.hasAudio) return " -an";
+    if (values.audioBitRateKbps == 0) return {};
+    return " -ab " + std::to_string(AudioBitRateOptionValue(values.audioBitRateKbps));
 }
 
 }  // namespace
 
 std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profileIndex) {
-    auto read = [&](std::string_view key) { return files.ReadInt(target, profileIndex, key); };
-    const int width = read("FrameWidth");
-    const int height = read("FrameHeight");
-    // kbit/s in the file; a wide type, since the file may hold any number.
-    const long long videoBitRate = static_cast<long long>(read("VideoBitrate")) * 1000;
+    const ProfileValues values = ReadProfileValues(files, target, profileIndex);
+    const DeviceFit fit = FitToDevice(target, values);
 
-    std::string options = " -vcodec " + ProfileVideoCodec(files, target, profileIndex);
-    if (!KeepsInputFrameSize(width, height)) {
-        options += " -s " + std::to_string(width) + "x" + std::to_string(height);
+    std::string options = " -vcodec " + std::string(EncoderVideoCodec(values.videoCodec));
+    if (!KeepsInputFrameSize(values.widthPx, values.heightPx)) {
+        options += " -s " + std::to_string(values.widthPx) + "x" + std::to_string(values.heightPx);
     }
-    options += " -r " + std::string(ClampedEntry(kFrameRates, read("FrameRate")));
-    options += " -b " + std::to_string(videoBitRate);
-    options += " -acodec " + std::string(ClampedEntry(kAudioCodecs, read("AudioFormat")));
-    options += AudioBitRateOption(read("AudioBitrate"));
-    options += " -ac " + std::to_string(std::clamp(read("AudioChannels"), 0, 1) + 1);
-    options += " -ar " + std::to_string(ClampedEntry(kSampleRatesHz, read("AudioFrequency")));
-    options += " -f " + std::string(ClampedEntry(kFileTypes, read("FileType")).formatName) + " ";
-    return options;
+    options += " -r " + std::string(values.frameRate);
+    options += " -b " + std::to_string(values.videoBitRateKbps * 1000);
+    options += " -acodec " + std::string(values.audioCodec);
+    options += AudioBitRateOption(values);
+    options += " -ac " + std::to_string(values.channels);
+    options += " -ar " + std::to_string(values.sampleRateHz);
+    options += " -f " + std::string(EncoderFormatName(fit, values));
+    // After the design's options, so that its command line stays as it was.
+    return options + DeviceEncoderOptions(fit, values) + " ";
 }
 
 std::string ProfileVideoCodec(const ProfileFiles& files, int target, int profileIndex) {
-    const int version = files.ReadInt(target, profileIndex, "Version");
-    return std::string(EncoderVideoCodec(ClampedEntry(kVideoCodecs, version)));
+    return std::string(
+        EncoderVideoCodec(ReadProfileValues(files, target, profileIndex).videoCodec));
+}
+
+std::string DeviceLimitWarning(const ProfileFiles& files, int target, int profileIndex) {
+    return DeviceWarning(FitToDevice(target, ReadProfileValues(files, target, profileIndex)));
 }

@@ -1,12 +1,7 @@
 // The options a profile gives the encoder ffmpeg, read straight from the
-// target's profile file at every call (section "Profile<index>").
-//
-// A value outside its list (a damaged or hand-edited file) is clamped to the
-// nearest entry, so every profile yields a complete command line: Version,
-// FrameRate, AudioFormat, AudioFrequency and FileType to their lists,
-// AudioChannels to mono or stereo. An AudioBitrate outside 0..14 passes no
-// audio bit rate, leaving the encoder's own. A missing file or section reads
-// as zeros everywhere.
+// target's profile file at every call (section "Profile<index>"); values
+// outside their lists are clamped as ReadProfileValues says, so every
+// profile yields a complete command line.
 #pragma once
 
 #include <string>
@@ -16,8 +11,15 @@
 // " -vcodec mpeg4 -s 320x240 -r 29.976 -b 768000 -acodec aac -ab 128000 -ac 2
 // -ar 44100 -f mp4 ": every option preceded by one blank, one blank at the
 // end. The size is left out for "Original" (0 x 0); AudioBitrate 14 ("No
-// audio") gives " -an" in place of " -ab".
+// audio") gives " -an" in place of " -ab". For the device targets the
+// options the device's decoder needs follow (ffmpeg_adaptations.h): " ... -f
+// mp4 -profile:v baseline -level 13 -pix_fmt yuv420p -bf 0 -maxrate 768000
+// -bufsize 2000000 ".
 std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profileIndex);
 
 // The video codec the profile's options name ("mpeg2video").
 std::string ProfileVideoCodec(const ProfileFiles& files, int target, int profileIndex);
+
+// The status line's warning for a profile whose files may not play on the
+// target's device ("May not play on the PSP: ..."), or "".
+std::string DeviceLimitWarning(const ProfileFiles& files, int target, int profileIndex);

@@ -1,21 +1,39 @@
-// What the installed ffmpeg (5.1, Debian 12) refuses of the option texts the
-// profiles were written for, and what it is given instead. Every other option
-// is passed exactly as the profile names it.
+// What the installed ffmpeg (5.1, Debian 12) does with the option texts the
+// profiles were written for, where that is not what the profile means, and
+// what it is given instead. Every other option is passed exactly as the
+// profile names it.
 //
-// | Profile's option            | ffmpeg 5.1 prints                                   | Given
-// instead          |
-// |-----------------------------|-----------------------------------------------------|------------------------|
-// | -vcodec xvid                | Unknown encoder 'xvid'                              | -vcodec
-// libxvid        | | -s 0x0 ("Original" size)    | Invalid frame size: 0x0. | no -s: the input's
-// size| | -ab in kbit/s (-ab 128)     | Bitrate 128 is extremely low, maybe you mean 128k   | -ab
-// in bit/s (128000)  |
+// -vcodec xvid
+//     ffmpeg: "Unknown encoder 'xvid'".                Given: -vcodec libxvid.
+// -s 0x0 ("Original" size)
+//     ffmpeg: "Invalid frame size: 0x0."               Given: no -s, the input's size.
+// -ab in kbit/s (-ab 128)
+//     ffmpeg: "Bitrate 128 is extremely low, maybe you mean 128k".
+//                                                      Given: -ab in bit/s (128000).
+// -vcodec h264 or mpeg4 for a device target (3GP, iPod, PSP, iPhone, Zune)
+//     ffmpeg hands "h264" to libx264 with its own defaults: High profile, B
+//     pictures, the input's pixel format, a level x264 guesses; "mpeg4" says
+//     Simple Profile level 1 whatever the size and rate. The devices refuse
+//     such files.
+//     Given, after the profile's options: the device's profile, the smallest
+//     level that holds the frame size, rate and bit rate, the device's limit
+//     on reference frames, no B pictures in Baseline, 4:2:0 pixels, and a
+//     decoder buffer that keeps the bit rate inside the level and the device
+//     (DeviceEncoderOptions; the devices' limits are in device_limits.cpp).
+// -f mp4 for an iPod file with H.264 larger than 320 x 240
+//     The iPod takes such a file only with Apple's 'uuid' box.
+//                                                      Given: -f ipod, the same MP4 with it.
 //
 // Names this ffmpeg has no encoder for under any name ("wmv3", "msmpeg4v1",
 // "amr_nb", "amr_wb") are left as they are: the tool answers "Unknown encoder
 // 'amr_nb'" and the run is reported as failed, as it always was.
 #pragma once
 
+#include <string>
 #include <string_view>
+
+#include "app/profiles/device_limits.h"
+#include "app/profiles/profile_values.h"
 
 // The encoder name ffmpeg knows for a video codec name of the profile list.
 std::string_view EncoderVideoCodec(std::string_view profileCodec);
@@ -25,3 +43,11 @@ bool KeepsInputFrameSize(int frameWidth, int frameHeight);
 
 // The value of "-ab" for a bit rate of the editor's list.
 int AudioBitRateOptionValue(int bitRateKbps);
+
+// The options the device's decoder needs, each preceded by one blank
+// (" -profile:v baseline -level 13 ..."); "" for a codec or target without.
+std::string DeviceEncoderOptions(const DeviceFit& fit, const ProfileValues& values);
+
+// The output format ffmpeg is to write: the profile's, or the one the
+// device needs.
+std::string_view EncoderFormatName(const DeviceFit& fit, const ProfileValues& values);

@@ -6,8 +6,11 @@
 
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <vector>
 
+#include "app/profiles/device_limits.h"
+#include "app/profiles/profile_values.h"
 #include "app/profiles/value_lists.h"
 #include "app/tools/program_ui.h"
 #include "platform/temp_folder.h"
@@ -142,9 +145,121 @@ TEST_F(ConversionTest, ASourceShorterThanFiveSecondsGivesNoThumbnail) {
     EXPECT_FALSE(fs::exists(dir_ / "short.THM"));
 }
 
+// What ffprobe reads of a file's coding: its streams, the type of every
+// picture, and the reference frames the H.264 stream declares.
+struct ProbedCoding {
+    std::map<std::string, std::string> video;  // ffprobe's stream entries by key
+    std::map<std::string, std::string> audio;
+    std::map<std::string, int> pictureTypes;  // "I", "P", "B" and how many
+    int referenceFrames = -1;                 // H.264's max_num_ref_frames
+};
+
+std::map<std::string, std::string> StreamEntries(const std::string& path, const char* stream) {
+    std::istringstream text(test::RunTool(
+        std::string("ffprobe -v error -select_streams ") + stream +
+        " -show_entries stream=codec_name,profile,level,width,height,pix_fmt,sample_rate "
+        "-of default=nw=1 " +
+        test::Quoted(path)));
+    std::map<std::string, std::string> entries;
+    for (std::string line; std::getline(text, line);) {
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos) entries[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return entries;
+}
+
+ProbedCoding ProbeCoding(const std::string& path) {
+    ProbedCoding coding;
+    coding.video = StreamEntries(path, "v:0");
+    coding.audio = StreamEntries(path, "a:0");
+    std::istringstream types(test::RunTool(
+        "ffprobe -v error -select_streams v:0 -show_entries frame=pict_type -of csv=p=0 " +
+        test::Quoted(path)));
+    for (std::string line; std::getline(types, line);) {
+        line = line.substr(0, line.find(','));
+        if (!line.empty()) ++coding.pictureTypes[line];
+    }
+    // ffmpeg's header trace prints "... max_num_ref_frames   00101 = 4".
+    const std::string trace = test::RunTool("ffmpeg -nostdin -i " + test::Quoted(path) +
+                                            " -map 0:v:0 -c copy -bsf:v trace_headers -f null -");
+    const std::size_t field = trace.find("max_num_ref_frames");
+    if (field != std::string::npos) {
+        const std::size_t equals = trace.find(" = ", field);
+        if (equals != std::string::npos) coding.referenceFrames = std::atoi(&trace[equals + 3]);
+    }
+    return coding;
+}
+
+int Number(const std::map<std::string, std::string>& entries, const std::string& key) {
+    auto it = entries.find(key);
+    return it == entries.end() ? -1 : std::atoi(it->second.c_str());
+}
+
+// A converted file of a device target against what its device plays: the
+// profile's coding and level, the frame size, 4:2:0 pixels, the sound's
+// rate, and no B pictures where the profile has none.
+void ExpectWhatItsDevicePlays(const ProfileValues& profile, const DeviceFit& fit,
+                              const std::string& path) {
+    ASSERT_NE(fit.video, nullptr);
+    EXPECT_EQ(fit.problems, std::vector<std::string>{});
+    const ProbedCoding coding = ProbeCoding(path);
+    const DeviceVideoLimits& limits = *fit.video;
+
+    const int width = Number(coding.video, "width");
+    const int height = Number(coding.video, "height");
+    EXPECT_EQ(width, profile.widthPx);
+    EXPECT_EQ(height, profile.heightPx);
+    EXPECT_LE(width, limits.maxWidthPx);
+    EXPECT_LE(height, limits.maxHeightPx);
+    EXPECT_EQ(coding.video.at("pix_fmt"), "yuv420p");
+
+    const std::string& videoProfile = coding.video.at("profile");
+    switch (limits.profile) {
+        case VideoProfile::kH264Baseline:
+            EXPECT_TRUE(videoProfile == "Constrained Baseline" || videoProfile == "Baseline")
+                << videoProfile;
+            break;
+        case VideoProfile::kH264Main:
+            EXPECT_EQ(videoProfile, "Main");
+            break;
+        case VideoProfile::kMpeg4Simple:
+            EXPECT_EQ(videoProfile, "Simple Profile");
+            break;
+        case VideoProfile::kUnsignalled:
+            break;
+    }
+    if (fit.level) {
+        // The level the stream carries holds its picture and rate, and the
+        // device decodes it.
+        const int number = Number(coding.video, "level");
+        const CodingLevel* level = LevelNumbered(LevelsOf(limits.profile), number);
+        ASSERT_NE(level, nullptr) << number;
+        EXPECT_EQ(number, fit.level->number);
+        EXPECT_LE(number, limits.maxLevel);
+        EXPECT_TRUE(LevelHolds(*level, {width, height, profile.framesPerSecond, 0})) << number;
+    }
+    if (limits.profile == VideoProfile::kH264Baseline ||
+        limits.profile == VideoProfile::kMpeg4Simple) {
+        EXPECT_EQ(coding.pictureTypes.count("B"), 0u);
+        EXPECT_GT(coding.pictureTypes.count("P"), 0u);
+    }
+    if (limits.maxReferenceFrames > 0) {
+        EXPECT_GE(coding.referenceFrames, 1);
+        EXPECT_LE(coding.referenceFrames, limits.maxReferenceFrames);
+    }
+
+    const int sampleRate = Number(coding.audio, "sample_rate");
+    EXPECT_EQ(sampleRate, profile.sampleRateHz);
+    const std::span<const int> rates = fit.device->sampleRatesHz;
+    EXPECT_NE(std::find(rates.begin(), rates.end(), sampleRate), rates.end()) << sampleRate;
+    if (profile.audioCodec == "aac") {
+        EXPECT_EQ(coding.audio.at("profile"), "LC");
+    }
+}
+
 // Every profile shipped with the program converts a 2-second clip, and the
 // result is what the profile names: container, codecs and frame size, as
-// ffprobe sees them.
+// ffprobe sees them; on a device's target, also what the device plays.
 struct ShippedProfile {
     int target;
     int index;
@@ -215,6 +330,10 @@ TEST_P(ShippedProfileTest, ConvertsToWhatTheProfileNames) {
     EXPECT_EQ(converted.width, width ? width : 320);
     EXPECT_EQ(converted.height, height ? height : 240);
     EXPECT_NEAR(converted.durationSeconds, 2.0, 0.3);
+
+    const ProfileValues values = ReadProfileValues(shipped, profile.target, profile.index);
+    const DeviceFit fit = FitToDevice(profile.target, values);
+    if (fit.device) ExpectWhatItsDevicePlays(values, fit, output);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllShipped, ShippedProfileTest, ::testing::ValuesIn(ShippedProfiles()),
@@ -223,6 +342,31 @@ INSTANTIATE_TEST_SUITE_P(AllShipped, ShippedProfileTest, ::testing::ValuesIn(Shi
                              return file.substr(0, file.find('.')) + "_" +
                                     std::to_string(info.param.index);
                          });
+
+// A user's iPod profile with H.264 at 640 x 480, from a 4:2:2 source: the iPod
+// takes it only as 4:2:0 Baseline 3.0 with one reference frame, in the MP4
+// that carries Apple's box.
+TEST_F(ConversionTest, LargeIpodVideoGoesIntoTheIpodsOwnMp4) {
+    test::WriteFile(dir_ / "iPodProfile.ini",
+                    "[common]\nprofiles=1\n[Profile0]\nName=TV\nFrameWidth=640\n"
+                    "FrameHeight=480\nVideoBitrate=1500\nAudioBitrate=7\nAudioChannels=1\n"
+                    "AudioFrequency=1\nAudioFormat=3\nVersion=20\nFrameRate=4\nFileType=2\n");
+    const std::string input = dir_ / "tv clip.avi";
+    ASSERT_TRUE(test::MakeClip(input, 2, "-c:v ffv1 -pix_fmt yuv422p -c:a mp2"));
+    const std::string output = dir_ / "tv clip.mp4";
+    const ProfileFiles files(dir_.Folder());
+    ConvertFile(Setup(files, kTargetIpod, 0), input, output);
+    EXPECT_FALSE(target_.SawFailure());
+
+    const ProfileValues values = ReadProfileValues(files, kTargetIpod, 0);
+    const DeviceFit fit = FitToDevice(kTargetIpod, values);
+    ExpectWhatItsDevicePlays(values, fit, output);
+    EXPECT_EQ(test::ProbeWithFfprobe(output).majorBrand, "M4V ");
+    // The box: 'uuid' and the 16 bytes that name it.
+    const std::string box = std::string("uuid") + "\x6b\x68\x40\xf2\x5f\x24\x4f\xc5\xba\x39" +
+                            "\xa5\x1b\xcf\x03\x23\xf3";
+    EXPECT_NE(test::ReadFile(output).find(box), std::string::npos);
+}
 
 TEST(ShippedProfilesTest, EveryShippedFileIsATargetsProfileFile) {
     std::vector<std::string> unknown;

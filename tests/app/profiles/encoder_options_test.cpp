@@ -20,19 +20,30 @@ protected:
 };
 
 TEST_F(EncoderOptionsTest, OptionsFollowTheProfileInTheirOrder) {
-    WriteProfile(kTargetIpod,
-                 "Version=0\nFrameWidth=320\nFrameHeight=240\nFrameRate=4\nVideoBitrate=768\n"
-                 "AudioFormat=3\nAudioBitrate=7\nAudioChannels=1\nAudioFrequency=1\nFileType=2\n");
-    EXPECT_EQ(Options(kTargetIpod),
+    const std::string keys =
+        "Version=0\nFrameWidth=320\nFrameHeight=240\nFrameRate=4\nVideoBitrate=768\n"
+        "AudioFormat=3\nAudioBitrate=7\nAudioChannels=1\nAudioFrequency=1\nFileType=2\n";
+    WriteProfile(kTargetMpeg, keys);
+    EXPECT_EQ(Options(kTargetMpeg),
               " -vcodec mpeg4 -s 320x240 -r 29.976 -b 768000 -acodec aac -ab 128000 -ac 2 -ar "
               "44100 -f mp4 ");
+    // A device's target adds what the device decodes after them: 768 kbit/s is
+    // above Simple Profile level 3, and the iPod's 2.5 Mbit/s sets the peak.
+    WriteProfile(kTargetIpod, keys);
+    EXPECT_EQ(Options(kTargetIpod),
+              " -vcodec mpeg4 -s 320x240 -r 29.976 -b 768000 -acodec aac -ab 128000 -ac 2 -ar "
+              "44100 -f mp4 -profile:v 0 -level 4 -maxrate 2500000 -bufsize 819200 ");
 }
 
 TEST_F(EncoderOptionsTest, AMissingFileGivesTheFirstEntryOfEveryList) {
-    EXPECT_EQ(Options(kTarget3gp),
+    EXPECT_EQ(Options(kTargetAvi),
               " -vcodec mpeg4 -r 14.985 -b 0 -acodec amr_nb -ab 32000 -ac 1 -ar 48000 -f 3gp ");
-    EXPECT_EQ(Options(kTargetReserved), Options(kTarget3gp));
-    EXPECT_EQ(BuildEncoderOptions(files_, kTargetAvi, 7), Options(kTarget3gp));
+    EXPECT_EQ(Options(kTargetReserved), Options(kTargetAvi));
+    EXPECT_EQ(BuildEncoderOptions(files_, kTargetAvi, 7), Options(kTargetAvi));
+    // The phone's most: the size follows the input.
+    EXPECT_EQ(Options(kTarget3gp), Options(kTargetAvi) +
+                                       "-profile:v 0 -level 3 -maxrate 384000 "
+                                       "-bufsize 655360 ");
 }
 
 TEST_F(EncoderOptionsTest, TheOriginalFrameSizeIsLeftToTheInput) {
@@ -70,14 +81,14 @@ TEST_F(EncoderOptionsTest, AudioChannelsAndBitRate) {
 }
 
 TEST_F(EncoderOptionsTest, IndexesOutsideTheirListsAreClamped) {
-    WriteProfile(kTargetZune,
+    WriteProfile(kTargetWmv,
                  "Version=99\nFrameRate=-3\nAudioFormat=6\nAudioChannels=5\nAudioFrequency=50\n"
                  "FileType=7\nVideoBitrate=3000000\n");
-    EXPECT_EQ(Options(kTargetZune),
+    EXPECT_EQ(Options(kTargetWmv),
               " -vcodec h264 -r 14.985 -b 3000000000 -acodec mp2 -ab 32000 -ac 2 -ar 8000 -f "
               "mpeg ");
-    WriteProfile(kTargetZune, "Version=-4\nAudioChannels=-2\nFileType=-1\n");
-    EXPECT_EQ(Options(kTargetZune),
+    WriteProfile(kTargetWmv, "Version=-4\nAudioChannels=-2\nFileType=-1\n");
+    EXPECT_EQ(Options(kTargetWmv),
               " -vcodec mpeg4 -r 14.985 -b 0 -acodec amr_nb -ab 32000 -ac 1 -ar 48000 -f 3gp ");
 }
 
