@@ -122,6 +122,10 @@ void ConversionQueue::Start() {
     mergeList_.clear();
     failed_.clear();
     statusLog_.clear();
+    // A profile outside its device's limits still converts, as the user
+    // asked; the status line says why the file may not play there.
+    deviceWarning_ = window_.SelectedProfileDeviceWarning();
+    if (!deviceWarning_.empty()) ShowLeft(deviceWarning_);
     Changed();
     if (!tools_) {
         Finish(0);
@@ -295,6 +299,7 @@ void ConversionQueue::Finish(std::size_t entries) {
             " (" + std::to_string(failed_.size()) + " of " + std::to_string(entries) + " failed)";
     }
     if (joinFailed_) text += " (joining failed)";
+    if (!deviceWarning_.empty()) text += " " + deviceWarning_;
     ShowLeft(text);
     Changed();
 }

@@ -68,6 +68,7 @@ private:
     bool toolFailed_ = false;
     bool joinFailed_ = false;
     std::string currentItem_;
+    std::string deviceWarning_;  // the profile against the target's device
     std::vector<std::string> mergeList_;
     int progress_ = 0;
     std::array<std::string, 3> status_;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/profiles/encoder_options.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/output_name.h"
 #include "app/shell/startup.h"
@@ -92,6 +93,10 @@ bool MainWindowModel::AudioStreamButtonVisible() const {
 
 int MainWindowModel::SelectedFileType() const {
     return profileFiles_.ReadInt(target_, selectedProfile_, "FileType");
+}
+
+std::string MainWindowModel::SelectedProfileDeviceWarning() const {
+    return DeviceLimitWarning(profileFiles_, target_, selectedProfile_);
 }
 
 std::string MainWindowModel::OutputNameFor(const std::string& path) const {

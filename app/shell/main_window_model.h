@@ -106,6 +106,9 @@ public:
     std::string OutputNameFor(const std::string& path) const;
     // The selected profile's FileType, read from its file at this moment.
     int SelectedFileType() const;
+    // Why the selected profile's files may not play on the target's device,
+    // read from its file at this moment; "" when they will.
+    std::string SelectedProfileDeviceWarning() const;
 
 private:
     class BusyScope;

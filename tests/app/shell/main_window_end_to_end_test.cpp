@@ -214,6 +214,35 @@ TEST_F(EndToEndTest, ToolsThatCannotStartAreReportedAndTheOutputsKept) {
     EXPECT_TRUE(fs::exists(export_ + "b.avi"));
 }
 
+// A user's own PSP profile above the PSP's bit rate and at 44.1 kHz converts
+// as asked, and the status line says why the file may not play on the PSP.
+TEST_F(EndToEndTest, AProfileOutsideItsDevicesLimitsConvertsWithAWarning) {
+    test::WriteFile(program_ + "PSPProfile.ini",
+                    "[common]\nprofiles=1\n[Profile0]\nName=Mine\nFrameWidth=480\n"
+                    "FrameHeight=272\nVideoBitrate=1200\nAudioBitrate=7\nAudioChannels=1\n"
+                    "AudioFrequency=1\nAudioFormat=3\nVersion=20\nFrameRate=4\nFileType=3\n");
+    const std::string clip = Clip("my clip.avi", 1);
+    const QJsonObject state =
+        RunScript("target 7\nprofile 0\nbrowse " + clip + "\nconvert\nquit\n");
+    const std::string warning =
+        "May not play on the PSP: video bit rate 1200 kbit/s is above 768 kbit/s; it plays no "
+        "sound at 44100 Hz";
+    EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted) + " " + warning);
+    const Paths log = Texts(state["status_log"]);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), warning);
+    EXPECT_TRUE(Texts(state["failed"]).empty());
+
+    const std::string output = export_ + "my clip.mp4";
+    EXPECT_EQ(test::ProbeWithFfprobe(output).majorBrand, "MSNV");
+    // The PSP's H.264 profile, and the sound at the rate the user chose.
+    EXPECT_EQ(test::RunTool("ffprobe -v error -show_entries stream=profile,sample_rate -of "
+                            "csv=p=0 " +
+                            test::Quoted(output)),
+              "Main\nLC,44100\n");
+    EXPECT_EQ(DecodeErrors(output), "");
+}
+
 // A DVD folder made with ffmpeg and dvdauthor: title set 1 plays 2 seconds
 // with one audio track, title set 2 plays 4 seconds with two: silence
 // (0x80) and a tone (0x81).
