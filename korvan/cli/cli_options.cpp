@@ -23,6 +23,7 @@ constexpr ValueOption kValueOptions[] = {
     {"--mux-video", &CliOptions::muxVideoInput},
     {"--mux-audio", &CliOptions::muxAudioInput},
     {"--mux-audio1", &CliOptions::muxAudio1Input},
+    {"--threads", &CliOptions::threads},
 };
 
 struct FlagOption {
@@ -111,6 +112,19 @@ private:
         if (!known)
             return Fail("unknown target '" + o.target + "' (mpeg1, mpeg2, dvd, vcd or svcd)");
         o.system = o.ntsc ? TvSystem::kNtsc : TvSystem::kPal;
+        if (!o.threads.empty()) {
+            int count = 0;
+            for (char c : o.threads) {
+                if (c < '0' || c > '9' || count > 1000) {
+                    count = 0;
+                    break;
+                }
+                count = 10 * count + (c - '0');
+            }
+            if (count < 1 || count > 1000)
+                return Fail("--threads takes a whole number from 1 to 1000");
+            o.threadCount = count;
+        }
 
         const bool mux = Any(o.muxVideoInput, o.muxAudioInput, o.muxAudio1Input);
         if (mux && Any(o.videoInput, o.audioInput)) {

@@ -12,7 +12,7 @@ inline constexpr char kUsage[] =
     "usage: zarvo-mpegenc --target mpeg1|mpeg2|dvd|vcd|svcd [--ntsc] [--settings FILE.ini]\n"
     "                     [--print-settings] [--video IN.y4m] [--audio IN.wav] [-o OUT.mpg]\n"
     "                     [--video-es OUT] [--audio-es OUT] [--mux-video ES] [--mux-audio ES]\n"
-    "                     [--recon OUT.y4m] [--mux-audio1 ES]\n";
+    "                     [--recon OUT.y4m] [--mux-audio1 ES] [--threads N]\n";
 
 struct CliOptions {
     std::string target;                            // --target, as given
@@ -22,6 +22,8 @@ struct CliOptions {
     std::string settingsPath;                      // --settings: loaded over the preset
     bool printSettings = false;                    // --print-settings
     bool help = false;                             // --help, -h
+    std::string threads;                           // --threads N, as given
+    int threadCount = 0;                           // N; 0 when not given: every core
 
     std::string videoInput;         // --video IN.y4m
     std::string audioInput;         // --audio IN.wav

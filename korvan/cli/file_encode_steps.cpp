@@ -20,6 +20,7 @@ int FileEncodeSteps::Open(ModeContext& context) {
         settings.verticalSize = probe.Header().height;
         videoInput_ = options.videoInput;
         reconstruction_ = options.reconOutput;
+        threads_ = options.threadCount;
         input.video = true;
     }
     if (!options.audioInput.empty()) {
@@ -38,8 +39,9 @@ int FileEncodeSteps::Open(ModeContext& context) {
 
 StepOutcome FileEncodeSteps::EncodeVideo(const EncoderSettings& settings,
                                          const std::string& streamPath) {
-    const VideoResult result = EncodeVideoFile(
-        settings, VideoModeFiles{videoInput_, streamPath, reconstruction_}, ChosenProcessorMode());
+    const VideoResult result =
+        EncodeVideoFile(settings, VideoModeFiles{videoInput_, streamPath, reconstruction_},
+                        ChosenProcessorMode(), nullptr, threads_);
     if (result.Ok()) return {};
     return {EncodeStatus::kFailed, result.message};
 }

@@ -30,6 +30,7 @@ public:
 private:
     std::string videoInput_;
     std::string reconstruction_;
+    int threads_ = 0;  // 0: every core
     WavInput audio_;
 };
 

@@ -40,7 +40,7 @@ bool WriteAll(FILE* file, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
-                            int processorMode, VideoStatistics* statistics) {
+                            int processorMode, VideoStatistics* statistics, int threads) {
     Y4mReader reader;
     std::string error;
     if (!reader.Open(files.input, error)) return Failure(kVideoSourceFailed, error);
@@ -62,6 +62,7 @@ VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFile
     }
 
     VideoEncoder encoder;
+    if (threads > 0) encoder.SetThreadCount(threads);
     VideoResult r = encoder.Open(settings, header.width, header.height, pictures, processorMode,
                                  source, files.reconstruction.empty() ? nullptr : &sink);
     if (!r.Ok()) return r;

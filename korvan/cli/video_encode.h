@@ -19,7 +19,9 @@ struct VideoModeFiles {
 struct VideoStatistics;
 
 // `statistics`, when given, receives the encoder's figures of the stream.
+// `threads` 0 uses every core; the stream is the same for any count.
 VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
-                            int processorMode, VideoStatistics* statistics = nullptr);
+                            int processorMode, VideoStatistics* statistics = nullptr,
+                            int threads = 0);
 
 }  // namespace korvan

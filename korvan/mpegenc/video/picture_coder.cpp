@@ -12,10 +12,6 @@
 namespace korvan {
 namespace {
 
-// Largest whole-sample displacement whose half-sample neighbours still fit
-// f-code `f`.
-int ReachOfFCode(int f) { return (16 << (f - 1)) / 2 - 1; }
-
 // What intra blocks are predicted from.
 constexpr uint8_t kZeroPels[8] = {};
 
@@ -119,49 +115,6 @@ bool PictureCoder::Allocate() {
         return false;
     }
     return true;
-}
-
-SearchResult PictureCoder::SearchDirection(const DirectionSearch& direction,
-                                           const PictureInputs& inputs, int mbX, int mbY,
-                                           int patience) {
-    const Plane& current = inputs.source->luma();
-    const Plane& reference = direction.reference->luma();
-    const int v = p_.variableMaxMotion;
-    const int mb = mbY * p_.geometry.mbWidth + mbX;
-    std::vector<MotionVector>& found = found_[direction.index];
-    SearchResult result;
-    if (v >= 8) {
-        // Besides the coarse candidate, the fine stage may start from the zero
-        // vector or from where the left and upper neighbours moved: in
-        // smooth areas the sub-sampled match is often a poor guess.
-        MotionVector starts[4];
-        int count = 0;
-        // Fields are half as tall: their vertical reach is three quarters of
-        // the horizontal one.
-        const int radius = (v / 4) / 2;
-        const int verticalRadius = fieldPicture_ ? radius * 3 / 4 : radius;
-        starts[count++] =
-            searcher_.CoarseSearch(*inputs.sourceSubsampled, *direction.referenceSource, mbX, mbY,
-                                   radius, verticalRadius, patience);
-        starts[count++] = {};
-        if (mbX > 0) starts[count++] = {found[mb - 1].x >> 1, found[mb - 1].y >> 1};
-        if (mbY > 0) {
-            const MotionVector& up = found[mb - p_.geometry.mbWidth];
-            starts[count++] = {up.x >> 1, up.y >> 1};
-        }
-        const int horizontal = std::min(v + 4, ReachOfFCode(p_.maxHorizontalFCode));
-        const int vertical = std::min(v + 4, ReachOfFCode(p_.maxVerticalFCode));
-        result = searcher_.FineSearch(current, reference, mbX, mbY, starts, count, 4,
-                                      searcher_.ClipWindow(mbX, mbY, horizontal, vertical));
-    } else {
-        const MotionVector zero;
-        result = searcher_.FineSearch(
-            current, reference, mbX, mbY, &zero, 1,
-            std::max(direction.horizontalWindow, direction.verticalWindow),
-            searcher_.ClipWindow(mbX, mbY, direction.horizontalWindow, direction.verticalWindow));
-    }
-    found[mb] = result.vector;
-    return result;
 }
 
 void PictureCoder::FormDirection(const YuvFrame& reference, int mbX, int mbY, MotionVector v,
@@ -361,9 +314,10 @@ SearchResult PictureCoder::SearchFieldPicture(const DirectionSearch& direction,
     for (int select = 0; select < 2; ++select) {
         if (!inputs.fields[d][select]) continue;
         DirectionSearch field = direction;
-        field.reference = inputs.fields[d][select];
-        field.referenceSource = inputs.fieldSources[d][select];
-        const SearchResult r = SearchDirection(field, inputs, mbX, mbY, patience);
+        field.reference = &inputs.fields[d][select]->luma();
+        field.referenceReduced = inputs.fieldSources[d][select];
+        const SearchResult r =
+            SearchMacroblock(searcher_, p_, true, field, found_[d], mbX, mbY, patience);
         if (r.sad < best.sad) {
             best = r;
             m.vectors[d] = r.vector;
@@ -375,10 +329,10 @@ SearchResult PictureCoder::SearchFieldPicture(const DirectionSearch& direction,
     return best;
 }
 
-void PictureCoder::SearchFields(const DirectionSearch& direction, const PictureInputs& inputs,
-                                int mbX, int mbY, MotionVector frameVector, MacroblockInfo& m) {
-    const Plane& current = inputs.source->luma();
-    const Plane& reference = direction.reference->luma();
+void PictureCoder::SearchFields(const DirectionSearch& direction, int mbX, int mbY,
+                                MotionVector frameVector, MacroblockInfo& m) {
+    const Plane& current = *direction.current;
+    const Plane& reference = *direction.reference;
     const int fieldHeight = p_.geometry.lumaHeight / 2;
     const int v = std::max(p_.variableMaxMotion >= 8
                                ? p_.variableMaxMotion
@@ -413,29 +367,28 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
     const Plane& source = inputs.source->luma();
     const SearchKind search =
         p_.variableMaxMotion >= 8 ? SearchKind::kTwoStage : SearchKind::kWindowed;
-    const int patience = inputs.sourceSubsampled->IsFlat() ? 1 : 2;
+    const int patience =
+        fieldPicture_ && inputs.sourceSubsampled->IsFlat() ? 1 : 2;
     // Interlaced frame pictures without frame_pred_frame_dct may predict
     // each field on its own, and without B pictures also by dual prime.
     const bool fieldMotion =
         !fieldPicture_ && p_.IsMpeg2() && !p_.Choices(plan.type).framePredFrameDct;
     const bool dualPrime = fieldMotion && plan.type == kPictureP && p_.referenceDistance == 1;
 
+    // Field pictures and the field vectors of frame pictures are searched
+    // here, in the reconstructed references.
     DirectionSearch forward;
     DirectionSearch backward;
     backward.index = 1;
-    forward.reference = inputs.forwardReference;
-    forward.referenceSource = inputs.forwardSource;
-    backward.reference = inputs.backwardReference;
-    backward.referenceSource = inputs.backwardSource;
-    if (plan.type == kPictureP) {
-        forward.horizontalWindow = p_.motion[0].forwHorzSearch;
-        forward.verticalWindow = p_.motion[0].forwVertSearch;
-    } else if (plan.type == kPictureB) {
-        const MotionRecord& r = p_.motion[std::clamp(plan.forwardDistance, 1, kMotionRecords - 1)];
-        forward.horizontalWindow = r.forwHorzSearch;
-        forward.verticalWindow = r.forwVertSearch;
-        backward.horizontalWindow = r.backHorzSearch;
-        backward.verticalWindow = r.backVertSearch;
+    for (DirectionSearch* d : {&forward, &backward}) {
+        d->current = &source;
+        d->currentReduced = inputs.sourceSubsampled;
+        const YuvFrame* reference = d->index == 0 ? inputs.forwardReference : inputs.backwardReference;
+        d->reference = reference ? &reference->luma() : nullptr;
+        int window[2];
+        ClassicWindow(p_, plan, d->index, window);
+        d->horizontalWindow = window[0];
+        d->verticalWindow = window[1];
     }
 
     const auto note = [&](int direction, MotionVector v) {
@@ -464,19 +417,20 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
                     b = SearchFieldPicture(backward, inputs, mbX, mbY, patience, candidate);
             } else {
                 candidate.motionType = kFrameMotion;
-                f = SearchDirection(forward, inputs, mbX, mbY, patience);
+                const int address = mbY * g.mbWidth + mbX;
+                f = inputs.motion->At(0, address);
                 candidate.vectors[0] = f.vector;
                 if (plan.type == kPictureB) {
-                    b = SearchDirection(backward, inputs, mbX, mbY, patience);
+                    b = inputs.motion->At(1, address);
                     candidate.vectors[1] = b.vector;
                 }
             }
             note(0, f.vector);
             if (plan.type == kPictureB) note(1, b.vector);
             if (fieldMotion) {
-                SearchFields(forward, inputs, mbX, mbY, f.vector, candidate);
+                SearchFields(forward, mbX, mbY, f.vector, candidate);
                 if (plan.type == kPictureB)
-                    SearchFields(backward, inputs, mbX, mbY, b.vector, candidate);
+                    SearchFields(backward, mbX, mbY, b.vector, candidate);
             }
 
             // The smallest error of every direction and motion type tried.

@@ -13,21 +13,23 @@
 #include "korvan/mpegenc/video/gop_plan.h"
 #include "korvan/mpegenc/video/macroblock_info.h"
 #include "korvan/mpegenc/video/macroblock_writer.h"
+#include "korvan/mpegenc/video/motion_field.h"
 #include "korvan/mpegenc/video/motion_search.h"
 #include "korvan/mpegenc/video/rate_control.h"
 #include "korvan/mpegenc/video/stream_headers.h"
 
 namespace korvan {
 
-// The pictures one picture is coded from. The 4:1 reduced luminance of the
-// sources serves the coarse search.
+// The pictures one picture is coded from, and the frame vectors searched
+// for it beforehand.
 struct PictureInputs {
     const YuvFrame* source = nullptr;
-    const SubsampledPicture* sourceSubsampled = nullptr;
     const YuvFrame* forwardReference = nullptr;   // P and B: the previous reference, reconstructed
     const YuvFrame* backwardReference = nullptr;  // B: the next reference, reconstructed
-    const SubsampledPicture* forwardSource = nullptr;
-    const SubsampledPicture* backwardSource = nullptr;
+    const MotionField* motion = nullptr;          // P and B frame pictures
+    // Field pictures search while they are coded: the field's 4:1 reduced
+    // luminance serves the coarse search.
+    const SubsampledPicture* sourceSubsampled = nullptr;
     // Field pictures: the reference field each field_select value names,
     // per direction, with its reduced luminance; null where that field may
     // not be used.
@@ -78,17 +80,7 @@ public:
     const CodedQuantisers& Quantisers() const { return quantisers_; }
 
 private:
-    struct DirectionSearch {
-        int index = 0;  // 0 forward, 1 backward
-        const YuvFrame* reference = nullptr;
-        const SubsampledPicture* referenceSource = nullptr;
-        int horizontalWindow = 0;  // classic mode
-        int verticalWindow = 0;
-    };
-
     void Analyse(const PlannedPicture& plan, const PictureInputs& inputs);
-    SearchResult SearchDirection(const DirectionSearch& direction, const PictureInputs& inputs,
-                                 int mbX, int mbY, int patience);
     void ChooseFCodes(const PlannedPicture& plan);
     enum class PredictedPlanes { kLuma, kAll };
     // The prediction of macroblock (mbX, mbY) by `m`'s motion into
@@ -111,8 +103,8 @@ private:
     void FormDualPrime(const YuvFrame& reference, int mbX, int mbY, const MacroblockInfo& m,
                        uint8_t* const* dst);
     // The best vector and reference field for each field of the macroblock.
-    void SearchFields(const DirectionSearch& direction, const PictureInputs& inputs, int mbX,
-                      int mbY, MotionVector frameVector, MacroblockInfo& m);
+    void SearchFields(const DirectionSearch& direction, int mbX, int mbY,
+                      MotionVector frameVector, MacroblockInfo& m);
     // Fills m's dual-prime vectors; false when none fits the picture.
     bool SearchDualPrime(const PictureInputs& inputs, int mbX, int mbY, MacroblockInfo& m);
     // Returns true when an intra level had to be limited.
@@ -131,8 +123,9 @@ private:
     bool fieldPicture_ = false;        // the picture being coded is a field
     int parity_ = 0;                   // its parity: 0 top, 1 bottom
     int largestComponent_[2][2] = {};  // half samples, per direction and axis
-    // The vector the search found for every macroblock of this picture, per
-    // direction (half samples): starting points for the neighbours' search.
+    // Field pictures: the vector the search found for every macroblock of
+    // this picture, per direction (half samples): starting points for the
+    // neighbours' search.
     std::vector<MotionVector> found_[2];
 
     // Work areas of one macroblock: prediction per plane, a second

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <new>
+#include <system_error>
 
 #include "korvan/mpegenc/common/format_text.h"
 #include "korvan/mpegenc/video/stream_headers.h"
@@ -21,6 +23,10 @@ VideoEncoder::~VideoEncoder() = default;
 VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int height,
                                int pictureCount, int processorMode, PictureSource& source,
                                ReconstructionSink* sink) {
+    workers_.reset();
+    jobs_.clear();
+    fetched_.clear();
+    firstJob_ = 0;
     VideoResult r = DeriveCodingParameters(settings, width, height, parameters_);
     if (!r.Ok()) return r;
     const VideoKernels& kernels = SelectVideoKernels(
@@ -28,6 +34,7 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
         parameters_.floatingPointDct ? DctArithmetic::kFloatingPoint : DctArithmetic::kInteger);
     kernels_ = &kernels;
     coder_ = std::make_unique<PictureCoder>(parameters_, kernels);
+    searcher_ = std::make_unique<MotionSearcher>(kernels, parameters_.geometry);
     fieldCoder_.reset();
     if (parameters_.fieldPictures) {
         fieldParameters_ = parameters_;
@@ -76,7 +83,7 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
         return Failure(kVideoNoMemory, "Cannot allocate memory for aux frame.");
     const CodingGeometry fields = FieldGeometry(g);
     if (!AllocateReference(newer_) || !AllocateReference(older_) ||
-        !currentSubsampled_.Allocate(g) || !currentFieldSubsampled_[0].Allocate(fields) ||
+        !currentFieldSubsampled_[0].Allocate(fields) ||
         !currentFieldSubsampled_[1].Allocate(fields)) {
         return Failure(kVideoNoMemory, "Cannot allocate memory for subsample images.");
     }
@@ -84,73 +91,129 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
                     !AllocateReference(restore_.newer) || !AllocateReference(restore_.older))) {
         return Failure(kVideoNoMemory, "Cannot allocate memory for new ref frame.");
     }
-    // The B pictures between two references and the later reference wait
-    // in the buffer until they are coded; a GOP that may be coded again
-    // keeps all of its pictures.
-    const int slots = parameters_.referenceDistance + 1 + (bounds_ ? parameters_.gopSize : 0);
-    sources_.assign(slots, {});
-    for (BufferedSource& s : sources_) {
-        if (!s.frame.Allocate(g)) {
-            return Failure(kVideoNoMemory, "Could not allocate memory for picture buffers.");
-        }
-    }
     if (!coder_->Allocate() || (fieldCoder_ && !fieldCoder_->Allocate()))
         return Failure(kVideoNoMemory, "Cannot allocate memory for mb info.");
     newer_.displayIndex = older_.displayIndex = -1;
+    // Field pictures search while they are coded; frame pictures may search
+    // ahead. Without a thread to spare everything runs here.
+    lookAhead_ = 1;
+    if (threads_ > 1 && !parameters_.fieldPictures) {
+        try {
+            workers_ = std::make_unique<WorkerPool>(threads_ - 1);
+            lookAhead_ = 2 * static_cast<size_t>(threads_);
+        } catch (const std::system_error&) {
+            workers_.reset();
+        }
+    }
     return {};
 }
 
 bool VideoEncoder::AllocateReference(Reference& reference) {
     const CodingGeometry& g = parameters_.geometry;
-    return reference.source.Allocate(g) && reference.fieldSources[0].Allocate(FieldGeometry(g)) &&
+    return reference.fieldSources[0].Allocate(FieldGeometry(g)) &&
            reference.fieldSources[1].Allocate(FieldGeometry(g));
 }
 
 void VideoEncoder::CopyReference(const Reference& from, Reference& to) {
     CopyFrame(from.frame, to.frame);
-    to.source = from.source;
     to.fieldSources[0] = from.fieldSources[0];
     to.fieldSources[1] = from.fieldSources[1];
     to.displayIndex = from.displayIndex;
 }
 
-VideoEncoder::BufferedSource* VideoEncoder::Buffered(int displayIndex) {
-    for (BufferedSource& s : sources_) {
-        if (s.displayIndex == displayIndex) return &s;
-    }
-    return nullptr;
-}
-
 VideoResult VideoEncoder::FetchThrough(int displayIndex) {
     while (nextFetch_ <= displayIndex) {
-        // Pictures are coded at most M places out of display order, so a
-        // slot older than every picture still to be coded (from the restore
-        // point on, where a GOP may start over) is free.
-        const size_t from = gopOpen_ ? restore_.next : next_;
-        const size_t perFrame = parameters_.fieldPictures ? 2 : 1;
-        const size_t to = std::min(
-            plan_.size(),
-            from + perFrame * (2 * static_cast<size_t>(parameters_.referenceDistance) + 2));
-        int oldestNeeded = INT_MAX;
-        for (size_t i = from; i < to; ++i)
-            oldestNeeded = std::min(oldestNeeded, plan_[i].displayIndex);
-        BufferedSource* slot = nullptr;
-        for (BufferedSource& s : sources_) {
-            if (s.displayIndex < oldestNeeded) {
-                slot = &s;
-                break;
-            }
+        std::shared_ptr<SourcePicture> picture;
+        const CodingGeometry& g = parameters_.geometry;
+        try {
+            picture = std::make_shared<SourcePicture>();
+        } catch (const std::bad_alloc&) {
         }
-        if (!slot) return Failure(kVideoSourceFailed, "No free picture buffer.");
-        const int status = source_->FetchPicture(nextFetch_, slot->frame);
+        if (!picture || !picture->frame.Allocate(g) ||
+            (!parameters_.fieldPictures && !picture->reduced.Allocate(g))) {
+            return Failure(kVideoNoMemory, "Could not allocate memory for picture buffers.");
+        }
+        const int status = source_->FetchPicture(nextFetch_, picture->frame);
         if (status != 0) {
             return Failure(kVideoSourceFailed,
                            FormatText("Could not get picture %d (status %d).", nextFetch_, status));
         }
-        slot->frame.ExtendToMacroblocks(parameters_.geometry);
-        slot->displayIndex = nextFetch_++;
+        picture->frame.ExtendToMacroblocks(g);
+        if (!parameters_.fieldPictures) {
+            picture->reduced.Build(picture->frame.luma(), *kernels_,
+                                   parameters_.progressiveSequence
+                                       ? SubsampledPicture::Lines::kFrame
+                                       : SubsampledPicture::Lines::kPerField);
+        }
+        picture->displayIndex = nextFetch_;
+        fetched_[nextFetch_++] = std::move(picture);
     }
     return {};
+}
+
+VideoResult VideoEncoder::PrepareJobs() {
+    // A GOP that may be coded again keeps its jobs, searches included: the
+    // vectors do not depend on the quantiser.
+    const size_t keepFrom = gopOpen_ ? restore_.next : next_;
+    while (!jobs_.empty() && firstJob_ < keepFrom) {
+        AwaitSearch(firstJob_);
+        jobs_.pop_front();
+        ++firstJob_;
+    }
+    if (jobs_.empty()) firstJob_ = keepFrom;
+    const size_t end = std::min(plan_.size(), next_ + lookAhead_);
+    while (firstJob_ + jobs_.size() < end) {
+        const size_t index = firstJob_ + jobs_.size();
+        const PlannedPicture& plan = plan_[index];
+        VideoResult r = FetchThrough(plan.displayIndex);
+        if (!r.Ok()) return r;
+        auto job = std::make_unique<PictureJob>();
+        job->current = fetched_.at(plan.displayIndex);
+        job->searchNeeded = plan.structure == 3 && plan.type != kPictureI;
+        if (job->searchNeeded) {
+            if (!job->motion.Allocate(parameters_.geometry))
+                return Failure(kVideoNoMemory, "Cannot allocate memory for mb info.");
+            job->references[0] = fetched_.at(plan.displayIndex - plan.forwardDistance);
+            if (plan.type == kPictureB)
+                job->references[1] = fetched_.at(plan.displayIndex + plan.backwardDistance);
+        }
+        jobs_.push_back(std::move(job));
+        if (workers_ && jobs_.back()->searchNeeded) {
+            PictureJob* j = jobs_.back().get();
+            j->searching = workers_->Submit([this, j, index] {
+                const SourcePicture* references[2] = {j->references[0].get(),
+                                                      j->references[1].get()};
+                j->motion.Search(*searcher_, parameters_, plan_[index], *j->current, references);
+            });
+        }
+        // Pictures are coded at most M places out of display order and
+        // predicted from at most M pictures back, so a source older than
+        // every picture the next few plan entries show or predict from is no
+        // longer needed.
+        const size_t perFrame = parameters_.fieldPictures ? 2 : 1;
+        const size_t to = std::min(
+            plan_.size(),
+            index + 1 + perFrame * (2 * static_cast<size_t>(parameters_.referenceDistance) + 2));
+        int oldestNeeded = INT_MAX;
+        for (size_t i = index + 1; i < to; ++i) {
+            oldestNeeded =
+                std::min(oldestNeeded, plan_[i].displayIndex - plan_[i].forwardDistance);
+        }
+        fetched_.erase(fetched_.begin(), fetched_.lower_bound(oldestNeeded));
+    }
+    return {};
+}
+
+void VideoEncoder::AwaitSearch(size_t planIndex) {
+    PictureJob& job = JobAt(planIndex);
+    if (!job.searchNeeded || job.searched) return;
+    if (job.searching.valid()) {
+        job.searching.get();
+    } else {
+        const SourcePicture* references[2] = {job.references[0].get(), job.references[1].get()};
+        job.motion.Search(*searcher_, parameters_, plan_[planIndex], *job.current, references);
+    }
+    job.searched = true;
 }
 
 void VideoEncoder::WriteSequenceHeaders() {
@@ -263,9 +326,11 @@ VideoResult VideoEncoder::EncodeNextPicture() {
     }
     const PlannedPicture& plan = plan_[next_];
     if (bounds_ && !gopOpen_) SaveRestorePoint();
-    VideoResult r = FetchThrough(plan.displayIndex);
+    VideoResult r = PrepareJobs();
     if (!r.Ok()) return r;
-    BufferedSource* current = Buffered(plan.displayIndex);
+    AwaitSearch(next_);
+    const PictureJob& job = JobAt(next_);
+    const SourcePicture* current = job.current.get();
 
     const uint64_t startBits = out_.BitCount();
     if (plan.startsGop) {
@@ -314,19 +379,12 @@ VideoResult VideoEncoder::EncodeNextPicture() {
     YuvFrame& target = plan.frameType == kPictureB ? bidirectional_ : newer_.frame;
     PictureCoder& coder = plan.structure == 3 ? *coder_ : *fieldCoder_;
     if (plan.structure == 3) {
-        currentSubsampled_.Build(current->frame.luma(), *kernels_,
-                                 parameters_.progressiveSequence
-                                     ? SubsampledPicture::Lines::kFrame
-                                     : SubsampledPicture::Lines::kPerField);
         PictureInputs inputs;
         inputs.source = &current->frame;
-        inputs.sourceSubsampled = &currentSubsampled_;
+        inputs.sourceSubsampled = &current->reduced;
         inputs.forwardReference = &older_.frame;
-        inputs.forwardSource = &older_.source;
-        if (plan.type == kPictureB) {
-            inputs.backwardReference = &newer_.frame;
-            inputs.backwardSource = &newer_.source;
-        }
+        if (plan.type == kPictureB) inputs.backwardReference = &newer_.frame;
+        if (job.searchNeeded) inputs.motion = &job.motion;
         r = coder.Code(plan, inputs, rate, out_, target);
     } else {
         const int parity = plan.structure == 2 ? 1 : 0;
@@ -394,10 +452,8 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         Deliver(plan.displayIndex, bidirectional_);
     } else if (frameDone) {
         newer_.displayIndex = plan.displayIndex;
-        if (plan.structure == 3) {
-            // The reduced source was made for this picture's own search.
-            newer_.source = currentSubsampled_;
-        } else {
+        if (plan.structure != 3) {
+            // The reduced fields were made for this picture's own search.
             newer_.fieldSources[0] = currentFieldSubsampled_[0];
             newer_.fieldSources[1] = currentFieldSubsampled_[1];
         }

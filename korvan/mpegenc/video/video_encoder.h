@@ -2,24 +2,34 @@
 // MPEG-1 or MPEG-2 video elementary stream coded in transmission order.
 //
 //   VideoEncoder encoder;
+//   encoder.SetThreadCount(threads);  // every core unless told
 //   encoder.Open(settings, width, height, count, mode, source, &sink);
 //   while (!encoder.Done()) { encoder.EncodeNextPicture(); write(encoder.TakeOutput()); }
 //   encoder.Finish(); write(encoder.TakeOutput());
 //
 // In the bounded variable mode a GOP may be coded again, so its pictures
 // reach the output and the reconstruction sink only once it is accepted.
+//
+// With more than one thread, the motion search of the frame pictures after
+// the one being coded runs on worker threads, a few pictures ahead. It reads
+// source pictures only, so the stream is the same for every thread count.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <future>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "korvan/mpegenc/common/bit_writer.h"
+#include "korvan/mpegenc/common/worker_pool.h"
 #include "korvan/mpegenc/settings/encoder_settings.h"
 #include "korvan/mpegenc/video/coding_parameters.h"
 #include "korvan/mpegenc/video/gop_plan.h"
 #include "korvan/mpegenc/video/gop_rate_bounds.h"
+#include "korvan/mpegenc/video/motion_field.h"
 #include "korvan/mpegenc/video/picture_coder.h"
 #include "korvan/mpegenc/video/rate_control.h"
 #include "korvan/mpegenc/video/vbv_model.h"
@@ -76,6 +86,9 @@ public:
     VideoEncoder(const VideoEncoder&) = delete;
     VideoEncoder& operator=(const VideoEncoder&) = delete;
 
+    // Threads for the next Open (1: everything on the calling thread).
+    void SetThreadCount(int threads) { threads_ = std::max(1, threads); }
+
     VideoResult Open(const EncoderSettings& settings, int width, int height, int pictureCount,
                      int processorMode, PictureSource& source, ReconstructionSink* sink);
 
@@ -99,13 +112,18 @@ public:
 private:
     struct Reference {
         YuvFrame frame;
-        SubsampledPicture source;           // sub-sampled source, for the coarse search
-        SubsampledPicture fieldSources[2];  // the same per field, for field pictures
+        SubsampledPicture fieldSources[2];  // field pictures: the source's reduced fields
         int displayIndex = -1;
     };
-    struct BufferedSource {
-        YuvFrame frame;
-        int displayIndex = -1;
+    // A picture of the plan with its source and, for P and B frame
+    // pictures, the source pictures its search reads and the vectors found.
+    struct PictureJob {
+        std::shared_ptr<SourcePicture> current;
+        std::shared_ptr<SourcePicture> references[2];
+        MotionField motion;
+        bool searchNeeded = false;
+        bool searched = false;
+        std::future<void> searching;  // when a worker runs the search
     };
     struct HeldPicture {
         YuvFrame frame;
@@ -124,7 +142,11 @@ private:
     };
 
     VideoResult FetchThrough(int displayIndex);
-    BufferedSource* Buffered(int displayIndex);
+    // Jobs for the pictures from next_ on, as far as the look-ahead goes;
+    // the searches go to the workers.
+    VideoResult PrepareJobs();
+    PictureJob& JobAt(size_t planIndex) { return *jobs_[planIndex - firstJob_]; }
+    void AwaitSearch(size_t planIndex);
     void WriteSequenceHeaders();
     void CountPicture(uint64_t bits);
     void StartConstantBitrateGop();
@@ -150,11 +172,16 @@ private:
     int nextFetch_ = 0;
     BitWriter out_;
 
-    std::vector<BufferedSource> sources_;
+    // Source pictures fetched and still needed, by display index.
+    std::map<int, std::shared_ptr<SourcePicture>> fetched_;
+    std::unique_ptr<MotionSearcher> searcher_;  // the frame pictures' search, shared by the workers
+    std::deque<std::unique_ptr<PictureJob>> jobs_;
+    size_t firstJob_ = 0;  // the plan index of jobs_.front()
+    int threads_ = DefaultThreadCount();
+    size_t lookAhead_ = 1;  // pictures whose jobs exist ahead of the one coded
     Reference older_;  // the forward reference
     Reference newer_;  // the backward reference, the picture coded last
     YuvFrame bidirectional_;
-    SubsampledPicture currentSubsampled_;
 
     VideoStatistics statistics_;
     std::deque<uint64_t> lastSecond_;
@@ -170,6 +197,9 @@ private:
     std::vector<uint64_t> gopPictureBits_;            // its pictures' sizes
     std::vector<std::unique_ptr<HeldPicture>> held_;  // its reconstructions
     size_t heldCount_ = 0;
+
+    // Last, so that its threads stop before the jobs they work on go.
+    std::unique_ptr<WorkerPool> workers_;
 };
 
 }  // namespace korvan

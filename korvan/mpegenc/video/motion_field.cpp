@@ -1,0 +1,100 @@
+#include "korvan/mpegenc/video/motion_field.h"
+
+#include <algorithm>
+#include <new>
+
+namespace korvan {
+
+void ClassicWindow(const CodingParameters& p, const PlannedPicture& plan, int direction,
+                   int window[2]) {
+    window[0] = window[1] = 0;
+    if (plan.type == kPictureP && direction == 0) {
+        window[0] = p.motion[0].forwHorzSearch;
+        window[1] = p.motion[0].forwVertSearch;
+    } else if (plan.type == kPictureB) {
+        const MotionRecord& r = p.motion[std::clamp(plan.forwardDistance, 1, kMotionRecords - 1)];
+        window[0] = direction == 0 ? r.forwHorzSearch : r.backHorzSearch;
+        window[1] = direction == 0 ? r.forwVertSearch : r.backVertSearch;
+    }
+}
+
+SearchResult SearchMacroblock(const MotionSearcher& searcher, const CodingParameters& p,
+                              bool fieldPicture, const DirectionSearch& direction,
+                              std::vector<MotionVector>& found, int mbX, int mbY, int patience) {
+    const int v = p.variableMaxMotion;
+    const int mb = mbY * p.geometry.mbWidth + mbX;
+    SearchResult result;
+    if (v >= 8) {
+        // Besides the coarse candidate, the fine stage may start from the zero
+        // vector or from where the left and upper neighbours moved: in
+        // smooth areas the sub-sampled match is often a poor guess.
+        MotionVector starts[4];
+        int count = 0;
+        // Fields are half as tall: their vertical reach is three quarters of
+        // the horizontal one.
+        const int radius = (v / 4) / 2;
+        const int verticalRadius = fieldPicture ? radius * 3 / 4 : radius;
+        starts[count++] =
+            searcher.CoarseSearch(*direction.currentReduced, *direction.referenceReduced, mbX, mbY,
+                                  radius, verticalRadius, patience);
+        starts[count++] = {};
+        if (mbX > 0) starts[count++] = {found[mb - 1].x >> 1, found[mb - 1].y >> 1};
+        if (mbY > 0) {
+            const MotionVector& up = found[mb - p.geometry.mbWidth];
+            starts[count++] = {up.x >> 1, up.y >> 1};
+        }
+        const int horizontal = std::min(v + 4, ReachOfFCode(p.maxHorizontalFCode));
+        const int vertical = std::min(v + 4, ReachOfFCode(p.maxVerticalFCode));
+        result = searcher.FineSearch(*direction.current, *direction.reference, mbX, mbY, starts,
+                                     count, 4, searcher.ClipWindow(mbX, mbY, horizontal, vertical));
+    } else {
+        const MotionVector zero;
+        result = searcher.FineSearch(
+            *direction.current, *direction.reference, mbX, mbY, &zero, 1,
+            std::max(direction.horizontalWindow, direction.verticalWindow),
+            searcher.ClipWindow(mbX, mbY, direction.horizontalWindow, direction.verticalWindow));
+    }
+    found[mb] = result.vector;
+    return result;
+}
+
+bool MotionField::Allocate(const CodingGeometry& geometry) {
+    const size_t count = static_cast<size_t>(geometry.mbWidth) * geometry.mbHeight;
+    try {
+        for (int d = 0; d < 2; ++d) {
+            results_[d].assign(count, {});
+            found_[d].assign(count, {});
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void MotionField::Search(const MotionSearcher& searcher, const CodingParameters& p,
+                         const PlannedPicture& plan, const SourcePicture& current,
+                         const SourcePicture* const (&references)[2]) {
+    const CodingGeometry& g = p.geometry;
+    const int patience = current.reduced.IsFlat() ? 1 : 2;
+    const int directions = plan.type == kPictureB ? 2 : 1;
+    for (int d = 0; d < directions; ++d) {
+        DirectionSearch direction;
+        direction.index = d;
+        direction.current = &current.frame.luma();
+        direction.currentReduced = &current.reduced;
+        direction.reference = &references[d]->frame.luma();
+        direction.referenceReduced = &references[d]->reduced;
+        int window[2];
+        ClassicWindow(p, plan, d, window);
+        direction.horizontalWindow = window[0];
+        direction.verticalWindow = window[1];
+        for (int mbY = 0; mbY < g.mbHeight; ++mbY) {
+            for (int mbX = 0; mbX < g.mbWidth; ++mbX) {
+                results_[d][mbY * g.mbWidth + mbX] =
+                    SearchMacroblock(searcher, p, false, direction, found_[d], mbX, mbY, patience);
+            }
+        }
+    }
+}
+
+}  // namespace korvan
