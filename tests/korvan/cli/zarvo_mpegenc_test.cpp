@@ -149,6 +149,9 @@ TEST(ZarvoMpegencTest, BadCommandLinesGiveOneLineAndExitTwo) {
         {"--target", "dvd", "-o", folder / "out.mpg"},
         {"--target", "dvd", "--video-es", folder / "out.m2v"},
         {"--target", "dvd", "--mux-audio1", folder / "second.mp2", "-o", folder / "out.mpg"},
+        {"--target", "dvd", "--threads", "0", "--print-settings"},
+        {"--target", "dvd", "--threads", "two", "--print-settings"},
+        {"--target", "dvd", "--threads=99999999999", "--print-settings"},
     };
     for (const std::vector<std::string>& commandLine : commandLines) {
         const test::ProgramRun run = RunTool(commandLine);
@@ -179,6 +182,65 @@ TEST(ZarvoMpegencTest, VideoModeWritesTheStreamAndTheReconstruction) {
         {"/usr/bin/ffmpeg", "-v", "error", "-i", folder / "out.m2v", "-f", "null", "-"});
     EXPECT_EQ(decode.exitCode, 0);
     EXPECT_EQ(decode.err, "");
+}
+
+// The motion search runs ahead on worker threads; the stream must not depend
+// on how many there are, nor on the processor mode's kernels. A low maximum
+// rate makes the DVD preset code GOPs again, which reuses searches made
+// ahead; the VideoCD preset runs the constant-bitrate controller.
+TEST(ZarvoMpegencTest, StreamsAreTheSameForEveryThreadCountAndProcessorMode) {
+    test::TempDir folder("mpegenc threads");
+    const std::string input = folder / "pan.y4m";
+    ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i \"mandelbrot=s=240x176:rate=25,trim=end_frame="
+                           "1,noise=alls=20,loop=loop=-1:size=1,setpts=N/25/TB,crop=176:144:x='n*3':"
+                           "y='n*2',format=yuv420p\" -frames:v 20 '" +
+                           input + "'")
+                              .c_str()),
+              0);
+    test::WriteFile(folder / "low rate.ini", "[video]\nmaxBitrate=400000\n");
+    // The per-user profile that forces the plain kernels.
+    ASSERT_EQ(std::system(("mkdir -p '" + folder / "plain/zarvo" + "'").c_str()), 0);
+    test::WriteFile(folder / "plain/zarvo/win.ini",
+                    "[Zarvo - AVI/DVD/VCD/SVCD/MPEG Converter]\nMMXMode=0\n");
+    struct Case {
+        const char* target;
+        std::vector<std::string> extra;
+    };
+    const Case cases[] = {
+        {"dvd", {}},
+        {"dvd", {"--settings", folder / "low rate.ini"}},
+        {"vcd", {}},
+    };
+    std::vector<size_t> sizes;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.target) + (c.extra.empty() ? "" : " low rate"));
+        std::string first;
+        for (const char* threads : {"1", "2", "5"}) {
+            std::vector<std::string> arguments = {"--target",   c.target, "--video", input,
+                                                  "--video-es", folder / "out.m2v",  "--threads",
+                                                  threads};
+            arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+            const test::ProgramRun run = RunTool(arguments);
+            ASSERT_EQ(run.exitCode, 0) << run.err;
+            const std::string stream = test::ReadFile(folder / "out.m2v");
+            ASSERT_GT(stream.size(), 1000u);
+            if (first.empty()) {
+                first = stream;
+            } else {
+                EXPECT_TRUE(stream == first) << threads << " threads";
+            }
+        }
+        std::string command = "XDG_CONFIG_HOME='" + folder / "plain" + "' " + kTool +
+                              " --target " + c.target + " --video '" + input + "' --video-es '" +
+                              folder / "plain.m2v" + "' --threads 3";
+        for (const std::string& e : c.extra) command += " '" + e + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_TRUE(test::ReadFile(folder / "plain.m2v") == first) << "plain kernels";
+        sizes.push_back(first.size());
+    }
+    // The low rate's GOPs were coded again, more coarsely.
+    ASSERT_EQ(sizes.size(), 3u);
+    EXPECT_LT(sizes[1], sizes[0] * 3 / 4);
 }
 
 TEST(ZarvoMpegencTest, VideoModeRefusesWhatItCannotCode) {
