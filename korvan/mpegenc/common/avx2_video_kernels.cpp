@@ -71,13 +71,47 @@ __attribute__((target("avx2"), always_inline)) inline int Sad16(const uint8_t* c
     return _mm_cvtsi128_si32(both) + _mm_cvtsi128_si32(_mm_srli_si128(both, 8));
 }
 
+__attribute__((target("avx2"))) inline int HorizontalSad(__m256i sums) {
+    const __m128i both =
+        _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+    return _mm_cvtsi128_si32(both) + _mm_cvtsi128_si32(_mm_srli_si128(both, 8));
+}
+
+// Only whether a position beats the running best matters, so the 16-row
+// case keeps the current block in registers and looks at the sum once,
+// half way.
 __attribute__((target("avx2"))) int SadSearch(const uint8_t* cur, int curStride, const uint8_t* ref,
                                               int refStride, int rows, const ptrdiff_t* offsets,
                                               int count, int* best) {
     int found = -1;
+    if (rows != 16) {
+        for (int i = 0; i < count; ++i) {
+            const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
+            if (sad < *best) {
+                *best = sad;
+                found = i;
+            }
+        }
+        return found;
+    }
+    __m256i current[8];
 #pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k) current[k] = LoadTwoRows(cur + 2 * k * curStride, curStride);
     for (int i = 0; i < count; ++i) {
-        const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
+        const uint8_t* r = ref + offsets[i];
+        __m256i sums = _mm256_setzero_si256();
+#pragma GCC unroll 4
+        for (int k = 0; k < 4; ++k) {
+            sums = _mm256_add_epi64(
+                sums, _mm256_sad_epu8(current[k], LoadTwoRows(r + 2 * k * refStride, refStride)));
+        }
+        if (HorizontalSad(sums) >= *best) continue;
+#pragma GCC unroll 4
+        for (int k = 4; k < 8; ++k) {
+            sums = _mm256_add_epi64(
+                sums, _mm256_sad_epu8(current[k], LoadTwoRows(r + 2 * k * refStride, refStride)));
+        }
+        const int sad = HorizontalSad(sums);
         if (sad < *best) {
             *best = sad;
             found = i;

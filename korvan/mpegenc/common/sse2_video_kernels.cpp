@@ -32,12 +32,36 @@ __attribute__((always_inline)) inline int Sad16(const uint8_t* cur, int curStrid
     return HorizontalSad(sums);
 }
 
+// Only whether a position beats the running best matters, so the 16-row
+// case keeps the current block in registers and looks at the sum once,
+// half way.
 int SadSearch(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
               const ptrdiff_t* offsets, int count, int* best) {
     int found = -1;
-#pragma GCC unroll 8
+    if (rows != 16) {
+        for (int i = 0; i < count; ++i) {
+            const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
+            if (sad < *best) {
+                *best = sad;
+                found = i;
+            }
+        }
+        return found;
+    }
+    __m128i current[16];
+#pragma GCC unroll 16
+    for (int k = 0; k < 16; ++k) current[k] = Load16(cur + k * curStride);
     for (int i = 0; i < count; ++i) {
-        const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
+        const uint8_t* r = ref + offsets[i];
+        __m128i sums = _mm_setzero_si128();
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k)
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(current[k], Load16(r + k * refStride)));
+        if (HorizontalSad(sums) >= *best) continue;
+#pragma GCC unroll 8
+        for (int k = 8; k < 16; ++k)
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(current[k], Load16(r + k * refStride)));
+        const int sad = HorizontalSad(sums);
         if (sad < *best) {
             *best = sad;
             found = i;

@@ -276,23 +276,25 @@ constexpr CoefficientEntry kTableOneCoefficients[] = {
     {0, 15, MakeVlc("1111 1111")},
 };
 
-constexpr int kMaxTableRun = 31;
-constexpr int kMaxTableLevel = 40;
-using CoefficientLookup = std::array<std::array<VlcCode, kMaxTableLevel + 1>, kMaxTableRun + 1>;
+struct CoefficientLookup {
+    CoefficientTable codes{};
+};
 
 constexpr CoefficientLookup BuildCoefficientLookup(int table) {
     CoefficientLookup lookup{};
-    for (const CoefficientEntry& e : kCommonCoefficients) lookup[e.run][e.level] = e.code;
+    for (const CoefficientEntry& e : kCommonCoefficients) lookup.codes[e.run][e.level] = e.code;
     if (table == 0) {
-        for (const CoefficientEntry& e : kTableZeroCoefficients) lookup[e.run][e.level] = e.code;
+        for (const CoefficientEntry& e : kTableZeroCoefficients)
+            lookup.codes[e.run][e.level] = e.code;
     } else {
-        for (const CoefficientEntry& e : kTableOneCoefficients) lookup[e.run][e.level] = e.code;
+        for (const CoefficientEntry& e : kTableOneCoefficients)
+            lookup.codes[e.run][e.level] = e.code;
     }
     return lookup;
 }
 
-constexpr std::array<CoefficientLookup, 2> kCoefficientLookup = {BuildCoefficientLookup(0),
-                                                                 BuildCoefficientLookup(1)};
+constexpr CoefficientLookup kCoefficientLookup[2] = {BuildCoefficientLookup(0),
+                                                     BuildCoefficientLookup(1)};
 
 constexpr std::array<VlcCode, 64> BuildPatternLookup() {
     std::array<VlcCode, 64> lookup{};
@@ -352,8 +354,12 @@ VlcCode DcSizeChrominanceCode(int size) {
 }
 
 VlcCode DctCoefficientCode(int table, int run, int absLevel) {
-    if (run < 0 || run > kMaxTableRun || absLevel < 1 || absLevel > kMaxTableLevel) return {};
-    return kCoefficientLookup[table != 0 ? 1 : 0][run][absLevel];
+    if (run < 0 || run > kMaxTabledRun || absLevel < 1 || absLevel > kMaxTabledLevel) return {};
+    return DctCoefficientTable(table)[run][absLevel];
+}
+
+const CoefficientTable& DctCoefficientTable(int table) {
+    return kCoefficientLookup[table != 0 ? 1 : 0].codes;
 }
 
 }  // namespace korvan

@@ -65,4 +65,12 @@ VlcCode DcSizeChrominanceCode(int size);
 // followed by the sign, which callers write themselves.
 VlcCode DctCoefficientCode(int table, int run, int absLevel);
 
+// The same as one table, for the block coder's inner loop: entry
+// [run][absLevel] for runs up to kMaxTabledRun and levels up to
+// kMaxTabledLevel (length 0 where the pair must be escaped).
+inline constexpr int kMaxTabledRun = 31;
+inline constexpr int kMaxTabledLevel = 40;
+using CoefficientTable = VlcCode[kMaxTabledRun + 1][kMaxTabledLevel + 1];
+const CoefficientTable& DctCoefficientTable(int table);
+
 }  // namespace korvan

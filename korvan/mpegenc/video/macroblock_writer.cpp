@@ -17,6 +17,73 @@ int BitLength(int value) {
     return bits;
 }
 
+// The codes of one block gathered in a 64-bit word and handed to the
+// stream 32 bits at a time: a detailed block is many short codes.
+class CodeGatherer {
+public:
+    explicit CodeGatherer(BitWriter& out) : out_(out) {}
+    ~CodeGatherer() {
+        if (count_ > 32) {
+            out_.Put(static_cast<uint32_t>(word_ >> (count_ - 32)), 32);
+            count_ -= 32;
+        }
+        out_.Put(static_cast<uint32_t>(word_), count_);
+    }
+    CodeGatherer(const CodeGatherer&) = delete;
+    CodeGatherer& operator=(const CodeGatherer&) = delete;
+
+    // `bits` has nothing above its `length` (at most 32) low bits.
+    void Add(uint32_t bits, int length) {
+        if (count_ + length > 64) {
+            out_.Put(static_cast<uint32_t>(word_ >> (count_ - 32)), 32);
+            count_ -= 32;
+        }
+        word_ = (word_ << length) | bits;
+        count_ += length;
+    }
+    void Add(const VlcCode& code) { Add(code.bits, code.length); }
+
+private:
+    BitWriter& out_;
+    uint64_t word_ = 0;  // the low count_ bits are pending
+    int count_ = 0;
+};
+
+// One run/level pair: its table code and sign, or the escape. False when the
+// pair cannot be coded.
+inline bool AddCoefficient(CodeGatherer& codes, const CoefficientTable& table, int run, int level,
+                           MpegSyntax syntax) {
+    const int magnitude = std::abs(level);
+    const uint32_t sign = level < 0 ? 1u : 0u;
+    if (run <= kMaxTabledRun && magnitude <= kMaxTabledLevel) {
+        const VlcCode& code = table[run][magnitude];
+        if (code.length > 0) {
+            codes.Add((code.bits << 1) | sign, code.length + 1);
+            return true;
+        }
+    }
+    const bool mpeg1 = syntax == MpegSyntax::kMpeg1;
+    if (level == 0 || magnitude > (mpeg1 ? 255 : 2047) || run < 0 || run > 63) return false;
+    codes.Add(kDctEscape);
+    codes.Add(static_cast<uint32_t>(run), 6);
+    if (!mpeg1) {
+        codes.Add(static_cast<uint32_t>(level) & 0xFFF, 12);
+    } else if (magnitude <= 127) {
+        codes.Add(static_cast<uint32_t>(level) & 0xFF, 8);
+    } else {
+        // Long form: a marker byte of 0 (positive) or 0x80 (negative), then
+        // the level's low byte.
+        codes.Add(level > 0 ? 0 : 0x80, 8);
+        codes.Add(static_cast<uint32_t>(level) & 0xFF, 8);
+    }
+    return true;
+}
+
+VideoResult CoefficientOutOfRange(int run, int level) {
+    return Failure(kVideoValueOutOfRange,
+                   FormatText("AC value out of range (run=%d, signed_level=%d)\n", run, level));
+}
+
 }  // namespace
 
 void MacroblockWriter::ResetDcPredictors() {
@@ -198,13 +265,16 @@ VideoResult MacroblockWriter::WriteIntraBlock(int block, const int16_t* levels) 
         return Failure(kVideoValueOutOfRange,
                        FormatText("DC value out of range (%d)\n", difference));
     }
+    CodeGatherer codes(out_);
     const int size = BitLength(std::abs(difference));
-    Put(component == 0 ? DcSizeLuminanceCode(size) : DcSizeChrominanceCode(size));
+    codes.Add(component == 0 ? DcSizeLuminanceCode(size) : DcSizeChrominanceCode(size));
     if (size > 0) {
-        out_.Put(difference > 0 ? difference : difference + (1 << size) - 1, size);
+        const int value = difference > 0 ? difference : difference + (1 << size) - 1;
+        codes.Add(static_cast<uint32_t>(value), size);
     }
 
     const int table = syntax_.intraVlcFormat ? 1 : 0;
+    const CoefficientTable& codeTable = DctCoefficientTable(table);
     const auto& scan = kScanOrder[syntax_.alternateScan ? 1 : 0];
     int run = 0;
     for (int i = 1; i < 64; ++i) {
@@ -213,15 +283,17 @@ VideoResult MacroblockWriter::WriteIntraBlock(int block, const int16_t* levels) 
             ++run;
             continue;
         }
-        VideoResult r = WriteCoefficient(run, level, table);
-        if (!r.Ok()) return r;
+        if (!AddCoefficient(codes, codeTable, run, level, syntax_.syntax))
+            return CoefficientOutOfRange(run, level);
         run = 0;
     }
-    Put(table == 1 ? kEndOfBlockTableOne : kEndOfBlockTableZero);
+    codes.Add(table == 1 ? kEndOfBlockTableOne : kEndOfBlockTableZero);
     return {};
 }
 
 VideoResult MacroblockWriter::WriteNonIntraBlock(const int16_t* levels) {
+    CodeGatherer codes(out_);
+    const CoefficientTable& codeTable = DctCoefficientTable(0);
     const auto& scan = kScanOrder[syntax_.alternateScan ? 1 : 0];
     int run = 0;
     bool first = true;
@@ -231,44 +303,16 @@ VideoResult MacroblockWriter::WriteNonIntraBlock(const int16_t* levels) {
             ++run;
             continue;
         }
-        if (first && run == 0 && std::abs(level) == 1) {
+        if (first && run == 0 && (level == 1 || level == -1)) {
             // The first coefficient's own code: "1" and the sign.
-            out_.Put(level < 0 ? 3 : 2, 2);
-        } else {
-            VideoResult r = WriteCoefficient(run, level, 0);
-            if (!r.Ok()) return r;
+            codes.Add(level < 0 ? 3 : 2, 2);
+        } else if (!AddCoefficient(codes, codeTable, run, level, syntax_.syntax)) {
+            return CoefficientOutOfRange(run, level);
         }
         first = false;
         run = 0;
     }
-    Put(kEndOfBlockTableZero);
-    return {};
-}
-
-VideoResult MacroblockWriter::WriteCoefficient(int run, int level, int table) {
-    const int magnitude = std::abs(level);
-    const bool mpeg1 = syntax_.syntax == MpegSyntax::kMpeg1;
-    if (level == 0 || magnitude > (mpeg1 ? 255 : 2047) || run < 0 || run > 63) {
-        return Failure(kVideoValueOutOfRange,
-                       FormatText("AC value out of range (run=%d, signed_level=%d)\n", run, level));
-    }
-    const VlcCode code = DctCoefficientCode(table, run, magnitude);
-    if (code.length > 0) {
-        out_.Put((code.bits << 1) | (level < 0 ? 1u : 0u), code.length + 1);
-        return {};
-    }
-    Put(kDctEscape);
-    out_.Put(run, 6);
-    if (!mpeg1) {
-        out_.Put(static_cast<uint32_t>(level) & 0xFFF, 12);
-    } else if (magnitude <= 127) {
-        out_.Put(static_cast<uint32_t>(level) & 0xFF, 8);
-    } else {
-        // Long form: a marker byte of 0 (positive) or 0x80 (negative), then
-        // the level's low byte.
-        out_.Put(level > 0 ? 0 : 0x80, 8);
-        out_.Put(static_cast<uint32_t>(level) & 0xFF, 8);
-    }
+    codes.Add(kEndOfBlockTableZero);
     return {};
 }
 

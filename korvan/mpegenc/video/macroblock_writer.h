@@ -57,7 +57,6 @@ private:
     VideoResult CheckRange(int direction, MotionVector vector) const;
     VideoResult WriteIntraBlock(int block, const int16_t* levels);
     VideoResult WriteNonIntraBlock(const int16_t* levels);
-    VideoResult WriteCoefficient(int run, int level, int table);
     void Put(const VlcCode& code) { out_.Put(code.bits, code.length); }
     void ResetDcPredictors();
     void ResetPredictors();

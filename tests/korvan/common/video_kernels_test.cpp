@@ -218,6 +218,44 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                     EXPECT_EQ(std::memcmp(got, expected, sizeof(uint16_t) * 16 * rows), 0);
                 }
             }
+            // The batched search: positions around the middle of a larger
+            // picture, the running best starting high, low and at zero.
+            {
+                constexpr int kWide = 64;
+                std::vector<uint8_t> picture(kWide * 48);
+                std::uniform_int_distribution<int> pel(0, 255);
+                for (auto& v : picture) v = static_cast<uint8_t>(pel(random));
+                std::vector<uint8_t> block(kWide * 16);
+                for (int round = 0; round < 40; ++round) {
+                    // Some blocks copied from the picture, so that exact and
+                    // near matches occur.
+                    for (int y = 0; y < 16; ++y) {
+                        for (int x = 0; x < 16; ++x) {
+                            const int v = picture[(16 + y + round % 5) * kWide + 24 + x + round % 7];
+                            block[y * kWide + x] =
+                                static_cast<uint8_t>(round % 3 == 0 ? pel(random)
+                                                                    : std::clamp(v + round % 4 - 1, 0, 255));
+                        }
+                    }
+                    ptrdiff_t offsets[81];
+                    int count = 0;
+                    for (int dy = -4; dy <= 4; ++dy)
+                        for (int dx = -4; dx <= 4; ++dx) offsets[count++] = dy * kWide + dx;
+                    const uint8_t* centre = picture.data() + 20 * kWide + 28;
+                    for (int rows : {16, 8}) {
+                        for (int start : {1 << 30, 6000, 2000, 0}) {
+                            int gotBest = start;
+                            int expectedBest = start;
+                            const int got = k.sadSearch(block.data(), kWide, centre, kWide, rows,
+                                                        offsets, count, &gotBest);
+                            const int expected = plain.sadSearch(block.data(), kWide, centre, kWide,
+                                                                 rows, offsets, count, &expectedBest);
+                            EXPECT_EQ(got, expected) << rows << " " << start;
+                            EXPECT_EQ(gotBest, expectedBest) << rows << " " << start;
+                        }
+                    }
+                }
+            }
             // Ring minima of coarse windows, clipped every way the picture's
             // edges can clip them.
             std::uniform_int_distribution<int> sum(0, 16 * 255);
