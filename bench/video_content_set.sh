@@ -65,7 +65,7 @@ clip_graph() {
         rotation) # fast motion: a detailed pattern turning two radians a second
             echo "mandelbrot=s=1024x1024:rate=25,trim=end_frame=1,loop=loop=-1:size=1,setpts=N/25/TB,rotate=a='0.08*n':ow=720:oh=576,format=yuv420p" ;;
         cartoon) # smooth gradients and flat areas moving over them
-            echo "gradients=s=720x576:rate=25:speed=0.02:n=3[g];color=c=0xE04020:s=160x120:rate=25[r];color=c=0x30C040:s=90x200:rate=25[b];[g][r]overlay=x='80+3*n':y='300-n'[a];[a][b]overlay=x='600-2*n':y='100+n',format=yuv420p" ;;
+            echo "gradients=s=720x576:rate=25:speed=0.02:n=3:seed=7[g];color=c=0xE04020:s=160x120:rate=25[r];color=c=0x30C040:s=90x200:rate=25[b];[g][r]overlay=x='80+3*n':y='300-n'[a];[a][b]overlay=x='600-2*n':y='100+n',format=yuv420p" ;;
         lowlight) # a dark, noisy scene panning slowly
             echo "movie=$photo,loop=loop=-1:size=1,setpts=N/25/TB,format=rgb24,crop=720:576:x='100+trunc(n/2)':y=250,eq=contrast=0.35:brightness=-0.3,format=yuv420p,noise=alls=24:allf=t" ;;
         text) # closing titles scrolling over a still

@@ -4,6 +4,13 @@
 #include <new>
 
 namespace korvan {
+namespace {
+
+// How much worse (sum of absolute differences over the macroblock) the
+// predicted vector may match and still be taken.
+constexpr int kPredictorSlack = 32;
+
+}  // namespace
 
 void ClassicWindow(const CodingParameters& p, const PlannedPicture& plan, int direction,
                    int window[2]) {
@@ -45,8 +52,18 @@ SearchResult SearchMacroblock(const MotionSearcher& searcher, const CodingParame
         }
         const int horizontal = std::min(v + 4, ReachOfFCode(p.maxHorizontalFCode));
         const int vertical = std::min(v + 4, ReachOfFCode(p.maxVerticalFCode));
+        const SearchWindow window = searcher.ClipWindow(mbX, mbY, horizontal, vertical);
         result = searcher.FineSearch(*direction.current, *direction.reference, mbX, mbY, starts,
-                                     count, 4, searcher.ClipWindow(mbX, mbY, horizontal, vertical));
+                                     count, 4, window);
+        // The vector a decoder predicts this one from (the left neighbour's,
+        // zero at a row's start) costs a bit or two where another costs
+        // ten or more: it wins when it matches nearly as well.
+        const MotionVector predicted = mbX > 0 ? found[mb - 1] : MotionVector{};
+        if (!(predicted == result.vector)) {
+            const int sad = searcher.SadAt(*direction.current, *direction.reference, mbX, mbY,
+                                           predicted, window);
+            if (sad >= 0 && sad <= result.sad + kPredictorSlack) result = {predicted, sad};
+        }
     } else {
         const MotionVector zero;
         result = searcher.FineSearch(

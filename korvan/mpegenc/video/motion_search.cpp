@@ -226,6 +226,20 @@ SearchWindow MotionSearcher::ClipBlockWindow(int x, int y, int rows, int height,
     return w;
 }
 
+int MotionSearcher::SadAt(const Plane& current, const Plane& reference, int mbX, int mbY,
+                          MotionVector vector, const SearchWindow& window) const {
+    const int px = vector.x >> 1;
+    const int py = vector.y >> 1;
+    const int qx = px + (vector.x & 1);
+    const int qy = py + (vector.y & 1);
+    if (px < window.left || qx > window.right || py < window.up || qy > window.down) return -1;
+    const int x = 16 * mbX;
+    const int y = 16 * mbY;
+    return kernels_.sad[HalfPelIndex(vector.x & 1, vector.y & 1)](
+        current.Row(y) + x, current.stride, reference.Row(y + py) + x + px, reference.stride, 16,
+        INT_MAX);
+}
+
 SearchResult MotionSearcher::FineSearch(const Plane& current, const Plane& reference, int mbX,
                                         int mbY, const MotionVector* starts, int count, int radius,
                                         const SearchWindow& window) const {

@@ -95,6 +95,11 @@ public:
                                  int rows, const MotionVector* starts, int count, int radius,
                                  const SearchWindow& window) const;
 
+    // The sum of absolute differences of macroblock (mbX, mbY) at `vector`
+    // (half samples), or -1 when the reference block leaves `window`.
+    int SadAt(const Plane& current, const Plane& reference, int mbX, int mbY, MotionVector vector,
+              const SearchWindow& window) const;
+
     // The window of ±`horizontal`, ±`vertical` samples around the macroblock,
     // clipped to the picture.
     SearchWindow ClipWindow(int mbX, int mbY, int horizontal, int vertical) const;
