@@ -2,6 +2,7 @@
 // take two rows per instruction. Everything else is the SSE2 table's.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "korvan/mpegenc/common/simd_video_kernels.h"
@@ -144,6 +145,60 @@ __attribute__((target("avx2"))) void CoarseWindow(const uint8_t* cur, int curStr
     }
 }
 
+// Intra quantisation in double precision, four lanes at a time: both
+// divisions have whole numerators below 2^17 and divisors below 2^9, so a
+// quotient that is not whole lies at least 2^-9 from the next whole number,
+// far beyond the rounding of a double, and truncation gives the plain
+// kernel's floor exactly.
+__attribute__((target("avx2"))) inline __m256i DivideWhole(__m256i numerators, __m256d divisors0,
+                                                           __m256d divisors1) {
+    const __m128i low = _mm256_cvttpd_epi32(
+        _mm256_div_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(numerators)), divisors0));
+    const __m128i high = _mm256_cvttpd_epi32(
+        _mm256_div_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(numerators, 1)), divisors1));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
+__attribute__((target("avx2"))) bool QuantiseIntra(const int16_t* coefficients, int16_t* levels,
+                                                   const QuantiserMatrix& matrix, int mquant,
+                                                   int intraDcPrecision, MpegSyntax syntax) {
+    const int dcStep = 8 >> intraDcPrecision;
+    const int dc = coefficients[0];
+    const int16_t dcLevel =
+        static_cast<int16_t>(dc >= 0 ? (dc + dcStep / 2) / dcStep : -((-dc + dcStep / 2) / dcStep));
+    const int maxLevel = MaxLevel(syntax);
+    const __m256i limit = _mm256_set1_epi32(maxLevel);
+    const __m256i largest = _mm256_set1_epi32(2048);
+    const __m256i rounding = _mm256_set1_epi32((3 * mquant + 2) / 4);
+    const __m256d twiceQuantiser = _mm256_set1_pd(2.0 * std::max(mquant, 1));
+    __m256i saturated = _mm256_setzero_si256();
+    for (int i = 0; i < 64; i += 8) {
+        const __m256i c = _mm256_cvtepi16_epi32(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + i)));
+        const __m256i w = _mm256_cvtepu8_epi32(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(matrix.weights.data() + i)));
+        const __m256i magnitude = _mm256_min_epi32(_mm256_abs_epi32(c), largest);
+        const __m256i numerator =
+            _mm256_add_epi32(_mm256_slli_epi32(magnitude, 5), _mm256_srli_epi32(w, 1));
+        const __m256d w0 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(w));
+        const __m256d w1 = _mm256_cvtepi32_pd(_mm256_extracti128_si256(w, 1));
+        const __m256i scaled = DivideWhole(numerator, w0, w1);
+        __m256i level =
+            DivideWhole(_mm256_add_epi32(scaled, rounding), twiceQuantiser, twiceQuantiser);
+        saturated = _mm256_or_si256(saturated, _mm256_cmpgt_epi32(level, limit));
+        level = _mm256_min_epi32(level, limit);
+        level = _mm256_sign_epi32(level, c);
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(level, level), 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(levels + i), _mm256_castsi256_si128(packed));
+        if (i == 0) {
+            // The DC has its own rule and is never limited here.
+            saturated = _mm256_blend_epi32(saturated, _mm256_setzero_si256(), 1);
+        }
+    }
+    levels[0] = dcLevel;
+    return !_mm256_testz_si256(saturated, saturated);
+}
+
 VideoKernels Make(DctArithmetic arithmetic) {
     VideoKernels k = Sse2VideoKernels(arithmetic);
     k.sad[0] = Sad16<0, 0>;
@@ -152,6 +207,7 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.sad[3] = Sad16<1, 1>;
     k.sadSearch = SadSearch;
     k.coarseWindow = CoarseWindow;
+    k.quantiseIntra = QuantiseIntra;
     return k;
 }
 

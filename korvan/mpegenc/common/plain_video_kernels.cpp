@@ -175,6 +175,7 @@ constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
         forward,
         inverse,
         QuantiseNonIntraBlock,
+        QuantiseIntraBlock,
     };
 }
 

@@ -322,6 +322,7 @@ constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
         forward,
         inverse,
         QuantiseNonIntra,
+        QuantiseIntraBlock,
     };
 }
 

@@ -71,6 +71,12 @@ using QuantiseNonIntraKernel = bool (*)(const int16_t* coefficients, int16_t* le
                                         const QuantiserMatrix& matrix, int mquant,
                                         MpegSyntax syntax);
 
+// Quantises an intra block (see QuantiseIntraBlock); true when a level had
+// to be limited.
+using QuantiseIntraKernel = bool (*)(const int16_t* coefficients, int16_t* levels,
+                                     const QuantiserMatrix& matrix, int mquant,
+                                     int intraDcPrecision, MpegSyntax syntax);
+
 struct VideoKernels {
     SadKernel sad[4];  // by HalfPelIndex
     SadSearchKernel sadSearch;
@@ -87,6 +93,7 @@ struct VideoKernels {
     DctKernel forwardDct;
     DctKernel inverseDct;
     QuantiseNonIntraKernel quantiseNonIntra;
+    QuantiseIntraKernel quantiseIntra;
 };
 
 enum class DctArithmetic { kInteger, kFloatingPoint };

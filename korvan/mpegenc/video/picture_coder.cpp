@@ -543,8 +543,8 @@ bool PictureCoder::TransformMacroblock(const PictureInputs& inputs, int mbX, int
 
         kernels_.forwardDct(block);
         if (intra) {
-            saturated |= QuantiseIntraBlock(block, levels_[b], p_.matrices.intra, mb.mquant,
-                                            p_.intraDcPrecision, p_.syntax);
+            saturated |= kernels_.quantiseIntra(block, levels_[b], p_.matrices.intra, mb.mquant,
+                                                p_.intraDcPrecision, p_.syntax);
         } else if (kernels_.quantiseNonIntra(block, levels_[b], p_.matrices.nonIntra, mb.mquant,
                                              p_.syntax)) {
             mb.codedBlockPattern |= 1 << (g.blocksPerMacroblock - 1 - b);

@@ -285,13 +285,15 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                 plain.inverseDct(expected.data());
                 EXPECT_EQ(block, expected);
             }
-            // Quantisation: every quantiser_scale, the matrices of both
-            // standards, random weights and one with weights of 1.
+            // Quantisation, intra and non-intra: every quantiser_scale, the
+            // matrices of both standards, random weights and one with
+            // weights of 1.
             korvan::Matrix64 randomWeights{};
             korvan::Matrix64 unitWeights = korvan::kFlatNonIntraMatrix;
             for (auto& w : randomWeights) w = static_cast<uint8_t>(2 + random() % 254);
             unitWeights[5] = 1;
             const korvan::QuantiserMatrix matrices[] = {
+                korvan::MakeQuantiserMatrix(korvan::kDefaultIntraMatrix),
                 korvan::MakeQuantiserMatrix(korvan::kTm5NonIntraMatrix),
                 korvan::MakeQuantiserMatrix(korvan::kFlatNonIntraMatrix),
                 korvan::MakeQuantiserMatrix(randomWeights),
@@ -309,6 +311,13 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                             const bool expectedAny = plain.quantiseNonIntra(
                                 coefficients[n].data(), expected, matrix, mquant, syntax);
                             ASSERT_EQ(gotAny, expectedAny) << mquant;
+                            ASSERT_EQ(std::memcmp(got, expected, sizeof(got)), 0) << mquant;
+                            const int precision = static_cast<int>(n % 4);
+                            const bool gotSaturated = k.quantiseIntra(
+                                coefficients[n].data(), got, matrix, mquant, precision, syntax);
+                            const bool expectedSaturated = plain.quantiseIntra(
+                                coefficients[n].data(), expected, matrix, mquant, precision, syntax);
+                            ASSERT_EQ(gotSaturated, expectedSaturated) << mquant;
                             ASSERT_EQ(std::memcmp(got, expected, sizeof(got)), 0) << mquant;
                         }
                     }
