@@ -199,6 +199,76 @@ __attribute__((target("avx2"))) bool QuantiseIntra(const int16_t* coefficients, 
     return !_mm256_testz_si256(saturated, saturated);
 }
 
+// The decoder's arithmetic eight coefficients at a time: the product
+// divided toward zero by 2^kShift, MPEG-1's odd values and the limits.
+// `Intra` scales the level itself (lane 0 as if it were an AC
+// coefficient), otherwise 2 * level + its sign. Returns the sum of the
+// coefficients written, for MPEG-2's mismatch control.
+template <bool Intra>
+__attribute__((target("avx2"))) inline int DequantiseLanes(const int16_t* levels,
+                                                           int16_t* coefficients,
+                                                           const QuantiserMatrix& matrix,
+                                                           int mquant, MpegSyntax syntax) {
+    constexpr int kShift = Intra ? 4 : 5;
+    const __m256i quantiser = _mm256_set1_epi32(mquant);
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256i roundToZero = _mm256_set1_epi32((1 << kShift) - 1);
+    const __m256i high = _mm256_set1_epi32(2047);
+    const __m256i low = _mm256_set1_epi32(-2048);
+    const bool mpeg1 = syntax == MpegSyntax::kMpeg1;
+    __m256i sums = _mm256_setzero_si256();
+    for (int i = 0; i < 64; i += 8) {
+        __m256i level = _mm256_cvtepi16_epi32(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i)));
+        if (!Intra) {
+            level = _mm256_add_epi32(_mm256_add_epi32(level, level), _mm256_sign_epi32(one, level));
+        }
+        const __m256i w = _mm256_cvtepu8_epi32(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(matrix.weights.data() + i)));
+        const __m256i product = _mm256_mullo_epi32(_mm256_mullo_epi32(level, w), quantiser);
+        const __m256i bias = _mm256_and_si256(_mm256_srai_epi32(product, 31), roundToZero);
+        __m256i value = _mm256_srai_epi32(_mm256_add_epi32(product, bias), kShift);
+        if (mpeg1) {
+            // Even values other than 0 move one toward zero.
+            const __m256i even =
+                _mm256_cmpeq_epi32(_mm256_and_si256(value, one), _mm256_setzero_si256());
+            value = _mm256_sub_epi32(value, _mm256_and_si256(even, _mm256_sign_epi32(one, value)));
+        }
+        value = _mm256_max_epi32(_mm256_min_epi32(value, high), low);
+        sums = _mm256_add_epi32(sums, value);
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(value, value), 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(coefficients + i),
+                         _mm256_castsi256_si128(packed));
+    }
+    __m128i total = _mm_add_epi32(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+    total = _mm_add_epi32(total, _mm_srli_si128(total, 8));
+    total = _mm_add_epi32(total, _mm_srli_si128(total, 4));
+    return _mm_cvtsi128_si32(total);
+}
+
+// MPEG-2 makes the sum of all coefficients odd by toggling the last one.
+inline void ControlMismatch(int16_t* coefficients, int sum, MpegSyntax syntax) {
+    if (syntax == MpegSyntax::kMpeg2 && (sum & 1) == 0) coefficients[63] ^= 1;
+}
+
+__attribute__((target("avx2"))) void DequantiseIntra(const int16_t* levels, int16_t* coefficients,
+                                                     const QuantiserMatrix& matrix, int mquant,
+                                                     int intraDcPrecision, MpegSyntax syntax) {
+    int sum = DequantiseLanes<true>(levels, coefficients, matrix, mquant, syntax);
+    const int dc = std::clamp(levels[0] * (8 >> intraDcPrecision), -2048, 2047);
+    sum += dc - coefficients[0];
+    coefficients[0] = static_cast<int16_t>(dc);
+    ControlMismatch(coefficients, sum, syntax);
+}
+
+__attribute__((target("avx2"))) void DequantiseNonIntra(const int16_t* levels,
+                                                        int16_t* coefficients,
+                                                        const QuantiserMatrix& matrix, int mquant,
+                                                        MpegSyntax syntax) {
+    const int sum = DequantiseLanes<false>(levels, coefficients, matrix, mquant, syntax);
+    ControlMismatch(coefficients, sum, syntax);
+}
+
 VideoKernels Make(DctArithmetic arithmetic) {
     VideoKernels k = Sse2VideoKernels(arithmetic);
     k.sad[0] = Sad16<0, 0>;
@@ -208,6 +278,8 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.sadSearch = SadSearch;
     k.coarseWindow = CoarseWindow;
     k.quantiseIntra = QuantiseIntra;
+    k.dequantiseIntra = DequantiseIntra;
+    k.dequantiseNonIntra = DequantiseNonIntra;
     return k;
 }
 

@@ -176,6 +176,8 @@ constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
         inverse,
         QuantiseNonIntraBlock,
         QuantiseIntraBlock,
+        DequantiseIntraBlock,
+        DequantiseNonIntraBlock,
     };
 }
 

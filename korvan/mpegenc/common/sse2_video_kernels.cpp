@@ -323,6 +323,8 @@ constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
         inverse,
         QuantiseNonIntra,
         QuantiseIntraBlock,
+        DequantiseIntraBlock,
+        DequantiseNonIntraBlock,
     };
 }
 

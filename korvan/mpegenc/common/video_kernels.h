@@ -77,6 +77,15 @@ using QuantiseIntraKernel = bool (*)(const int16_t* coefficients, int16_t* level
                                      const QuantiserMatrix& matrix, int mquant,
                                      int intraDcPrecision, MpegSyntax syntax);
 
+// What a decoder makes of a block's levels (see DequantiseIntraBlock and
+// DequantiseNonIntraBlock).
+using DequantiseIntraKernel = void (*)(const int16_t* levels, int16_t* coefficients,
+                                       const QuantiserMatrix& matrix, int mquant,
+                                       int intraDcPrecision, MpegSyntax syntax);
+using DequantiseNonIntraKernel = void (*)(const int16_t* levels, int16_t* coefficients,
+                                          const QuantiserMatrix& matrix, int mquant,
+                                          MpegSyntax syntax);
+
 struct VideoKernels {
     SadKernel sad[4];  // by HalfPelIndex
     SadSearchKernel sadSearch;
@@ -94,6 +103,8 @@ struct VideoKernels {
     DctKernel inverseDct;
     QuantiseNonIntraKernel quantiseNonIntra;
     QuantiseIntraKernel quantiseIntra;
+    DequantiseIntraKernel dequantiseIntra;
+    DequantiseNonIntraKernel dequantiseNonIntra;
 };
 
 enum class DctArithmetic { kInteger, kFloatingPoint };

@@ -573,10 +573,11 @@ void PictureCoder::Reconstruct(int mbX, int mbY, const MacroblockInfo& mb,
         }
         int16_t block[64];
         if (intra) {
-            DequantiseIntraBlock(levels_[b], block, p_.matrices.intra, mb.mquant,
-                                 p_.intraDcPrecision, p_.syntax);
+            kernels_.dequantiseIntra(levels_[b], block, p_.matrices.intra, mb.mquant,
+                                     p_.intraDcPrecision, p_.syntax);
         } else {
-            DequantiseNonIntraBlock(levels_[b], block, p_.matrices.nonIntra, mb.mquant, p_.syntax);
+            kernels_.dequantiseNonIntra(levels_[b], block, p_.matrices.nonIntra, mb.mquant,
+                                        p_.syntax);
         }
         kernels_.inverseDct(block);
         kernels_.blockAdd(block, intra ? kZeroPels : pred, intra ? 0 : predStep, out,

@@ -319,6 +319,20 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                                 coefficients[n].data(), expected, matrix, mquant, precision, syntax);
                             ASSERT_EQ(gotSaturated, expectedSaturated) << mquant;
                             ASSERT_EQ(std::memcmp(got, expected, sizeof(got)), 0) << mquant;
+                            // Levels back to coefficients, the levels just
+                            // made and levels up to the syntax's limits.
+                            int16_t quantised[64];
+                            std::memcpy(quantised, expected, sizeof(quantised));
+                            const int16_t* const levelSets[2] = {quantised, coefficients[n].data()};
+                            for (const int16_t* levels : levelSets) {
+                                k.dequantiseIntra(levels, got, matrix, mquant, precision, syntax);
+                                plain.dequantiseIntra(levels, expected, matrix, mquant, precision,
+                                                      syntax);
+                                ASSERT_EQ(std::memcmp(got, expected, sizeof(got)), 0) << mquant;
+                                k.dequantiseNonIntra(levels, got, matrix, mquant, syntax);
+                                plain.dequantiseNonIntra(levels, expected, matrix, mquant, syntax);
+                                ASSERT_EQ(std::memcmp(got, expected, sizeof(got)), 0) << mquant;
+                            }
                         }
                     }
                 }
