@@ -8,9 +8,9 @@
 #
 # Quality: per clip our size, luminance PSNR and SSIM against the source,
 # ffmpeg's, and the differences. Speed: pictures per second with one thread
-# (ours --threads 1, ffmpeg -threads 1) and with every core (--threads and
-# -threads equal to the core count), wall clock, and the ratios, all
-# measured in this one run. Memory: our peak resident size (DVD) with one
+# (ours --threads 1, ffmpeg -threads 1; by CPU time and by wall clock) and
+# with every core (--threads and -threads equal to the core count, wall
+# clock), and the ratios, all measured in this one run. Memory: our peak resident size (DVD) with one
 # thread and with every core.
 #
 #   bench/video_content_set.sh [--build DIR] [--seconds S] [--only KIND] [--no-speed]
@@ -88,11 +88,13 @@ measure() {
         -f null - 2>&1 | awk '/PSNR y:/ { sub(/.*PSNR y:/, ""); p = $1 } /SSIM Y:/ { sub(/.*SSIM Y:/, ""); s = $1 } END { print p, s }'
 }
 
-# timed OUTPUT_FILE COMMAND...: runs COMMAND, writes "seconds peak-KiB".
+# timed OUTPUT_FILE COMMAND...: runs COMMAND, writes "wall-seconds
+# peak-KiB cpu-seconds".
 timed() {
     out=$1
     shift
-    /usr/bin/time -f '%e %M' -o "$out" "$@"
+    /usr/bin/time -f '%e %M %U %S' -o "$out" "$@"
+    awk '{ print $1, $2, $3 + $4 }' "$out" >"$out.sum" && mv "$out.sum" "$out"
 }
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg), $cores cores, $pictures pictures a clip"
@@ -151,12 +153,14 @@ awk '{
 
 [ $speed = 1 ] || exit 0
 echo
-echo "Speed, pictures per second (wall clock), ours / ffmpeg; peak resident KiB of ours"
+echo "Speed, pictures per second, ours / ffmpeg: one thread by CPU time (steady on a shared"
+echo "machine) and wall clock; every core by wall clock. Peak resident KiB of ours."
 awk -v n="$pictures" -v cores="$cores" '{
-    o1 = n / $3; f1 = n / $5; oN = n / $7; fN = n / $9
-    printf "%-9s %-4s 1 thread %6.1f / %6.1f = %5.2f   %d threads %6.1f / %6.1f = %5.2f   memory %6d / %6d\n",
-        $1, $2, o1, f1, o1 / f1, cores, oN, fN, oN / fN, $4, $8
-    if (NR == 1 || o1 / f1 < w1) w1 = o1 / f1
-    if (NR == 1 || oN / fN < wN) wN = oN / fN
-    if ($2 == "dvd" && ($4 > mem || $8 > mem)) mem = ($4 > $8 ? $4 : $8)
-} END { printf "worst clip: 1 thread %.2f, %d threads %.2f; peak resident of a DVD encode %d KiB\n", w1, cores, wN, mem }' "$speeds"
+    # ours 1: $3 wall $4 KiB $5 cpu; ffmpeg 1: $6 $7 $8; ours N: $9 $10 $11; ffmpeg N: $12 $13 $14
+    c1 = (n / $5) / (n / $8); w1 = (n / $3) / (n / $6); wN = (n / $9) / (n / $12)
+    printf "%-9s %-4s 1 thread cpu %6.1f / %6.1f = %5.2f  wall %5.2f   %d threads %6.1f / %6.1f = %5.2f   memory %6d / %6d\n",
+        $1, $2, n / $5, n / $8, c1, w1, cores, n / $9, n / $12, wN, $4, $10
+    if (NR == 1 || c1 < worst1) worst1 = c1
+    if (NR == 1 || wN < worstN) worstN = wN
+    if ($2 == "dvd" && ($4 > mem || $10 > mem)) mem = ($4 > $10 ? $4 : $10)
+} END { printf "worst clip: 1 thread %.2f (cpu), %d threads %.2f (wall); peak resident of a DVD encode %d KiB\n", worst1, cores, worstN, mem }' "$speeds"
