@@ -96,11 +96,14 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     newer_.displayIndex = older_.displayIndex = -1;
     // Field pictures search while they are coded; frame pictures may search
     // ahead. Without a thread to spare everything runs here.
+    // Each picture ahead holds a source picture and its vectors; the
+    // look-ahead is bounded so that memory stays small on any machine.
+    constexpr int kLargestLookAhead = 32;
     lookAhead_ = 1;
     if (threads_ > 1 && !parameters_.fieldPictures) {
         try {
-            workers_ = std::make_unique<WorkerPool>(threads_ - 1);
-            lookAhead_ = 2 * static_cast<size_t>(threads_);
+            workers_ = std::make_unique<WorkerPool>(std::min(threads_ - 1, kLargestLookAhead - 1));
+            lookAhead_ = static_cast<size_t>(std::min(2 * threads_, kLargestLookAhead));
         } catch (const std::system_error&) {
             workers_.reset();
         }
