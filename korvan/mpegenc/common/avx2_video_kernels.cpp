@@ -84,17 +84,11 @@ __attribute__((target("avx2"))) inline int HorizontalSad(__m256i sums) {
 __attribute__((target("avx2"))) int SadSearch(const uint8_t* cur, int curStride, const uint8_t* ref,
                                               int refStride, int rows, const ptrdiff_t* offsets,
                                               int count, int* best) {
-    int found = -1;
     if (rows != 16) {
-        for (int i = 0; i < count; ++i) {
-            const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
-            if (sad < *best) {
-                *best = sad;
-                found = i;
-            }
-        }
-        return found;
+        return SearchEachPosition(Sad16<0, 0>, cur, curStride, ref, refStride, rows, offsets,
+                                  count, best);
     }
+    int found = -1;
     __m256i current[8];
 #pragma GCC unroll 8
     for (int k = 0; k < 8; ++k) current[k] = LoadTwoRows(cur + 2 * k * curStride, curStride);

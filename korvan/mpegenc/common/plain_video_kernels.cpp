@@ -38,15 +38,8 @@ int Sad16(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, 
 
 int SadSearch(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
               const ptrdiff_t* offsets, int count, int* best) {
-    int found = -1;
-    for (int i = 0; i < count; ++i) {
-        const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
-        if (sad < *best) {
-            *best = sad;
-            found = i;
-        }
-    }
-    return found;
+    return SearchEachPosition(Sad16<0, 0>, cur, curStride, ref, refStride, rows, offsets, count,
+                              best);
 }
 
 int Sad4x4(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride) {

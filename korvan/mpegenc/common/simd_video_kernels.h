@@ -6,6 +6,23 @@
 
 namespace korvan {
 
+// The batched sum-of-absolute-differences search done position by position
+// with a single-position kernel `sad` (see SadSearchKernel).
+template <typename Sad>
+inline int SearchEachPosition(Sad sad, const uint8_t* cur, int curStride, const uint8_t* ref,
+                              int refStride, int rows, const ptrdiff_t* offsets, int count,
+                              int* best) {
+    int found = -1;
+    for (int i = 0; i < count; ++i) {
+        const int sum = sad(cur, curStride, ref + offsets[i], refStride, rows, *best);
+        if (sum < *best) {
+            *best = sum;
+            found = i;
+        }
+    }
+    return found;
+}
+
 // The integer transforms in SSE2, with the plain ones' constants and
 // rounding.
 void ForwardDctSse2(int16_t* block);

@@ -37,17 +37,11 @@ __attribute__((always_inline)) inline int Sad16(const uint8_t* cur, int curStrid
 // half way.
 int SadSearch(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
               const ptrdiff_t* offsets, int count, int* best) {
-    int found = -1;
     if (rows != 16) {
-        for (int i = 0; i < count; ++i) {
-            const int sad = Sad16<0, 0>(cur, curStride, ref + offsets[i], refStride, rows, *best);
-            if (sad < *best) {
-                *best = sad;
-                found = i;
-            }
-        }
-        return found;
+        return SearchEachPosition(Sad16<0, 0>, cur, curStride, ref, refStride, rows, offsets,
+                                  count, best);
     }
+    int found = -1;
     __m128i current[16];
 #pragma GCC unroll 16
     for (int k = 0; k < 16; ++k) current[k] = Load16(cur + k * curStride);
