@@ -85,8 +85,8 @@ __attribute__((target("avx2"))) int SadSearch(const uint8_t* cur, int curStride,
                                               int refStride, int rows, const ptrdiff_t* offsets,
                                               int count, int* best) {
     if (rows != 16) {
-        return SearchEachPosition(Sad16<0, 0>, cur, curStride, ref, refStride, rows, offsets,
-                                  count, best);
+        return SearchEachPosition(Sad16<0, 0>, cur, curStride, ref, refStride, rows, offsets, count,
+                                  best);
     }
     int found = -1;
     __m256i current[8];
@@ -212,8 +212,8 @@ __attribute__((target("avx2"))) inline int DequantiseLanes(const int16_t* levels
     const bool mpeg1 = syntax == MpegSyntax::kMpeg1;
     __m256i sums = _mm256_setzero_si256();
     for (int i = 0; i < 64; i += 8) {
-        __m256i level = _mm256_cvtepi16_epi32(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i)));
+        __m256i level =
+            _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i)));
         if (!Intra) {
             level = _mm256_add_epi32(_mm256_add_epi32(level, level), _mm256_sign_epi32(one, level));
         }

@@ -38,8 +38,8 @@ __attribute__((always_inline)) inline int Sad16(const uint8_t* cur, int curStrid
 int SadSearch(const uint8_t* cur, int curStride, const uint8_t* ref, int refStride, int rows,
               const ptrdiff_t* offsets, int count, int* best) {
     if (rows != 16) {
-        return SearchEachPosition(Sad16<0, 0>, cur, curStride, ref, refStride, rows, offsets,
-                                  count, best);
+        return SearchEachPosition(Sad16<0, 0>, cur, curStride, ref, refStride, rows, offsets, count,
+                                  best);
     }
     int found = -1;
     __m128i current[16];

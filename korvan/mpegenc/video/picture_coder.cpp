@@ -367,8 +367,7 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
     const Plane& source = inputs.source->luma();
     const SearchKind search =
         p_.variableMaxMotion >= 8 ? SearchKind::kTwoStage : SearchKind::kWindowed;
-    const int patience =
-        fieldPicture_ && inputs.sourceSubsampled->IsFlat() ? 1 : 2;
+    const int patience = fieldPicture_ && inputs.sourceSubsampled->IsFlat() ? 1 : 2;
     // Interlaced frame pictures without frame_pred_frame_dct may predict
     // each field on its own, and without B pictures also by dual prime.
     const bool fieldMotion =
@@ -383,7 +382,8 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
     for (DirectionSearch* d : {&forward, &backward}) {
         d->current = &source;
         d->currentReduced = inputs.sourceSubsampled;
-        const YuvFrame* reference = d->index == 0 ? inputs.forwardReference : inputs.backwardReference;
+        const YuvFrame* reference =
+            d->index == 0 ? inputs.forwardReference : inputs.backwardReference;
         d->reference = reference ? &reference->luma() : nullptr;
         int window[2];
         ClassicWindow(p_, plan, d->index, window);
@@ -429,8 +429,7 @@ void PictureCoder::Analyse(const PlannedPicture& plan, const PictureInputs& inpu
             if (plan.type == kPictureB) note(1, b.vector);
             if (fieldMotion) {
                 SearchFields(forward, mbX, mbY, f.vector, candidate);
-                if (plan.type == kPictureB)
-                    SearchFields(backward, mbX, mbY, b.vector, candidate);
+                if (plan.type == kPictureB) SearchFields(backward, mbX, mbY, b.vector, candidate);
             }
 
             // The smallest error of every direction and motion type tried.

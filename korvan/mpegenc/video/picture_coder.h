@@ -103,8 +103,8 @@ private:
     void FormDualPrime(const YuvFrame& reference, int mbX, int mbY, const MacroblockInfo& m,
                        uint8_t* const* dst);
     // The best vector and reference field for each field of the macroblock.
-    void SearchFields(const DirectionSearch& direction, int mbX, int mbY,
-                      MotionVector frameVector, MacroblockInfo& m);
+    void SearchFields(const DirectionSearch& direction, int mbX, int mbY, MotionVector frameVector,
+                      MacroblockInfo& m);
     // Fills m's dual-prime vectors; false when none fits the picture.
     bool SearchDualPrime(const PictureInputs& inputs, int mbX, int mbY, MacroblockInfo& m);
     // Returns true when an intra level had to be limited.

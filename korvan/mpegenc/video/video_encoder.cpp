@@ -199,8 +199,7 @@ VideoResult VideoEncoder::PrepareJobs() {
             index + 1 + perFrame * (2 * static_cast<size_t>(parameters_.referenceDistance) + 2));
         int oldestNeeded = INT_MAX;
         for (size_t i = index + 1; i < to; ++i) {
-            oldestNeeded =
-                std::min(oldestNeeded, plan_[i].displayIndex - plan_[i].forwardDistance);
+            oldestNeeded = std::min(oldestNeeded, plan_[i].displayIndex - plan_[i].forwardDistance);
         }
         fetched_.erase(fetched_.begin(), fetched_.lower_bound(oldestNeeded));
     }

@@ -179,8 +179,8 @@ private:
     size_t firstJob_ = 0;  // the plan index of jobs_.front()
     int threads_ = DefaultThreadCount();
     size_t lookAhead_ = 1;  // pictures whose jobs exist ahead of the one coded
-    Reference older_;  // the forward reference
-    Reference newer_;  // the backward reference, the picture coded last
+    Reference older_;       // the forward reference
+    Reference newer_;       // the backward reference, the picture coded last
     YuvFrame bidirectional_;
 
     VideoStatistics statistics_;

@@ -191,12 +191,13 @@ TEST(ZarvoMpegencTest, VideoModeWritesTheStreamAndTheReconstruction) {
 TEST(ZarvoMpegencTest, StreamsAreTheSameForEveryThreadCountAndProcessorMode) {
     test::TempDir folder("mpegenc threads");
     const std::string input = folder / "pan.y4m";
-    ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i \"mandelbrot=s=240x176:rate=25,trim=end_frame="
-                           "1,noise=alls=20,loop=loop=-1:size=1,setpts=N/25/TB,crop=176:144:x='n*3':"
-                           "y='n*2',format=yuv420p\" -frames:v 20 '" +
-                           input + "'")
-                              .c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(("ffmpeg -v error -f lavfi -i \"mandelbrot=s=240x176:rate=25,trim=end_frame="
+                     "1,noise=alls=20,loop=loop=-1:size=1,setpts=N/25/TB,crop=176:144:x='n*3':"
+                     "y='n*2',format=yuv420p\" -frames:v 20 '" +
+                     input + "'")
+                        .c_str()),
+        0);
     test::WriteFile(folder / "low rate.ini", "[video]\nmaxBitrate=400000\n");
     // The per-user profile that forces the plain kernels.
     ASSERT_EQ(std::system(("mkdir -p '" + folder / "plain/zarvo" + "'").c_str()), 0);
@@ -216,9 +217,9 @@ TEST(ZarvoMpegencTest, StreamsAreTheSameForEveryThreadCountAndProcessorMode) {
         SCOPED_TRACE(std::string(c.target) + (c.extra.empty() ? "" : " low rate"));
         std::string first;
         for (const char* threads : {"1", "2", "5"}) {
-            std::vector<std::string> arguments = {"--target",   c.target, "--video", input,
-                                                  "--video-es", folder / "out.m2v",  "--threads",
-                                                  threads};
+            std::vector<std::string> arguments = {"--target",  c.target,     "--video",
+                                                  input,       "--video-es", folder / "out.m2v",
+                                                  "--threads", threads};
             arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
             const test::ProgramRun run = RunTool(arguments);
             ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -230,8 +231,8 @@ TEST(ZarvoMpegencTest, StreamsAreTheSameForEveryThreadCountAndProcessorMode) {
                 EXPECT_TRUE(stream == first) << threads << " threads";
             }
         }
-        std::string command = "XDG_CONFIG_HOME='" + folder / "plain" + "' " + kTool +
-                              " --target " + c.target + " --video '" + input + "' --video-es '" +
+        std::string command = "XDG_CONFIG_HOME='" + folder / "plain" + "' " + kTool + " --target " +
+                              c.target + " --video '" + input + "' --video-es '" +
                               folder / "plain.m2v" + "' --threads 3";
         for (const std::string& e : c.extra) command += " '" + e + "'";
         ASSERT_EQ(std::system(command.c_str()), 0);

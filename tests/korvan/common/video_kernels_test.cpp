@@ -231,10 +231,11 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                     // near matches occur.
                     for (int y = 0; y < 16; ++y) {
                         for (int x = 0; x < 16; ++x) {
-                            const int v = picture[(16 + y + round % 5) * kWide + 24 + x + round % 7];
-                            block[y * kWide + x] =
-                                static_cast<uint8_t>(round % 3 == 0 ? pel(random)
-                                                                    : std::clamp(v + round % 4 - 1, 0, 255));
+                            const int v =
+                                picture[(16 + y + round % 5) * kWide + 24 + x + round % 7];
+                            block[y * kWide + x] = static_cast<uint8_t>(
+                                round % 3 == 0 ? pel(random)
+                                               : std::clamp(v + round % 4 - 1, 0, 255));
                         }
                     }
                     ptrdiff_t offsets[81];
@@ -248,8 +249,9 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                             int expectedBest = start;
                             const int got = k.sadSearch(block.data(), kWide, centre, kWide, rows,
                                                         offsets, count, &gotBest);
-                            const int expected = plain.sadSearch(block.data(), kWide, centre, kWide,
-                                                                 rows, offsets, count, &expectedBest);
+                            const int expected =
+                                plain.sadSearch(block.data(), kWide, centre, kWide, rows, offsets,
+                                                count, &expectedBest);
                             EXPECT_EQ(got, expected) << rows << " " << start;
                             EXPECT_EQ(gotBest, expectedBest) << rows << " " << start;
                         }
@@ -315,8 +317,9 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                             const int precision = static_cast<int>(n % 4);
                             const bool gotSaturated = k.quantiseIntra(
                                 coefficients[n].data(), got, matrix, mquant, precision, syntax);
-                            const bool expectedSaturated = plain.quantiseIntra(
-                                coefficients[n].data(), expected, matrix, mquant, precision, syntax);
+                            const bool expectedSaturated =
+                                plain.quantiseIntra(coefficients[n].data(), expected, matrix,
+                                                    mquant, precision, syntax);
                             ASSERT_EQ(gotSaturated, expectedSaturated) << mquant;
                             ASSERT_EQ(std::memcmp(got, expected, sizeof(got)), 0) << mquant;
                             // Levels back to coefficients, the levels just
