@@ -8,15 +8,8 @@
 #include "app/tools/program_ui.h"
 #include "app/tools/tool_runner.h"
 #include "app/tools/tool_state.h"
-#include "platform/command_line.h"
 
 namespace {
-
-// A path as one word of a command line: in double quotes when it holds a
-// blank, so that files with blanks in their names can be joined and repaired.
-std::string Word(const std::string& path) {
-    return platform::IsOneWord(path) ? path : "\"" + path + "\"";
-}
 
 // The failure notification is posted when a tool has ended; handling it at
 // once lays it to the account of the run that failed, and none is left to
@@ -25,24 +18,25 @@ void HandleNotifications() { CurrentProgramUi().DispatchPendingMessages(); }
 
 // Runs a whole mencoder command, dispatching the window's messages while it
 // runs so that the window stays live and Stop can arrive.
-void RunMencoder(ToolRunner& runner, const std::string& command) {
+void RunMencoder(ToolRunner& runner, std::vector<std::string> arguments) {
     runner.SetStreamInfoComplete(1);
-    runner.SetCommandPrefix(command);
-    runner.Run("", "", "");
+    runner.RunArguments(std::move(arguments));
 }
 
 }  // namespace
 
-std::string JoinCommand(const std::vector<std::string>& pieces, const std::string& output) {
+std::vector<std::string> JoinArguments(const std::vector<std::string>& pieces,
+                                       const std::string& output) {
     // Joined with PCM sound: this libavcodec refuses mencoder's "-oac lavc"
     // ("Couldn't open codec mp2"), and the join is encoded once more anyway.
-    std::string command = "mencoder -oac pcm -ovc copy -idx -o " + Word(output);
-    for (const std::string& piece : pieces) command += " " + Word(piece);
-    return command;
+    std::vector<std::string> arguments = {"mencoder", "-oac", "pcm", "-ovc",
+                                          "copy",     "-idx", "-o",  output};
+    arguments.insert(arguments.end(), pieces.begin(), pieces.end());
+    return arguments;
 }
 
-std::string AudioRepairCommand(const std::string& input, const std::string& output) {
-    return "mencoder -ovc lavc -oac pcm -o " + Word(output) + " " + Word(input);
+std::vector<std::string> AudioRepairArguments(const std::string& input, const std::string& output) {
+    return {"mencoder", "-ovc", "lavc", "-oac", "pcm", "-o", output, input};
 }
 
 RunnerQueueTools::RunnerQueueTools(const MainWindowModel& window, CommandTarget* notifyTarget)
@@ -63,7 +57,7 @@ void RunnerQueueTools::RepairAudio(const std::string& input, const std::string& 
     ToolRunner runner(PositionOutput);
     runner.SetNotify(notifyTarget_, kCommandMessage, kProgressNotification);
     runner.SetDuration(durationSeconds);
-    RunMencoder(runner, AudioRepairCommand(input, output));
+    RunMencoder(runner, AudioRepairArguments(input, output));
     HandleNotifications();
 }
 
@@ -80,7 +74,7 @@ void RunnerQueueTools::MakeThumbnail(const std::string& source, const std::strin
 void RunnerQueueTools::JoinFiles(const std::vector<std::string>& pieces,
                                  const std::string& output) {
     ToolRunner runner(FfmpegOutput);
-    RunMencoder(runner, JoinCommand(pieces, output));
+    RunMencoder(runner, JoinArguments(pieces, output));
 }
 
 void RunnerQueueTools::ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
