@@ -40,6 +40,12 @@ std::string DecodeErrors(const std::string& path) {
     return exitCode == 0 ? errors : "exit " + std::to_string(exitCode) + ": " + errors;
 }
 
+bool Mentions(const Paths& texts, const std::string& part) {
+    return std::any_of(texts.begin(), texts.end(), [&](const std::string& text) {
+        return text.find(part) != std::string::npos;
+    });
+}
+
 class UserFoldersTest : public test::EndToEndTest {
 protected:
     // A clip anywhere; the container follows the name's extension.
@@ -69,6 +75,75 @@ protected:
     std::map<std::string, std::string> inputs_;
 };
 
+class InputInExportFolderTest : public UserFoldersTest,
+                                public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(InputInExportFolderTest, ConvertsBesideTheInputWithoutTouchingIt) {
+    const std::string base = GetParam();
+    const std::string input = ClipAt(export_ + base + ".avi", 1);
+    const QJsonObject state = Convert({input});
+    ExpectInputsUnchanged();
+    EXPECT_EQ(Listing(export_), Paths({base + " (2).avi", base + ".avi"}));
+    ExpectGoodClip(export_ + base + " (2).avi", 1);
+    EXPECT_EQ(Texts(state["status"])[0], kCompleted);
+    EXPECT_TRUE(Mentions(Texts(state["status_log"]), base + " (2).avi"));
+}
+
+TEST_P(InputInExportFolderTest, MergesBesideTheInputWithoutTouchingIt) {
+    const std::string base = GetParam();
+    const std::string input = ClipAt(export_ + base + ".avi", 1);
+    const std::string other = ClipAt(clips_ + "other.avi", 2);
+    const QJsonObject state = Convert({input, other}, "merge\n");
+    ExpectInputsUnchanged();
+    EXPECT_EQ(Listing(export_), Paths({base + " (2).avi", base + ".avi"}));
+    ExpectGoodClip(export_ + base + " (2).avi", 3);
+    EXPECT_EQ(Texts(state["status"])[0], kCompleted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, InputInExportFolderTest,
+                         ::testing::Values("clip", "my clip", "say \"hi\" \xC3\xBC"));
+
+TEST_F(UserFoldersTest, TwoInputsWithOneNameGetTwoOutputs) {
+    const std::string first = ClipAt(clips_ + "a/clip.avi", 1);
+    const std::string second = ClipAt(clips_ + "b/clip.mpg", 2);
+    QJsonObject state = Convert({first, second});
+    EXPECT_EQ(Listing(export_), Paths({"clip (2).avi", "clip.avi"}));
+    ExpectGoodClip(export_ + "clip.avi", 1);
+    ExpectGoodClip(export_ + "clip (2).avi", 2);
+    EXPECT_TRUE(Texts(state["failed"]).empty());
+
+    // Joined, each plays once.
+    fs::remove(export_ + "clip.avi");
+    fs::remove(export_ + "clip (2).avi");
+    state = Convert({first, second}, "merge\n");
+    EXPECT_EQ(Listing(export_), Paths({"clip.avi"}));
+    ExpectGoodClip(export_ + "clip.avi", 3);
+    ExpectInputsUnchanged();
+}
+
+// An output name that leads to an input through a symbolic or a hard link,
+// and an input given as a link in the export folder.
+TEST_F(UserFoldersTest, LinksToInputsAreInputs) {
+    fs::create_directories(export_);
+    const std::string linked = ClipAt(clips_ + "linked.avi", 1);
+    fs::create_symlink(linked, export_ + "linked.avi");
+    const std::string hard = ClipAt(clips_ + "hard.avi", 2);
+    fs::create_hard_link(hard, export_ + "hard.avi");
+    const std::string target = ClipAt(clips_ + "real \xC3\xBC.avi", 1);
+    fs::create_symlink(target, export_ + "via link.avi");
+    const QJsonObject state = Convert({linked, hard, export_ + "via link.avi"});
+    ExpectInputsUnchanged();
+    EXPECT_TRUE(fs::is_symlink(export_ + "linked.avi"));
+    EXPECT_TRUE(fs::equivalent(export_ + "hard.avi", hard));
+    EXPECT_EQ(fs::read_symlink(export_ + "via link.avi"), target);
+    EXPECT_EQ(Listing(export_), Paths({"hard (2).avi", "hard.avi", "linked (2).avi", "linked.avi",
+                                       "via link (2).avi", "via link.avi"}));
+    ExpectGoodClip(export_ + "linked (2).avi", 1);
+    ExpectGoodClip(export_ + "hard (2).avi", 2);
+    ExpectGoodClip(export_ + "via link (2).avi", 1);
+    EXPECT_TRUE(Texts(state["failed"]).empty());
+}
+
 // The outputs, named after the inputs, are joined by mencoder.
 TEST_F(UserFoldersTest, DoubleQuotesInNamesReachMencoderIntact) {
     const std::string first = ClipAt(clips_ + "say \"hi\".mp4", 1, "-c:v mpeg4 -c:a aac");
@@ -79,6 +154,22 @@ TEST_F(UserFoldersTest, DoubleQuotesInNamesReachMencoderIntact) {
     EXPECT_EQ(Listing(export_), Paths({"say \"hi\".avi"}));
     ExpectGoodClip(export_ + "say \"hi\".avi", 3);
     EXPECT_EQ(Listing(clips_), Paths({"b \"2\" \xC3\xBC.avi", "say \"hi\".mp4"}));
+}
+
+// Nothing is written beside the inputs: no copy, no temporary file.
+TEST_F(UserFoldersTest, AReadOnlyInputFolderStaysAsItWas) {
+    const std::string folder = root_ / "read only \xC3\xBC/";
+    const std::string first = ClipAt(folder + "phone \"clip\".mp4", 1, "-c:v mpeg4 -c:a aac");
+    const std::string second = ClipAt(folder + "second clip.avi", 1);
+    for (const std::string& path : {first, second}) chmod(path.c_str(), 0444);
+    chmod(folder.c_str(), 0555);
+    const QJsonObject state = Convert({first, second});
+    chmod(folder.c_str(), 0755);
+    ExpectInputsUnchanged();
+    EXPECT_EQ(Listing(folder), Paths({"phone \"clip\".mp4", "second clip.avi"}));
+    EXPECT_TRUE(Texts(state["failed"]).empty());
+    ExpectGoodClip(export_ + "phone \"clip\".avi", 1);
+    ExpectGoodClip(export_ + "second clip.avi", 1);
 }
 
 }  // namespace
