@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cmath>
 #include <utility>
 
 #include "app/profiles/conversion.h"
@@ -21,8 +22,12 @@ constexpr const char* kCompletedText = "All converting works are Completed!";
 constexpr const char* kToolFailedText = "Error to open/convert this file!";
 // The encoder's text for an audio format it cannot decode ("mp4a" in AVI).
 constexpr const char* kUndecodableAudio = "0x6134706d";
+constexpr const char* kJoinFailedText = "Joining failed";
 // Outputs shorter than this are failures, not pieces worth joining.
 constexpr long long kMinimumOutputBytes = 1024;
+// How far a joined file's length may be from its pieces' together: each
+// piece may end a frame or an audio packet late.
+constexpr double kJoinToleranceSeconds = 1.0;
 constexpr std::size_t kStatusLogLimit = 1000;
 
 // Those DVD-target profiles that are SuperVCD and VideoCD discs.
@@ -42,6 +47,11 @@ bool IsUsableOutput(const std::string& path) { return FileSizeBytes(path) >= kMi
 std::string LowerCase(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
+}
+
+std::string KeptJoinText(const std::string& joined) {
+    return std::string(kJoinFailedText) + "; the joined file is kept as " +
+           platform::FileName(joined);
 }
 
 // What the left pane says when an output cannot have its own name.
@@ -186,24 +196,36 @@ bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name
     bool repaired = false;
     if (LowerCase(media.audioCodec).find(kUndecodableAudio) != std::string::npos) {
         runFiles_.EmptyFolder(ScratchFolder());
-        tools_->RepairAudio(input, repairedInput_, media.durationSeconds);
-        input = repairedInput_;
         repaired = true;
+        const bool repairWorked = tools_->RepairAudio(input, repairedInput_, media.durationSeconds);
+        input = repairedInput_;
+        // What a failed repair left may be part of the input only; converted,
+        // it would pass for the whole.
+        if (!repairWorked && converting_) {
+            failed_.push_back(path);
+            ShowLeft(kToolFailedText);
+            runFiles_.EmptyFolder(ScratchFolder());
+            return true;
+        }
     }
 
-    if (!converting_) return false;
+    if (!converting_) {
+        if (repaired) runFiles_.EmptyFolder(ScratchFolder());
+        return false;
+    }
     ShowRenamed(OutputPathOf(path), output);
     toolFailed_ = false;
-    tools_->ConvertFile(input, output.path);
+    const bool ran = tools_->ConvertFile(input, output.path);
     if (!converting_) {
         if (repaired) runFiles_.EmptyFolder(ScratchFolder());
         return false;
     }
 
     // A failure the tool did not report still leaves no usable output.
-    if (toolFailed_ || !IsUsableOutput(output.path)) {
+    const bool converted = ran && !toolFailed_ && IsUsableOutput(output.path);
+    if (!converted) {
         failed_.push_back(path);
-        if (!toolFailed_) ShowLeft(kToolFailedText);
+        ShowLeft(kToolFailedText);
     }
     const bool merge = window_.Target() == kTargetDvd || window_.Merge() != 0;
     if (FileExists(output.path) && window_.Target() == kTargetPsp && !merge) {
@@ -211,7 +233,11 @@ bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name
     }
     if (repaired) runFiles_.EmptyFolder(ScratchFolder());
     if (jobStarted_) runFiles_.Remove(jobOutput_);
-    if (merge && IsUsableOutput(output.path)) mergeList_.push_back(output.path);
+    // Only what this run converted is joined: a file left under the name by
+    // an earlier run is not a piece of this one.
+    if (merge && converted && converting_) {
+        mergeList_.push_back(outputs_.size() > 1 ? PieceOf(output.path) : Piece{output.path});
+    }
     return converting_;
 }
 
@@ -233,29 +259,56 @@ bool ConversionQueue::RunRealMediaJob(const std::string& path, std::string& inpu
     return true;
 }
 
+ConversionQueue::Piece ConversionQueue::PieceOf(const std::string& path) {
+    return {path, tools_->Probe(path).durationSeconds};
+}
+
+bool ConversionQueue::JoinPieces(const std::vector<Piece>& pieces, const std::string& joined) {
+    std::vector<std::string> paths;
+    double seconds = 0;
+    for (const Piece& piece : pieces) {
+        paths.push_back(piece.path);
+        seconds += piece.durationSeconds;
+    }
+    if (!tools_->JoinFiles(paths, joined) || !converting_ || !IsUsableOutput(joined)) return false;
+    // mencoder may pass over a piece it cannot read, or end early, and still
+    // write a file: its length tells.
+    const double joinedSeconds = tools_->Probe(joined).durationSeconds;
+    return converting_ && std::abs(joinedSeconds - seconds) <= kJoinToleranceSeconds;
+}
+
+bool ConversionQueue::EncodeJoined(const std::string& joined, const std::string& output) {
+    toolFailed_ = false;
+    const bool ran = tools_->ConvertFile(joined, output);
+    return converting_ && ran && !toolFailed_ && IsUsableOutput(output);
+}
+
 void ConversionQueue::Merge(const std::vector<std::string>& files) {
     const std::string& first = outputs_.front().path;
     // When every entry failed there is nothing to join.
     if (mergeList_.empty()) return;
     if (files.size() > 1) {
         const std::string joined = runFiles_.Claim(JoinedPathOf(first)).path;
-        tools_->JoinFiles(mergeList_, joined);
         // The separate outputs are only given up for a join that worked.
-        if (!converting_ || !IsUsableOutput(joined)) {
+        if (!JoinPieces(mergeList_, joined)) {
             runFiles_.Remove(joined);
-            joinFailed_ = converting_;
+            if (converting_) {
+                joinFailed_ = true;
+                ShowLeft(kJoinFailedText);
+            }
             return;
         }
-        for (const RunFiles::Name& output : outputs_) runFiles_.Remove(output.path);
+        for (const Piece& piece : mergeList_) runFiles_.Remove(piece.path);
         currentItem_ = joined;
-        tools_->ConvertFile(joined, first);
         // Without a finished re-encoding the join is all there is; keep it.
-        if (converting_ && IsUsableOutput(first)) {
-            runFiles_.Remove(joined);
-        } else {
-            joinFailed_ = converting_;
+        if (!EncodeJoined(joined, first)) {
+            if (converting_) {
+                joinFailed_ = true;
+                ShowLeft(KeptJoinText(joined));
+            }
             return;
         }
+        runFiles_.Remove(joined);
     }
     HandOverDisc(first);
     if (FileExists(first) && window_.Target() == kTargetPsp) MakeThumbnailOf(files.front(), first);
@@ -282,21 +335,35 @@ void ConversionQueue::ConvertDvdTitle() {
     const std::string scratch = ScratchFolder();
     runFiles_.EmptyFolder(scratch);
     ShowRenamed(wanted, output);
-    std::vector<std::string> pieces;
+    std::vector<Piece> pieces;
     for (const std::string& vob : title) {
         currentItem_ = vob;
         const std::string piece = runFiles_.Claim(scratch + platform::FileName(vob)).path;
-        tools_->ConvertDvdPiece(vob, window_.DvdAudioStreamId(), piece);
-        if (IsUsableOutput(piece)) pieces.push_back(piece);
+        toolFailed_ = false;
+        const bool ran = tools_->ConvertDvdPiece(vob, window_.DvdAudioStreamId(), piece);
+        if (ran && !toolFailed_ && IsUsableOutput(piece)) {
+            pieces.push_back(title.size() > 1 ? PieceOf(piece) : Piece{piece});
+        }
         if (tools_->ToolCancelled()) break;
     }
     if (pieces.size() == 1) {
-        platform::MoveFileReplacing(pieces.front(), output.path);
+        platform::MoveFileReplacing(pieces.front().path, output.path);
     } else if (pieces.size() > 1 && !tools_->ToolCancelled()) {
         const std::string joined = runFiles_.Claim(scratch + "merge_video.tmp").path;
-        tools_->JoinFiles(pieces, joined);
         currentItem_ = joined;
-        if (converting_) tools_->ConvertFile(joined, output.path);
+        if (!JoinPieces(pieces, joined)) {
+            if (converting_) {
+                joinFailed_ = true;
+                ShowLeft(kJoinFailedText);
+            }
+        } else if (!EncodeJoined(joined, output.path) && converting_) {
+            // The scratch folder is emptied below: the join is kept beside
+            // the output, as the list's is.
+            const std::string kept = runFiles_.Claim(JoinedPathOf(output.path)).path;
+            platform::MoveFileReplacing(joined, kept);
+            joinFailed_ = true;
+            ShowLeft(KeptJoinText(kept));
+        }
     }
     if (converting_ && !IsUsableOutput(output.path)) failed_.push_back(title.front());
     if (window_.Target() == kTargetPsp && FileExists(output.path)) {

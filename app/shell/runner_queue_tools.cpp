@@ -17,10 +17,11 @@ namespace {
 void HandleNotifications() { CurrentProgramUi().DispatchPendingMessages(); }
 
 // Runs a whole mencoder command, dispatching the window's messages while it
-// runs so that the window stays live and Stop can arrive.
-void RunMencoder(ToolRunner& runner, std::vector<std::string> arguments) {
+// runs so that the window stays live and Stop can arrive. False when it
+// could not start or failed.
+bool RunMencoder(ToolRunner& runner, std::vector<std::string> arguments) {
     runner.SetStreamInfoComplete(1);
-    runner.RunArguments(std::move(arguments));
+    return runner.RunArguments(std::move(arguments)) == 0 && runner.Success() != 0;
 }
 
 }  // namespace
@@ -52,18 +53,20 @@ MediaInfo RunnerQueueTools::Probe(const std::string& file) {
     return runner.Media();
 }
 
-void RunnerQueueTools::RepairAudio(const std::string& input, const std::string& output,
+bool RunnerQueueTools::RepairAudio(const std::string& input, const std::string& output,
                                    double durationSeconds) {
     ToolRunner runner(PositionOutput);
     runner.SetNotify(notifyTarget_, kCommandMessage, kProgressNotification);
     runner.SetDuration(durationSeconds);
-    RunMencoder(runner, AudioRepairArguments(input, output));
+    const bool repaired = RunMencoder(runner, AudioRepairArguments(input, output));
     HandleNotifications();
+    return repaired;
 }
 
-void RunnerQueueTools::ConvertFile(const std::string& input, const std::string& output) {
-    ::ConvertFile(Setup(), input, output);
+bool RunnerQueueTools::ConvertFile(const std::string& input, const std::string& output) {
+    const bool converted = ::ConvertFile(Setup(), input, output);
     HandleNotifications();
+    return converted;
 }
 
 void RunnerQueueTools::MakeThumbnail(const std::string& source, const std::string& converted) {
@@ -71,13 +74,13 @@ void RunnerQueueTools::MakeThumbnail(const std::string& source, const std::strin
     HandleNotifications();
 }
 
-void RunnerQueueTools::JoinFiles(const std::vector<std::string>& pieces,
+bool RunnerQueueTools::JoinFiles(const std::vector<std::string>& pieces,
                                  const std::string& output) {
     ToolRunner runner(FfmpegOutput);
-    RunMencoder(runner, JoinArguments(pieces, output));
+    return RunMencoder(runner, JoinArguments(pieces, output));
 }
 
-void RunnerQueueTools::ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
+bool RunnerQueueTools::ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
                                        const std::string& output) {
     // One runner probes and converts, so the probed duration drives the
     // progress and the probe's stream numbers pick the streams.
@@ -87,8 +90,9 @@ void RunnerQueueTools::ConvertDvdPiece(const std::string& vob, const std::string
         " " + BuildEncoderOptions(profileFiles_, window_.Target(), window_.SelectedProfile()) +
         " -map 0:" + std::to_string(runner.Media().videoStreamIndex) +
         " -map 0:" + std::to_string(runner.Media().audioStreamIndex) + " ";
-    runner.Run(vob, params, output);
+    const bool converted = runner.Run(vob, params, output) == 0 && runner.Success() != 0;
     HandleNotifications();
+    return converted;
 }
 
 void RunnerQueueTools::CancelTool() { ToolCancelFlag() = 1; }

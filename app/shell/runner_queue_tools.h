@@ -17,12 +17,12 @@ public:
     RunnerQueueTools(const MainWindowModel& window, CommandTarget* notifyTarget);
 
     MediaInfo Probe(const std::string& file) override;
-    void RepairAudio(const std::string& input, const std::string& output,
+    bool RepairAudio(const std::string& input, const std::string& output,
                      double durationSeconds) override;
-    void ConvertFile(const std::string& input, const std::string& output) override;
+    bool ConvertFile(const std::string& input, const std::string& output) override;
     void MakeThumbnail(const std::string& source, const std::string& converted) override;
-    void JoinFiles(const std::vector<std::string>& pieces, const std::string& output) override;
-    void ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
+    bool JoinFiles(const std::vector<std::string>& pieces, const std::string& output) override;
+    bool ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
                          const std::string& output) override;
     void CancelTool() override;
     bool ToolCancelled() const override;

@@ -172,4 +172,19 @@ TEST_F(UserFoldersTest, AReadOnlyInputFolderStaysAsItWas) {
     ExpectGoodClip(export_ + "second clip.avi", 1);
 }
 
+// A file from an earlier run under the name of an entry that fails now is
+// not a piece of this run's join.
+TEST_F(UserFoldersTest, LeftoversOfAnEarlierRunAreNotJoined) {
+    const std::string first = ClipAt(clips_ + "a.avi", 1);
+    const std::string broken = clips_ + "b broken.avi";
+    test::WriteFile(broken, std::string(4096, 'x'));
+    const std::string third = ClipAt(clips_ + "c.avi", 1);
+    fs::create_directories(export_);
+    ASSERT_TRUE(test::MakeClip(export_ + "b broken.avi", 4, "", "160x120"));
+    const QJsonObject state = Convert({first, broken, third}, "merge\n");
+    EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted) + " (1 of 3 failed)");
+    ExpectGoodClip(export_ + "a.avi", 2);
+    EXPECT_FALSE(fs::exists(export_ + "c.avi"));
+}
+
 }  // namespace
