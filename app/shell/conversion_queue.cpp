@@ -337,6 +337,7 @@ void ConversionQueue::ConvertDvdTitle() {
     ShowRenamed(wanted, output);
     std::vector<Piece> pieces;
     for (const std::string& vob : title) {
+        if (StopRequested()) break;
         currentItem_ = vob;
         const std::string piece = runFiles_.Claim(scratch + platform::FileName(vob)).path;
         toolFailed_ = false;
@@ -344,11 +345,10 @@ void ConversionQueue::ConvertDvdTitle() {
         if (ran && !toolFailed_ && IsUsableOutput(piece)) {
             pieces.push_back(title.size() > 1 ? PieceOf(piece) : Piece{piece});
         }
-        if (tools_->ToolCancelled()) break;
     }
     if (pieces.size() == 1) {
         platform::MoveFileReplacing(pieces.front().path, output.path);
-    } else if (pieces.size() > 1 && !tools_->ToolCancelled()) {
+    } else if (pieces.size() > 1 && !StopRequested()) {
         const std::string joined = runFiles_.Claim(scratch + "merge_video.tmp").path;
         currentItem_ = joined;
         if (!JoinPieces(pieces, joined)) {

@@ -44,6 +44,10 @@ public:
 
 private:
     void Start();
+    // The queue's own stop flag: Stop clears the converting flag and only a
+    // new "Convert Now!" sets it again, whereas every tool run clears the
+    // tool cancel flag (a probe for "Select DVD audio stream" among them).
+    bool StopRequested() const { return !converting_; }
     // Takes the entries as the run's inputs and claims the names the run
     // writes: an output never names an input or another entry's output.
     void PlanRun(const std::vector<std::string>& files);

@@ -120,7 +120,7 @@ bool MainWindowModel::IsCommandAvailable(int commandId) const {
         case kCmdAddFiles:
             return InputsEnabled() && ListButtonsVisible();
         case kCmdSelectAudioStream:
-            return AudioStreamButtonVisible();
+            return AudioStreamButtonEnabled();
         case kCmdEditProfile:
             return EditProfileEnabled();
         case kCmdMaximize:

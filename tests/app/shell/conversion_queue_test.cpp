@@ -426,12 +426,19 @@ TEST_F(DvdTitleQueueTest, ASinglePieceIsMovedToTheFinalName) {
 
 TEST_F(DvdTitleQueueTest, StopEndsTheTitleWithoutJoining) {
     ChooseDvd({"VTS_01_1.VOB", "VTS_01_2.VOB", "VTS_01_3.VOB"});
+    bool audioButtonAvailable = true;
     tools_.onConvert = [&](const std::string& vob) {
-        if (vob.ends_with("VTS_01_2.VOB")) model_->OnCommand(kCmdConvert);
+        audioButtonAvailable = model_->IsCommandAvailable(kCmdSelectAudioStream);
+        if (!vob.ends_with("VTS_01_2.VOB")) return;
+        model_->OnCommand(kCmdConvert);
+        // A tool run after the stop clears the tool cancel flag, not the stop.
+        tools_.Record("probe");
     };
     model_->OnCommand(kCmdConvert);
     EXPECT_EQ(tools_.calls, Paths({"piece VTS_01_1.VOB [0x81] VTS_01_1.VOB",
-                                   "piece VTS_01_2.VOB [0x81] VTS_01_2.VOB"}));
+                                   "piece VTS_01_2.VOB [0x81] VTS_01_2.VOB", "probe"}));
+    EXPECT_FALSE(audioButtonAvailable);
+    EXPECT_TRUE(model_->IsCommandAvailable(kCmdSelectAudioStream));
     EXPECT_EQ(LeftPane(), "All converting works are Completed!");
 }
 

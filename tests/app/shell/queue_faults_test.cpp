@@ -207,4 +207,33 @@ TEST_F(QueueFaultsTest, AFinalEncodeThatDiesOnAFullDiskKeepsTheJoinedFile) {
     ExpectGoodClip(export_ + "a_merge.avi", 3);
 }
 
+// "Select DVD audio stream" probes the title with a tool run of its own,
+// which must not take back a stop pressed just before it.
+TEST_F(QueueFaultsTest, StopBeforeTheAudioStreamButtonConvertsNoFurtherVob) {
+    const std::string dvd = clips_ / "my dvd/";
+    fs::create_directories(dvd + "VIDEO_TS");
+    for (const char* name : {"VTS_01_1.VOB", "VTS_01_2.VOB", "VTS_01_3.VOB"}) {
+        ASSERT_TRUE(test::MakeClip(dvd + "VIDEO_TS/" + name, 60,
+                                   "-c:v mpeg2video -aspect 4:3 -c:a ac3 -ar 48000 -f dvd",
+                                   "160x128"));
+    }
+    model_.OnCommand(1034);  // MPEG
+    view_.folderReplies.push_back(dvd);
+    model_.OnCommand(kCmdChooseDvd);
+    ASSERT_EQ(model_.DvdTitles()[0].size(), 3u);
+
+    bool pressed = false;
+    messages_.onDispatch = [&] {
+        if (pressed || model_.Progress() == 0) return;
+        pressed = true;
+        model_.OnCommand(kCmdConvert);
+        model_.OnCommand(kCmdSelectAudioStream);
+    };
+    model_.OnCommand(kCmdConvert);
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(tools_.calls, Paths({"piece VTS_01_1.VOB"}));
+    EXPECT_FALSE(model_.Converting());
+    EXPECT_EQ(model_.StatusTexts()[0], kCompleted);
+}
+
 }  // namespace
