@@ -236,7 +236,7 @@ bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name
     // Only what this run converted is joined: a file left under the name by
     // an earlier run is not a piece of this one.
     if (merge && converted && converting_) {
-        mergeList_.push_back(outputs_.size() > 1 ? PieceOf(output.path) : Piece{output.path});
+        mergeList_.push_back(output.path);
     }
     return converting_;
 }
@@ -259,18 +259,16 @@ bool ConversionQueue::RunRealMediaJob(const std::string& path, std::string& inpu
     return true;
 }
 
-ConversionQueue::Piece ConversionQueue::PieceOf(const std::string& path) {
-    return {path, tools_->Probe(path).durationSeconds};
-}
-
-bool ConversionQueue::JoinPieces(const std::vector<Piece>& pieces, const std::string& joined) {
-    std::vector<std::string> paths;
+bool ConversionQueue::JoinPieces(const std::vector<std::string>& pieces,
+                                 const std::string& joined) {
+    // The pieces are measured once all are converted, so that the probes
+    // hold up no conversion.
     double seconds = 0;
-    for (const Piece& piece : pieces) {
-        paths.push_back(piece.path);
-        seconds += piece.durationSeconds;
+    for (const std::string& piece : pieces) {
+        seconds += tools_->Probe(piece).durationSeconds;
+        if (!converting_) return false;
     }
-    if (!tools_->JoinFiles(paths, joined) || !converting_ || !IsUsableOutput(joined)) return false;
+    if (!tools_->JoinFiles(pieces, joined) || !converting_ || !IsUsableOutput(joined)) return false;
     // mencoder may pass over a piece it cannot read, or end early, and still
     // write a file: its length tells.
     const double joinedSeconds = tools_->Probe(joined).durationSeconds;
@@ -298,7 +296,7 @@ void ConversionQueue::Merge(const std::vector<std::string>& files) {
             }
             return;
         }
-        for (const Piece& piece : mergeList_) runFiles_.Remove(piece.path);
+        for (const std::string& piece : mergeList_) runFiles_.Remove(piece);
         currentItem_ = joined;
         // Without a finished re-encoding the join is all there is; keep it.
         if (!EncodeJoined(joined, first)) {
@@ -335,7 +333,7 @@ void ConversionQueue::ConvertDvdTitle() {
     const std::string scratch = ScratchFolder();
     runFiles_.EmptyFolder(scratch);
     ShowRenamed(wanted, output);
-    std::vector<Piece> pieces;
+    std::vector<std::string> pieces;
     for (const std::string& vob : title) {
         if (StopRequested()) break;
         currentItem_ = vob;
@@ -343,11 +341,11 @@ void ConversionQueue::ConvertDvdTitle() {
         toolFailed_ = false;
         const bool ran = tools_->ConvertDvdPiece(vob, window_.DvdAudioStreamId(), piece);
         if (ran && !toolFailed_ && IsUsableOutput(piece)) {
-            pieces.push_back(title.size() > 1 ? PieceOf(piece) : Piece{piece});
+            pieces.push_back(piece);
         }
     }
     if (pieces.size() == 1) {
-        platform::MoveFileReplacing(pieces.front().path, output.path);
+        platform::MoveFileReplacing(pieces.front(), output.path);
     } else if (pieces.size() > 1 && !StopRequested()) {
         const std::string joined = runFiles_.Claim(scratch + "merge_video.tmp").path;
         currentItem_ = joined;

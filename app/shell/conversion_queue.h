@@ -54,15 +54,9 @@ private:
     // The steps for one entry; false when the queue was stopped.
     bool ConvertEntry(const std::string& path, const RunFiles::Name& output);
     bool RunRealMediaJob(const std::string& path, std::string& input);
-    // A converted file to be joined, and its length as the probe reads it.
-    struct Piece {
-        std::string path;
-        double durationSeconds = 0;
-    };
-    Piece PieceOf(const std::string& path);
     // True only when the tool ended well and the joined file lasts as long
     // as the pieces together.
-    bool JoinPieces(const std::vector<Piece>& pieces, const std::string& joined);
+    bool JoinPieces(const std::vector<std::string>& pieces, const std::string& joined);
     // The last encoding of a join; true when the tool ended well and left a
     // usable file.
     bool EncodeJoined(const std::string& joined, const std::string& output);
@@ -99,7 +93,7 @@ private:
     std::string repairedInput_;
     std::string jobOutput_;
     // The outputs this run converted, to be joined.
-    std::vector<Piece> mergeList_;
+    std::vector<std::string> mergeList_;
     int progress_ = 0;
     std::array<std::string, 3> status_;
     std::vector<std::string> failed_;
