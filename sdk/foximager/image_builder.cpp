@@ -171,7 +171,7 @@ bool ImageBuilder::Run(const std::string& workFolder) {
 
     // The disc's standard is its first title's; the rest follow it.
     Entry& first = entries_[menu ? 1 : 0];
-    if (!Probe(first.file, first.facts)) return false;
+    first.facts = ProbeMediaFile(first.file);
     first.probed = true;
     standard_ = StandardOf(first.facts);
 
@@ -186,21 +186,6 @@ bool ImageBuilder::Run(const std::string& workFolder) {
     }
     ++stage_;
     return Author(workFolder) && Report(100);
-}
-
-bool ImageBuilder::Probe(const std::string& file, MediaFacts& facts) {
-    std::string text;
-    const ToolOutcome outcome = RunTool(
-        ProbeArguments(file), {},
-        [&text](std::string_view line) {
-            text += line;
-            text += '\n';
-        },
-        [this] { return Report(percent_); });
-    if (outcome.how == ToolOutcome::How::kStopped) return false;
-    if (outcome.how == ToolOutcome::How::kNotStarted) return Fail(FailureText("ffprobe", outcome));
-    facts = ParseMediaFacts(text);
-    return true;
 }
 
 bool ImageBuilder::RunStageTool(const std::string& tool, std::vector<std::string> words,
@@ -221,7 +206,7 @@ bool ImageBuilder::RunStageTool(const std::string& tool, std::vector<std::string
 
 bool ImageBuilder::Prepare(Entry& entry, const std::string& output) {
     if (!Report(0)) return false;
-    if (!entry.probed && !Probe(entry.file, entry.facts)) return false;
+    if (!entry.probed) entry.facts = ProbeMediaFile(entry.file);
     const MediaFacts& facts = entry.facts;
 
     const platform::MappedFile mapped(entry.file);
@@ -260,7 +245,7 @@ bool ImageBuilder::Prepare(Entry& entry, const std::string& output) {
     }
     entry.prepared = output;
     // The buttons are placed on the menu video as it has come out.
-    if (entry.role == TitleRole::kMenu && !Probe(output, entry.preparedFacts)) return false;
+    if (entry.role == TitleRole::kMenu) entry.preparedFacts = ProbeMediaFile(output);
     return Report(100);
 }
 

@@ -48,9 +48,6 @@ private:
     bool Prepare(Entry& entry, const std::string& workName);
     bool AddButtons(Entry& menu, const std::string& workFolder);
     bool Author(const std::string& workFolder);
-    // Probes a file with ffprobe; false (with the error set) when the tool
-    // could not be run or the build was stopped.
-    bool Probe(const std::string& file, MediaFacts& facts);
     // Runs one tool of the current stage; `percentOf` turns each line into
     // the stage's percent (or a negative number for "no news").
     bool RunStageTool(const std::string& tool, std::vector<std::string> words,

@@ -1,30 +1,17 @@
 #include "sdk/foximager/media_facts.h"
 
-#include <charconv>
-#include <cmath>
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+}
+
+#include <algorithm>
 
 namespace foximager {
 namespace {
 
-double ParseNumber(std::string_view text) {
-    double value = 0;
-    const auto [ptr, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && std::isfinite(value) ? value : 0;
-}
-
-// "30000/1001" or "16:15"; 0 when either part is 0 or missing.
-double ParseRatio(std::string_view text, char separator) {
-    const std::size_t at = text.find(separator);
-    if (at == std::string_view::npos) return 0;
-    const double over = ParseNumber(text.substr(0, at));
-    const double under = ParseNumber(text.substr(at + 1));
-    return over > 0 && under > 0 ? over / under : 0;
-}
-
-int ParseCount(std::string_view text) {
-    const double value = ParseNumber(text);
-    return value > 0 && value < 1e9 ? static_cast<int>(value) : 0;
-}
+double Ratio(AVRational r) { return r.num > 0 && r.den > 0 ? av_q2d(r) : 0; }
 
 }  // namespace
 
@@ -41,61 +28,36 @@ int MediaFacts::Count(std::string_view type) const {
     return count;
 }
 
-std::vector<std::string> ProbeArguments(const std::string& file) {
-    return {"ffprobe",
-            "-v",
-            "error",
-            "-show_entries",
-            "format=format_name,duration,bit_rate:stream=codec_type,codec_name,width,height,"
-            "r_frame_rate,sample_aspect_ratio,sample_rate",
-            file};
-}
-
-MediaFacts ParseMediaFacts(std::string_view text) {
+MediaFacts ProbeMediaFile(const std::string& path) {
+    // libavformat would otherwise report every oddity of an input (a DVD
+    // navigation stream without times, say) on the program's console; the
+    // program has no other use for its messages.
+    av_log_set_level(AV_LOG_ERROR);
     MediaFacts facts;
-    enum class Block { kNone, kStream, kFormat } block = Block::kNone;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line == "[STREAM]") {
-            block = Block::kStream;
-            facts.streams.emplace_back();
-            continue;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return facts;
+    if (avformat_find_stream_info(format, nullptr) >= 0) {
+        facts.formatName = format->iformat->name;
+        if (format->duration != AV_NOPTS_VALUE && format->duration > 0) {
+            facts.durationSeconds = static_cast<double>(format->duration) / AV_TIME_BASE;
         }
-        if (line == "[FORMAT]") {
-            block = Block::kFormat;
-            continue;
+        facts.bitRate = format->bit_rate > 0 ? format->bit_rate : 0;
+        for (unsigned i = 0; i < format->nb_streams; ++i) {
+            AVStream* stream = format->streams[i];
+            const AVCodecParameters* codec = stream->codecpar;
+            StreamFacts s;
+            const char* type = av_get_media_type_string(codec->codec_type);
+            s.type = type ? type : "";
+            s.codec = avcodec_get_name(codec->codec_id);
+            s.width = std::max(codec->width, 0);
+            s.height = std::max(codec->height, 0);
+            s.frameRate = Ratio(stream->r_frame_rate);
+            s.pixelAspect = Ratio(av_guess_sample_aspect_ratio(format, stream, nullptr));
+            s.sampleRateHz = std::max(codec->sample_rate, 0);
+            facts.streams.push_back(std::move(s));
         }
-        if (line.starts_with("[/STREAM]") || line.starts_with("[/FORMAT]")) {
-            block = Block::kNone;
-            continue;
-        }
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos || block == Block::kNone) continue;
-        const std::string_view key = line.substr(0, equals);
-        const std::string_view value = line.substr(equals + 1);
-        if (block == Block::kFormat) {
-            if (key == "format_name") facts.formatName = value;
-            if (key == "duration") facts.durationSeconds = ParseNumber(value);
-            if (key == "bit_rate") {
-                const double bitRate = ParseNumber(value);
-                facts.bitRate = bitRate > 0 && bitRate < 1e15 ? static_cast<long long>(bitRate) : 0;
-            }
-            continue;
-        }
-        StreamFacts& stream = facts.streams.back();
-        if (key == "codec_type") stream.type = value;
-        if (key == "codec_name") stream.codec = value;
-        if (key == "width") stream.width = ParseCount(value);
-        if (key == "height") stream.height = ParseCount(value);
-        if (key == "r_frame_rate") stream.frameRate = ParseRatio(value, '/');
-        if (key == "sample_aspect_ratio") stream.pixelAspect = ParseRatio(value, ':');
-        if (key == "sample_rate") stream.sampleRateHz = ParseCount(value);
     }
+    avformat_close_input(&format);
     return facts;
 }
 

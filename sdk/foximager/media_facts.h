@@ -1,6 +1,7 @@
-// What ffprobe says about a file ("-show_entries" in its default writer:
-// [STREAM] ... [/STREAM] and [FORMAT] ... [/FORMAT] blocks of key=value
-// lines), reduced to what making a file DVD-compliant needs.
+// What libavformat says about a file, reduced to what making it
+// DVD-compliant needs. Read in the builder's own process: a probe is asked
+// for every file of a disc, and a tool started for each would cost more than
+// the authoring of a DVD-compliant title itself.
 #pragma once
 
 #include <string>
@@ -30,11 +31,7 @@ struct MediaFacts {
     int Count(std::string_view type) const;
 };
 
-// The ffprobe arguments that print what ParseMediaFacts reads.
-std::vector<std::string> ProbeArguments(const std::string& file);
-
-// A pure function of the text; lines it does not know are skipped, numbers
-// it cannot read are 0.
-MediaFacts ParseMediaFacts(std::string_view text);
+// Empty facts (no streams) for a file libavformat cannot open.
+MediaFacts ProbeMediaFile(const std::string& path);
 
 }  // namespace foximager

@@ -62,28 +62,6 @@ TEST(DiscDescriptionTest, ReadsTheTitlesTheCountAllowsAndRefusesWhatCannotBeBuil
     }
 }
 
-TEST(MediaFactsTest, ReadsFfprobesBlocksAndSurvivesGarbage) {
-    const MediaFacts facts = ParseMediaFacts(
-        "[STREAM]\ncodec_name=mpeg2video\ncodec_type=video\nwidth=720\nheight=480\n"
-        "sample_aspect_ratio=8:9\nr_frame_rate=30000/1001\n[SIDE_DATA]\n[/SIDE_DATA]\n"
-        "[/STREAM]\n[STREAM]\ncodec_name=ac3\ncodec_type=audio\nsample_rate=48000\n"
-        "r_frame_rate=0/0\n[/STREAM]\n[FORMAT]\nformat_name=mpeg\nduration=2.016000\n"
-        "bit_rate=1470984\n[/FORMAT]\n");
-    ASSERT_EQ(facts.streams.size(), 2u);
-    const StreamFacts* video = facts.First("video");
-    ASSERT_NE(video, nullptr);
-    EXPECT_NEAR(video->frameRate, 29.97, 0.01);
-    EXPECT_NEAR(video->pixelAspect, 8.0 / 9, 1e-9);
-    EXPECT_EQ(facts.First("audio")->sampleRateHz, 48000);
-    EXPECT_EQ(facts.bitRate, 1470984);
-    EXPECT_EQ(StandardOf(facts), VideoStandard::kNtsc);
-    const MediaFacts garbage = ParseMediaFacts(
-        "width=5\n[STREAM]\nwidth=-3\nr_frame_rate=1/0\n[FORMAT]\nbit_rate=1e300\n");
-    EXPECT_EQ(garbage.streams.at(0).width, 0);
-    EXPECT_EQ(garbage.streams.at(0).frameRate, 0);
-    EXPECT_EQ(garbage.bitRate, 0);
-}
-
 class SdkTest : public ::testing::Test {
 protected:
     std::string Make(const std::string& name, const std::string& options, double seconds = 2,
@@ -103,10 +81,7 @@ protected:
     // What the builder would do with the file on a disc of `standard`.
     PreparationPlan Plan(const std::string& path, VideoStandard standard,
                          TitleRole role = TitleRole::kTitle) {
-        std::vector<std::string> words = ProbeArguments(path);
-        std::string command;
-        for (const std::string& word : words) command += test::Quoted(word) + " ";
-        const MediaFacts facts = ParseMediaFacts(test::RunTool(command));
+        const MediaFacts facts = ProbeMediaFile(path);
         const std::string bytes = test::ReadFile(path);
         ProgramStreamScanner scanner(
             std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
@@ -141,6 +116,16 @@ TEST_F(SdkTest, ADvdStreamIsUsedAsItIsMpeg2IsCopiedAndTheRestReencoded) {
     EXPECT_TRUE(aspect.copyAudio);
     EXPECT_TRUE(Plan(silent, VideoStandard::kPal).addSilence);
     EXPECT_EQ(Plan(mpeg1, VideoStandard::kPal).how, Preparation::kReencode);
+    const MediaFacts ntsc =
+        ProbeMediaFile(Make("ntsc.mpg", kMpegStream, 1, "testsrc2=size=720x480:rate=30000/1001"));
+    ASSERT_NE(ntsc.First("video"), nullptr);
+    EXPECT_NEAR(ntsc.First("video")->frameRate, 29.97, 0.01);
+    EXPECT_NEAR(ntsc.First("video")->pixelAspect, 8.0 / 9, 0.001);
+    EXPECT_EQ(ntsc.First("audio")->sampleRateHz, 48000);
+    EXPECT_EQ(StandardOf(ntsc), VideoStandard::kNtsc);
+    EXPECT_EQ(StandardOf(ProbeMediaFile(dvd)), VideoStandard::kPal);
+    EXPECT_TRUE(ProbeMediaFile(folder_ / "missing.mpg").streams.empty());
+
     // PAL on an NTSC disc, and a half-size picture as a menu.
     EXPECT_EQ(Plan(dvd, VideoStandard::kNtsc).how, Preparation::kReencode);
     EXPECT_EQ(Plan(mpeg1, VideoStandard::kPal, TitleRole::kMenu).how, Preparation::kReencode);
