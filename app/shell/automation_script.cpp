@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/disc/disc_writer_wizard_model.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/profile_editor_script.h"
+#include "app/shell/wizard_script.h"
 #include "app/tools/audio_stream_dialog_model.h"
 
 namespace {
@@ -206,6 +208,10 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         if (line.rest != "open") return "the profile editor is not open";
         return Click(kCmdEditProfile, "\"Edit Profile...\"");
     }
+    if (c == "wizard") {
+        if (line.rest != "open") return "the disc-writer wizard is not open";
+        return Click(kCmdBurnVideo, "\"Burn Video\"");
+    }
     if (c == "audio" || c == "play") return OpenAudioStreamDialog(line);
     if (c == "answer") return "no dialog waits for an answer";
     return "unknown command: " + c;
@@ -305,8 +311,22 @@ void ScriptRunner::OpenProfileEditor(ProfileEditorModel& editor) {
     record_.profileEditor = nullptr;
 }
 
-// Windows that would wait for a person are not opened in a scripted run.
-void ScriptRunner::OpenDiscWriterWizard() {}
+void ScriptRunner::OpenDiscWriterWizard(DiscWriterWizardModel& wizard) {
+    record_.wizard = &wizard;
+    WriteState();
+    ScriptLine line;
+    std::size_t after = 0;
+    while (!wizard.Closed() && PeekLine(line, after) && line.command == "wizard") {
+        next_ = after;
+        const std::string error = RunWizardLine(wizard, line.rest, host_);
+        if (!error.empty()) Fail(error);
+        WriteState();
+    }
+    // A person who is not told otherwise closes it.
+    if (!wizard.Closed()) wizard.Close();
+    record_.closedWizardJson = WizardJson(wizard);
+    record_.wizard = nullptr;
+}
 void ScriptRunner::OpenHelp(const std::string& path) { window_.OpenHelp(path); }
 void ScriptRunner::SetBusy(bool busy) { window_.SetBusy(busy); }
 void ScriptRunner::KeepPainting() { window_.KeepPainting(); }

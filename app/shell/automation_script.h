@@ -22,6 +22,10 @@
 //                       follow work the profile editor (see
 //                       profile_editor_script.h), which closes at
 //                       "edit-profile close" or at the first other line
+//   wizard open         "Burn Video": opens the disc-writer wizard; the
+//                       "wizard" lines that follow work it (see
+//                       wizard_script.h), and it closes at "wizard close"
+//                       or at the first other line
 //   play N              "Play" on audio stream N of the audio stream dialog
 //   audio N             chooses audio stream N and closes the dialog
 //                       The two answer the dialog that "dvd" opened; on
@@ -38,6 +42,7 @@
 // their text is added to the state's "messages".
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,8 +57,10 @@ class ScriptHost {
 public:
     virtual ~ScriptHost() = default;
     // Sends a command to the model `delayMs` from now, out of the event
-    // loop, as a click would; replaces a click not yet sent.
+    // loop, as a click would; replaces a click or call not yet made.
     virtual void ClickLater(int commandId, int delayMs) = 0;
+    // The same for any other action of the user (a click in a dialog).
+    virtual void CallLater(std::function<void()> call, int delayMs) = 0;
     virtual void CancelClickLater() = 0;
     virtual bool SaveScreenshot(const std::string& path) = 0;
     virtual int WindowWidth() const = 0;
@@ -90,7 +97,7 @@ public:
     std::string ChooseFolder(std::string_view title, const std::string& startFolder) override;
     void ChooseAudioStream(AudioStreamDialogModel& dialog) override;
     void OpenProfileEditor(ProfileEditorModel& editor) override;
-    void OpenDiscWriterWizard() override;
+    void OpenDiscWriterWizard(DiscWriterWizardModel& wizard) override;
     void OpenHelp(const std::string& path) override;
     void SetBusy(bool busy) override;
     void KeepPainting() override;

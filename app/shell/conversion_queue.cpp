@@ -150,6 +150,7 @@ void ConversionQueue::Start() {
     converting_ = true;
     jobStarted_ = false;
     joinFailed_ = false;
+    discNote_.clear();
     mergeList_.clear();
     failed_.clear();
     statusLog_.clear();
@@ -320,7 +321,10 @@ void ConversionQueue::HandOverDisc(const std::string& file) {
     } else if (IsVideoCdProfile(profile)) {
         handOffs_->OpenBurningWindow(kVideoCdDisc, {file});
     } else if (handOffs_->BuildDvdImage(file) != 0) {
+        discNote_ = " (DVD-Video folder: " + window_.ExportFolder() + "DVD/VIDEO_TS/)";
         handOffs_->OpenBurningWindow(kDvdDisc, {file});
+    } else {
+        discNote_ = " (no DVD image: " + handOffs_->DvdImageFailure() + ")";
     }
 }
 
@@ -384,6 +388,7 @@ void ConversionQueue::Finish(std::size_t entries) {
             " (" + std::to_string(failed_.size()) + " of " + std::to_string(entries) + " failed)";
     }
     if (joinFailed_) text += " (joining failed)";
+    text += discNote_;
     if (!deviceWarning_.empty()) text += " " + deviceWarning_;
     ShowLeft(text);
     Changed();

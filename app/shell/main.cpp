@@ -15,6 +15,7 @@
 #include "app/shell/automation_script.h"
 #include "app/shell/main_window.h"
 #include "app/shell/main_window_model.h"
+#include "app/shell/program_hand_offs.h"
 #include "app/shell/runner_queue_tools.h"
 #include "app/shell/script_host.h"
 #include "app/shell/startup.h"
@@ -120,6 +121,8 @@ int main(int argc, char** argv) {
     RunnerQueueTools tools(model, &window);
     model.SetProbe(&tools);
     model.SetQueueTools(&tools);
+    ProgramHandOffs handOffs(model);
+    model.SetHandOffs(&handOffs);
     // The window ends the program itself; hiding it in the system tray
     // must not.
     QApplication::setQuitOnLastWindowClosed(false);

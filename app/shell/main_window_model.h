@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/disc/dvd_image_build.h"
 #include "app/profiles/profile_editor_model.h"
 #include "app/profiles/profile_files.h"
 #include "app/shell/conversion_queue.h"
@@ -18,7 +19,7 @@
 #include "app/shell/media_probe.h"
 #include "app/shell/settings_file.h"
 
-class MainWindowModel : private ProfileEditorHost {
+class MainWindowModel : private ProfileEditorHost, private DvdBuildDisplay {
 public:
     // Loads every profile file, so profiles exist before any window does.
     explicit MainWindowModel(const std::string& programFolder);
@@ -34,7 +35,14 @@ public:
     void SetView(MainWindowView* view);
     void SetProbe(MediaProbe* probe);
     void SetQueueTools(QueueTools* tools) { queue_.SetTools(tools); }
-    void SetHandOffs(QueueHandOffs* handOffs) { queue_.SetHandOffs(handOffs); }
+    void SetHandOffs(QueueHandOffs* handOffs) {
+        handOffs_ = handOffs;
+        queue_.SetHandOffs(handOffs);
+    }
+    // What a DVD image build after a conversion shows in this window: the
+    // wait cursor, its status text and its progress by stages. "Stop
+    // Conversion" stops it.
+    DvdBuildDisplay& DvdImageDisplay() { return *this; }
 
     // What the window does when it is first shown: the title, the export
     // folder (created when missing), the profile list, merging off, and the
@@ -94,9 +102,13 @@ public:
     bool MergeEnabled() const { return InputsEnabled() && target_ != kTargetDvd; }
 
     bool Converting() const { return queue_.Converting(); }
-    int Progress() const { return queue_.Progress(); }
+    // The progress bar: 0 .. ProgressMaximum().
+    int Progress() const { return dvdBuild_.building ? dvdBuild_.position : queue_.Progress(); }
+    int ProgressMaximum() const { return dvdBuild_.building ? dvdBuild_.maximum : 100; }
     // The left, middle and right status panes.
-    const std::array<std::string, 3>& StatusTexts() const { return queue_.StatusTexts(); }
+    const std::array<std::string, 3>& StatusTexts() const {
+        return dvdBuild_.building ? dvdBuild_.status : queue_.StatusTexts();
+    }
     std::string ConvertCaption() const;
     // Inputs of the last conversion run that failed.
     const std::vector<std::string>& FailedInputs() const { return queue_.FailedInputs(); }
@@ -128,10 +140,17 @@ private:
     void SelectDvdTitle(const std::string& folder);
     void ChooseDvdAudioStream();
     void EditProfile();
+    void OpenDiscWriterWizard();
     ProfileTable& ProfileTableOf(int target) override;
     void LoadAllProfileFiles() override;
     double DurationOf(const std::string& path);
     void Changed();
+
+    // DvdBuildDisplay
+    void SetBuilding(bool building) override;
+    void ShowBuildStatus(const std::string& text) override;
+    void SetBuildProgress(int maximum, int position) override;
+    bool BuildStopRequested() const override { return !Converting(); }
 
     std::string programFolder_;
     SettingsFile settings_;
@@ -140,6 +159,7 @@ private:
     MainWindowView defaultView_;
     MainWindowView* view_ = &defaultView_;
     MediaProbe* probe_ = nullptr;
+    QueueHandOffs* handOffs_ = nullptr;
 
     std::string title_;
     std::string exportFolder_;
@@ -156,6 +176,14 @@ private:
     std::string dvdAudioStreamId_;
     bool maximized_ = false;
     int busyDepth_ = 0;
+    // While a DVD image is built, its texts and progress stand in for the
+    // queue's.
+    struct DvdBuildState {
+        bool building = false;
+        int maximum = 100;
+        int position = 0;
+        std::array<std::string, 3> status;
+    } dvdBuild_;
 
     ConversionQueue queue_{*this, [this] { Changed(); }};
 };

@@ -9,13 +9,11 @@
 #include <string_view>
 #include <vector>
 
-class AudioStreamDialogModel;
-class ProfileEditorModel;
+#include "ui/file_filter.h"
 
-struct FileFilter {
-    std::string_view description;
-    std::string_view patterns;  // separated by ";"
-};
+class AudioStreamDialogModel;
+class DiscWriterWizardModel;
+class ProfileEditorModel;
 
 inline constexpr std::string_view kOpenFilesTitle = "Open Video Files";
 inline constexpr std::array<FileFilter, 6> kVideoFileFilters = {{
@@ -47,7 +45,7 @@ public:
     // "Select Audio Stream": the line selected when it closes is the choice.
     virtual void ChooseAudioStream(AudioStreamDialogModel& /*dialog*/) {}
     virtual void OpenProfileEditor(ProfileEditorModel& /*editor*/) {}
-    virtual void OpenDiscWriterWizard() {}
+    virtual void OpenDiscWriterWizard(DiscWriterWizardModel& /*wizard*/) {}
     // Shows a local page in the desktop's web browser.
     virtual void OpenHelp(const std::string& /*path*/) {}
 

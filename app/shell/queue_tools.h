@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/disc/disc_kind.h"
 #include "app/shell/media_probe.h"
 
 class QueueTools : public MediaProbe {
@@ -38,9 +39,6 @@ public:
     virtual void WaitForMessages() = 0;
 };
 
-// Disc kinds of the burning window.
-enum DiscKind : int { kDvdDisc = 0, kSuperVcdDisc = 1, kVideoCdDisc = 2 };
-
 class QueueHandOffs {
 public:
     virtual ~QueueHandOffs() = default;
@@ -56,6 +54,8 @@ public:
 
     // Authors a DVD-Video folder from one converted file; non-zero on success.
     virtual int BuildDvdImage(const std::string& file) = 0;
+    // Why the last BuildDvdImage returned 0, for the status line.
+    virtual std::string DvdImageFailure() const { return {}; }
     // The modal burning window for a disc of this kind with these files.
     virtual void OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) = 0;
 };

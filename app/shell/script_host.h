@@ -14,6 +14,7 @@ public:
     QtScriptHost(MainWindow& window, MainWindowModel& model);
 
     void ClickLater(int commandId, int delayMs) override;
+    void CallLater(std::function<void()> call, int delayMs) override;
     void CancelClickLater() override;
     bool SaveScreenshot(const std::string& path) override;
     int WindowWidth() const override;
@@ -23,5 +24,5 @@ private:
     MainWindow& window_;
     MainWindowModel& model_;
     QTimer timer_;
-    int commandId_ = 0;
+    std::function<void()> call_;
 };

@@ -1,8 +1,10 @@
 #include "app/shell/window_state_json.h"
 
+#include <array>
 #include <cstdio>
 #include <string_view>
 
+#include "app/disc/disc_writer_wizard_model.h"
 #include "app/profiles/profile_editor_model.h"
 #include "app/shell/main_window_model.h"
 #include "app/tools/audio_stream_dialog_model.h"
@@ -140,6 +142,37 @@ std::string JsonString(const std::string& text) {
     return json + "\"";
 }
 
+// The disc-writer wizard: the kind ("dvd", "svcd", "vcd"), the lists, the
+// button rectangles as [left, top, right, bottom], and the build.
+std::string WizardJson(const DiscWriterWizardModel& wizard) {
+    constexpr std::array<const char*, 3> kKinds = {"dvd", "svcd", "vcd"};
+    ObjectWriter object(2);
+    object.AddBool("open", !wizard.Closed());
+    object.AddText("kind", kKinds[static_cast<std::size_t>(wizard.Kind())]);
+    object.AddTexts("titles", wizard.Titles());
+    object.Add("title_selection", wizard.SelectedTitle());
+    object.AddTexts("pictures", wizard.Pictures());
+    object.Add("picture_selection", wizard.SelectedPicture());
+    object.AddText("background", wizard.Background());
+    std::string buttons = "[";
+    for (const ButtonRect& b : wizard.ButtonRects()) {
+        if (buttons.size() > 1) buttons += ", ";
+        buttons += "[" + std::to_string(b.left) + ", " + std::to_string(b.top) + ", " +
+                   std::to_string(b.right) + ", " + std::to_string(b.bottom) + "]";
+    }
+    object.Add("buttons", buttons + "]");
+    object.AddBool("building", wizard.Building());
+    object.AddBool("next_enabled", wizard.NextEnabled());
+    object.AddBool("stop_enabled", wizard.StopEnabled());
+    object.Add("progress", wizard.Progress());
+    object.Add("progress_maximum", wizard.ProgressMaximum());
+    object.Add("elapsed", wizard.ElapsedSeconds());
+    object.AddText("status", wizard.Status());
+    object.AddTexts("status_log", wizard.StatusLog());
+    object.AddText("built_folder", wizard.BuiltFolder());
+    return object.Finish();
+}
+
 std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& record) {
     ObjectWriter state;
     state.AddText("title", model.Title());
@@ -164,6 +197,7 @@ std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& re
     state.AddBool("converting", model.Converting());
     state.AddText("convert_caption", model.ConvertCaption());
     state.Add("progress", model.Progress());
+    state.Add("progress_maximum", model.ProgressMaximum());
     state.AddTexts("status", {model.StatusTexts().begin(), model.StatusTexts().end()});
     state.AddTexts("failed", model.FailedInputs());
     state.AddTexts("status_log", model.StatusLog());
@@ -174,5 +208,9 @@ std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& re
     state.Add("profile_editor",
               record.profileEditor ? ProfileEditorJson(*record.profileEditor) : "null");
     state.Add("audio_dialog", record.audioDialog ? AudioDialogJson(*record.audioDialog) : "null");
+    const std::string& closedWizard = record.closedWizardJson;
+    state.Add("wizard", record.wizard          ? WizardJson(*record.wizard)
+                        : closedWizard.empty() ? std::string("null")
+                                               : closedWizard);
     return state.Finish() + "\n";
 }

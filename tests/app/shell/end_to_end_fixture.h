@@ -53,7 +53,8 @@ protected:
         for (const std::filesystem::directory_entry& entry :
              std::filesystem::directory_iterator(ZARVO_PROGRAM_FOLDER)) {
             const std::string name = entry.path().filename();
-            if (name == "ZarvoVideoConverter" || name.ends_with(".ini") || name == "help") {
+            if (name == "ZarvoVideoConverter" || name.ends_with(".ini") || name == "help" ||
+                name == "libFoxImager.so" || name == "DVDMainMenu.jpg") {
                 std::filesystem::copy(entry.path(), program_ + name,
                                       std::filesystem::copy_options::recursive);
             }
