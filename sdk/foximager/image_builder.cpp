@@ -1,17 +1,19 @@
 #include "sdk/foximager/image_builder.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <map>
 
 #include "platform/file_bytes.h"
 #include "platform/file_names.h"
-#include "platform/mapped_file.h"
+#include "platform/unique_fd.h"
 #include "sdk/foximager/authoring_xml.h"
 #include "sdk/foximager/menu_buttons.h"
 #include "sdk/foximager/program_stream_scan.h"
@@ -25,7 +27,7 @@ namespace fs = std::filesystem;
 constexpr std::size_t kMaxDescriptionBytes = 1 << 20;
 // The stream walk takes this share of a stage whose file is then converted.
 constexpr double kScanShare = 10;
-constexpr std::size_t kScanStepBytes = std::size_t{8} << 20;
+constexpr std::size_t kScanStepBytes = std::size_t{1} << 20;
 constexpr double kBytesPerMegabyte = 1 << 20;
 // The button frames: highlighted in the colour of the menu's numbers,
 // selected in red.
@@ -204,18 +206,35 @@ bool ImageBuilder::RunStageTool(const std::string& tool, std::vector<std::string
     return true;
 }
 
+bool ImageBuilder::WalkStream(const std::string& file, ProgramStreamFacts& facts) {
+    ProgramStreamScanner scanner;
+    const platform::UniqueFd input(open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    const double bytes = std::max<double>(1, static_cast<double>(FileBytes(file)));
+    std::vector<std::uint8_t> buffer(kScanStepBytes);
+    std::uint64_t done = 0;
+    auto nextReport = std::chrono::steady_clock::now() + kTickInterval;
+    while (input) {
+        const ssize_t got = read(input.get(), buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0 || !scanner.Feed({buffer.data(), static_cast<std::size_t>(got)})) break;
+        done += static_cast<std::uint64_t>(got);
+        if (std::chrono::steady_clock::now() >= nextReport) {
+            nextReport = std::chrono::steady_clock::now() + kTickInterval;
+            if (!Report(kScanShare * static_cast<double>(done) / bytes)) return false;
+        }
+    }
+    facts = scanner.Finish();
+    return true;
+}
+
 bool ImageBuilder::Prepare(Entry& entry, const std::string& output) {
     if (!Report(0)) return false;
     if (!entry.probed) entry.facts = ProbeMediaFile(entry.file);
     const MediaFacts& facts = entry.facts;
 
-    const platform::MappedFile mapped(entry.file);
-    ProgramStreamScanner scanner(mapped.Bytes());
-    const double bytes = std::max<double>(1, static_cast<double>(mapped.Bytes().size()));
-    while (scanner.ScanTo(scanner.Position() + kScanStepBytes)) {
-        if (!Report(kScanShare * static_cast<double>(scanner.Position()) / bytes)) return false;
-    }
-    const PreparationPlan plan = PlanPreparation(facts, scanner.Facts(), standard_, entry.role);
+    ProgramStreamFacts stream;
+    if (!WalkStream(entry.file, stream)) return false;
+    const PreparationPlan plan = PlanPreparation(facts, stream, standard_, entry.role);
     if (!plan.failure.empty()) {
         return Fail("The file " + Quoted(entry.file) + " cannot go on a DVD: " + plan.failure +
                     ".");

@@ -11,6 +11,7 @@
 #include "sdk/foximager/disc_description.h"
 #include "sdk/foximager/fox_imager.h"
 #include "sdk/foximager/media_facts.h"
+#include "sdk/foximager/program_stream_scan.h"
 #include "sdk/foximager/title_preparation.h"
 #include "sdk/foximager/tool_run.h"
 
@@ -46,6 +47,9 @@ private:
 
     bool Run(const std::string& workFolder);
     bool Prepare(Entry& entry, const std::string& workName);
+    // Walks the file's packs, reporting the walk as the stage's first part;
+    // false when the build was stopped.
+    bool WalkStream(const std::string& file, ProgramStreamFacts& facts);
     bool AddButtons(Entry& menu, const std::string& workFolder);
     bool Author(const std::string& workFolder);
     // Runs one tool of the current stage; `percentOf` turns each line into

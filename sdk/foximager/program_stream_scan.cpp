@@ -5,80 +5,105 @@
 namespace foximager {
 namespace {
 
-constexpr std::size_t kSectorBytes = 2048;
+constexpr std::uint64_t kSectorBytes = 2048;
 constexpr std::uint8_t kPackStart = 0xBA;
 constexpr std::uint8_t kEndCode = 0xB9;
 constexpr std::uint8_t kSystemHeader = 0xBB;
 constexpr std::uint8_t kPrivateStream2 = 0xBF;
 constexpr std::uint8_t kFirstPacketId = 0xBC;
 
-bool IsStartCode(std::span<const std::uint8_t> b, std::size_t at) {
-    return at + 4 <= b.size() && b[at] == 0 && b[at + 1] == 0 && b[at + 2] == 1;
-}
-
-bool OnlyZeros(std::span<const std::uint8_t> b) {
-    return std::all_of(b.begin(), b.end(), [](std::uint8_t byte) { return byte == 0; });
-}
-
 }  // namespace
 
-ProgramStreamScanner::ProgramStreamScanner(std::span<const std::uint8_t> file) : file_(file) {
-    facts_.startsWithPack = IsStartCode(file_, 0) && file_[3] == kPackStart;
-    facts_.sectorPacks = facts_.startsWithPack;
-    if (!facts_.startsWithPack) {
-        done_ = true;
-        return;
-    }
-    facts_.mpeg2Packs = file_.size() > 4 && (file_[4] & 0xC0) == 0x40;
-}
-
-std::optional<std::size_t> ProgramStreamScanner::UnitLength() const {
-    const auto b = file_;
-    const std::size_t at = position_;
-    if (!IsStartCode(b, at)) return std::nullopt;
-    const std::uint8_t id = b[at + 3];
+std::size_t ProgramStreamScanner::UnitLength() const {
+    const std::vector<std::uint8_t>& h = header_;
+    if (h.size() < 4) return 0;
+    const std::uint8_t id = h[3];
     if (id == kEndCode) return 4;
     if (id == kPackStart) {
-        if (at + 5 > b.size()) return b.size() - at;
-        if ((b[at + 4] & 0xC0) == 0x40) {
-            if (at + 14 > b.size()) return b.size() - at;
-            return 14 + (b[at + 13] & 0x07);
-        }
-        if ((b[at + 4] & 0xF0) == 0x20) return 12;
-        return std::nullopt;
+        if (h.size() < 5) return 0;
+        if ((h[4] & 0xF0) == 0x20) return 12;  // MPEG-1
+        if (h.size() < 14) return 0;
+        return 14 + (h[13] & 0x07);
     }
-    if (id == kSystemHeader || id >= kFirstPacketId) {
-        if (at + 6 > b.size()) return b.size() - at;
-        return 6 + (static_cast<std::size_t>(b[at + 4]) << 8 | b[at + 5]);
-    }
-    return std::nullopt;
+    if (h.size() < 6) return 0;
+    return 6 + (static_cast<std::size_t>(h[4]) << 8 | h[5]);
 }
 
-bool ProgramStreamScanner::ScanTo(std::size_t offset) {
-    while (!done_ && position_ < offset) {
-        // A file cut inside a start code ends here as well.
-        if (file_.size() - position_ < 4) {
-            done_ = true;
-            break;
-        }
-        const std::optional<std::size_t> length = UnitLength();
-        if (!length) {
-            // Zeros after the last packet are padding, as some writers leave.
-            if (!OnlyZeros(file_.subspan(position_))) facts_.damagedAt = position_;
-            done_ = true;
-            break;
-        }
-        const std::uint8_t id = file_[position_ + 3];
-        if (id == kPackStart) {
-            ++packs_;
-            if (position_ % kSectorBytes != 0) facts_.sectorPacks = false;
-        } else if (id == kPrivateStream2 && packs_ == 1) {
-            facts_.navigationPack = true;
-        }
-        // A last packet cut short is tolerated: the tools drop it.
-        position_ = std::min(file_.size(), position_ + *length);
+void ProgramStreamScanner::Damaged(std::uint64_t offset) {
+    facts_.damagedAt = offset;
+    state_ = State::kDone;
+}
+
+void ProgramStreamScanner::StartUnit() {
+    const std::uint8_t id = header_[3];
+    if (id == kPackStart) {
+        if (packs_++ == 0) facts_.mpeg2Packs = (header_[4] & 0xC0) == 0x40;
+        if (unitStart_ % kSectorBytes != 0) facts_.sectorPacks = false;
+    } else if (id == kPrivateStream2 && packs_ == 1) {
+        facts_.navigationPack = true;
     }
-    return !done_;
+}
+
+bool ProgramStreamScanner::Feed(std::span<const std::uint8_t> bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size() && state_ != State::kDone) {
+        if (state_ == State::kPayload) {
+            const std::uint64_t take = std::min<std::uint64_t>(payloadLeft_, bytes.size() - i);
+            payloadLeft_ -= take;
+            i += static_cast<std::size_t>(take);
+            offset_ += take;
+            if (payloadLeft_ == 0) state_ = State::kHeader;
+            continue;
+        }
+        const std::uint8_t byte = bytes[i++];
+        ++offset_;
+        if (state_ == State::kZeros) {
+            // Zeros after the last unit are padding, as some writers leave;
+            // anything after them is not.
+            if (byte != 0) Damaged(unitStart_);
+            continue;
+        }
+        if (header_.empty()) unitStart_ = offset_ - 1;
+        header_.push_back(byte);
+        if (header_.size() < 4) continue;
+        if (header_.size() == 4) {
+            const std::uint8_t id = header_[3];
+            const bool startCode = header_[0] == 0 && header_[1] == 0 && header_[2] == 1;
+            const bool known =
+                id == kEndCode || id == kPackStart || id == kSystemHeader || id >= kFirstPacketId;
+            if (unitStart_ == 0) {
+                // Not a program stream at all: nothing more to learn.
+                facts_.startsWithPack = startCode && id == kPackStart;
+                if (!facts_.startsWithPack) state_ = State::kDone;
+            } else if (!startCode && header_[0] == 0 && header_[1] == 0 && header_[2] == 0 &&
+                       id == 0) {
+                state_ = State::kZeros;
+            } else if (!startCode || !known) {
+                Damaged(unitStart_);
+            }
+            if (state_ != State::kHeader) continue;
+        }
+        if (header_.size() == 5 && header_[3] == kPackStart && (header_[4] & 0xC0) != 0x40 &&
+            (header_[4] & 0xF0) != 0x20) {
+            Damaged(unitStart_);
+            continue;
+        }
+        // The header is whole once its length is known; a packet's first
+        // bytes are read as far as 14, which changes nothing.
+        const std::size_t length = UnitLength();
+        if (length == 0 || header_.size() < std::min<std::size_t>(length, 14)) continue;
+        StartUnit();
+        payloadLeft_ = length - header_.size();
+        header_.clear();
+        if (payloadLeft_ > 0) state_ = State::kPayload;
+    }
+    return state_ != State::kDone;
+}
+
+const ProgramStreamFacts& ProgramStreamScanner::Finish() {
+    if (!facts_.startsWithPack) facts_.sectorPacks = false;
+    state_ = State::kDone;
+    return facts_;
 }
 
 }  // namespace foximager

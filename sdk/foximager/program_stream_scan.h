@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace foximager {
 
@@ -20,27 +21,31 @@ struct ProgramStreamFacts {
     std::optional<std::uint64_t> damagedAt;  // the offset where the chain breaks
 };
 
-// Walks the bytes of a whole file in steps, so a caller can report progress
-// between them. A pure function of the bytes.
+// Takes the file's bytes piece by piece, as they are read, and looks only at
+// the headers of the packs and packets. A pure function of the bytes.
 class ProgramStreamScanner {
 public:
-    explicit ProgramStreamScanner(std::span<const std::uint8_t> file);
-
-    // Walks on until at least `offset` (or the end); false once the walk is
-    // over: the end reached, the chain broken, or no program stream at all.
-    bool ScanTo(std::size_t offset);
-    std::size_t Position() const { return position_; }
-    const ProgramStreamFacts& Facts() const { return facts_; }
+    // The next bytes of the file; false once the walk is over (the chain
+    // broken, or no program stream at all): the rest need not be read.
+    bool Feed(std::span<const std::uint8_t> bytes);
+    // The file has ended. A last unit cut short is no damage: the tools
+    // drop it.
+    const ProgramStreamFacts& Finish();
 
 private:
-    // The length of the pack or packet at position_, or nothing when none
-    // starts there.
-    std::optional<std::size_t> UnitLength() const;
+    // The length of the pack or packet whose header has been gathered so
+    // far: 0 while more header bytes are needed.
+    std::size_t UnitLength() const;
+    void StartUnit();
+    void Damaged(std::uint64_t offset);
 
-    std::span<const std::uint8_t> file_;
-    std::size_t position_ = 0;
+    enum class State { kHeader, kPayload, kZeros, kDone };
+    State state_ = State::kHeader;
+    std::vector<std::uint8_t> header_;  // of the unit at unitStart_
+    std::uint64_t unitStart_ = 0;
+    std::uint64_t offset_ = 0;  // of the next byte fed
+    std::uint64_t payloadLeft_ = 0;
     std::size_t packs_ = 0;
-    bool done_ = false;
     ProgramStreamFacts facts_;
 };
 

@@ -82,12 +82,14 @@ protected:
     PreparationPlan Plan(const std::string& path, VideoStandard standard,
                          TitleRole role = TitleRole::kTitle) {
         const MediaFacts facts = ProbeMediaFile(path);
+        // Fed in odd pieces, so that headers are cut between them.
         const std::string bytes = test::ReadFile(path);
-        ProgramStreamScanner scanner(
-            std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-        while (scanner.ScanTo(scanner.Position() + 4096)) {
+        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+        ProgramStreamScanner scanner;
+        for (std::size_t at = 0; at < bytes.size(); at += 997) {
+            if (!scanner.Feed({data + at, std::min<std::size_t>(997, bytes.size() - at)})) break;
         }
-        return PlanPreparation(facts, scanner.Facts(), standard, role);
+        return PlanPreparation(facts, scanner.Finish(), standard, role);
     }
 
     test::TempDir folder_{"zarvo dvd sdk ü"};
@@ -139,6 +141,12 @@ TEST_F(SdkTest, ADvdStreamIsUsedAsItIsMpeg2IsCopiedAndTheRestReencoded) {
     EXPECT_NE(damaged.failure.find("damaged at byte"), std::string::npos) << damaged.failure;
     test::WriteFile(folder_ / "cut.mpg", test::ReadFile(dvd).substr(0, 100001));
     EXPECT_TRUE(Plan(folder_ / "cut.mpg", VideoStandard::kPal).failure.empty());
+    // Zeros after the end are padding; anything after them is not.
+    test::WriteFile(folder_ / "padded.mpg", test::ReadFile(dvd) + std::string(5000, '\0'));
+    EXPECT_EQ(Plan(folder_ / "padded.mpg", VideoStandard::kPal).how, Preparation::kUseAsItIs);
+    test::WriteFile(folder_ / "tail.mpg", test::ReadFile(dvd) + std::string(50, '\0') + "tail");
+    EXPECT_EQ(Plan(folder_ / "tail.mpg", VideoStandard::kPal).failure,
+              "it is damaged at byte " + std::to_string(test::ReadFile(dvd).size()));
 }
 
 // A build through the exported functions, recording every progress report.
