@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <array>
+#include <functional>
 
 #include "app/disc/disc_writer_wizard_model.h"
 #include "ui/file_dialogs.h"
@@ -115,34 +116,44 @@ QWizardPage* DiscWriterWizard::MakeKindPage() {
     return page;
 }
 
+QListWidget* DiscWriterWizard::AddFileList(QWizardPage* page, QGridLayout* layout,
+                                           const QString& addCaption, const FileListActions& act) {
+    auto* list = new QListWidget(page);
+    layout->addWidget(list, 0, 0, 5, 1);
+    const std::array<std::pair<QString, std::function<void()>>, 4> buttons = {{
+        {addCaption, act.add},
+        {"Remove File(s)", act.remove},
+        {"Move up", act.up},
+        {"Move down", act.down},
+    }};
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        auto* button = Button(buttons[i].first, page);
+        layout->addWidget(button, static_cast<int>(i), 1);
+        connect(button, &QPushButton::clicked, this, buttons[i].second);
+    }
+    connect(list, &QListWidget::currentRowChanged, this, [this, select = act.select](int row) {
+        if (!syncing_) select(row);
+    });
+    return list;
+}
+
 QWizardPage* DiscWriterWizard::MakeTitlesPage() {
     auto* page = new QWizardPage;
     page->setTitle("Titles");
     page->setSubTitle("The MPEG files to burn, in the order they play.");
     auto* layout = new QGridLayout(page);
-    titles_ = new QListWidget(page);
-    layout->addWidget(titles_, 0, 0, 5, 1);
-    auto* add = Button("Add MPEG File(s) to Burn", page);
-    auto* remove = Button("Remove File(s)", page);
-    auto* up = Button("Move up", page);
-    auto* down = Button("Move down", page);
-    layout->addWidget(add, 0, 1);
-    layout->addWidget(remove, 1, 1);
-    layout->addWidget(up, 2, 1);
-    layout->addWidget(down, 3, 1);
-    connect(titles_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!syncing_) model_.SelectTitle(row);
-    });
-    connect(add, &QPushButton::clicked, this, [this] {
-        const QStringList files = ChooseFiles(this, kOpenFilesTitle, kTitleFilters);
-        if (files.isEmpty()) return;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        model_.ChooseTitles(ToPaths(files));
-        QApplication::restoreOverrideCursor();
-    });
-    connect(remove, &QPushButton::clicked, this, [this] { model_.RemoveTitles(); });
-    connect(up, &QPushButton::clicked, this, [this] { model_.MoveTitleUp(); });
-    connect(down, &QPushButton::clicked, this, [this] { model_.MoveTitleDown(); });
+    titles_ = AddFileList(
+        page, layout, "Add MPEG File(s) to Burn",
+        {[this] {
+             const QStringList files = ChooseFiles(this, kOpenFilesTitle, kTitleFilters);
+             if (files.isEmpty()) return;
+             // Every file is probed.
+             QApplication::setOverrideCursor(Qt::WaitCursor);
+             model_.ChooseTitles(ToPaths(files));
+             QApplication::restoreOverrideCursor();
+         },
+         [this] { model_.RemoveTitles(); }, [this] { model_.MoveTitleUp(); },
+         [this] { model_.MoveTitleDown(); }, [this](int row) { model_.SelectTitle(row); }});
     return page;
 }
 
@@ -153,16 +164,14 @@ QWizardPage* DiscWriterWizard::MakeMenuPage() {
         "With several titles the DVD starts with a menu: one numbered button per title on a "
         "background picture. Button pictures are used in order; the last one repeats.");
     auto* layout = new QGridLayout(page);
-    pictures_ = new QListWidget(page);
-    layout->addWidget(pictures_, 0, 0, 5, 1);
-    auto* add = Button("Add Image File(s) for DVD Menu Button", page);
-    auto* remove = Button("Remove File(s)", page);
-    auto* up = Button("Move up", page);
-    auto* down = Button("Move down", page);
-    layout->addWidget(add, 0, 1);
-    layout->addWidget(remove, 1, 1);
-    layout->addWidget(up, 2, 1);
-    layout->addWidget(down, 3, 1);
+    pictures_ = AddFileList(
+        page, layout, "Add Image File(s) for DVD Menu Button",
+        {[this] {
+             const QStringList files = ChooseFiles(this, kOpenFilesTitle, kPictureFilters);
+             if (!files.isEmpty()) model_.ChoosePictures(ToPaths(files));
+         },
+         [this] { model_.RemovePictures(); }, [this] { model_.MovePictureUp(); },
+         [this] { model_.MovePictureDown(); }, [this](int row) { model_.SelectPicture(row); }});
     layout->addWidget(new QLabel("Background:", page), 5, 0, 1, 2);
     background_ = new QLineEdit(page);
     background_->setReadOnly(true);
@@ -170,16 +179,6 @@ QWizardPage* DiscWriterWizard::MakeMenuPage() {
     auto* browse = Button("Browse", page);
     layout->addWidget(background_, 6, 0);
     layout->addWidget(browse, 6, 1);
-    connect(pictures_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!syncing_) model_.SelectPicture(row);
-    });
-    connect(add, &QPushButton::clicked, this, [this] {
-        const QStringList files = ChooseFiles(this, kOpenFilesTitle, kPictureFilters);
-        if (!files.isEmpty()) model_.ChoosePictures(ToPaths(files));
-    });
-    connect(remove, &QPushButton::clicked, this, [this] { model_.RemovePictures(); });
-    connect(up, &QPushButton::clicked, this, [this] { model_.MovePictureUp(); });
-    connect(down, &QPushButton::clicked, this, [this] { model_.MovePictureDown(); });
     connect(browse, &QPushButton::clicked, this, [this] {
         QStringList filters;
         for (const FileFilter& filter : kBackgroundFilters) filters << NameFilter(filter);

@@ -7,8 +7,10 @@
 #include <QTimer>
 #include <QWizard>
 #include <array>
+#include <functional>
 
 class DiscWriterWizardModel;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -33,6 +35,18 @@ protected:
     void accept() override;
 
 private:
+    // What the buttons beside a list of files do.
+    struct FileListActions {
+        std::function<void()> add;
+        std::function<void()> remove;
+        std::function<void()> up;
+        std::function<void()> down;
+        std::function<void(int)> select;
+    };
+    // The list with its "Add", "Remove File(s)", "Move up" and "Move down"
+    // buttons at the top of the page's grid.
+    QListWidget* AddFileList(QWizardPage* page, QGridLayout* layout, const QString& addCaption,
+                             const FileListActions& actions);
     QWizardPage* MakeKindPage();
     QWizardPage* MakeTitlesPage();
     QWizardPage* MakeMenuPage();

@@ -19,14 +19,6 @@ bool IsTitleCodec(std::string codec) {
     return codec == "mpeg1video" || codec == "mpeg2video" || codec == "rv40";
 }
 
-template <typename T>
-void Move(std::vector<T>& list, int& selected, int step) {
-    const int other = selected + step;
-    if (selected < 0 || other < 0 || other >= static_cast<int>(list.size())) return;
-    std::swap(list[static_cast<std::size_t>(selected)], list[static_cast<std::size_t>(other)]);
-    selected = other;
-}
-
 }  // namespace
 
 DiscWriterWizardModel::DiscWriterWizardModel(DiscWriterSetup setup) : setup_(std::move(setup)) {
@@ -48,62 +40,47 @@ void DiscWriterWizardModel::SelectKind(DiscKind kind) {
     Changed();
 }
 
+void ChosenFiles::Replace(std::vector<std::string> kept) {
+    paths = std::move(kept);
+    selected = paths.empty() ? -1 : 0;
+}
+
+void ChosenFiles::Select(int index) {
+    if (index >= -1 && index < static_cast<int>(paths.size())) selected = index;
+}
+
+void ChosenFiles::MoveSelected(int step) {
+    const int other = selected + step;
+    if (selected < 0 || other < 0 || other >= static_cast<int>(paths.size())) return;
+    std::swap(paths[static_cast<std::size_t>(selected)], paths[static_cast<std::size_t>(other)]);
+    selected = other;
+}
+
+void DiscWriterWizardModel::Change(ChosenFiles& files,
+                                   const std::function<void(ChosenFiles&)>& change) {
+    if (busy_) return;
+    change(files);
+    Changed();
+}
+
 void DiscWriterWizardModel::ChooseTitles(const std::vector<std::string>& files) {
     if (busy_ || files.empty()) return;
-    titles_.clear();
+    std::vector<std::string> kept;
     for (const std::string& file : files) {
-        if (setup_.videoCodecOf && IsTitleCodec(setup_.videoCodecOf(file))) titles_.push_back(file);
+        if (setup_.videoCodecOf && IsTitleCodec(setup_.videoCodecOf(file))) kept.push_back(file);
     }
-    selectedTitle_ = titles_.empty() ? -1 : 0;
+    titles_.Replace(std::move(kept));
     buttons_.clear();
-    Changed();
-}
-
-void DiscWriterWizardModel::RemoveTitles() {
-    if (busy_) return;
-    titles_.clear();
-    selectedTitle_ = -1;
-    Changed();
-}
-
-void DiscWriterWizardModel::SelectTitle(int index) {
-    if (index < -1 || index >= static_cast<int>(titles_.size())) return;
-    selectedTitle_ = index;
-    Changed();
-}
-
-void DiscWriterWizardModel::MoveTitle(int step) {
-    if (busy_) return;
-    Move(titles_, selectedTitle_, step);
     Changed();
 }
 
 void DiscWriterWizardModel::ChoosePictures(const std::vector<std::string>& files) {
     if (busy_ || files.empty()) return;
-    pictures_.clear();
+    std::vector<std::string> kept;
     for (const std::string& file : files) {
-        if (LoadsAsPicture(file)) pictures_.push_back(file);
+        if (LoadsAsPicture(file)) kept.push_back(file);
     }
-    selectedPicture_ = pictures_.empty() ? -1 : 0;
-    Changed();
-}
-
-void DiscWriterWizardModel::RemovePictures() {
-    if (busy_) return;
-    pictures_.clear();
-    selectedPicture_ = -1;
-    Changed();
-}
-
-void DiscWriterWizardModel::SelectPicture(int index) {
-    if (index < -1 || index >= static_cast<int>(pictures_.size())) return;
-    selectedPicture_ = index;
-    Changed();
-}
-
-void DiscWriterWizardModel::MovePicture(int step) {
-    if (busy_) return;
-    Move(pictures_, selectedPicture_, step);
+    pictures_.Replace(std::move(kept));
     Changed();
 }
 
@@ -118,7 +95,7 @@ bool DiscWriterWizardModel::ChooseBackground(const std::string& file) {
 
 void DiscWriterWizardModel::Next() {
     if (busy_) return;
-    if (titles_.empty()) {
+    if (titles_.paths.empty()) {
         ShowStatus("Add the MPEG files to burn first.");
         return;
     }
@@ -133,7 +110,7 @@ void DiscWriterWizardModel::Next() {
     if (kind_ == kDvdDisc) {
         BuildDvd();
     } else if (setup_.openBurningWindow) {
-        setup_.openBurningWindow(kind_, titles_);
+        setup_.openBurningWindow(kind_, titles_.paths);
     }
     busy_ = false;
     if (closeRequested_) closed_ = true;
@@ -141,17 +118,19 @@ void DiscWriterWizardModel::Next() {
 }
 
 void DiscWriterWizardModel::BuildDvd() {
-    if (titles_.size() > kMaxDvdTitles) {
+    const std::vector<std::string>& titles = titles_.paths;
+    if (titles.size() > kMaxDvdTitles) {
         ShowStatus("A DVD holds at most " + std::to_string(kMaxDvdTitles) + " titles.");
         return;
     }
     // The build's list: the menu (when there are several titles) before the
     // titles; the wizard's own list stays as the user made it.
-    std::vector<std::string> entries = titles_;
-    if (titles_.size() > 1) {
+    std::vector<std::string> entries = titles;
+    if (titles.size() > 1) {
         ShowStatus("Making the DVD menu...");
         const MenuClipSetup clip{setup_.exportFolder, setup_.menuVideoCodec, setup_.convertFile};
-        const MenuPictureRequest picture{background_, pictures_, static_cast<int>(titles_.size())};
+        const MenuPictureRequest picture{background_, pictures_.paths,
+                                         static_cast<int>(titles.size())};
         entries.insert(entries.begin(), MakeMenuClip(clip, picture, buttons_));
         buttons_.resize(std::min(buttons_.size(), kMaxMenuButtons));
     }
@@ -169,7 +148,7 @@ void DiscWriterWizardModel::BuildDvd() {
     }
     builtFolder_ = build.VideoFolder();
     ShowStatus("The DVD-Video folder is ready: " + builtFolder_);
-    if (setup_.openBurningWindow) setup_.openBurningWindow(kDvdDisc, titles_);
+    if (setup_.openBurningWindow) setup_.openBurningWindow(kDvdDisc, titles);
 }
 
 void DiscWriterWizardModel::Stop() {

@@ -45,6 +45,19 @@ inline constexpr int kWizardTimerMs = 1000;
 inline constexpr std::size_t kMaxMenuButtons = 200;
 inline constexpr std::size_t kMaxDvdTitles = 99;
 
+// A list of files the user chose, in the user's order, with its selection.
+struct ChosenFiles {
+    std::vector<std::string> paths;
+    int selected = -1;  // -1: none
+
+    void Replace(std::vector<std::string> kept);
+    void Clear() { Replace({}); }
+    void Select(int index);
+    // Moves the selected file one place up (-1) or down (1), with the
+    // selection.
+    void MoveSelected(int step);
+};
+
 class DiscWriterWizardModel : private DvdBuildDisplay {
 public:
     explicit DiscWriterWizardModel(DiscWriterSetup setup);
@@ -59,18 +72,34 @@ public:
     // MPEG video (and RealVideo 4) is kept. The button rectangles are reset.
     void ChooseTitles(const std::vector<std::string>& files);
     // "Remove File(s)", "Move up", "Move down" on the selected title.
-    void RemoveTitles();
-    void SelectTitle(int index);
-    void MoveTitleUp() { MoveTitle(-1); }
-    void MoveTitleDown() { MoveTitle(1); }
+    void RemoveTitles() {
+        Change(titles_, [](ChosenFiles& f) { f.Clear(); });
+    }
+    void SelectTitle(int index) {
+        Change(titles_, [index](ChosenFiles& f) { f.Select(index); });
+    }
+    void MoveTitleUp() {
+        Change(titles_, [](ChosenFiles& f) { f.MoveSelected(-1); });
+    }
+    void MoveTitleDown() {
+        Change(titles_, [](ChosenFiles& f) { f.MoveSelected(1); });
+    }
 
     // "Add Image File(s) for DVD Menu Button": the chosen files replace the
     // pictures; only those that load as BMP or JPEG are kept.
     void ChoosePictures(const std::vector<std::string>& files);
-    void RemovePictures();
-    void SelectPicture(int index);
-    void MovePictureUp() { MovePicture(-1); }
-    void MovePictureDown() { MovePicture(1); }
+    void RemovePictures() {
+        Change(pictures_, [](ChosenFiles& f) { f.Clear(); });
+    }
+    void SelectPicture(int index) {
+        Change(pictures_, [index](ChosenFiles& f) { f.Select(index); });
+    }
+    void MovePictureUp() {
+        Change(pictures_, [](ChosenFiles& f) { f.MoveSelected(-1); });
+    }
+    void MovePictureDown() {
+        Change(pictures_, [](ChosenFiles& f) { f.MoveSelected(1); });
+    }
 
     // "Browse": a picture becomes the background and is stored in the
     // settings; false (nothing changed) for a file that is not one.
@@ -88,10 +117,10 @@ public:
     void OnTimer();
 
     DiscKind Kind() const { return kind_; }
-    const std::vector<std::string>& Titles() const { return titles_; }
-    int SelectedTitle() const { return selectedTitle_; }
-    const std::vector<std::string>& Pictures() const { return pictures_; }
-    int SelectedPicture() const { return selectedPicture_; }
+    const std::vector<std::string>& Titles() const { return titles_.paths; }
+    int SelectedTitle() const { return titles_.selected; }
+    const std::vector<std::string>& Pictures() const { return pictures_.paths; }
+    int SelectedPicture() const { return pictures_.selected; }
     const std::string& Background() const { return background_; }
     const std::vector<ButtonRect>& ButtonRects() const { return buttons_; }
     bool Building() const { return building_; }
@@ -108,8 +137,8 @@ public:
     bool Closed() const { return closed_; }
 
 private:
-    void MoveTitle(int step);
-    void MovePicture(int step);
+    // Applies a change to one of the lists, unless a build is running.
+    void Change(ChosenFiles& files, const std::function<void(ChosenFiles&)>& change);
     void BuildDvd();
     void ShowStatus(std::string text);
     void Changed() {
@@ -126,10 +155,8 @@ private:
     std::function<void()> changed_;
 
     DiscKind kind_ = kDvdDisc;
-    std::vector<std::string> titles_;
-    int selectedTitle_ = -1;
-    std::vector<std::string> pictures_;
-    int selectedPicture_ = -1;
+    ChosenFiles titles_;
+    ChosenFiles pictures_;
     std::string background_;
     std::vector<ButtonRect> buttons_;
 

@@ -10,6 +10,7 @@
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/profile_editor_script.h"
+#include "app/shell/script_numbers.h"
 #include "app/shell/wizard_script.h"
 #include "app/tools/audio_stream_dialog_model.h"
 
@@ -32,22 +33,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
 bool IsBlankOrComment(const std::string& line) {
     const std::size_t first = line.find_first_not_of(" \t");
     return first == std::string::npos || line[first] == '#';
-}
-
-std::optional<int> ParseInt(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || ptr != end) return std::nullopt;
-    return value;
-}
-
-std::optional<double> ParseSeconds(const std::string& text) {
-    double value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || ptr != end || !(value >= 0) || value > 86400) return std::nullopt;
-    return value;
 }
 
 bool IsFile(const std::string& path) {
@@ -147,13 +132,13 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return error;
     }
     if (c == "target") {
-        const auto target = ParseInt(line.rest);
+        const auto target = ParseScriptInt(line.rest);
         const auto info = target ? InfoOfTarget(*target) : std::nullopt;
         if (!info) return "no target button " + line.rest;
         return Click(info->commandId, "the target button");
     }
     if (c == "profile") {
-        const auto index = ParseInt(line.rest);
+        const auto index = ParseScriptInt(line.rest);
         if (!index || *index < 0 || *index >= model_.CurrentProfiles().count) {
             return "no profile " + line.rest;
         }
@@ -162,7 +147,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return {};
     }
     if (c == "select") {
-        const auto index = ParseInt(line.rest);
+        const auto index = ParseScriptInt(line.rest);
         if (!index || *index < -1 || *index >= static_cast<int>(model_.Files().size())) {
             return "no file " + line.rest + " in the list";
         }
@@ -178,7 +163,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return {};
     }
     if (c == "stop-after") {
-        const auto seconds = ParseSeconds(line.rest);
+        const auto seconds = ParseScriptSeconds(line.rest);
         if (!seconds) return "not a number of seconds: " + line.rest;
         stopAfterSeconds_ = *seconds;
         return {};
@@ -218,7 +203,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
 }
 
 std::string ScriptRunner::OpenAudioStreamDialog(const ScriptLine& line) {
-    if (!ParseInt(line.rest)) return "not an audio stream: " + line.rest;
+    if (!ParseScriptInt(line.rest)) return "not an audio stream: " + line.rest;
     // The dialog the button opens takes this line as its first answer.
     const std::size_t self = next_ - 1;
     next_ = self;
@@ -280,7 +265,7 @@ void ScriptRunner::ChooseAudioStream(AudioStreamDialogModel& dialog) {
            (line.command == "play" || line.command == "audio" || line.command == "answer")) {
         next_ = after;
         const bool play = line.command == "play";
-        const auto index = ParseInt(line.rest);
+        const auto index = ParseScriptInt(line.rest);
         if (index && *index >= 0 && *index < static_cast<int>(dialog.StreamLines().size())) {
             dialog.Select(*index);
             if (play) dialog.Play();

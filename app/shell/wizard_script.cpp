@@ -2,46 +2,22 @@
 
 #include <sys/stat.h>
 
-#include <charconv>
 #include <functional>
-#include <optional>
 #include <vector>
 
 #include "app/disc/disc_writer_wizard_model.h"
 #include "app/shell/automation_script.h"
+#include "app/shell/script_numbers.h"
 
 namespace {
-
-std::optional<int> ParseInt(std::string_view text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || ptr != end) return std::nullopt;
-    return value;
-}
-
-std::optional<double> ParseSeconds(std::string_view text) {
-    double value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || ptr != end || !(value > 0) || value > 86400) return std::nullopt;
-    return value;
-}
 
 bool IsFile(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// The tab-separated paths, each of which must be a file.
-std::string Paths(std::string_view text, std::vector<std::string>& paths) {
-    std::size_t from = 0;
-    while (from <= text.size()) {
-        std::size_t tab = text.find('\t', from);
-        if (tab == std::string_view::npos) tab = text.size();
-        if (tab > from) paths.emplace_back(text.substr(from, tab - from));
-        from = tab + 1;
-    }
+// Each path must be a file.
+std::string CheckFiles(const std::vector<std::string>& paths) {
     if (paths.empty()) return "no files given";
     for (const std::string& path : paths) {
         if (!IsFile(path)) return "no such file: " + path;
@@ -50,11 +26,11 @@ std::string Paths(std::string_view text, std::vector<std::string>& paths) {
 }
 
 // Selects entry N of a list and moves it one step.
-std::string MoveEntry(std::string_view number, int count, const std::function<void(int)>& select,
+std::string MoveEntry(const std::string& number, int count, const std::function<void(int)>& select,
                       const std::function<void()>& move) {
-    const auto index = ParseInt(number);
+    const auto index = ParseScriptInt(number);
     if (!index || *index < 0 || *index >= count) {
-        return "no entry " + std::string(number) + " in the list";
+        return "no entry " + number + " in the list";
     }
     select(*index);
     move();
@@ -64,10 +40,9 @@ std::string MoveEntry(std::string_view number, int count, const std::function<vo
 }  // namespace
 
 std::string RunWizardLine(DiscWriterWizardModel& wizard, std::string_view rest, ScriptHost& host) {
-    const std::size_t end = rest.find_first_of(" \t");
-    const std::string_view word = rest.substr(0, end);
-    const std::string_view after =
-        end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    const ScriptLine line = ParseScriptLine(rest);
+    const std::string& word = line.command;
+    const std::string& after = line.rest;
     const int titles = static_cast<int>(wizard.Titles().size());
     const int pictures = static_cast<int>(wizard.Pictures().size());
     const auto selectTitle = [&wizard](int i) { wizard.SelectTitle(i); };
@@ -81,30 +56,28 @@ std::string RunWizardLine(DiscWriterWizardModel& wizard, std::string_view rest, 
         } else if (after == "vcd") {
             wizard.SelectKind(kVideoCdDisc);
         } else {
-            return "no disc kind " + std::string(after);
+            return "no disc kind " + after;
         }
         return {};
     }
     if (word == "titles" || word == "pictures") {
-        std::vector<std::string> paths;
-        if (std::string error = Paths(after, paths); !error.empty()) return error;
+        if (std::string error = CheckFiles(line.arguments); !error.empty()) return error;
         if (word == "titles") {
-            wizard.ChooseTitles(paths);
+            wizard.ChooseTitles(line.arguments);
         } else {
-            wizard.ChoosePictures(paths);
+            wizard.ChoosePictures(line.arguments);
         }
         return {};
     }
     if (word == "background") {
-        const std::string path(after);
-        if (!IsFile(path)) return "no such file: " + path;
+        if (!IsFile(after)) return "no such file: " + after;
         // A file that is no picture is passed over, as the dialog does.
-        wizard.ChooseBackground(path);
+        wizard.ChooseBackground(after);
         return {};
     }
     if (word == "select") {
-        const auto index = ParseInt(after);
-        if (!index || *index < -1 || *index >= titles) return "no title " + std::string(after);
+        const auto index = ParseScriptInt(after);
+        if (!index || *index < -1 || *index >= titles) return "no title " + after;
         wizard.SelectTitle(*index);
         return {};
     }
@@ -127,8 +100,8 @@ std::string RunWizardLine(DiscWriterWizardModel& wizard, std::string_view rest, 
         return {};
     }
     if (word == "stop-after") {
-        const auto seconds = ParseSeconds(after);
-        if (!seconds) return "not a number of seconds: " + std::string(after);
+        const auto seconds = ParseScriptSeconds(after);
+        if (!seconds) return "not a number of seconds: " + after;
         host.CallLater([&wizard] { wizard.Stop(); }, static_cast<int>(*seconds * 1000));
         return {};
     }
@@ -148,5 +121,5 @@ std::string RunWizardLine(DiscWriterWizardModel& wizard, std::string_view rest, 
         return {};
     }
     if (word == "open") return "the wizard is open already";
-    return "unknown wizard command: " + std::string(word);
+    return "unknown wizard command: " + word;
 }

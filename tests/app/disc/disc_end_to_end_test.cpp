@@ -21,19 +21,6 @@ using test::Texts;
 
 constexpr const char* kCompleted = "All converting works are Completed!";
 
-// Processes whose command line mentions `text`.
-Paths ProcessesMentioning(const std::string& text) {
-    Paths found;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::string commandLine = test::ReadFile(entry.path() / "cmdline");
-        for (char& c : commandLine) c = c == '\0' ? ' ' : c;
-        if (commandLine.find(text) != std::string::npos) found.push_back(name + ": " + commandLine);
-    }
-    return found;
-}
-
 Paths Names(const std::string& folder) {
     Paths names;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
@@ -88,6 +75,12 @@ TEST_P(DvdTargetTest, AConversionEndsInAFolderWithItsOneTitle) {
     EXPECT_NE(test::RunTool("lsdvd -x " + test::Quoted(export_ + "DVD"))
                   .find(std::string("Format: ") + GetParam().standard),
               std::string::npos);
+    // One title and no menu: no title sections.
+    const std::string description = program_ + "dvdimage.ini";
+    EXPECT_EQ(platform::GetPrivateProfileSectionNames(description), Paths({"Infos"}));
+    EXPECT_EQ(platform::GetPrivateProfileString("Infos", "Menu", "", 4096, description),
+              export_ + "clip one.mpg");
+    EXPECT_EQ(platform::GetPrivateProfileString("Infos", "Selections", "", 16, description), "0");
 }
 
 INSTANTIATE_TEST_SUITE_P(PalAndNtsc, DvdTargetTest,
@@ -178,7 +171,7 @@ TEST_F(DiscEndToEndTest, AWizardBuildStopsFailsWithAReasonAndTheWizardWorksOnAft
     const std::vector<double> lengths = test::DvdTitleLengths(export_ + "DVD");
     ASSERT_EQ(lengths.size(), 1u);
     EXPECT_NEAR(lengths[0], 2, 0.5);
-    EXPECT_EQ(ProcessesMentioning(export_), Paths());
+    EXPECT_EQ(test::ProcessesMentioning(export_), Paths());
 }
 
 }  // namespace

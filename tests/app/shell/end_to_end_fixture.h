@@ -41,6 +41,20 @@ inline std::vector<std::string> Texts(const QJsonValue& array) {
 
 inline std::string Text(const QJsonValue& value) { return value.toString().toStdString(); }
 
+// Processes whose command line mentions `text`.
+inline std::vector<std::string> ProcessesMentioning(const std::string& text) {
+    std::vector<std::string> found;
+    for (const std::filesystem::directory_entry& entry :
+         std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string commandLine = test::ReadFile(entry.path() / "cmdline");
+        for (char& c : commandLine) c = c == '\0' ? ' ' : c;
+        if (commandLine.find(text) != std::string::npos) found.push_back(name + ": " + commandLine);
+    }
+    return found;
+}
+
 // A private copy of the program folder (program, profiles, settings) in a
 // folder whose name holds a blank and a non-ASCII letter, with its own export
 // folder, and a private folder for the fixed temporary names, so that tests
