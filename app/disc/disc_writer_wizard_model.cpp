@@ -1,6 +1,5 @@
 #include "app/disc/disc_writer_wizard_model.h"
 
-#include <algorithm>
 #include <cctype>
 #include <utility>
 
@@ -132,7 +131,6 @@ void DiscWriterWizardModel::BuildDvd() {
         const MenuPictureRequest picture{background_, pictures_.paths,
                                          static_cast<int>(titles.size())};
         entries.insert(entries.begin(), MakeMenuClip(clip, picture, buttons_));
-        buttons_.resize(std::min(buttons_.size(), kMaxMenuButtons));
     }
     if (stopRequested_) {
         ShowStatus("The DVD build was stopped.");

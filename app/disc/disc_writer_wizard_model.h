@@ -41,8 +41,6 @@ inline constexpr int kMenuBackgroundControl = 1085;
 // The wizard's timer: one tick a second while it is open.
 inline constexpr int kWizardTimerId = 1000;
 inline constexpr int kWizardTimerMs = 1000;
-// Button rectangles kept for the titles.
-inline constexpr std::size_t kMaxMenuButtons = 200;
 inline constexpr std::size_t kMaxDvdTitles = 99;
 
 // A list of files the user chose, in the user's order, with its selection.
