@@ -57,6 +57,8 @@ struct DvdTargetCase {
     const char* standard;  // as lsdvd -x names it
 };
 
+void PrintTo(const DvdTargetCase& c, std::ostream* out) { *out << c.standard; }
+
 class DvdTargetTest : public DiscEndToEndTest,
                       public ::testing::WithParamInterface<DvdTargetCase> {};
 
