@@ -17,6 +17,7 @@
 #include "sdk/foximager/authoring_xml.h"
 #include "sdk/foximager/menu_buttons.h"
 #include "sdk/foximager/program_stream_scan.h"
+#include "sdk/foximager/stream_remux.h"
 #include "sdk/foximager/tool_output.h"
 
 namespace foximager {
@@ -246,6 +247,22 @@ bool ImageBuilder::Prepare(Entry& entry, const std::string& output) {
         return Report(100);
     }
 
+    if (RemuxesInProcess(plan)) {
+        std::string failure;
+        const RemuxResult result = RemuxForDvd(
+            plan, entry.file, output,
+            [this](double percent) {
+                return Report(kScanShare + (100 - kScanShare) * percent / 100);
+            },
+            failure);
+        if (result == RemuxResult::kStopped) return false;
+        if (result == RemuxResult::kFailed) {
+            return Fail("The file " + Quoted(entry.file) +
+                        " could not be made DVD-compliant: " + failure + ".");
+        }
+        return Prepared(entry, output);
+    }
+
     const double duration = facts.durationSeconds;
     ToolOutcome outcome;
     if (!RunStageTool(
@@ -262,6 +279,10 @@ bool ImageBuilder::Prepare(Entry& entry, const std::string& output) {
         return Fail("The file " + Quoted(entry.file) + " could not be made DVD-compliant. " +
                     FailureText("ffmpeg", outcome));
     }
+    return Prepared(entry, output);
+}
+
+bool ImageBuilder::Prepared(Entry& entry, const std::string& output) {
     entry.prepared = output;
     // The buttons are placed on the menu video as it has come out.
     if (entry.role == TitleRole::kMenu) entry.preparedFacts = ProbeMediaFile(output);

@@ -47,6 +47,8 @@ private:
 
     bool Run(const std::string& workFolder);
     bool Prepare(Entry& entry, const std::string& workName);
+    // The entry's DVD-compliant copy is `output`.
+    bool Prepared(Entry& entry, const std::string& output);
     // Walks the file's packs, reporting the walk as the stage's first part;
     // false when the build was stopped.
     bool WalkStream(const std::string& file, ProgramStreamFacts& facts);

@@ -12,6 +12,7 @@
 #include "sdk/foximager/fox_imager.h"
 #include "sdk/foximager/media_facts.h"
 #include "sdk/foximager/program_stream_scan.h"
+#include "sdk/foximager/stream_remux.h"
 #include "sdk/foximager/title_preparation.h"
 #include "tests/support/dvd_checks.h"
 #include "tests/support/media_tools.h"
@@ -147,6 +148,92 @@ TEST_F(SdkTest, ADvdStreamIsUsedAsItIsMpeg2IsCopiedAndTheRestReencoded) {
     test::WriteFile(folder_ / "tail.mpg", test::ReadFile(dvd) + std::string(50, '\0') + "tail");
     EXPECT_EQ(Plan(folder_ / "tail.mpg", VideoStandard::kPal).failure,
               "it is damaged at byte " + std::to_string(test::ReadFile(dvd).size()));
+}
+
+// What ffmpeg makes of a file: its first stream's figures and any message a
+// whole decode prints.
+std::string Ffprobe(const std::string& path, const std::string& entries,
+                    const std::string& stream) {
+    return test::RunTool("ffprobe -v error -select_streams " + stream + " -show_entries " +
+                         entries + " -of csv=p=0 " + test::Quoted(path));
+}
+
+std::string DecodeMessages(const std::string& path) {
+    return test::RunTool("ffmpeg -nostdin -v error -i " + test::Quoted(path) + " -f null -");
+}
+
+// A checksum of a stream's packets as ffmpeg copies them.
+std::string PacketSum(const std::string& path, const std::string& stream) {
+    return test::RunTool("ffmpeg -nostdin -v error -i " + test::Quoted(path) + " -map 0:" + stream +
+                         " -c copy -f md5 -");
+}
+
+TEST_F(SdkTest, MpegTwoIsCopiedIntoADvdStreamWithItsSoundOrWithSilence) {
+    // The menu clip as the program makes it: square pixels and no sound.
+    const std::string menu = Make("menu.mpg", "-map 0:v -c:v mpeg2video -f mpeg", 2,
+                                  "color=c=navy:size=720x576:rate=25");
+    const PreparationPlan silent = Plan(menu, VideoStandard::kPal, TitleRole::kMenu);
+    ASSERT_TRUE(RemuxesInProcess(silent));
+    ASSERT_TRUE(silent.addSilence && silent.setAspect);
+    const std::string menuOut = folder_ / "menu dvd.mpg";
+    std::string failure;
+    int reports = 0;
+    const auto count = [&reports](double percent) {
+        EXPECT_GE(percent, 0);
+        EXPECT_LE(percent, 100);
+        ++reports;
+        return true;
+    };
+    ASSERT_EQ(RemuxForDvd(silent, menu, menuOut, count, failure), RemuxResult::kDone) << failure;
+    EXPECT_EQ(DecodeMessages(menuOut), "");
+    // ffprobe may add empty fields for side data after these.
+    EXPECT_EQ(
+        Ffprobe(menuOut, "stream=codec_name,display_aspect_ratio", "v").rfind("mpeg2video,4:3", 0),
+        0u);
+    EXPECT_EQ(
+        Ffprobe(menuOut, "stream=codec_name,sample_rate,channels", "a").rfind("ac3,48000,2", 0),
+        0u);
+    // The sound lasts as long as the pictures, and the pictures are the
+    // input's, bit for bit apart from the aspect ratio.
+    const double videoSeconds = std::atof(Ffprobe(menuOut, "stream=duration", "v").c_str());
+    const double audioSeconds = std::atof(Ffprobe(menuOut, "stream=duration", "a").c_str());
+    EXPECT_NEAR(videoSeconds, 2, 0.1);
+    EXPECT_NEAR(audioSeconds, videoSeconds, 0.1);
+    EXPECT_EQ(
+        test::RunTool("ffmpeg -nostdin -v error -i " + test::Quoted(menuOut) +
+                      " -map 0:v -f md5 -"),
+        test::RunTool("ffmpeg -nostdin -v error -i " + test::Quoted(menu) + " -map 0:v -f md5 -"));
+    // Now a DVD stream that dvdauthor's checks accept as it is.
+    EXPECT_EQ(Plan(menuOut, VideoStandard::kPal, TitleRole::kMenu).how, Preparation::kUseAsItIs);
+
+    // Sound a DVD carries is copied packet for packet.
+    const std::string title = Make("title.mpg", kMpegStream, 3);
+    const PreparationPlan copy = Plan(title, VideoStandard::kPal);
+    ASSERT_TRUE(RemuxesInProcess(copy));
+    const std::string titleOut = folder_ / "title dvd.mpg";
+    ASSERT_EQ(RemuxForDvd(copy, title, titleOut, count, failure), RemuxResult::kDone) << failure;
+    EXPECT_EQ(DecodeMessages(titleOut), "");
+    EXPECT_EQ(PacketSum(titleOut, "a"), PacketSum(title, "a"));
+    EXPECT_EQ(PacketSum(titleOut, "v"), PacketSum(title, "v"));
+    EXPECT_EQ(Plan(titleOut, VideoStandard::kPal).how, Preparation::kUseAsItIs);
+
+    // Sound that must be re-encoded is not done here.
+    PreparationPlan reencodeSound = copy;
+    reencodeSound.copyAudio = false;
+    EXPECT_FALSE(RemuxesInProcess(reencodeSound));
+
+    // Stopped at its first report, or fed garbage: no file is left.
+    const std::string stoppedOut = folder_ / "stopped.mpg";
+    EXPECT_EQ(RemuxForDvd(
+                  copy, title, stoppedOut, [](double) { return false; }, failure),
+              RemuxResult::kStopped);
+    EXPECT_FALSE(fs::exists(stoppedOut));
+    test::WriteFile(folder_ / "garbage.mpg", std::string(4096, '\x47'));
+    failure.clear();
+    EXPECT_EQ(RemuxForDvd(copy, folder_ / "garbage.mpg", stoppedOut, count, failure),
+              RemuxResult::kFailed);
+    EXPECT_FALSE(failure.empty());
+    EXPECT_FALSE(fs::exists(stoppedOut));
 }
 
 // A build through the exported functions, recording every progress report.
