@@ -178,14 +178,19 @@ bool ImageBuilder::Run(const std::string& workFolder) {
     first.probed = true;
     standard_ = StandardOf(first.facts);
 
+    // spumux puts the buttons into the menu while the titles are prepared;
+    // ended with this function if the build stops or fails before it is
+    // waited for.
+    ToolRun buttons;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         stage_ = static_cast<int>(i);
         const std::string name = i == 0 && menu ? "menu.mpg" : "title" + std::to_string(i) + ".mpg";
         if (!Prepare(entries_[i], workFolder + name)) return false;
+        if (i == 0 && menu && !StartButtons(entries_.front(), workFolder, buttons)) return false;
     }
     if (menu) {
         ++stage_;
-        if (!AddButtons(entries_.front(), workFolder)) return false;
+        if (!FinishButtons(entries_.front(), workFolder, buttons)) return false;
     }
     ++stage_;
     return Author(workFolder) && Report(100);
@@ -195,8 +200,15 @@ bool ImageBuilder::RunStageTool(const std::string& tool, std::vector<std::string
                                 const platform::StandardFiles& files,
                                 const std::function<double(std::string_view)>& percentOf,
                                 ToolOutcome& outcome) {
-    outcome = RunTool(
-        std::move(words), files,
+    ToolRun run;
+    run.Start(std::move(words), files);
+    return FinishStageTool(tool, run, percentOf, outcome);
+}
+
+bool ImageBuilder::FinishStageTool(const std::string& tool, ToolRun& run,
+                                   const std::function<double(std::string_view)>& percentOf,
+                                   ToolOutcome& outcome) {
+    outcome = run.Finish(
         [&](std::string_view line) {
             const double percent = percentOf(line);
             if (percent >= 0) percent_ = percent;
@@ -289,8 +301,15 @@ bool ImageBuilder::Prepared(Entry& entry, const std::string& output) {
     return Report(100);
 }
 
-bool ImageBuilder::AddButtons(Entry& menu, const std::string& workFolder) {
-    if (!Report(0)) return false;
+namespace {
+
+std::string ButtonsOutput(const std::string& workFolder) {
+    return workFolder + "menu with buttons.mpg";
+}
+
+}  // namespace
+
+bool ImageBuilder::StartButtons(const Entry& menu, const std::string& workFolder, ToolRun& run) {
     const StreamFacts* video = menu.preparedFacts.First("video");
     if (!video) return Fail("The menu video " + Quoted(menu.prepared) + " holds no picture.");
     const std::vector<DiscTitle>& titles = description_->titles;
@@ -298,7 +317,6 @@ bool ImageBuilder::AddButtons(Entry& menu, const std::string& workFolder) {
     const std::string highlight = workFolder + "highlight.png";
     const std::string select = workFolder + "select.png";
     const std::string description = workFolder + "buttons.xml";
-    const std::string output = workFolder + "menu with buttons.mpg";
     const auto text = [](const std::string& s) {
         return std::vector<std::uint8_t>(s.begin(), s.end());
     };
@@ -309,10 +327,18 @@ bool ImageBuilder::AddButtons(Entry& menu, const std::string& workFolder) {
         !platform::WriteFileBytes(description, text(SpumuxXml(highlight, select, buttons)))) {
         return Fail("The menu's buttons cannot be written to " + Quoted(workFolder) + ".");
     }
+    run.Start({"spumux", "-m", "dvd", "-P", description},
+              {menu.prepared, ButtonsOutput(workFolder)});
+    return true;
+}
+
+bool ImageBuilder::FinishButtons(Entry& menu, const std::string& workFolder, ToolRun& run) {
+    if (!Report(0)) return false;
+    const std::string output = ButtonsOutput(workFolder);
     const double duration = menu.preparedFacts.durationSeconds;
     ToolOutcome outcome;
-    if (!RunStageTool(
-            "spumux", {"spumux", "-m", "dvd", "-P", description}, {menu.prepared, output},
+    if (!FinishStageTool(
+            "spumux", run,
             [duration](std::string_view line) {
                 const auto seconds = SpumuxSeconds(line);
                 if (!seconds || duration <= 0) return -1.0;

@@ -52,7 +52,10 @@ private:
     // Walks the file's packs, reporting the walk as the stage's first part;
     // false when the build was stopped.
     bool WalkStream(const std::string& file, ProgramStreamFacts& facts);
-    bool AddButtons(Entry& menu, const std::string& workFolder);
+    // Draws the menu's button frames and starts spumux on the menu; the
+    // next stage waits for it.
+    bool StartButtons(const Entry& menu, const std::string& workFolder, ToolRun& run);
+    bool FinishButtons(Entry& menu, const std::string& workFolder, ToolRun& run);
     bool Author(const std::string& workFolder);
     // Runs one tool of the current stage; `percentOf` turns each line into
     // the stage's percent (or a negative number for "no news").
@@ -60,6 +63,9 @@ private:
                       const platform::StandardFiles& files,
                       const std::function<double(std::string_view)>& percentOf,
                       ToolOutcome& outcome);
+    bool FinishStageTool(const std::string& tool, ToolRun& run,
+                         const std::function<double(std::string_view)>& percentOf,
+                         ToolOutcome& outcome);
     // Reports the percent of the current stage; false once a stop is asked.
     bool Report(double percent);
     bool Fail(std::string text);

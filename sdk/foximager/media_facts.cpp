@@ -11,6 +11,10 @@ extern "C" {
 namespace foximager {
 namespace {
 
+// A DVD's streams all start within its first second; the default of five
+// seconds decodes pictures for longer than the whole stream walk takes.
+constexpr std::int64_t kAnalyzeMicroseconds = AV_TIME_BASE;
+
 double Ratio(AVRational r) { return r.num > 0 && r.den > 0 ? av_q2d(r) : 0; }
 
 }  // namespace
@@ -36,6 +40,7 @@ MediaFacts ProbeMediaFile(const std::string& path) {
     MediaFacts facts;
     AVFormatContext* format = nullptr;
     if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return facts;
+    format->max_analyze_duration = kAnalyzeMicroseconds;
     if (avformat_find_stream_info(format, nullptr) >= 0) {
         facts.formatName = format->iformat->name;
         if (format->duration != AV_NOPTS_VALUE && format->duration > 0) {

@@ -14,15 +14,17 @@ constexpr std::size_t kErrorLinesKept = 5;
 
 }  // namespace
 
-ToolOutcome RunTool(std::vector<std::string> words, const platform::StandardFiles& files,
-                    const std::function<void(std::string_view)>& onLine,
-                    const std::function<bool()>& onTick) {
+bool ToolRun::Start(std::vector<std::string> words, const platform::StandardFiles& files) {
+    started_ = child_.Start(std::move(words), platform::ProgramFolder(), files) ==
+               platform::StartResult::kStarted;
+    return started_;
+}
+
+ToolOutcome ToolRun::Finish(const std::function<void(std::string_view)>& onLine,
+                            const std::function<bool()>& onTick) {
     ToolOutcome outcome;
-    platform::ChildProcess child;
-    if (child.Start(std::move(words), platform::ProgramFolder(), files) !=
-        platform::StartResult::kStarted) {
-        return outcome;
-    }
+    if (!started_) return outcome;
+    started_ = false;
     std::deque<std::string> lastLines;
     std::vector<std::string> errorLines;
     const auto take = [&](std::string_view line) {
@@ -37,9 +39,9 @@ ToolOutcome RunTool(std::vector<std::string> words, const platform::StandardFile
     auto nextTick = std::chrono::steady_clock::now();
     bool stopped = false;
     for (;;) {
-        if (child.WaitForOutput(kTickInterval)) {
+        if (child_.WaitForOutput(kTickInterval)) {
             char buffer[4096];
-            const std::size_t count = child.ReadOutput(buffer, sizeof buffer);
+            const std::size_t count = child_.ReadOutput(buffer, sizeof buffer);
             if (count == 0) break;
             splitter.Feed(std::string_view(buffer, count), take);
         }
@@ -53,7 +55,7 @@ ToolOutcome RunTool(std::vector<std::string> words, const platform::StandardFile
     }
     splitter.Flush(take);
     const platform::ChildExit exit =
-        child.Finish(stopped ? std::chrono::milliseconds(0) : std::chrono::milliseconds(2000));
+        child_.Finish(stopped ? std::chrono::milliseconds(0) : std::chrono::milliseconds(2000));
     outcome.how = stopped ? ToolOutcome::How::kStopped : ToolOutcome::How::kEnded;
     outcome.exitedWell = exit.how == platform::ChildExit::How::kExited && exit.code == 0;
     outcome.errors = errorLines.empty()

@@ -23,9 +23,20 @@ struct ToolOutcome {
     std::vector<std::string> errors;  // its "ERR:" lines, or its last lines
 };
 
-ToolOutcome RunTool(std::vector<std::string> words, const platform::StandardFiles& files,
-                    const std::function<void(std::string_view)>& onLine,
-                    const std::function<bool()>& onTick);
+// A tool run in two steps, so the caller can do other work while the tool
+// runs: Start, then Finish reads the lines (a tool that prints more than a
+// pipe holds waits for it meanwhile). Destroying a started run ends the
+// tool.
+class ToolRun {
+public:
+    bool Start(std::vector<std::string> words, const platform::StandardFiles& files);
+    ToolOutcome Finish(const std::function<void(std::string_view)>& onLine,
+                       const std::function<bool()>& onTick);
+
+private:
+    platform::ChildProcess child_;
+    bool started_ = false;
+};
 
 // A short English account of why the tool failed, for the caller's error
 // text: "dvdauthor: ERR: ..." or "dvdauthor could not be started".
