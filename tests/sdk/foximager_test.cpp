@@ -375,6 +375,18 @@ TEST_F(BuildTest, StoppedFailedAndUnreadableBuildsLeaveNoFolder) {
     EXPECT_FALSE(test::HasChildProcess());
     EXPECT_FALSE(fs::exists(videoTs_));
     EXPECT_EQ(OutputEntries(), std::vector<std::string>({"DVD"}));
+    // With a menu, whose buttons go in while the title is re-encoded: both
+    // tools end.
+    const std::string menu = Make("menu.mpg", "-map 0:v -c:v mpeg2video -f mpeg", 2,
+                                  "color=c=navy:size=720x576:rate=25");
+    const BuildRun stoppedWithMenu =
+        Build("[Infos]\nMenu=" + menu + "\nSelections=1\n" + Section(0, slow, "40,40", "200,160"),
+              [](const Report& r) { return r.stage == 1 && r.percent > 10; });
+    EXPECT_EQ(stoppedWithMenu.result, 0);
+    EXPECT_EQ(stoppedWithMenu.error, "The DVD build was stopped.");
+    EXPECT_FALSE(test::HasChildProcess());
+    EXPECT_FALSE(fs::exists(videoTs_));
+    EXPECT_EQ(OutputEntries(), std::vector<std::string>({"DVD"}));
 
     std::string bytes = test::ReadFile(title);
     for (std::size_t i = bytes.size() / 3; i < bytes.size() / 2; ++i) bytes[i] = '\x5a';
