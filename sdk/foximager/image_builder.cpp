@@ -247,6 +247,11 @@ bool ImageBuilder::Prepare(Entry& entry, const std::string& output) {
 
     ProgramStreamFacts stream;
     if (!WalkStream(entry.file, stream)) return false;
+    // The walk has seen every packet: sound the short probe missed starts
+    // late, and must not be replaced by silence.
+    if (facts.Count("audio") == 0 && stream.soundPackets) {
+        entry.facts = ProbeMediaFile(entry.file, ProbeDepth::kFirstMinute);
+    }
     const PreparationPlan plan = PlanPreparation(facts, stream, standard_, entry.role);
     if (!plan.failure.empty()) {
         return Fail("The file " + Quoted(entry.file) + " cannot go on a DVD: " + plan.failure +

@@ -11,9 +11,10 @@ extern "C" {
 namespace foximager {
 namespace {
 
-// A DVD's streams all start within its first second; the default of five
-// seconds decodes pictures for longer than the whole stream walk takes.
-constexpr std::int64_t kAnalyzeMicroseconds = AV_TIME_BASE;
+constexpr std::int64_t kFirstSecondMicroseconds = AV_TIME_BASE;
+constexpr std::int64_t kFirstMinuteMicroseconds = 60LL * AV_TIME_BASE;
+// A minute of a DVD at its highest rate.
+constexpr std::int64_t kFirstMinuteBytes = 80LL << 20;
 
 double Ratio(AVRational r) { return r.num > 0 && r.den > 0 ? av_q2d(r) : 0; }
 
@@ -32,7 +33,7 @@ int MediaFacts::Count(std::string_view type) const {
     return count;
 }
 
-MediaFacts ProbeMediaFile(const std::string& path) {
+MediaFacts ProbeMediaFile(const std::string& path, ProbeDepth depth) {
     // libavformat would otherwise report every oddity of an input (a DVD
     // navigation stream without times, say) on the program's console; the
     // program has no other use for its messages.
@@ -40,7 +41,12 @@ MediaFacts ProbeMediaFile(const std::string& path) {
     MediaFacts facts;
     AVFormatContext* format = nullptr;
     if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return facts;
-    format->max_analyze_duration = kAnalyzeMicroseconds;
+    if (depth == ProbeDepth::kFirstSecond) {
+        format->max_analyze_duration = kFirstSecondMicroseconds;
+    } else {
+        format->max_analyze_duration = kFirstMinuteMicroseconds;
+        format->probesize = kFirstMinuteBytes;
+    }
     if (avformat_find_stream_info(format, nullptr) >= 0) {
         facts.formatName = format->iformat->name;
         if (format->duration != AV_NOPTS_VALUE && format->duration > 0) {

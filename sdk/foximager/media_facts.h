@@ -31,7 +31,13 @@ struct MediaFacts {
     int Count(std::string_view type) const;
 };
 
+// How much of a file a probe reads: a DVD's streams all start within its
+// first second, and the default of five seconds decodes pictures for longer
+// than the whole stream walk takes; sound that starts later needs the
+// longer read.
+enum class ProbeDepth { kFirstSecond, kFirstMinute };
+
 // Empty facts (no streams) for a file libavformat cannot open.
-MediaFacts ProbeMediaFile(const std::string& path);
+MediaFacts ProbeMediaFile(const std::string& path, ProbeDepth depth = ProbeDepth::kFirstSecond);
 
 }  // namespace foximager

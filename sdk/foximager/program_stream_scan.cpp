@@ -11,6 +11,9 @@ constexpr std::uint8_t kEndCode = 0xB9;
 constexpr std::uint8_t kSystemHeader = 0xBB;
 constexpr std::uint8_t kPrivateStream2 = 0xBF;
 constexpr std::uint8_t kFirstPacketId = 0xBC;
+constexpr std::uint8_t kPrivateStream1 = 0xBD;
+constexpr std::uint8_t kFirstAudioId = 0xC0;
+constexpr std::uint8_t kLastAudioId = 0xDF;
 
 }  // namespace
 
@@ -41,6 +44,8 @@ void ProgramStreamScanner::StartUnit() {
         if (unitStart_ % kSectorBytes != 0) facts_.sectorPacks = false;
     } else if (id == kPrivateStream2 && packs_ == 1) {
         facts_.navigationPack = true;
+    } else if (id == kPrivateStream1 || (id >= kFirstAudioId && id <= kLastAudioId)) {
+        facts_.soundPackets = true;
     }
 }
 

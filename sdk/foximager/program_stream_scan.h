@@ -18,6 +18,9 @@ struct ProgramStreamFacts {
     bool mpeg2Packs = false;      // ... of MPEG-2 syntax
     bool navigationPack = false;  // the first pack holds private stream 2 (DVD navigation)
     bool sectorPacks = true;      // every pack starts on a 2048-byte boundary
+    // A packet of an MPEG audio stream or of private stream 1 (AC-3, DTS,
+    // LPCM, or subpictures) was seen.
+    bool soundPackets = false;
     std::optional<std::uint64_t> damagedAt;  // the offset where the chain breaks
 };
 

@@ -129,6 +129,24 @@ TEST_F(SdkTest, ADvdStreamIsUsedAsItIsMpeg2IsCopiedAndTheRestReencoded) {
     EXPECT_EQ(StandardOf(ProbeMediaFile(dvd)), VideoStandard::kPal);
     EXPECT_TRUE(ProbeMediaFile(folder_ / "missing.mpg").streams.empty());
 
+    // Sound only in the middle of a long file: the one-second probe misses
+    // it, the walk sees its packets, and the longer probe finds it.
+    const std::string middle =
+        Make("sound in the middle.mpg",
+             "-af atrim=start=3:end=6 -c:v mpeg2video -b:v 6M -aspect 4:3 -c:a ac3 -f mpeg", 12,
+             "testsrc2=size=352x288:rate=25");
+    EXPECT_EQ(ProbeMediaFile(middle).Count("audio"), 0);
+    EXPECT_EQ(ProbeMediaFile(middle, ProbeDepth::kFirstMinute).Count("audio"), 1);
+    ProgramStreamScanner walk;
+    const std::string middleBytes = test::ReadFile(middle);
+    walk.Feed({reinterpret_cast<const std::uint8_t*>(middleBytes.data()), middleBytes.size()});
+    EXPECT_TRUE(walk.Finish().soundPackets);
+    ProgramStreamScanner silentWalk;
+    const std::string silentBytes = test::ReadFile(silent);
+    silentWalk.Feed(
+        {reinterpret_cast<const std::uint8_t*>(silentBytes.data()), silentBytes.size()});
+    EXPECT_FALSE(silentWalk.Finish().soundPackets);
+
     // PAL on an NTSC disc, and a half-size picture as a menu.
     EXPECT_EQ(Plan(dvd, VideoStandard::kNtsc).how, Preparation::kReencode);
     EXPECT_EQ(Plan(mpeg1, VideoStandard::kPal, TitleRole::kMenu).how, Preparation::kReencode);
@@ -359,6 +377,18 @@ TEST_F(BuildTest, ThreeTitlesWithAMenuWhoseButtonsPlayThem) {
     EXPECT_EQ(run.reports.back().stage, 5);
     EXPECT_EQ(run.reports.back().percent, 100);
     EXPECT_EQ(OutputEntries(), std::vector<std::string>({"DVD"}));
+}
+
+TEST_F(BuildTest, SoundThatStartsLateIsKeptNotReplacedBySilence) {
+    const std::string middle =
+        Make("sound in the middle.mpg",
+             "-af atrim=start=3:end=6 -c:v mpeg2video -b:v 6M -aspect 4:3 -c:a ac3 -f mpeg", 12,
+             "testsrc2=size=352x288:rate=25");
+    const BuildRun run = Build("[Infos]\nMenu=" + middle + "\nSelections=0\n");
+    ASSERT_EQ(run.result, 1) << run.error;
+    const std::string vob = videoTs_ + "/VTS_01_1.VOB";
+    EXPECT_NEAR(test::ToneFrequencyHz(vob, folder_ / "tone.raw"), 440, 5);
+    EXPECT_EQ(test::DvdTitleLengths(output_ + "DVD").size(), 1u);
 }
 
 TEST_F(BuildTest, StoppedFailedAndUnreadableBuildsLeaveNoFolder) {
