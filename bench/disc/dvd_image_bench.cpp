@@ -32,7 +32,8 @@ using Clock = std::chrono::steady_clock;
 
 bool Run(std::vector<std::string> words, const platform::StandardFiles& files = {}) {
     platform::ChildProcess child;
-    if (child.Start(std::move(words), "", files) != platform::StartResult::kStarted) return false;
+    if (child.StartArguments(std::move(words), "", files) != platform::StartResult::kStarted)
+        return false;
     char buffer[4096];
     while (child.ReadOutput(buffer, sizeof buffer) > 0) {
     }

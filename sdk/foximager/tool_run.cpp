@@ -15,7 +15,7 @@ constexpr std::size_t kErrorLinesKept = 5;
 }  // namespace
 
 bool ToolRun::Start(std::vector<std::string> words, const platform::StandardFiles& files) {
-    started_ = child_.Start(std::move(words), platform::ProgramFolder(), files) ==
+    started_ = child_.StartArguments(std::move(words), platform::ProgramFolder(), files) ==
                platform::StartResult::kStarted;
     return started_;
 }

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/child_process.h"
 #include "tests/support/media_tools.h"
 #include "tests/support/temp_dir.h"
 
@@ -46,16 +45,8 @@ struct DvdMenu {
 inline DvdMenu ReadDvdMenu(const std::string& videoTs, const std::string& work) {
     DvdMenu menu;
     std::filesystem::create_directories(work);
-    platform::ChildProcess child;
-    if (child.Start(
-            {"sh", "-c", "cd \"$1\" && dvdunauthor \"$2\" && spuunmux -o sub vob_00m_001.vob", "sh",
-             work, videoTs},
-            "") == platform::StartResult::kStarted) {
-        char buffer[4096];
-        while (child.ReadOutput(buffer, sizeof buffer) > 0) {
-        }
-        child.Finish(std::chrono::seconds(5));
-    }
+    RunArguments({"sh", "-c", "cd \"$1\" && dvdunauthor \"$2\" && spuunmux -o sub vob_00m_001.vob",
+                  "sh", work, videoTs});
     menu.description = ReadFile(work + "/dvdauthor.xml");
     // <button name="1">\n jump title 1;\n </button>
     const std::regex command(R"re(<button name="(\d+)">\s*([^<]*?)\s*</button>)re");
