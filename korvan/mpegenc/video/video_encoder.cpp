@@ -465,6 +465,29 @@ VideoResult VideoEncoder::EncodeNextPicture() {
     return {};
 }
 
+bool VideoEncoder::EndSequenceAt(int pictureCount) {
+    if (pictureCount < 1 || pictureCount < nextFetch_) return false;
+    std::vector<PlannedPicture> shorter =
+        PlanTransmissionOrder(pictureCount, parameters_.gopSize, parameters_.referenceDistance);
+    if (parameters_.fieldPictures) shorter = SplitIntoFields(shorter, parameters_.topFieldFirst);
+    // A shorter sequence is planned like the longer one up to its new last
+    // reference, so the pictures coded already (all of them fetched, so all
+    // before the cut) keep their places.
+    const auto samePlace = [](const PlannedPicture& a, const PlannedPicture& b) {
+        return a.displayIndex == b.displayIndex && a.type == b.type &&
+               a.temporalReference == b.temporalReference && a.startsGop == b.startsGop &&
+               a.structure == b.structure && a.forwardDistance == b.forwardDistance &&
+               a.backwardDistance == b.backwardDistance;
+    };
+    if (shorter.size() < next_ ||
+        !std::equal(plan_.begin(), plan_.begin() + static_cast<std::ptrdiff_t>(next_),
+                    shorter.begin(), samePlace)) {
+        return false;
+    }
+    plan_ = std::move(shorter);
+    return true;
+}
+
 VideoResult VideoEncoder::Finish() {
     while (!Done()) {
         VideoResult r = EncodeNextPicture();

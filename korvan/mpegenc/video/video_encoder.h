@@ -104,6 +104,17 @@ public:
     std::vector<uint8_t> TakeOutput();
     const CodingParameters& Parameters() const { return parameters_; }
     const VideoStatistics& Statistics() const { return statistics_; }
+    // Pictures fetched from the source so far (display indices below this).
+    int PicturesFetched() const { return nextFetch_; }
+    // The display index the next EncodeNextPicture fetches up to, or -1
+    // when no picture is left to code.
+    int NextDisplayIndex() const { return next_ < plan_.size() ? plan_[next_].displayIndex : -1; }
+    // Bits of the stream so far, including a GOP that may still be coded again.
+    uint64_t BitsCoded() const { return out_.BitCount(); }
+    // Ends the sequence after its first `pictureCount` pictures, the last of
+    // them a reference picture. Only pictures not fetched yet can be given
+    // up; false (and nothing changed) otherwise.
+    bool EndSequenceAt(int pictureCount);
     // Byte position of the bit_rate_value field of every sequence header.
     const std::vector<uint64_t>& BitRateFieldOffsets() const { return bitRateOffsets_; }
     // The f-codes of the picture coded last.
