@@ -38,9 +38,9 @@ public:
         // The audio stream goes first, before the picture that creates the
         // video stream.
         if (plan_.audio) {
-            writer_.OpenAviAudioStream(AviAudioFormat{plan_.audioFormat.sampleRateHz,
-                                                      plan_.audioFormat.channels, 16,
-                                                      plan_.BytesPerSampleFrame()});
+            writer_.OpenAviAudioStream(
+                AviAudioFormat{plan_.audioFormat.sampleRateHz, plan_.audioFormat.channels,
+                               plan_.bitsPerSample, plan_.BytesPerSampleFrame()});
         }
         const auto start = std::chrono::steady_clock::now();
         RemainingTime remaining;

@@ -146,6 +146,7 @@ struct CompileRequest {
     double durationLimitSeconds = 0;
 
     // Set by CancelConverting (from any thread); read before every picture.
+    // The encode never clears it: whoever sets up the next encode does.
     std::atomic<bool> cancel{false};
 
     // What came of it.

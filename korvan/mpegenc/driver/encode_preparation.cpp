@@ -86,26 +86,28 @@ bool OutputsSpareInputs(const CompileRequest& request, const EncodePlan& plan,
 void TestInput(const EncodeJob& job, const CompileRequest& request, const MessageSink& messages,
                EncodePlan& plan) {
     EncoderSettings& s = plan.settings;
-    if (request.output != OutputForm::kMpeg) {
-        // An AVI takes any picture the writer takes.
+    const bool avi = request.output != OutputForm::kMpeg;
+    if (avi) {
+        // An AVI takes any picture the writer takes, and 8-bit sound too.
         if (plan.video && (plan.width < 1 || plan.height < 1)) {
             ShowMessage(messages,
                         plan.width < 1 ? kHorizontalSizeRangeMessage : kVerticalSizeRangeMessage);
             plan.video = false;
         }
-        return;
+    } else {
+        EncodeInput input;
+        input.video = plan.video;
+        input.audio = plan.audio;
+        input.sampleRateHz = job.sampleRateHz;
+        if (input.video || input.audio) {
+            const InputVerdict verdict = CheckEncodeInput(s, input, messages);
+            if (!verdict.videoAccepted) plan.video = false;
+            if (!verdict.audioAccepted) plan.audio = false;
+        }
     }
-    EncodeInput input;
-    input.video = plan.video;
-    input.audio = plan.audio;
-    input.sampleRateHz = job.sampleRateHz;
-    if (input.video || input.audio) {
-        const InputVerdict verdict = CheckEncodeInput(s, input, messages);
-        if (!verdict.videoAccepted) plan.video = false;
-        if (!verdict.audioAccepted) plan.audio = false;
-    }
-    if (plan.audio && job.bitsPerSample != kAcceptedBitsPerSample) {
-        ShowMessage(messages, kNoAudioSampleSizeMessage);
+    if (plan.audio && job.bitsPerSample != kAcceptedBitsPerSample &&
+        !(avi && job.bitsPerSample == 8)) {
+        ShowMessage(messages, FormatText(kSampleSizeMessage, job.bitsPerSample));
         plan.audio = false;
     }
     s.userEncodeVideo = s.multiplexVideo = plan.video ? 1 : 0;
@@ -177,6 +179,7 @@ Preparation PrepareEncode(EncoderState& state, const EncodeJob& job, const Compi
     plan.firstSample = job.firstSample;
     if (plan.audio) {
         plan.audioFormat = {job.sampleRateHz, job.stereo ? 2 : 1};
+        plan.bitsPerSample = job.bitsPerSample;
         s.audioMode = job.stereo ? kStereoMode : kSingleChannelMode;
     }
     ApplyAutomaticBitrate(s);

@@ -15,7 +15,7 @@
 
 namespace korvan {
 
-inline constexpr char kNoAudioSampleSizeMessage[] = "Audio samples must have 16 bits.";
+inline constexpr char kSampleSizeMessage[] = "Audio with %d bits per sample cannot be encoded.";
 inline constexpr char kTooShortMessage[] = "The source is too short to encode a picture.";
 inline constexpr char kOutputIsInputMessage[] =
     "The output file %s is one of the job's inputs and cannot be written.";
@@ -38,8 +38,10 @@ struct EncodePlan {
     int64_t sourcePictures = 0;  // of the source, shown by those
     int64_t audioSamples = 0;    // of the source, at its rate
     audio::AudioFormat audioFormat;
+    int bitsPerSample = 16;  // of the source's sound (the MPEG form takes 16 only)
 
-    int BytesPerSampleFrame() const { return 2 * audioFormat.channels; }
+    // Bytes of one sample of every channel.
+    int BytesPerSampleFrame() const { return audioFormat.channels * (bitsPerSample / 8); }
     // After a limit: the output ends before picture `pictures`, and the
     // sound with it.
     void CutAt(int64_t pictures);

@@ -393,17 +393,20 @@ TEST_F(EncodeDriverTest, InputsTheEncoderCannotTakeAreLeftOutOrRefused) {
     EXPECT_EQ(clip.AudioCalls(), 0);
     EXPECT_EQ(test::ProbeStreams(Named("silent.mpg")).size(), 1u);
 
-    // Too wide a picture and such sound: nothing is left to encode.
+    // Too wide a picture and 8-bit sound: nothing is left to encode.
     recipe.width = 1922;
+    recipe.sampleRateHz = 44100;
     messages_.shown.clear();
     CompileRequest refused;
     Prepare(refused, 1, true, 25, recipe.seconds, nullptr);
     clip.ServeByPicture(refused);
-    EXPECT_EQ(Encode(JobOf(recipe, "none.mpg"), refused), 31);
+    EncodeJob eightBits = JobOf(recipe, "none.mpg");
+    eightBits.bitsPerSample = 8;
+    EXPECT_EQ(Encode(eightBits, refused), 31);
     EXPECT_EQ(refused.status, EncodeStatus::kRefused);
     EXPECT_EQ(messages_.Texts(),
               (std::vector<std::string>{"Horizontal size must be in the range 1 .. 1920.",
-                                        "Audio sample rate must be 32, 44.1 or 48 kHz."}));
+                                        "Audio with 8 bits per sample cannot be encoded."}));
     EXPECT_FALSE(Exists(Named("none.mpg")));
 
     // An output that is the job's input.
