@@ -60,10 +60,13 @@ bool ClipSource::StartPictures() {
     // ffmpeg's bgr0 rows are B, G, R, 0 from the top; vflip puts the bottom
     // row first, as the media layer delivers them.
     // A little more than the clip's length, so that its last picture is
-    // there; ffmpeg's complaint about the pipe closed early is no news.
-    const std::string command =
-        "ffmpeg -nostdin -v error -f lavfi -i " + ShellQuote(recipe_.pictures) + " -t " +
-        Seconds(recipe_.seconds + 0.1) + " -vf vflip -pix_fmt bgr0 -f rawvideo - 2>/dev/null";
+    // there; ffmpeg's complaint about the pipe closed early is no news. The
+    // source is asked for RGB at once: left to choose, testsrc2 makes 4:2:0
+    // and rounds an odd size down to an even one.
+    const std::string command = "ffmpeg -nostdin -v error -f lavfi -i " +
+                                ShellQuote(recipe_.pictures + ",format=bgr0") + " -t " +
+                                Seconds(recipe_.seconds + 0.1) +
+                                " -vf vflip -pix_fmt bgr0 -f rawvideo - 2>/dev/null";
     pipe_ = popen(command.c_str(), "r");
     return pipe_ != nullptr;
 }

@@ -16,6 +16,7 @@
 #include "korvan/mpegenc/driver/encode_preparation.h"
 #include "tests/korvan/driver/driver_test_support.h"
 #include "tests/korvan/mux/mux_media.h"
+#include "tests/korvan/video/ffmpeg_client.h"
 #include "tests/support/media_tools.h"
 
 namespace {
@@ -99,11 +100,24 @@ TEST_F(EncodeDriverTest, AnEmptyOutputPathMakesTempStreamsInTheExportFolder) {
     EXPECT_TRUE(Exists(Named("temp.mp2")));
     EXPECT_FALSE(request_.split);
     EXPECT_EQ(request_.sourcePicturesDone, 15);
-    // The odd size is coded one smaller; the multiplexer's unit files went
-    // into a folder of the run's own, not into the current one.
+    // The odd size is coded one smaller, without the right column and the
+    // bottom row: the decoded pictures are the source's top left 176 x 144,
+    // the right way up.
     const test::ProbedFile probed = test::ProbeWithFfprobe(Named("temp.m2v"));
     EXPECT_EQ(probed.width, 176);
     EXPECT_EQ(probed.height, 144);
+    const test::ToolRun cut = test::RunInstalled(
+        "ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                   "testsrc2=size=177x145:rate=25,format=bgr0,crop=176:144:0:0,format=yuv420p",
+                   "-frames:v", "15", "-f", "yuv4mpegpipe", Named("cut.y4m")});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err;
+    const test::Decoded decoded = test::DecodeWithFfmpeg(Named("temp.m2v"), Named("decoded.y4m"));
+    ASSERT_EQ(decoded.pictures.size(), 15u);
+    EXPECT_GT(
+        test::MeanLumaPsnr(decoded.pictures, test::ReadY4mPictures(Named("cut.y4m")), 176 * 144),
+        30);
+    // The multiplexer's unit files went into a folder of the run's own, not
+    // into the current one.
     EXPECT_EQ(test::DecodeErrors(Named("temp.mpg")), "");
     for (const char* unit : {"tmp_v", "tmp_a", "tmpa1", "tmp_s"}) {
         EXPECT_FALSE(Exists(before + "/" + unit)) << unit;
