@@ -20,14 +20,14 @@ void AudioPull::SetEnd(int64_t sourcePictures, int64_t samples) {
     endSamples_ = samples;
 }
 
-AudioPull::Result AudioPull::Next(SourceAudio& block) {
-    block = SourceAudio{};
+AudioPull::Result AudioPull::Next(FetchedAudio& block) {
+    block = FetchedAudio{};
     if (!request_.getAudio) return Result::kEnd;
     return request_.audioPositions == AudioPositions::kByPicture ? NextOfPicture(block)
                                                                  : NextFromSample(block);
 }
 
-AudioPull::Result AudioPull::NextOfPicture(SourceAudio& block) {
+AudioPull::Result AudioPull::NextOfPicture(FetchedAudio& block) {
     if (pictures_ >= endPictures_) return Result::kEnd;
     const int64_t position = firstPicture_ + pictures_;
     const int status = request_.getAudio(position, block);
@@ -47,7 +47,7 @@ AudioPull::Result AudioPull::NextOfPicture(SourceAudio& block) {
     return Result::kBlock;
 }
 
-AudioPull::Result AudioPull::NextFromSample(SourceAudio& block) {
+AudioPull::Result AudioPull::NextFromSample(FetchedAudio& block) {
     if (samples_ >= endSamples_) return Result::kEnd;
     const int64_t position = firstSample_ + samples_;
     const int status = request_.getAudio(position, block);

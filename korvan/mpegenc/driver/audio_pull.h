@@ -22,7 +22,7 @@ public:
 
     // The next block of sound before the end. A failure leaves its message
     // in Problem().
-    Result Next(SourceAudio& block);
+    Result Next(FetchedAudio& block);
 
     // Where the sound ends: after `sourcePictures` pictures or `samples`
     // samples, whichever way the callback counts.
@@ -34,8 +34,8 @@ public:
     const std::string& Problem() const { return problem_; }
 
 private:
-    Result NextOfPicture(SourceAudio& block);
-    Result NextFromSample(SourceAudio& block);
+    Result NextOfPicture(FetchedAudio& block);
+    Result NextFromSample(FetchedAudio& block);
 
     const CompileRequest& request_;
     int64_t firstPicture_ = 0;

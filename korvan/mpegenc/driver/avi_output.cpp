@@ -91,14 +91,14 @@ private:
     StepOutcome WritePicture(int64_t picture) {
         const int64_t number =
             plan_.firstPicture + SourcePictureOf(picture, plan_.sourceRate, plan_.codedRate);
-        SourcePicture source;
-        const uint8_t* top = nullptr;
+        FetchedPicture source;
+        const uint8_t* rows = nullptr;
         std::string problem;
-        if (FetchCodedRows(request_.getPicture, number, plan_.width, plan_.height, source, top,
+        if (FetchCodedRows(request_.getPicture, number, plan_.width, plan_.height, source, rows,
                            problem) != 0) {
             return {EncodeStatus::kFailed, problem};
         }
-        if (!writer_.WriteAviFrame(AviFrame{top, plan_.width, plan_.height, source.strideBytes})) {
+        if (!writer_.WriteAviFrame(AviFrame{rows, plan_.width, plan_.height, source.strideBytes})) {
             return {EncodeStatus::kFailed, kWriteFailedMessage};
         }
         return {};
@@ -110,7 +110,7 @@ private:
                      static_cast<int64_t>(std::floor(
                          pictures / plan_.codedRate * plan_.audioFormat.sampleRateHz + 0.5)));
         for (;;) {
-            SourceAudio block;
+            FetchedAudio block;
             switch (pull_.Next(block)) {
                 case AudioPull::Result::kEnd:
                     return {};

@@ -14,6 +14,7 @@ namespace korvan {
 namespace {
 
 constexpr int kEstimateEvery = 10;  // pictures between two estimates of the time left
+constexpr int kCancelledStatus = -1001;
 constexpr double kBitsPerMB = 1 << 23;
 
 int Percent(int64_t done, int64_t total) {
@@ -72,32 +73,28 @@ void CallbackSteps::ReportPicture(int64_t picture, uint64_t codedBits) {
         remaining_.minutes, remaining_.seconds, currentMB, estimatedMB));
 }
 
-VideoResult CallbackSteps::BeforePictures(VideoEncoder& encoder) {
-    const int64_t needed = encoder.NextDisplayIndex();
-    for (int64_t picture = encoder.PicturesFetched(); picture <= needed; ++picture) {
-        request_.sourcePicturesDone = SourcePictureOf(picture, plan_.sourceRate, plan_.codedRate);
-        if (request_.cancel.load()) {
-            cancelled_ = true;
-            return Failure(kVideoFinished, "");
-        }
-        if (limits_.EndsBefore(picture, encoder.BitsCoded())) {
-            if (!encoder.EndSequenceAt(static_cast<int>(picture))) {
-                return Failure(kVideoSourceFailed,
-                               "The video stream could not be ended at its limit.");
-            }
-            plan_.CutAt(picture);
-            request_.split = true;
-            return {};
-        }
-        ReportPicture(picture, encoder.BitsCoded());
+int CallbackSteps::BeforePicture(int64_t picture, const VideoEncoder& encoder) {
+    request_.sourcePicturesDone = SourcePictureOf(picture, plan_.sourceRate, plan_.codedRate);
+    if (request_.cancel.load()) {
+        cancelled_ = true;
+        return kCancelledStatus;
     }
-    return {};
+    // The pictures coded so far may trail the fetches by a few (the motion
+    // search runs ahead): the size is that of the stream written so far.
+    if (limits_.EndsBefore(picture, encoder.BitsCoded())) {
+        plan_.CutAt(picture);
+        request_.split = true;
+        return PictureSource::kEndsHere;
+    }
+    ReportPicture(picture, encoder.BitsCoded());
+    return 0;
 }
 
 StepOutcome CallbackSteps::EncodeVideo(const EncoderSettings& settings,
                                        const std::string& streamPath) {
-    PictureFeed feed(request_.getPicture, plan_.firstPicture, plan_.sourceRate, plan_.codedRate);
     VideoEncoder encoder;
+    PictureFeed feed(request_.getPicture, plan_.firstPicture, plan_.sourceRate, plan_.codedRate,
+                     [this, &encoder](int picture) { return BeforePicture(picture, encoder); });
     VideoResult r = encoder.Open(settings, plan_.width, plan_.height,
                                  static_cast<int>(plan_.pictures), processorMode_, feed, nullptr);
     if (!r.Ok()) return {EncodeStatus::kFailed, r.message};
@@ -110,7 +107,6 @@ StepOutcome CallbackSteps::EncodeVideo(const EncoderSettings& settings,
     remaining_ = {};
     cancelled_ = false;
     VideoStreamHooks hooks;
-    hooks.beforePicture = [this](VideoEncoder& e) { return BeforePictures(e); };
     hooks.coded = [this] {
         const unsigned total = static_cast<unsigned>(plan_.pictures);
         request_.sourcePicturesDone = plan_.sourcePictures;
@@ -133,7 +129,7 @@ StepOutcome CallbackSteps::EncodeAudio(const EncoderSettings& settings,
     AudioPull pull(request_, plan_);
     audio::AudioCallbacks callbacks;
     callbacks.fetch = [&](audio::PcmBlock& pcm) {
-        SourceAudio block;
+        FetchedAudio block;
         switch (pull.Next(block)) {
             case AudioPull::Result::kEnd:
                 return audio::FetchResult::kEnd;

@@ -39,9 +39,9 @@ public:
                             const std::string& streamPath) override;
 
 private:
-    // Before the encoder codes its next picture: the pictures it is about to
-    // fetch, each reported, checked for a cancel and against the limits.
-    VideoResult BeforePictures(VideoEncoder& encoder);
+    // Before the encoder fetches picture `picture`: it is reported, and a
+    // cancel or a limit stops the pictures there.
+    int BeforePicture(int64_t picture, const VideoEncoder& encoder);
     void ReportPicture(int64_t picture, uint64_t codedBits);
 
     ProgressReporter& reporter_;

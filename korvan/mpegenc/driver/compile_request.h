@@ -35,7 +35,7 @@ enum class OutputForm {
 // order B, G, R and one ignored byte, the bottom row first. It must be at
 // least as large as the job's picture; a larger one is cut on the right and
 // at the bottom.
-struct SourcePicture {
+struct FetchedPicture {
     const uint8_t* pixels = nullptr;  // valid until the next call
     int width = 0;                    // pels
     int height = 0;                   // rows
@@ -44,11 +44,11 @@ struct SourcePicture {
 
 // Fetches picture `pictureNumber` (counted like the job's first and last
 // picture). Returns 0 on success; any other value is the source's error.
-using PictureCallback = std::function<int(int64_t pictureNumber, SourcePicture& picture)>;
+using PictureCallback = std::function<int(int64_t pictureNumber, FetchedPicture& picture)>;
 
 // 16-bit little-endian PCM, interleaved when stereo, at most
 // kLargestAudioBlockBytes a call.
-struct SourceAudio {
+struct FetchedAudio {
     const uint8_t* bytes = nullptr;  // valid until the next call
     size_t byteCount = 0;
 };
@@ -63,7 +63,7 @@ inline constexpr size_t kLargestAudioBlockBytes = 192000;
 enum class AudioPositions { kByPicture, kBySample };
 
 // Returns 0 on success; any other value is the source's error.
-using AudioCallback = std::function<int(int64_t position, SourceAudio& audio)>;
+using AudioCallback = std::function<int(int64_t position, FetchedAudio& audio)>;
 
 // What the job driver lends an encode.
 class EncodeHost {

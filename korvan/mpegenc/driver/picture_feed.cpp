@@ -27,8 +27,8 @@ bool PictureFeed::Prepare(const CodingParameters& parameters, int matrixCoeffici
 }
 
 int FetchCodedRows(const PictureCallback& getPicture, int64_t number, int width, int height,
-                   SourcePicture& picture, const uint8_t*& top, std::string& problem) {
-    picture = SourcePicture{};
+                   FetchedPicture& picture, const uint8_t*& rows, std::string& problem) {
+    picture = FetchedPicture{};
     const int status = getPicture ? getPicture(number, picture) : kUnusablePicture;
     if (status != 0) {
         problem = FormatText("Could not get picture %lld, error code %d.",
@@ -45,18 +45,23 @@ int FetchCodedRows(const PictureCallback& getPicture, int64_t number, int width,
     }
     // Rows come bottom first: the rows past the height are the lowest ones
     // of the picture, at the start of the buffer.
-    top = picture.pixels + static_cast<ptrdiff_t>(picture.height - height) * picture.strideBytes;
+    rows = picture.pixels + static_cast<ptrdiff_t>(picture.height - height) * picture.strideBytes;
     return 0;
 }
 
 int PictureFeed::FetchPicture(int displayIndex, YuvFrame& frame) {
     problem_.clear();
+    if (gate_) {
+        const int gate = gate_(displayIndex);
+        if (gate != 0) return gate;
+    }
     const int64_t number = firstPicture_ + SourcePictureOf(displayIndex, sourceRate_, codedRate_);
-    SourcePicture picture;
-    const uint8_t* top = nullptr;
-    const int status = FetchCodedRows(getPicture_, number, width_, height_, picture, top, problem_);
+    FetchedPicture picture;
+    const uint8_t* rows = nullptr;
+    const int status =
+        FetchCodedRows(getPicture_, number, width_, height_, picture, rows, problem_);
     if (status != 0) return status;
-    converter_.Convert(top, picture.strideBytes, frame);
+    converter_.Convert(rows, picture.strideBytes, frame);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "korvan/mpegenc/driver/compile_request.h"
@@ -21,20 +22,27 @@ int64_t SourcePictureOf(int64_t coded, double sourceRate, double codedRate);
 inline constexpr int kUnusablePicture = -1;
 
 // Fetches source picture `number` and finds in it the rows of a `width` x
-// `height` picture: `top` gets the row that is shown at the top, the rows
-// below it follow `picture.strideBytes` lower in memory. Returns the
+// `height` picture: `rows` gets the first of them in memory (the bottom
+// row, as the source hands them over), the rows above it follow
+// `picture.strideBytes` apart. Returns the
 // callback's status, or kUnusablePicture with `problem` saying why.
 int FetchCodedRows(const PictureCallback& getPicture, int64_t number, int width, int height,
-                   SourcePicture& picture, const uint8_t*& top, std::string& problem);
+                   FetchedPicture& picture, const uint8_t*& rows, std::string& problem);
 
 class PictureFeed : public PictureSource {
 public:
+    // Asked before each coded picture is fetched: 0 to go on, or a status
+    // that the fetch returns instead (PictureSource::kEndsHere, or another
+    // to stop).
+    using Gate = std::function<int(int codedPicture)>;
+
     PictureFeed(const PictureCallback& getPicture, int64_t firstPicture, double sourceRate,
-                double codedRate)
+                double codedRate, Gate gate)
         : getPicture_(getPicture),
           firstPicture_(firstPicture),
           sourceRate_(sourceRate),
-          codedRate_(codedRate) {}
+          codedRate_(codedRate),
+          gate_(std::move(gate)) {}
 
     // Sets up the colour conversion for the opened encoder's pictures; false
     // when its buffers cannot be had.
@@ -50,6 +58,7 @@ private:
     int64_t firstPicture_ = 0;
     double sourceRate_ = 25;
     double codedRate_ = 25;
+    Gate gate_;
     int width_ = 0;
     int height_ = 0;
     ColourConverter converter_;

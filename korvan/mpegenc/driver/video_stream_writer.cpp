@@ -17,13 +17,8 @@ bool WriteAll(FILE* file, const std::vector<uint8_t>& bytes) {
     return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
-VideoResult CodeAll(VideoEncoder& encoder, FILE* file, const VideoStreamHooks& hooks) {
+VideoResult CodeAll(VideoEncoder& encoder, FILE* file) {
     while (!encoder.Done()) {
-        if (hooks.beforePicture) {
-            VideoResult gate = hooks.beforePicture(encoder);
-            if (!gate.Ok()) return gate;
-            if (encoder.Done()) break;
-        }
         VideoResult r = encoder.EncodeNextPicture();
         if (!r.Ok()) return r;
         if (!WriteAll(file, encoder.TakeOutput()))
@@ -45,7 +40,7 @@ VideoResult WriteVideoStream(VideoEncoder& encoder, const std::string& path,
         return Failure(kVideoSourceFailed,
                        FormatText("Unable to open file %s for writing.", path.c_str()));
     }
-    VideoResult r = CodeAll(encoder, out.get(), hooks);
+    VideoResult r = CodeAll(encoder, out.get());
     // A full disk may show only when the buffer goes out at the close.
     const bool closed = std::fclose(out.release()) == 0;
     if (r.Ok() && !closed) r = Failure(kVideoSourceFailed, kWriteFailedMessage);

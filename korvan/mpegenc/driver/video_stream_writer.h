@@ -13,10 +13,6 @@
 namespace korvan {
 
 struct VideoStreamHooks {
-    // Called before each picture is coded; may end the sequence sooner
-    // (VideoEncoder::EndSequenceAt). A result that is not Ok ends the step
-    // with it. Optional.
-    std::function<VideoResult(VideoEncoder& encoder)> beforePicture;
     // Once the last picture is written, before the maximum-bitrate pass.
     // Optional.
     std::function<void()> coded;
@@ -25,8 +21,8 @@ struct VideoStreamHooks {
 };
 
 // Codes the pictures of the opened encoder into a new file at `path`. A step
-// that fails or is stopped by the hook removes the file, so no half stream
-// is left behind.
+// that fails or is stopped by its picture source removes the file, so no
+// half stream is left behind.
 VideoResult WriteVideoStream(VideoEncoder& encoder, const std::string& path,
                              const VideoStreamHooks& hooks = {});
 

@@ -71,7 +71,7 @@ bool ClipSource::StartPictures() {
     return pipe_ != nullptr;
 }
 
-int ClipSource::GetPicture(int64_t number, korvan::SourcePicture& picture) {
+int ClipSource::GetPicture(int64_t number, korvan::FetchedPicture& picture) {
     if (beforePicture) beforePicture(number);
     if (number == failPictureAt) return kSourceError;
     if (!pipe_ && !StartPictures()) return kSourceError;
@@ -90,7 +90,7 @@ int ClipSource::GetPicture(int64_t number, korvan::SourcePicture& picture) {
     return 0;
 }
 
-int ClipSource::GetAudioOfPicture(int64_t number, double pictureRate, korvan::SourceAudio& audio) {
+int ClipSource::GetAudioOfPicture(int64_t number, double pictureRate, korvan::FetchedAudio& audio) {
     const int64_t call = audioCalls_++;
     if (call == failAudioCall) return kSourceError;
     const size_t frameBytes = 2 * static_cast<size_t>(recipe_.channels);
@@ -110,7 +110,7 @@ int ClipSource::GetAudioOfPicture(int64_t number, double pictureRate, korvan::So
 }
 
 int ClipSource::GetAudioFromSample(int64_t position, size_t blockBytes,
-                                   korvan::SourceAudio& audio) {
+                                   korvan::FetchedAudio& audio) {
     const int64_t call = audioCalls_++;
     if (call == failAudioCall) return kSourceError;
     const size_t frameBytes = 2 * static_cast<size_t>(recipe_.channels);
@@ -127,17 +127,17 @@ int ClipSource::GetAudioFromSample(int64_t position, size_t blockBytes,
 
 void ClipSource::ServeByPicture(korvan::CompileRequest& request) {
     const double rate = request.pictureRate;
-    request.getPicture = [this](int64_t n, korvan::SourcePicture& p) { return GetPicture(n, p); };
+    request.getPicture = [this](int64_t n, korvan::FetchedPicture& p) { return GetPicture(n, p); };
     request.audioPositions = korvan::AudioPositions::kByPicture;
-    request.getAudio = [this, rate](int64_t n, korvan::SourceAudio& a) {
+    request.getAudio = [this, rate](int64_t n, korvan::FetchedAudio& a) {
         return GetAudioOfPicture(n, rate, a);
     };
 }
 
 void ClipSource::ServeBySample(korvan::CompileRequest& request, size_t blockBytes) {
-    request.getPicture = [this](int64_t n, korvan::SourcePicture& p) { return GetPicture(n, p); };
+    request.getPicture = [this](int64_t n, korvan::FetchedPicture& p) { return GetPicture(n, p); };
     request.audioPositions = korvan::AudioPositions::kBySample;
-    request.getAudio = [this, blockBytes](int64_t position, korvan::SourceAudio& a) {
+    request.getAudio = [this, blockBytes](int64_t position, korvan::FetchedAudio& a) {
         return GetAudioFromSample(position, blockBytes, a);
     };
 }

@@ -40,11 +40,11 @@ public:
     bool Open(const ClipRecipe& recipe, const std::string& scratchFolder);
 
     // Picture n (from 0) of the clip. Pictures are read forwards only.
-    int GetPicture(int64_t number, korvan::SourcePicture& picture);
+    int GetPicture(int64_t number, korvan::FetchedPicture& picture);
     // The sound of picture n at `pictureRate`.
-    int GetAudioOfPicture(int64_t number, double pictureRate, korvan::SourceAudio& audio);
+    int GetAudioOfPicture(int64_t number, double pictureRate, korvan::FetchedAudio& audio);
     // `blockBytes` of sound from sample `position` on (fewer at the end).
-    int GetAudioFromSample(int64_t position, size_t blockBytes, korvan::SourceAudio& audio);
+    int GetAudioFromSample(int64_t position, size_t blockBytes, korvan::FetchedAudio& audio);
 
     // Fills the request's callbacks with this clip.
     void ServeByPicture(korvan::CompileRequest& request);
