@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "korvan/mpegenc/driver/avi_output.h"
 #include "korvan/mpegenc/driver/encode_preparation.h"
+#include "korvan/mpegenc/driver/media_avi_sink.h"
 #include "tests/korvan/driver/driver_test_support.h"
 #include "tests/korvan/mux/mux_media.h"
 #include "tests/korvan/video/ffmpeg_client.h"
@@ -475,80 +477,93 @@ TEST_F(EncodeDriverTest, MergedInputsBecomeOneProgramStream) {
     EXPECT_NEAR(streams[1].frames * 1152 / 44100, 1.2, 2 * 1152.0 / 44100);
 }
 
-// The AVI writer's side of the AVI forms, as the driver calls it: which
-// calls in which order, and with what. (The writer itself lives in the
-// media layer.)
-class RecordingAviWriter : public korvan::AviSink {
-public:
-    bool OpenAvi(const std::string& path) override {
-        calls.push_back("open " + path);
-        return true;
-    }
-    bool OpenAviAudioStream(const korvan::AviAudioFormat& f) override {
-        calls.push_back("audio stream " + std::to_string(f.sampleRateHz) + " " +
-                        std::to_string(f.channels) + " " + std::to_string(f.bitsPerSample) + " " +
-                        std::to_string(f.blockAlign));
-        return true;
-    }
-    bool WriteAviFrame(const korvan::AviFrame& frame) override {
-        if (frames++ == 0) {
-            calls.push_back("frame " + std::to_string(frame.width) + "x" +
-                            std::to_string(frame.height));
-        }
-        return true;
-    }
-    bool WriteAviAudio(const uint8_t*, size_t bytes) override {
-        audioBytes += bytes;
-        return true;
-    }
-    bool CloseAvi(uint32_t durationMs) override {
-        calls.push_back("close " + std::to_string(durationMs));
-        return true;
-    }
+// What ffmpeg prints at "-v error" while it decodes every stream of an AVI.
+// The writer opens its codec at the rate a file has until the close patches
+// the header (15 pictures a second), so the coded stream claims that rate
+// while the header says the true one; the decoded pictures are timed by
+// the file's own time base, as a player times them.
+std::string AviDecodeErrors(const std::string& path) {
+    const test::ToolRun run = test::RunInstalled(
+        "ffmpeg",
+        {"-v", "error", "-i", path, "-map", "0", "-enc_time_base", "-1", "-f", "null", "-"});
+    return run.err + (run.exitCode == 0 ? "" : "ffmpeg exit code " + std::to_string(run.exitCode));
+}
 
-    std::vector<std::string> calls;
-    int frames = 0;
-    size_t audioBytes = 0;
-};
+// The video stream of an AVI (its sound is PCM).
+test::ProbedStream AviVideo(const std::string& path) {
+    for (const test::ProbedStream& stream : test::ProbeStreams(path)) {
+        if (stream.codec.rfind("pcm_", 0) != 0) return stream;
+    }
+    return {};
+}
 
-TEST_F(EncodeDriverTest, TheAviFormsHandPicturesAndSoundToTheWriter) {
+// The sound of an AVI as ffmpeg decodes it, 16-bit little-endian.
+std::string DecodedAviSound(const std::string& path) {
+    return test::RunInstalled("ffmpeg", {"-v", "error", "-i", path, "-map", "0:a", "-f", "s16le",
+                                         "-acodec", "pcm_s16le", "-"})
+        .out;
+}
+
+TEST_F(EncodeDriverTest, TheAviFormsWriteTheirFilesThroughTheAviWriter) {
     const test::ClipRecipe recipe = SmallClip(0.6);
     test::ClipSource clip;
     ASSERT_TRUE(clip.Open(recipe, folder_.Folder()));
-    RecordingAviWriter writer;
+    korvan::MediaAviSink writer({folder_.Folder() + "/", messages_.Sink(), {}, {}});
     services_.aviWriter = &writer;
     Prepare(request_, 1, true, 25, recipe.seconds, &host_);
     request_.output = korvan::OutputForm::kAvi;
     clip.ServeByPicture(request_);
     ASSERT_EQ(Encode(JobOf(recipe, "/videos/Clip.rm"), request_), 31);
-    EXPECT_EQ(request_.status, EncodeStatus::kDone);
-    EXPECT_EQ(writer.calls,
-              (std::vector<std::string>{"open " + Named("Clip.avi"), "audio stream 44100 2 16 4",
-                                        "frame 176x144", "close 600"}));
-    EXPECT_EQ(writer.frames, 15);
-    EXPECT_EQ(writer.audioBytes, clip.Pcm().size());
+    ASSERT_EQ(request_.status, EncodeStatus::kDone) << ::testing::PrintToString(messages_.Texts());
     EXPECT_EQ(request_.resultPath, Named("Clip.avi"));
     EXPECT_EQ(host_.tips.front(), "Remain: 00:00:00");
 
-    // The MP3 form's intermediate AVI, with a duration limit: 10 pictures.
+    // Every picture at its coded size, played at 25 a second (the close
+    // patched the rate), and the sound exactly as the callbacks gave it.
+    const std::string avi = Named("Clip.avi");
+    EXPECT_EQ(AviDecodeErrors(avi), "");
+    const test::ProbedFile probed = test::ProbeWithFfprobe(avi);
+    EXPECT_EQ(probed.width, 176);
+    EXPECT_EQ(probed.height, 144);
+    EXPECT_EQ(test::ProbeStreams(avi).size(), 2u);
+    const test::ProbedStream video = AviVideo(avi);
+    EXPECT_EQ(video.frames, 15);
+    EXPECT_NEAR(video.durationSeconds, 0.6, 1e-3);
+    const std::string sound = DecodedAviSound(avi);
+    EXPECT_EQ(std::vector<uint8_t>(sound.begin(), sound.end()), clip.Pcm());
+
+    // The MP3 form's intermediate AVI, with a duration limit: 10 pictures
+    // and the sound of 0.4 s.
     CompileRequest mp3;
     test::ClipSource again;
     ASSERT_TRUE(again.Open(recipe, folder_.Folder()));
-    RecordingAviWriter second;
-    services_.aviWriter = &second;
     Prepare(mp3, 1, true, 25, recipe.seconds, nullptr);
     mp3.output = korvan::OutputForm::kAviForMp3;
     mp3.durationLimitOn = true;
     mp3.durationLimitSeconds = 0.4;
     again.ServeBySample(mp3, 3000);
     ASSERT_EQ(Encode(JobOf(recipe, "song.mpg"), mp3), 31);
-    EXPECT_EQ(mp3.status, EncodeStatus::kDone);
+    ASSERT_EQ(mp3.status, EncodeStatus::kDone) << ::testing::PrintToString(messages_.Texts());
     EXPECT_TRUE(mp3.split);
     EXPECT_EQ(mp3.sourcePicturesDone, 10);
-    EXPECT_EQ(second.frames, 10);
-    EXPECT_EQ(second.audioBytes, 17640u * 4);
-    EXPECT_EQ(second.calls.front(), "open " + Named("song.temp.avi"));
-    EXPECT_EQ(second.calls.back(), "close 400");
+    const std::string temp = Named("song.temp.avi");
+    EXPECT_EQ(AviDecodeErrors(temp), "");
+    EXPECT_EQ(AviVideo(temp).frames, 10);
+    EXPECT_EQ(DecodedAviSound(temp).size(), 17640u * 4);
+
+    // An AVI whose pictures cannot all be had is no result.
+    CompileRequest broken;
+    test::ClipSource third;
+    ASSERT_TRUE(third.Open(recipe, folder_.Folder()));
+    third.failPictureAt = 5;
+    Prepare(broken, 1, true, 25, recipe.seconds, nullptr);
+    broken.output = korvan::OutputForm::kAvi;
+    third.ServeByPicture(broken);
+    messages_.shown.clear();
+    ASSERT_EQ(Encode(JobOf(recipe, "broken.mpg"), broken), 31);
+    EXPECT_EQ(broken.status, EncodeStatus::kFailed);
+    EXPECT_FALSE(messages_.Texts().empty());
+    EXPECT_FALSE(Exists(Named("broken.avi")));
 
     // No writer: the encode fails with a message.
     services_.aviWriter = nullptr;
