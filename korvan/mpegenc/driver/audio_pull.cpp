@@ -1,6 +1,7 @@
 #include "korvan/mpegenc/driver/audio_pull.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "korvan/mpegenc/common/format_text.h"
 
@@ -12,6 +13,9 @@ AudioPull::AudioPull(const CompileRequest& request, const EncodePlan& plan)
       firstSample_(plan.firstSample),
       bytesPerSampleFrame_(plan.BytesPerSampleFrame()),
       lastPictures_(plan.sourcePictures),
+      lastSamples_(plan.audioSamples),
+      samplesPerPicture_(static_cast<int64_t>(
+          std::ceil(plan.audioFormat.sampleRateHz / std::max(plan.codedRate, 1.0)))),
       endPictures_(plan.sourcePictures),
       endSamples_(plan.audioSamples) {}
 
@@ -52,6 +56,9 @@ AudioPull::Result AudioPull::NextFromSample(FetchedAudio& block) {
     const int64_t position = firstSample_ + samples_;
     const int status = request_.getAudio(position, block);
     if (status != 0) {
+        // Sound that ends within the last picture (a source whose pictures
+        // run a little longer, or a rate rounded) ends the sound there.
+        if (samples_ + samplesPerPicture_ >= lastSamples_) return Result::kEnd;
         problem_ = FormatText("  Could not get audio data at sample %lld, error code %d.",
                               static_cast<long long>(position), status);
         return Result::kFailed;

@@ -42,6 +42,8 @@ private:
     int64_t firstSample_ = 0;
     int bytesPerSampleFrame_ = 4;
     int64_t lastPictures_ = 0;  // of the whole encode
+    int64_t lastSamples_ = 0;   // of the whole encode
+    int64_t samplesPerPicture_ = 0;
     int64_t endPictures_ = 0;
     int64_t endSamples_ = 0;
     int64_t pictures_ = 0;  // calls made

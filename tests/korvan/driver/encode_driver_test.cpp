@@ -279,6 +279,18 @@ TEST_F(EncodeDriverTest, TheSoundOfTheLastPictureMayBeMissing) {
     EXPECT_EQ(EncodeSmall(request_, clip), 31);
     EXPECT_EQ(request_.status, EncodeStatus::kDone);
     EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
+
+    // Counted by sample: 2000 samples a call, the last call (460 samples
+    // short of the end, less than a picture's 1764) fails.
+    CompileRequest bySample;
+    test::ClipSource again;
+    Serve(again, SmallClip(), bySample, 1, folder_.Folder(), nullptr);
+    again.ServeBySample(bySample, 8000);
+    again.failAudioCall = 13;
+    EXPECT_EQ(Encode(JobOf(SmallClip(), "short.mpg"), bySample), 31);
+    EXPECT_EQ(bySample.status, EncodeStatus::kDone);
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
+    EXPECT_EQ(test::DecodeErrors(Named("short.mpg")), "");
 }
 
 // The streams' names point at a device that is always full, so every write
