@@ -87,6 +87,11 @@ int HighestFd() {
 ChildProcess::~ChildProcess() { Finish(std::chrono::milliseconds(0)); }
 
 StartResult ChildProcess::Start(std::string_view commandLine, const std::string& programFolder) {
+    return StartArguments(SplitCommandLine(commandLine), programFolder);
+}
+
+StartResult ChildProcess::StartArguments(std::vector<std::string> words,
+                                         const std::string& programFolder) {
     Finish(std::chrono::milliseconds(0));
 
     Pipe output;
@@ -94,7 +99,6 @@ StartResult ChildProcess::Start(std::string_view commandLine, const std::string&
     Pipe input;
     if (!MakePipe(input, &Pipe::read)) return StartResult::kInputPipeFailed;
 
-    std::vector<std::string> words = SplitCommandLine(commandLine);
     if (words.empty()) return StartResult::kProcessFailed;
     const std::string path = FindProgram(words.front(), programFolder);
     if (path.empty()) return StartResult::kProcessFailed;

@@ -4,8 +4,10 @@
 // input on another.
 //
 // Contract:
-// - Start splits the command line into words (platform/command_line.h) and
-//   looks the first one up in the program folder, then in PATH. A tool that
+// - Start splits the command line into words (platform/command_line.h);
+//   StartArguments takes the words as they are, so a path reaches the tool
+//   intact whatever it holds (blanks, double quotes). Either looks the first
+//   word up in the program folder, then in PATH. A tool that
 //   cannot be found or executed gives kProcessFailed; a close-on-exec pipe
 //   carries the exec error back, so a failed exec is never mistaken for a
 //   tool that ran and printed nothing.
@@ -22,6 +24,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/unique_fd.h"
 
@@ -45,6 +48,9 @@ public:
 
     // `programFolder` ends in "/" (or is empty to search PATH only).
     StartResult Start(std::string_view commandLine, const std::string& programFolder);
+    // The same for an argument vector: the tool gets exactly these words.
+    StartResult StartArguments(std::vector<std::string> arguments,
+                               const std::string& programFolder);
 
     // Blocks until the child prints something; returns the number of bytes
     // read, 0 once its output is closed (it ended) or cannot be read.

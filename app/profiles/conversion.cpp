@@ -31,12 +31,17 @@ public:
     void RemoveStandIn() const {
         if (UsesStandIn()) platform::RemoveName(standIn_);
     }
-    // Moves what the tool wrote under the stand-in to the real path.
-    void DeliverOutput() const {
-        if (!UsesStandIn()) return;
+    // Moves what the tool wrote under the stand-in to the real path; false
+    // when it was there and could not be moved.
+    bool DeliverOutput() const {
+        if (!UsesStandIn()) return true;
         std::error_code error;
-        if (std::filesystem::exists(standIn_, error)) platform::MoveFileReplacing(standIn_, path_);
+        bool delivered = true;
+        if (std::filesystem::exists(standIn_, error)) {
+            delivered = platform::MoveFileReplacing(standIn_, path_);
+        }
         platform::RemoveName(standIn_);
+        return delivered;
     }
 
 private:
@@ -44,27 +49,30 @@ private:
     std::string standIn_;
 };
 
-void RunFfmpeg(const ConversionSetup& setup, const std::string& input, const std::string& params) {
+// False when the tool could not start or failed.
+bool RunFfmpeg(const ConversionSetup& setup, const std::string& input, const std::string& params) {
     ToolRunner runner(FfmpegOutput);
     runner.SetNotify(setup.notifyTarget, kCommandMessage, kProgressNotification);
-    runner.Run(input, params, "");
+    return runner.Run(input, params, "") == 0 && runner.Success() != 0;
 }
 
 }  // namespace
 
-void ConvertFile(const ConversionSetup& setup, const std::string& input,
+bool ConvertFile(const ConversionSetup& setup, const std::string& input,
                  const std::string& output) {
     const ToolPath toolInput(input, setup.driveRoot + kConversionInputName);
     const ToolPath toolOutput(output, setup.driveRoot + kConversionOutputName);
     toolInput.PlaceInputStandIn();
     toolOutput.FreeOutputStandIn();
 
-    RunFfmpeg(setup, toolInput.ForTool(),
-              BuildEncoderOptions(setup.profileFiles, setup.target, setup.profileIndex) +
-                  toolOutput.ForTool());
+    const bool ran =
+        RunFfmpeg(setup, toolInput.ForTool(),
+                  BuildEncoderOptions(setup.profileFiles, setup.target, setup.profileIndex) +
+                      toolOutput.ForTool());
 
     toolInput.RemoveStandIn();
-    toolOutput.DeliverOutput();
+    const bool delivered = toolOutput.DeliverOutput();
+    return ran && delivered;
 }
 
 void MakeThumbnail(const ConversionSetup& setup, const std::string& source,

@@ -1,7 +1,8 @@
 // One conversion, or one thumbnail, run through ffmpeg with the selected
 // profile of the current target. Both return when the tool has ended; their
 // outcome shows as the output file existing, and a failure as the progress
-// notification -2 posted to the notify target.
+// notification -2 posted to the notify target (ConvertFile also answers
+// whether the tool failed).
 //
 // Paths reach ffmpeg unquoted, so an input or output whose path holds a
 // blank goes through a fixed temporary name in the drive root instead:
@@ -32,8 +33,11 @@ inline constexpr const char* kConversionOutputName = "aa.3gp";
 inline constexpr const char* kThumbnailSourceName = "aa.3gp";
 inline constexpr const char* kThumbnailName = "bb.THM";
 
-// "ffmpeg -y -i input" + the profile's options + output.
-void ConvertFile(const ConversionSetup& setup, const std::string& input, const std::string& output);
+// "ffmpeg -y -i input" + the profile's options + output. False when the
+// tool could not start or failed (it reported an error or did not exit with
+// status 0), or its output could not be put in place; a tool that was
+// stopped has not failed.
+bool ConvertFile(const ConversionSetup& setup, const std::string& input, const std::string& output);
 
 // A 160 x 120 picture taken 5 seconds into `source`, written beside the
 // converted file as ThumbnailPath(convertedOutput).

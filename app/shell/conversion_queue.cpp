@@ -1,20 +1,19 @@
 #include "app/shell/conversion_queue.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
-#include <cstdio>
-#include <memory>
+#include <cmath>
 #include <utility>
 
+#include "app/profiles/conversion.h"
 #include "app/profiles/value_lists.h"
 #include "app/shell/conversion_target.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/output_name.h"
 #include "app/tools/time_display.h"
+#include "platform/file_moves.h"
 #include "platform/file_names.h"
 
 namespace {
@@ -23,8 +22,12 @@ constexpr const char* kCompletedText = "All converting works are Completed!";
 constexpr const char* kToolFailedText = "Error to open/convert this file!";
 // The encoder's text for an audio format it cannot decode ("mp4a" in AVI).
 constexpr const char* kUndecodableAudio = "0x6134706d";
+constexpr const char* kJoinFailedText = "Joining failed";
 // Outputs shorter than this are failures, not pieces worth joining.
 constexpr long long kMinimumOutputBytes = 1024;
+// How far a joined file's length may be from its pieces' together: each
+// piece may end a frame or an audio packet late.
+constexpr double kJoinToleranceSeconds = 1.0;
 constexpr std::size_t kStatusLogLimit = 1000;
 
 // Those DVD-target profiles that are SuperVCD and VideoCD discs.
@@ -46,16 +49,18 @@ std::string LowerCase(std::string text) {
     return text;
 }
 
-// Creates the folder when needed and deletes every file in it.
-void MakeEmptyFolder(const std::string& folder) {
-    mkdir(folder.c_str(), 0777);
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-    if (!dir) return;
-    while (const dirent* entry = readdir(dir.get())) {
-        const std::string path = folder + entry->d_name;
-        struct stat info {};
-        if (lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) unlink(path.c_str());
+std::string KeptJoinText(const std::string& joined) {
+    return std::string(kJoinFailedText) + "; the joined file is kept as " +
+           platform::FileName(joined);
+}
+
+// What the left pane says when an output cannot have its own name.
+std::string RenamedText(const std::string& wanted, const RunFiles::Name& output) {
+    const std::string name = platform::FileName(output.path);
+    if (output.clash == RunFiles::Clash::kInput) {
+        return platform::FileName(wanted) + " is one of the inputs, so the output is " + name;
     }
+    return platform::FileName(wanted) + " is the output of another file, so this one is " + name;
 }
 
 }  // namespace
@@ -115,6 +120,32 @@ std::string ConversionQueue::OutputPathOf(const std::string& entry) const {
 
 std::string ConversionQueue::ScratchFolder() const { return window_.ExportFolder() + "tmpmd/"; }
 
+std::string ConversionQueue::JoinedPathOf(const std::string& output) const {
+    return output.substr(0, output.rfind('.')) + "_merge" +
+           FileTypeExtension(window_.SelectedFileType());
+}
+
+void ConversionQueue::ShowRenamed(const std::string& wanted, const RunFiles::Name& output) {
+    if (output.clash == RunFiles::Clash::kNone) return;
+    ShowLeft(RenamedText(wanted, output));
+    Changed();
+}
+
+void ConversionQueue::MakeThumbnailOf(const std::string& source, const std::string& converted) {
+    // The picture's name follows the output's; it must not be an input either.
+    if (!runFiles_.IsInput(ThumbnailPath(converted))) tools_->MakeThumbnail(source, converted);
+}
+
+void ConversionQueue::PlanRun(const std::vector<std::string>& files) {
+    runFiles_.Start(files);
+    // Outputs are claimed first, in list order, so that each keeps the name
+    // the window shows wherever no input is at stake.
+    outputs_.clear();
+    for (const std::string& file : files) outputs_.push_back(runFiles_.Claim(OutputPathOf(file)));
+    repairedInput_ = runFiles_.Claim(ScratchFolder() + "men_video.tmp").path;
+    jobOutput_ = runFiles_.Claim(window_.ExportFolder() + "tempvideofile.mpg").path;
+}
+
 void ConversionQueue::Start() {
     converting_ = true;
     jobStarted_ = false;
@@ -139,9 +170,10 @@ void ConversionQueue::Start() {
     // The list cannot change while converting; its size now is the size of
     // the batch.
     const std::vector<std::string> files = window_.Files();
+    PlanRun(files);
     bool stopped = false;
-    for (const std::string& file : files) {
-        if (!ConvertEntry(file)) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!ConvertEntry(files[i], outputs_[i])) {
             stopped = true;
             break;
         }
@@ -151,7 +183,7 @@ void ConversionQueue::Start() {
     Finish(files.size());
 }
 
-bool ConversionQueue::ConvertEntry(const std::string& path) {
+bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name& output) {
     currentItem_ = path;
     if (path.empty() || !FileExists(path)) {
         failed_.push_back(path);
@@ -163,85 +195,121 @@ bool ConversionQueue::ConvertEntry(const std::string& path) {
     const MediaInfo media = tools_->Probe(input);
     bool repaired = false;
     if (LowerCase(media.audioCodec).find(kUndecodableAudio) != std::string::npos) {
-        MakeEmptyFolder(ScratchFolder());
-        const std::string repairedInput = ScratchFolder() + "men_video.tmp";
-        tools_->RepairAudio(input, repairedInput, media.durationSeconds);
-        input = repairedInput;
+        runFiles_.EmptyFolder(ScratchFolder());
         repaired = true;
+        const bool repairWorked = tools_->RepairAudio(input, repairedInput_, media.durationSeconds);
+        input = repairedInput_;
+        // What a failed repair left may be part of the input only; converted,
+        // it would pass for the whole.
+        if (!repairWorked && converting_) {
+            failed_.push_back(path);
+            ShowLeft(kToolFailedText);
+            runFiles_.EmptyFolder(ScratchFolder());
+            return true;
+        }
     }
 
-    const std::string output = OutputPathOf(path);
-    if (!converting_) return false;
-    toolFailed_ = false;
-    tools_->ConvertFile(input, output);
     if (!converting_) {
-        if (repaired) MakeEmptyFolder(ScratchFolder());
+        if (repaired) runFiles_.EmptyFolder(ScratchFolder());
+        return false;
+    }
+    ShowRenamed(OutputPathOf(path), output);
+    toolFailed_ = false;
+    const bool ran = tools_->ConvertFile(input, output.path);
+    if (!converting_) {
+        if (repaired) runFiles_.EmptyFolder(ScratchFolder());
         return false;
     }
 
     // A failure the tool did not report still leaves no usable output.
-    if (toolFailed_ || !IsUsableOutput(output)) {
+    const bool converted = ran && !toolFailed_ && IsUsableOutput(output.path);
+    if (!converted) {
         failed_.push_back(path);
-        if (!toolFailed_) ShowLeft(kToolFailedText);
+        ShowLeft(kToolFailedText);
     }
     const bool merge = window_.Target() == kTargetDvd || window_.Merge() != 0;
-    if (FileExists(output) && window_.Target() == kTargetPsp && !merge) {
-        tools_->MakeThumbnail(input, output);
+    if (FileExists(output.path) && window_.Target() == kTargetPsp && !merge) {
+        MakeThumbnailOf(input, output.path);
     }
-    if (repaired) MakeEmptyFolder(ScratchFolder());
-    if (jobStarted_) unlink((window_.ExportFolder() + "tempvideofile.mpg").c_str());
-    if (merge && IsUsableOutput(output)) mergeList_.push_back(output);
+    if (repaired) runFiles_.EmptyFolder(ScratchFolder());
+    if (jobStarted_) runFiles_.Remove(jobOutput_);
+    // Only what this run converted is joined: a file left under the name by
+    // an earlier run is not a piece of this one.
+    if (merge && converted && converting_) {
+        mergeList_.push_back(output.path);
+    }
     return converting_;
 }
 
 bool ConversionQueue::RunRealMediaJob(const std::string& path, std::string& input) {
-    const std::string jobOutput = window_.ExportFolder() + "tempvideofile.mpg";
     jobFinished_ = false;
     jobStarted_ = true;
     ShowLeft(ConvertingText(path));
     Changed();
-    handOffs_->StartRealMediaJob({path}, jobOutput);
+    handOffs_->StartRealMediaJob({path}, jobOutput_);
     while (!jobFinished_ && converting_) tools_->WaitForMessages();
     if (!converting_) {
-        unlink(jobOutput.c_str());
+        runFiles_.Remove(jobOutput_);
         progress_ = 0;
         ShowLeft("");
         return false;
     }
     const std::string result = handOffs_->RealMediaJobResult();
-    input = result.empty() ? jobOutput : result;
+    input = result.empty() ? jobOutput_ : result;
     return true;
 }
 
+bool ConversionQueue::JoinPieces(const std::vector<std::string>& pieces,
+                                 const std::string& joined) {
+    // The pieces are measured once all are converted, so that the probes
+    // hold up no conversion.
+    double seconds = 0;
+    for (const std::string& piece : pieces) {
+        seconds += tools_->Probe(piece).durationSeconds;
+        if (!converting_) return false;
+    }
+    if (!tools_->JoinFiles(pieces, joined) || !converting_ || !IsUsableOutput(joined)) return false;
+    // mencoder may pass over a piece it cannot read, or end early, and still
+    // write a file: its length tells.
+    const double joinedSeconds = tools_->Probe(joined).durationSeconds;
+    return converting_ && std::abs(joinedSeconds - seconds) <= kJoinToleranceSeconds;
+}
+
+bool ConversionQueue::EncodeJoined(const std::string& joined, const std::string& output) {
+    toolFailed_ = false;
+    const bool ran = tools_->ConvertFile(joined, output);
+    return converting_ && ran && !toolFailed_ && IsUsableOutput(output);
+}
+
 void ConversionQueue::Merge(const std::vector<std::string>& files) {
-    const std::string first = OutputPathOf(files.front());
+    const std::string& first = outputs_.front().path;
     // When every entry failed there is nothing to join.
     if (mergeList_.empty()) return;
     if (files.size() > 1) {
-        const std::string joined = first.substr(0, first.rfind('.')) + "_merge" +
-                                   FileTypeExtension(window_.SelectedFileType());
-        tools_->JoinFiles(mergeList_, joined);
+        const std::string joined = runFiles_.Claim(JoinedPathOf(first)).path;
         // The separate outputs are only given up for a join that worked.
-        if (!converting_ || !IsUsableOutput(joined)) {
-            unlink(joined.c_str());
-            joinFailed_ = converting_;
+        if (!JoinPieces(mergeList_, joined)) {
+            runFiles_.Remove(joined);
+            if (converting_) {
+                joinFailed_ = true;
+                ShowLeft(kJoinFailedText);
+            }
             return;
         }
-        for (const std::string& file : files) unlink(OutputPathOf(file).c_str());
+        for (const std::string& piece : mergeList_) runFiles_.Remove(piece);
         currentItem_ = joined;
-        tools_->ConvertFile(joined, first);
         // Without a finished re-encoding the join is all there is; keep it.
-        if (converting_ && IsUsableOutput(first)) {
-            unlink(joined.c_str());
-        } else {
-            joinFailed_ = converting_;
+        if (!EncodeJoined(joined, first)) {
+            if (converting_) {
+                joinFailed_ = true;
+                ShowLeft(KeptJoinText(joined));
+            }
             return;
         }
+        runFiles_.Remove(joined);
     }
     HandOverDisc(first);
-    if (FileExists(first) && window_.Target() == kTargetPsp) {
-        tools_->MakeThumbnail(files.front(), first);
-    }
+    if (FileExists(first) && window_.Target() == kTargetPsp) MakeThumbnailOf(files.front(), first);
 }
 
 void ConversionQueue::HandOverDisc(const std::string& file) {
@@ -259,34 +327,51 @@ void ConversionQueue::HandOverDisc(const std::string& file) {
 void ConversionQueue::ConvertDvdTitle() {
     const std::vector<std::string>& title = window_.DvdTitles()[0];
     if (title.empty()) return;
+    runFiles_.Start(title);
+    const std::string wanted = OutputPathOf(title.front());
+    const RunFiles::Name output = runFiles_.Claim(wanted);
     const std::string scratch = ScratchFolder();
-    MakeEmptyFolder(scratch);
+    runFiles_.EmptyFolder(scratch);
+    ShowRenamed(wanted, output);
     std::vector<std::string> pieces;
     for (const std::string& vob : title) {
+        if (StopRequested()) break;
         currentItem_ = vob;
-        const std::string piece = scratch + platform::FileName(vob);
-        tools_->ConvertDvdPiece(vob, window_.DvdAudioStreamId(), piece);
-        if (IsUsableOutput(piece)) pieces.push_back(piece);
-        if (tools_->ToolCancelled()) break;
+        const std::string piece = runFiles_.Claim(scratch + platform::FileName(vob)).path;
+        toolFailed_ = false;
+        const bool ran = tools_->ConvertDvdPiece(vob, window_.DvdAudioStreamId(), piece);
+        if (ran && !toolFailed_ && IsUsableOutput(piece)) {
+            pieces.push_back(piece);
+        }
     }
-    const std::string output = OutputPathOf(title.front());
     if (pieces.size() == 1) {
-        std::rename(pieces.front().c_str(), output.c_str());
-    } else if (pieces.size() > 1 && !tools_->ToolCancelled()) {
-        const std::string joined = scratch + "merge_video.tmp";
-        tools_->JoinFiles(pieces, joined);
+        platform::MoveFileReplacing(pieces.front(), output.path);
+    } else if (pieces.size() > 1 && !StopRequested()) {
+        const std::string joined = runFiles_.Claim(scratch + "merge_video.tmp").path;
         currentItem_ = joined;
-        if (converting_) tools_->ConvertFile(joined, output);
+        if (!JoinPieces(pieces, joined)) {
+            if (converting_) {
+                joinFailed_ = true;
+                ShowLeft(kJoinFailedText);
+            }
+        } else if (!EncodeJoined(joined, output.path) && converting_) {
+            // The scratch folder is emptied below: the join is kept beside
+            // the output, as the list's is.
+            const std::string kept = runFiles_.Claim(JoinedPathOf(output.path)).path;
+            platform::MoveFileReplacing(joined, kept);
+            joinFailed_ = true;
+            ShowLeft(KeptJoinText(kept));
+        }
     }
-    if (converting_ && !IsUsableOutput(output)) failed_.push_back(title.front());
-    if (window_.Target() == kTargetPsp && FileExists(output)) {
-        tools_->MakeThumbnail(title.front(), output);
+    if (converting_ && !IsUsableOutput(output.path)) failed_.push_back(title.front());
+    if (window_.Target() == kTargetPsp && FileExists(output.path)) {
+        MakeThumbnailOf(title.front(), output.path);
     }
-    MakeEmptyFolder(scratch);
+    runFiles_.EmptyFolder(scratch);
 }
 
 void ConversionQueue::Finish(std::size_t entries) {
-    if (jobStarted_) unlink((window_.ExportFolder() + "tempvideofile.mpg").c_str());
+    if (jobStarted_) runFiles_.Remove(jobOutput_);
     converting_ = false;
     progress_ = 0;
     status_[1].clear();

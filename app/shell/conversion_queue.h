@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/shell/queue_tools.h"
+#include "app/shell/run_files.h"
 
 class MainWindowModel;
 
@@ -43,17 +44,35 @@ public:
 
 private:
     void Start();
+    // The queue's own stop flag: Stop clears the converting flag and only a
+    // new "Convert Now!" sets it again, whereas every tool run clears the
+    // tool cancel flag (a probe for "Select DVD audio stream" among them).
+    bool StopRequested() const { return !converting_; }
+    // Takes the entries as the run's inputs and claims the names the run
+    // writes: an output never names an input or another entry's output.
+    void PlanRun(const std::vector<std::string>& files);
     // The steps for one entry; false when the queue was stopped.
-    bool ConvertEntry(const std::string& path);
+    bool ConvertEntry(const std::string& path, const RunFiles::Name& output);
     bool RunRealMediaJob(const std::string& path, std::string& input);
+    // True only when the tool ended well and the joined file lasts as long
+    // as the pieces together.
+    bool JoinPieces(const std::vector<std::string>& pieces, const std::string& joined);
+    // The last encoding of a join; true when the tool ended well and left a
+    // usable file.
+    bool EncodeJoined(const std::string& joined, const std::string& output);
     void Merge(const std::vector<std::string>& files);
     void HandOverDisc(const std::string& file);
     void ConvertDvdTitle();
     void Finish(std::size_t entries);
 
+    // The output path the window's rules give an entry.
     std::string OutputPathOf(const std::string& entry) const;
     std::string ScratchFolder() const;
+    // The joined file beside `output`: its base name + "_merge".
+    std::string JoinedPathOf(const std::string& output) const;
+    void MakeThumbnailOf(const std::string& source, const std::string& converted);
     void ShowLeft(std::string text);
+    void ShowRenamed(const std::string& wanted, const RunFiles::Name& output);
     void Changed() { changed_(); }
 
     const MainWindowModel& window_;
@@ -69,6 +88,11 @@ private:
     bool joinFailed_ = false;
     std::string currentItem_;
     std::string deviceWarning_;  // the profile against the target's device
+    RunFiles runFiles_;
+    std::vector<RunFiles::Name> outputs_;  // of the entries, in list order
+    std::string repairedInput_;
+    std::string jobOutput_;
+    // The outputs this run converted, to be joined.
     std::vector<std::string> mergeList_;
     int progress_ = 0;
     std::array<std::string, 3> status_;

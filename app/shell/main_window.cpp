@@ -308,6 +308,7 @@ void MainWindow::Sync() {
         button->setEnabled(inputs);
     }
     selectAudioStream_->setVisible(model_.AudioStreamButtonVisible());
+    selectAudioStream_->setEnabled(model_.AudioStreamButtonEnabled());
     merge_->setChecked(model_.Merge() != 0);
     merge_->setEnabled(model_.MergeEnabled());
     maximize_->setVisible(!model_.Maximized());

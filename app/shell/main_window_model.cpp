@@ -12,6 +12,7 @@
 #include "app/profiles/encoder_options.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/output_name.h"
+#include "app/shell/run_files.h"
 #include "app/shell/startup.h"
 #include "app/tools/audio_stream_dialog_model.h"
 #include "platform/file_names.h"
@@ -19,15 +20,18 @@
 
 namespace {
 
-void DeleteClipFiles(const std::string& folder) {
+// Deletes the trim marks in the folder, but none of the files in the list.
+void DeleteClipFiles(const std::string& folder, const std::vector<std::string>& files) {
     if (folder.empty()) return;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
     if (!dir) return;
+    RunFiles listed;
+    listed.Start(files);
     while (const dirent* entry = readdir(dir.get())) {
         if (!platform::EndsWithIgnoringCase(entry->d_name, ".clip")) continue;
         const std::string path = folder + entry->d_name;
         struct stat info {};
-        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) listed.Remove(path);
     }
 }
 
@@ -48,7 +52,7 @@ MainWindowModel::MainWindowModel(const std::string& programFolder)
     profileFiles_.LoadAll(profiles_);
 }
 
-MainWindowModel::~MainWindowModel() { DeleteClipFiles(exportFolder_); }
+MainWindowModel::~MainWindowModel() { DeleteClipFiles(exportFolder_, files_); }
 
 void MainWindowModel::SetView(MainWindowView* view) { view_ = view ? view : &defaultView_; }
 
@@ -116,7 +120,7 @@ bool MainWindowModel::IsCommandAvailable(int commandId) const {
         case kCmdAddFiles:
             return InputsEnabled() && ListButtonsVisible();
         case kCmdSelectAudioStream:
-            return AudioStreamButtonVisible();
+            return AudioStreamButtonEnabled();
         case kCmdEditProfile:
             return EditProfileEnabled();
         case kCmdMaximize:

@@ -87,6 +87,8 @@ public:
     // Which controls the window shows and lets the user use.
     bool ListButtonsVisible() const;
     bool AudioStreamButtonVisible() const;
+    // Not while converting: its probe is a tool run of its own.
+    bool AudioStreamButtonEnabled() const { return AudioStreamButtonVisible() && InputsEnabled(); }
     bool InputsEnabled() const { return !Converting(); }
     bool EditProfileEnabled() const { return InputsEnabled() && target_ != kTargetDvd; }
     bool MergeEnabled() const { return InputsEnabled() && target_ != kTargetDvd; }

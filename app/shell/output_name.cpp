@@ -16,3 +16,10 @@ std::string ConvertedFilePath(const std::string& exportFolder, std::string_view 
                               int fileType) {
     return exportFolder + platform::BaseName(path) + FileTypeExtension(fileType);
 }
+
+std::string NumberedName(const std::string& path, int number) {
+    const std::size_t nameStart = path.rfind('/') + 1;
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) dot = path.size();
+    return path.substr(0, dot) + " (" + std::to_string(number) + ")" + path.substr(dot);
+}

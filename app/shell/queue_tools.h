@@ -3,6 +3,9 @@
 // conversion host, DVD authoring and disc burning. Every call returns when
 // its work has ended; while it runs, the window's messages are dispatched,
 // so Stop and progress notifications reach the queue in the middle of it.
+// The tool runs answer false when the tool could not start or failed (it
+// reported an error or did not exit with status 0); a tool that was stopped
+// has not failed.
 #pragma once
 
 #include <string>
@@ -14,17 +17,17 @@ class QueueTools : public MediaProbe {
 public:
     // Re-encodes an input whose audio the encoder cannot decode into
     // `output`, with PCM audio; `durationSeconds` drives its progress.
-    virtual void RepairAudio(const std::string& input, const std::string& output,
+    virtual bool RepairAudio(const std::string& input, const std::string& output,
                              double durationSeconds) = 0;
     // One conversion with the selected profile of the current target.
-    virtual void ConvertFile(const std::string& input, const std::string& output) = 0;
+    virtual bool ConvertFile(const std::string& input, const std::string& output) = 0;
     // The still picture beside a converted file (for the PSP).
     virtual void MakeThumbnail(const std::string& source, const std::string& converted) = 0;
     // Joins the pieces, in order, into `output` without re-encoding video.
-    virtual void JoinFiles(const std::vector<std::string>& pieces, const std::string& output) = 0;
+    virtual bool JoinFiles(const std::vector<std::string>& pieces, const std::string& output) = 0;
     // Converts one VOB of a DVD title: its video stream and the audio stream
     // with the id given (the first one when empty), with the selected profile.
-    virtual void ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
+    virtual bool ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
                                  const std::string& output) = 0;
 
     // The tool cancel flag: makes the running tool quit; the next tool run

@@ -8,15 +8,8 @@
 #include "app/tools/program_ui.h"
 #include "app/tools/tool_runner.h"
 #include "app/tools/tool_state.h"
-#include "platform/command_line.h"
 
 namespace {
-
-// A path as one word of a command line: in double quotes when it holds a
-// blank, so that files with blanks in their names can be joined and repaired.
-std::string Word(const std::string& path) {
-    return platform::IsOneWord(path) ? path : "\"" + path + "\"";
-}
 
 // The failure notification is posted when a tool has ended; handling it at
 // once lays it to the account of the run that failed, and none is left to
@@ -24,25 +17,27 @@ std::string Word(const std::string& path) {
 void HandleNotifications() { CurrentProgramUi().DispatchPendingMessages(); }
 
 // Runs a whole mencoder command, dispatching the window's messages while it
-// runs so that the window stays live and Stop can arrive.
-void RunMencoder(ToolRunner& runner, const std::string& command) {
+// runs so that the window stays live and Stop can arrive. False when it
+// could not start or failed.
+bool RunMencoder(ToolRunner& runner, std::vector<std::string> arguments) {
     runner.SetStreamInfoComplete(1);
-    runner.SetCommandPrefix(command);
-    runner.Run("", "", "");
+    return runner.RunArguments(std::move(arguments)) == 0 && runner.Success() != 0;
 }
 
 }  // namespace
 
-std::string JoinCommand(const std::vector<std::string>& pieces, const std::string& output) {
+std::vector<std::string> JoinArguments(const std::vector<std::string>& pieces,
+                                       const std::string& output) {
     // Joined with PCM sound: this libavcodec refuses mencoder's "-oac lavc"
     // ("Couldn't open codec mp2"), and the join is encoded once more anyway.
-    std::string command = "mencoder -oac pcm -ovc copy -idx -o " + Word(output);
-    for (const std::string& piece : pieces) command += " " + Word(piece);
-    return command;
+    std::vector<std::string> arguments = {"mencoder", "-oac", "pcm", "-ovc",
+                                          "copy",     "-idx", "-o",  output};
+    arguments.insert(arguments.end(), pieces.begin(), pieces.end());
+    return arguments;
 }
 
-std::string AudioRepairCommand(const std::string& input, const std::string& output) {
-    return "mencoder -ovc lavc -oac pcm -o " + Word(output) + " " + Word(input);
+std::vector<std::string> AudioRepairArguments(const std::string& input, const std::string& output) {
+    return {"mencoder", "-ovc", "lavc", "-oac", "pcm", "-o", output, input};
 }
 
 RunnerQueueTools::RunnerQueueTools(const MainWindowModel& window, CommandTarget* notifyTarget)
@@ -58,18 +53,20 @@ MediaInfo RunnerQueueTools::Probe(const std::string& file) {
     return runner.Media();
 }
 
-void RunnerQueueTools::RepairAudio(const std::string& input, const std::string& output,
+bool RunnerQueueTools::RepairAudio(const std::string& input, const std::string& output,
                                    double durationSeconds) {
     ToolRunner runner(PositionOutput);
     runner.SetNotify(notifyTarget_, kCommandMessage, kProgressNotification);
     runner.SetDuration(durationSeconds);
-    RunMencoder(runner, AudioRepairCommand(input, output));
+    const bool repaired = RunMencoder(runner, AudioRepairArguments(input, output));
     HandleNotifications();
+    return repaired;
 }
 
-void RunnerQueueTools::ConvertFile(const std::string& input, const std::string& output) {
-    ::ConvertFile(Setup(), input, output);
+bool RunnerQueueTools::ConvertFile(const std::string& input, const std::string& output) {
+    const bool converted = ::ConvertFile(Setup(), input, output);
     HandleNotifications();
+    return converted;
 }
 
 void RunnerQueueTools::MakeThumbnail(const std::string& source, const std::string& converted) {
@@ -77,13 +74,13 @@ void RunnerQueueTools::MakeThumbnail(const std::string& source, const std::strin
     HandleNotifications();
 }
 
-void RunnerQueueTools::JoinFiles(const std::vector<std::string>& pieces,
+bool RunnerQueueTools::JoinFiles(const std::vector<std::string>& pieces,
                                  const std::string& output) {
     ToolRunner runner(FfmpegOutput);
-    RunMencoder(runner, JoinCommand(pieces, output));
+    return RunMencoder(runner, JoinArguments(pieces, output));
 }
 
-void RunnerQueueTools::ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
+bool RunnerQueueTools::ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
                                        const std::string& output) {
     // One runner probes and converts, so the probed duration drives the
     // progress and the probe's stream numbers pick the streams.
@@ -93,8 +90,9 @@ void RunnerQueueTools::ConvertDvdPiece(const std::string& vob, const std::string
         " " + BuildEncoderOptions(profileFiles_, window_.Target(), window_.SelectedProfile()) +
         " -map 0:" + std::to_string(runner.Media().videoStreamIndex) +
         " -map 0:" + std::to_string(runner.Media().audioStreamIndex) + " ";
-    runner.Run(vob, params, output);
+    const bool converted = runner.Run(vob, params, output) == 0 && runner.Success() != 0;
     HandleNotifications();
+    return converted;
 }
 
 void RunnerQueueTools::CancelTool() { ToolCancelFlag() = 1; }

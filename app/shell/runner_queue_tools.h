@@ -17,12 +17,12 @@ public:
     RunnerQueueTools(const MainWindowModel& window, CommandTarget* notifyTarget);
 
     MediaInfo Probe(const std::string& file) override;
-    void RepairAudio(const std::string& input, const std::string& output,
+    bool RepairAudio(const std::string& input, const std::string& output,
                      double durationSeconds) override;
-    void ConvertFile(const std::string& input, const std::string& output) override;
+    bool ConvertFile(const std::string& input, const std::string& output) override;
     void MakeThumbnail(const std::string& source, const std::string& converted) override;
-    void JoinFiles(const std::vector<std::string>& pieces, const std::string& output) override;
-    void ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
+    bool JoinFiles(const std::vector<std::string>& pieces, const std::string& output) override;
+    bool ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
                          const std::string& output) override;
     void CancelTool() override;
     bool ToolCancelled() const override;
@@ -36,8 +36,9 @@ private:
     CommandTarget* notifyTarget_;
 };
 
-// The mencoder command that joins pieces into one file. Paths with blanks
-// are put in double quotes, which keep a word together.
-std::string JoinCommand(const std::vector<std::string>& pieces, const std::string& output);
-// The mencoder command that re-encodes an input with PCM audio.
-std::string AudioRepairCommand(const std::string& input, const std::string& output);
+// The mencoder command that joins pieces into one file, as the words mencoder
+// gets: each path is a word of its own, whatever it holds.
+std::vector<std::string> JoinArguments(const std::vector<std::string>& pieces,
+                                       const std::string& output);
+// The mencoder command that re-encodes an input with PCM audio, as words.
+std::vector<std::string> AudioRepairArguments(const std::string& input, const std::string& output);

@@ -1,7 +1,6 @@
 #include "app/tools/audio_stream_dialog_model.h"
 
 #include "app/tools/tool_runner.h"
-#include "platform/command_line.h"
 
 std::string AudioStreamId(std::string_view streamLine) {
     const std::size_t open = streamLine.find('[');
@@ -22,9 +21,8 @@ int InitialAudioStreamIndex(const std::vector<std::string>& streamLines,
     return index;
 }
 
-std::string PlayCommandLine(const std::string& file, const std::string& audioId) {
-    const std::string word = platform::IsOneWord(file) ? file : "\"" + file + "\"";
-    return "mplayer " + word + " -aid " + audioId + " ";
+std::vector<std::string> PlayArguments(const std::string& file, const std::string& audioId) {
+    return {"mplayer", file, "-aid", audioId};
 }
 
 AudioStreamDialogModel::AudioStreamDialogModel(std::string file,
@@ -45,9 +43,7 @@ void AudioStreamDialogModel::Select(int index) {
 
 void AudioStreamDialogModel::Play() const {
     if (selected_ < 0) return;
-    // The whole command is the prefix; mplayer's failures are not reported,
-    // playing simply ends.
+    // mplayer's failures are not reported; playing simply ends.
     ToolRunner player(FfmpegOutput);
-    player.SetCommandPrefix(PlayCommandLine(file_, SelectedAudioId()));
-    player.Run("", "", "");
+    player.RunArguments(PlayArguments(file_, SelectedAudioId()));
 }

@@ -18,9 +18,9 @@ std::string AudioStreamId(std::string_view streamLine);
 int InitialAudioStreamIndex(const std::vector<std::string>& streamLines,
                             const std::string& preferredAudioId);
 
-// "mplayer FILE -aid ID " (with the trailing blank). A file name holding a
-// blank is put in double quotes, so that it reaches mplayer as one word.
-std::string PlayCommandLine(const std::string& file, const std::string& audioId);
+// "mplayer FILE -aid ID" as the words mplayer gets: the file is one word,
+// whatever its name holds.
+std::vector<std::string> PlayArguments(const std::string& file, const std::string& audioId);
 
 class AudioStreamDialogModel {
 public:

@@ -93,7 +93,8 @@ int ToolRunner::Run(const std::string& input, const std::string& params,
         }
     }
 
-    const int result = RunCommand(commandPrefix_ + toolInput + toolParams);
+    const int result = RunCommand(
+        platform::SplitCommandLine(commandPrefix_ + toolInput + toolParams), commandPrefix_);
 
     if (!inputStandIn.empty()) platform::RemoveName(inputStandIn);
     if (!outputStandIn.empty()) {
@@ -105,10 +106,15 @@ int ToolRunner::Run(const std::string& input, const std::string& params,
     return result;
 }
 
-int ToolRunner::RunCommand(const std::string& commandLine) {
+int ToolRunner::RunArguments(std::vector<std::string> arguments) {
+    const std::string command = arguments.empty() ? std::string() : arguments.front();
+    return RunCommand(std::move(arguments), command);
+}
+
+int ToolRunner::RunCommand(std::vector<std::string> arguments, const std::string& command) {
     ProgramUi& ui = CurrentProgramUi();
     platform::ChildProcess child;
-    switch (child.Start(commandLine, platform::ProgramFolder())) {
+    switch (child.StartArguments(std::move(arguments), platform::ProgramFolder())) {
         case platform::StartResult::kOutputPipeFailed:
             ui.ShowMessage(kOutputPipeFailedText, "");
             return -1;
@@ -129,7 +135,7 @@ int ToolRunner::RunCommand(const std::string& commandLine) {
         const std::size_t count = child.ReadOutput(space.data(), space.size());
         if (count == 0) break;
         const std::string_view chunk = chunker.Take(count);
-        if (!chunk.empty()) Parse(chunk);
+        if (!chunk.empty()) Parse(chunk, command);
         // Probes stay without dispatching until their facts are in; a
         // conversion dispatches once its audio stream is known or, for an
         // input without sound, once it reports progress.
@@ -148,7 +154,7 @@ int ToolRunner::RunCommand(const std::string& commandLine) {
             Notify(state_.percent > 100 ? 100 : state_.percent);
         }
     }
-    if (!stopped && !chunker.Rest().empty()) Parse(chunker.Rest());
+    if (!stopped && !chunker.Rest().empty()) Parse(chunker.Rest(), command);
 
     const platform::ChildExit exit = child.Finish(stopped ? kStopGrace : kEndGrace);
     // A probe always ends in an error (it names no output file), and a
@@ -160,11 +166,11 @@ int ToolRunner::RunCommand(const std::string& commandLine) {
     return 0;
 }
 
-void ToolRunner::Parse(std::string_view chunk) {
+void ToolRunner::Parse(std::string_view chunk, const std::string& command) {
     if (parseMode_ == PositionOutput) {
         ParsePositionChunk(chunk, state_, SharedProgressClock());
     } else {
-        ParseFfmpegChunk(chunk, commandPrefix_, state_, SharedProgressClock());
+        ParseFfmpegChunk(chunk, command, state_, SharedProgressClock());
     }
 }
 

@@ -10,14 +10,17 @@
 // the tool has ended and nothing of it is left: no process, no descriptor, no
 // temporary file.
 //
-// Paths reach the tools unquoted, so an input or output whose path holds a
-// blank is handed over under a fixed temporary name in platform::TempFolder()
-// ("tempffmpegsfile.tmp" for the input, "tempffmpegdfile.tmp" for the output).
+// Run builds a command line by concatenation and splits it into words, so an
+// input or output whose path holds a blank (or a double quote) is handed
+// over under a fixed temporary name in platform::TempFolder()
+// ("tempffmpegsfile.tmp" for the input, "tempffmpegdfile.tmp" for the
+// output). RunArguments takes the words themselves and needs none.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/tools/command_target.h"
 #include "app/tools/media_info.h"
@@ -64,6 +67,10 @@ public:
     // needed. Returns 0 when the tool was started, whatever its outcome, and
     // -1 (after a message box) when it could not be.
     int Run(const std::string& input, const std::string& params, const std::string& output);
+    // Runs the tool with exactly these words (the tool's name first), so
+    // that paths reach it intact whatever they hold; the prefix is not used.
+    // Returns what Run returns.
+    int RunArguments(std::vector<std::string> arguments);
     // Runs the tool on the input name alone, to read the media facts.
     int Probe();
 
@@ -82,8 +89,9 @@ public:
     const std::string& CommandPrefix() const { return commandPrefix_; }
 
 private:
-    int RunCommand(const std::string& commandLine);
-    void Parse(std::string_view chunk);
+    // `command` is what the output parser is told the tool was.
+    int RunCommand(std::vector<std::string> arguments, const std::string& command);
+    void Parse(std::string_view chunk, const std::string& command);
     void StopTool(platform::ChildProcess& child) const;
     void Notify(std::intptr_t value) const;
 

@@ -68,6 +68,15 @@ TEST_F(ChildProcessTest, RunsWordsWithoutAShellAndSharesOnePipeForBothOutputs) {
     EXPECT_EQ(exit.code, 3);
 }
 
+TEST_F(ChildProcessTest, AnArgumentVectorReachesTheToolWordForWord) {
+    ChildProcess child;
+    ASSERT_EQ(child.StartArguments({"printf", "%s|", "a \"b\"  c", "", "\"", "ü $HOME"}, ""),
+              StartResult::kStarted);
+    EXPECT_EQ(ReadAll(child), "a \"b\"  c||\"|ü $HOME|");
+    EXPECT_EQ(child.Finish(1s).code, 0);
+    EXPECT_EQ(child.StartArguments({}, ""), StartResult::kProcessFailed);
+}
+
 TEST_F(ChildProcessTest, TheChildGetsOnlyItsThreeDescriptorsAndDefaultSignals) {
     // A descriptor the program opened without close-on-exec, and signals it
     // ignores, must not reach the tool.

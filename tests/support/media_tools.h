@@ -1,5 +1,6 @@
 // Test media made with the installed ffmpeg, and what ffprobe says about a
-// file. Paths may hold blanks: they are quoted on the command lines here.
+// file. Paths are handed to the tools as words of their own, so they may
+// hold blanks and double quotes.
 #pragma once
 
 #include <chrono>
@@ -12,24 +13,39 @@
 #include <vector>
 
 #include "platform/child_process.h"
+#include "platform/command_line.h"
 
 namespace test {
 
 inline std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
-// Runs a command line (split into words as the program does) and returns
-// everything it printed; `exitCode` gets its exit status (-1 when it did not
-// run or end normally).
-inline std::string RunTool(const std::string& commandLine, int* exitCode = nullptr) {
+// Runs a tool with these words as its arguments and returns everything it
+// printed; `exitCode` gets its exit status (-1 when it did not run or end
+// normally).
+inline std::string RunArguments(std::vector<std::string> arguments, int* exitCode = nullptr) {
     platform::ChildProcess child;
     std::string text;
     if (exitCode) *exitCode = -1;
-    if (child.Start(commandLine, "") != platform::StartResult::kStarted) return text;
+    if (child.StartArguments(std::move(arguments), "") != platform::StartResult::kStarted) {
+        return text;
+    }
     char buffer[4096];
     while (std::size_t n = child.ReadOutput(buffer, sizeof buffer)) text.append(buffer, n);
     const platform::ChildExit exit = child.Finish(std::chrono::seconds(5));
     if (exitCode && exit.how == platform::ChildExit::How::kExited) *exitCode = exit.code;
     return text;
+}
+
+// The same for a command line, split into words as the program does.
+inline std::string RunTool(const std::string& commandLine, int* exitCode = nullptr) {
+    return RunArguments(platform::SplitCommandLine(commandLine), exitCode);
+}
+
+// A command line's words followed by one more: a path, whatever it holds.
+inline std::vector<std::string> WordsThen(const std::string& commandLine, const std::string& path) {
+    std::vector<std::string> words = platform::SplitCommandLine(commandLine);
+    words.push_back(path);
+    return words;
 }
 
 // A clip of test pictures and a tone; `extraOptions` chooses codecs and
@@ -38,10 +54,12 @@ inline bool MakeClip(const std::string& path, double seconds, const std::string&
                      const std::string& size = "320x240") {
     const std::string length = std::to_string(seconds);
     int exitCode = -1;
-    RunTool("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" + size + ":rate=25:duration=" +
-                length + " -f lavfi -i sine=frequency=440:duration=" + length + " -shortest " +
-                extraOptions + " " + Quoted(path),
-            &exitCode);
+    RunArguments(WordsThen("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" + size +
+                               ":rate=25:duration=" + length +
+                               " -f lavfi -i sine=frequency=440:duration=" + length +
+                               " -shortest " + extraOptions,
+                           path),
+                 &exitCode);
     return exitCode == 0;
 }
 
@@ -54,14 +72,16 @@ constexpr int kSecondTrackToneHz = 1000;
 inline bool MakeTwoTrackVob(const std::string& path, double seconds = 2) {
     const std::string length = std::to_string(seconds);
     int exitCode = -1;
-    RunTool("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=720x576:rate=25:duration=" +
+    RunArguments(
+        WordsThen(
+            "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=720x576:rate=25:duration=" +
                 length + " -f lavfi -i sine=frequency=" + std::to_string(kFirstTrackToneHz) +
                 ":duration=" + length + " -f lavfi -i sine=frequency=" +
                 std::to_string(kSecondTrackToneHz) + ":duration=" + length +
                 " -map 0 -map 1 -map 2 -c:v mpeg2video -aspect 4:3 -c:a ac3 -ar 48000"
-                " -ac:a:0 2 -ac:a:1 1 -f dvd " +
-                Quoted(path),
-            &exitCode);
+                " -ac:a:0 2 -ac:a:1 1 -f dvd",
+            path),
+        &exitCode);
     return exitCode == 0;
 }
 
@@ -71,9 +91,9 @@ inline bool MakeTwoTrackVob(const std::string& path, double seconds = 2) {
 inline double ToneFrequencyHz(const std::string& path, const std::string& scratch) {
     constexpr int kRateHz = 48000;
     int exitCode = -1;
-    RunTool("ffmpeg -nostdin -v error -y -i " + Quoted(path) + " -vn -ac 1 -ar " +
-                std::to_string(kRateHz) + " -f s16le -c:a pcm_s16le " + Quoted(scratch),
-            &exitCode);
+    RunArguments({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", path, "-vn", "-ac", "1", "-ar",
+                  std::to_string(kRateHz), "-f", "s16le", "-c:a", "pcm_s16le", scratch},
+                 &exitCode);
     if (exitCode != 0) return 0;
     std::ifstream in(scratch, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -119,9 +139,9 @@ struct ProbedFile {
 inline ProbedFile ProbeWithFfprobe(const std::string& path) {
     ProbedFile file;
     std::istringstream format(
-        RunTool("ffprobe -v error -show_entries format=format_name,duration:format_tags="
-                "major_brand -of default=nw=1 " +
-                Quoted(path)));
+        RunArguments(WordsThen("ffprobe -v error -show_entries format=format_name,duration:"
+                               "format_tags=major_brand -of default=nw=1",
+                               path)));
     for (std::string line; std::getline(format, line);) {
         const std::size_t equals = line.find('=');
         if (equals == std::string::npos) continue;
@@ -131,9 +151,9 @@ inline ProbedFile ProbeWithFfprobe(const std::string& path) {
         if (key == "TAG:major_brand") file.majorBrand = value;
         if (key == "duration") file.durationSeconds = std::atof(value.c_str());
     }
-    std::istringstream streams(RunTool(
-        "ffprobe -v error -show_entries stream=codec_name,codec_type,width,height -of csv=p=0 " +
-        Quoted(path)));
+    std::istringstream streams(RunArguments(WordsThen(
+        "ffprobe -v error -show_entries stream=codec_name,codec_type,width,height -of csv=p=0",
+        path)));
     // "mpeg4,video,320,240" or "aac,audio"; side data may add empty fields.
     for (std::string line; std::getline(streams, line);) {
         std::vector<std::string> fields;

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "korvan/mpegenc/audio/analysis_window.h"
 #include "korvan/mpegenc/audio/audio_frame_encoder.h"
 #include "korvan/mpegenc/settings/encoder_messages.h"
 
@@ -14,6 +15,12 @@ namespace korvan::audio {
 namespace {
 
 constexpr size_t kStreamBufferBytes = 256 * 1024;
+
+// The analysis filter bank here and the decoder's synthesis filter bank
+// together delay the sound by a window less 31 samples: the input's last
+// sample comes out of a decoder this many samples after the end of the
+// frame that holds it.
+constexpr int64_t kFilterBankDelaySamples = kWindowLength - 31;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -133,32 +140,43 @@ AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const Audio
         float* outputs[kMaxChannels] = {};
         for (int ch = 0; ch < params.channels; ++ch) outputs[ch] = encoder.FrameSamples(ch);
         AudioProgress progress;
+        bool sourceEnded = false;
+        int64_t codedSamples = 0;
         result.status = AudioEncodeStatus::kDone;
         for (;;) {
             if (callbacks.cancelRequested && callbacks.cancelRequested()) {
                 result.status = AudioEncodeStatus::kCancelled;
                 break;
             }
-            const int read = reader.Read(params.samplesPerFrame, outputs);
-            if (reader.Failed()) {
-                result.status = AudioEncodeStatus::kSourceFailed;
+            int read = 0;
+            if (!sourceEnded) {
+                read = reader.Read(params.samplesPerFrame, outputs);
+                if (reader.Failed()) {
+                    result.status = AudioEncodeStatus::kSourceFailed;
+                    break;
+                }
+                sourceEnded = read < params.samplesPerFrame;
+            }
+            progress.samples += read;
+            // After the source's end, frames of silence follow until the
+            // decoder gives out the last sample too.
+            if (read == 0 && (progress.samples == 0 ||
+                              codedSamples >= progress.samples + kFilterBankDelaySamples)) {
                 break;
             }
-            if (read == 0) break;
             // A short last block is completed with silence.
             for (int ch = 0; ch < params.channels; ++ch) {
                 std::fill(outputs[ch] + read, outputs[ch] + params.samplesPerFrame, 0.0f);
             }
             encoder.EncodeFrame(stream);
             progress.frames = ++result.frames;
-            progress.samples += read;
+            codedSamples += params.samplesPerFrame;
             if (stream.size() >= kStreamBufferBytes && !flush()) {
                 result.status = AudioEncodeStatus::kFailed;
                 result.message = writeError;
                 return result;
             }
             if (callbacks.frameDone) callbacks.frameDone(progress);
-            if (read < params.samplesPerFrame) break;
         }
     } catch (const std::bad_alloc&) {
         result.status = AudioEncodeStatus::kFailed;

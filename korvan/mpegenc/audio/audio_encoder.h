@@ -52,7 +52,9 @@ struct AudioEncodeResult {
     int64_t frames = 0;
 };
 
-// Codes the source's PCM with the settings' audio keys into `outputPath`.
+// Codes the source's PCM with the settings' audio keys into `outputPath`. The
+// stream goes on with silence after the source's end for as long as the
+// filter banks delay the sound, so that a decoder gives out every sample.
 AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const AudioFormat& format,
                                     const std::string& outputPath, const AudioCallbacks& callbacks);
 

@@ -21,41 +21,54 @@ bool Exists(const std::string& path) { return fs::exists(path); }
 
 // Tools that write files instead of running encoders, and record the order
 // of what they were asked to do. An input whose name holds "broken" gives no
-// output, as the encoder would.
+// output, as the encoder would. A file of n KiB lasts n seconds.
 class FakeTools : public QueueTools {
 public:
     MediaInfo Probe(const std::string& file) override {
         MediaInfo media;
-        media.durationSeconds = 10;
+        std::error_code error;
+        const auto bytes = fs::file_size(file, error);
+        media.durationSeconds = error ? 10 : static_cast<double>(bytes / 1024);
         if (auto it = audioCodecs.find(fs::path(file).filename()); it != audioCodecs.end()) {
             media.audioCodec = it->second;
         }
         return media;
     }
-    void RepairAudio(const std::string& input, const std::string& output, double) override {
+    bool RepairAudio(const std::string& input, const std::string& output, double) override {
         Record("repair " + Name(input) + " " + Name(output));
         Write(output, 4096);
+        return true;
     }
-    void ConvertFile(const std::string& input, const std::string& output) override {
+    bool ConvertFile(const std::string& input, const std::string& output) override {
         Record("convert " + Name(input) + " " + Name(output));
         if (onConvert) onConvert(input);
-        if (input.find("broken") == std::string::npos) Write(output, 4096);
+        if (input.find("broken") != std::string::npos) return false;
+        Write(output, 4096);
+        return true;
     }
     void MakeThumbnail(const std::string& source, const std::string& converted) override {
         Record("thumbnail " + Name(source) + " " + Name(converted));
         if (onThumbnail) onThumbnail(source);
     }
-    void JoinFiles(const std::vector<std::string>& pieces, const std::string& output) override {
+    // The joined file holds every piece, less `joinLosesBytes`; a join that
+    // fails has written it all the same.
+    bool JoinFiles(const std::vector<std::string>& pieces, const std::string& output) override {
         std::string call = "join " + Name(output);
-        for (const std::string& piece : pieces) call += " " + Name(piece);
+        std::size_t bytes = 0;
+        for (const std::string& piece : pieces) {
+            call += " " + Name(piece);
+            bytes += fs::file_size(piece);
+        }
         Record(call);
-        if (joinWorks) Write(output, 8192);
+        Write(output, bytes - joinLosesBytes);
+        return joinWorks;
     }
-    void ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
+    bool ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
                          const std::string& output) override {
         Record("piece " + Name(vob) + " [" + audioStreamId + "] " + Name(output));
         if (onConvert) onConvert(vob);
         Write(output, 4096);
+        return true;
     }
     void CancelTool() override { cancelled = true; }
     bool ToolCancelled() const override { return cancelled; }
@@ -77,6 +90,7 @@ public:
     std::function<void(const std::string&)> onThumbnail;
     std::function<void()> onWait;
     bool joinWorks = true;
+    std::size_t joinLosesBytes = 0;
     bool cancelled = false;
     Paths calls;
 };
@@ -196,6 +210,7 @@ TEST_F(ConversionQueueTest, MergeJoinsTheGoodOutputsUnderTheFirstName) {
     EXPECT_NE(std::find(log.begin(), log.end(), "Error to open/convert this file!"), log.end());
 }
 
+// The tool's word and the joined file's length decide, not the file's size.
 TEST_F(ConversionQueueTest, AFailedJoinKeepsTheSeparateOutputs) {
     Browse({Input("one.avi"), Input("two.avi")});
     model_->ToggleMerge();
@@ -204,7 +219,21 @@ TEST_F(ConversionQueueTest, AFailedJoinKeepsTheSeparateOutputs) {
     EXPECT_EQ(tools_.calls.back(), "join one_merge.avi one.avi two.avi");
     EXPECT_TRUE(Exists(Out("one.avi")));
     EXPECT_TRUE(Exists(Out("two.avi")));
+    EXPECT_FALSE(Exists(Out("one_merge.avi")));
     EXPECT_EQ(LeftPane(), "All converting works are Completed! (joining failed)");
+
+    tools_.calls.clear();
+    tools_.joinWorks = true;
+    tools_.joinLosesBytes = 2048;  // two seconds short: a piece left out
+    model_->OnCommand(kCmdConvert);
+    EXPECT_EQ(tools_.calls.back(), "join one_merge.avi one.avi two.avi");
+    EXPECT_TRUE(Exists(Out("two.avi")));
+    EXPECT_EQ(LeftPane(), "All converting works are Completed! (joining failed)");
+
+    tools_.joinLosesBytes = 1024;  // within a second: a join that worked
+    model_->OnCommand(kCmdConvert);
+    EXPECT_FALSE(Exists(Out("two.avi")));
+    EXPECT_EQ(LeftPane(), "All converting works are Completed!");
 }
 
 TEST_F(ConversionQueueTest, NothingIsJoinedWhenEveryEntryFailed) {
@@ -397,12 +426,19 @@ TEST_F(DvdTitleQueueTest, ASinglePieceIsMovedToTheFinalName) {
 
 TEST_F(DvdTitleQueueTest, StopEndsTheTitleWithoutJoining) {
     ChooseDvd({"VTS_01_1.VOB", "VTS_01_2.VOB", "VTS_01_3.VOB"});
+    bool audioButtonAvailable = true;
     tools_.onConvert = [&](const std::string& vob) {
-        if (vob.ends_with("VTS_01_2.VOB")) model_->OnCommand(kCmdConvert);
+        audioButtonAvailable = model_->IsCommandAvailable(kCmdSelectAudioStream);
+        if (!vob.ends_with("VTS_01_2.VOB")) return;
+        model_->OnCommand(kCmdConvert);
+        // A tool run after the stop clears the tool cancel flag, not the stop.
+        tools_.Record("probe");
     };
     model_->OnCommand(kCmdConvert);
     EXPECT_EQ(tools_.calls, Paths({"piece VTS_01_1.VOB [0x81] VTS_01_1.VOB",
-                                   "piece VTS_01_2.VOB [0x81] VTS_01_2.VOB"}));
+                                   "piece VTS_01_2.VOB [0x81] VTS_01_2.VOB", "probe"}));
+    EXPECT_FALSE(audioButtonAvailable);
+    EXPECT_TRUE(model_->IsCommandAvailable(kCmdSelectAudioStream));
     EXPECT_EQ(LeftPane(), "All converting works are Completed!");
 }
 

@@ -33,4 +33,11 @@ TEST(OutputNameTest, ConvertedFileAlwaysTakesTheFileTypesExtension) {
     EXPECT_EQ(ConvertedFilePath("/out/", "/in/x.avi", 9), "/out/x.");
 }
 
+TEST(OutputNameTest, NumberedNamesKeepTheExtension) {
+    EXPECT_EQ(NumberedName("/out put/clip.avi", 2), "/out put/clip (2).avi");
+    EXPECT_EQ(NumberedName("/out/My.Clip.mp4", 10), "/out/My.Clip (10).mp4");
+    EXPECT_EQ(NumberedName("/o.d/noext", 3), "/o.d/noext (3)");
+    EXPECT_EQ(NumberedName("clip.", 2), "clip (2).");
+}
+
 }  // namespace

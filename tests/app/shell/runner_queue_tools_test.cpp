@@ -9,17 +9,18 @@
 
 namespace {
 
-TEST(RunnerQueueToolsCommandTest, PathsWithBlanksAreQuoted) {
-    EXPECT_EQ(JoinCommand({"/in put/a.avi", "/b.avi"}, "/out put/a_merge.avi"),
-              "mencoder -oac pcm -ovc copy -idx -o \"/out put/a_merge.avi\" \"/in put/a.avi\" "
-              "/b.avi");
-    EXPECT_EQ(JoinCommand({}, "/o.avi"), "mencoder -oac pcm -ovc copy -idx -o /o.avi");
-    EXPECT_EQ(AudioRepairCommand("/my clips/phone.mp4", "/out/tmpmd/men_video.tmp"),
-              "mencoder -ovc lavc -oac pcm -o /out/tmpmd/men_video.tmp \"/my clips/phone.mp4\"");
+TEST(RunnerQueueToolsCommandTest, EveryPathIsAWordOfItsOwn) {
+    using Words = std::vector<std::string>;
+    EXPECT_EQ(JoinArguments({"/in put/a \"1\".avi", "/b.avi"}, "/out put/a_merge.avi"),
+              Words({"mencoder", "-oac", "pcm", "-ovc", "copy", "-idx", "-o",
+                     "/out put/a_merge.avi", "/in put/a \"1\".avi", "/b.avi"}));
+    EXPECT_EQ(AudioRepairArguments("/my clips/phone \"x\".mp4", "/out/tmpmd/men_video.tmp"),
+              Words({"mencoder", "-ovc", "lavc", "-oac", "pcm", "-o", "/out/tmpmd/men_video.tmp",
+                     "/my clips/phone \"x\".mp4"}));
 }
 
 // The tools on the real mencoder and ffmpeg, with files in a folder whose
-// name holds a blank and a non-ASCII letter.
+// name holds a blank, a double quote and a non-ASCII letter.
 class RunnerQueueToolsTest : public ::testing::Test {
 protected:
     std::string Clip(const std::string& name, double seconds, const std::string& options) {
@@ -28,15 +29,15 @@ protected:
         return path;
     }
 
-    test::TempDir folder_{"queue tools ü"};
+    test::TempDir folder_{"queue \"tools\" ü"};
     MainWindowModel window_{folder_.Folder()};
     RunnerQueueTools tools_{window_, nullptr};
 };
 
-TEST_F(RunnerQueueToolsTest, JoinsPiecesWithBlanksInTheirNames) {
+TEST_F(RunnerQueueToolsTest, JoinsPiecesWhateverTheirNamesHold) {
     const std::string a = Clip("piece one.avi", 1, "-c:v mpeg4 -c:a mp3");
     const std::string b = Clip("piece two.avi", 2, "-c:v mpeg4 -c:a mp3");
-    const std::string joined = folder_ / "joined file.avi";
+    const std::string joined = folder_ / "joined \"file\".avi";
     tools_.JoinFiles({a, b}, joined);
     const test::ProbedFile probed = test::ProbeWithFfprobe(joined);
     EXPECT_EQ(probed.videoCodec, "mpeg4");
@@ -45,7 +46,7 @@ TEST_F(RunnerQueueToolsTest, JoinsPiecesWithBlanksInTheirNames) {
 }
 
 TEST_F(RunnerQueueToolsTest, RepairsAudioIntoPcm) {
-    const std::string input = Clip("phone clip.mp4", 1, "-c:v mpeg4 -c:a aac");
+    const std::string input = Clip("phone \"clip\".mp4", 1, "-c:v mpeg4 -c:a aac");
     const std::string repaired = folder_ / "men video.tmp";
     tools_.RepairAudio(input, repaired, 1);
     const test::ProbedFile probed = test::ProbeWithFfprobe(repaired);
@@ -57,11 +58,11 @@ TEST_F(RunnerQueueToolsTest, RepairsAudioIntoPcm) {
 TEST_F(RunnerQueueToolsTest, ProbeFindsDurationAndAudioStreams) {
     const std::string input = folder_ / "two tracks.vob";
     int exitCode = -1;
-    test::RunTool(
-        "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=160x120:duration=2 -f lavfi "
-        "-i sine=duration=2 -f lavfi -i sine=frequency=880:duration=2 -map 0 -map 1 "
-        "-map 2 -c:v mpeg2video -c:a ac3 -ar 48000 -f dvd " +
-            test::Quoted(input),
+    test::RunArguments(
+        test::WordsThen("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=160x120:duration=2 "
+                        "-f lavfi -i sine=duration=2 -f lavfi -i sine=frequency=880:duration=2 "
+                        "-map 0 -map 1 -map 2 -c:v mpeg2video -c:a ac3 -ar 48000 -f dvd",
+                        input),
         &exitCode);
     ASSERT_EQ(exitCode, 0);
     const MediaInfo media = tools_.Probe(input);

@@ -52,10 +52,11 @@ TEST(AudioStreamDialogModelTest, SelectionFollowsTheListAndCloseKeepsIt) {
 }
 
 TEST(AudioStreamDialogModelTest, PlayCommandNamesTheFileAndTheStream) {
-    EXPECT_EQ(PlayCommandLine("C:\\a.vob", "0x80"), "mplayer C:\\a.vob -aid 0x80 ");
-    // A name with a blank stays one word.
-    EXPECT_EQ(PlayCommandLine("/media/My DVD/VIDEO_TS/VTS_01_1.VOB", "0x81"),
-              "mplayer \"/media/My DVD/VIDEO_TS/VTS_01_1.VOB\" -aid 0x81 ");
+    using Words = std::vector<std::string>;
+    EXPECT_EQ(PlayArguments("C:\\a.vob", "0x80"), Words({"mplayer", "C:\\a.vob", "-aid", "0x80"}));
+    // A name with blanks and double quotes stays one word, as it is.
+    EXPECT_EQ(PlayArguments("/media/My \"DVD\"/VIDEO_TS/VTS_01_1.VOB", "0x81"),
+              Words({"mplayer", "/media/My \"DVD\"/VIDEO_TS/VTS_01_1.VOB", "-aid", "0x81"}));
 }
 
 // mplayer with its configuration in a folder of the test's own: no picture,
@@ -75,7 +76,8 @@ protected:
     std::string Wav() const { return home_ / "played.wav"; }
 
     test::TempDir home_{"mplayer home"};
-    test::TempDir media_{"dvd ä"};
+    // mplayer is handed the path as it is, double quotes and all.
+    test::TempDir media_{"my \"dvd\" ä"};
     std::string vob_ = media_ / "VTS_01_1.VOB";
 };
 

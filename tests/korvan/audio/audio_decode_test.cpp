@@ -145,7 +145,9 @@ TEST(AudioDecodeTest, DecoderCatchesADamagedCheckWord) {
 TEST(AudioDecodeTest, PaddingKeepsTheBitrate) {
     test::TempDir folder("zarvo audio padding");
     const std::string path = folder / "padded.mp2";
-    ASSERT_EQ(EncodePcm(AudioSettings(2, 0, 11, 2), MakeSignal(44100, 2, 70 * 1152 / 44100.0), path)
+    // Seventy frames once the filter bank's 481 samples of delay are coded.
+    ASSERT_EQ(EncodePcm(AudioSettings(2, 0, 11, 2),
+                        MakeSignal(44100, 2, (70 * 1152 - 481) / 44100.0), path)
                   .status,
               AudioEncodeStatus::kDone);
     bool complete = false;
@@ -197,6 +199,42 @@ TEST(AudioDecodeTest, DecodedSignalFollowsTheInput) {
             EXPECT_EQ(snr.delay, 481);
             EXPECT_GT(snr.snrDb, c.minSnrDb) << "layer " << c.layer << " rate " << c.rate
                                              << " index " << c.bitrateIndex << " model " << model;
+        }
+    }
+}
+
+// The filter banks of coder and decoder together hold back 481 samples: the
+// coder goes on past the end of its input until those are coded too, so
+// that the decoded stream ends with the input's last samples, not before.
+TEST(AudioDecodeTest, TheLastSamplesOfTheInputAreCoded) {
+    constexpr size_t kDelay = 481;
+    constexpr size_t kTail = 2000;
+    test::TempDir folder("zarvo audio end");
+    const test::Pcm second = MakeSignal(44100, 2, 1.0);
+    for (int layer : {1, 2}) {
+        // One second, and lengths that end on a frame boundary or just past it.
+        for (size_t frames :
+             {size_t{44100}, size_t{38 * 1152}, size_t{38 * 1152 + 1}, size_t{100 * 384 + 383}}) {
+            SCOPED_TRACE("layer " + std::to_string(layer) + ", " + std::to_string(frames) +
+                         " samples");
+            test::Pcm input = second;
+            input.samples.resize(frames * 2);
+            const std::string path = folder / "end.mp2";
+            ASSERT_EQ(
+                EncodePcm(AudioSettings(layer, 0, layer == 1 ? 12 : 11, 2), input, path).status,
+                AudioEncodeStatus::kDone);
+            std::string errors;
+            const test::Pcm decoded = test::DecodeWithFfmpeg(path, 2, &errors);
+            EXPECT_EQ(errors, "");
+            ASSERT_GE(decoded.Frames(), frames + kDelay);
+            // At most one frame of silence follows what the input needs.
+            EXPECT_LT(decoded.Frames(), frames + kDelay + (layer == 1 ? 384 : 1152));
+            test::Pcm inputTail = input;
+            inputTail.samples.assign(input.samples.end() - 2 * kTail, input.samples.end());
+            test::Pcm decodedTail = decoded;
+            const auto tailStart = decoded.samples.begin() + 2 * (frames + kDelay - kTail);
+            decodedTail.samples.assign(tailStart, tailStart + 2 * kTail);
+            EXPECT_GT(test::CompareAligned(inputTail, decodedTail, 0).snrDb, 20);
         }
     }
 }
