@@ -24,6 +24,13 @@ inline bool Exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
+// Seconds of 44.1 kHz sound an MPEG audio stream of `frames` frames holds.
+// After the sound the encoder codes silence until its filter banks' delay
+// of 481 samples is out too, so a stream runs up to that and a frame more
+// past the sound it was given.
+inline double AudioFrameSeconds(double frames) { return frames * 1152 / 44100; }
+inline constexpr double kAudioTailSeconds = (481.0 + 1152.0) / 44100;
+
 inline constexpr unsigned kNotifyMessage = 0x400 + 100;
 inline constexpr uintptr_t kNotifyWParam = 120;
 
