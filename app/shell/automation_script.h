@@ -22,6 +22,10 @@
 //                       follow work the profile editor (see
 //                       profile_editor_script.h), which closes at
 //                       "edit-profile close" or at the first other line
+//   burn ...            work the burning window while it is open (see
+//                       burning_window_script.h); it opens when a
+//                       conversion hands a disc over, and at the first other
+//                       line it is cancelled as a person would
 //   play N              "Play" on audio stream N of the audio stream dialog
 //   audio N             chooses audio stream N and closes the dialog
 //                       The two answer the dialog that "dvd" opened; on
@@ -91,6 +95,7 @@ public:
     void ChooseAudioStream(AudioStreamDialogModel& dialog) override;
     void OpenProfileEditor(ProfileEditorModel& editor) override;
     void OpenDiscWriterWizard() override;
+    void OpenBurningWindow(BurningWindowModel& window) override;
     void OpenHelp(const std::string& path) override;
     void SetBusy(bool busy) override;
     void KeepPainting() override;
