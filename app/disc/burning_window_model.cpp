@@ -1,10 +1,11 @@
 #include "app/disc/burning_window_model.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/file_status.h"
 
 namespace {
 
@@ -30,16 +31,6 @@ std::string Printed(const char* format, int value) {
     char text[64];
     std::snprintf(text, sizeof text, format, value);
     return text;
-}
-
-long long FileSizeBytes(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : 0;
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // An option record as the SDK expects it before GetOptions fills it: every
@@ -335,7 +326,8 @@ void BurningWindowModel::BurnNow() {
     ReportError(sdk_.SetOptions(&options));
 
     // A DVD needs its folder; a SuperVCD or VideoCD an accepted file.
-    const bool somethingToBurn = kind_ == kDvdDisc ? IsFolder(dvdFolder_) : !fileTree_.empty();
+    const bool somethingToBurn =
+        kind_ == kDvdDisc ? platform::IsFolder(dvdFolder_) : !fileTree_.empty();
     if (!somethingToBurn) {
         Append("Nothing to burn");
         return;
@@ -419,8 +411,8 @@ void BurningWindowModel::OnVideoScanDoneEvent(const std::string& file, int refus
         Changed();
         return;
     }
-    fileTree_.push_back(MakeFileTreeEntry(file, FileSizeBytes(file), frameRate, bitRate,
-                                          aspectRatio, width, height));
+    fileTree_.push_back(MakeFileTreeEntry(file, std::max(0LL, platform::FileSizeBytes(file)),
+                                          frameRate, bitRate, aspectRatio, width, height));
     burnNowEnabled_ = true;
     scanState_ = kScanAccepted;
     Changed();

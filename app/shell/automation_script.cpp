@@ -37,14 +37,6 @@ bool IsBlankOrComment(const std::string& line) {
     return first == std::string::npos || line[first] == '#';
 }
 
-std::optional<int> ParseInt(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || ptr != end) return std::nullopt;
-    return value;
-}
-
 std::optional<double> ParseSeconds(const std::string& text) {
     double value = 0;
     const char* end = text.data() + text.size();
@@ -101,6 +93,14 @@ private:
 };
 
 }  // namespace
+
+std::optional<int> ParseScriptNumber(std::string_view text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
 
 ScriptLine ParseScriptLine(std::string_view line) {
     ScriptLine parsed;
@@ -187,13 +187,13 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return error;
     }
     if (c == "target") {
-        const auto target = ParseInt(line.rest);
+        const auto target = ParseScriptNumber(line.rest);
         const auto info = target ? InfoOfTarget(*target) : std::nullopt;
         if (!info) return "no target button " + line.rest;
         return Click(info->commandId, "the target button");
     }
     if (c == "profile") {
-        const auto index = ParseInt(line.rest);
+        const auto index = ParseScriptNumber(line.rest);
         if (!index || *index < 0 || *index >= model_.CurrentProfiles().count) {
             return "no profile " + line.rest;
         }
@@ -202,7 +202,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return {};
     }
     if (c == "select") {
-        const auto index = ParseInt(line.rest);
+        const auto index = ParseScriptNumber(line.rest);
         if (!index || *index < -1 || *index >= static_cast<int>(model_.Files().size())) {
             return "no file " + line.rest + " in the list";
         }
@@ -255,7 +255,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
 }
 
 std::string ScriptRunner::OpenAudioStreamDialog(const ScriptLine& line) {
-    if (!ParseInt(line.rest)) return "not an audio stream: " + line.rest;
+    if (!ParseScriptNumber(line.rest)) return "not an audio stream: " + line.rest;
     // The dialog the button opens takes this line as its first answer.
     const std::size_t self = next_ - 1;
     next_ = self;
@@ -317,7 +317,7 @@ void ScriptRunner::ChooseAudioStream(AudioStreamDialogModel& dialog) {
            (line.command == "play" || line.command == "audio" || line.command == "answer")) {
         next_ = after;
         const bool play = line.command == "play";
-        const auto index = ParseInt(line.rest);
+        const auto index = ParseScriptNumber(line.rest);
         if (index && *index >= 0 && *index < static_cast<int>(dialog.StreamLines().size())) {
             dialog.Select(*index);
             if (play) dialog.Play();

@@ -42,6 +42,7 @@
 // their text is added to the state's "messages".
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,9 @@ struct ScriptLine {
 };
 
 ScriptLine ParseScriptLine(std::string_view line);
+
+// A whole decimal number of a script line, nothing before or after it.
+std::optional<int> ParseScriptNumber(std::string_view text);
 
 // Runs a script against the model. It stands between the model and the
 // window: dialogs are answered from the script, everything else goes on to

@@ -1,19 +1,11 @@
 #include "app/shell/burning_window_script.h"
 
-#include <charconv>
 #include <optional>
 
 #include "app/disc/burning_window_model.h"
+#include "app/shell/automation_script.h"
 
 namespace {
-
-std::optional<int> ParseNumber(std::string_view text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || ptr != end) return std::nullopt;
-    return value;
-}
 
 std::string Click(BurningWindowModel& window, int commandId, std::string_view what) {
     if (!window.IsCommandAvailable(commandId)) return std::string(what) + " cannot be used now";
@@ -24,7 +16,7 @@ std::string Click(BurningWindowModel& window, int commandId, std::string_view wh
 // A check box set to 0 or 1: clicked when it shows the other value.
 std::string SetCheckBox(BurningWindowModel& window, int commandId, bool shown,
                         std::string_view value, std::string_view what) {
-    const std::optional<int> wanted = ParseNumber(value);
+    const std::optional<int> wanted = ParseScriptNumber(value);
     if (!wanted || (*wanted != 0 && *wanted != 1)) {
         return std::string(what) + " takes 0 or 1, not " + std::string(value);
     }
@@ -41,7 +33,7 @@ std::string RunBurningWindowLine(BurningWindowModel& window, std::string_view re
     const std::string_view value =
         end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     if (word == "device") {
-        const std::optional<int> index = ParseNumber(value);
+        const std::optional<int> index = ParseScriptNumber(value);
         if (!index || *index < 0 || *index >= static_cast<int>(window.Devices().size())) {
             return "no device " + std::string(value) + " in the device box";
         }

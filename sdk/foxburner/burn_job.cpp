@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/file_status.h"
 #include "sdk/foxburner/fox_burner.h"
 
 namespace foxburner {
@@ -41,11 +42,6 @@ bool TellsOfClosing(std::string_view line) {
         if (line.find(words) != std::string_view::npos) return true;
     }
     return false;
-}
-
-long long FileSize(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : 0;
 }
 
 bool Exists(const std::string& path) {
@@ -175,7 +171,7 @@ void BurnJob::OnLine(std::string_view line) {
 
 bool BurnJob::PollFileSize() {
     const ToolStep& step = burn_.plan.steps[step_];
-    lastBytes_ = FileSize(step.sizedFile);
+    lastBytes_ = std::max(0LL, platform::FileSizeBytes(step.sizedFile));
     lastBufferPercent_ = 100;
     // The estimate may fall short: the step is not done until its tool is.
     const double fraction =
@@ -254,7 +250,8 @@ void BurnJob::FinishStep() {
              failure);
         return;
     }
-    if (step.progress == ProgressSource::kFileSize) lastBytes_ = FileSize(step.sizedFile);
+    if (step.progress == ProgressSource::kFileSize)
+        lastBytes_ = std::max(0LL, platform::FileSizeBytes(step.sizedFile));
     Report(1, lastBufferPercent_, static_cast<double>(lastBytes_));
     if (++step_ < burn_.plan.steps.size()) {
         StartStep();

@@ -14,6 +14,7 @@
 
 #include "platform/file_moves.h"
 #include "platform/file_names.h"
+#include "platform/file_status.h"
 
 namespace foxburner {
 namespace {
@@ -31,16 +32,6 @@ constexpr long long kVideoCdSectorsPerDisc = 450;
 std::string LowerCase(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
-}
-
-long long FileSize(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : 0;
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // "\VIDEO_TS\" or "/VIDEO_TS/" as "VIDEO_TS" ("" for the root).
@@ -64,6 +55,11 @@ std::string FieldText(const char (&field)[FOXBURNER_TEXT_FIELD_BYTES]) {
 void CopyField(char (&field)[FOXBURNER_TEXT_FIELD_BYTES], const std::string& text) {
     std::memset(field, 0, sizeof field);
     std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
+}
+
+// A missing file counts as empty.
+long long FileBytes(const std::string& path) {
+    return std::max(0LL, platform::FileSizeBytes(path));
 }
 
 }  // namespace
@@ -257,7 +253,7 @@ int BurnerSession::AddDir(const char* folder, const char* discPath, const char* 
     if (job_ && job_->Running()) return FOXBURNER_ERROR_BUSY;
     std::string source = folder;
     std::replace(source.begin(), source.end(), '\\', '/');
-    if (!IsFolder(source)) return FOXBURNER_ERROR_FOLDER_UNREADABLE;
+    if (!platform::IsFolder(source)) return FOXBURNER_ERROR_FOLDER_UNREADABLE;
     std::string target = CleanDiscPath(discPath);
     // Without a closing slash the folder itself goes in, under its name.
     if (source.back() != '/') target = JoinDiscPath(target, platform::FileName(source));
@@ -278,7 +274,7 @@ int BurnerSession::AddDir(const char* folder, const char* discPath, const char* 
             const std::string name = entry->d_name;
             if (name == "." || name == ".." || (name.front() == '.' && !hidden)) continue;
             const std::string path = from + name;
-            if (IsFolder(path)) {
+            if (platform::IsFolder(path)) {
                 if (recursive) folders.emplace_back(path + "/", JoinDiscPath(to, name));
             } else if (fnmatch(match.c_str(), name.c_str(), FNM_CASEFOLD) == 0) {
                 found.push_back({path, JoinDiscPath(to, name)});
@@ -299,7 +295,7 @@ int BurnerSession::AddFile(const char* path) {
     if (type_ == ProjectType::kDvdVideo) return FOXBURNER_ERROR_WRONG_PROJECT_TYPE;
     if (!path || !*path) return FOXBURNER_ERROR_BAD_ARGUMENT;
     if ((scan_ && scan_->Running()) || (job_ && job_->Running())) return FOXBURNER_ERROR_BUSY;
-    if (access(path, R_OK) != 0 || IsFolder(path)) return FOXBURNER_ERROR_FILE_UNREADABLE;
+    if (access(path, R_OK) != 0 || platform::IsFolder(path)) return FOXBURNER_ERROR_FILE_UNREADABLE;
     const VideoDiscFormat format =
         type_ == ProjectType::kVideoCd ? VideoDiscFormat::kVideoCd : VideoDiscFormat::kSuperVcd;
     scan_ = std::make_unique<VideoScan>(
@@ -331,8 +327,8 @@ void BurnerSession::OnScanDone(const ScanVerdict& verdict) {
 
 long long BurnerSession::ProjectBytes() const {
     long long bytes = 0;
-    for (const DiscFile& file : discFiles_) bytes += FileSize(file.source);
-    for (const std::string& track : tracks_) bytes += FileSize(track);
+    for (const DiscFile& file : discFiles_) bytes += FileBytes(file.source);
+    for (const std::string& track : tracks_) bytes += FileBytes(track);
     return bytes;
 }
 
@@ -357,7 +353,7 @@ int BurnerSession::IsDeviceReady() {
         return Remember(readiness, complaint);
     }
     if (imageFolder_.empty()) return FOXBURNER_ERROR_NO_IMAGE_FOLDER;
-    if (!IsFolder(imageFolder_) || access(imageFolder_.c_str(), W_OK) != 0) {
+    if (!platform::IsFolder(imageFolder_) || access(imageFolder_.c_str(), W_OK) != 0) {
         return Remember(FOXBURNER_ERROR_IMAGE_FOLDER_NOT_WRITABLE, imageFolder_);
     }
     struct statvfs space {};
@@ -417,7 +413,7 @@ int BurnerSession::PrepareTracks(PlanInput& input) {
             return Remember(FOXBURNER_ERROR_WRITE_FAILED, "cannot link " + tracks_[i]);
         }
         input.tracks.push_back(link);
-        sectors += (FileSize(tracks_[i]) + kVideoCdSectorPayload - 1) / kVideoCdSectorPayload +
+        sectors += (FileBytes(tracks_[i]) + kVideoCdSectorPayload - 1) / kVideoCdSectorPayload +
                    kVideoCdSectorsPerTrack;
     }
     input.imageBytesEstimate = sectors * kVideoCdSectorBytes;
