@@ -19,8 +19,6 @@ constexpr int kErrorTextBytes = 2048;
 constexpr int kDeviceListEntries = 26;
 constexpr double kBytesPerMegabyte = 1048576.0;
 
-constexpr const char* kUndefinedText = "BS_NDEF";
-
 std::string Printed(const char* format, double value) {
     char text[64];
     std::snprintf(text, sizeof text, format, value);
@@ -40,7 +38,7 @@ FoxBurnerOptions PresetOptions() {
     std::memset(&options, 0xFF, sizeof options);
     for (char* field : {options.volumeLabel, options.publisher, options.applicationId}) {
         std::memset(field, 0, FOXBURNER_TEXT_FIELD_BYTES);
-        std::strcpy(field, kUndefinedText);
+        std::strcpy(field, FOXBURNER_UNDEFINED_TEXT);
     }
     return options;
 }

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fnmatch.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -19,7 +18,6 @@
 namespace foxburner {
 namespace {
 
-constexpr const char* kUndefinedText = "BS_NDEF";
 constexpr std::uint8_t kUndefinedFlag = 255;
 constexpr int kMaxDrives = 25;
 // A VideoCD sector carries 2324 bytes of a track in 2352; each track adds a
@@ -176,7 +174,7 @@ int BurnerSession::SetOptions(const FoxBurnerOptions* options) {
     if (options->writeSpeed < -1) return FOXBURNER_ERROR_BAD_ARGUMENT;
     const auto setText = [](std::string& value, const char(&field)[FOXBURNER_TEXT_FIELD_BYTES]) {
         const std::string text = FieldText(field);
-        if (text != kUndefinedText) value = text;
+        if (text != FOXBURNER_UNDEFINED_TEXT) value = text;
     };
     setText(settings_.volumeLabel, options->volumeLabel);
     setText(settings_.publisher, options->publisher);

@@ -42,8 +42,9 @@ enum {
 };
 
 // The options, read whole with GetOptions and written whole with SetOptions.
-// In SetOptions a text field holding "BS_NDEF", a flag of 255 and a number
-// of -1 mean "not defined": that option keeps its value.
+// In SetOptions a text field holding FOXBURNER_UNDEFINED_TEXT, a flag of 255
+// and a number of -1 mean "not defined": that option keeps its value.
+#define FOXBURNER_UNDEFINED_TEXT "BS_NDEF"
 typedef struct FoxBurnerOptions {
     char volumeLabel[FOXBURNER_TEXT_FIELD_BYTES];  // the disc's name
     char publisher[FOXBURNER_TEXT_FIELD_BYTES];
