@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/support/caller_loop.h"
@@ -48,9 +49,16 @@ public:
     int endedWith = 0;
 };
 
-// The SDK's functions, two of them counted on their way through.
-int abortCalls = 0;
-int addDirCalls = 0;
+// Every call of the SDK's functions, by name, in order.
+std::vector<std::string> sdkCalls;
+BurningSdk realSdk;
+
+// The function of `sdk` that records its name before it calls the real one.
+#define RECORD_SDK_CALL(sdk, name)         \
+    (sdk).name = [](auto... arguments) {   \
+        sdkCalls.push_back(#name);         \
+        return realSdk.name(arguments...); \
+    }
 
 class BurningWindowModelTest : public ::testing::Test {
 protected:
@@ -58,19 +66,31 @@ protected:
         std::string error;
         const BurningSdk* loaded = LoadBurningSdk(ZARVO_PROGRAM_FOLDER, error);
         ASSERT_NE(loaded, nullptr) << error;
-        sdk_ = *loaded;
-        sdk_.Abort = [] {
-            ++abortCalls;
-            return realAbort_();
-        };
-        sdk_.AddDir = [](const char* folder, const char* discPath, const char* pattern, int mask,
-                         int recursive) {
-            ++addDirCalls;
-            return realAddDir_(folder, discPath, pattern, mask, recursive);
-        };
-        realAbort_ = loaded->Abort;
-        realAddDir_ = loaded->AddDir;
-        abortCalls = addDirCalls = 0;
+        realSdk = *loaded;
+        sdkCalls.clear();
+        RECORD_SDK_CALL(sdk_, Initialize);
+        RECORD_SDK_CALL(sdk_, SetASPI);
+        RECORD_SDK_CALL(sdk_, SetFinalizeEventCallback);
+        RECORD_SDK_CALL(sdk_, SetBurnDoneEventCallback);
+        RECORD_SDK_CALL(sdk_, SetProcessEventCallback);
+        RECORD_SDK_CALL(sdk_, SetVideoScannerEventCallback);
+        RECORD_SDK_CALL(sdk_, SetVideoScanDoneEventCallback);
+        RECORD_SDK_CALL(sdk_, CreateProject);
+        RECORD_SDK_CALL(sdk_, GetOptions);
+        RECORD_SDK_CALL(sdk_, SetOptions);
+        RECORD_SDK_CALL(sdk_, SetImageFolder);
+        RECORD_SDK_CALL(sdk_, GetDevices);
+        RECORD_SDK_CALL(sdk_, SetDevice);
+        RECORD_SDK_CALL(sdk_, ClearAll);
+        RECORD_SDK_CALL(sdk_, AddDir);
+        RECORD_SDK_CALL(sdk_, AddFile);
+        RECORD_SDK_CALL(sdk_, IsDeviceReady);
+        RECORD_SDK_CALL(sdk_, SetBurnSpeed);
+        RECORD_SDK_CALL(sdk_, Prepare);
+        RECORD_SDK_CALL(sdk_, Burn);
+        RECORD_SDK_CALL(sdk_, Abort);
+        RECORD_SDK_CALL(sdk_, GetText);
+        RECORD_SDK_CALL(sdk_, DeleteProject);
         fs::create_directories(export_);
     }
 
@@ -94,8 +114,10 @@ protected:
         ASSERT_TRUE(test::MakeVideoTsFolder(exportFolder + "DVD", folder_ / "title.mpg"));
     }
 
-    static inline decltype(BurningSdk::Abort) realAbort_ = nullptr;
-    static inline decltype(BurningSdk::AddDir) realAddDir_ = nullptr;
+    static long CallsOf(const std::string& name) {
+        return std::count(sdkCalls.begin(), sdkCalls.end(), name);
+    }
+
     BurningSdk sdk_;
     RecordingView view_;
     test::TempDir folder_{"burning window ü"};
@@ -111,8 +133,13 @@ TEST_F(BurningWindowModelTest, ADvdFolderIsBurnedIntoAnIsoByTheImageRecorder) {
     EXPECT_EQ(window->VolumeLabel(), "Zarvo Video Burn");
     EXPECT_TRUE(window->Finalize());
     EXPECT_FALSE(window->EjectAfterBurn());
-    // One folder, no file tree.
-    EXPECT_EQ(addDirCalls, 1);
+    // The SDK start in its order, the device chosen, then one folder and no
+    // file tree; no error was reported (GetText).
+    EXPECT_EQ(sdkCalls, Texts({"Initialize", "SetASPI", "SetFinalizeEventCallback",
+                               "SetBurnDoneEventCallback", "SetProcessEventCallback",
+                               "SetVideoScannerEventCallback", "SetVideoScanDoneEventCallback",
+                               "CreateProject", "GetOptions", "SetOptions", "SetImageFolder",
+                               "GetDevices", "SetDevice", "ClearAll", "SetDevice", "AddDir"}));
     EXPECT_FALSE(window->Layout().fileTreeVisible);
     EXPECT_TRUE(window->FileTree().empty());
     EXPECT_TRUE(window->Messages().empty());
@@ -122,6 +149,9 @@ TEST_F(BurningWindowModelTest, ADvdFolderIsBurnedIntoAnIsoByTheImageRecorder) {
     EXPECT_TRUE(window->Burning());
     EXPECT_FALSE(window->IsCommandAvailable(kCmdBurnNow));
     EXPECT_EQ(window->BufferText(), "0");
+    EXPECT_EQ(Texts(sdkCalls.begin() + 16, sdkCalls.end()),
+              Texts({"IsDeviceReady", "GetOptions", "SetOptions", "SetBurnSpeed", "SetDevice",
+                     "Prepare", "Burn"}));
     ASSERT_TRUE(test::RunLoopUntil([&] { return window->Closed(); }));
     EXPECT_EQ(window->Messages(),
               Texts({"Prepare Collection", "Start Burning...", "Finalize...", "Burn Done"}));
@@ -133,7 +163,9 @@ TEST_F(BurningWindowModelTest, ADvdFolderIsBurnedIntoAnIsoByTheImageRecorder) {
     const std::string iso = export_ + "Our Holiday.iso";
     EXPECT_EQ(window->BytesWrittenText(), std::to_string(fs::file_size(iso)));
     EXPECT_EQ(test::LsdvdTitleSeconds(iso).size(), 1u);
-    EXPECT_EQ(abortCalls, 0);
+    // Closing ends the project; nothing was aborted.
+    EXPECT_EQ(sdkCalls.back(), "DeleteProject");
+    EXPECT_EQ(CallsOf("Abort"), 0);
 }
 
 TEST_F(BurningWindowModelTest, AVideoCdListStopsAtTheFirstFileThatIsNotVideoCd) {
@@ -150,6 +182,9 @@ TEST_F(BurningWindowModelTest, AVideoCdListStopsAtTheFirstFileThatIsNotVideoCd) 
     EXPECT_EQ(view_.boxes[0].caption, "Error");
     EXPECT_EQ(view_.boxes[0].icon, BurningWindowView::MessageIcon::kStop);
     EXPECT_EQ(window->ScanStateValue(), kScanRefused);
+    // The third file is never added; the window closes and ends the project.
+    EXPECT_EQ(CallsOf("AddFile"), 2);
+    EXPECT_EQ(sdkCalls.back(), "DeleteProject");
     EXPECT_TRUE(window->Closed());
     EXPECT_EQ(window->Result(), kBurningResultCancelled);
     // The first file made it into the tree with its own facts.
@@ -203,7 +238,8 @@ TEST_F(BurningWindowModelTest, CancelBeforeBurnNowClosesWithoutAbort) {
     window->OnCommand(kCmdCancelBurn);
     EXPECT_TRUE(window->Closed());
     EXPECT_EQ(view_.endedWith, kBurningResultCancelled);
-    EXPECT_EQ(abortCalls, 0);
+    EXPECT_EQ(CallsOf("Abort"), 0);
+    EXPECT_EQ(sdkCalls.back(), "DeleteProject");
 }
 
 TEST_F(BurningWindowModelTest, CancelDuringABurnAbortsItAndKeepsNoImage) {
@@ -213,7 +249,7 @@ TEST_F(BurningWindowModelTest, CancelDuringABurnAbortsItAndKeepsNoImage) {
     // "Burn Now" shows "0"; the first process event, once the tool runs, "0.0".
     ASSERT_TRUE(test::RunLoopUntil([&] { return window->BufferText() != "0"; }));
     window->OnCommand(kCmdCancelBurn);
-    EXPECT_EQ(abortCalls, 1);
+    EXPECT_EQ(CallsOf("Abort"), 1);
     EXPECT_EQ(window->Result(), kBurningResultCancelled);
     test::RunLoopFor(std::chrono::milliseconds(500));
     EXPECT_FALSE(test::HasChildProcess());
