@@ -1,6 +1,7 @@
 // The Qt burning window on the offscreen platform, over the real SDK: its
 // controls by their ids, with their texts and places, for a DVD and for a
-// SuperVCD; Cancel closes it with the dialog's cancel result.
+// SuperVCD whose file the window's own timer and event loop scan into the
+// file tree; Cancel closes it with the dialog's cancel result.
 #include "app/disc/burning_window.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <chrono>
 
+#include "tests/support/disc_media.h"
 #include "tests/support/offscreen_application.h"
 #include "tests/support/own_temp_folder.h"
 #include "tests/support/temp_dir.h"
@@ -76,11 +79,12 @@ TEST_F(BurningWindowTest, ControlsStandWhereTheLayoutPutsThem) {
     EXPECT_TRUE(model.Closed());
 }
 
-TEST_F(BurningWindowTest, ASuperVcdWindowIsTallerAndShowsItsFileTree) {
-    BurningWindowModel model(*sdk_, kSuperVcdDisc, {"/no/such.mpg"}, export_.Folder());
+TEST_F(BurningWindowTest, ASuperVcdWindowScansItsFileIntoTheTree) {
+    const std::string clip = export_ / "super clip.mpg";
+    ASSERT_TRUE(test::MakeDiscClip(clip, "pal-svcd", 1));
+    BurningWindowModel model(*sdk_, kSuperVcdDisc, {clip}, export_.Folder());
     BurningWindow window(model);
     window.show();
-    test::SaveScreenshot(window, "burning_window_svcd");
     EXPECT_EQ(window.size(), QSize(480, 445));
     auto* tree = Control<QTreeWidget>(window, kBurnFileTree);
     EXPECT_FALSE(tree->isHidden());
@@ -88,10 +92,29 @@ TEST_F(BurningWindowTest, ASuperVcdWindowIsTallerAndShowsItsFileTree) {
     EXPECT_EQ(tree->geometry().top(), group.bottom() + 1 + 10);
     EXPECT_EQ(tree->geometry().height(), 100);
     // Nothing is accepted yet: nothing to burn.
-    EXPECT_FALSE(Control<QPushButton>(window, kCmdBurnNow)->isEnabled());
+    auto* burnNow = Control<QPushButton>(window, kCmdBurnNow);
+    EXPECT_FALSE(burnNow->isEnabled());
+
+    // Timer 0 fills the project; the scan's events come through Qt's loop.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (tree->topLevelItemCount() == 0 && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    }
+    test::SaveScreenshot(window, "burning_window_svcd");
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    const QTreeWidgetItem* root = tree->topLevelItem(0);
+    EXPECT_EQ(root->text(0).toStdString(), clip);
+    EXPECT_TRUE(root->isExpanded());
+    ASSERT_EQ(root->childCount(), 5);
+    EXPECT_EQ(root->child(1)->text(0), "Framerate: 25.00 Frames/sec");
+    EXPECT_EQ(root->child(4)->text(0), "Width(Pixel): 480 / Height(Pixel): 576");
+    EXPECT_EQ(Control<QGroupBox>(window, kBurnInformation)->title(), "Information");
+    EXPECT_TRUE(burnNow->isEnabled());
+
     // The window manager's close is "Cancel".
     window.close();
     EXPECT_TRUE(model.Closed());
+    EXPECT_EQ(model.Result(), kBurningResultCancelled);
 }
 
 }  // namespace
