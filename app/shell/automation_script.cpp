@@ -3,13 +3,18 @@
 #include <sys/stat.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <optional>
+#include <thread>
 
+#include "app/disc/burning_window_model.h"
+#include "app/shell/burning_window_script.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/profile_editor_script.h"
 #include "app/tools/audio_stream_dialog_model.h"
+#include "app/tools/program_ui.h"
 
 namespace {
 
@@ -32,14 +37,6 @@ bool IsBlankOrComment(const std::string& line) {
     return first == std::string::npos || line[first] == '#';
 }
 
-std::optional<int> ParseInt(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || ptr != end) return std::nullopt;
-    return value;
-}
-
 std::optional<double> ParseSeconds(const std::string& text) {
     double value = 0;
     const char* end = text.data() + text.size();
@@ -58,7 +55,52 @@ bool IsFolder(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// Lets the program's messages (and the burning SDK's events) through once.
+void DispatchMessagesOnce() {
+    CurrentProgramUi().DispatchPendingMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// The burning window as a scripted run shows it: its timer is waited out
+// where the window would wait, and its message boxes are answered by the
+// script.
+class ScriptBurningView : public BurningWindowView {
+public:
+    explicit ScriptBurningView(ScriptRunner& runner) : runner_(runner) {}
+
+    void SetTimer(int, int delayMs) override {
+        timerDue_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs);
+        timerPending_ = true;
+    }
+    void KillTimer(int) override { timerPending_ = false; }
+    void ShowMessageBox(const std::string& text, const std::string&, MessageIcon) override {
+        runner_.AnswerMessageBox(text, "OK");
+    }
+    void WaitForMessages() override { DispatchMessagesOnce(); }
+
+    // Waits for timer 0 as the window's event loop would, then lets it fire.
+    void RunTimer(BurningWindowModel& window) {
+        while (timerPending_ && std::chrono::steady_clock::now() < timerDue_) {
+            DispatchMessagesOnce();
+        }
+        if (timerPending_) window.OnTimer(kFillProjectTimer);
+    }
+
+private:
+    ScriptRunner& runner_;
+    bool timerPending_ = false;
+    std::chrono::steady_clock::time_point timerDue_;
+};
+
 }  // namespace
+
+std::optional<int> ParseScriptNumber(std::string_view text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
 
 ScriptLine ParseScriptLine(std::string_view line) {
     ScriptLine parsed;
@@ -145,13 +187,13 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return error;
     }
     if (c == "target") {
-        const auto target = ParseInt(line.rest);
+        const auto target = ParseScriptNumber(line.rest);
         const auto info = target ? InfoOfTarget(*target) : std::nullopt;
         if (!info) return "no target button " + line.rest;
         return Click(info->commandId, "the target button");
     }
     if (c == "profile") {
-        const auto index = ParseInt(line.rest);
+        const auto index = ParseScriptNumber(line.rest);
         if (!index || *index < 0 || *index >= model_.CurrentProfiles().count) {
             return "no profile " + line.rest;
         }
@@ -160,7 +202,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return {};
     }
     if (c == "select") {
-        const auto index = ParseInt(line.rest);
+        const auto index = ParseScriptNumber(line.rest);
         if (!index || *index < -1 || *index >= static_cast<int>(model_.Files().size())) {
             return "no file " + line.rest + " in the list";
         }
@@ -208,11 +250,12 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
     }
     if (c == "audio" || c == "play") return OpenAudioStreamDialog(line);
     if (c == "answer") return "no dialog waits for an answer";
+    if (c == "burn") return "the burning window is not open";
     return "unknown command: " + c;
 }
 
 std::string ScriptRunner::OpenAudioStreamDialog(const ScriptLine& line) {
-    if (!ParseInt(line.rest)) return "not an audio stream: " + line.rest;
+    if (!ParseScriptNumber(line.rest)) return "not an audio stream: " + line.rest;
     // The dialog the button opens takes this line as its first answer.
     const std::size_t self = next_ - 1;
     next_ = self;
@@ -274,7 +317,7 @@ void ScriptRunner::ChooseAudioStream(AudioStreamDialogModel& dialog) {
            (line.command == "play" || line.command == "audio" || line.command == "answer")) {
         next_ = after;
         const bool play = line.command == "play";
-        const auto index = ParseInt(line.rest);
+        const auto index = ParseScriptNumber(line.rest);
         if (index && *index >= 0 && *index < static_cast<int>(dialog.StreamLines().size())) {
             dialog.Select(*index);
             if (play) dialog.Play();
@@ -303,6 +346,29 @@ void ScriptRunner::OpenProfileEditor(ProfileEditorModel& editor) {
     // A person who is not told otherwise closes it; nothing unsaved is kept.
     if (!editor.Closed()) editor.OnCommand(kCmdCloseEditor);
     record_.profileEditor = nullptr;
+}
+
+void ScriptRunner::OpenBurningWindow(BurningWindowModel& window) {
+    ScriptBurningView view(*this);
+    window.SetView(&view);
+    record_.burningWindow = &window;
+    window.Open();
+    WriteState();
+    view.RunTimer(window);
+    WriteState();
+    ScriptLine line;
+    std::size_t after = 0;
+    while (!window.Closed() && PeekLine(line, after) && line.command == "burn") {
+        next_ = after;
+        const std::string error = RunBurningWindowLine(window, line.rest, DispatchMessagesOnce);
+        if (!error.empty()) Fail(error);
+        WriteState();
+    }
+    // A person who is not told otherwise cancels it.
+    if (!window.Closed()) window.OnCommand(kCmdCancelBurn);
+    record_.burningWindow = nullptr;
+    record_.closedBurningWindowJson = BurningWindowJson(window, false);
+    window.SetView(nullptr);
 }
 
 // Windows that would wait for a person are not opened in a scripted run.

@@ -22,6 +22,10 @@
 //                       follow work the profile editor (see
 //                       profile_editor_script.h), which closes at
 //                       "edit-profile close" or at the first other line
+//   burn ...            work the burning window while it is open (see
+//                       burning_window_script.h); it opens when a
+//                       conversion hands a disc over, and at the first other
+//                       line it is cancelled as a person would
 //   play N              "Play" on audio stream N of the audio stream dialog
 //   audio N             chooses audio stream N and closes the dialog
 //                       The two answer the dialog that "dvd" opened; on
@@ -38,6 +42,7 @@
 // their text is added to the state's "messages".
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +73,9 @@ struct ScriptLine {
 
 ScriptLine ParseScriptLine(std::string_view line);
 
+// A whole decimal number of a script line, nothing before or after it.
+std::optional<int> ParseScriptNumber(std::string_view text);
+
 // Runs a script against the model. It stands between the model and the
 // window: dialogs are answered from the script, everything else goes on to
 // the window.
@@ -91,6 +99,7 @@ public:
     void ChooseAudioStream(AudioStreamDialogModel& dialog) override;
     void OpenProfileEditor(ProfileEditorModel& editor) override;
     void OpenDiscWriterWizard() override;
+    void OpenBurningWindow(BurningWindowModel& window) override;
     void OpenHelp(const std::string& path) override;
     void SetBusy(bool busy) override;
     void KeepPainting() override;

@@ -18,6 +18,7 @@
 #include <QSystemTrayIcon>
 #include <QToolButton>
 
+#include "app/disc/burning_window.h"
 #include "app/profiles/profile_editor.h"
 #include "app/shell/conversion_target.h"
 #include "app/shell/main_window_commands.h"
@@ -364,6 +365,11 @@ void MainWindow::ChooseAudioStream(AudioStreamDialogModel& dialog) {
 void MainWindow::OpenProfileEditor(ProfileEditorModel& editor) {
     ProfileEditor window(editor, this);
     window.exec();
+}
+
+void MainWindow::OpenBurningWindow(BurningWindowModel& window) {
+    BurningWindow dialog(window, this);
+    dialog.exec();
 }
 
 void MainWindow::OpenHelp(const std::string& path) {

@@ -18,7 +18,8 @@
 #include "app/shell/media_probe.h"
 #include "app/shell/settings_file.h"
 
-class MainWindowModel : private ProfileEditorHost {
+// The model is also the queue's hand-off to the burning window.
+class MainWindowModel : private ProfileEditorHost, private PendingHandOffs {
 public:
     // Loads every profile file, so profiles exist before any window does.
     explicit MainWindowModel(const std::string& programFolder);
@@ -29,12 +30,20 @@ public:
 
     // None is owned; each must outlive its use. Without a view every dialog
     // counts as cancelled; without a probe every duration is 0; without
-    // tools the queue converts nothing; without hand-offs RealVideo goes to
-    // the encoder and DVD-target results stay where they are.
+    // tools the queue converts nothing; without hand-offs of its own the
+    // queue hands SuperVCD and VideoCD results to the burning window,
+    // RealVideo goes to the encoder and no DVD image is built.
     void SetView(MainWindowView* view);
     void SetProbe(MediaProbe* probe);
     void SetQueueTools(QueueTools* tools) { queue_.SetTools(tools); }
-    void SetHandOffs(QueueHandOffs* handOffs) { queue_.SetHandOffs(handOffs); }
+    void SetHandOffs(QueueHandOffs* handOffs) {
+        queue_.SetHandOffs(handOffs ? handOffs : static_cast<QueueHandOffs*>(this));
+    }
+
+    // The modal burning window for a disc of this kind with these files;
+    // returns what it closed with (1 after a burn), 0 when it could not open
+    // (the burning SDK is missing: a message box says why).
+    int RunBurningWindow(DiscKind kind, const std::vector<std::string>& files);
 
     // What the window does when it is first shown: the title, the export
     // folder (created when missing), the profile list, merging off, and the
@@ -130,6 +139,7 @@ private:
     void EditProfile();
     ProfileTable& ProfileTableOf(int target) override;
     void LoadAllProfileFiles() override;
+    void OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) override;
     double DurationOf(const std::string& path);
     void Changed();
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 class AudioStreamDialogModel;
+class BurningWindowModel;
 class ProfileEditorModel;
 
 struct FileFilter {
@@ -48,6 +49,9 @@ public:
     virtual void ChooseAudioStream(AudioStreamDialogModel& /*dialog*/) {}
     virtual void OpenProfileEditor(ProfileEditorModel& /*editor*/) {}
     virtual void OpenDiscWriterWizard() {}
+    // "Zarvo Video Disc Writer": opens the model and returns once it has
+    // closed (unopened, it counts as cancelled).
+    virtual void OpenBurningWindow(BurningWindowModel& /*window*/) {}
     // Shows a local page in the desktop's web browser.
     virtual void OpenHelp(const std::string& /*path*/) {}
 

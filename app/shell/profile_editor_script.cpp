@@ -1,19 +1,11 @@
 #include "app/shell/profile_editor_script.h"
 
-#include <charconv>
 #include <optional>
 
 #include "app/profiles/profile_editor_model.h"
+#include "app/shell/automation_script.h"
 
 namespace {
-
-std::optional<int> ParseIndex(std::string_view text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || ptr != end) return std::nullopt;
-    return value;
-}
 
 std::optional<int> CommandOf(std::string_view word) {
     if (word == "save") return kCmdSaveProfiles;
@@ -40,7 +32,7 @@ std::string Set(ProfileEditorModel& editor, std::string_view labelAndValue) {
         const bool usable = (list != EditorList::kFileType || editor.FileTypeVisible()) &&
                             (list != EditorList::kFrequency || editor.FrequencyEnabled());
         if (!usable) return "\"" + std::string(label) + "\" cannot be used now";
-        const std::optional<int> index = ParseIndex(value);
+        const std::optional<int> index = ParseScriptNumber(value);
         if (!index || *index < 0 || *index >= static_cast<int>(EntriesOf(list).size())) {
             return "no entry " + std::string(value) + " in \"" + std::string(label) + "\"";
         }
@@ -61,7 +53,7 @@ EditorLineResult RunProfileEditorLine(ProfileEditorModel& editor, std::string_vi
     if (const std::optional<int> command = CommandOf(word)) {
         result.message = editor.OnCommand(*command);
     } else if (word == "select") {
-        const std::optional<int> index = ParseIndex(after);
+        const std::optional<int> index = ParseScriptNumber(after);
         if (!index || *index < 0 || *index >= editor.Count()) {
             result.error = "no profile " + std::string(after) + " in the profile editor";
         } else {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/disc/burning_disc_kind.h"
 #include "app/shell/media_probe.h"
 
 class QueueTools : public MediaProbe {
@@ -38,9 +39,6 @@ public:
     virtual void WaitForMessages() = 0;
 };
 
-// Disc kinds of the burning window.
-enum DiscKind : int { kDvdDisc = 0, kSuperVcdDisc = 1, kVideoCdDisc = 2 };
-
 class QueueHandOffs {
 public:
     virtual ~QueueHandOffs() = default;
@@ -60,10 +58,10 @@ public:
     virtual void OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) = 0;
 };
 
-// The hand-offs as they stand until the conversion host, DVD authoring and
-// the burning window are part of the program: RealVideo goes to the encoder
-// like any other input (it decodes it), and no DVD image is built, so no
-// burning window opens.
+// The hand-offs as they stand until the conversion host and DVD authoring
+// are part of the program: RealVideo goes to the encoder like any other
+// input (it decodes it), and no DVD image is built. The main window's model
+// overrides the burning window's hand-off; on its own this opens none.
 class PendingHandOffs : public QueueHandOffs {
 public:
     bool IsRealVideo(const std::string&) override { return false; }

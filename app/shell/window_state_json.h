@@ -6,6 +6,7 @@
 #include <vector>
 
 class AudioStreamDialogModel;
+class BurningWindowModel;
 class MainWindowModel;
 class ProfileEditorModel;
 
@@ -18,7 +19,14 @@ struct ScriptRecord {
     // The dialogs open at the moment, else null.
     const ProfileEditorModel* profileEditor = nullptr;
     const AudioStreamDialogModel* audioDialog = nullptr;
+    // The burning window while it is open; once it has closed, its last
+    // state (JSON), so that a script can read how it ended.
+    const BurningWindowModel* burningWindow = nullptr;
+    std::string closedBurningWindowJson;
 };
+
+// The burning window as the user sees it.
+std::string BurningWindowJson(const BurningWindowModel& window, bool open);
 
 std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& record);
 
