@@ -84,6 +84,10 @@ public:
 
     bool Running() const { return pid_ > 0; }
     pid_t Pid() const { return pid_; }
+    // The read end of the child's output, for callers that wait on several
+    // descriptors at once (an event loop); ReadOutput on it after it polled
+    // readable does not block. -1 when no child runs.
+    int OutputFd() const { return output_.get(); }
 
 private:
     bool HasEnded() const;

@@ -24,4 +24,8 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix);
 // The folder path with a trailing "/" (empty stays empty).
 std::string WithTrailingSlash(std::string folder);
 
+// True when both paths name one existing file (however they spell it:
+// links, "..", another case on a case-blind file system).
+bool SameFile(const std::string& a, const std::string& b);
+
 }  // namespace platform

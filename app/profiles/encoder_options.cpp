@@ -1,6 +1,7 @@
 #include "app/profiles/encoder_options.h"
 
 #include "app/profiles/device_limits.h"
+#include "app/profiles/disc_profiles.h"
 #include "app/profiles/ffmpeg_adaptations.h"
 #include "app/profiles/profile_values.h"
 
@@ -12,13 +13,29 @@ std::string AudioBitRateOption(const ProfileValues& values) {
     return " -ab " + std::to_string(AudioBitRateOptionValue(values.audioBitRateKbps));
 }
 
+// ffmpeg's disc target for a SuperVCD or VideoCD profile of the DVD target,
+// or "". A plain "-f mpeg" file has 2048-byte packs, no rate limits and an
+// MPEG-1 multiplex even for MPEG-2 video, which no SuperVCD or VideoCD
+// player (nor vcdimager) takes; the disc target sets the multiplex (2324-byte
+// packs at the disc's rate) and the video buffer and rate limits, and the
+// profile's own options, which follow it, keep their values.
+std::string DiscTarget(int target, int profileIndex, std::string_view frameRate) {
+    if (target != kTargetDvd) return {};
+    const char* standard = frameRate == "25" ? "pal-" : "ntsc-";
+    if (IsSuperVcdProfile(profileIndex)) return std::string(standard) + "svcd";
+    if (IsVideoCdProfile(profileIndex)) return std::string(standard) + "vcd";
+    return {};
+}
+
 }  // namespace
 
 std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profileIndex) {
     const ProfileValues values = ReadProfileValues(files, target, profileIndex);
     const DeviceFit fit = FitToDevice(target, values);
 
-    std::string options = " -vcodec " + std::string(EncoderVideoCodec(values.videoCodec));
+    const std::string discTarget = DiscTarget(target, profileIndex, values.frameRate);
+    std::string options = discTarget.empty() ? std::string() : " -target " + discTarget;
+    options += " -vcodec " + std::string(EncoderVideoCodec(values.videoCodec));
     if (!KeepsInputFrameSize(values.widthPx, values.heightPx)) {
         options += " -s " + std::to_string(values.widthPx) + "x" + std::to_string(values.heightPx);
     }
@@ -28,7 +45,8 @@ std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profi
     options += AudioBitRateOption(values);
     options += " -ac " + std::to_string(values.channels);
     options += " -ar " + std::to_string(values.sampleRateHz);
-    options += " -f " + std::string(EncoderFormatName(fit, values));
+    // The disc target chose the format already.
+    if (discTarget.empty()) options += " -f " + std::string(EncoderFormatName(fit, values));
     // After the design's options, so that its command line stays as it was.
     return options + DeviceEncoderOptions(fit, values) + " ";
 }

@@ -14,7 +14,8 @@
 // audio") gives " -an" in place of " -ab". For the device targets the
 // options the device's decoder needs follow (ffmpeg_adaptations.h): " ... -f
 // mp4 -profile:v baseline -level 13 -pix_fmt yuv420p -bf 0 -maxrate 768000
-// -bufsize 2000000 ".
+// -bufsize 2000000 ". The DVD target's SuperVCD and VideoCD profiles start
+// with ffmpeg's disc target (" -target pal-svcd ...") and leave out "-f".
 std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profileIndex);
 
 // The video codec the profile's options name ("mpeg2video").

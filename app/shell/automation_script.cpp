@@ -3,16 +3,21 @@
 #include <sys/stat.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <optional>
+#include <thread>
 
+#include "app/disc/burning_window_model.h"
 #include "app/disc/disc_writer_wizard_model.h"
+#include "app/shell/burning_window_script.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/profile_editor_script.h"
 #include "app/shell/script_numbers.h"
 #include "app/shell/wizard_script.h"
 #include "app/tools/audio_stream_dialog_model.h"
+#include "app/tools/program_ui.h"
 
 namespace {
 
@@ -44,6 +49,43 @@ bool IsFolder(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+// Lets the program's messages (and the burning SDK's events) through once.
+void DispatchMessagesOnce() {
+    CurrentProgramUi().DispatchPendingMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// The burning window as a scripted run shows it: its timer is waited out
+// where the window would wait, and its message boxes are answered by the
+// script.
+class ScriptBurningView : public BurningWindowView {
+public:
+    explicit ScriptBurningView(ScriptRunner& runner) : runner_(runner) {}
+
+    void SetTimer(int, int delayMs) override {
+        timerDue_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs);
+        timerPending_ = true;
+    }
+    void KillTimer(int) override { timerPending_ = false; }
+    void ShowMessageBox(const std::string& text, const std::string&, MessageIcon) override {
+        runner_.AnswerMessageBox(text, "OK");
+    }
+    void WaitForMessages() override { DispatchMessagesOnce(); }
+
+    // Waits for timer 0 as the window's event loop would, then lets it fire.
+    void RunTimer(BurningWindowModel& window) {
+        while (timerPending_ && std::chrono::steady_clock::now() < timerDue_) {
+            DispatchMessagesOnce();
+        }
+        if (timerPending_) window.OnTimer(kFillProjectTimer);
+    }
+
+private:
+    ScriptRunner& runner_;
+    bool timerPending_ = false;
+    std::chrono::steady_clock::time_point timerDue_;
+};
 
 }  // namespace
 
@@ -199,6 +241,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
     }
     if (c == "audio" || c == "play") return OpenAudioStreamDialog(line);
     if (c == "answer") return "no dialog waits for an answer";
+    if (c == "burn") return "the burning window is not open";
     return "unknown command: " + c;
 }
 
@@ -311,6 +354,29 @@ void ScriptRunner::OpenDiscWriterWizard(DiscWriterWizardModel& wizard) {
     if (!wizard.Closed()) wizard.Close();
     record_.closedWizardJson = WizardJson(wizard);
     record_.wizard = nullptr;
+}
+
+void ScriptRunner::OpenBurningWindow(BurningWindowModel& window) {
+    ScriptBurningView view(*this);
+    window.SetView(&view);
+    record_.burningWindow = &window;
+    window.Open();
+    WriteState();
+    view.RunTimer(window);
+    WriteState();
+    ScriptLine line;
+    std::size_t after = 0;
+    while (!window.Closed() && PeekLine(line, after) && line.command == "burn") {
+        next_ = after;
+        const std::string error = RunBurningWindowLine(window, line.rest, DispatchMessagesOnce);
+        if (!error.empty()) Fail(error);
+        WriteState();
+    }
+    // A person who is not told otherwise cancels it.
+    if (!window.Closed()) window.OnCommand(kCmdCancelBurn);
+    record_.burningWindow = nullptr;
+    record_.closedBurningWindowJson = BurningWindowJson(window, false);
+    window.SetView(nullptr);
 }
 void ScriptRunner::OpenHelp(const std::string& path) { window_.OpenHelp(path); }
 void ScriptRunner::SetBusy(bool busy) { window_.SetBusy(busy); }

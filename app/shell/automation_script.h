@@ -26,6 +26,10 @@
 //                       "wizard" lines that follow work it (see
 //                       wizard_script.h), and it closes at "wizard close"
 //                       or at the first other line
+//   burn ...            work the burning window while it is open (see
+//                       burning_window_script.h); it opens when a
+//                       conversion hands a disc over, and at the first other
+//                       line it is cancelled as a person would
 //   play N              "Play" on audio stream N of the audio stream dialog
 //   audio N             chooses audio stream N and closes the dialog
 //                       The two answer the dialog that "dvd" opened; on
@@ -43,6 +47,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -98,6 +103,7 @@ public:
     void ChooseAudioStream(AudioStreamDialogModel& dialog) override;
     void OpenProfileEditor(ProfileEditorModel& editor) override;
     void OpenDiscWriterWizard(DiscWriterWizardModel& wizard) override;
+    void OpenBurningWindow(BurningWindowModel& window) override;
     void OpenHelp(const std::string& path) override;
     void SetBusy(bool busy) override;
     void KeepPainting() override;

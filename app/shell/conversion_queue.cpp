@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/profiles/conversion.h"
+#include "app/profiles/disc_profiles.h"
 #include "app/profiles/value_lists.h"
 #include "app/shell/conversion_target.h"
 #include "app/shell/main_window_commands.h"
@@ -29,10 +30,6 @@ constexpr long long kMinimumOutputBytes = 1024;
 // piece may end a frame or an audio packet late.
 constexpr double kJoinToleranceSeconds = 1.0;
 constexpr std::size_t kStatusLogLimit = 1000;
-
-// Those DVD-target profiles that are SuperVCD and VideoCD discs.
-bool IsSuperVcdProfile(int profile) { return profile == 4 || profile == 10; }
-bool IsVideoCdProfile(int profile) { return profile == 5 || profile == 11; }
 
 long long FileSizeBytes(const std::string& path) {
     struct stat info {};

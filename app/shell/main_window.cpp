@@ -18,6 +18,7 @@
 #include <QSystemTrayIcon>
 #include <QToolButton>
 
+#include "app/disc/burning_window.h"
 #include "app/disc/disc_writer_wizard.h"
 #include "app/profiles/profile_editor.h"
 #include "app/shell/conversion_target.h"
@@ -351,6 +352,11 @@ void MainWindow::OpenProfileEditor(ProfileEditorModel& editor) {
 void MainWindow::OpenDiscWriterWizard(DiscWriterWizardModel& wizard) {
     DiscWriterWizard window(wizard, this);
     window.exec();
+}
+
+void MainWindow::OpenBurningWindow(BurningWindowModel& window) {
+    BurningWindow dialog(window, this);
+    dialog.exec();
 }
 
 void MainWindow::OpenHelp(const std::string& path) {

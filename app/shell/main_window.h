@@ -40,6 +40,7 @@ public:
     void ChooseAudioStream(AudioStreamDialogModel& dialog) override;
     void OpenProfileEditor(ProfileEditorModel& editor) override;
     void OpenDiscWriterWizard(DiscWriterWizardModel& wizard) override;
+    void OpenBurningWindow(BurningWindowModel& window) override;
     void OpenHelp(const std::string& path) override;
     void SetBusy(bool busy) override;
     void KeepPainting() override;

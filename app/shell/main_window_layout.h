@@ -4,17 +4,7 @@
 
 #include <array>
 
-// A rectangle in window pixels; right and bottom are exclusive.
-struct Rect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    bool operator==(const Rect&) const = default;
-};
+#include "ui/window_rect.h"
 
 struct MainWindowLayout {
     static constexpr int kWidth = 680;

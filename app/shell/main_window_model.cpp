@@ -9,6 +9,8 @@
 #include <memory>
 #include <utility>
 
+#include "app/disc/burning_sdk.h"
+#include "app/disc/burning_window_model.h"
 #include "app/disc/disc_writer_wizard_model.h"
 #include "app/profiles/conversion.h"
 #include "app/profiles/encoder_options.h"
@@ -17,6 +19,7 @@
 #include "app/shell/run_files.h"
 #include "app/shell/startup.h"
 #include "app/tools/audio_stream_dialog_model.h"
+#include "app/tools/program_ui.h"
 #include "platform/file_names.h"
 #include "platform/temp_folder.h"
 
@@ -52,6 +55,7 @@ MainWindowModel::MainWindowModel(const std::string& programFolder)
     : programFolder_(programFolder), profileFiles_(programFolder) {
     settings_.SetFile(programFolder + "zarvo.ini");
     profileFiles_.LoadAll(profiles_);
+    SetHandOffs(nullptr);
 }
 
 MainWindowModel::~MainWindowModel() { DeleteClipFiles(exportFolder_, files_); }
@@ -59,6 +63,23 @@ MainWindowModel::~MainWindowModel() { DeleteClipFiles(exportFolder_, files_); }
 void MainWindowModel::SetView(MainWindowView* view) { view_ = view ? view : &defaultView_; }
 
 void MainWindowModel::SetProbe(MediaProbe* probe) { probe_ = probe; }
+
+int MainWindowModel::RunBurningWindow(DiscKind kind, const std::vector<std::string>& files) {
+    std::string error;
+    const BurningSdk* sdk = LoadBurningSdk(programFolder_, error);
+    if (!sdk) {
+        CurrentProgramUi().ShowMessage("The disc-burning library cannot be loaded: " + error,
+                                       "Error");
+        return 0;
+    }
+    BurningWindowModel window(*sdk, kind, files, exportFolder_);
+    view_->OpenBurningWindow(window);
+    return window.Result();
+}
+
+void MainWindowModel::OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) {
+    RunBurningWindow(kind, files);
+}
 
 void MainWindowModel::Initialise() {
     title_ = WindowTitle(settings_);
@@ -400,7 +421,7 @@ void MainWindowModel::OpenDiscWriterWizard() {
                       output);
     };
     setup.openBurningWindow = [this](DiscKind kind, const std::vector<std::string>& files) {
-        if (handOffs_) handOffs_->OpenBurningWindow(kind, files);
+        return RunBurningWindow(kind, files);
     };
     setup.conversionRunning = [this] { return Converting(); };
     DiscWriterWizardModel wizard(std::move(setup));

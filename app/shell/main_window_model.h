@@ -19,7 +19,10 @@
 #include "app/shell/media_probe.h"
 #include "app/shell/settings_file.h"
 
-class MainWindowModel : private ProfileEditorHost, private DvdBuildDisplay {
+// The model is also the queue's hand-off to the burning window.
+class MainWindowModel : private ProfileEditorHost,
+                        private DvdBuildDisplay,
+                        private PendingHandOffs {
 public:
     // Loads every profile file, so profiles exist before any window does.
     explicit MainWindowModel(const std::string& programFolder);
@@ -30,15 +33,20 @@ public:
 
     // None is owned; each must outlive its use. Without a view every dialog
     // counts as cancelled; without a probe every duration is 0; without
-    // tools the queue converts nothing; without hand-offs RealVideo goes to
-    // the encoder and DVD-target results stay where they are.
+    // tools the queue converts nothing; without hand-offs of its own the
+    // queue hands SuperVCD and VideoCD results to the burning window,
+    // RealVideo goes to the encoder and no DVD image is built.
     void SetView(MainWindowView* view);
     void SetProbe(MediaProbe* probe);
     void SetQueueTools(QueueTools* tools) { queue_.SetTools(tools); }
     void SetHandOffs(QueueHandOffs* handOffs) {
-        handOffs_ = handOffs;
-        queue_.SetHandOffs(handOffs);
+        queue_.SetHandOffs(handOffs ? handOffs : static_cast<QueueHandOffs*>(this));
     }
+
+    // The modal burning window for a disc of this kind with these files;
+    // returns what it closed with (1 after a burn), 0 when it could not open
+    // (the burning SDK is missing: a message box says why).
+    int RunBurningWindow(DiscKind kind, const std::vector<std::string>& files);
     // What a DVD image build after a conversion shows in this window: the
     // wait cursor, its status text and its progress by stages. "Stop
     // Conversion" stops it.
@@ -143,6 +151,7 @@ private:
     void OpenDiscWriterWizard();
     ProfileTable& ProfileTableOf(int target) override;
     void LoadAllProfileFiles() override;
+    void OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) override;
     double DurationOf(const std::string& path);
     void Changed();
 
@@ -159,7 +168,6 @@ private:
     MainWindowView defaultView_;
     MainWindowView* view_ = &defaultView_;
     MediaProbe* probe_ = nullptr;
-    QueueHandOffs* handOffs_ = nullptr;
 
     std::string title_;
     std::string exportFolder_;

@@ -12,6 +12,7 @@
 #include "ui/file_filter.h"
 
 class AudioStreamDialogModel;
+class BurningWindowModel;
 class DiscWriterWizardModel;
 class ProfileEditorModel;
 
@@ -46,6 +47,9 @@ public:
     virtual void ChooseAudioStream(AudioStreamDialogModel& /*dialog*/) {}
     virtual void OpenProfileEditor(ProfileEditorModel& /*editor*/) {}
     virtual void OpenDiscWriterWizard(DiscWriterWizardModel& /*wizard*/) {}
+    // "Zarvo Video Disc Writer": opens the model and returns once it has
+    // closed (unopened, it counts as cancelled).
+    virtual void OpenBurningWindow(BurningWindowModel& /*window*/) {}
     // Shows a local page in the desktop's web browser.
     virtual void OpenHelp(const std::string& /*path*/) {}
 

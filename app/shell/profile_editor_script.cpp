@@ -1,6 +1,5 @@
 #include "app/shell/profile_editor_script.h"
 
-#include <charconv>
 #include <optional>
 
 #include "app/profiles/profile_editor_model.h"

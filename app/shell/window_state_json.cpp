@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "app/disc/burning_window_model.h"
 #include "app/disc/disc_writer_wizard_model.h"
 #include "app/profiles/profile_editor_model.h"
 #include "app/shell/main_window_model.h"
@@ -118,6 +119,37 @@ std::string AudioDialogJson(const AudioStreamDialogModel& dialog) {
 
 }  // namespace
 
+std::string BurningWindowJson(const BurningWindowModel& window, bool open) {
+    ObjectWriter object(2);
+    object.AddBool("open", open);
+    object.Add("kind", static_cast<int>(window.Kind()));
+    object.AddTexts("files", window.Files());
+    object.AddTexts("devices", window.Devices());
+    object.Add("device", window.SelectedDevice());
+    object.AddText("label", window.VolumeLabel());
+    object.AddBool("eject", window.EjectAfterBurn());
+    object.AddBool("finalize", window.Finalize());
+    object.AddText("information", window.InformationText());
+    object.AddTexts("messages", window.Messages());
+    object.Add("scan_state", window.ScanStateValue());
+    std::string tree = "[";
+    for (const FileTreeEntry& entry : window.FileTree()) {
+        ObjectWriter item(4);
+        item.AddText("name", entry.name);
+        item.AddTexts("lines", entry.lines);
+        item.AddBool("expanded", entry.expanded);
+        tree += (tree.size() > 1 ? ", " : "") + item.Finish();
+    }
+    object.Add("tree", tree + "]");
+    object.Add("progress", window.Progress());
+    object.AddText("buffer", window.BufferText());
+    object.AddText("bytes_written", window.BytesWrittenText());
+    object.AddBool("burning", window.Burning());
+    object.AddBool("burn_now_enabled", window.BurnNowEnabled());
+    object.Add("result", window.Result());
+    return object.Finish();
+}
+
 std::string JsonString(const std::string& text) {
     std::string json = "\"";
     for (std::size_t i = 0; i < text.size();) {
@@ -212,5 +244,12 @@ std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& re
     state.Add("wizard", record.wizard          ? WizardJson(*record.wizard)
                         : closedWizard.empty() ? std::string("null")
                                                : closedWizard);
+    if (record.burningWindow) {
+        state.Add("burning", BurningWindowJson(*record.burningWindow, true));
+    } else {
+        state.Add("burning", record.closedBurningWindowJson.empty()
+                                 ? std::string("null")
+                                 : record.closedBurningWindowJson);
+    }
     return state.Finish() + "\n";
 }

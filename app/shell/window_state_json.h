@@ -7,6 +7,7 @@
 
 class AudioStreamDialogModel;
 class DiscWriterWizardModel;
+class BurningWindowModel;
 class MainWindowModel;
 class ProfileEditorModel;
 
@@ -23,7 +24,14 @@ struct ScriptRecord {
     // The disc-writer wizard as it was when it closed (WizardJson), so that
     // a script can read what its last build did.
     std::string closedWizardJson;
+    // The burning window while it is open; once it has closed, its last
+    // state (JSON), so that a script can read how it ended.
+    const BurningWindowModel* burningWindow = nullptr;
+    std::string closedBurningWindowJson;
 };
+
+// The burning window as the user sees it.
+std::string BurningWindowJson(const BurningWindowModel& window, bool open);
 
 std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& record);
 

@@ -1,24 +1,16 @@
 #include "korvan/cli/sequence_run.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "korvan/cli/cli_errors.h"
 #include "korvan/mpegenc/mux/program_file.h"
+#include "platform/file_names.h"
 
 namespace korvan::cli {
 
 namespace {
-
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat first {};
-    struct stat second {};
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
 
 // An output named like an input (or reached through another spelling of its
 // path) would be truncated before the input is read.
@@ -37,7 +29,7 @@ std::string OverwrittenInput(const CliOptions& options, const EncoderSettings& s
     for (const std::string& output : outputs) {
         if (output.empty()) continue;
         for (const std::string* input : inputs) {
-            if (!input->empty() && SameFile(output, *input)) return output;
+            if (!input->empty() && platform::SameFile(output, *input)) return output;
         }
     }
     return {};

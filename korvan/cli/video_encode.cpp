@@ -5,7 +5,7 @@
 
 #include "korvan/media/y4m_reader.h"
 #include "korvan/mpegenc/common/format_text.h"
-#include "korvan/mpegenc/video/max_bitrate_pass.h"
+#include "korvan/mpegenc/driver/video_stream_writer.h"
 #include "korvan/mpegenc/video/video_encoder.h"
 
 namespace korvan {
@@ -32,10 +32,6 @@ private:
     Y4mWriter& writer_;
     bool ok_ = true;
 };
-
-bool WriteAll(FILE* file, const std::vector<uint8_t>& bytes) {
-    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-}
 
 }  // namespace
 
@@ -66,35 +62,12 @@ VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFile
     VideoResult r = encoder.Open(settings, header.width, header.height, pictures, processorMode,
                                  source, files.reconstruction.empty() ? nullptr : &sink);
     if (!r.Ok()) return r;
-
-    std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(files.elementary.c_str(), "wb"),
-                                              std::fclose);
-    if (!out) {
-        return Failure(kVideoSourceFailed,
-                       FormatText("Unable to open file %s for writing.", files.elementary.c_str()));
-    }
-    while (!encoder.Done()) {
-        r = encoder.EncodeNextPicture();
-        if (!r.Ok()) return r;
-        if (!WriteAll(out.get(), encoder.TakeOutput())) {
-            return Failure(kVideoSourceFailed, "Unable to write to output file.");
-        }
-    }
-    r = encoder.Finish();
+    r = WriteVideoStream(encoder, files.elementary);
     if (!r.Ok()) return r;
-    if (!WriteAll(out.get(), encoder.TakeOutput()) || std::fclose(out.release()) != 0) {
-        return Failure(kVideoSourceFailed, "Unable to write to output file.");
-    }
     if (!files.reconstruction.empty() && (!sink.Ok() || !reconWriter.Close())) {
         return Failure(kVideoSourceFailed, "Unable to write to output file.");
     }
-
     if (statistics) *statistics = encoder.Statistics();
-    const CodingParameters& p = encoder.Parameters();
-    if (p.IsMpeg2() && p.bitRateValue == 0) {
-        return EmbedMaxBitrate(files.elementary, encoder.BitRateFieldOffsets(),
-                               encoder.Statistics().maxBitsPerSecond, p.vbvBufferSize);
-    }
     return {};
 }
 

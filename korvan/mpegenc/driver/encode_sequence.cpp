@@ -137,16 +137,19 @@ EncodeOutcome RunEncodeSequence(const EncoderSettings& settings, const EncodeStr
         request.flags |= mux::kMuxSecondAudio;
     }
     const mux::MuxReport report = mux::Multiplex(settings, request, host);
-    outcome.programFiles = report.programFiles;
-    if (report.status == mux::MuxStatus::kCancelled) {
-        outcome.status = EncodeStatus::kCancelled;
-        return outcome;
-    }
     if (report.status != mux::MuxStatus::kOk) {
+        // A program stream the multiplexer did not finish would pass for a
+        // result.
+        for (const std::string& file : report.programFiles) ::unlink(file.c_str());
+        if (report.status == mux::MuxStatus::kCancelled) {
+            outcome.status = EncodeStatus::kCancelled;
+            return outcome;
+        }
         ShowMessage(messages, report.message, MessageIcon::kError);
         outcome.status = EncodeStatus::kFailed;
         return outcome;
     }
+    outcome.programFiles = report.programFiles;
 
     if (plan.encodeVideo && !settings.saveTempVideo) ::unlink(names.video.c_str());
     if (plan.encodeAudio && !settings.saveTempAudio) ::unlink(names.audio.c_str());

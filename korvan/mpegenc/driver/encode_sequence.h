@@ -76,7 +76,8 @@ struct EncodeOutcome {
 // multiplexes. The multiplexer's unit files go into a folder of this run's
 // own. After a multiplex that succeeded, the elementary streams this run
 // coded are deleted unless the settings keep them; streams it only
-// multiplexed are never deleted. Every failure is shown through `messages`.
+// multiplexed are never deleted; a program stream that was not finished is.
+// Every failure is shown through `messages`.
 // The host's cancel flag is read between the steps (the steps and the
 // multiplexer read it themselves while they run).
 EncodeOutcome RunEncodeSequence(const EncoderSettings& settings, const EncodeStreamNames& names,

@@ -40,10 +40,24 @@ int TestJob(const EncodeJob& job) {
     return kJobAccepted;
 }
 
+// Every stream encoded and multiplexed, for a picture of 352 x 240.
+void SwitchStreamsOn(EncoderSettings& settings) {
+    settings.userEncodeVideo = 1;
+    settings.userEncodeAudio = 1;
+    settings.multiplexVideo = 1;
+    settings.multiplexAudio = 1;
+    settings.horizontalSize = 352;
+    settings.verticalSize = 240;
+}
+
 }  // namespace
 
 int EncoderEntry(EncoderState& state, int selector, const EncoderServices& services,
                  EncoderExchange& exchange, int index) {
+    if (selector >= kSelectAllStreamsFirst && selector <= kSelectAllStreamsLast) {
+        SwitchStreamsOn(state.settings);
+        return 0;
+    }
     switch (selector) {
         case kSelectStartUp:
             StartUpEncoder(state, services.messages);
@@ -59,9 +73,23 @@ int EncoderEntry(EncoderState& state, int selector, const EncoderServices& servi
             return DescribeAudioFormat(exchange, index);
         case kSelectTestJob:
             return TestJob(exchange.job);
+        case kSelectRunEncode:
+            return RunEncode(state, services.messages, exchange.job, exchange.request,
+                             services.aviWriter);
         default:
             return kUnknownSelector;
     }
+}
+
+int RunEncodeJob(EncoderState& state, const EncoderServices& services, const EncodeJob& job,
+                 CompileRequest& request) {
+    EncoderExchange exchange;
+    exchange.job = job;
+    exchange.request = &request;
+    const int result = EncoderEntry(state, kSelectRunEncode, services, exchange, 0);
+    if (result == kEncodeRan) return kJobEncodeRan;
+    if (result == kNoSourceDuration) return kJobNoSourceDuration;
+    return result;
 }
 
 }  // namespace korvan

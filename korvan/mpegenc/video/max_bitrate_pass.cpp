@@ -10,7 +10,8 @@
 namespace korvan {
 
 VideoResult EmbedMaxBitrate(const std::string& streamPath, const std::vector<uint64_t>& offsets,
-                            uint64_t maxBitsPerSecond, int vbvBufferSize) {
+                            uint64_t maxBitsPerSecond, int vbvBufferSize,
+                            const std::function<void(int header, int headers)>& progress) {
     if (offsets.empty()) return {};
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(streamPath.c_str(), "r+b"), std::fclose);
     if (!file) return Failure(kVideoSourceFailed, "Unable to open video stream.");
@@ -22,7 +23,9 @@ VideoResult EmbedMaxBitrate(const std::string& streamPath, const std::vector<uin
         static_cast<uint8_t>((value >> 2) & 0xFF),
         static_cast<uint8_t>(((value << 6) & 0xC0) | 0x20 | ((vbvBufferSize >> 5) & 0x1F)),
     };
-    for (uint64_t offset : offsets) {
+    const int headers = static_cast<int>(offsets.size());
+    for (int header = 0; header < headers; ++header) {
+        const uint64_t offset = offsets[header];
         if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0) {
             return Failure(kVideoSourceFailed,
                            FormatText("Unable to seek in video stream, offset = %u.",
@@ -31,6 +34,7 @@ VideoResult EmbedMaxBitrate(const std::string& streamPath, const std::vector<uin
         if (std::fwrite(bytes, 1, 3, file.get()) != 3) {
             return Failure(kVideoSourceFailed, "Unable to write to video stream");
         }
+        if (progress) progress(header + 1, headers);
     }
     if (std::fclose(file.release()) != 0) {
         return Failure(kVideoSourceFailed, "Unable to write to video stream");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,10 @@ namespace korvan {
 
 // Writes ceil(maxBitsPerSecond / 400) into the sequence headers whose
 // bit_rate_value fields start at `offsets` (bytes) of the stream file,
-// keeping the marker bit and the top bits of vbv_buffer_size.
+// keeping the marker bit and the top bits of vbv_buffer_size. `progress`,
+// when given, hears of every header rewritten (1-based) and of their count.
 VideoResult EmbedMaxBitrate(const std::string& streamPath, const std::vector<uint64_t>& offsets,
-                            uint64_t maxBitsPerSecond, int vbvBufferSize);
+                            uint64_t maxBitsPerSecond, int vbvBufferSize,
+                            const std::function<void(int header, int headers)>& progress = {});
 
 }  // namespace korvan

@@ -137,6 +137,7 @@ VideoResult VideoEncoder::FetchThrough(int displayIndex) {
             return Failure(kVideoNoMemory, "Could not allocate memory for picture buffers.");
         }
         const int status = source_->FetchPicture(nextFetch_, picture->frame);
+        if (status == PictureSource::kEndsHere) return EndSequenceBefore(nextFetch_);
         if (status != 0) {
             return Failure(kVideoSourceFailed,
                            FormatText("Could not get picture %d (status %d).", nextFetch_, status));
@@ -164,12 +165,15 @@ VideoResult VideoEncoder::PrepareJobs() {
         ++firstJob_;
     }
     if (jobs_.empty()) firstJob_ = keepFrom;
-    const size_t end = std::min(plan_.size(), next_ + lookAhead_);
-    while (firstJob_ + jobs_.size() < end) {
+    // The end is taken again after every fetch: a source that ends sooner
+    // shortens the plan.
+    for (;;) {
         const size_t index = firstJob_ + jobs_.size();
-        const PlannedPicture& plan = plan_[index];
-        VideoResult r = FetchThrough(plan.displayIndex);
+        if (index >= std::min(plan_.size(), next_ + lookAhead_)) break;
+        VideoResult r = FetchThrough(plan_[index].displayIndex);
         if (!r.Ok()) return r;
+        if (index >= plan_.size()) break;
+        const PlannedPicture& plan = plan_[index];
         auto job = std::make_unique<PictureJob>();
         job->current = fetched_.at(plan.displayIndex);
         job->searchNeeded = plan.structure == 3 && plan.type != kPictureI;
@@ -326,10 +330,12 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         VideoResult settled = SettleGop();
         if (!settled.Ok() || next_ >= plan_.size()) return settled;
     }
-    const PlannedPicture& plan = plan_[next_];
-    if (bounds_ && !gopOpen_) SaveRestorePoint();
     VideoResult r = PrepareJobs();
     if (!r.Ok()) return r;
+    // A source that ended sooner may have left no picture to code.
+    if (next_ >= plan_.size()) return {};
+    const PlannedPicture& plan = plan_[next_];
+    if (bounds_ && !gopOpen_) SaveRestorePoint();
     AwaitSearch(next_);
     const PictureJob& job = JobAt(next_);
     const SourcePicture* current = job.current.get();
@@ -462,6 +468,32 @@ VideoResult VideoEncoder::EncodeNextPicture() {
     }
     CountPicture(out_.BitCount() - startBits);
     ++next_;
+    return {};
+}
+
+VideoResult VideoEncoder::EndSequenceBefore(int pictureCount) {
+    if (pictureCount < 1) return Failure(kVideoSourceFailed, "The source has no picture.");
+    std::vector<PlannedPicture> shorter =
+        PlanTransmissionOrder(pictureCount, parameters_.gopSize, parameters_.referenceDistance);
+    if (parameters_.fieldPictures) shorter = SplitIntoFields(shorter, parameters_.topFieldFirst);
+    // The plan of a shorter sequence is the longer one's up to the group of
+    // pictures that held the cut. Every picture coded or prepared already
+    // was fetched, so lies before the cut, and keeps its place.
+    const size_t kept = firstJob_ + jobs_.size();
+    const auto samePlace = [](const PlannedPicture& a, const PlannedPicture& b) {
+        return a.displayIndex == b.displayIndex && a.type == b.type &&
+               a.temporalReference == b.temporalReference && a.startsGop == b.startsGop &&
+               a.structure == b.structure && a.forwardDistance == b.forwardDistance &&
+               a.backwardDistance == b.backwardDistance;
+    };
+    if (shorter.size() < kept ||
+        !std::equal(plan_.begin(), plan_.begin() + static_cast<std::ptrdiff_t>(kept),
+                    shorter.begin(), samePlace)) {
+        return Failure(kVideoSourceFailed, "The sequence could not end where the source did.");
+    }
+    // The workers read the plan: none may search while it changes.
+    for (size_t index = firstJob_; index < kept; ++index) AwaitSearch(index);
+    plan_ = std::move(shorter);
     return {};
 }
 

@@ -40,8 +40,12 @@ namespace korvan {
 // Supplies source pictures. Called with display indices 0, 1, 2, ... in
 // turn, each once; it fills the picture area of `frame` (the encoder extends
 // it to whole macroblocks) and returns 0, or a non-zero status to stop.
+// kEndsHere ends the sequence sooner than planned, with the picture before
+// this one (an output that reached its size or duration limit).
 class PictureSource {
 public:
+    static constexpr int kEndsHere = -1000;
+
     virtual ~PictureSource() = default;
     virtual int FetchPicture(int displayIndex, YuvFrame& frame) = 0;
 };
@@ -104,6 +108,8 @@ public:
     std::vector<uint8_t> TakeOutput();
     const CodingParameters& Parameters() const { return parameters_; }
     const VideoStatistics& Statistics() const { return statistics_; }
+    // Bits of the stream so far, including a GOP that may still be coded again.
+    uint64_t BitsCoded() const { return out_.BitCount(); }
     // Byte position of the bit_rate_value field of every sequence header.
     const std::vector<uint64_t>& BitRateFieldOffsets() const { return bitRateOffsets_; }
     // The f-codes of the picture coded last.
@@ -142,6 +148,9 @@ private:
     };
 
     VideoResult FetchThrough(int displayIndex);
+    // The source ended before picture `pictureCount`: the plan from there on
+    // is made again for a sequence of that many pictures.
+    VideoResult EndSequenceBefore(int pictureCount);
     // Jobs for the pictures from next_ on, as far as the look-ahead goes;
     // the searches go to the workers.
     VideoResult PrepareJobs();

@@ -109,6 +109,16 @@ TEST(ShippedProfileOptionsTest, DvdAndAviProfilesAsShipped) {
     EXPECT_EQ(BuildEncoderOptions(shipped, kTargetMpeg, 5),
               " -vcodec mpeg2video -r 25 -b 6000000 -acodec mp2 -ab 224000 -ac 2 -ar 48000 -f "
               "mpeg ");
+    // SuperVCD and VideoCD profiles of the DVD target make files for those
+    // discs; the DVD profiles stay general MPEG files.
+    EXPECT_EQ(BuildEncoderOptions(shipped, kTargetDvd, 5),
+              " -target pal-vcd -vcodec mpeg1video -s 352x288 -r 25 -b 1150000 -acodec mp2 -ab "
+              "224000 -ac 2 -ar 44100 ");
+    EXPECT_TRUE(BuildEncoderOptions(shipped, kTargetDvd, 4).starts_with(" -target pal-svcd "));
+    EXPECT_TRUE(BuildEncoderOptions(shipped, kTargetDvd, 10).starts_with(" -target ntsc-svcd "));
+    EXPECT_TRUE(BuildEncoderOptions(shipped, kTargetDvd, 11).starts_with(" -target ntsc-vcd "));
+    EXPECT_TRUE(BuildEncoderOptions(shipped, kTargetDvd, 0).ends_with(" -f mpeg "));
+    EXPECT_EQ(BuildEncoderOptions(shipped, kTargetDvd, 0).find("-target"), std::string::npos);
 }
 
 }  // namespace

@@ -55,10 +55,10 @@ inline std::vector<std::string> ProcessesMentioning(const std::string& text) {
     return found;
 }
 
-// A private copy of the program folder (program, profiles, settings) in a
-// folder whose name holds a blank and a non-ASCII letter, with its own export
-// folder, and a private folder for the fixed temporary names, so that tests
-// running side by side do not meet.
+// A private copy of the program folder (program, its libraries, profiles,
+// settings) in a folder whose name holds a blank and a non-ASCII letter, with
+// its own export folder, and a private folder for the fixed temporary names,
+// so that tests running side by side do not meet.
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -67,8 +67,9 @@ protected:
         for (const std::filesystem::directory_entry& entry :
              std::filesystem::directory_iterator(ZARVO_PROGRAM_FOLDER)) {
             const std::string name = entry.path().filename();
+            const bool library = name.starts_with("lib") && name.ends_with(".so");
             if (name == "ZarvoVideoConverter" || name.ends_with(".ini") || name == "help" ||
-                name == "libFoxImager.so" || name == "DVDMainMenu.jpg") {
+                library || name == "DVDMainMenu.jpg") {
                 std::filesystem::copy(entry.path(), program_ + name,
                                       std::filesystem::copy_options::recursive);
             }

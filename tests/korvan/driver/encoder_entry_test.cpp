@@ -11,6 +11,7 @@
 #include "platform/private_profile.h"
 #include "platform/user_profile.h"
 #include "tests/korvan/settings/settings_test_support.h"
+#include "tests/support/own_config_home.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -23,21 +24,6 @@ constexpr char kSection[] = "Zarvo - AVI/DVD/VCD/SVCD/MPEG Converter";
 // Each test has a per-user folder of its own.
 class EncoderEntryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* saved = std::getenv("XDG_CONFIG_HOME");
-        hadConfigHome_ = saved != nullptr;
-        if (saved) savedConfigHome_ = saved;
-        setenv("XDG_CONFIG_HOME", config_.Folder().c_str(), 1);
-        mkdir((config_ / "zarvo").c_str(), 0700);
-    }
-    void TearDown() override {
-        if (hadConfigHome_) {
-            setenv("XDG_CONFIG_HOME", savedConfigHome_.c_str(), 1);
-        } else {
-            unsetenv("XDG_CONFIG_HOME");
-        }
-    }
-
     int Call(int selector, int index = 0) {
         return korvan::EncoderEntry(state_, selector, services_, exchange_, index);
     }
@@ -46,9 +32,7 @@ protected:
         ASSERT_TRUE(platform::WriteProfileString(kSection, key, value));
     }
 
-    test::TempDir config_{"config home ünïcode"};
-    bool hadConfigHome_ = false;
-    std::string savedConfigHome_;
+    test::OwnConfigHome config_;
     korvan::EncoderState state_;
     test::RecordedMessages messages_;
     korvan::EncoderServices services_{messages_.Sink()};

@@ -1,0 +1,14 @@
+// What the file system says about a path, for callers that only ask.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The size of the regular file (a link followed), or -1 when there is none.
+long long FileSizeBytes(const std::string& path);
+
+// True for a folder (a link followed).
+bool IsFolder(const std::string& path);
+
+}  // namespace platform
