@@ -108,8 +108,8 @@ void DiscWriterWizardModel::Next() {
     Changed();
     if (kind_ == kDvdDisc) {
         BuildDvd();
-    } else if (setup_.openBurningWindow) {
-        setup_.openBurningWindow(kind_, titles_.paths);
+    } else {
+        Burn(kind_, titles_.paths);
     }
     busy_ = false;
     if (closeRequested_) closed_ = true;
@@ -146,7 +146,13 @@ void DiscWriterWizardModel::BuildDvd() {
     }
     builtFolder_ = build.VideoFolder();
     ShowStatus("The DVD-Video folder is ready: " + builtFolder_);
-    if (setup_.openBurningWindow) setup_.openBurningWindow(kDvdDisc, titles);
+    Burn(kDvdDisc, titles);
+}
+
+void DiscWriterWizardModel::Burn(DiscKind kind, const std::vector<std::string>& files) {
+    if (setup_.openBurningWindow && setup_.openBurningWindow(kind, files) == 1) {
+        closeRequested_ = true;
+    }
 }
 
 void DiscWriterWizardModel::Stop() {

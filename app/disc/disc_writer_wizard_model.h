@@ -26,8 +26,9 @@ struct DiscWriterSetup {
     // The selected profile's codec and conversion, for the menu clip.
     std::string menuVideoCodec;
     std::function<void(const std::string& input, const std::string& output)> convertFile;
-    // The burning window, for a disc of this kind with these files.
-    std::function<void(DiscKind kind, const std::vector<std::string>& files)> openBurningWindow;
+    // The burning window, for a disc of this kind with these files; returns
+    // what it closed with (1 after a burn).
+    std::function<int(DiscKind kind, const std::vector<std::string>& files)> openBurningWindow;
     // True while the main window converts: its tools and a build must not
     // run inside one another.
     std::function<bool()> conversionRunning;
@@ -105,7 +106,8 @@ public:
 
     // Next: for a DVD, builds the DVD-Video folder (with a menu for several
     // titles), then opens the burning window; for a SuperVCD or VideoCD the
-    // burning window takes the titles as they are. Returns when done.
+    // burning window takes the titles as they are. A burning window that
+    // closes after a burn closes the wizard too. Returns when done.
     void Next();
     // Stop: ends a build that is running (from a message handled inside it).
     void Stop();
@@ -138,6 +140,9 @@ private:
     // Applies a change to one of the lists, unless a build is running.
     void Change(ChosenFiles& files, const std::function<void(ChosenFiles&)>& change);
     void BuildDvd();
+    // Opens the burning window; one that closes after a burn closes the
+    // wizard.
+    void Burn(DiscKind kind, const std::vector<std::string>& files);
     void ShowStatus(std::string text);
     void Changed() {
         if (changed_) changed_();

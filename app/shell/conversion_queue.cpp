@@ -318,7 +318,6 @@ void ConversionQueue::HandOverDisc(const std::string& file) {
     } else if (IsVideoCdProfile(profile)) {
         handOffs_->OpenBurningWindow(kVideoCdDisc, {file});
     } else if (handOffs_->BuildDvdImage(file) != 0) {
-        discNote_ = " (DVD-Video folder: " + window_.ExportFolder() + "DVD/VIDEO_TS/)";
         handOffs_->OpenBurningWindow(kDvdDisc, {file});
     } else {
         discNote_ = " (no DVD image: " + handOffs_->DvdImageFailure() + ")";

@@ -11,3 +11,7 @@ int ProgramHandOffs::BuildDvdImage(const std::string& file) {
     dvdImageFailure_ = result == 0 ? build.FailureText() : std::string();
     return result;
 }
+
+void ProgramHandOffs::OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) {
+    window_.RunBurningWindow(kind, files);
+}

@@ -1,10 +1,12 @@
 // The conversion queue's hand-offs in the program: a DVD-target result
 // becomes a DVD-Video folder through the image SDK, shown in the main
-// window while it is built. The RealMedia host and the burning window are
-// still those of PendingHandOffs.
+// window while it is built, and then goes to the burning window like a
+// SuperVCD or VideoCD result. The RealMedia host is still that of
+// PendingHandOffs.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/shell/queue_tools.h"
 
@@ -16,6 +18,7 @@ public:
 
     int BuildDvdImage(const std::string& file) override;
     std::string DvdImageFailure() const override { return dvdImageFailure_; }
+    void OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) override;
 
 private:
     MainWindowModel& window_;

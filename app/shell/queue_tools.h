@@ -60,9 +60,10 @@ public:
     virtual void OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) = 0;
 };
 
-// The hand-offs as they stand until the conversion host and DVD authoring
-// are part of the program: RealVideo goes to the encoder like any other
-// input (it decodes it), and no DVD image is built. The main window's model
+// The hand-offs as they stand until the conversion host is part of the
+// program: RealVideo goes to the encoder like any other input (it decodes
+// it), and no DVD image is built (the program's own hand-offs build one with
+// the image SDK). The main window's model
 // overrides the burning window's hand-off; on its own this opens none.
 class PendingHandOffs : public QueueHandOffs {
 public:

@@ -66,8 +66,7 @@ TEST_P(DvdTargetTest, AConversionEndsInAFolderWithItsOneTitle) {
     const std::string clip = Clip("clip one.avi", 3);
     const QJsonObject state = RunScript("target 4\nprofile " + std::to_string(GetParam().profile) +
                                         "\nbrowse " + clip + "\nconvert\nquit\n");
-    EXPECT_EQ(Texts(state["status"])[0],
-              std::string(kCompleted) + " (DVD-Video folder: " + export_ + "DVD/VIDEO_TS/)");
+    EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted));
     EXPECT_EQ(state["progress"].toInt(), 0);
     EXPECT_EQ(state["progress_maximum"].toInt(), 100);
     EXPECT_EQ(Names(export_), Paths({"DVD", "clip one.mpg"}));
@@ -173,6 +172,47 @@ TEST_F(DiscEndToEndTest, AWizardBuildStopsFailsWithAReasonAndTheWizardWorksOnAft
     const std::vector<double> lengths = test::DvdTitleLengths(export_ + "DVD");
     ASSERT_EQ(lengths.size(), 1u);
     EXPECT_NEAR(lengths[0], 2, 0.5);
+    EXPECT_EQ(test::ProcessesMentioning(export_), Paths());
+}
+
+// Both ways to a DVD end in the burning window, whose image recorder writes
+// an ISO that lsdvd reads: a DVD-target conversion, then the wizard with that
+// file and a second title. A burn that succeeds closes the wizard too: the
+// "wizard open" after it opens a new, empty one (an open wizard refuses it).
+TEST_F(DiscEndToEndTest, AConversionAndTheWizardBothBurnTheirDvdToAnIso) {
+    const std::string clip = Clip("holiday clip.avi", 3);
+    const std::string second =
+        Title("second.vob", "-c:v mpeg2video -aspect 4:3 -c:a ac3 -ar 48000 -f dvd", 2);
+    const std::string converted = export_ + "holiday clip.mpg";
+    auto burnAs = [](const std::string& label) {
+        return "burn label\t" + label + "\nburn finalize 0\nburn now\nburn wait\n";
+    };
+    const QJsonObject state =
+        RunScript("target 4\nprofile 3\nbrowse " + clip + "\nconvert\n" + burnAs("Holiday") +
+                      "wizard open\nwizard titles " + Tabbed({converted, second}) +
+                      "\nwizard next\n" + burnAs("Wizard") + "wizard open\nquit\n",
+                  std::chrono::seconds(300));
+    EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted));
+    EXPECT_EQ(Texts(state["messages"]), Paths({"Success to Burn Disc!", "Success to Burn Disc!"}));
+
+    const QJsonObject burning = state["burning"].toObject();
+    EXPECT_EQ(burning["kind"].toInt(-1), 0);
+    EXPECT_EQ(burning["result"].toInt(), 1);
+    EXPECT_TRUE(burning["tree"].toArray().isEmpty());
+    EXPECT_EQ(Texts(burning["messages"]),
+              Paths({"Prepare Collection", "Start Burning...", "Burn Done"}));
+    const QJsonObject wizard = state["wizard"].toObject();
+    EXPECT_FALSE(wizard["open"].toBool());
+    EXPECT_TRUE(Texts(wizard["titles"]).empty());
+    EXPECT_TRUE(Texts(wizard["status_log"]).empty());
+
+    const std::vector<double> conversionLengths = test::DvdTitleLengths(export_ + "Holiday.iso");
+    ASSERT_EQ(conversionLengths.size(), 1u);
+    EXPECT_NEAR(conversionLengths[0], 3, 1);
+    const std::vector<double> wizardLengths = test::DvdTitleLengths(export_ + "Wizard.iso");
+    ASSERT_EQ(wizardLengths.size(), 2u);
+    EXPECT_NEAR(wizardLengths[0], 3, 1);
+    EXPECT_NEAR(wizardLengths[1], 2, 1);
     EXPECT_EQ(test::ProcessesMentioning(export_), Paths());
 }
 
