@@ -119,6 +119,26 @@ VideoResult CoefficientOutOfRange(int run, int level) {
                    FormatText("AC value out of range (run=%d, signed_level=%d)\n", run, level));
 }
 
+// The coefficients `mask` names (bits in scan order, see ScanMaskKernel),
+// each with its run: the distance from the one before, starting at scan
+// position `next`. Only the coefficients that are not zero are visited.
+[[gnu::always_inline]] inline VideoResult AddCoefficients(CodeGatherer& codes,
+                                                          const SignedCodeTable& table,
+                                                          const MacroblockSyntax& syntax,
+                                                          const int16_t* levels, uint64_t mask,
+                                                          int next) {
+    const auto& scan = kScanOrder[syntax.alternateScan ? 1 : 0];
+    while (mask) {
+        const int i = __builtin_ctzll(mask);
+        mask &= mask - 1;
+        const int level = levels[scan[i]];
+        if (!AddCoefficient(codes, table, i - next, level, syntax.syntax))
+            return CoefficientOutOfRange(i - next, level);
+        next = i + 1;
+    }
+    return {};
+}
+
 }  // namespace
 
 void MacroblockWriter::ResetDcPredictors() {
@@ -311,19 +331,8 @@ VideoResult MacroblockWriter::WriteIntraBlock(int block, const int16_t* levels, 
 
     const int table = syntax_.intraVlcFormat ? 1 : 0;
     const SignedCodeTable& codeTable = SignedCodes(table);
-    const auto& scan = kScanOrder[syntax_.alternateScan ? 1 : 0];
-    // Only the coefficients that are not zero are visited; a run is the
-    // distance from the one before.
-    uint64_t rest = scanMask & ~uint64_t{1};
-    int next = 1;
-    while (rest) {
-        const int i = __builtin_ctzll(rest);
-        rest &= rest - 1;
-        const int level = levels[scan[i]];
-        if (!AddCoefficient(codes, codeTable, i - next, level, syntax_.syntax))
-            return CoefficientOutOfRange(i - next, level);
-        next = i + 1;
-    }
+    VideoResult r = AddCoefficients(codes, codeTable, syntax_, levels, scanMask & ~uint64_t{1}, 1);
+    if (!r.Ok()) return r;
     codes.Add(table == 1 ? kEndOfBlockTableOne : kEndOfBlockTableZero);
     return {};
 }
@@ -331,11 +340,10 @@ VideoResult MacroblockWriter::WriteIntraBlock(int block, const int16_t* levels, 
 VideoResult MacroblockWriter::WriteNonIntraBlock(const int16_t* levels, uint64_t scanMask) {
     CodeGatherer codes(out_);
     const SignedCodeTable& codeTable = SignedCodes(0);
-    const auto& scan = kScanOrder[syntax_.alternateScan ? 1 : 0];
     uint64_t rest = scanMask;
     int next = 0;
     if (rest & 1) {
-        const int level = levels[scan[0]];
+        const int level = levels[kScanOrder[syntax_.alternateScan ? 1 : 0][0]];
         if (level == 1 || level == -1) {
             // The first coefficient's own code: "1" and the sign.
             codes.Add(level < 0 ? 3 : 2, 2);
@@ -343,14 +351,8 @@ VideoResult MacroblockWriter::WriteNonIntraBlock(const int16_t* levels, uint64_t
             next = 1;
         }
     }
-    while (rest) {
-        const int i = __builtin_ctzll(rest);
-        rest &= rest - 1;
-        const int level = levels[scan[i]];
-        if (!AddCoefficient(codes, codeTable, i - next, level, syntax_.syntax))
-            return CoefficientOutOfRange(i - next, level);
-        next = i + 1;
-    }
+    VideoResult r = AddCoefficients(codes, codeTable, syntax_, levels, rest, next);
+    if (!r.Ok()) return r;
     codes.Add(kEndOfBlockTableZero);
     return {};
 }
