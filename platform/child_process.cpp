@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,7 +54,12 @@ bool MakePipe(Pipe& pipe, UniqueFd Pipe::*childEnd) {
 // Runs in the child between fork and exec, so it calls only functions that
 // are safe there (no allocation, no locks).
 [[noreturn]] void ExecChild(int inputFd, int outputFd, int errorFd, const char* path,
-                            char* const* argv, int highestFd) {
+                            char* const* argv, int highestFd, pid_t parent) {
+    // A tool must not go on writing after the program that started it has
+    // gone, however it went (SIGKILL included). The parent may have died
+    // before the request took hold; then the tool is not started at all.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ReportExecError(errorFd);
+    if (getppid() != parent) _exit(127);
     if (dup2(inputFd, 0) < 0 || dup2(outputFd, 1) < 0 || dup2(outputFd, 2) < 0 ||
         dup2(errorFd, kExecErrorFd) < 0 || fcntl(kExecErrorFd, F_SETFD, FD_CLOEXEC) < 0) {
         ReportExecError(errorFd);
@@ -109,12 +115,13 @@ StartResult ChildProcess::StartArguments(std::vector<std::string> words,
     Pipe execError;
     if (!MakePipe(execError, &Pipe::write)) return StartResult::kProcessFailed;
     const int highestFd = HighestFd();
+    const pid_t parent = getpid();
 
     const pid_t pid = fork();
     if (pid < 0) return StartResult::kProcessFailed;
     if (pid == 0) {
         ExecChild(input.read.get(), output.write.get(), execError.write.get(), path.c_str(),
-                  argv.data(), highestFd);
+                  argv.data(), highestFd, parent);
     }
     // Also set here, so that the group exists before anyone signals it.
     setpgid(pid, pid);

@@ -223,6 +223,9 @@ bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name
     if (!converted) {
         failed_.push_back(path);
         ShowLeft(kToolFailedText);
+        // What a failed run left (a tool killed, a full disk) is no result,
+        // and must not pass for one.
+        runFiles_.Remove(output.path);
     }
     const bool merge = window_.Target() == kTargetDvd || window_.Merge() != 0;
     if (FileExists(output.path) && window_.Target() == kTargetPsp && !merge) {
