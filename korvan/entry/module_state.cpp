@@ -5,7 +5,11 @@
 namespace korvan {
 
 ModuleState& State() {
-    static ModuleState state{platform::ProgramFolder(), {}};
+    static ModuleState state = [] {
+        ModuleState made;
+        made.hostFolder = platform::ProgramFolder();
+        return made;
+    }();
     return state;
 }
 
