@@ -5,10 +5,22 @@
 namespace korvan {
 namespace {
 
+platform::MessageBoxIcon BoxIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::kError:
+            return platform::MessageBoxIcon::kError;
+        case MessageIcon::kWarning:
+            return platform::MessageBoxIcon::kWarning;
+        case MessageIcon::kQuestion:
+            return platform::MessageBoxIcon::kInformation;
+        case MessageIcon::kNone:
+            break;
+    }
+    return platform::MessageBoxIcon::kNone;
+}
+
 void Present(const EncoderMessage& message) {
-    platform::ShowMessageBox(message.text, message.caption,
-                             message.icon == MessageIcon::kError ? platform::MessageBoxIcon::kError
-                                                                 : platform::MessageBoxIcon::kNone);
+    platform::ShowMessageBox(message.text, message.caption, BoxIcon(message.icon));
 }
 
 }  // namespace
