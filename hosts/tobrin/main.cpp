@@ -67,7 +67,9 @@ private:
 // as no display.
 std::unique_ptr<QApplication> OpenDisplay(int& argc, char** argv) {
     if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) return nullptr;
-    if (!IsSet("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "wayland;xcb;offscreen", 1);
+    if (!IsSet("QT_QPA_PLATFORM")) {
+        setenv("QT_QPA_PLATFORM", IsSet("DISPLAY") ? "xcb;offscreen" : "wayland;offscreen", 1);
+    }
     auto application = std::make_unique<QApplication>(argc, argv);
     const QString platform = QGuiApplication::platformName();
     if (platform == "offscreen" || platform == "minimal") return nullptr;

@@ -12,7 +12,7 @@ constexpr std::array<MediaDispatch, 7> kDispatchTable = {{
     {kTargetDvd, OutputForm::kMpeg, PictureSize{720, 480}, PictureSize{720, 576}},
     {kTargetVideoCd, OutputForm::kMpeg, PictureSize{352, 240}, PictureSize{352, 288}},
     {kTargetSuperVcd, OutputForm::kMpeg, PictureSize{480, 480}, PictureSize{480, 576}},
-    {kTargetMpeg1, OutputForm::kMp3, std::nullopt, std::nullopt},
+    {kTargetMpeg1, OutputForm::kAviForMp3, std::nullopt, std::nullopt},
 }};
 
 }  // namespace

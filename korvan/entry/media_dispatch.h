@@ -4,22 +4,9 @@
 
 #include <optional>
 
+#include "korvan/mpegenc/driver/compile_request.h"
+
 namespace korvan {
-
-// The encoder's target kinds.
-enum TargetKind : int {
-    kTargetMpeg1 = 1,
-    kTargetMpeg2 = 2,
-    kTargetDvd = 3,
-    kTargetVideoCd = 4,
-    kTargetSuperVcd = 5,
-};
-
-enum class OutputForm : int {
-    kMpeg = 1,  // an MPEG program stream
-    kAvi = 2,   // an AVI file
-    kMp3 = 4,   // an MP3 of the sound, made by the audio converter from an AVI
-};
 
 struct PictureSize {
     int width = 0;
@@ -28,7 +15,7 @@ struct PictureSize {
 
 struct MediaDispatch {
     TargetKind targetKind = kTargetMpeg1;
-    OutputForm form = OutputForm::kMpeg;
+    OutputForm form = OutputForm::kMpeg;  // MP3: an AVI for the audio converter
     // The target's size for NTSC and PAL; absent: the source's size.
     std::optional<PictureSize> ntscSize;
     std::optional<PictureSize> palSize;

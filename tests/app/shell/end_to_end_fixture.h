@@ -53,9 +53,11 @@ protected:
         for (const std::filesystem::directory_entry& entry :
              std::filesystem::directory_iterator(ZARVO_PROGRAM_FOLDER)) {
             const std::string name = entry.path().filename();
+            // The program, its conversion host and audio converter, the
+            // libraries they load, profiles and help.
             const bool library = name.starts_with("lib") && name.ends_with(".so");
-            if (name == "ZarvoVideoConverter" || name.ends_with(".ini") || name == "help" ||
-                library) {
+            if (name == "ZarvoVideoConverter" || name == "tobrin" || name == "merrow" ||
+                name.ends_with(".ini") || name == "help" || library) {
                 std::filesystem::copy(entry.path(), program_ + name,
                                       std::filesystem::copy_options::recursive);
             }

@@ -4,6 +4,7 @@
 
 #include "korvan/entry/frame_window.h"
 #include "korvan/entry/job_file.h"
+#include "korvan/entry/job_progress.h"
 #include "korvan/entry/media_dispatch.h"
 #include "korvan/entry/output_names.h"
 #include "platform/private_profile.h"
@@ -110,7 +111,7 @@ TEST(MediaDispatchTest, EachMediaTypeHasItsTargetFormAndSize) {
         {3, korvan::kTargetDvd, korvan::OutputForm::kMpeg, 720, 480, 720, 576},
         {4, korvan::kTargetVideoCd, korvan::OutputForm::kMpeg, 352, 240, 352, 288},
         {5, korvan::kTargetSuperVcd, korvan::OutputForm::kMpeg, 480, 480, 480, 576},
-        {6, korvan::kTargetMpeg1, korvan::OutputForm::kMp3, 0, 0, 0, 0},
+        {6, korvan::kTargetMpeg1, korvan::OutputForm::kAviForMp3, 0, 0, 0, 0},
     };
     const korvan::PictureSize source{322, 242};
     for (const Row& row : rows) {
@@ -175,6 +176,31 @@ TEST(JobFileTest, TheDescriptionIsReadKeyByKeyAndSurvivesADamagedFile) {
     EXPECT_EQ(job.ReadCommonInt(korvan::kPercentKey, 0), -1);
     EXPECT_EQ(platform::GetPrivateProfileString("common", "strtip", "", 4096, job.Path()),
               "Step 1 of 2: Video:5% - frame 5 of 100,  Need time");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(JobProgressTest, RisesOnceOverStepsInputsAndPieces) {
+    korvan::JobProgress progress(2);
+    progress.BeginEncode(0, 0, 1);
+    // Video, then audio and the multiplex from 0 again: the figure holds.
+    EXPECT_EQ(progress.Report(0), 0);
+    EXPECT_EQ(progress.Report(50), 25);
+    EXPECT_EQ(progress.Report(100), 50);
+    EXPECT_EQ(progress.Report(10), 50);
+    EXPECT_EQ(progress.Report(100), 50);
+    // The second input was cut: its second piece starts 60 % in.
+    progress.BeginEncode(1, 0, 1);
+    EXPECT_EQ(progress.Report(30), 65);
+    progress.BeginEncode(1, 0.6, 1);
+    EXPECT_EQ(progress.Report(0), 80);
+    EXPECT_EQ(progress.Report(50), 90);
+    EXPECT_EQ(progress.Report(150), 100);
+    // Nothing lowers it.
+    progress.BeginEncode(0, 0, 1);
+    EXPECT_EQ(progress.Report(-5), 100);
 }
 
 }  // namespace
