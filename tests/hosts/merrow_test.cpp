@@ -8,6 +8,7 @@
 #include "platform/private_profile.h"
 #include "platform/temp_folder.h"
 #include "tests/support/media_tools.h"
+#include "tests/support/own_temp_folder.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -18,21 +19,12 @@ namespace fs = std::filesystem;
 class MerrowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // merrow finds its hand-off file through XDG_RUNTIME_DIR, which may
-        // not hold a blank.
-        char runtime[] = "/tmp/zarvo-merrow-XXXXXX";
-        ASSERT_NE(mkdtemp(runtime), nullptr);
-        runtime_ = runtime;
-        setenv("XDG_RUNTIME_DIR", runtime, 1);
-        const std::string folder = platform::MakePrivateFolder(runtime);
-        ASSERT_FALSE(folder.empty());
-        handOff_ = folder + "zarvo.ini";
+        // merrow finds its hand-off file where the library leaves it.
+        ASSERT_FALSE(platform::TempFolder().empty());
+        handOff_ = platform::TempFolder() + "zarvo.ini";
         ASSERT_TRUE(test::MakeClip(avi_, 4, "-c:v mjpeg -c:a pcm_s16le"));
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(runtime_, ignored);
-    }
+    void TearDown() override { fs::remove(handOff_); }
 
     void HandOff(const std::string& key, const std::string& value) {
         ASSERT_TRUE(platform::WritePrivateProfileString("zarvo", key, value, handOff_));
@@ -40,7 +32,6 @@ protected:
 
     test::ProgramRun RunMerrow() { return test::RunProgram({ZARVO_PROGRAM_FOLDER "merrow"}); }
 
-    std::string runtime_;
     test::TempDir media_{"merrow ü"};
     std::string avi_ = media_ / "sound source.temp.avi";
     std::string mp3_ = media_ / "sound source.mp3";

@@ -173,11 +173,7 @@ TEST_F(TobrinTest, TheStopRequestEndsTheHostWithinTwoSeconds) {
     EXPECT_EQ(exit.how, platform::ChildExit::How::kExited);
     EXPECT_EQ(Read("ipercent"), "-1");
     // Nothing of the job is left in the export folder.
-    std::vector<std::string> left;
-    for (const fs::directory_entry& entry : fs::directory_iterator(export_)) {
-        if (entry.path().filename() != "tmpmd") left.push_back(entry.path().filename());
-    }
-    EXPECT_TRUE(left.empty()) << left.front();
+    EXPECT_EQ(test::FileNamesIn(export_, "tmpmd"), std::vector<std::string>());
 }
 
 }  // namespace

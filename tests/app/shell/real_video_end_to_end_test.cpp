@@ -20,18 +20,6 @@ using test::Texts;
 
 constexpr const char* kCompleted = "All converting works are Completed!";
 
-// Processes whose command line names this program (the host among them).
-Paths ProcessesRunning(const std::string& program) {
-    Paths found;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::string commandLine = test::ReadFile(entry.path() / "cmdline");
-        if (commandLine.find(program) != std::string::npos) found.push_back(name);
-    }
-    return found;
-}
-
 std::vector<int> Ints(const QJsonValue& array) {
     std::vector<int> values;
     for (const QJsonValue& value : array.toArray()) values.push_back(value.toInt());
@@ -50,14 +38,7 @@ protected:
         return platform::GetPrivateProfileString(section, key, "<absent>", 4096,
                                                  program_ + "Tobrin.ini");
     }
-    Paths Exported() const {
-        Paths names;
-        for (const fs::directory_entry& entry : fs::directory_iterator(export_)) {
-            if (entry.path().filename() != "tmpmd") names.push_back(entry.path().filename());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    Paths Exported() const { return test::FileNamesIn(export_, "tmpmd"); }
 };
 
 TEST_F(RealVideoEndToEndTest, ARealVideoInputIsConvertedThroughTheHost) {
@@ -88,7 +69,7 @@ TEST_F(RealVideoEndToEndTest, ARealVideoInputIsConvertedThroughTheHost) {
     EXPECT_EQ(tips.front().rfind("Remain: ", 0), 0u) << tips.front();
     const Paths log = Texts(state["status_log"]);
     EXPECT_NE(std::find(log.begin(), log.end(), " Converting " + input + " Now..."), log.end());
-    EXPECT_EQ(ProcessesRunning(program_ + "tobrin"), Paths());
+    EXPECT_EQ(test::ProcessesMentioning(program_ + "tobrin"), Paths());
 }
 
 TEST_F(RealVideoEndToEndTest, StoppingDuringTheJobEndsTheHostAndLeavesNothing) {
@@ -101,13 +82,9 @@ TEST_F(RealVideoEndToEndTest, StoppingDuringTheJobEndsTheHostAndLeavesNothing) {
     EXPECT_EQ(Job("common", "canceltbr"), "1");
     // The host had begun and then went; it left no file of the job.
     EXPECT_FALSE(Ints(state["progress_log"]).empty());
-    EXPECT_EQ(ProcessesRunning(program_ + "tobrin"), Paths());
+    EXPECT_EQ(test::ProcessesMentioning(program_ + "tobrin"), Paths());
     EXPECT_EQ(Exported(), Paths());
-    Paths scratch;
-    for (const fs::directory_entry& entry : fs::directory_iterator(export_ + "tmpmd")) {
-        scratch.push_back(entry.path().filename());
-    }
-    EXPECT_EQ(scratch, Paths());
+    EXPECT_EQ(test::FileNamesIn(export_ + "tmpmd"), Paths());
 }
 
 TEST_F(RealVideoEndToEndTest, AJobThatFailsIsReportedAndTheQueueGoesOn) {

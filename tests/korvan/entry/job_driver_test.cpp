@@ -3,7 +3,6 @@
 // channel, and every result is judged by ffmpeg and ffprobe.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +16,8 @@
 #include "korvan/entry/module_state.h"
 #include "platform/message_box.h"
 #include "platform/private_profile.h"
+#include "platform/temp_folder.h"
+#include "tests/support/own_temp_folder.h"
 #include "tests/support/real_video.h"
 #include "tests/support/temp_dir.h"
 
@@ -36,14 +37,10 @@ public:
 
 // The host's folder (job file, settings, the audio converter) and an export
 // folder, both with blanks and non-ASCII letters; the per-user folders are
-// the test's own.
+// the test program's own.
 class JobDriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char runtime[] = "/tmp/zarvo-job-XXXXXX";
-        ASSERT_NE(mkdtemp(runtime), nullptr);
-        runtime_ = runtime;
-        setenv("XDG_RUNTIME_DIR", runtime, 1);
         setenv("XDG_CONFIG_HOME", (host_ / "config").c_str(), 1);
         fs::create_directories(export_);
         fs::copy_file(ZARVO_PROGRAM_FOLDER "merrow", host_ / "merrow");
@@ -51,11 +48,7 @@ protected:
         korvan::State().hostFolder = host_.Folder();
         platform::InstallMessagePresenter(&presenter_);
     }
-    void TearDown() override {
-        platform::InstallMessagePresenter(nullptr);
-        std::error_code ignored;
-        fs::remove_all(runtime_, ignored);
-    }
+    void TearDown() override { platform::InstallMessagePresenter(nullptr); }
 
     void Settings(const std::string& librarySettings) {
         test::WriteFile(host_ / "zarvo.ini",
@@ -97,19 +90,11 @@ protected:
     }
 
     // What the export folder holds besides the work folder.
-    Texts Exported() const {
-        Texts names;
-        for (const fs::directory_entry& entry : fs::directory_iterator(export_)) {
-            if (entry.path().filename() != "tmpmd") names.push_back(entry.path().filename());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    Texts Exported() const { return test::FileNamesIn(export_, "tmpmd"); }
 
     test::TempDir host_{"host ü"};
     test::TempDir clips_{"clips ü"};
     std::string export_ = host_ / "export folder/";
-    std::string runtime_;
     RecordingPresenter presenter_;
 };
 
@@ -229,7 +214,7 @@ TEST_F(JobDriverTest, MediaTypeSixMakesAnMp3ThroughTheAudioConverter) {
     EXPECT_EQ(Read("outformat", "tempavifilename"), export_ + "song.mp3");
     // The intermediate AVI and the hand-off file are gone.
     EXPECT_EQ(Exported(), Texts({"song.clip", "song.mp3"}));
-    EXPECT_FALSE(fs::exists(runtime_ + "/zarvo-" + std::to_string(getuid()) + "/zarvo.ini"));
+    EXPECT_FALSE(fs::exists(platform::TempFolder() + "zarvo.ini"));
     const test::ProbedFile mp3 = test::ProbeWithFfprobe(export_ + "song.mp3");
     EXPECT_EQ(mp3.audioCodec, "mp3");
     EXPECT_NEAR(mp3.durationSeconds, 1, 0.2);
