@@ -147,6 +147,10 @@ void RealMediaJob::OnPollTimer() {
         error = platform::GetPrivateProfileInt(kCommonSection, kErrorCodeKey, 0, jobFile_);
     }
     if (error == kEngineResult || (percent == kJobEnded && error == 0)) {
+        // The host's last figure falls between two polls as often as not; a
+        // job that has ended well is shown whole before its end mark.
+        services_.clock->positionSeconds = services_.clock->totalSeconds;
+        services_.window->PostCommand(kCommandMessage, kProgressNotification, 100);
         EndJob(platform::GetPrivateProfileString(kOutputSection, kResultNameKey, "",
                                                  kTextBufferSize, jobFile_));
         return;

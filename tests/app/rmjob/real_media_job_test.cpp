@@ -161,7 +161,8 @@ TEST_F(RealMediaJobTest, EveryStartValueIsWrittenBeforeTheHostStartsAndProgressI
                                         JobFile());
     WriteCommon(JobFile(), "ipercent", "-1");
     job.OnPollTimer();
-    EXPECT_EQ(window_.notifications, (std::vector<int>{50, -1}));
+    EXPECT_EQ(window_.notifications, (std::vector<int>{50, 100, -1}));
+    EXPECT_EQ(clock_.positionSeconds, 300);
     EXPECT_EQ(job.RealMediaJobResult(), export_ + "made.mpg");
     EXPECT_FALSE(timer_.Running());
     EXPECT_FALSE(job.HostRunning());

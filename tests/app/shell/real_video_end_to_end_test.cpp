@@ -42,7 +42,8 @@ protected:
 };
 
 TEST_F(RealVideoEndToEndTest, ARealVideoInputIsConvertedThroughTheHost) {
-    const std::string input = RealVideo("real clip.rm", 3);
+    // Long enough for the job to be polled while it runs.
+    const std::string input = RealVideo("real clip.rm", 8, "320x240");
     const QJsonObject state =
         RunScript("target 1\nprofile 0\nbrowse " + input + "\nconvert\nquit\n");
     EXPECT_EQ(Texts(state["status"])[0], kCompleted);
@@ -63,7 +64,8 @@ TEST_F(RealVideoEndToEndTest, ARealVideoInputIsConvertedThroughTheHost) {
     const auto end = std::find(progress.begin(), progress.end(), 100);
     ASSERT_NE(end, progress.end());
     EXPECT_TRUE(std::is_sorted(progress.begin(), end + 1));
-    EXPECT_GT(end - progress.begin(), 1);
+    EXPECT_TRUE(std::any_of(progress.begin(), end, [](int percent) { return percent > 0; }))
+        << "the job's progress was never seen between its start and its end";
     const Paths tips = Texts(state["job_tips"]);
     ASSERT_FALSE(tips.empty());
     EXPECT_EQ(tips.front().rfind("Remain: ", 0), 0u) << tips.front();
