@@ -84,7 +84,11 @@ int main(int argc, char** argv) {
     if (display) platform::InstallMessagePresenter(&presenter);
 
     const std::string library = platform::ProgramFolder() + kLibraryName;
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The library stays mapped until the host exits: what it and the
+    // decoders it loads keep in their globals stays reachable (the leak
+    // checker counts it lost once they are unmapped), and no static object
+    // of theirs is destroyed before the end of the process.
+    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
         platform::ShowMessageBox("Could not load " + library + ": " + dlerror(), "tobrin",
                                  platform::MessageBoxIcon::kError);
