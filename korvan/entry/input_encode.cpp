@@ -57,7 +57,7 @@ public:
 
     // An empty block ends the sound: the reader has no more, or cannot read
     // it.
-    int Next(int64_t position, SourceAudio& block) {
+    int Next(int64_t position, FetchedAudio& block) {
         block = {};
         while (position >= chunkStart_ + ChunkSamples()) {
             if (!FetchChunk()) return 0;
@@ -181,18 +181,18 @@ void ConvertingDialog::EncodeCurrentWindow() {
     }
     request.pictureRate = reader_.frameRate;
     request.durationMs = static_cast<int64_t>(std::llround(seconds * 1000));
-    request.getPicture = [this](int64_t number, SourcePicture& picture) {
+    request.getPicture = [this](int64_t number, FetchedPicture& picture) {
         int rowBytes = 0;
         const uint8_t* pixels = nullptr;
         const int status =
             media::FetchSourceFrame(reader_, number - window_.first, rowBytes, pixels);
-        picture = SourcePicture{pixels, reader_.outputWidth, reader_.outputHeight, rowBytes};
+        picture = FetchedPicture{pixels, reader_.outputWidth, reader_.outputHeight, rowBytes};
         return status;
     };
     SoundFeed sound(
         reader_, mpeg ? media::AudioFetchForm::kEncoderPcm : media::AudioFetchForm::kSourceFormat,
         rateHz, channels * bits / 8);
-    request.getAudio = [&sound](int64_t position, SourceAudio& block) {
+    request.getAudio = [&sound](int64_t position, FetchedAudio& block) {
         return sound.Next(position, block);
     };
     request.audioPositions = AudioPositions::kBySample;
