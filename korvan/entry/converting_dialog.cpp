@@ -42,6 +42,15 @@ std::string ReadExportFolder(const std::string& settingsPath) {
     return std::string(home && *home ? home : "/tmp") + "/ZarvoExport/";
 }
 
+// The library's AVI files take their compressor from "avicode.dat" beside
+// the host; nobody can be asked from a host without a window.
+media::AviWriterHooks AviWriterHooksFor(const ModuleState& module) {
+    media::AviWriterHooks hooks;
+    hooks.hostFolder = module.hostFolder;
+    hooks.messages = LibraryMessageSink();
+    return hooks;
+}
+
 OutputFileLimits ReadOutputFileLimits(const std::string& settingsPath) {
     const auto read = [&settingsPath](const char* key) {
         return static_cast<double>(std::max(
@@ -55,7 +64,7 @@ OutputFileLimits ReadOutputFileLimits(const std::string& settingsPath) {
 ConvertingDialog::ConvertingDialog(ModuleState& module)
     : module_(module),
       jobFile_(module.hostFolder + kJobFileName),
-      aviWriter_(module.hostFolder, LibraryMessageSink()) {}
+      aviWriter_(AviWriterHooksFor(module)) {}
 
 ConvertingDialog::~ConvertingDialog() { media::CloseSourceReader(reader_); }
 

@@ -12,7 +12,6 @@
 #include <deque>
 #include <string>
 
-#include "korvan/entry/avi_sink_adapter.h"
 #include "korvan/entry/frame_window.h"
 #include "korvan/entry/job_file.h"
 #include "korvan/entry/job_progress.h"
@@ -20,6 +19,7 @@
 #include "korvan/entry/module_state.h"
 #include "korvan/media/source_reader.h"
 #include "korvan/mpegenc/driver/compile_request.h"
+#include "korvan/mpegenc/driver/media_avi_sink.h"
 #include "platform/message_loop.h"
 
 namespace korvan {
@@ -97,7 +97,7 @@ private:
     std::string handOffPath_;
     OutputFileLimits limits_;
     media::SourceReader reader_;
-    AviSinkAdapter aviWriter_;
+    MediaAviSink aviWriter_;
 
     JobDescription job_;
     MediaDispatch dispatch_;
