@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "platform/command_line.h"
+#include "platform/exec_setup.h"
 #include "platform/program_lookup.h"
 
 namespace platform {
@@ -45,12 +45,6 @@ bool MakePipe(Pipe& pipe, UniqueFd Pipe::*childEnd) {
     return MoveAboveExecErrorFd(pipe.*childEnd);
 }
 
-[[noreturn]] void ReportExecError(int errorFd) {
-    const int error = errno;
-    [[maybe_unused]] ssize_t written = write(errorFd, &error, sizeof error);
-    _exit(127);
-}
-
 // Runs in the child between fork and exec, so it calls only functions that
 // are safe there (no allocation, no locks).
 [[noreturn]] void ExecChild(int inputFd, int outputFd, int errorFd, const char* path,
@@ -64,28 +58,12 @@ bool MakePipe(Pipe& pipe, UniqueFd Pipe::*childEnd) {
         dup2(errorFd, kExecErrorFd) < 0 || fcntl(kExecErrorFd, F_SETFD, FD_CLOEXEC) < 0) {
         ReportExecError(errorFd);
     }
-    if (close_range(kExecErrorFd + 1, ~0U, 0) != 0) {
-        for (int fd = kExecErrorFd + 1; fd <= highestFd; ++fd) close(fd);
-    }
-
+    CloseDescriptorsFrom(kExecErrorFd + 1, highestFd);
     setpgid(0, 0);
-    // Ignored signals and the blocked set survive exec; the tool gets the
-    // defaults, as it would from a shell.
-    struct sigaction defaultAction {};
-    defaultAction.sa_handler = SIG_DFL;
-    for (int signal = 1; signal < NSIG; ++signal) sigaction(signal, &defaultAction, nullptr);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
+    ResetSignalsForExec();
 
     execv(path, argv);
     ReportExecError(kExecErrorFd);
-}
-
-int HighestFd() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 65535;
-    return static_cast<int>(limit.rlim_cur > 65536 ? 65535 : limit.rlim_cur - 1);
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/rmjob/qt_poll_timer.h"
+#include "app/rmjob/real_media_job.h"
 #include "app/shell/automation_script.h"
 #include "app/shell/main_window.h"
 #include "app/shell/main_window_commands.h"
@@ -23,6 +25,7 @@
 #include "app/shell/script_host.h"
 #include "app/shell/startup.h"
 #include "app/tools/program_ui.h"
+#include "app/tools/tool_state.h"
 #include "platform/program_folder.h"
 #include "platform/termination_signals.h"
 #include "ui/splash_window.h"
@@ -128,6 +131,20 @@ int main(int argc, char** argv) {
     RunnerQueueTools tools(model, &window);
     model.SetProbe(&tools);
     model.SetQueueTools(&tools);
+    // RealVideo goes through the conversion host; the job is made before
+    // its timer's handler can run and goes (stopping the host) before it.
+    std::unique_ptr<RealMediaJob> realMedia;
+    QtPollTimer jobPollTimer([&realMedia] {
+        if (realMedia) realMedia->OnPollTimer();
+    });
+    realMedia = std::make_unique<RealMediaJob>(
+        programFolder,
+        RealMediaJob::Services{[&tools](const std::string& file) { return tools.Probe(file); },
+                               &window, &jobPollTimer, &SharedProgressClock(),
+                               [](const std::string& text, const std::string& caption) {
+                                   CurrentProgramUi().ShowMessage(text, caption);
+                               }});
+    model.SetRealMediaHandOff(realMedia.get());
     // The window ends the program itself; hiding it in the system tray
     // must not.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -159,6 +176,8 @@ int main(int argc, char** argv) {
         QTimer::singleShot(0, &window, [&runner] { runner->Run(); });
     }
     const int result = application.exec();
+    model.SetRealMediaHandOff(nullptr);
+    realMedia.reset();
     programUi.SetScript(nullptr);
     InstallProgramUi(nullptr);
     return result;

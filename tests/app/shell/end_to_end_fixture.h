@@ -35,6 +35,20 @@ inline void MustRun(const std::string& commandLine) {
     ASSERT_EQ(exitCode, 0) << commandLine << "\n" << text;
 }
 
+// Processes whose command line mentions `text`.
+inline std::vector<std::string> ProcessesMentioning(const std::string& text) {
+    std::vector<std::string> found;
+    for (const std::filesystem::directory_entry& entry :
+         std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string commandLine = ReadFile(entry.path() / "cmdline");
+        for (char& c : commandLine) c = c == '\0' ? ' ' : c;
+        if (commandLine.find(text) != std::string::npos) found.push_back(name + ": " + commandLine);
+    }
+    return found;
+}
+
 inline std::vector<std::string> Texts(const QJsonValue& array) {
     std::vector<std::string> texts;
     for (const QJsonValue& value : array.toArray()) texts.push_back(value.toString().toStdString());
@@ -86,9 +100,11 @@ protected:
         for (const std::filesystem::directory_entry& entry :
              std::filesystem::directory_iterator(ZARVO_PROGRAM_FOLDER)) {
             const std::string name = entry.path().filename();
+            // The program, its conversion host and audio converter, the
+            // libraries they load, profiles and help.
             const bool library = name.starts_with("lib") && name.ends_with(".so");
-            if (name == "ZarvoVideoConverter" || name.ends_with(".ini") || name == "help" ||
-                library) {
+            if (name == "ZarvoVideoConverter" || name == "tobrin" || name == "merrow" ||
+                name.ends_with(".ini") || name == "help" || library) {
                 std::filesystem::copy(entry.path(), program_ + name,
                                       std::filesystem::copy_options::recursive);
             }
