@@ -56,12 +56,6 @@ private:
     intptr_t lastTenth_ = -2;
 };
 
-// The library's file names are built from a folder and a base name.
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
 }  // namespace
 
 int RunInputMode(ModeContext& context) {
@@ -77,7 +71,7 @@ int RunInputMode(ModeContext& context) {
     request.targetKind = TargetKindOf(o.preset);
     request.pal = o.system == TvSystem::kPal ? 1 : 0;
     request.output = avi ? OutputForm::kAvi : OutputForm::kMpeg;
-    request.exportFolder = FolderOf(output);
+    // Without an export folder the outputs go beside the output path.
     request.inputs = {o.sourceInput};
     request.sizeLimitOn = o.sizeLimitMB > 0;
     request.sizeLimitMB = o.sizeLimitMB;

@@ -40,8 +40,9 @@ void ReaderSource::Serve(CompileRequest& request) {
     request.getAudio = [this](int64_t position, FetchedAudio& audio) {
         return FetchAudio(position, audio);
     };
-    pending_ = nullptr;
-    pendingBytes_ = 0;
+    chunk_ = nullptr;
+    chunkBytes_ = 0;
+    chunkStart_ = 0;
 }
 
 int ReaderSource::FetchPicture(int64_t number, FetchedPicture& picture) {
@@ -54,24 +55,33 @@ int ReaderSource::FetchPicture(int64_t number, FetchedPicture& picture) {
 }
 
 int ReaderSource::FetchAudio(int64_t position, FetchedAudio& audio) {
-    // Position 0 starts the sound again; any other continues it, which is
-    // where the rest of the last chunk belongs.
-    if (position == 0) pendingBytes_ = 0;
-    if (pendingBytes_ == 0) {
+    const int64_t frameBytes = media::kEncoderPcmFormat.blockAlign;
+    // Position 0 starts the sound again; the readers continue a chunk after
+    // the last one. The encode may take less of a piece than it was given
+    // (the AVI form takes one picture's sound at a time), so the piece
+    // handed out starts where the encode has got to.
+    int64_t offset = (position - chunkStart_) * frameBytes;
+    if (position == 0 || offset < 0 || offset >= static_cast<int64_t>(chunkBytes_)) {
+        if (position != 0 &&
+            position != chunkStart_ + static_cast<int64_t>(chunkBytes_) / frameBytes &&
+            chunkBytes_ > 0) {
+            return media::kAudioUnreadable;
+        }
         long long samples = 0;
         long long bytes = 0;
         const uint8_t* buffer = nullptr;
         const int status = media::FetchSourceAudio(
             reader_, position, media::AudioFetchForm::kEncoderPcm, samples, bytes, buffer);
         if (status != 0) return status;
-        pending_ = buffer;
-        pendingBytes_ = static_cast<size_t>(std::max(bytes, 0LL));
+        chunk_ = buffer;
+        chunkBytes_ = static_cast<size_t>(std::max(bytes, 0LL));
+        chunkStart_ = position;
+        offset = 0;
     }
     // kLargestAudioBlockBytes holds whole sample frames of every PCM form.
-    const size_t piece = std::min(pendingBytes_, kLargestAudioBlockBytes);
-    audio = {pending_, piece};
-    pending_ += piece;
-    pendingBytes_ -= piece;
+    const size_t piece =
+        std::min(chunkBytes_ - static_cast<size_t>(offset), kLargestAudioBlockBytes);
+    audio = {chunk_ + offset, piece};
     return 0;
 }
 

@@ -31,8 +31,9 @@ private:
     int FetchAudio(int64_t position, FetchedAudio& audio);
 
     media::SourceReader& reader_;
-    const uint8_t* pending_ = nullptr;  // what is left of the reader's last chunk
-    size_t pendingBytes_ = 0;
+    const uint8_t* chunk_ = nullptr;  // the reader's last chunk of sound
+    size_t chunkBytes_ = 0;
+    int64_t chunkStart_ = 0;  // the sample position of its first sample
 };
 
 }  // namespace korvan

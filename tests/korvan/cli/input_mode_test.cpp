@@ -187,4 +187,57 @@ INSTANTIATE_TEST_SUITE_P(
                     InputCase{"svcd", false, SourceKind::kMp4, 480, 480, "svcd"}),
     NameOf);
 
+// The AVI form and a duration limit from the command line, and a file the
+// readers cannot decode.
+TEST(InputModeOptionsTest, AviOutputDurationLimitAndAnUndecodableInput) {
+    test::TempDir folder("input mode options");
+    const std::string input = folder / "clip.mp4";
+    const test::ToolRun made =
+        test::RunInstalled("ffmpeg", {"-nostdin", "-v",
+                                      "error",    "-y",
+                                      "-f",       "lavfi",
+                                      "-i",       "testsrc2=size=176x144:rate=25",
+                                      "-f",       "lavfi",
+                                      "-i",       "sine=frequency=440",
+                                      "-t",       std::to_string(kClipSeconds),
+                                      "-c:v",     "libx264",
+                                      "-pix_fmt", "yuv420p",
+                                      "-c:a",     "aac",
+                                      input});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    const std::string avi = folder / "clip out.avi";
+    test::ToolRun run =
+        test::RunInstalled(kTool, {"--target", "mpeg1", "--input", input, "--avi", avi});
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(test::DecodeErrors(avi), "");
+    int pictures = 0;
+    for (const test::ProbedStream& stream : test::ProbeStreams(avi)) {
+        if (stream.codec.rfind("pcm_", 0) != 0) pictures = static_cast<int>(stream.frames);
+    }
+    EXPECT_EQ(pictures, 40);
+
+    const std::string program = folder / "first second.mpg";
+    run = test::RunInstalled(
+        kTool, {"--target", "mpeg1", "--input", input, "-o", program, "--duration-limit", "1"});
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("limit reached after 25 source pictures"), std::string::npos) << run.out;
+    EXPECT_EQ(test::DecodeErrors(program), "");
+    for (const test::ProbedStream& stream : test::ProbeStreams(program)) {
+        if (stream.codec.rfind("mpeg", 0) == 0) {
+            EXPECT_NEAR(stream.frames, 25, 0.5);
+        }
+    }
+
+    const std::string garbage = folder / "not a video.mp4";
+    const test::ToolRun written =
+        test::RunInstalled("sh", {"-c", "head -c 5000 /dev/urandom > \"$0\"", garbage});
+    ASSERT_EQ(written.exitCode, 0);
+    const std::string nothing = folder / "nothing.mpg";
+    run = test::RunInstalled(kTool, {"--target", "dvd", "--input", garbage, "-o", nothing});
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_NE(run.err, "");
+    EXPECT_FALSE(IsFile(nothing));
+}
+
 }  // namespace
