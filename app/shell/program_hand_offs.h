@@ -1,8 +1,7 @@
 // The conversion queue's hand-offs in the program: a DVD-target result
 // becomes a DVD-Video folder through the image SDK, shown in the main
 // window while it is built, and then goes to the burning window like a
-// SuperVCD or VideoCD result. The RealMedia host is still that of
-// PendingHandOffs.
+// SuperVCD or VideoCD result.
 #pragma once
 
 #include <string>

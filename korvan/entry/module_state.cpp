@@ -1,11 +1,9 @@
 #include "korvan/entry/module_state.h"
 
-#include "platform/program_folder.h"
-
 namespace korvan {
 
 ModuleState& State() {
-    static ModuleState state{platform::ProgramFolder(), {}};
+    static ModuleState state;
     return state;
 }
 

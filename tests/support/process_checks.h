@@ -3,14 +3,21 @@
 #pragma once
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace test {
 
@@ -33,6 +40,97 @@ inline std::set<int> OpenDescriptors() {
 inline bool HasChildProcess() {
     siginfo_t info{};
     return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 || errno != ECHILD;
+}
+
+// What /proc says of a process: its state ('Z' once it has ended and waits
+// to be reaped; '?' when it is gone) and its parent.
+struct ProcessStat {
+    char state = '?';
+    pid_t parent = 0;
+};
+
+// A file of /proc/<pid>/; empty when the process is gone. Read with plain
+// read(): a process that ends between open and read makes the read fail
+// with ESRCH, which a stream buffer turns into an exception.
+inline std::string ReadProcessFile(pid_t pid, const char* name) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/" + name;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string text;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(got));
+    close(fd);
+    return got < 0 ? std::string() : text;
+}
+
+inline ProcessStat ReadProcessStat(pid_t pid) {
+    const std::string stat = ReadProcessFile(pid, "stat");
+    // "pid (name) state ppid ...", where the name may hold blanks and ")".
+    const std::size_t nameEnd = stat.rfind(')');
+    if (nameEnd == std::string::npos || nameEnd + 4 > stat.size()) return {};
+    return {stat[nameEnd + 2], static_cast<pid_t>(std::atoi(stat.c_str() + nameEnd + 4))};
+}
+
+// Running, and not just waiting to be reaped.
+inline bool IsProcessRunning(pid_t pid) {
+    const char state = ReadProcessStat(pid).state;
+    return state != '?' && state != 'Z';
+}
+
+inline std::string ProcessCommandLine(pid_t pid) {
+    std::string commandLine = ReadProcessFile(pid, "cmdline");
+    for (char& c : commandLine) c = c == '\0' ? ' ' : c;
+    return commandLine;
+}
+
+// The children of `parent` as /proc shows them.
+struct ChildProcessEntry {
+    pid_t pid = 0;
+    char state = '?';
+    std::string commandLine;
+};
+
+inline std::vector<ChildProcessEntry> ChildProcessEntries(pid_t parent = getpid()) {
+    std::vector<ChildProcessEntry> children;
+    DIR* dir = opendir("/proc");
+    if (!dir) return children;
+    while (const dirent* entry = readdir(dir)) {
+        const pid_t pid = std::atoi(entry->d_name);
+        if (pid <= 0) continue;
+        const ProcessStat stat = ReadProcessStat(pid);
+        if (stat.parent != parent) continue;
+        children.push_back({pid, stat.state, ProcessCommandLine(pid)});
+    }
+    closedir(dir);
+    return children;
+}
+
+// Waits up to `grace` for this process's children to end (a tool killed
+// with its parent takes a moment), reaping those that have; returns the
+// command lines of those still running.
+inline std::vector<std::string> RunningChildProcesses(std::chrono::milliseconds grace) {
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    for (;;) {
+        std::vector<std::string> running;
+        for (const ChildProcessEntry& child : ChildProcessEntries()) {
+            if (child.state == 'Z') {
+                waitpid(child.pid, nullptr, WNOHANG);
+            } else {
+                running.push_back(std::to_string(child.pid) + ": " + child.commandLine);
+            }
+        }
+        if (running.empty() || std::chrono::steady_clock::now() >= deadline) return running;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+// Kills and reaps every child of this process.
+inline void EndChildProcesses() {
+    for (const ChildProcessEntry& child : ChildProcessEntries()) {
+        kill(child.pid, SIGKILL);
+        waitpid(child.pid, nullptr, 0);
+    }
 }
 
 // Lowers the descriptor limit so that exactly `freeCount` more descriptors can

@@ -29,6 +29,7 @@ std::string DecodeErrors(const std::string& path) {
 
 using test::EndToEndTest;
 using test::MustRun;
+using test::ProcessesMentioning;
 using test::Text;
 using test::Texts;
 
