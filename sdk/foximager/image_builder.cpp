@@ -47,6 +47,17 @@ long long FileBytes(const std::string& path) {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+// True when `file` lies somewhere inside `folder` (links followed).
+bool LiesIn(const std::string& file, const std::string& folder) {
+    std::error_code error;
+    const fs::path inner = fs::weakly_canonical(file, error);
+    if (error) return false;
+    const fs::path outer = fs::weakly_canonical(folder, error);
+    if (error) return false;
+    const fs::path relative = inner.lexically_relative(outer);
+    return !relative.empty() && *relative.begin() != "..";
+}
+
 // The work folder beside the output, on the same disk: converted titles
 // can be large. It goes, with everything in it, when the object does.
 class WorkFolder {
@@ -115,6 +126,18 @@ bool ImageBuilder::Report(double percent) {
     return true;
 }
 
+std::string ImageBuilder::InputInDvdFolders() const {
+    std::vector<std::string> inputs{description_->menu};
+    for (const DiscTitle& title : description_->titles) inputs.push_back(title.file);
+    for (const std::string& input : inputs) {
+        if (LiesIn(input, outputFolder_ + "DVD/VIDEO_TS") ||
+            LiesIn(input, outputFolder_ + "DVD/AUDIO_TS")) {
+            return input;
+        }
+    }
+    return {};
+}
+
 void ImageBuilder::RemoveDvdFolders() const {
     std::error_code ignored;
     fs::remove_all(outputFolder_ + "DVD/VIDEO_TS", ignored);
@@ -128,10 +151,16 @@ bool ImageBuilder::Build() {
     error_.clear();
     authoringLog_.clear();
     bool built = false;
+    bool keepFolders = false;
     if (!description_) {
         Fail(descriptionError_);
     } else if (outputFolder_.empty()) {
         Fail("No output folder has been set.");
+    } else if (const std::string input = InputInDvdFolders(); !input.empty()) {
+        // Rewriting the folders would delete the very file the disc is made of.
+        Fail("The file " + Quoted(input) +
+             " lies in the DVD folder this build rewrites; copy it elsewhere first.");
+        keepFolders = true;
     } else if (mkdir((outputFolder_ + "DVD").c_str(), 0777) != 0 && errno != EEXIST) {
         Fail("The folder " + Quoted(outputFolder_ + "DVD") +
              " cannot be made: " + std::strerror(errno) + ".");
@@ -145,7 +174,7 @@ bool ImageBuilder::Build() {
         }
     }
     // A folder that is not whole must not look like one.
-    if (!built && !outputFolder_.empty()) RemoveDvdFolders();
+    if (!built && !keepFolders && !outputFolder_.empty()) RemoveDvdFolders();
     entries_.clear();
     building_ = false;
     return built;

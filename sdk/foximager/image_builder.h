@@ -70,6 +70,8 @@ private:
     bool Report(double percent);
     bool Fail(std::string text);
     void RemoveDvdFolders() const;
+    // A title or menu file inside the folders a build rewrites, or "".
+    std::string InputInDvdFolders() const;
 
     std::optional<DiscDescription> description_;
     std::string descriptionError_ = "No description has been loaded.";

@@ -379,7 +379,7 @@ TEST_F(BuildTest, ThreeTitlesWithAMenuWhoseButtonsPlayThem) {
     EXPECT_EQ(OutputEntries(), std::vector<std::string>({"DVD"}));
 }
 
-TEST_F(BuildTest, SoundThatStartsLateIsKeptNotReplacedBySilence) {
+TEST_F(BuildTest, SoundThatStartsLateIsKeptAndABuildFromTheDiscItselfIsRefused) {
     const std::string middle =
         Make("sound in the middle.mpg",
              "-af atrim=start=3:end=6 -c:v mpeg2video -b:v 6M -aspect 4:3 -c:a ac3 -f mpeg", 12,
@@ -388,6 +388,17 @@ TEST_F(BuildTest, SoundThatStartsLateIsKeptNotReplacedBySilence) {
     ASSERT_EQ(run.result, 1) << run.error;
     const std::string vob = videoTs_ + "/VTS_01_1.VOB";
     EXPECT_NEAR(test::ToneFrequencyHz(vob, folder_ / "tone.raw"), 440, 5);
+    EXPECT_EQ(test::DvdTitleLengths(output_ + "DVD").size(), 1u);
+
+    // The disc's own title as the next build's input: rewriting the folder
+    // would delete it, so the build is refused and the disc left as it was.
+    const std::string before = test::ReadFile(vob);
+    const BuildRun again = Build("[Infos]\nMenu=" + vob + "\nSelections=0\n");
+    EXPECT_EQ(again.result, 0);
+    EXPECT_NE(again.error.find("VTS_01_1.VOB\" lies in the DVD folder this build rewrites"),
+              std::string::npos)
+        << again.error;
+    EXPECT_EQ(test::ReadFile(vob), before);
     EXPECT_EQ(test::DvdTitleLengths(output_ + "DVD").size(), 1u);
 }
 

@@ -5,7 +5,6 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <filesystem>
 
 #include "platform/private_profile.h"
 #include "tests/app/shell/end_to_end_fixture.h"
@@ -14,21 +13,11 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using Paths = std::vector<std::string>;
 using test::Text;
 using test::Texts;
 
 constexpr const char* kCompleted = "All converting works are Completed!";
-
-Paths Names(const std::string& folder) {
-    Paths names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 class DiscEndToEndTest : public test::EndToEndTest {
 protected:
@@ -69,7 +58,7 @@ TEST_P(DvdTargetTest, AConversionEndsInAFolderWithItsOneTitle) {
     EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted));
     EXPECT_EQ(state["progress"].toInt(), 0);
     EXPECT_EQ(state["progress_maximum"].toInt(), 100);
-    EXPECT_EQ(Names(export_), Paths({"DVD", "clip one.mpg"}));
+    EXPECT_EQ(test::FileNamesIn(export_), Paths({"DVD", "clip one.mpg"}));
     const std::vector<double> lengths = test::DvdTitleLengths(export_ + "DVD");
     ASSERT_EQ(lengths.size(), 1u);
     EXPECT_NEAR(lengths[0], 3, 1);
@@ -139,7 +128,7 @@ TEST_F(DiscEndToEndTest, TheWizardPutsThreeTitlesOnADvdWithAMenuOfPictureButtons
         EXPECT_EQ((std::array<int, 4>{b.x0, b.y0, b.x1, b.y1}), onVideo[i]);
     }
     // The menu clip stays; the work files are gone.
-    EXPECT_EQ(Names(export_), Paths({"DVD", "DVDMainMenu.mpg"}));
+    EXPECT_EQ(test::FileNamesIn(export_), Paths({"DVD", "DVDMainMenu.mpg"}));
     EXPECT_EQ(
         platform::GetPrivateProfileString("Infos", "Selections", "", 16, program_ + "dvdimage.ini"),
         "3");
