@@ -87,18 +87,15 @@ void FrameGrabber::Run(std::string path, double startSeconds) {
             Trace("Failed to run the graph!  hr=0x%x\r\n", kGenericFailureCode);
             break;
         }
+        // The ring signals DoneEvent once a picture lies within 0.1 s of
+        // the stated end, but the pictures after it are still the source's:
+        // the grabber reads on until the stream itself ends, so the last
+        // output frames show their own pictures and no fetch waits for a
+        // grabber that has nothing more to give.
         ring_.Deliver(seconds, picture);
-        // DoneEvent comes from the picture at the source's end, or from a
-        // stop request.
-        if (ring_.doneEvent.Wait(std::chrono::milliseconds(0))) break;
     }
     sws_freeContext(scaler);
 
-    ring_.continueEvent.Signal();
-    for (auto waited = std::chrono::milliseconds(0);
-         waited < kEndOfGrabPause && !ring_.stopRequested; waited += kStopPollInterval) {
-        std::this_thread::sleep_for(kStopPollInterval);
-    }
     ring_.ClearSlotsAfterLastWrite();
     ring_.MarkComplete();
     ring_.ringFullEvent.Signal();
