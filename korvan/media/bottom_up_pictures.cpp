@@ -6,10 +6,9 @@ namespace korvan::media {
 
 bool BottomUpScaler::Convert(const AVFrame& frame, AVPixelFormat format, std::size_t rowBytes,
                              std::vector<uint8_t>& rows) {
-    scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height,
-                                       static_cast<AVPixelFormat>(frame.format), frame.width,
-                                       frame.height, format, SWS_BICUBIC, nullptr, nullptr,
-                                       nullptr));
+    scaler_.reset(sws_getCachedContext(
+        scaler_.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
+        frame.width, frame.height, format, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!scaler_ || frame.height <= 0) return false;
     const std::size_t height = static_cast<std::size_t>(frame.height);
     topDown_.resize(rowBytes * height + kScalerOverrunBytes);

@@ -65,8 +65,8 @@ void FrameGrabber::Run(std::string path, double startSeconds) {
         const double seconds = decoder.FrameSeconds();
         picture.width = frame->width;
         picture.height = frame->height;
-        const bool converted = scaler.Convert(*frame, AV_PIX_FMT_BGR24,
-                                              DibRowBytes(frame->width, 24), picture.rows);
+        const bool converted =
+            scaler.Convert(*frame, AV_PIX_FMT_BGR24, DibRowBytes(frame->width, 24), picture.rows);
         av_frame_unref(frame.get());
         if (!converted) {
             Trace("Failed to run the graph!  hr=0x%x\r\n", kGenericFailureCode);

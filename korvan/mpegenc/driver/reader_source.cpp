@@ -58,8 +58,7 @@ void ReaderSource::ServeCallbacks(CompileRequest& request, media::AudioFetchForm
 int ReaderSource::FetchPicture(int64_t number, FetchedPicture& picture) {
     int rowBytes = 0;
     const uint8_t* pixels = nullptr;
-    const int status =
-        media::FetchSourceFrame(reader_, number - firstPicture_, rowBytes, pixels);
+    const int status = media::FetchSourceFrame(reader_, number - firstPicture_, rowBytes, pixels);
     if (status != 0) return status;
     picture = {pixels, reader_.outputWidth, reader_.outputHeight, rowBytes};
     return 0;

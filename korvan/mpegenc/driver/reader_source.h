@@ -42,9 +42,9 @@ private:
     media::SourceReader& reader_;
     media::AudioFetchForm form_ = media::AudioFetchForm::kEncoderPcm;
     int64_t firstPicture_ = 0;
-    const uint8_t* chunk_ = nullptr;  // the reader's last chunk of sound
-    size_t chunkBytes_ = 0;           // its whole sample frames
-    int64_t chunkStart_ = 0;          // the sample position of its first sample
+    const uint8_t* chunk_ = nullptr;    // the reader's last chunk of sound
+    size_t chunkBytes_ = 0;             // its whole sample frames
+    int64_t chunkStart_ = 0;            // the sample position of its first sample
     long long nextReaderPosition_ = 0;  // of the next chunk, in samples at 44 100 Hz
 };
 

@@ -60,8 +60,7 @@ void ConvertRow(const uint8_t* bgrx, int width, const ColourMatrix& m, uint8_t* 
     int x = 0;
     for (; x + 8 <= width; x += 8) {
         const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgrx + 4 * x));
-        const __m128i second =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgrx + 4 * x + 16));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgrx + 4 * x + 16));
         const __m128i p01 = _mm_unpacklo_epi8(first, zero);
         const __m128i p23 = _mm_unpackhi_epi8(first, zero);
         const __m128i p45 = _mm_unpacklo_epi8(second, zero);
@@ -82,14 +81,12 @@ void ConvertRow(const uint8_t* bgrx, int width, const ColourMatrix& m, uint8_t* 
 
 // Taps k and k + 1 in every pair of words.
 __m128i TapPair(const ChromaTaps& taps, int k) {
-    return _mm_set1_epi32(static_cast<int>(static_cast<uint16_t>(taps[k])) |
-                          static_cast<int>(static_cast<uint32_t>(static_cast<uint16_t>(taps[k + 1]))
-                                           << 16));
+    return _mm_set1_epi32(
+        static_cast<int>(static_cast<uint16_t>(taps[k])) |
+        static_cast<int>(static_cast<uint32_t>(static_cast<uint16_t>(taps[k + 1])) << 16));
 }
 
-__m128i Filtered(__m128i sum) {
-    return _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(256)), 9);
-}
+__m128i Filtered(__m128i sum) { return _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(256)), 9); }
 
 void HalveRow(const int16_t* padded, int outWidth, const ChromaTaps& taps, uint8_t* out) {
     __m128i pairs[kChromaTaps / 2];
@@ -102,8 +99,8 @@ void HalveRow(const int16_t* padded, int outWidth, const ChromaTaps& taps, uint8
         for (int m = 0; m < kChromaTaps / 2; ++m) {
             const int16_t* at = padded + 2 * i + 2 * m;
             low = _mm_add_epi32(
-                low, _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
-                                    pairs[m]));
+                low,
+                _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), pairs[m]));
             high = _mm_add_epi32(
                 high, _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 8)),
                                      pairs[m]));

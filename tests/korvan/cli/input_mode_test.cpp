@@ -250,10 +250,13 @@ TEST(InputModeOptionsTest, TheProgramStreamIsTheSameForEveryThreadCountAndProces
     test::TempDir folder("input mode threads");
     const std::string input = folder / "clip.mp4";
     const test::ToolRun made = test::RunInstalled(
-        "ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                   "testsrc2=size=190x110:rate=25,noise=alls=20:allf=t", "-f", "lavfi", "-i",
-                   "sine=frequency=440", "-t", "1.2", "-c:v", "libx264", "-pix_fmt", "yuv420p",
-                   "-c:a", "aac", input});
+        "ffmpeg",
+        {"-nostdin", "-v",      "error", "-y",
+         "-f",       "lavfi",   "-i",    "testsrc2=size=190x110:rate=25,noise=alls=20:allf=t",
+         "-f",       "lavfi",   "-i",    "sine=frequency=440",
+         "-t",       "1.2",     "-c:v",  "libx264",
+         "-pix_fmt", "yuv420p", "-c:a",  "aac",
+         input});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     ASSERT_EQ(std::system(("mkdir -p '" + folder / "plain/zarvo" + "'").c_str()), 0);
     test::WriteFile(folder / "plain/zarvo/win.ini",

@@ -2,6 +2,8 @@
 // samples, on random and extreme pels, at every width (the tails the SIMD
 // loops leave to the plain code included), and whole pictures converted
 // with either table are the same.
+#include "korvan/mpegenc/video/colour_kernels.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,7 +11,6 @@
 
 #include "korvan/mpegenc/common/processor_mode.h"
 #include "korvan/mpegenc/video/colour_conversion.h"
-#include "korvan/mpegenc/video/colour_kernels.h"
 
 namespace {
 
@@ -104,13 +105,13 @@ TEST(ColourKernelsTest, WholePicturesAreTheSameInEveryProcessorMode) {
         const std::vector<uint8_t> pels =
             TestBytes(static_cast<size_t>(stride) * c.height, random)[0];
         std::vector<std::vector<uint8_t>> planes;
-        for (int mode : {korvan::kProcessorPlain, korvan::kProcessorMmx,
-                         korvan::kProcessorMmxExtended}) {
+        for (int mode :
+             {korvan::kProcessorPlain, korvan::kProcessorMmx, korvan::kProcessorMmxExtended}) {
             korvan::YuvFrame frame;
             ASSERT_TRUE(frame.Allocate(geometry));
             korvan::ColourConverter converter;
-            ASSERT_TRUE(converter.Prepare(geometry, 1, c.syntax,
-                                          korvan::ChromaSource::kFromPicture, mode));
+            ASSERT_TRUE(
+                converter.Prepare(geometry, 1, c.syntax, korvan::ChromaSource::kFromPicture, mode));
             converter.Convert(pels.data(), stride, frame);
             std::vector<uint8_t> samples;
             for (int p = 0; p < 3; ++p) {
