@@ -15,6 +15,7 @@ inline constexpr char kUsage[] =
     "                     [--recon OUT.y4m] [--mux-audio1 ES] [--threads N]\n"
     "       zarvo-mpegenc --target KIND [--ntsc] [--settings FILE.ini] --input FILE\n"
     "                     (-o OUT.mpg | --avi OUT.avi) [--size-limit MB] [--duration-limit S]\n"
+    "                     [--threads N]\n"
     "  --input reads any video file the library's readers decode (sound is converted to\n"
     "  the target's rate) and runs the library's whole encode, printing its progress;\n"
     "  --avi writes an AVI with the compressor saved in avicode.dat (or the default);\n"

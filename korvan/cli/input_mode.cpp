@@ -85,6 +85,7 @@ int RunInputMode(ModeContext& context) {
     EncoderState state;
     state.settings = context.settings;
     state.processorMode = ChosenProcessorMode();
+    state.threadCount = o.threadCount;
     media::AviWriterHooks hooks;
     hooks.hostFolder = platform::ProgramFolder();
     hooks.messages = context.messages;

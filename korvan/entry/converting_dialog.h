@@ -68,7 +68,6 @@ protected:
     void OnTimer(unsigned id) override;
 
 private:
-    class SoundFeed;
     // How the next encode of the current input starts.
     enum class Continuation { kNewInput, kSplit };
 

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "korvan/entry/audio_hand_off.h"
 #include "korvan/entry/conversion_control.h"
@@ -15,6 +14,7 @@
 #include "korvan/entry/output_names.h"
 #include "korvan/mpegenc/driver/encode_preparation.h"
 #include "korvan/mpegenc/driver/encoder_entry.h"
+#include "korvan/mpegenc/driver/reader_source.h"
 #include "platform/private_profile.h"
 
 namespace korvan {
@@ -44,60 +44,6 @@ int SecondsAt(std::uint32_t frame, double framesPerSecond) {
 }
 
 }  // namespace
-
-// The reader's sound handed to the encoder from the sample it asks for, in
-// blocks of at most kLargestAudioBlockBytes. The reader gives whole chunks,
-// one after the other; a chunk is kept until the encoder has asked past it.
-// Positions are samples of the job's sound (counted from its first); the
-// reader counts in samples at 44 100 Hz.
-class ConvertingDialog::SoundFeed {
-public:
-    SoundFeed(media::SourceReader& reader, media::AudioFetchForm form, int rateHz, int frameBytes)
-        : reader_(reader), form_(form), rateHz_(rateHz), frameBytes_(frameBytes) {}
-
-    // An empty block ends the sound: the reader has no more, or cannot read
-    // it.
-    int Next(int64_t position, FetchedAudio& block) {
-        block = {};
-        while (position >= chunkStart_ + ChunkSamples()) {
-            if (!FetchChunk()) return 0;
-        }
-        if (position < chunkStart_) return 0;
-        const auto offset = static_cast<std::size_t>(position - chunkStart_) * frameBytes_;
-        block.bytes = chunk_.data() + offset;
-        block.byteCount = std::min(chunk_.size() - offset,
-                                   kLargestAudioBlockBytes - kLargestAudioBlockBytes % frameBytes_);
-        return 0;
-    }
-
-private:
-    int64_t ChunkSamples() const { return static_cast<int64_t>(chunk_.size()) / frameBytes_; }
-
-    bool FetchChunk() {
-        long long samples = 0;
-        long long bytes = 0;
-        const uint8_t* buffer = nullptr;
-        if (media::FetchSourceAudio(reader_, fetched44100_, form_, samples, bytes, buffer) != 0 ||
-            bytes < frameBytes_) {
-            return false;
-        }
-        chunkStart_ += ChunkSamples();
-        const long long whole = bytes - bytes % frameBytes_;
-        chunk_.assign(buffer, buffer + whole);
-        fetched44100_ += form_ == media::AudioFetchForm::kEncoderPcm
-                             ? samples
-                             : whole / frameBytes_ * kEncoderSampleRateHz / rateHz_;
-        return true;
-    }
-
-    media::SourceReader& reader_;
-    media::AudioFetchForm form_;
-    int rateHz_;
-    int frameBytes_;
-    long long fetched44100_ = 0;
-    int64_t chunkStart_ = 0;  // the job's sample the chunk starts at
-    std::vector<uint8_t> chunk_;
-};
 
 void ConvertingDialog::PrepareAndEncode(Continuation continuation) {
     if (continuation == Continuation::kNewInput && !OpenCurrentInput()) {
@@ -181,21 +127,10 @@ void ConvertingDialog::EncodeCurrentWindow() {
     }
     request.pictureRate = reader_.frameRate;
     request.durationMs = static_cast<int64_t>(std::llround(seconds * 1000));
-    request.getPicture = [this](int64_t number, FetchedPicture& picture) {
-        int rowBytes = 0;
-        const uint8_t* pixels = nullptr;
-        const int status =
-            media::FetchSourceFrame(reader_, number - window_.first, rowBytes, pixels);
-        picture = FetchedPicture{pixels, reader_.outputWidth, reader_.outputHeight, rowBytes};
-        return status;
-    };
-    SoundFeed sound(
-        reader_, mpeg ? media::AudioFetchForm::kEncoderPcm : media::AudioFetchForm::kSourceFormat,
-        rateHz, channels * bits / 8);
-    request.getAudio = [&sound](int64_t position, FetchedAudio& block) {
-        return sound.Next(position, block);
-    };
-    request.audioPositions = AudioPositions::kBySample;
+    ReaderSource source(reader_);
+    source.ServeCallbacks(
+        request, mpeg ? media::AudioFetchForm::kEncoderPcm : media::AudioFetchForm::kSourceFormat,
+        window_.first);
     request.host = this;
     request.notifyMessage = kNotifyMessage;
     request.notifyWParam = kNotifyAdvance;

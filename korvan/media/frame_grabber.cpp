@@ -1,6 +1,7 @@
 #include "korvan/media/frame_grabber.h"
 
 #include "korvan/media/bitmap_header.h"
+#include "korvan/media/bottom_up_pictures.h"
 #include "korvan/media/media_trace.h"
 #include "korvan/media/stream_decoder.h"
 
@@ -9,25 +10,6 @@ namespace korvan::media {
 namespace {
 
 constexpr std::chrono::milliseconds kStopPollInterval{100};
-
-// Converts a decoded picture to 24-bit bottom-up rows; false when the
-// converter cannot be made.
-bool ToBottomUpBgr24(const AVFrame& frame, SwsContext*& scaler, RingPicture& picture) {
-    scaler = sws_getCachedContext(
-        scaler, frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), frame.width,
-        frame.height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (!scaler) return false;
-    const std::size_t stride = DibRowBytes(frame.width, 24);
-    picture.width = frame.width;
-    picture.height = frame.height;
-    picture.rows.resize(stride * static_cast<std::size_t>(frame.height));
-    // Writing from the last row upwards turns the picture bottom-up.
-    uint8_t* destination[4] = {picture.rows.data() + stride * (frame.height - 1), nullptr, nullptr,
-                               nullptr};
-    const int destinationStride[4] = {-static_cast<int>(stride), 0, 0, 0};
-    return sws_scale(scaler, frame.data, frame.linesize, 0, frame.height, destination,
-                     destinationStride) == frame.height;
-}
 
 }  // namespace
 
@@ -77,28 +59,27 @@ void FrameGrabber::Run(std::string path, double startSeconds) {
         Trace("Failed in SetPositions!  hr=0x%x\r\n", kGenericFailureCode);
     }
 
-    SwsContext* scaler = nullptr;
+    BottomUpScaler scaler;
     RingPicture picture;
     while (!ring_.stopRequested && decoder.NextFrame(*frame) == 1) {
         const double seconds = decoder.FrameSeconds();
-        const bool converted = ToBottomUpBgr24(*frame, scaler, picture);
+        picture.width = frame->width;
+        picture.height = frame->height;
+        const bool converted =
+            scaler.Convert(*frame, AV_PIX_FMT_BGR24, DibRowBytes(frame->width, 24), picture.rows);
         av_frame_unref(frame.get());
         if (!converted) {
             Trace("Failed to run the graph!  hr=0x%x\r\n", kGenericFailureCode);
             break;
         }
+        // The ring signals DoneEvent once a picture lies within 0.1 s of
+        // the stated end, but the pictures after it are still the source's:
+        // the grabber reads on until the stream itself ends, so the last
+        // output frames show their own pictures and no fetch waits for a
+        // grabber that has nothing more to give.
         ring_.Deliver(seconds, picture);
-        // DoneEvent comes from the picture at the source's end, or from a
-        // stop request.
-        if (ring_.doneEvent.Wait(std::chrono::milliseconds(0))) break;
     }
-    sws_freeContext(scaler);
 
-    ring_.continueEvent.Signal();
-    for (auto waited = std::chrono::milliseconds(0);
-         waited < kEndOfGrabPause && !ring_.stopRequested; waited += kStopPollInterval) {
-        std::this_thread::sleep_for(kStopPollInterval);
-    }
     ring_.ClearSlotsAfterLastWrite();
     ring_.MarkComplete();
     ring_.ringFullEvent.Signal();

@@ -11,10 +11,6 @@
 
 namespace korvan::media {
 
-// How long the grabber stays after the last picture before it tells the
-// ring it is complete (a stop request cuts it short).
-inline constexpr std::chrono::milliseconds kEndOfGrabPause{3000};
-
 class FrameGrabber {
 public:
     explicit FrameGrabber(FrameRing& ring) : ring_(ring) {}

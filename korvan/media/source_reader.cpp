@@ -6,6 +6,7 @@
 #include <new>
 
 #include "korvan/media/bitmap_header.h"
+#include "korvan/media/bottom_up_pictures.h"
 #include "korvan/media/encoder_pcm.h"
 #include "korvan/media/frame_grabber.h"
 #include "korvan/media/frame_rate_probe.h"
@@ -22,7 +23,7 @@ namespace korvan::media {
 struct SourceReaderMedia {
     StreamDecoder video;
     FrameHandle videoFrame{av_frame_alloc()};
-    ScalerHandle videoScaler;
+    BottomUpScaler videoScaler;
     SourceAudio audio;
     EncoderPcmConverter converter;
     long long keptEndSample = 0;
@@ -78,22 +79,6 @@ void ComputeAudioFields(SourceReader& reader) {
     reader.chunkDurationSeconds = seconds < kShortSourceSeconds ? seconds : kLongSourceChunkSeconds;
     reader.fractionCarryBytes = 0;
     reader.media->keptEndSample = reader.totalSamples;
-}
-
-// Converts a decoded picture to 32-bit bottom-up rows of its own size.
-bool ToBottomUpBgrx(const AVFrame& frame, ScalerHandle& scaler, std::vector<uint8_t>& pixels) {
-    scaler.reset(sws_getCachedContext(
-        scaler.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
-        frame.width, frame.height, AV_PIX_FMT_BGR0, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler) return false;
-    const int stride = 4 * frame.width;
-    pixels.resize(static_cast<std::size_t>(stride) * frame.height);
-    uint8_t* destination[4] = {
-        pixels.data() + static_cast<std::size_t>(stride) * (frame.height - 1), nullptr, nullptr,
-        nullptr};
-    const int destinationStride[4] = {-stride, 0, 0, 0};
-    return sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, destination,
-                     destinationStride) == frame.height;
 }
 
 // Brings the 24-bit ring picture to 32 bits at the output size. Both are
@@ -227,7 +212,8 @@ bool ReadSourceFrameAt(SourceReader& reader, long long index, std::vector<uint8_
         media.video.SeekTo(seconds, {halfFrame, halfFrame}) && media.video.NextFrame(frame) == 1;
     if (read) {
         read = frame.width == reader.width && frame.height == reader.height &&
-               ToBottomUpBgrx(frame, media.videoScaler, pixels);
+               media.videoScaler.Convert(frame, AV_PIX_FMT_BGR0,
+                                         4 * static_cast<std::size_t>(frame.width), pixels);
         av_frame_unref(&frame);
     }
     if (!read) CloseSourceReader(reader);
@@ -246,10 +232,18 @@ int FetchSourceFrame(SourceReader& reader, long long n, int& rowBytes, const uin
     rowBytes = 4 * reader.outputWidth;
     if (!reader.media) reader.media = std::make_unique<SourceReaderMedia>();
     SourceReaderMedia& media = *reader.media;
-    media.framePixels.assign(static_cast<std::size_t>(rowBytes) * std::max(reader.outputHeight, 0),
-                             0);
+    const std::size_t frameBytes =
+        static_cast<std::size_t>(rowBytes) * std::max(reader.outputHeight, 0);
+    // A picture from the ring fills every byte; without one the frame is
+    // black. A picture scaled to the output size is written top-down, with
+    // room after it for the scaler's overrun.
+    const auto black = [&media, frameBytes] {
+        media.framePixels.assign(frameBytes + kScalerOverrunBytes, 0);
+        return 0;
+    };
+    media.framePixels.resize(frameBytes + kScalerOverrunBytes);
     pixels = media.framePixels.data();
-    if (!reader.isOpen) return 0;
+    if (!reader.isOpen) return black();
 
     const double seconds = SourceFrameSeconds(reader, n);
     // Output frame 0 (re)starts the grabber; so does the first fetch of a
@@ -262,7 +256,7 @@ int FetchSourceFrame(SourceReader& reader, long long n, int& rowBytes, const uin
     }
     media.ring.AwaitPictureAt(seconds, kRingWaitTimeout);
     double chosen = -1;
-    if (!media.ring.CopyNearest(seconds, media.nearest, chosen)) return 0;
+    if (!media.ring.CopyNearest(seconds, media.nearest, chosen)) return black();
     reader.lastFetchedSeconds = chosen;
     if (!ToOutputPicture(media.nearest, reader.outputWidth, reader.outputHeight, media.outputScaler,
                          media.framePixels)) {

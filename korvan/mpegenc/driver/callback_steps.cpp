@@ -41,11 +41,13 @@ std::string RemainText(const RemainingTime& r) {
     return FormatText(" Remain: %02d:%02d:%02d", r.hours, r.minutes, r.seconds);
 }
 
-CallbackSteps::CallbackSteps(ProgressReporter& reporter, EncodePlan& plan, int processorMode)
+CallbackSteps::CallbackSteps(ProgressReporter& reporter, EncodePlan& plan, int processorMode,
+                             int threads)
     : reporter_(reporter),
       request_(reporter.Request()),
       plan_(plan),
-      processorMode_(processorMode) {
+      processorMode_(processorMode),
+      threads_(threads) {
     limits_.targetKind = request_.targetKind;
     limits_.pictureRate = plan.codedRate;
     // A merged output is one file, whatever its size.
@@ -95,13 +97,14 @@ int CallbackSteps::BeforePicture(int64_t picture, const VideoEncoder& encoder) {
 StepOutcome CallbackSteps::EncodeVideo(const EncoderSettings& settings,
                                        const std::string& streamPath) {
     VideoEncoder encoder;
+    if (threads_ > 0) encoder.SetThreadCount(threads_);
     PictureFeed feed(request_.getPicture, plan_.firstPicture, plan_.sourceRate, plan_.codedRate,
                      [this, &encoder](int picture) { return BeforePicture(picture, encoder); });
     VideoResult r = encoder.Open(settings, plan_.width, plan_.height,
                                  static_cast<int>(plan_.pictures), processorMode_, feed, nullptr);
     if (!r.Ok()) return {EncodeStatus::kFailed, r.message};
     if (!feed.Prepare(encoder.Parameters(), settings.matrixCoefficients,
-                      settings.blackAndWhite != 0)) {
+                      settings.blackAndWhite != 0, processorMode_)) {
         return {EncodeStatus::kFailed, "Could not allocate memory for u444."};
     }
 

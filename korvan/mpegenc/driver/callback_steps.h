@@ -31,7 +31,8 @@ std::string RemainText(const RemainingTime& remaining);
 
 class CallbackSteps : public EncodeSteps {
 public:
-    CallbackSteps(ProgressReporter& reporter, EncodePlan& plan, int processorMode);
+    // `threads` 0 gives the video coder every core.
+    CallbackSteps(ProgressReporter& reporter, EncodePlan& plan, int processorMode, int threads);
 
     StepOutcome EncodeVideo(const EncoderSettings& settings,
                             const std::string& streamPath) override;
@@ -48,6 +49,7 @@ private:
     CompileRequest& request_;
     EncodePlan& plan_;
     int processorMode_ = 0;
+    int threads_ = 0;
     OutputLimits limits_;
     std::chrono::steady_clock::time_point start_;
     RemainingTime remaining_;

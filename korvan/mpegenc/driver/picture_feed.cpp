@@ -21,11 +21,12 @@ int64_t SourcePictureOf(int64_t coded, double sourceRate, double codedRate) {
 }
 
 bool PictureFeed::Prepare(const CodingParameters& parameters, int matrixCoefficients,
-                          bool blackAndWhite) {
+                          bool blackAndWhite, int processorMode) {
     width_ = parameters.geometry.width;
     height_ = parameters.geometry.height;
     return converter_.Prepare(parameters.geometry, matrixCoefficients, parameters.syntax,
-                              blackAndWhite ? ChromaSource::kGrey : ChromaSource::kFromPicture);
+                              blackAndWhite ? ChromaSource::kGrey : ChromaSource::kFromPicture,
+                              processorMode);
 }
 
 int FetchCodedRows(const PictureCallback& getPicture, int64_t number, int width, int height,

@@ -44,9 +44,10 @@ public:
           codedRate_(codedRate),
           gate_(std::move(gate)) {}
 
-    // Sets up the colour conversion for the opened encoder's pictures; false
-    // when its buffers cannot be had.
-    bool Prepare(const CodingParameters& parameters, int matrixCoefficients, bool blackAndWhite);
+    // Sets up the colour conversion for the opened encoder's pictures, with
+    // the kernels of `processorMode`; false when its buffers cannot be had.
+    bool Prepare(const CodingParameters& parameters, int matrixCoefficients, bool blackAndWhite,
+                 int processorMode);
 
     int FetchPicture(int displayIndex, YuvFrame& frame) override;
 

@@ -8,6 +8,8 @@ namespace korvan {
 namespace {
 
 constexpr int64_t kUnitsPerMs = media::kUnitsPerSecond / 1000;
+// The readers count sound positions in samples at this rate.
+constexpr long long kReaderPositionRateHz = 44100;
 
 }  // namespace
 
@@ -33,6 +35,13 @@ EncodeJob ReaderSource::JobFor(const std::string& outputPath) const {
 void ReaderSource::Serve(CompileRequest& request) {
     request.pictureRate = reader_.frameRate;
     request.durationMs = reader_.duration / kUnitsPerMs;
+    ServeCallbacks(request, media::AudioFetchForm::kEncoderPcm, 0);
+}
+
+void ReaderSource::ServeCallbacks(CompileRequest& request, media::AudioFetchForm form,
+                                  int64_t firstPicture) {
+    form_ = form;
+    firstPicture_ = firstPicture;
     request.getPicture = [this](int64_t number, FetchedPicture& picture) {
         return FetchPicture(number, picture);
     };
@@ -43,45 +52,61 @@ void ReaderSource::Serve(CompileRequest& request) {
     chunk_ = nullptr;
     chunkBytes_ = 0;
     chunkStart_ = 0;
+    nextReaderPosition_ = 0;
 }
 
 int ReaderSource::FetchPicture(int64_t number, FetchedPicture& picture) {
     int rowBytes = 0;
     const uint8_t* pixels = nullptr;
-    const int status = media::FetchSourceFrame(reader_, number, rowBytes, pixels);
+    const int status = media::FetchSourceFrame(reader_, number - firstPicture_, rowBytes, pixels);
     if (status != 0) return status;
     picture = {pixels, reader_.outputWidth, reader_.outputHeight, rowBytes};
     return 0;
 }
 
+int64_t ReaderSource::SampleFrameBytes() const {
+    if (form_ == media::AudioFetchForm::kEncoderPcm) return media::kEncoderPcmFormat.blockAlign;
+    return reader_.audioFormat.channels * (reader_.audioFormat.bitsPerSample / 8);
+}
+
 int ReaderSource::FetchAudio(int64_t position, FetchedAudio& audio) {
-    const int64_t frameBytes = media::kEncoderPcmFormat.blockAlign;
+    audio = {};
+    const int64_t frameBytes = SampleFrameBytes();
+    if (frameBytes <= 0) return media::kAudioUnreadable;
     // Position 0 starts the sound again; the readers continue a chunk after
     // the last one. The encode may take less of a piece than it was given
     // (the AVI form takes one picture's sound at a time), so the piece
     // handed out starts where the encode has got to.
     int64_t offset = (position - chunkStart_) * frameBytes;
     if (position == 0 || offset < 0 || offset >= static_cast<int64_t>(chunkBytes_)) {
-        if (position != 0 &&
-            position != chunkStart_ + static_cast<int64_t>(chunkBytes_) / frameBytes &&
-            chunkBytes_ > 0) {
+        const int64_t chunkEnd = chunkStart_ + static_cast<int64_t>(chunkBytes_) / frameBytes;
+        if (position != 0 && position != chunkEnd && chunkBytes_ > 0) {
             return media::kAudioUnreadable;
         }
+        const long long readerPosition = position == 0 ? 0 : nextReaderPosition_;
         long long samples = 0;
         long long bytes = 0;
         const uint8_t* buffer = nullptr;
-        const int status = media::FetchSourceAudio(
-            reader_, position, media::AudioFetchForm::kEncoderPcm, samples, bytes, buffer);
-        if (status != 0) return status;
+        // A reader that cannot give more has come to the end of its sound.
+        if (media::FetchSourceAudio(reader_, readerPosition, form_, samples, bytes, buffer) != 0 ||
+            bytes < frameBytes) {
+            chunkBytes_ = 0;
+            return 0;
+        }
         chunk_ = buffer;
-        chunkBytes_ = static_cast<size_t>(std::max(bytes, 0LL));
+        chunkBytes_ = static_cast<size_t>(bytes - bytes % frameBytes);
         chunkStart_ = position;
         offset = 0;
+        const long long sampleFrames = static_cast<long long>(chunkBytes_) / frameBytes;
+        nextReaderPosition_ =
+            readerPosition + (form_ == media::AudioFetchForm::kEncoderPcm
+                                  ? samples
+                                  : sampleFrames * kReaderPositionRateHz /
+                                        std::max<long long>(1, reader_.audioFormat.samplesPerSec));
     }
-    // kLargestAudioBlockBytes holds whole sample frames of every PCM form.
-    const size_t piece =
-        std::min(chunkBytes_ - static_cast<size_t>(offset), kLargestAudioBlockBytes);
-    audio = {chunk_ + offset, piece};
+    // Pieces of whole sample frames, each within what a callback may return.
+    const size_t largest = kLargestAudioBlockBytes - kLargestAudioBlockBytes % frameBytes;
+    audio = {chunk_ + offset, std::min(chunkBytes_ - static_cast<size_t>(offset), largest)};
     return 0;
 }
 

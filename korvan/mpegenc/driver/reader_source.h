@@ -1,8 +1,10 @@
 // A source the media layer's readers opened, served to an encode through
-// the request's two callbacks: its pictures, and its sound as 44 100 Hz
-// stereo PCM from a sample position on. The readers hand sound over in
+// the request's two callbacks: its pictures, and its sound from a sample
+// position on, as the encoder takes it (44 100 Hz stereo PCM) or in the
+// source's own PCM format (the AVI forms). The readers hand sound over in
 // chunks of up to 2.5 s, more than one callback may return, so a chunk
-// leaves in pieces the encode takes.
+// leaves in pieces the encode takes. The command-line tool and the job
+// driver both serve their sources through this.
 #pragma once
 
 #include <cstddef>
@@ -22,18 +24,28 @@ public:
     // The job of the whole source: its picture size and frames, and its
     // sound as the readers deliver it, into `outputPath`.
     EncodeJob JobFor(const std::string& outputPath) const;
-    // The source's rate and duration, and the two callbacks; `request` must
-    // not outlive this object.
+    // The whole source's rate and duration, and the two callbacks with the
+    // encoder's sound; `request` must not outlive this object.
     void Serve(CompileRequest& request);
+    // The two callbacks only: the request's picture n is the reader's output
+    // frame n - `firstPicture`, and its sound comes in `form`, its positions
+    // counted in samples of that form from the reader's first frame on. The
+    // sound ends (a block of no bytes) where the reader has no more.
+    void ServeCallbacks(CompileRequest& request, media::AudioFetchForm form, int64_t firstPicture);
 
 private:
     int FetchPicture(int64_t number, FetchedPicture& picture);
     int FetchAudio(int64_t position, FetchedAudio& audio);
+    // Bytes of one sample of every channel, in the form served.
+    int64_t SampleFrameBytes() const;
 
     media::SourceReader& reader_;
-    const uint8_t* chunk_ = nullptr;  // the reader's last chunk of sound
-    size_t chunkBytes_ = 0;
-    int64_t chunkStart_ = 0;  // the sample position of its first sample
+    media::AudioFetchForm form_ = media::AudioFetchForm::kEncoderPcm;
+    int64_t firstPicture_ = 0;
+    const uint8_t* chunk_ = nullptr;    // the reader's last chunk of sound
+    size_t chunkBytes_ = 0;             // its whole sample frames
+    int64_t chunkStart_ = 0;            // the sample position of its first sample
+    long long nextReaderPosition_ = 0;  // of the next chunk, in samples at 44 100 Hz
 };
 
 }  // namespace korvan

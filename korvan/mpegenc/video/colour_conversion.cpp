@@ -23,17 +23,10 @@ constexpr LumaWeights kWeights[9] = {
 int Scaled(double value) { return static_cast<int>(std::lround(value * 32768)); }
 
 // 4:4:4 to 4:2:2, centred on the even samples (MPEG-1) or between two
-// samples (MPEG-2), in 512ths.
-constexpr int kMpeg1Taps[11] = {22, 0, -52, 0, 159, 256, 159, 0, -52, 0, 22};
-constexpr int kMpeg2Taps[12] = {5, 11, -21, -37, 70, 228, 228, 70, -37, -21, 11, 5};
-
-uint8_t Clip(int value) { return static_cast<uint8_t>(std::clamp(value, 0, 255)); }
-
-// One component scaled to `range` levels (219 luminance, 224 chrominance)
-// with rounding; before the offset of 16 or 128.
-int Component(const ColourRow& k, int b, int g, int r, int range) {
-    return ((((b * k.b + g * k.g + r * k.r) * range) >> 8) + 0x4000) >> 15;
-}
+// samples (MPEG-2), in 512ths; the first sample read is 5 before the centre.
+constexpr ChromaTaps kMpeg1Taps = {22, 0, -52, 0, 159, 256, 159, 0, -52, 0, 22, 0};
+constexpr ChromaTaps kMpeg2Taps = {5, 11, -21, -37, 70, 228, 228, 70, -37, -21, 11, 5};
+constexpr int kTapsBeforeCentre = 5;
 
 }  // namespace
 
@@ -54,8 +47,9 @@ ColourMatrix MakeColourMatrix(int matrixCoefficients) {
 }
 
 bool ColourConverter::Prepare(const CodingGeometry& geometry, int matrixCoefficients,
-                              MpegSyntax syntax, ChromaSource chroma) {
+                              MpegSyntax syntax, ChromaSource chroma, int processorMode) {
     geometry_ = geometry;
+    kernels_ = &SelectColourKernels(processorMode);
     matrix_ = MakeColourMatrix(matrixCoefficients);
     syntax_ = syntax;
     chroma_ = chroma;
@@ -66,6 +60,7 @@ bool ColourConverter::Prepare(const CodingGeometry& geometry, int matrixCoeffici
         v444_.assign(full, 128);
         u422_.assign(half, 128);
         v422_.assign(half, 128);
+        paddedRow_.assign(static_cast<size_t>(geometry.lumaWidth) + 2 * kTapsBeforeCentre, 0);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -73,21 +68,18 @@ bool ColourConverter::Prepare(const CodingGeometry& geometry, int matrixCoeffici
 }
 
 void ColourConverter::FilterHorizontally(const std::vector<uint8_t>& in,
-                                         std::vector<uint8_t>& out) const {
+                                         std::vector<uint8_t>& out) {
     const int width = geometry_.lumaWidth;
-    const int outWidth = width / 2;
-    const bool mpeg1 = syntax_ == MpegSyntax::kMpeg1;
-    const int* taps = mpeg1 ? kMpeg1Taps : kMpeg2Taps;
-    const int count = mpeg1 ? 11 : 12;
+    const ChromaTaps& taps = syntax_ == MpegSyntax::kMpeg1 ? kMpeg1Taps : kMpeg2Taps;
+    // Samples beyond the edges repeat the edge sample.
+    int16_t* padded = paddedRow_.data();
     for (int y = 0; y < geometry_.lumaHeight; ++y) {
         const uint8_t* row = in.data() + static_cast<size_t>(y) * width;
-        uint8_t* dst = out.data() + static_cast<size_t>(y) * outWidth;
-        for (int i = 0; i < outWidth; ++i) {
-            int sum = 256;
-            for (int k = 0; k < count; ++k)
-                sum += taps[k] * row[std::clamp(2 * i + k - 5, 0, width - 1)];
-            dst[i] = Clip(sum >> 9);
-        }
+        std::fill(padded, padded + kTapsBeforeCentre, row[0]);
+        std::copy(row, row + width, padded + kTapsBeforeCentre);
+        std::fill(padded + kTapsBeforeCentre + width, padded + paddedRow_.size(), row[width - 1]);
+        kernels_->halveRow(padded, width / 2, taps,
+                           out.data() + static_cast<size_t>(y) * (width / 2));
     }
 }
 
@@ -96,16 +88,13 @@ void ColourConverter::FilterVertically(const std::vector<uint8_t>& in, uint8_t* 
     // 4:2:0 chroma sits between two lines, so the even-length filter fits.
     const int width = geometry_.lumaWidth / 2;
     const int height = geometry_.lumaHeight;
+    const uint8_t* lines[kChromaTaps];
     for (int j = 0; j < height / 2; ++j) {
-        uint8_t* dst = out + static_cast<size_t>(j) * outStride;
-        for (int x = 0; x < width; ++x) {
-            int sum = 256;
-            for (int k = 0; k < 12; ++k) {
-                const int line = std::clamp(2 * j + k - 5, 0, height - 1);
-                sum += kMpeg2Taps[k] * in[static_cast<size_t>(line) * width + x];
-            }
-            dst[x] = Clip(sum >> 9);
+        for (int k = 0; k < kChromaTaps; ++k) {
+            const int line = std::clamp(2 * j + k - kTapsBeforeCentre, 0, height - 1);
+            lines[k] = in.data() + static_cast<size_t>(line) * width;
         }
+        kernels_->filterColumns(lines, width, kMpeg2Taps, out + static_cast<size_t>(j) * outStride);
     }
 }
 
@@ -116,18 +105,9 @@ void ColourConverter::Convert(const uint8_t* bgrx, int strideBytes, YuvFrame& fr
     Plane& luma = frame.luma();
     for (int y = 0; y < g.height; ++y) {
         const uint8_t* in = bgrx + static_cast<ptrdiff_t>(g.height - 1 - y) * strideBytes;
-        uint8_t* outY = luma.Row(y);
-        uint8_t* outU = u444_.data() + static_cast<size_t>(y) * g.lumaWidth;
-        uint8_t* outV = v444_.data() + static_cast<size_t>(y) * g.lumaWidth;
-        for (int x = 0; x < g.width; ++x, in += 4) {
-            const int b = in[0];
-            const int gr = in[1];
-            const int r = in[2];
-            outY[x] = Clip(Component(m.y, b, gr, r, 219) + 16);
-            if (grey) continue;
-            outU[x] = Clip(Component(m.cb, b, gr, r, 224) + 128);
-            outV[x] = Clip(Component(m.cr, b, gr, r, 224) + 128);
-        }
+        const size_t at = static_cast<size_t>(y) * g.lumaWidth;
+        kernels_->convertRow(in, g.width, m, luma.Row(y), grey ? nullptr : u444_.data() + at,
+                             grey ? nullptr : v444_.data() + at);
     }
     frame.ExtendToMacroblocks(g);
     if (grey) {

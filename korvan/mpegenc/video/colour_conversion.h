@@ -7,22 +7,10 @@
 #include <vector>
 
 #include "korvan/mpegenc/common/quantise.h"
+#include "korvan/mpegenc/video/colour_kernels.h"
 #include "korvan/mpegenc/video/yuv_frame.h"
 
 namespace korvan {
-
-// Coefficients of one output component for B, G and R, scaled by 32768.
-struct ColourRow {
-    int b = 0;
-    int g = 0;
-    int r = 0;
-};
-
-struct ColourMatrix {
-    ColourRow y;
-    ColourRow cb;
-    ColourRow cr;
-};
 
 // The matrix of a matrix_coefficients code; codes 9 and above use code 3's.
 ColourMatrix MakeColourMatrix(int matrixCoefficients);
@@ -31,23 +19,26 @@ enum class ChromaSource { kFromPicture, kGrey };
 
 class ColourConverter {
 public:
-    // Returns false when the work buffers cannot be had.
+    // Returns false when the work buffers cannot be had. The processor mode
+    // chooses the kernels; every mode gives the same samples.
     bool Prepare(const CodingGeometry& geometry, int matrixCoefficients, MpegSyntax syntax,
-                 ChromaSource chroma);
+                 ChromaSource chroma, int processorMode);
 
     // `bgrx` holds geometry.height rows of geometry.width pels, the bottom
     // row first, `strideBytes` apart.
     void Convert(const uint8_t* bgrx, int strideBytes, YuvFrame& frame);
 
 private:
-    void FilterHorizontally(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) const;
+    void FilterHorizontally(const std::vector<uint8_t>& in, std::vector<uint8_t>& out);
     void FilterVertically(const std::vector<uint8_t>& in, uint8_t* out, int outStride) const;
 
     CodingGeometry geometry_;
     ColourMatrix matrix_;
     MpegSyntax syntax_ = MpegSyntax::kMpeg1;
     ChromaSource chroma_ = ChromaSource::kFromPicture;
+    const ColourKernels* kernels_ = nullptr;
     std::vector<uint8_t> u444_, v444_, u422_, v422_;
+    std::vector<int16_t> paddedRow_;  // one row with its edge samples repeated
 };
 
 }  // namespace korvan

@@ -241,3 +241,48 @@ TEST(InputModeOptionsTest, AviOutputDurationLimitAndAnUndecodableInput) {
 }
 
 }  // namespace
+
+// The whole path gives the same program stream whatever the video coder's
+// thread count and whichever kernels the processor mode picks (the plain
+// ones forced through the per-user profile), for both chroma filters: the
+// width leaves a tail the SIMD colour kernels hand to the plain ones.
+TEST(InputModeOptionsTest, TheProgramStreamIsTheSameForEveryThreadCountAndProcessorMode) {
+    test::TempDir folder("input mode threads");
+    const std::string input = folder / "clip.mp4";
+    const test::ToolRun made = test::RunInstalled(
+        "ffmpeg",
+        {"-nostdin", "-v",      "error", "-y",
+         "-f",       "lavfi",   "-i",    "testsrc2=size=190x110:rate=25,noise=alls=20:allf=t",
+         "-f",       "lavfi",   "-i",    "sine=frequency=440",
+         "-t",       "1.2",     "-c:v",  "libx264",
+         "-pix_fmt", "yuv420p", "-c:a",  "aac",
+         input});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    ASSERT_EQ(std::system(("mkdir -p '" + folder / "plain/zarvo" + "'").c_str()), 0);
+    test::WriteFile(folder / "plain/zarvo/win.ini",
+                    "[Zarvo - AVI/DVD/VCD/SVCD/MPEG Converter]\nMMXMode=0\n");
+    for (const char* target : {"mpeg2", "mpeg1"}) {
+        SCOPED_TRACE(target);
+        std::string first;
+        for (const char* threads : {"1", "3"}) {
+            const std::string program = folder / (std::string("out ") + threads + ".mpg");
+            const test::ToolRun run = test::RunInstalled(
+                kTool, {"--target", target, "--input", input, "-o", program, "--threads", threads});
+            ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+            const std::string stream = test::ReadFile(program);
+            ASSERT_GT(stream.size(), 10000u);
+            if (first.empty()) {
+                first = stream;
+            } else {
+                EXPECT_TRUE(stream == first) << threads << " threads";
+            }
+        }
+        const std::string plain = folder / "plain.mpg";
+        const std::string command = "XDG_CONFIG_HOME='" + folder / "plain" + "' " + kTool +
+                                    " --target " + target + " --input '" + input + "' -o '" +
+                                    plain + "' --threads 2 >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_TRUE(test::ReadFile(plain) == first) << "plain kernels";
+        EXPECT_EQ(test::DecodeErrors(plain), "");
+    }
+}
