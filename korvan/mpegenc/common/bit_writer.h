@@ -33,6 +33,13 @@ public:
 
     void PutBit(bool bit) { Put(bit ? 1u : 0u, 1); }
 
+    // Appends `bits` bits held in whole 32-bit words, first bit most
+    // significant, the last word's remainder in its low bits.
+    void PutWords(const uint32_t* words, uint32_t bits) {
+        for (; bits >= 32; bits -= 32) Put(*words++, 32);
+        if (bits > 0) Put(*words, static_cast<int>(bits));
+    }
+
     // Pads with zero bits to the next byte boundary.
     void AlignToByte() {
         if (pending_ > 0) Put(0, 8 - pending_);
