@@ -44,26 +44,27 @@ private:
     uint32_t stored_ = 0;
 };
 
-// A run/level code with the place for its sign: the table's code shifted
-// left by one and one bit longer; length 0 where the pair is escaped.
-struct SignedCode {
-    uint32_t bits = 0;
-    int length = 0;
-};
-using SignedCodeTable = SignedCode[kMaxTabledRun + 1][kMaxTabledLevel + 1];
+// The run/level codes with their signs, indexed by run and signed level:
+// the code in the low 24 bits, its length (0 where the pair is escaped) in
+// the top 8, so the inner loop needs neither the magnitude nor the sign.
+constexpr int kSignedLevels = 2 * kMaxTabledLevel + 1;
+using SignedCodeTable = uint32_t[kMaxTabledRun + 1][kSignedLevels];
 
 const SignedCodeTable& SignedCodes(int table) {
     struct Tables {
-        SignedCodeTable codes[2];
+        SignedCodeTable codes[2] = {};
     };
     static const Tables tables = [] {
         Tables t;
         for (int n = 0; n < 2; ++n) {
             const CoefficientTable& plain = DctCoefficientTable(n);
             for (int run = 0; run <= kMaxTabledRun; ++run) {
-                for (int level = 0; level <= kMaxTabledLevel; ++level) {
+                for (int level = 1; level <= kMaxTabledLevel; ++level) {
                     const VlcCode& code = plain[run][level];
-                    if (code.length > 0) t.codes[n][run][level] = {code.bits << 1, code.length + 1};
+                    if (code.length == 0) continue;
+                    const uint32_t length = static_cast<uint32_t>(code.length + 1) << 24;
+                    t.codes[n][run][kMaxTabledLevel + level] = length | code.bits << 1;
+                    t.codes[n][run][kMaxTabledLevel - level] = length | code.bits << 1 | 1;
                 }
             }
         }
@@ -98,11 +99,11 @@ const SignedCodeTable& SignedCodes(int table) {
 // pair cannot be coded.
 [[gnu::always_inline]] inline bool AddCoefficient(CodeGatherer& codes, const SignedCodeTable& table,
                                                   int run, int level, MpegSyntax syntax) {
-    const int magnitude = std::abs(level);
-    if (run <= kMaxTabledRun && magnitude <= kMaxTabledLevel) {
-        const SignedCode& code = table[run][magnitude];
-        if (code.length > 0) {
-            codes.Add(code.bits | (static_cast<uint32_t>(level) >> 31), code.length);
+    const unsigned column = static_cast<unsigned>(level + kMaxTabledLevel);
+    if (run <= kMaxTabledRun && column < kSignedLevels) {
+        const uint32_t code = table[run][column];
+        if (code != 0) {
+            codes.Add(code & 0xFFFFFF, static_cast<int>(code >> 24));
             return true;
         }
     }
