@@ -32,7 +32,7 @@ public:
     void Add(const VlcCode& code) { Add(code.bits, code.length); }
 
 private:
-    void Store32() {
+    [[gnu::always_inline]] void Store32() {
         words_.push_back(static_cast<uint32_t>(word_ >> (count_ - 32)));
         count_ -= 32;
         stored_ += 32;
@@ -74,25 +74,28 @@ const SignedCodeTable& SignedCodes(int table) {
 }
 
 // A pair the tables have no code for: the escape, a 6-bit run and the
-// level. False when the pair cannot be coded at all.
-[[gnu::noinline]] bool AddEscapedCoefficient(CodeGatherer& codes, int run, int level,
-                                             MpegSyntax syntax) {
+// level, at most 28 bits, as its length above its bits; 0 when the pair
+// cannot be coded at all. Out of line and apart from the gatherer, which so
+// stays in registers in the loop.
+[[gnu::noinline]] uint64_t EscapedCode(int run, int level, MpegSyntax syntax) {
     const int magnitude = std::abs(level);
     const bool mpeg1 = syntax == MpegSyntax::kMpeg1;
-    if (level == 0 || magnitude > (mpeg1 ? 255 : 2047) || run < 0 || run > 63) return false;
-    codes.Add(kDctEscape);
-    codes.Add(static_cast<uint32_t>(run), 6);
+    if (level == 0 || magnitude > (mpeg1 ? 255 : 2047) || run < 0 || run > 63) return 0;
+    uint64_t bits = kDctEscape.bits << 6 | static_cast<uint32_t>(run);
+    int length = kDctEscape.length + 6;
     if (!mpeg1) {
-        codes.Add(static_cast<uint32_t>(level) & 0xFFF, 12);
+        bits = bits << 12 | (static_cast<uint32_t>(level) & 0xFFF);
+        length += 12;
     } else if (magnitude <= 127) {
-        codes.Add(static_cast<uint32_t>(level) & 0xFF, 8);
+        bits = bits << 8 | (static_cast<uint32_t>(level) & 0xFF);
+        length += 8;
     } else {
         // Long form: a marker byte of 0 (positive) or 0x80 (negative), then
         // the level's low byte.
-        codes.Add(level > 0 ? 0 : 0x80, 8);
-        codes.Add(static_cast<uint32_t>(level) & 0xFF, 8);
+        bits = bits << 16 | (level > 0 ? 0u : 0x8000u) | (static_cast<uint32_t>(level) & 0xFF);
+        length += 16;
     }
-    return true;
+    return static_cast<uint64_t>(length) << 32 | bits;
 }
 
 // One run/level pair: its table code and sign, or the escape. False when the
@@ -107,7 +110,10 @@ const SignedCodeTable& SignedCodes(int table) {
             return true;
         }
     }
-    return AddEscapedCoefficient(codes, run, level, syntax);
+    const uint64_t escaped = EscapedCode(run, level, syntax);
+    if (escaped == 0) return false;
+    codes.Add(static_cast<uint32_t>(escaped), static_cast<int>(escaped >> 32));
+    return true;
 }
 
 VideoResult CoefficientOutOfRange(int run, int level) {
