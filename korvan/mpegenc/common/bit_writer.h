@@ -33,6 +33,22 @@ public:
 
     void PutBit(bool bit) { Put(bit ? 1u : 0u, 1); }
 
+    // Appends `bits` bits held in whole 32-bit words, first bit most
+    // significant, the last word's remainder in its low bits.
+    void PutWords(const uint32_t* words, uint32_t bits) {
+        for (; bits >= 32; bits -= 32) {
+            // A whole word moves four whole bytes out and leaves the bits
+            // pending as they were.
+            accumulator_ = (accumulator_ << 32) | *words++;
+            const uint32_t word =
+                __builtin_bswap32(static_cast<uint32_t>(accumulator_ >> pending_));
+            std::memcpy(stage_ + staged_, &word, 4);
+            staged_ += 4;
+            if (staged_ >= kStageBytes) Spill();
+        }
+        if (bits > 0) Put(*words, static_cast<int>(bits));
+    }
+
     // Pads with zero bits to the next byte boundary.
     void AlignToByte() {
         if (pending_ > 0) Put(0, 8 - pending_);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 
 #include "korvan/mpegenc/common/dct.h"
 #include "korvan/mpegenc/common/mpeg_tables.h"
@@ -302,14 +303,26 @@ void BlockAdd(const int16_t* block, const uint8_t* pred, int predStride, uint8_t
 }
 
 // The raster positions of the levels that are not zero, sixteen a
-// comparison, then each one's place in the scan.
+// comparison; then, a byte of them at a time, their places in the scan from
+// a table: a dense block costs no more than a sparse one.
 uint64_t ScanMask(const int16_t* levels, bool alternateScan) {
-    static const auto positions = [] {
-        std::array<std::array<uint8_t, 64>, 2> p{};
+    using ByteTables = std::array<std::array<uint64_t, 256>, 8>;
+    static const auto tables = [] {
+        auto t = std::make_unique<std::array<ByteTables, 2>>();
         for (int scan = 0; scan < 2; ++scan) {
-            for (int i = 0; i < 64; ++i) p[scan][kScanOrder[scan][i]] = static_cast<uint8_t>(i);
+            uint8_t position[64];
+            for (int i = 0; i < 64; ++i) position[kScanOrder[scan][i]] = static_cast<uint8_t>(i);
+            for (int k = 0; k < 8; ++k) {
+                for (int byte = 0; byte < 256; ++byte) {
+                    uint64_t mask = 0;
+                    for (int bit = 0; bit < 8; ++bit) {
+                        if (byte & (1 << bit)) mask |= uint64_t{1} << position[8 * k + bit];
+                    }
+                    (*t)[scan][k][byte] = mask;
+                }
+            }
         }
-        return p;
+        return t;
     }();
     const __m128i zero = _mm_setzero_si128();
     uint64_t raster = 0;
@@ -321,12 +334,10 @@ uint64_t ScanMask(const int16_t* levels, bool alternateScan) {
             _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero)));
         raster |= static_cast<uint64_t>(~zeros & 0xFFFF) << i;
     }
-    const auto& position = positions[alternateScan ? 1 : 0];
+    const ByteTables& table = (*tables)[alternateScan ? 1 : 0];
     uint64_t mask = 0;
-    while (raster) {
-        mask |= uint64_t{1} << position[__builtin_ctzll(raster)];
-        raster &= raster - 1;
-    }
+#pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k) mask |= table[k][(raster >> (8 * k)) & 0xFF];
     return mask;
 }
 

@@ -17,128 +17,6 @@ int BitLength(int value) {
     return bits;
 }
 
-// The codes of one block gathered in a 64-bit word and handed to the
-// stream 32 bits at a time: a detailed block is many short codes.
-class CodeGatherer {
-public:
-    explicit CodeGatherer(BitWriter& out) : out_(out) {}
-    ~CodeGatherer() {
-        if (count_ > 32) {
-            out_.Put(static_cast<uint32_t>(word_ >> (count_ - 32)), 32);
-            count_ -= 32;
-        }
-        out_.Put(static_cast<uint32_t>(word_), count_);
-    }
-    CodeGatherer(const CodeGatherer&) = delete;
-    CodeGatherer& operator=(const CodeGatherer&) = delete;
-
-    // `bits` has nothing above its `length` (at most 32) low bits.
-    [[gnu::always_inline]] void Add(uint32_t bits, int length) {
-        if (count_ + length > 64) {
-            out_.Put(static_cast<uint32_t>(word_ >> (count_ - 32)), 32);
-            count_ -= 32;
-        }
-        word_ = (word_ << length) | bits;
-        count_ += length;
-    }
-    void Add(const VlcCode& code) { Add(code.bits, code.length); }
-
-private:
-    BitWriter& out_;
-    uint64_t word_ = 0;  // the low count_ bits are pending
-    int count_ = 0;
-};
-
-// A run/level code with the place for its sign: the table's code shifted
-// left by one and one bit longer; length 0 where the pair is escaped.
-struct SignedCode {
-    uint32_t bits = 0;
-    int length = 0;
-};
-using SignedCodeTable = SignedCode[kMaxTabledRun + 1][kMaxTabledLevel + 1];
-
-const SignedCodeTable& SignedCodes(int table) {
-    struct Tables {
-        SignedCodeTable codes[2];
-    };
-    static const Tables tables = [] {
-        Tables t;
-        for (int n = 0; n < 2; ++n) {
-            const CoefficientTable& plain = DctCoefficientTable(n);
-            for (int run = 0; run <= kMaxTabledRun; ++run) {
-                for (int level = 0; level <= kMaxTabledLevel; ++level) {
-                    const VlcCode& code = plain[run][level];
-                    if (code.length > 0) t.codes[n][run][level] = {code.bits << 1, code.length + 1};
-                }
-            }
-        }
-        return t;
-    }();
-    return tables.codes[table != 0 ? 1 : 0];
-}
-
-// A pair the tables have no code for: the escape, a 6-bit run and the
-// level. False when the pair cannot be coded at all.
-[[gnu::noinline]] bool AddEscapedCoefficient(CodeGatherer& codes, int run, int level,
-                                             MpegSyntax syntax) {
-    const int magnitude = std::abs(level);
-    const bool mpeg1 = syntax == MpegSyntax::kMpeg1;
-    if (level == 0 || magnitude > (mpeg1 ? 255 : 2047) || run < 0 || run > 63) return false;
-    codes.Add(kDctEscape);
-    codes.Add(static_cast<uint32_t>(run), 6);
-    if (!mpeg1) {
-        codes.Add(static_cast<uint32_t>(level) & 0xFFF, 12);
-    } else if (magnitude <= 127) {
-        codes.Add(static_cast<uint32_t>(level) & 0xFF, 8);
-    } else {
-        // Long form: a marker byte of 0 (positive) or 0x80 (negative), then
-        // the level's low byte.
-        codes.Add(level > 0 ? 0 : 0x80, 8);
-        codes.Add(static_cast<uint32_t>(level) & 0xFF, 8);
-    }
-    return true;
-}
-
-// One run/level pair: its table code and sign, or the escape. False when the
-// pair cannot be coded.
-[[gnu::always_inline]] inline bool AddCoefficient(CodeGatherer& codes, const SignedCodeTable& table,
-                                                  int run, int level, MpegSyntax syntax) {
-    const int magnitude = std::abs(level);
-    if (run <= kMaxTabledRun && magnitude <= kMaxTabledLevel) {
-        const SignedCode& code = table[run][magnitude];
-        if (code.length > 0) {
-            codes.Add(code.bits | (static_cast<uint32_t>(level) >> 31), code.length);
-            return true;
-        }
-    }
-    return AddEscapedCoefficient(codes, run, level, syntax);
-}
-
-VideoResult CoefficientOutOfRange(int run, int level) {
-    return Failure(kVideoValueOutOfRange,
-                   FormatText("AC value out of range (run=%d, signed_level=%d)\n", run, level));
-}
-
-// The coefficients `mask` names (bits in scan order, see ScanMaskKernel),
-// each with its run: the distance from the one before, starting at scan
-// position `next`. Only the coefficients that are not zero are visited.
-[[gnu::always_inline]] inline VideoResult AddCoefficients(CodeGatherer& codes,
-                                                          const SignedCodeTable& table,
-                                                          const MacroblockSyntax& syntax,
-                                                          const int16_t* levels, uint64_t mask,
-                                                          int next) {
-    const auto& scan = kScanOrder[syntax.alternateScan ? 1 : 0];
-    while (mask) {
-        const int i = __builtin_ctzll(mask);
-        mask &= mask - 1;
-        const int level = levels[scan[i]];
-        if (!AddCoefficient(codes, table, i - next, level, syntax.syntax))
-            return CoefficientOutOfRange(i - next, level);
-        next = i + 1;
-    }
-    return {};
-}
-
 }  // namespace
 
 void MacroblockWriter::ResetDcPredictors() {
@@ -171,8 +49,9 @@ void MacroblockWriter::WriteAddressIncrement(int increment) {
 }
 
 VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo& info,
-                                              const int16_t (*levels)[64],
-                                              const uint64_t* scanMasks) {
+                                              const BlockCode* blocks, const RowCodes& codes) {
+    VideoResult failed = codes.FailureOf(address);
+    if (!failed.Ok()) return failed;
     const bool intra = (info.flags & kMbIntra) != 0;
     int flags = info.flags;
     if (!intra && info.codedBlockPattern != 0) flags |= kMbPattern;
@@ -203,7 +82,7 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     if (intra) {
         ResetPredictors();
         for (int b = 0; b < syntax_.blocksPerMacroblock; ++b) {
-            VideoResult r = WriteIntraBlock(b, levels[b], scanMasks[b]);
+            VideoResult r = WriteIntraBlock(b, blocks[b], codes);
             if (!r.Ok()) return r;
         }
         return {};
@@ -235,14 +114,13 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     }
     if (!(flags & kMbPattern)) return {};
 
-    const int blocks = syntax_.blocksPerMacroblock;
+    const int count = syntax_.blocksPerMacroblock;
     const int pattern = info.codedBlockPattern;
-    Put(CodedBlockPatternCode(pattern >> (blocks - 6)));
-    if (blocks > 6) out_.Put(pattern & ((1 << (blocks - 6)) - 1), blocks - 6);
-    for (int b = 0; b < blocks; ++b) {
-        if (!(pattern & (1 << (blocks - 1 - b)))) continue;
-        VideoResult r = WriteNonIntraBlock(levels[b], scanMasks[b]);
-        if (!r.Ok()) return r;
+    Put(CodedBlockPatternCode(pattern >> (count - 6)));
+    if (count > 6) out_.Put(pattern & ((1 << (count - 6)) - 1), count - 6);
+    for (int b = 0; b < count; ++b) {
+        if (!(pattern & (1 << (count - 1 - b)))) continue;
+        codes.Write(blocks[b], out_);
     }
     return {};
 }
@@ -312,48 +190,23 @@ VideoResult MacroblockWriter::WriteMotionComponent(int delta, int fCode) {
     return {};
 }
 
-VideoResult MacroblockWriter::WriteIntraBlock(int block, const int16_t* levels, uint64_t scanMask) {
+VideoResult MacroblockWriter::WriteIntraBlock(int block, const BlockCode& code,
+                                              const RowCodes& codes) {
     const int component = block < 4 ? 0 : 1 + ((block - 4) & 1);
-    const int difference = levels[0] - dcPredictors_[component];
-    dcPredictors_[component] = levels[0];
+    const int difference = code.dc - dcPredictors_[component];
+    dcPredictors_[component] = code.dc;
     const int dcLimit = syntax_.syntax == MpegSyntax::kMpeg1 ? 256 : 2048;
     if (std::abs(difference) >= dcLimit) {
         return Failure(kVideoValueOutOfRange,
                        FormatText("DC value out of range (%d)\n", difference));
     }
-    CodeGatherer codes(out_);
     const int size = BitLength(std::abs(difference));
-    codes.Add(component == 0 ? DcSizeLuminanceCode(size) : DcSizeChrominanceCode(size));
+    Put(component == 0 ? DcSizeLuminanceCode(size) : DcSizeChrominanceCode(size));
     if (size > 0) {
         const int value = difference > 0 ? difference : difference + (1 << size) - 1;
-        codes.Add(static_cast<uint32_t>(value), size);
+        out_.Put(static_cast<uint32_t>(value), size);
     }
-
-    const int table = syntax_.intraVlcFormat ? 1 : 0;
-    const SignedCodeTable& codeTable = SignedCodes(table);
-    VideoResult r = AddCoefficients(codes, codeTable, syntax_, levels, scanMask & ~uint64_t{1}, 1);
-    if (!r.Ok()) return r;
-    codes.Add(table == 1 ? kEndOfBlockTableOne : kEndOfBlockTableZero);
-    return {};
-}
-
-VideoResult MacroblockWriter::WriteNonIntraBlock(const int16_t* levels, uint64_t scanMask) {
-    CodeGatherer codes(out_);
-    const SignedCodeTable& codeTable = SignedCodes(0);
-    uint64_t rest = scanMask;
-    int next = 0;
-    if (rest & 1) {
-        const int level = levels[kScanOrder[syntax_.alternateScan ? 1 : 0][0]];
-        if (level == 1 || level == -1) {
-            // The first coefficient's own code: "1" and the sign.
-            codes.Add(level < 0 ? 3 : 2, 2);
-            rest &= ~uint64_t{1};
-            next = 1;
-        }
-    }
-    VideoResult r = AddCoefficients(codes, codeTable, syntax_, levels, rest, next);
-    if (!r.Ok()) return r;
-    codes.Add(kEndOfBlockTableZero);
+    codes.Write(code, out_);
     return {};
 }
 

@@ -1,6 +1,7 @@
 // Variable-length coding of slices' contents: macroblock address, modes,
-// quantiser, motion vectors, coded block pattern and the blocks, with the
-// predictors (motion vectors, DC) that the decoder keeps in step.
+// quantiser, motion vectors, coded block pattern and the blocks (their
+// coefficient codes built beforehand, see RowCodes), with the predictors
+// (motion vectors, DC) that the decoder keeps in step.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include "korvan/mpegenc/common/bit_writer.h"
 #include "korvan/mpegenc/common/quantise.h"
 #include "korvan/mpegenc/common/vlc_tables.h"
+#include "korvan/mpegenc/video/block_codes.h"
 #include "korvan/mpegenc/video/macroblock_info.h"
 #include "korvan/mpegenc/video/video_result.h"
 
@@ -19,8 +21,6 @@ struct MacroblockSyntax {
     PictureCodingType pictureType = kPictureI;
     int fCode[2][2] = {{1, 1}, {1, 1}};
     int intraDcPrecision = 0;
-    bool intraVlcFormat = false;
-    bool alternateScan = false;
     bool framePredFrameDct = true;
     bool fieldPicture = false;
     int blocksPerMacroblock = 6;
@@ -34,11 +34,10 @@ public:
     // header's quantiser_scale_code.
     void StartSlice(int firstAddress, int quantiserScaleCode);
 
-    // Codes macroblock `address` (increasing within the slice); `levels`
-    // holds the quantised blocks in raster order, `scanMasks` which of their
-    // levels are not zero (see ScanMaskKernel, the picture's scan).
-    VideoResult WriteMacroblock(int address, const MacroblockInfo& info,
-                                const int16_t (*levels)[64], const uint64_t* scanMasks);
+    // Codes macroblock `address` (increasing within the slice); `blocks`
+    // says where in `codes` the codes of its coded blocks were built.
+    VideoResult WriteMacroblock(int address, const MacroblockInfo& info, const BlockCode* blocks,
+                                const RowCodes& codes);
 
     // A macroblock left out: resets what the decoder resets for it.
     void SkipMacroblock();
@@ -56,8 +55,8 @@ private:
     VideoResult WriteMotionComponent(int delta, int fCode);
     void WriteDualPrimeComponent(int correction);
     VideoResult CheckRange(int direction, MotionVector vector) const;
-    VideoResult WriteIntraBlock(int block, const int16_t* levels, uint64_t scanMask);
-    VideoResult WriteNonIntraBlock(const int16_t* levels, uint64_t scanMask);
+    // The DC difference, then the coefficient codes built beforehand.
+    VideoResult WriteIntraBlock(int block, const BlockCode& code, const RowCodes& codes);
     void Put(const VlcCode& code) { out_.Put(code.bits, code.length); }
     void ResetDcPredictors();
     void ResetPredictors();

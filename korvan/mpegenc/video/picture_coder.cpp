@@ -59,6 +59,8 @@ bool PictureCoder::Allocate(bool controlled) {
         predictions_.reset(new MacroblockPrediction[count]());
         levels_.reset(new BlockCoefficients[blocks]);
         scanMasks_.reset(new uint64_t[blocks]);
+        blockCodes_.reset(new BlockCode[blocks]);
+        rowCodes_.assign(static_cast<size_t>(g.mbHeight), {});
         coefficients_.reset(controlled ? new BlockCoefficients[blocks] : nullptr);
         rowAnalysed_.reset(new std::atomic<bool>[static_cast<size_t>(g.mbHeight)]);
         rowLargest_.assign(static_cast<size_t>(g.mbHeight), {});
@@ -84,6 +86,7 @@ void PictureCoder::AnalyseRows(const PlannedPicture& plan, const PictureInputs& 
     BlockCoefficients local[kMaxBlocksPerMacroblock];
     for (int mbY = firstRow; mbY < endRow; ++mbY) {
         LargestComponents largest;
+        rowCodes_[mbY].Clear();
         for (int mbX = 0; mbX < g.mbWidth; ++mbX) {
             const int address = mbY * g.mbWidth + mbX;
             MacroblockInfo& mb = macroblocks_[address];
@@ -105,10 +108,27 @@ void PictureCoder::AnalyseRows(const PlannedPicture& plan, const PictureInputs& 
                 mb.quantiserScaleCode = rate.fixed.code;
                 QuantiseMacroblock(p_, kernels_, coefficients, alternateScan, mb,
                                    QuantisedOf(address));
+                BuildBlockCodes(plan, mbY, address);
             }
         }
         rowLargest_[mbY] = largest;
         rowAnalysed_[mbY].store(true, std::memory_order_release);
+    }
+}
+
+void PictureCoder::BuildBlockCodes(const PlannedPicture& plan, int mbY, int address) {
+    const PictureTypeChoices& choices = p_.Choices(plan.type);
+    const BlockCodeSyntax syntax{p_.syntax, choices.intraVlcFormat, choices.alternateScan};
+    const MacroblockInfo& mb = macroblocks_[address];
+    const bool intra = (mb.flags & kMbIntra) != 0;
+    const QuantisedBlocks quantised = QuantisedOf(address);
+    BlockCode* codes = BlockCodesOf(address);
+    const int count = p_.geometry.blocksPerMacroblock;
+    for (int b = 0; b < count; ++b) {
+        if (intra || (mb.codedBlockPattern & (1 << (count - 1 - b)))) {
+            rowCodes_[mbY].Build(syntax, intra, quantised.levels[b], quantised.scanMasks[b],
+                                 address, codes[b]);
+        }
     }
 }
 
@@ -152,8 +172,6 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureRa
     syntax.pictureType = plan.type;
     std::memcpy(syntax.fCode, fCode_, sizeof(fCode_));
     syntax.intraDcPrecision = p_.intraDcPrecision;
-    syntax.intraVlcFormat = choices.intraVlcFormat;
-    syntax.alternateScan = choices.alternateScan;
     syntax.framePredFrameDct = choices.framePredFrameDct && !fieldPicture_;
     syntax.fieldPicture = fieldPicture_;
     syntax.blocksPerMacroblock = g.blocksPerMacroblock;
@@ -195,6 +213,7 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureRa
                 mb.quantiserScaleCode = raised.code;
             }
             rate.controller->MacroblockDone(mb.mquant);
+            BuildBlockCodes(plan, mbY, address);
         }
         quantisers_.smallest = address == 0 ? mb.mquant : std::min(quantisers_.smallest, mb.mquant);
         quantisers_.largest = address == 0 ? mb.mquant : std::max(quantisers_.largest, mb.mquant);
@@ -232,8 +251,8 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureRa
                 mb.fieldSelect[0][0] = parity_;
                 mb.vectors[0] = {};
             }
-            const QuantisedBlocks blocks = QuantisedOf(address);
-            VideoResult r = writer.WriteMacroblock(address, mb, blocks.levels, blocks.scanMasks);
+            VideoResult r =
+                writer.WriteMacroblock(address, mb, BlockCodesOf(address), rowCodes_[mbY]);
             if (!r.Ok()) return r;
         }
         if (!mb.skipped && (intra || mb.codedBlockPattern) && mb.dctType == 1)

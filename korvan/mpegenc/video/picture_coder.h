@@ -1,12 +1,13 @@
 // Codes one picture in three stages. First every macroblock's decision and
-// forward transform (with a fixed quantiser also its quantisation), row by
-// row on the worker pool: they read the source and the finished references
-// only. Then, on the calling thread and in order, what depends on the bits
-// written so far: the f-codes and the picture headers, the rate
-// controller's quantisers, skipped macroblocks and the variable-length
-// codes. Last, behind it, each coded row's local decoding into the
-// reconstruction, again on the pool. The stream is the same whichever
-// thread runs a row.
+// forward transform (with a fixed quantiser also its quantisation and its
+// blocks' coefficient codes), row by row on the worker pool: they read the
+// source and the finished references only. Then, on the calling thread and
+// in order, what depends on the bits written so far: the f-codes and the
+// picture headers, the rate controller's quantisers (and the codes of the
+// blocks they quantise), skipped macroblocks, the macroblock headers and
+// the DC differences, with the coefficient codes appended. Last, behind
+// it, each coded row's local decoding into the reconstruction, again on
+// the pool. The stream is the same whichever thread runs a row.
 #pragma once
 
 #include <atomic>
@@ -17,6 +18,7 @@
 #include "korvan/mpegenc/common/bit_writer.h"
 #include "korvan/mpegenc/common/video_kernels.h"
 #include "korvan/mpegenc/common/worker_pool.h"
+#include "korvan/mpegenc/video/block_codes.h"
 #include "korvan/mpegenc/video/coding_parameters.h"
 #include "korvan/mpegenc/video/gop_plan.h"
 #include "korvan/mpegenc/video/macroblock_analysis.h"
@@ -84,10 +86,16 @@ private:
     VideoResult CodeSlices(const PlannedPicture& plan, const PictureRate& rate, WorkerPool& pool,
                            BitWriter& out);
     void ReconstructRow(int mbY);
+    // The coefficient codes of macroblock `address`'s coded blocks, once
+    // they are quantised.
+    void BuildBlockCodes(const PlannedPicture& plan, int mbY, int address);
 
     QuantisedBlocks QuantisedOf(int address) {
         const size_t first = static_cast<size_t>(address) * p_.geometry.blocksPerMacroblock;
         return {&levels_[first], &scanMasks_[first]};
+    }
+    BlockCode* BlockCodesOf(int address) {
+        return &blockCodes_[static_cast<size_t>(address) * p_.geometry.blocksPerMacroblock];
     }
     BlockCoefficients* CoefficientsOf(int address) {
         return &coefficients_[static_cast<size_t>(address) * p_.geometry.blocksPerMacroblock];
@@ -115,6 +123,9 @@ private:
     std::unique_ptr<BlockCoefficients[]> levels_;
     std::unique_ptr<uint64_t[]> scanMasks_;
     std::unique_ptr<BlockCoefficients[]> coefficients_;
+    // The coded blocks' codes: where each lies, and per row the codes.
+    std::unique_ptr<BlockCode[]> blockCodes_;
+    std::vector<RowCodes> rowCodes_;
     // Per row of the decision stage: done, and the largest vector components.
     std::unique_ptr<std::atomic<bool>[]> rowAnalysed_;
     std::vector<LargestComponents> rowLargest_;

@@ -30,6 +30,38 @@ TEST(BitWriterTest, MasksValuesAndAlignsWithZeros) {
     EXPECT_EQ(writer.BitCount(), 8u);
 }
 
+// Whole words take a path of their own; at every bit offset and across the
+// writer's staging area they must come out as the same bits put one by one.
+TEST(BitWriterTest, WordsComeOutAsTheirBitsAtEveryOffset) {
+    std::vector<uint32_t> words;
+    uint32_t seed = 12345;
+    for (int i = 0; i < 100; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        words.push_back(seed);
+    }
+    for (int offset = 0; offset < 8; ++offset) {
+        for (uint32_t bits : {0u, 5u, 32u, 37u, 3199u}) {
+            korvan::BitWriter byWords;
+            korvan::BitWriter byBits;
+            byWords.Put(0x55, offset);
+            byBits.Put(0x55, offset);
+            byWords.PutWords(words.data(), bits);
+            // The last word's remainder sits in its low bits.
+            for (uint32_t i = 0; i < bits; ++i) {
+                const uint32_t word = words[i / 32];
+                const uint32_t held = i / 32 == bits / 32 ? bits % 32 : 32;
+                byBits.PutBit(((word >> (held - 1 - i % 32)) & 1) != 0);
+            }
+            byWords.Put(0x3, 2);
+            byBits.Put(0x3, 2);
+            byWords.AlignToByte();
+            byBits.AlignToByte();
+            EXPECT_EQ(byWords.BitCount(), byBits.BitCount()) << offset << " " << bits;
+            EXPECT_EQ(byWords.Bytes(), byBits.Bytes()) << offset << " " << bits;
+        }
+    }
+}
+
 TEST(BitWriterTest, TakingBytesKeepsTheCountAndThePartialByte) {
     korvan::BitWriter writer;
     writer.Put(0xABC, 12);
