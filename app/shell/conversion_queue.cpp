@@ -297,8 +297,8 @@ void ConversionQueue::DeleteJobOutput() {
     // intermediate AVI the library played a RealMedia input into (named after
     // the input), is the job's to delete, and never an input.
     const std::string& folder = window_.ExportFolder();
-    const bool exported = jobResult_.starts_with(folder) &&
-                          jobResult_.find('/', folder.size()) == std::string::npos;
+    const bool exported =
+        jobResult_.starts_with(folder) && jobResult_.find('/', folder.size()) == std::string::npos;
     const bool intermediate = jobResult_ == currentItem_ + kIntermediateAviSuffix;
     if (!jobResult_.empty() && (exported || intermediate)) runFiles_.Remove(jobResult_);
     jobResult_.clear();

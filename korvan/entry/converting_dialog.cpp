@@ -172,7 +172,8 @@ int ConvertingDialog::RunRealMediaJob(const std::string& input) {
     if (started) {
         SetTimer(kRealMediaTickTimer, 1000ms);
         while (!done_) {
-            if (platform::DispatchPendingMessages() == 0 && !done_) platform::WaitForMessages(500ms);
+            if (platform::DispatchPendingMessages() == 0 && !done_)
+                platform::WaitForMessages(500ms);
         }
     }
     KillTimer(kRealMediaTickTimer);

@@ -11,8 +11,8 @@ media::WaveFormat AviAudioFormat(const AudioFormat& format) {
 }
 
 uint32_t GranularityMs(const AudioFormat& format) {
-    const double bitsPerSecond = static_cast<double>(format.bitsPerSample) * format.channels *
-                                 format.samplesPerSec;
+    const double bitsPerSecond =
+        static_cast<double>(format.bitsPerSample) * format.channels * format.samplesPerSec;
     if (bitsPerSecond <= 0) return 0;
     return static_cast<uint32_t>(std::lround(format.maxBlockSize * 8000.0 / bitsPerSecond));
 }

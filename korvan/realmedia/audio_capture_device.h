@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <deque>
 
-#include "korvan/realmedia/capture_sink.h"
 #include "korvan/media/wave_format.h"
+#include "korvan/realmedia/capture_sink.h"
 #include "sdk/realengine/engine_interfaces.h"
 #include "sdk/realengine/interface_ref.h"
 

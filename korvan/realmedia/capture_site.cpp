@@ -200,8 +200,9 @@ Result CaptureSite::SetZOrder(int32_t zOrder) {
     for (auto& sibling : siblings) {
         if (sibling.Get() != this) others.push_back(sibling.Get());
     }
-    std::stable_sort(others.begin(), others.end(),
-                     [](const CaptureSite* a, const CaptureSite* b) { return a->zOrder_ < b->zOrder_; });
+    std::stable_sort(others.begin(), others.end(), [](const CaptureSite* a, const CaptureSite* b) {
+        return a->zOrder_ < b->zOrder_;
+    });
     zOrder_ = zOrder;
     int32_t next = 0;
     for (CaptureSite* other : others) {

@@ -46,7 +46,8 @@ Result SiteSupplier::SitesNeeded(uint32_t requestId, Values* properties) {
 
     const char* playTo = nullptr;
     const char* name = nullptr;
-    const bool hasPlayTo = Succeeded(properties->GetTextProperty(kPlayToProperty, &playTo)) && playTo;
+    const bool hasPlayTo =
+        Succeeded(properties->GetTextProperty(kPlayToProperty, &playTo)) && playTo;
     if (hasPlayTo) {
         siteProperties->SetTextProperty(kChannelProperty, playTo);
     } else if (Succeeded(properties->GetTextProperty(kNameProperty, &name)) && name) {

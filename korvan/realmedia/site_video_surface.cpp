@@ -58,8 +58,7 @@ Result SiteVideoSurface::OptimizedBlit(const uint8_t* bits, const Rect* destinat
                         destination->right + origin.x, destination->bottom + origin.y};
     const int32_t sourceWidth = source->right - source->left;
     if (sourceWidth <= 0) return kInvalidArgument;
-    const double scale =
-        static_cast<double>(destination->right - destination->left) / sourceWidth;
+    const double scale = static_cast<double>(destination->right - destination->left) / sourceWidth;
     if (scale <= 0) return kInvalidArgument;
 
     Result result = kOk;

@@ -49,8 +49,7 @@ constexpr InterfaceId EngineId(std::uint32_t first) {
 }
 
 // {00000000-0000-0000-C000-000000000046}, the base interface.
-inline constexpr InterfaceId kUnknownId{
-    0, 0, 0, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr InterfaceId kUnknownId{0, 0, 0, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 inline constexpr InterfaceId kClassFactoryId = EngineId(0x00000000);
 inline constexpr InterfaceId kCallbackId = EngineId(0x00000100);
@@ -158,7 +157,7 @@ struct AudioData {
 
 class Buffer : public Unknown {
 public:
-    virtual Result Get(std::uint8_t** bytes, std::uint32_t* size) = 0;     // 3
+    virtual Result Get(std::uint8_t** bytes, std::uint32_t* size) = 0;      // 3
     virtual Result Set(const std::uint8_t* bytes, std::uint32_t size) = 0;  // 4
     virtual Result SetSize(std::uint32_t size) = 0;                         // 5
     virtual std::uint32_t GetSize() = 0;                                    // 6
@@ -179,8 +178,8 @@ protected:
 // A set of named values; the client's sites keep their properties in one.
 class Values : public Unknown {
 public:
-    virtual Result SetNumberProperty(const char* name, std::uint32_t value) = 0;   // 3
-    virtual Result GetNumberProperty(const char* name, std::uint32_t* value) = 0;  // 4
+    virtual Result SetNumberProperty(const char* name, std::uint32_t value) = 0;         // 3
+    virtual Result GetNumberProperty(const char* name, std::uint32_t* value) = 0;        // 4
     virtual Result GetFirstNumberProperty(const char** name, std::uint32_t* value) = 0;  // 5
     virtual Result GetNextNumberProperty(const char** name, std::uint32_t* value) = 0;   // 6
     virtual Result SetBufferProperty(const char* name, Buffer* value) = 0;               // 7
@@ -239,21 +238,21 @@ protected:
 
 class Player : public Unknown {
 public:
-    virtual Result GetEngine(Unknown** engine) = 0;             // 3
-    virtual std::int32_t IsDone() = 0;                          // 4: non-zero once ended
-    virtual std::int32_t IsLive() = 0;                          // 5
-    virtual std::uint32_t GetCurrentPlayTime() = 0;             // 6: ms
-    virtual Result OpenURL(const char* url) = 0;                // 7
-    virtual Result Begin() = 0;                                 // 8
-    virtual Result Stop() = 0;                                  // 9
-    virtual Result Pause() = 0;                                 // 10
-    virtual Result Seek(std::uint32_t timeMs) = 0;              // 11
-    virtual std::uint16_t GetSourceCount() = 0;                 // 12
+    virtual Result GetEngine(Unknown** engine) = 0;                       // 3
+    virtual std::int32_t IsDone() = 0;                                    // 4: non-zero once ended
+    virtual std::int32_t IsLive() = 0;                                    // 5
+    virtual std::uint32_t GetCurrentPlayTime() = 0;                       // 6: ms
+    virtual Result OpenURL(const char* url) = 0;                          // 7
+    virtual Result Begin() = 0;                                           // 8
+    virtual Result Stop() = 0;                                            // 9
+    virtual Result Pause() = 0;                                           // 10
+    virtual Result Seek(std::uint32_t timeMs) = 0;                        // 11
+    virtual std::uint16_t GetSourceCount() = 0;                           // 12
     virtual Result GetSource(std::uint16_t index, Unknown** source) = 0;  // 13
-    virtual Result SetClientContext(Unknown* context) = 0;      // 14
-    virtual Result GetClientContext(Unknown** context) = 0;     // 15
-    virtual Result AddAdviseSink(ClientAdviseSink* sink) = 0;   // 16
-    virtual Result RemoveAdviseSink(ClientAdviseSink* sink) = 0;  // 17
+    virtual Result SetClientContext(Unknown* context) = 0;                // 14
+    virtual Result GetClientContext(Unknown** context) = 0;               // 15
+    virtual Result AddAdviseSink(ClientAdviseSink* sink) = 0;             // 16
+    virtual Result RemoveAdviseSink(ClientAdviseSink* sink) = 0;          // 17
 
 protected:
     ~Player() = default;
@@ -338,10 +337,10 @@ class VideoSurface;
 // The engine's renderer attached to a site.
 class SiteUser : public Unknown {
 public:
-    virtual Result AttachSite(Site* site) = 0;          // 3
-    virtual Result DetachSite() = 0;                    // 4
-    virtual Result HandleEvent(SiteEvent* event) = 0;   // 5
-    virtual std::int32_t NeedsWindowedSites() = 0;      // 6
+    virtual Result AttachSite(Site* site) = 0;         // 3
+    virtual Result DetachSite() = 0;                   // 4
+    virtual Result HandleEvent(SiteEvent* event) = 0;  // 5
+    virtual std::int32_t NeedsWindowedSites() = 0;     // 6
 
 protected:
     ~SiteUser() = default;
@@ -349,10 +348,10 @@ protected:
 
 class SiteWatcher : public Unknown {
 public:
-    virtual Result AttachSite(Site* site) = 0;                                // 3
-    virtual Result DetachSite() = 0;                                          // 4
+    virtual Result AttachSite(Site* site) = 0;                                   // 3
+    virtual Result DetachSite() = 0;                                             // 4
     virtual Result ChangingPosition(Point oldPosition, Point* newPosition) = 0;  // 5
-    virtual Result ChangingSize(Size oldSize, Size* newSize) = 0;             // 6
+    virtual Result ChangingSize(Size oldSize, Size* newSize) = 0;                // 6
 
 protected:
     ~SiteWatcher() = default;
@@ -369,20 +368,20 @@ protected:
 
 class Site : public Unknown {
 public:
-    virtual Result AttachUser(SiteUser* user) = 0;        // 3
-    virtual Result DetachUser() = 0;                      // 4
-    virtual Result GetUser(SiteUser** user) = 0;          // 5
-    virtual Result CreateChild(Site** child) = 0;         // 6
-    virtual Result DestroyChild(Site* child) = 0;         // 7
+    virtual Result AttachUser(SiteUser* user) = 0;           // 3
+    virtual Result DetachUser() = 0;                         // 4
+    virtual Result GetUser(SiteUser** user) = 0;             // 5
+    virtual Result CreateChild(Site** child) = 0;            // 6
+    virtual Result DestroyChild(Site* child) = 0;            // 7
     virtual Result AttachWatcher(SiteWatcher* watcher) = 0;  // 8
-    virtual Result DetachWatcher() = 0;                   // 9
-    virtual Result SetPosition(Point position) = 0;       // 10
-    virtual Result GetPosition(Point* position) = 0;      // 11
-    virtual Result SetSize(Size size) = 0;                // 12
-    virtual Result GetSize(Size* size) = 0;               // 13
-    virtual Result DamageRect(Rect rect) = 0;             // 14
-    virtual Result DamageRegion(void* region) = 0;        // 15
-    virtual Result ForceRedraw() = 0;                     // 16
+    virtual Result DetachWatcher() = 0;                      // 9
+    virtual Result SetPosition(Point position) = 0;          // 10
+    virtual Result GetPosition(Point* position) = 0;         // 11
+    virtual Result SetSize(Size size) = 0;                   // 12
+    virtual Result GetSize(Size* size) = 0;                  // 13
+    virtual Result DamageRect(Rect rect) = 0;                // 14
+    virtual Result DamageRegion(void* region) = 0;           // 15
+    virtual Result ForceRedraw() = 0;                        // 16
 
 protected:
     ~Site() = default;
@@ -400,17 +399,17 @@ protected:
 
 class ExtendedSite : public Unknown {
 public:
-    virtual Result UpdateSiteWindow(void* window) = 0;                // 3
-    virtual Result ShowSite(std::int32_t show) = 0;                   // 4
-    virtual std::int32_t IsSiteVisible() = 0;                         // 5
-    virtual Result SetZOrder(std::int32_t zOrder) = 0;                // 6
-    virtual std::int32_t GetZOrder() = 0;                             // 7
-    virtual Result MoveSiteToTop() = 0;                               // 8
-    virtual Result GetVideoSurface(VideoSurface** surface) = 0;       // 9
-    virtual std::uint32_t GetNumberOfChildSites() = 0;                // 10
+    virtual Result UpdateSiteWindow(void* window) = 0;                         // 3
+    virtual Result ShowSite(std::int32_t show) = 0;                            // 4
+    virtual std::int32_t IsSiteVisible() = 0;                                  // 5
+    virtual Result SetZOrder(std::int32_t zOrder) = 0;                         // 6
+    virtual std::int32_t GetZOrder() = 0;                                      // 7
+    virtual Result MoveSiteToTop() = 0;                                        // 8
+    virtual Result GetVideoSurface(VideoSurface** surface) = 0;                // 9
+    virtual std::uint32_t GetNumberOfChildSites() = 0;                         // 10
     virtual Result AddPassiveSiteWatcher(PassiveSiteWatcher* watcher) = 0;     // 11
     virtual Result RemovePassiveSiteWatcher(PassiveSiteWatcher* watcher) = 0;  // 12
-    virtual Result SetCursor(void* cursor, void** oldCursor) = 0;     // 13
+    virtual Result SetCursor(void* cursor, void** oldCursor) = 0;              // 13
 
 protected:
     ~ExtendedSite() = default;
@@ -439,12 +438,12 @@ protected:
 class VideoSurface : public Unknown {
 public:
     // 3: one picture; the rectangles say which part of it goes where.
-    virtual Result Blit(const std::uint8_t* bits, const PictureHeader* header, const Rect* destination,
-                        const Rect* source) = 0;
+    virtual Result Blit(const std::uint8_t* bits, const PictureHeader* header,
+                        const Rect* destination, const Rect* source) = 0;
     virtual Result BeginOptimizedBlit(const PictureHeader* header) = 0;  // 4
     virtual Result OptimizedBlit(const std::uint8_t* bits, const Rect* destination,
-                                 const Rect* source) = 0;  // 5
-    virtual Result EndOptimizedBlit() = 0;                 // 6
+                                 const Rect* source) = 0;               // 5
+    virtual Result EndOptimizedBlit() = 0;                              // 6
     virtual Result GetOptimizedFormat(std::uint32_t* compression) = 0;  // 7
     virtual Result GetPreferredFormat(std::uint32_t* compression) = 0;  // 8
 

@@ -10,7 +10,9 @@ namespace realengine {
 
 class EnginePlayer;
 
-class EngineObject final : public Engine, public AudioDeviceManager, public EngineRefCounted<EngineObject> {
+class EngineObject final : public Engine,
+                           public AudioDeviceManager,
+                           public EngineRefCounted<EngineObject> {
 public:
     EngineObject();
     ~EngineObject();

@@ -173,9 +173,9 @@ Result EnginePlayer::RemoveAdviseSink(ClientAdviseSink* sink) {
 }
 
 CallbackHandle EnginePlayer::RelativeEnter(Callback* callback, std::uint32_t delayMs) {
-    return AbsoluteEnter(callback, static_cast<std::uint32_t>(std::min<std::uint64_t>(
-                                       schedulerNowMs_ + delayMs,
-                                       std::numeric_limits<std::uint32_t>::max())));
+    return AbsoluteEnter(
+        callback, static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                      schedulerNowMs_ + delayMs, std::numeric_limits<std::uint32_t>::max())));
 }
 
 CallbackHandle EnginePlayer::AbsoluteEnter(Callback* callback, std::uint32_t timeMs) {
@@ -194,10 +194,11 @@ Result EnginePlayer::Remove(CallbackHandle handle) {
 
 void EnginePlayer::RunNextScheduled() {
     if (scheduled_.empty()) return;
-    auto next = std::min_element(scheduled_.begin(), scheduled_.end(), [](const auto& a, const auto& b) {
-        return a.second.dueMs < b.second.dueMs ||
-               (a.second.dueMs == b.second.dueMs && a.first < b.first);
-    });
+    auto next =
+        std::min_element(scheduled_.begin(), scheduled_.end(), [](const auto& a, const auto& b) {
+            return a.second.dueMs < b.second.dueMs ||
+                   (a.second.dueMs == b.second.dueMs && a.first < b.first);
+        });
     schedulerNowMs_ = std::max(schedulerNowMs_, next->second.dueMs);
     Ref<Callback> callback = std::move(next->second.callback);
     scheduled_.erase(next);
@@ -213,7 +214,8 @@ Result EnginePlayer::AddSite(Site* site) {
     if (!renderer_ && decoder_.HasVideo()) {
         site->SetPosition({0, 0});
         site->SetSize({decoder_.Width(), decoder_.Height()});
-        auto renderer = Ref<SiteRenderer>::Adopt(new SiteRenderer(decoder_.Width(), decoder_.Height()));
+        auto renderer =
+            Ref<SiteRenderer>::Adopt(new SiteRenderer(decoder_.Width(), decoder_.Height()));
         if (site->AttachUser(renderer.Get()) == kOk) renderer_ = std::move(renderer);
     }
     return kOk;
@@ -314,17 +316,19 @@ bool EnginePlayer::WriteBlock() {
     while (sound.size() < blockBytes_ && decoder_.DecodeMore()) {
     }
     const std::uint32_t frameBytes = static_cast<std::uint32_t>(decoder_.Channels()) * 2u;
-    const std::size_t take = std::min<std::size_t>(sound.size(), blockBytes_) / frameBytes * frameBytes;
+    const std::size_t take =
+        std::min<std::size_t>(sound.size(), blockBytes_) / frameBytes * frameBytes;
     if (take == 0) return false;
-    std::vector<std::uint8_t> block(sound.begin(), sound.begin() + static_cast<std::ptrdiff_t>(take));
+    std::vector<std::uint8_t> block(sound.begin(),
+                                    sound.begin() + static_cast<std::ptrdiff_t>(take));
     sound.erase(sound.begin(), sound.begin() + static_cast<std::ptrdiff_t>(take));
     samplesWritten_ += take / frameBytes;
     AudioData data;
     auto buffer = Ref<PcmBuffer>::Adopt(new PcmBuffer(std::move(block)));
     data.data = buffer.Get();
     // The time the sound reaches once this block has been played.
-    data.audioTimeMs = static_cast<std::uint32_t>(samplesWritten_ * 1000 /
-                                                  static_cast<std::uint64_t>(decoder_.SampleRate()));
+    data.audioTimeMs = static_cast<std::uint32_t>(
+        samplesWritten_ * 1000 / static_cast<std::uint64_t>(decoder_.SampleRate()));
     ++blocksWritten_;
     audioDevice_->Write(&data);
     return true;
@@ -364,7 +368,9 @@ void EnginePlayer::Finish() {
         RenderPicturesBefore(std::numeric_limits<std::uint64_t>::max());
     }
     const auto soundEndMs = static_cast<std::uint32_t>(
-        decoder_.SampleRate() > 0 ? samplesWritten_ * 1000 / static_cast<std::uint64_t>(decoder_.SampleRate()) : 0);
+        decoder_.SampleRate() > 0
+            ? samplesWritten_ * 1000 / static_cast<std::uint64_t>(decoder_.SampleRate())
+            : 0);
     // With pictures, the presentation ends when its last picture does, so
     // that the pictures shown over it keep their own pace.
     clockMs_ = picturesRendered_ > 0 ? videoEndMs_ : std::max(clockMs_, soundEndMs);

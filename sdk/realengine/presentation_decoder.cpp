@@ -44,7 +44,8 @@ PresentationDecoder::OpenResult PresentationDecoder::Open(const std::string& pat
 }
 
 void PresentationDecoder::OpenDecoders() {
-    const int videoIndex = av_find_best_stream(input_.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const int videoIndex =
+        av_find_best_stream(input_.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (videoIndex >= 0) {
         AVStream* stream = input_->streams[videoIndex];
         videoCodec_ = OpenDecoder(*stream);
@@ -55,16 +56,18 @@ void PresentationDecoder::OpenDecoders() {
             video_ = stream;
             width_ = width;
             height_ = height;
-            const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate
-                                                                   : stream->r_frame_rate;
+            const AVRational rate =
+                stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
             if (rate.num > 0 && rate.den > 0) {
-                pictureDurationMs_ = static_cast<uint32_t>(std::lround(1000.0 * rate.den / rate.num));
+                pictureDurationMs_ =
+                    static_cast<uint32_t>(std::lround(1000.0 * rate.den / rate.num));
             }
         } else {
             videoCodec_.reset();
         }
     }
-    const int audioIndex = av_find_best_stream(input_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const int audioIndex =
+        av_find_best_stream(input_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (audioIndex >= 0) {
         AVStream* stream = input_->streams[audioIndex];
         audioCodec_ = OpenDecoder(*stream);
@@ -123,9 +126,9 @@ void PresentationDecoder::Receive(AVCodecContext* codec) {
 }
 
 void PresentationDecoder::TakePicture(const AVFrame& frame) {
-    scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height,
-                                       static_cast<AVPixelFormat>(frame.format), width_, height_,
-                                       AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    scaler_.reset(sws_getCachedContext(
+        scaler_.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
+        width_, height_, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!scaler_) return;
     DecodedPicture picture;
     picture.timeMs = TimeMs(frame.best_effort_timestamp, video_->time_base);
@@ -165,8 +168,9 @@ void PresentationDecoder::TakeSound(const AVFrame& frame) {
     const std::size_t before = sound_.size();
     sound_.resize(before + static_cast<std::size_t>(room) * frameBytes);
     uint8_t* out = sound_.data() + before;
-    const int made = swr_convert(resampler_.get(), &out, room,
-                                 const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
+    const int made =
+        swr_convert(resampler_.get(), &out, room, const_cast<const uint8_t**>(frame.extended_data),
+                    frame.nb_samples);
     sound_.resize(before + static_cast<std::size_t>(std::max(made, 0)) * frameBytes);
 }
 

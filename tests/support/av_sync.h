@@ -21,12 +21,24 @@ inline bool MakeFlashAndBeepClip(const std::string& path, double seconds, int fl
     const std::string flash = std::to_string(flashPicture / 25.0);
     const std::string end = std::to_string(flashPicture / 25.0 + 0.2);
     std::vector<std::string> words = {
-        "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-        "testsrc2=size=" + size + ":rate=25,lutyuv=y=val*0.4,drawbox=color=white:thickness=fill:"
-                                  "enable='eq(n," + std::to_string(flashPicture) + ")'",
-        "-f", "lavfi", "-i",
+        "ffmpeg",
+        "-nostdin",
+        "-v",
+        "error",
+        "-y",
+        "-f",
+        "lavfi",
+        "-i",
+        "testsrc2=size=" + size +
+            ":rate=25,lutyuv=y=val*0.4,drawbox=color=white:thickness=fill:"
+            "enable='eq(n," +
+            std::to_string(flashPicture) + ")'",
+        "-f",
+        "lavfi",
+        "-i",
         "aevalsrc='if(gte(t," + flash + ")*lt(t," + end + "),0.5*sin(2*PI*1000*t),0)':s=44100",
-        "-t", std::to_string(seconds)};
+        "-t",
+        std::to_string(seconds)};
     for (const std::string& word : platform::SplitCommandLine(codecs)) words.push_back(word);
     words.push_back(path);
     int exitCode = -1;
@@ -70,14 +82,14 @@ struct StreamFacts {
 
 inline StreamFacts ProbeStreamFacts(const std::string& path) {
     StreamFacts facts;
-    std::istringstream lines(RunArguments(
-        {"ffprobe", "-v", "error", "-count_frames", "-show_entries",
-         "stream=codec_type,duration,nb_read_frames,sample_rate,nb_frames", path}));
+    std::istringstream lines(
+        RunArguments({"ffprobe", "-v", "error", "-count_frames", "-show_entries",
+                      "stream=codec_type,duration,nb_read_frames,sample_rate,nb_frames", path}));
     std::map<std::string, std::string> stream;
     const auto value = [&stream](const std::string& key) {
         const auto found = stream.find(key);
         return found == stream.end() || found->second == "N/A" ? -1.0
-                                                                : std::atof(found->second.c_str());
+                                                               : std::atof(found->second.c_str());
     };
     for (std::string line; std::getline(lines, line);) {
         const std::size_t equals = line.find('=');
