@@ -276,6 +276,45 @@ TEST_F(EngineClientTest, ChildSitesKeepTheirOrderAndCutEachOthersRegions) {
     top->Close();
 }
 
+// What a site user is told.
+class RecordingUser final : public SiteUser {
+public:
+    Result QueryInterface(const InterfaceId&, void**) override { return kNoInterface; }
+    uint32_t AddRef() override { return ++count_; }
+    uint32_t Release() override { return --count_; }
+    Result AttachSite(Site*) override { return kOk; }
+    Result DetachSite() override { return kOk; }
+    Result HandleEvent(SiteEvent* event) override {
+        events.push_back(*event);
+        return kOk;
+    }
+    int32_t NeedsWindowedSites() override { return 0; }
+    std::vector<SiteEvent> events;
+
+private:
+    uint32_t count_ = 1;
+};
+
+TEST_F(EngineClientTest, ADamagedSiteWhoseRegionChangesIsRedrawnOnce) {
+    auto site = Ref<CaptureSite>::Adopt(new CaptureSite(player_.Get(), nullptr, sink_));
+    RecordingUser user;
+    ASSERT_EQ(site->AttachUser(&user), kOk);
+    EXPECT_EQ(site->AttachUser(&user), kUnexpected);
+    ASSERT_EQ(site->SetSize({64, 48}), kOk);
+    EXPECT_TRUE(user.events.empty());  // not damaged
+    site->DamageRect({0, 0, 8, 8});
+    ASSERT_EQ(site->SetSize({32, 48}), kOk);
+    ASSERT_EQ(user.events.size(), 1u);
+    EXPECT_EQ(user.events[0].event, kRedrawEvent);
+    EXPECT_EQ(user.events[0].param1, static_cast<VideoSurface*>(site->OwnSurface()));
+    EXPECT_EQ(user.events[0].window, nullptr);
+    // Redrawn, it is no longer damaged.
+    ASSERT_EQ(site->SetSize({16, 48}), kOk);
+    EXPECT_EQ(user.events.size(), 1u);
+    ASSERT_EQ(site->DetachUser(), kOk);
+    EXPECT_EQ(site->DetachUser(), kUnexpected);
+}
+
 TEST(ClippedSources, AreRoundedToTheNearestPel) {
     const Rect source = ClippedSource({10, 10, 31, 30}, {0, 0}, 2.0);
     EXPECT_EQ(source.left, 5);
