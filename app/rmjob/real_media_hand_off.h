@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+// A RealMedia input the library could only play through the RealMedia engine
+// comes back as an intermediate AVI named after it: the input's path and
+// this. It is the queue's to delete once converted.
+inline constexpr char kIntermediateAviSuffix[] = "tmp.avi";
+
 class RealMediaHandOff {
 public:
     virtual ~RealMediaHandOff() = default;

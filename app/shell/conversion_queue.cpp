@@ -293,13 +293,14 @@ ConversionQueue::JobOutcome ConversionQueue::RunRealMediaJob(const std::string& 
 void ConversionQueue::DeleteJobOutput() {
     if (!jobStarted_) return;
     runFiles_.Remove(jobOutput_);
-    // The host names its result; only a file of the export folder is the
-    // job's to delete, and never an input.
+    // The host names its result; only a file of the export folder, or the
+    // intermediate AVI the library played a RealMedia input into (named after
+    // the input), is the job's to delete, and never an input.
     const std::string& folder = window_.ExportFolder();
-    if (!jobResult_.empty() && jobResult_.starts_with(folder) &&
-        jobResult_.find('/', folder.size()) == std::string::npos) {
-        runFiles_.Remove(jobResult_);
-    }
+    const bool exported =
+        jobResult_.starts_with(folder) && jobResult_.find('/', folder.size()) == std::string::npos;
+    const bool intermediate = jobResult_ == currentItem_ + kIntermediateAviSuffix;
+    if (!jobResult_.empty() && (exported || intermediate)) runFiles_.Remove(jobResult_);
     jobResult_.clear();
 }
 

@@ -21,10 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr char kEncoderStartFailedMessage[] = "Could not initialize dovarez.dll.";
-// Until the RealMedia engine is part of the library, an input only it could
-// read ends the job with this.
-constexpr char kNoEngineMessage[] =
-    "The RealMedia engine is not available, so %s cannot be converted.";
 constexpr char kUnknownMediaTypeMessage[] = "The job asks for an unknown media type %s.";
 
 bool Exists(const std::string& path) {
@@ -136,16 +132,7 @@ int ConvertingDialog::ReadAndRunJob() {
     }
     dispatch_ = *dispatch;
 
-    if (classification == kJobRealMedia) {
-        // The result code 5 hands an intermediate AVI over to the program;
-        // without the engine there is none, so the job ends as an input
-        // that cannot be opened, with the reason shown and as its tip.
-        const std::string reason = FillMessage(kNoEngineMessage, first);
-        ShowLibraryMessage(reason);
-        jobFile_.WriteCommonText(kTipKey, reason);
-        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
-        return kJobCannotOpen;
-    }
+    if (classification == kJobRealMedia) return RunRealMediaJob(first);
 
     StartConversion();
     while (!done_) {
@@ -163,6 +150,86 @@ int ConvertingDialog::ReadAndRunJob() {
     if (job_.temporaryInputs && Exists(currentInput_)) DeleteTemporaryInput(currentInput_);
     jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
     return kJobConverted;
+}
+
+int ConvertingDialog::RunRealMediaJob(const std::string& input) {
+    // Only the first input is played; the program sends one at a time.
+    pending_.clear();
+    currentInput_ = input;
+    const std::string avi = input + kIntermediateAviSuffix;
+    realmedia::PlaybackSetup setup;
+    setup.hostFolder = module_.hostFolder;
+    setup.writerHooks = AviWriterHooksFor(module_);
+    setup.messages = LibraryMessageSink();
+    setup.progress = [this](const realmedia::PlaybackProgress& progress) {
+        OnPlaybackProgress(progress);
+    };
+    playback_ = std::make_unique<realmedia::RealMediaPlayback>(std::move(setup));
+    playbackPercent_ = 0;
+    captureFailed_ = false;
+    playback_->Start(input, avi);
+    const bool started = playback_->HasPlayer();
+    if (started) {
+        SetTimer(kRealMediaTickTimer, 1000ms);
+        while (!done_) {
+            if (platform::DispatchPendingMessages() == 0 && !done_)
+                platform::WaitForMessages(500ms);
+        }
+    }
+    KillTimer(kRealMediaTickTimer);
+    KillTimer(kCancelPollTimer);
+    playback_->End();
+    const long long frames = playback_->FramesWritten();
+    const bool aviCreated = playback_->AviCreated();
+    playback_.reset();
+
+    // The AVI is closed before anything names it: the program takes it as
+    // the job's result as soon as it reads the name and the end mark. A
+    // playback that never started, failed, was stopped or captured no
+    // picture leaves no file behind and ends as an input that cannot be
+    // opened.
+    if (cancelled_ || captureFailed_ || !started || frames == 0) {
+        if (aviCreated) unlink(avi.c_str());
+        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
+        return kJobCannotOpen;
+    }
+    jobFile_.WriteResultName(avi);
+    jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
+    return kJobRealMedia;
+}
+
+void ConvertingDialog::OnRealMediaTick() {
+    if (!playback_ || !playback_->HasPlayer()) {
+        KillTimer(kRealMediaTickTimer);
+        return;
+    }
+    if (playback_->IsDone() || playback_->WriterFailed()) {
+        captureFailed_ = playback_->WriterFailed();
+        playback_->End();
+        KillTimer(kRealMediaTickTimer);
+        // The end mark is written once the AVI is named (RunRealMediaJob).
+        done_ = true;
+        return;
+    }
+    if (module_.tip.empty()) {
+        module_.tip = realmedia::ProcessedTip(playback_->CurrentPlayTimeMs());
+        jobFile_.WriteCommonText(kTipKey, module_.tip);
+        playbackPercent_ = 10;
+    }
+    // Nothing is posted to the dialog: its notify message takes the walk to
+    // the next input, and a RealMedia job has no other.
+    jobFile_.WriteCommonInt(kPercentKey, playbackPercent_);
+}
+
+void ConvertingDialog::OnPlaybackProgress(const realmedia::PlaybackProgress& progress) {
+    playbackPercent_ = progress.percent;
+    if (progress.lengthMs > 0 && progress.positionMs >= progress.lengthMs) {
+        Post(kPresentationEndMessage, 0, 0);
+    }
+    if (progress.tip != module_.tip) {
+        module_.tip = progress.tip;
+        jobFile_.WriteCommonText(kTipKey, module_.tip);
+    }
 }
 
 void ConvertingDialog::StartConversion() {
@@ -200,10 +267,12 @@ void ConvertingDialog::TakeNextInput() {
 
 void ConvertingDialog::OnMessage(unsigned message, std::uintptr_t wParam, std::intptr_t) {
     if (message == kNotifyMessage && wParam == kNotifyAdvance) TakeNextInput();
+    if (message == kPresentationEndMessage && HasTimer(kRealMediaTickTimer)) OnRealMediaTick();
 }
 
 void ConvertingDialog::OnTimer(unsigned id) {
     if (id == kCancelPollTimer) OnCancelPoll();
+    if (id == kRealMediaTickTimer) OnRealMediaTick();
 }
 
 void ConvertingDialog::OnCancelPoll() {
@@ -211,6 +280,7 @@ void ConvertingDialog::OnCancelPoll() {
 }
 
 void ConvertingDialog::Cancel() {
+    if (playback_) playback_->End();
     if (job_.temporaryInputs && !currentInput_.empty() && Exists(currentInput_)) {
         DeleteTemporaryInput(currentInput_);
     }

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <deque>
+#include <memory>
 #include <string>
 
 #include "korvan/entry/frame_window.h"
@@ -20,6 +21,7 @@
 #include "korvan/media/source_reader.h"
 #include "korvan/mpegenc/driver/compile_request.h"
 #include "korvan/mpegenc/driver/media_avi_sink.h"
+#include "korvan/realmedia/real_media_playback.h"
 #include "platform/message_loop.h"
 
 namespace korvan {
@@ -27,6 +29,12 @@ namespace korvan {
 inline constexpr unsigned kNotifyMessage = platform::kUserMessage + 100;
 inline constexpr std::uintptr_t kNotifyAdvance = 120;
 inline constexpr unsigned kCancelPollTimer = 1004;
+inline constexpr unsigned kRealMediaTickTimer = 1003;
+// Posted to the dialog when the engine reports the end of the presentation,
+// so the tick's work runs then rather than up to a second later.
+inline constexpr unsigned kPresentationEndMessage = platform::kUserMessage + 101;
+// The intermediate AVI of a RealMedia input is named after it.
+inline constexpr char kIntermediateAviSuffix[] = "tmp.avi";
 
 // Results of a job: the classification of its first input, or 0.
 enum JobResult : int {
@@ -86,6 +94,11 @@ private:
     // Posts the notify message that takes the walk on, for an input whose
     // encode posted none.
     void AdvanceLater();
+    // A RealMedia input only the engine can play: it is played into an
+    // intermediate AVI, which becomes the job's result once it is closed.
+    int RunRealMediaJob(const std::string& input);
+    void OnRealMediaTick();
+    void OnPlaybackProgress(const realmedia::PlaybackProgress& progress);
     void OnCancelPoll();
     void DeleteTemporaryInput(const std::string& input) const;
 
@@ -129,6 +142,12 @@ private:
     int writtenPercent_ = 0;
     std::string writtenTip_;
     std::chrono::steady_clock::time_point lastCancelPoll_{};
+
+    // The RealMedia playback of a job answered with code 5, its percent,
+    // and whether its AVI writer failed.
+    std::unique_ptr<realmedia::RealMediaPlayback> playback_;
+    int playbackPercent_ = 0;
+    bool captureFailed_ = false;
 };
 
 }  // namespace korvan

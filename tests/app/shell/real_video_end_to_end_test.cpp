@@ -8,6 +8,7 @@
 
 #include "platform/private_profile.h"
 #include "tests/app/shell/end_to_end_fixture.h"
+#include "tests/support/av_sync.h"
 #include "tests/support/real_video.h"
 
 namespace {
@@ -89,11 +90,41 @@ TEST_F(RealVideoEndToEndTest, StoppingDuringTheJobEndsTheHostAndLeavesNothing) {
     EXPECT_EQ(test::FileNamesIn(export_ + "tmpmd"), Paths());
 }
 
-TEST_F(RealVideoEndToEndTest, AJobThatFailsIsReportedAndTheQueueGoesOn) {
-    // Without its RealMedia reader the library leaves RealMedia to an engine
-    // it does not have yet: the job fails with code 1.
+TEST_F(RealVideoEndToEndTest, AnInputOnlyTheEngineCanPlayIsConvertedWithItsSoundInStep) {
+    // The library leaves RealMedia to the engine: the host plays it into an
+    // intermediate AVI beside the input, which ffmpeg then converts.
     test::WriteFile(program_ + "zarvo.ini",
                     "[common]\nexportfolder=" + export_ + "\n[korvan]\nrealmediareader=0\n");
+    const std::string input = clips_ + "engine clip.rm";
+    ASSERT_TRUE(test::MakeFlashAndBeepClip(input, 10, 100, "-c:v rv20 -c:a ac3 -f rm"));
+    const QJsonObject state =
+        RunScript("target 1\nprofile 0\nbrowse " + input + "\nconvert\nquit\n");
+    EXPECT_EQ(Texts(state["status"])[0], kCompleted);
+    EXPECT_TRUE(Texts(state["failed"]).empty());
+    EXPECT_TRUE(Texts(state["messages"]).empty());
+    EXPECT_EQ(Job("common", "iErrorCode"), "5");
+    EXPECT_EQ(Job("outformat", "tempavifilename"), input + "tmp.avi");
+
+    // The converted file lasts as long as the input, picture and sound, in
+    // step; the intermediate AVI is gone and the input is untouched.
+    EXPECT_EQ(Exported(), Paths({"engine clip.mpg"}));
+    const std::string output = export_ + "engine clip.mpg";
+    EXPECT_EQ(test::DecodeErrors(output), "");
+    const test::StreamFacts made = test::ProbeStreamFacts(output);
+    const test::StreamFacts source = test::ProbeStreamFacts(input);
+    EXPECT_NEAR(made.videoSeconds, source.videoSeconds, 0.2);
+    EXPECT_NEAR(made.audioSeconds, source.audioSeconds, 0.2);
+    const double flash = test::FlashSeconds(output);
+    EXPECT_GT(flash, 3.5);
+    EXPECT_NEAR(test::BeepSeconds(output), flash, 0.08);
+    EXPECT_EQ(test::FileNamesIn(clips_), Paths({"engine clip.rm"}));
+    EXPECT_EQ(test::ProcessesMentioning(program_ + "tobrin"), Paths());
+}
+
+TEST_F(RealVideoEndToEndTest, WithoutTheEngineTheJobFailsAndTheQueueGoesOn) {
+    test::WriteFile(program_ + "zarvo.ini",
+                    "[common]\nexportfolder=" + export_ + "\n[korvan]\nrealmediareader=0\n");
+    fs::remove(program_ + "libpnen3260.so");
     const std::string input = RealVideo("engine only.rm", 1);
     const std::string next = Clip("next.avi", 1);
     const QJsonObject state =
@@ -103,6 +134,7 @@ TEST_F(RealVideoEndToEndTest, AJobThatFailsIsReportedAndTheQueueGoesOn) {
     EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted) + " (1 of 2 failed)");
     EXPECT_EQ(Exported(), Paths({"next.mpg"}));
     EXPECT_EQ(Job("common", "iErrorCode"), "1");
+    EXPECT_FALSE(fs::exists(input + "tmp.avi"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Jobs run through the library's entry points in this process, as the host
 // calls them, on RealVideo clips made by ffmpeg: the job file is the only
 // channel, and every result is judged by ffmpeg and ffprobe.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -14,9 +15,11 @@
 #include "korvan/entry/job_file.h"
 #include "korvan/entry/library_exports.h"
 #include "korvan/entry/module_state.h"
+#include "korvan/realmedia/capture_sink.h"
 #include "platform/message_box.h"
 #include "platform/private_profile.h"
 #include "platform/temp_folder.h"
+#include "tests/support/av_sync.h"
 #include "tests/support/own_temp_folder.h"
 #include "tests/support/real_video.h"
 #include "tests/support/temp_dir.h"
@@ -147,18 +150,100 @@ TEST_F(JobDriverTest, JobsThatCannotRunEndWithTheirCodes) {
     EXPECT_TRUE(presenter_.boxes.empty());
 }
 
-TEST_F(JobDriverTest, WithoutTheEngineARealMediaFileOnlyItCouldReadEndsTheJob) {
+// The RealMedia engine beside the host, and what it says of the objects it
+// made that still exist (it stays loaded while this holds it).
+class EngineHandle {
+public:
+    explicit EngineHandle(const std::string& hostFolder) {
+        fs::copy_file(ZARVO_ENGINE_LIBRARY, hostFolder + "libpnen3260.so");
+        handle_ = dlopen((hostFolder + "libpnen3260.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle_) live_ = reinterpret_cast<int (*)()>(dlsym(handle_, "EngineLiveObjects"));
+    }
+    ~EngineHandle() {
+        if (handle_) dlclose(handle_);
+    }
+    int LiveObjects() const { return live_ ? live_() : -1; }
+
+private:
+    void* handle_ = nullptr;
+    int (*live_)() = nullptr;
+};
+
+TEST_F(JobDriverTest, ARealMediaFileOnlyTheEngineCanPlayBecomesAnIntermediateAvi) {
+    Settings("realmediareader=0\n");
+    const EngineHandle engine(host_.Folder());
+    const std::string input = clips_ / "engine only.rm";
+    ASSERT_TRUE(test::MakeFlashAndBeepClip(input, 10, 100, "-c:v rv20 -c:a ac3 -f rm"));
+    WriteJob({input}, export_ + "tempvideofile.mpg");
+    EXPECT_EQ(ConvertRM2AVI(), 5);
+    const std::string avi = input + "tmp.avi";
+    EXPECT_EQ(Read("outformat", "tempavifilename"), avi);
+    EXPECT_EQ(Read("common", "ipercent"), "-1");
+    EXPECT_EQ(Read("common", "iErrorCode"), "5");
+    EXPECT_EQ(Read("common", "strtip"), "Remain 00:00:00");
+    EXPECT_TRUE(presenter_.boxes.empty());
+
+    // Every picture of the input is one frame, at the input's pace, with
+    // all of its sound, in step.
+    EXPECT_EQ(test::DecodeErrors(avi), "");
+    const test::StreamFacts made = test::ProbeStreamFacts(avi);
+    const test::StreamFacts source = test::ProbeStreamFacts(input);
+    EXPECT_EQ(made.pictures, source.pictures);
+    EXPECT_NEAR(made.videoSeconds, source.videoSeconds, 0.2);
+    EXPECT_NEAR(made.audioSeconds, source.audioSeconds, 0.2);
+    const double flash = test::FlashSeconds(avi);
+    EXPECT_NEAR(flash, 4.0, 0.05);
+    EXPECT_NEAR(test::BeepSeconds(avi), flash, 0.08);
+
+    // Every object of the playback is gone, on both sides.
+    EXPECT_EQ(korvan::realmedia::LiveEngineObjects(), 0);
+    EXPECT_EQ(engine.LiveObjects(), 0);
+    // Cancelling after the end changes nothing.
+    EXPECT_EQ(CancelConverting(), 0);
+    EXPECT_EQ(CancelConverting(), 0);
+}
+
+TEST_F(JobDriverTest, WithoutTheEngineOrWithAFileItCannotPlayTheJobFails) {
     Settings("realmediareader=0\n");
     const std::string input = Clip("engine only.rm", 1);
     WriteJob({input}, export_ + "tempvideofile.mpg");
     EXPECT_EQ(ConvertRM2AVI(), 1);
-    const std::string reason =
-        "The RealMedia engine is not available, so " + input + " cannot be converted.";
-    EXPECT_EQ(presenter_.boxes, Texts({reason}));
-    EXPECT_EQ(Read("common", "strtip"), reason);
+    EXPECT_EQ(presenter_.boxes, Texts({"Failed to load the pnen3260.dll library.\n"}));
     EXPECT_EQ(Read("common", "ipercent"), "-1");
     EXPECT_EQ(Read("common", "iErrorCode"), "1");
-    EXPECT_EQ(Exported(), Texts());
+    EXPECT_FALSE(fs::exists(input + "tmp.avi"));
+
+    // A RealMedia signature over bytes no decoder can read.
+    presenter_.boxes.clear();
+    const EngineHandle engine(host_.Folder());
+    const std::string damaged = clips_ / "damaged.rm";
+    test::WriteFile(damaged, ".RMF" + std::string(8192, '\x5a'));
+    WriteJob({damaged}, export_ + "tempvideofile.mpg");
+    EXPECT_EQ(ConvertRM2AVI(), 1);
+    EXPECT_EQ(Read("common", "ipercent"), "-1");
+    EXPECT_EQ(Read("common", "iErrorCode"), "1");
+    EXPECT_FALSE(fs::exists(damaged + "tmp.avi"));
+    EXPECT_TRUE(presenter_.boxes.empty());
+    EXPECT_EQ(korvan::realmedia::LiveEngineObjects(), 0);
+    EXPECT_EQ(engine.LiveObjects(), 0);
+}
+
+TEST_F(JobDriverTest, StoppingAPlaybackLeavesNoObjectAndNoAvi) {
+    Settings("realmediareader=0\n");
+    const EngineHandle engine(host_.Folder());
+    const std::string input = Clip("long.rm", 60);
+    // The stop request is there from the start: the first cancel poll, a
+    // second in, ends the playback long before its end.
+    WriteJob({input}, export_ + "tempvideofile.mpg", {{"common/canceltbr", "1"}});
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(ConvertRM2AVI(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    EXPECT_EQ(CancelConverting(), 0);
+    EXPECT_EQ(CancelConverting(), 0);
+    EXPECT_EQ(Read("common", "ipercent"), "-1");
+    EXPECT_FALSE(fs::exists(input + "tmp.avi"));
+    EXPECT_EQ(korvan::realmedia::LiveEngineObjects(), 0);
+    EXPECT_EQ(engine.LiveObjects(), 0);
 }
 
 TEST_F(JobDriverTest, MergedInputsBecomeOneProgramStream) {
