@@ -179,8 +179,7 @@ void ConvertingDialog::TakeNextInput() {
     if (splitPending_) {
         splitPending_ = false;
         window_.first = std::min(window_.first + framesEncoded_, window_.last);
-        ++splitCount_;
-        currentOutput_ = SplitOutputName(currentOutput_, splitCount_);
+        currentOutput_ = NextSplitOutputName(currentOutput_, splitCount_, job_.inputs);
         PrepareAndEncode(Continuation::kSplit);
         return;
     }

@@ -136,7 +136,8 @@ bool ConvertingDialog::OpenCurrentInput() {
     pal_ = IsPalRate(rate, module_.encoder.palDefaults != 0);
     // The program's planned name is the result of a job of one input.
     const std::string planned = job_.inputs.size() == 1 ? job_.plannedResult : std::string();
-    currentOutput_ = OutputNameFor(exportFolder_, currentInput_, planned, dispatch_.form);
+    currentOutput_ =
+        OutputNameFor(exportFolder_, currentInput_, planned, dispatch_.form, job_.inputs);
     return true;
 }
 
