@@ -154,15 +154,16 @@ int ConvertingDialog::ReadAndRunJob() {
     KillTimer(kCancelPollTimer);
     media::CloseSourceReader(reader_);
     // A stopped job names no result: the program has stopped listening, and
-    // a cut-short output is none.
+    // a cut-short output is none. Nor does a failed one, so that the name
+    // the program planned is not taken for a file that was made.
     if (cancelled_) {
         DeleteElementaryStreams();
     } else {
-        jobFile_.WriteResultName(result_);
+        jobFile_.WriteResultName(outputFailed_ ? std::string() : result_);
     }
     if (job_.temporaryInputs && Exists(currentInput_)) DeleteTemporaryInput(currentInput_);
     jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
-    return kJobConverted;
+    return outputFailed_ && !cancelled_ ? kJobOutputFailed : kJobConverted;
 }
 
 void ConvertingDialog::StartConversion() {

@@ -102,6 +102,7 @@ private:
 void ConvertingDialog::PrepareAndEncode(Continuation continuation) {
     if (continuation == Continuation::kNewInput && !OpenCurrentInput()) {
         // The reader has said why; the walk goes on with the next input.
+        outputFailed_ = true;
         AdvanceLater();
         return;
     }
@@ -221,7 +222,10 @@ void ConvertingDialog::EncodeCurrentWindow() {
 
     const bool lastOfMerge = !job_.merge || inputIndex_ + 1 >= job_.inputs.size();
     if (request.status != EncodeStatus::kDone || lastOfMerge) DeleteElementaryStreams();
-    if (request.status != EncodeStatus::kDone) return;
+    if (request.status != EncodeStatus::kDone) {
+        if (request.status != EncodeStatus::kCancelled) outputFailed_ = true;
+        return;
+    }
     if (request.split) {
         splitPending_ = true;
         framesEncoded_ = static_cast<std::uint32_t>(request.sourcePicturesDone);
@@ -234,6 +238,8 @@ void ConvertingDialog::EncodeCurrentWindow() {
     const std::string mp3 = Mp3NameFor(exportFolder_, currentOutput_);
     if (ConvertAviSoundToMp3(handOffPath_, module_.hostFolder, request.resultPath, mp3)) {
         result_ = mp3;
+    } else {
+        outputFailed_ = true;
     }
 }
 
