@@ -2,11 +2,15 @@
 // encode driver exactly as the job driver runs it, with the progress
 // printed as it goes.
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
 #include "korvan/cli/cli_modes.h"
 #include "korvan/media/source_reader.h"
+#include "korvan/mpegenc/driver/encode_preparation.h"
+#include "korvan/mpegenc/driver/encode_sequence.h"
 #include "korvan/mpegenc/driver/encoder_entry.h"
 #include "korvan/mpegenc/driver/encoder_startup.h"
 #include "korvan/mpegenc/driver/media_avi_sink.h"
@@ -97,6 +101,15 @@ int RunInputMode(ModeContext& context) {
     if (result == kJobNoSourceDuration) {
         std::fprintf(stderr, "%s: the source has no duration\n", kProgramName);
         return kExitFailure;
+    }
+    if (request.status != EncodeStatus::kDone && !avi) {
+        // The elementary streams of an encode that failed are no result,
+        // and on a full disk they hold the space the next try needs.
+        const EncodeStreamNames names =
+            StreamNamesFor(ProgramStreamName(output, request.exportFolder), state.settings);
+        for (const std::string& path : {names.video, names.audio}) {
+            if (path != o.sourceInput) unlink(path.c_str());
+        }
     }
     switch (request.status) {
         case EncodeStatus::kDone:

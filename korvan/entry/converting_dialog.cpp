@@ -141,15 +141,16 @@ int ConvertingDialog::ReadAndRunJob() {
     KillTimer(kCancelPollTimer);
     media::CloseSourceReader(reader_);
     // A stopped job names no result: the program has stopped listening, and
-    // a cut-short output is none.
+    // a cut-short output is none. Nor does a failed one, so that the name
+    // the program planned is not taken for a file that was made.
     if (cancelled_) {
         DeleteElementaryStreams();
     } else {
-        jobFile_.WriteResultName(result_);
+        jobFile_.WriteResultName(outputFailed_ ? std::string() : result_);
     }
     if (job_.temporaryInputs && Exists(currentInput_)) DeleteTemporaryInput(currentInput_);
     jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
-    return kJobConverted;
+    return outputFailed_ && !cancelled_ ? kJobOutputFailed : kJobConverted;
 }
 
 int ConvertingDialog::RunRealMediaJob(const std::string& input) {
@@ -246,8 +247,7 @@ void ConvertingDialog::TakeNextInput() {
     if (splitPending_) {
         splitPending_ = false;
         window_.first = std::min(window_.first + framesEncoded_, window_.last);
-        ++splitCount_;
-        currentOutput_ = SplitOutputName(currentOutput_, splitCount_);
+        currentOutput_ = NextSplitOutputName(currentOutput_, splitCount_, job_.inputs);
         PrepareAndEncode(Continuation::kSplit);
         return;
     }

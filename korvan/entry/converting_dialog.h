@@ -36,11 +36,15 @@ inline constexpr unsigned kPresentationEndMessage = platform::kUserMessage + 101
 // The intermediate AVI of a RealMedia input is named after it.
 inline constexpr char kIntermediateAviSuffix[] = "tmp.avi";
 
-// Results of a job: the classification of its first input, or 0.
+// Results of a job: the classification of its first input, or 0, or, for a
+// job whose inputs were readable but whose outputs were not all made (a full
+// disk, an export folder gone, an input unreadable after all), 6: the
+// program shows no message of its own for it and takes the job as failed.
 enum JobResult : int {
     kJobConverted = media::kSourceReadable,
     kJobCannotOpen = media::kSourceUnopenable,
     kJobRealMedia = media::kSourceRealMedia,
+    kJobOutputFailed = 6,
 };
 
 // Limits of one output file, from the library's settings (section "korvan"
@@ -116,6 +120,8 @@ private:
     bool pal_ = false;  // the current input's TV system
     bool done_ = false;
     bool cancelled_ = false;
+    // An input of the job was not converted into its output.
+    bool outputFailed_ = false;
     int jobResult_ = kJobConverted;
 
     std::deque<std::string> pending_;  // inputs not yet taken

@@ -24,10 +24,12 @@ std::uint32_t FrameAt(double seconds, double framesPerSecond) {
 
 // Start no earlier than the input's first picture, end no later than its
 // last; a start past the end is brought back to it, so that a window beyond
-// the input converts its last picture rather than a negative count.
+// the input converts its last picture rather than a negative count, and an
+// end before the input's first picture (marks of a shorter input) ends at
+// that picture rather than before the input.
 FrameWindow Clamp(std::uint32_t start, std::uint32_t end, FrameWindow input) {
     start = std::max(start, input.first);
-    end = std::min(end, input.last);
+    end = std::max(std::min(end, input.last), input.first);
     return {std::min(start, end), end};
 }
 

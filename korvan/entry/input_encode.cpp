@@ -48,6 +48,7 @@ int SecondsAt(std::uint32_t frame, double framesPerSecond) {
 void ConvertingDialog::PrepareAndEncode(Continuation continuation) {
     if (continuation == Continuation::kNewInput && !OpenCurrentInput()) {
         // The reader has said why; the walk goes on with the next input.
+        outputFailed_ = true;
         AdvanceLater();
         return;
     }
@@ -82,7 +83,8 @@ bool ConvertingDialog::OpenCurrentInput() {
     pal_ = IsPalRate(rate, module_.encoder.palDefaults != 0);
     // The program's planned name is the result of a job of one input.
     const std::string planned = job_.inputs.size() == 1 ? job_.plannedResult : std::string();
-    currentOutput_ = OutputNameFor(exportFolder_, currentInput_, planned, dispatch_.form);
+    currentOutput_ =
+        OutputNameFor(exportFolder_, currentInput_, planned, dispatch_.form, job_.inputs);
     return true;
 }
 
@@ -155,7 +157,10 @@ void ConvertingDialog::EncodeCurrentWindow() {
 
     const bool lastOfMerge = !job_.merge || inputIndex_ + 1 >= job_.inputs.size();
     if (request.status != EncodeStatus::kDone || lastOfMerge) DeleteElementaryStreams();
-    if (request.status != EncodeStatus::kDone) return;
+    if (request.status != EncodeStatus::kDone) {
+        if (request.status != EncodeStatus::kCancelled) outputFailed_ = true;
+        return;
+    }
     if (request.split) {
         splitPending_ = true;
         framesEncoded_ = static_cast<std::uint32_t>(request.sourcePicturesDone);
@@ -168,6 +173,8 @@ void ConvertingDialog::EncodeCurrentWindow() {
     const std::string mp3 = Mp3NameFor(exportFolder_, currentOutput_);
     if (ConvertAviSoundToMp3(handOffPath_, module_.hostFolder, request.resultPath, mp3)) {
         result_ = mp3;
+    } else {
+        outputFailed_ = true;
     }
 }
 

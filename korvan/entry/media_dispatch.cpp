@@ -1,5 +1,6 @@
 #include "korvan/entry/media_dispatch.h"
 
+#include <algorithm>
 #include <array>
 
 namespace korvan {
@@ -25,8 +26,10 @@ std::optional<MediaDispatch> DispatchMediaType(int mediaType) {
 PictureSize OutputPictureSize(const MediaDispatch& dispatch, bool pal, PictureSize source) {
     if (const auto fixed = dispatch.SizeFor(pal)) return *fixed;
     if (dispatch.form == OutputForm::kAvi) {
-        source.width -= source.width % 4;
-        source.height -= source.height % 4;
+        // A source narrower than 4 pixels is scaled up to 4, not down to
+        // nothing.
+        source.width = std::max(4, source.width - source.width % 4);
+        source.height = std::max(4, source.height - source.height % 4);
     }
     return source;
 }

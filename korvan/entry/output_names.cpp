@@ -1,5 +1,6 @@
 #include "korvan/entry/output_names.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/file_names.h"
@@ -19,14 +20,33 @@ std::string SplitOutputName(const std::string& current, int splitCount) {
     return base + number + ".mpg";
 }
 
+std::string NextSplitOutputName(const std::string& current, int& splitCount,
+                                const std::vector<std::string>& jobInputs) {
+    std::string name = SplitOutputName(current, ++splitCount);
+    // A number taken by an input is passed over; from the second number on
+    // the name replaces the number before it.
+    while (std::find(jobInputs.begin(), jobInputs.end(), name) != jobInputs.end()) {
+        name = SplitOutputName(name, ++splitCount);
+    }
+    return name;
+}
+
 std::string OutputNameFor(const std::string& exportFolder, const std::string& input,
-                          const std::string& plannedResult, OutputForm form) {
+                          const std::string& plannedResult, OutputForm form,
+                          const std::vector<std::string>& jobInputs) {
     const std::string extension = form == OutputForm::kAvi ? ".avi" : ".mpg";
     std::string name = plannedResult.empty() ? exportFolder + platform::BaseName(input) + extension
                                              : plannedResult;
-    // An input that already lies in the export folder under that name must
-    // not be written over by its own conversion.
-    if (name == input) name = exportFolder + platform::BaseName(input) + "_korvan" + extension;
+    // An input that already lies in the export folder under that name, this
+    // one or one still to come, must not be written over by the job.
+    const auto isInput = [&jobInputs](const std::string& path) {
+        return std::find(jobInputs.begin(), jobInputs.end(), path) != jobInputs.end();
+    };
+    std::string stem = exportFolder + platform::BaseName(input);
+    while (isInput(name)) {
+        stem += "_korvan";
+        name = stem + extension;
+    }
     return name;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "korvan/entry/media_dispatch.h"
 
@@ -12,11 +13,20 @@ namespace korvan {
 // movie002.mpg. `current` is the name the previous piece was written under.
 std::string SplitOutputName(const std::string& current, int splitCount);
 
+// The follow-on file after `current`, numbered from `splitCount` + 1 on: the
+// first such name that is none of the job's inputs. `splitCount` becomes the
+// number it has.
+std::string NextSplitOutputName(const std::string& current, int& splitCount,
+                                const std::vector<std::string>& jobInputs);
+
 // The output of an input in the export folder: the program's planned result
 // when it gave one (it alone knows which names its own next step uses), else
-// the input's base name with the output's extension. Never the input itself.
+// the input's base name with the output's extension. Never one of the job's
+// inputs (`jobInputs`, which holds `input`): such a name gets "_korvan"
+// before its extension.
 std::string OutputNameFor(const std::string& exportFolder, const std::string& input,
-                          const std::string& plannedResult, OutputForm form);
+                          const std::string& plannedResult, OutputForm form,
+                          const std::vector<std::string>& jobInputs);
 
 // The sound of an MP3 job: export folder + the output's base name + ".mp3".
 std::string Mp3NameFor(const std::string& exportFolder, const std::string& output);

@@ -2,7 +2,9 @@
 // folder of its own (with libkorvan.so beside it), without arguments, the
 // job file beside it.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,8 +16,10 @@
 #include "platform/child_process.h"
 #include "platform/host_process.h"
 #include "platform/private_profile.h"
+#include "tests/support/process_checks.h"
 #include "tests/support/real_video.h"
 #include "tests/support/run_program.h"
+#include "tests/support/small_disk.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -37,16 +41,17 @@ protected:
         unsetenv("WAYLAND_DISPLAY");
     }
 
-    void WriteJob(const std::string& input) {
+    void WriteJob(const std::string& input, int mediaType = 1) {
         test::WriteFile(program_ / "Tobrin.ini",
                         "[infiles]\ndvdmode=0\nnumber=1\nfile000=" + input +
                             "\n[outformat]\ntempavifilename=" + export_ +
-                            "tempvideofile.mpg\nmerge=1\nmediatype=1\n"
+                            "tempvideofile.mpg\nmerge=1\nmediatype=" + std::to_string(mediaType) +
+                            "\n"
                             "[common]\ncanceltbr=0\nstrtip=\niErrorCode=0\nipercent=0\nstime=0\n"
                             "etime=0\noperationid=1\n");
     }
-    std::string Read(const std::string& key) const {
-        return platform::GetPrivateProfileString("common", key, "<absent>", 4096,
+    std::string Read(const std::string& key, const std::string& section = "common") const {
+        return platform::GetPrivateProfileString(section, key, "<absent>", 4096,
                                                  program_ / "Tobrin.ini");
     }
     std::string Clip(const std::string& name, double seconds, const std::string& size = "160x120") {
@@ -61,6 +66,26 @@ protected:
         test::ProgramRun run = test::RunProgram({program_ / "tobrin"});
         fs::current_path(before);
         return run;
+    }
+
+    // The job's result code for an output that could not be written.
+    static constexpr int kOutputFailed = 6;
+    void ExpectFailedWithNothingLeft(const platform::ChildExit& exit) {
+        EXPECT_EQ(exit.how, platform::ChildExit::How::kExited);
+        EXPECT_EQ(exit.code, kOutputFailed);
+        EXPECT_EQ(Read("iErrorCode"), std::to_string(kOutputFailed));
+        EXPECT_EQ(Read("ipercent"), "-1");
+        EXPECT_EQ(Read("tempavifilename", "outformat"), "");
+        EXPECT_EQ(test::FileNamesIn(export_, "tmpmd"), std::vector<std::string>());
+        EXPECT_EQ(test::FileNamesIn(export_ + "tmpmd"), std::vector<std::string>());
+    }
+    // Runs the job to its end (at most three minutes).
+    platform::ChildExit RunToEnd(platform::HostProcess& host) {
+        const auto deadline = std::chrono::steady_clock::now() + 180s;
+        while (host.Running() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(50ms);
+        }
+        return host.Stop(0ms);
     }
 
     test::TempDir program_{"program ü"};
@@ -173,6 +198,86 @@ TEST_F(TobrinTest, TheStopRequestEndsTheHostWithinTwoSeconds) {
     EXPECT_EQ(Read("ipercent"), "-1");
     // Nothing of the job is left in the export folder.
     EXPECT_EQ(test::FileNamesIn(export_, "tmpmd"), std::vector<std::string>());
+}
+
+// The host killed outright while its audio converter runs ffmpeg: both go
+// with it. The converter's encoder is caught and frozen first, so that it
+// cannot end by itself before the host is killed.
+TEST_F(TobrinTest, KilledItTakesTheAudioConverterAndItsEncoderWithIt) {
+    // Orphans become this test's children, where the check after every test
+    // sees them.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    fs::copy_file(std::string(ZARVO_PROGRAM_FOLDER) + "merrow", program_ / "merrow");
+    // Two minutes of sound keep ffmpeg busy for a moment; tiny pictures keep
+    // the intermediate AVI small.
+    WriteJob(Clip("long song.rm", 120, "32x32"), 6);
+    platform::HostProcess host;
+    ASSERT_TRUE(host.Start(program_ / "tobrin", program_.Folder()));
+
+    pid_t converter = 0;
+    pid_t encoder = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 180s;
+    while (encoder == 0 && host.Running() && std::chrono::steady_clock::now() < deadline) {
+        for (const test::ChildProcessEntry& child : test::ChildProcessEntries(host.Pid())) {
+            for (const test::ChildProcessEntry& tool : test::ChildProcessEntries(child.pid)) {
+                if (tool.commandLine.starts_with("ffmpeg ") && kill(tool.pid, SIGSTOP) == 0) {
+                    converter = child.pid;
+                    encoder = tool.pid;
+                }
+            }
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    ASSERT_GT(encoder, 0) << "the audio converter's ffmpeg never ran";
+    EXPECT_NE(test::ProcessCommandLine(converter).find("merrow"), std::string::npos);
+
+    ASSERT_EQ(kill(host.Pid(), SIGKILL), 0);
+    EXPECT_EQ(host.Stop(5s).how, platform::ChildExit::How::kSignalled);
+    const auto gone = std::chrono::steady_clock::now() + 5s;
+    while ((test::IsProcessRunning(converter) || test::IsProcessRunning(encoder)) &&
+           std::chrono::steady_clock::now() < gone) {
+        test::RunningChildProcesses(0ms);
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_FALSE(test::IsProcessRunning(converter)) << "merrow outlived the host";
+    EXPECT_FALSE(test::IsProcessRunning(encoder)) << "ffmpeg outlived merrow";
+}
+
+// The library writing onto a full disk: the job fails with its own result
+// code, the end mark is written, no result is named, and nothing of the job
+// is left behind.
+class TobrinFaultTest : public TobrinTest, public ::testing::WithParamInterface<test::DiskKind> {};
+
+TEST_P(TobrinFaultTest, AFullDiskFailsTheJob) {
+    const std::string input = Clip("clip.rm", 4);
+    const std::string before = test::ReadFile(input);
+    fs::create_directories(export_);
+    const test::SmallDisk disk(export_, 256 << 10, GetParam());
+    if (!disk.Ready()) GTEST_SKIP() << "this process may not mount a tmpfs";
+    WriteJob(input);
+    platform::HostProcess host;
+    ASSERT_TRUE(host.Start(program_ / "tobrin", program_.Folder()));
+    ExpectFailedWithNothingLeft(RunToEnd(host));
+    EXPECT_TRUE(test::ReadFile(input) == before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, TobrinFaultTest,
+                         ::testing::Values(test::DiskKind::kTmpfs, test::DiskKind::kPreloaded),
+                         [](const ::testing::TestParamInfo<test::DiskKind>& info) {
+                             return std::string(test::DiskKindName(info.param));
+                         });
+
+// The same for an export folder removed while the library writes into it.
+TEST_F(TobrinTest, AnExportFolderRemovedMidJobFailsIt) {
+    const std::string input = Clip("long.rm", 60);
+    WriteJob(input);
+    platform::HostProcess host;
+    ASSERT_TRUE(host.Start(program_ / "tobrin", program_.Folder()));
+    for (int i = 0; i < 1200 && Read("ipercent") == "0"; ++i) std::this_thread::sleep_for(50ms);
+    ASSERT_NE(Read("ipercent"), "0");
+    fs::remove_all(export_);
+    ExpectFailedWithNothingLeft(RunToEnd(host));
+    EXPECT_TRUE(fs::exists(input));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "korvan/mpegenc/audio/audio_encoder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -132,7 +134,10 @@ AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const Audio
         stream.clear();
         return written;
     };
-    const std::string writeError = FillMessage("Could not write to file %s", outputPath);
+    // With the reason the system gave (a full disk, a folder gone).
+    const auto writeError = [&outputPath] {
+        return FillMessage("Could not write to file %s", outputPath) + ": " + std::strerror(errno);
+    };
 
     try {
         AudioFrameEncoder encoder(params);
@@ -173,7 +178,7 @@ AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const Audio
             codedSamples += params.samplesPerFrame;
             if (stream.size() >= kStreamBufferBytes && !flush()) {
                 result.status = AudioEncodeStatus::kFailed;
-                result.message = writeError;
+                result.message = writeError();
                 return result;
             }
             if (callbacks.frameDone) callbacks.frameDone(progress);
@@ -186,7 +191,7 @@ AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const Audio
     const bool closed = std::fclose(file.release()) == 0;
     if ((!flushed || !closed) && result.message.empty()) {
         result.status = AudioEncodeStatus::kFailed;
-        result.message = writeError;
+        result.message = writeError();
     }
     return result;
 }

@@ -176,6 +176,20 @@ protected:
         return WaitForToolOf(program, " -vcodec ", std::chrono::seconds(120));
     }
 
+    // The program started on the script, and the encoder of its first
+    // conversion once it runs (0 when it did not come, which fails the test).
+    struct Converting {
+        pid_t program = 0;
+        pid_t encoder = 0;
+    };
+    Converting StartConverting(const std::string& script) {
+        Converting run;
+        run.program = StartScript(script);
+        if (run.program > 0) run.encoder = WaitForConversionTool(run.program);
+        EXPECT_GT(run.encoder, 0) << ProgramLog();
+        return run;
+    }
+
     std::string ProgramLog() const { return test::ReadFile(LogPath()); }
     std::string StatePath() const { return root_ / "state.json"; }
     std::string LogPath() const { return root_ / "program.log"; }
@@ -184,6 +198,15 @@ protected:
     std::string Clip(const std::string& name, double seconds = 1, const std::string& options = "") {
         const std::string path = clips_ + name;
         EXPECT_TRUE(test::MakeClip(path, seconds, options, "160x120")) << path;
+        return path;
+    }
+
+    // Small pictures at a low rate: quick to make, and seconds of work (or,
+    // at an hour, minutes) once the profile blows them up.
+    std::string LongClip(const std::string& name, int seconds) {
+        const std::string path = clips_ + name;
+        MustRun("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=5:duration=" +
+                std::to_string(seconds) + " -c:v mpeg4 " + test::Quoted(path));
         return path;
     }
 

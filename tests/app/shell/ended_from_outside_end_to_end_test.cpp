@@ -2,7 +2,7 @@
 // logout or shutdown (SIGTERM), a closed terminal (SIGHUP) or Ctrl-C
 // (SIGINT) it closes as its window's Close button closes it, stopping its
 // encoder so that the file is finished as after a stop; killed outright
-// (SIGKILL), it still takes its encoder with it.
+// (SIGKILL), it still takes its encoder, or its burning tool, with it.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -22,17 +22,10 @@ class EndedFromOutsideTest : public test::EndToEndTest,
 
 TEST_P(EndedFromOutsideTest, TheEncoderStopsWithTheProgram) {
     const int signal = GetParam();
-    // Small pictures at a low rate: quick to make, and an hour of them takes
-    // minutes to blow up to the profile's size.
-    const std::string clip = clips_ + "long clip.avi";
-    test::MustRun(
-        "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=5:duration=3600 -c:v mpeg4 " +
-        test::Quoted(clip));
-    const pid_t program = StartScript("profile 2\nbrowse " + clip + "\nconvert\nquit\n");
-    ASSERT_GT(program, 0);
-
-    const pid_t encoder = WaitForConversionTool(program);
-    ASSERT_GT(encoder, 0) << ProgramLog();
+    const std::string clip = LongClip("long clip.avi", 3600);
+    const auto [program, encoder] =
+        StartConverting("profile 2\nbrowse " + clip + "\nconvert\nquit\n");
+    ASSERT_GT(encoder, 0);
     // Let it write some of the file.
     std::this_thread::sleep_for(2s);
     ASSERT_EQ(kill(program, signal), 0);
@@ -64,5 +57,40 @@ INSTANTIATE_TEST_SUITE_P(Signals, EndedFromOutsideTest,
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::string(sigabbrev_np(info.param));
                          });
+
+// Killed outright while the burning stand-in's tool writes the disc image:
+// the tool goes with it. It is caught and frozen first, so that it cannot end
+// by itself before the program is killed.
+class KilledWhileBurningTest : public test::EndToEndTest {};
+
+TEST_F(KilledWhileBurningTest, TheBurningToolGoesWithTheProgram) {
+    const std::string clip = Clip("holiday clip.avi", 10, "-c:v mpeg4 -c:a mp2");
+    const pid_t program = StartScript("target 4\nprofile 5\nbrowse " + clip +
+                                      "\nconvert\nburn now\nburn wait\nquit\n");
+    ASSERT_GT(program, 0);
+    pid_t tool = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 180s;
+    int status = 0;
+    while (tool == 0 && waitpid(program, &status, WNOHANG) == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        for (const test::ChildProcessEntry& child : test::ChildProcessEntries(program)) {
+            if (child.commandLine.starts_with("vcdimager ") && kill(child.pid, SIGSTOP) == 0) {
+                tool = child.pid;
+            }
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_GT(tool, 0) << "vcdimager never ran:\n" << ProgramLog();
+
+    ASSERT_EQ(kill(program, SIGKILL), 0);
+    status = WaitForProgram(program, 10s);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    const auto gone = std::chrono::steady_clock::now() + 5s;
+    while (test::IsProcessRunning(tool) && std::chrono::steady_clock::now() < gone) {
+        test::RunningChildProcesses(0ms);
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_FALSE(test::IsProcessRunning(tool)) << "vcdimager outlived the program";
+}
 
 }  // namespace

@@ -5,7 +5,6 @@
 // the next file, and (checked after every test) no tool left running.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/mount.h>
 
 #include <QJsonObject>
 #include <filesystem>
@@ -14,6 +13,7 @@
 
 #include "tests/app/shell/end_to_end_fixture.h"
 #include "tests/support/media_tools.h"
+#include "tests/support/small_disk.h"
 
 namespace {
 
@@ -25,30 +25,6 @@ using test::Text;
 using test::Texts;
 
 constexpr char kCompleted[] = "All converting works are Completed!";
-
-// A small file system of its own at `folder`, gone with the object;
-// Mounted() is false when this process may not mount one.
-class Tmpfs {
-public:
-    Tmpfs(const std::string& folder, const std::string& options) : folder_(folder) {
-        fs::create_directories(folder);
-        mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
-    }
-    ~Tmpfs() {
-        if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
-    }
-    Tmpfs(const Tmpfs&) = delete;
-    Tmpfs& operator=(const Tmpfs&) = delete;
-
-    bool Mounted() const { return mounted_; }
-    bool MakeReadOnly() const {
-        return mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-
-private:
-    std::string folder_;
-    bool mounted_ = false;
-};
 
 // True once process `pid` has `path` open (within `timeout`).
 bool WaitUntilOpen(pid_t pid, const std::string& path, std::chrono::seconds timeout) {
@@ -62,14 +38,6 @@ bool WaitUntilOpen(pid_t pid, const std::string& path, std::chrono::seconds time
         std::this_thread::sleep_for(20ms);
     } while (std::chrono::steady_clock::now() < deadline);
     return false;
-}
-
-// Small pictures at a low rate: quick to make, and seconds of work once the
-// profile blows them up.
-std::string LongClip(const std::string& path, int seconds) {
-    test::MustRun("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=5:duration=" +
-                  std::to_string(seconds) + " -c:v mpeg4 " + test::Quoted(path));
-    return path;
 }
 
 std::vector<std::string> FileNames(const std::string& folder) {
@@ -106,7 +74,14 @@ protected:
 // the file fails and nothing of it stays; the second, small one still fits.
 // With a blank in the folder's name the tool writes a stand-in name that is
 // then moved into place; without one the tool itself meets the full disk.
-class FullDiskTest : public FaultTest, public ::testing::WithParamInterface<const char*> {};
+// The disk is a tmpfs where the test may mount one, and the preloaded small
+// disk everywhere.
+struct FullDiskCase {
+    test::DiskKind disk;
+    const char* folder;
+};
+
+class FullDiskTest : public FaultTest, public ::testing::WithParamInterface<FullDiskCase> {};
 
 TEST_P(FullDiskTest, TheFileThatDoesNotFitFailsAndTheNextIsConverted) {
     // Outside the fixture's folder, whose name holds a blank; removed after
@@ -121,9 +96,7 @@ TEST_P(FullDiskTest, TheFileThatDoesNotFitFailsAndTheNextIsConverted) {
     char pattern[] = "/tmp/zarvo-disk-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const OwnFolder parent{pattern};
-    const std::string folder = parent.path + "/" + GetParam() + "/";
-    const Tmpfs disk(folder, "size=1m");
-    if (!disk.Mounted()) GTEST_SKIP() << "this process may not mount a tmpfs";
+    const std::string folder = parent.path + "/" + GetParam().folder + "/";
     // Noise needs every bit of the profile's rate: 20 s of it at 600 kbit/s
     // is about 1.5 MB.
     const std::string noisy = clips_ + "noisy.avi";
@@ -134,6 +107,8 @@ TEST_P(FullDiskTest, TheFileThatDoesNotFitFailsAndTheNextIsConverted) {
     const std::string small = Clip("small.avi", 1);
     KeepInputs({noisy, small});
 
+    const test::SmallDisk disk(folder, 1 << 20, GetParam().disk);
+    if (!disk.Ready()) GTEST_SKIP() << "this process may not mount a tmpfs";
     const QJsonObject state = RunScript("export " + folder + "\nprofile 3\nbrowse " + noisy + "\t" +
                                         small + "\nconvert\nquit\n");
 
@@ -146,22 +121,25 @@ TEST_P(FullDiskTest, TheFileThatDoesNotFitFailsAndTheNextIsConverted) {
     EXPECT_EQ(test::ProcessesMentioning(runtime_), Paths());
 }
 
-INSTANTIATE_TEST_SUITE_P(Folders, FullDiskTest, ::testing::Values("full", "full disk"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             return std::string(info.param).find(' ') == std::string::npos
-                                        ? "ToolWritesThere"
-                                        : "StandInMovedThere";
+INSTANTIATE_TEST_SUITE_P(Folders, FullDiskTest,
+                         ::testing::Values(FullDiskCase{test::DiskKind::kTmpfs, "full"},
+                                           FullDiskCase{test::DiskKind::kTmpfs, "full disk"},
+                                           FullDiskCase{test::DiskKind::kPreloaded, "full"},
+                                           FullDiskCase{test::DiskKind::kPreloaded, "full disk"}),
+                         [](const ::testing::TestParamInfo<FullDiskCase>& info) {
+                             return std::string(test::DiskKindName(info.param.disk)) +
+                                    (std::string(info.param.folder).find(' ') == std::string::npos
+                                         ? "ToolWritesThere"
+                                         : "StandInMovedThere");
                          });
 
 TEST_F(FaultTest, AnEncoderKilledMidFileFailsThatFileAndTheNextIsConverted) {
-    const std::string cut = LongClip(clips_ + "long clip.avi", 3600);
+    const std::string cut = LongClip("long clip.avi", 3600);
     const std::string after = Clip("after.avi", 1);
     KeepInputs({cut, after});
-    const pid_t program =
-        StartScript("profile 2\nbrowse " + cut + "\t" + after + "\nconvert\nquit\n");
-    ASSERT_GT(program, 0);
-    const pid_t encoder = WaitForConversionTool(program);
-    ASSERT_GT(encoder, 0) << ProgramLog();
+    const auto [program, encoder] =
+        StartConverting("profile 2\nbrowse " + cut + "\t" + after + "\nconvert\nquit\n");
+    ASSERT_GT(encoder, 0);
     std::this_thread::sleep_for(2s);
     ASSERT_EQ(kill(encoder, SIGKILL), 0);
     const int status = WaitForProgram(program, 180s);
@@ -185,18 +163,17 @@ TEST_P(ExportFolderGoneTest, BothFilesFailAndNothingIsLeft) {
     const bool readOnly = GetParam();
     const std::string folder = root_ / "export here/";
     fs::create_directories(folder);
-    std::optional<Tmpfs> disk;
+    std::optional<test::SmallDisk> disk;
     if (readOnly) {
-        disk.emplace(folder, "size=64m");
-        if (!disk->Mounted()) GTEST_SKIP() << "this process may not mount a tmpfs";
+        disk.emplace(folder, 64 << 20, test::DiskKind::kTmpfs);
+        if (!disk->Ready()) GTEST_SKIP() << "this process may not mount a tmpfs";
     }
-    const std::string first = LongClip(clips_ + "first.avi", 60);
+    const std::string first = LongClip("first.avi", 60);
     const std::string second = Clip("second.avi", 1);
     KeepInputs({first, second});
-    const pid_t program = StartScript("export " + folder + "\nprofile 2\nbrowse " + first + "\t" +
-                                      second + "\nconvert\nquit\n");
-    ASSERT_GT(program, 0);
-    ASSERT_GT(WaitForConversionTool(program), 0) << ProgramLog();
+    const auto [program, encoder] = StartConverting("export " + folder + "\nprofile 2\nbrowse " +
+                                                    first + "\t" + second + "\nconvert\nquit\n");
+    ASSERT_GT(encoder, 0);
     if (readOnly) {
         ASSERT_TRUE(disk->MakeReadOnly());
     } else {
@@ -222,15 +199,13 @@ INSTANTIATE_TEST_SUITE_P(Ways, ExportFolderGoneTest, ::testing::Values(false, tr
 // converted: the tool already reads the first, which converts whole; the
 // second is missing when its turn comes and fails; the third converts.
 TEST_F(FaultTest, InputsDeletedDuringTheQueueAreReportedAndTheRestConverted) {
-    const std::string first = LongClip(clips_ + "first.avi", 60);
+    const std::string first = LongClip("first.avi", 60);
     const std::string second = Clip("second.avi", 1);
     const std::string third = Clip("third.avi", 1);
     KeepInputs({third});
-    const pid_t program = StartScript("profile 2\nbrowse " + first + "\t" + second + "\t" + third +
-                                      "\nconvert\nquit\n");
-    ASSERT_GT(program, 0);
-    const pid_t encoder = WaitForConversionTool(program);
-    ASSERT_GT(encoder, 0) << ProgramLog();
+    const auto [program, encoder] = StartConverting("profile 2\nbrowse " + first + "\t" + second +
+                                                    "\t" + third + "\nconvert\nquit\n");
+    ASSERT_GT(encoder, 0);
     ASSERT_TRUE(WaitUntilOpen(encoder, first, 60s));
     fs::remove(first);
     fs::remove(second);

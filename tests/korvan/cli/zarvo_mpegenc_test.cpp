@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/media_tools.h"
 #include "tests/support/run_program.h"
+#include "tests/support/small_disk.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -279,5 +281,32 @@ TEST(ZarvoMpegencTest, HelpPrintsTheUsage) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out.rfind("usage: zarvo-mpegenc --target mpeg1|mpeg2|dvd|vcd|svcd", 0), 0u);
 }
+
+// The tool writing onto a full disk: it fails, says why, and leaves
+// neither the program stream nor the elementary streams it is made of.
+class ZarvoMpegencFullDiskTest : public ::testing::TestWithParam<test::DiskKind> {};
+
+TEST_P(ZarvoMpegencFullDiskTest, FailsAndLeavesNothing) {
+    const test::TempDir media("mpegenc disk ü");
+    const std::string input = media / "clip.avi";
+    ASSERT_TRUE(test::MakeClip(input, 4, "-c:v mpeg4 -c:a mp2", "160x120"));
+    const std::string before = test::ReadFile(input);
+    const std::string folder = media / "small disk/";
+    const test::SmallDisk disk(folder, 256 << 10, GetParam());
+    if (!disk.Ready()) GTEST_SKIP() << "this process may not mount a tmpfs";
+
+    const test::ProgramRun run =
+        RunTool({"--target", "mpeg1", "--input", input, "-o", folder + "clip.mpg"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+    EXPECT_EQ(test::FileNamesIn(folder), std::vector<std::string>());
+    EXPECT_TRUE(test::ReadFile(input) == before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, ZarvoMpegencFullDiskTest,
+                         ::testing::Values(test::DiskKind::kTmpfs, test::DiskKind::kPreloaded),
+                         [](const ::testing::TestParamInfo<test::DiskKind>& info) {
+                             return std::string(test::DiskKindName(info.param));
+                         });
 
 }  // namespace

@@ -82,18 +82,28 @@ TEST(OutputNamesTest, SplitPiecesAreNumberedFromTheFirstName) {
     EXPECT_EQ(korvan::SplitOutputName("/export/movie009.mpg", 10), "/export/movie010.mpg");
     // A dot in a folder's name is not an extension.
     EXPECT_EQ(korvan::SplitOutputName("/ex.port/movie", 1), "/ex.port/movie001.mpg");
+    // A number an input of the job has is passed over.
+    int count = 0;
+    EXPECT_EQ(korvan::NextSplitOutputName("/e/movie.mpg", count,
+                                          {"/v/movie.rm", "/e/movie001.mpg", "/e/movie002.mpg"}),
+              "/e/movie003.mpg");
+    EXPECT_EQ(count, 3);
 }
 
-TEST(OutputNamesTest, OutputsFollowThePlannedNameButNeverReplaceTheirInput) {
-    EXPECT_EQ(korvan::OutputNameFor("/e/", "/v/clip.rm", "/e/tempvideofile.mpg",
-                                    korvan::OutputForm::kMpeg),
-              "/e/tempvideofile.mpg");
-    EXPECT_EQ(korvan::OutputNameFor("/e/", "/v/clip.rm", "", korvan::OutputForm::kMpeg),
-              "/e/clip.mpg");
-    EXPECT_EQ(korvan::OutputNameFor("/e/", "/v/clip.rm", "", korvan::OutputForm::kAvi),
-              "/e/clip.avi");
-    EXPECT_EQ(korvan::OutputNameFor("/e/", "/e/clip.mpg", "", korvan::OutputForm::kMpeg),
+TEST(OutputNamesTest, OutputsFollowThePlannedNameButNeverReplaceAnInput) {
+    using korvan::OutputForm;
+    const std::vector<std::string> clip = {"/v/clip.rm"};
+    EXPECT_EQ(
+        korvan::OutputNameFor("/e/", clip[0], "/e/tempvideofile.mpg", OutputForm::kMpeg, clip),
+        "/e/tempvideofile.mpg");
+    EXPECT_EQ(korvan::OutputNameFor("/e/", clip[0], "", OutputForm::kMpeg, clip), "/e/clip.mpg");
+    EXPECT_EQ(korvan::OutputNameFor("/e/", clip[0], "", OutputForm::kAvi, clip), "/e/clip.avi");
+    EXPECT_EQ(korvan::OutputNameFor("/e/", "/e/clip.mpg", "", OutputForm::kMpeg, {"/e/clip.mpg"}),
               "/e/clip_korvan.mpg");
+    // Nor an input still to come, under either name.
+    const std::vector<std::string> taken = {"/v/clip.rm", "/e/clip.mpg", "/e/clip_korvan.mpg"};
+    EXPECT_EQ(korvan::OutputNameFor("/e/", taken[0], "", OutputForm::kMpeg, taken),
+              "/e/clip_korvan_korvan.mpg");
     EXPECT_EQ(korvan::Mp3NameFor("/e/", "/e/song.mpg"), "/e/song.mp3");
 }
 
