@@ -29,36 +29,14 @@ input=$work/input.rm
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=320x240:rate=25:duration=$seconds" \
     -f lavfi -i "sine=frequency=440:duration=$seconds" -c:v rv20 -c:a ac3 -f rm "$input"
 
-seconds_now() { date +%s.%N; }
-calc() {
-    expression=$1
-    shift
-    awk "$@" "BEGIN { print ($expression) }"
-}
+. "$(dirname "$0")/host_job.sh"
 
 # One job of the host with the reader layer reading RealMedia (1) or not (0);
 # prints its wall time.
 run_host() {
     printf '[common]\nexportfolder=%s/export/\n[korvan]\nrealmediareader=%s\n' "$work" "$1" \
         >"$work/program/zarvo.ini"
-    cat >"$work/program/Tobrin.ini" <<JOB
-[infiles]
-dvdmode=0
-number=1
-file000=$input
-[outformat]
-tempavifilename=$work/export/tempvideofile.mpg
-merge=1
-mediatype=1
-[common]
-canceltbr=0
-strtip=
-iErrorCode=0
-ipercent=0
-stime=0
-etime=0
-operationid=1
-JOB
+    write_job "$work/program/Tobrin.ini" "$input" "$work/export/tempvideofile.mpg"
     start=$(seconds_now)
     code=0
     (cd "$work/program" && ./tobrin >/dev/null) || code=$?

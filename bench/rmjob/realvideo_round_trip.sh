@@ -31,12 +31,7 @@ ffmpeg -v error -y -f lavfi -i "testsrc2=size=320x240:rate=25:duration=$seconds"
     -f lavfi -i "sine=frequency=440:duration=$seconds" -c:v rv20 -b:v 800k -c:a ac3 -f rm "$input"
 options=$("$build/bench/profile-options" "$work/program" "$target" "$profile")
 
-seconds_now() { date +%s.%N; }
-calc() {
-    expression=$1
-    shift
-    awk "$@" "BEGIN { print ($expression) }"
-}
+. "$(dirname "$0")/host_job.sh"
 # Luminance PSNR against the decoded input, at the result's picture size.
 psnr_y() {
     size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=s=x:p=0 "$1" | head -1 | tr x :)
@@ -51,24 +46,7 @@ echo "input: $seconds s RealVideo 2 320x240 25 Hz; profile $profile of target $t
 # The program's way: the job file as the program writes it, the host, then
 # ffmpeg on the job's result.
 intermediate=$work/export/tempvideofile.mpg
-cat >"$work/program/Tobrin.ini" <<JOB
-[infiles]
-dvdmode=0
-number=1
-file000=$input
-[outformat]
-tempavifilename=$intermediate
-merge=1
-mediatype=1
-[common]
-canceltbr=0
-strtip=
-iErrorCode=0
-ipercent=0
-stime=0
-etime=0
-operationid=1
-JOB
+write_job "$work/program/Tobrin.ini" "$input" "$intermediate"
 start=$(seconds_now)
 (cd "$work/program" && ./tobrin >/dev/null)
 host_time=$(calc 'end - start' -v end="$(seconds_now)" -v start="$start")

@@ -158,6 +158,15 @@ int ConvertingDialog::RunRealMediaJob(const std::string& input) {
     pending_.clear();
     currentInput_ = input;
     const std::string avi = input + kIntermediateAviSuffix;
+    // A file of that name is someone's (another input, say): never written
+    // over, never deleted.
+    struct stat existing {};
+    if (lstat(avi.c_str(), &existing) == 0) {
+        ShowLibraryMessage("The file " + avi +
+                           " exists already; it is kept, and this input is not converted.");
+        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
+        return kJobCannotOpen;
+    }
     realmedia::PlaybackSetup setup;
     setup.hostFolder = module_.hostFolder;
     setup.writerHooks = AviWriterHooksFor(module_);

@@ -224,6 +224,16 @@ TEST_F(JobDriverTest, WithoutTheEngineOrWithAFileItCannotPlayTheJobFails) {
     EXPECT_EQ(Read("common", "iErrorCode"), "1");
     EXPECT_FALSE(fs::exists(damaged + "tmp.avi"));
     EXPECT_TRUE(presenter_.boxes.empty());
+
+    // A file already under the intermediate's name is someone else's: it is
+    // neither written over nor deleted.
+    test::WriteFile(input + "tmp.avi", "another input");
+    WriteJob({input}, export_ + "tempvideofile.mpg");
+    EXPECT_EQ(ConvertRM2AVI(), 1);
+    EXPECT_EQ(Read("common", "iErrorCode"), "1");
+    EXPECT_EQ(test::ReadFile(input + "tmp.avi"), "another input");
+    ASSERT_EQ(presenter_.boxes.size(), 1u);
+    EXPECT_NE(presenter_.boxes[0].find("tmp.avi exists already; it is kept"), std::string::npos);
     EXPECT_EQ(korvan::realmedia::LiveEngineObjects(), 0);
     EXPECT_EQ(engine.LiveObjects(), 0);
 }
