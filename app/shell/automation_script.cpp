@@ -13,8 +13,10 @@
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/profile_editor_script.h"
+#include "app/tools/activity_log.h"
 #include "app/tools/audio_stream_dialog_model.h"
 #include "app/tools/program_ui.h"
+#include "app/tools/tool_state.h"
 
 namespace {
 
@@ -233,6 +235,25 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         host_.CancelClickLater();
         return {};
     }
+    if (c == "drop") {
+        if (line.arguments.empty()) return "drop: nothing given";
+        host_.DropOnFileList(line.arguments);
+        return {};
+    }
+    if (c == "wait") {
+        const auto seconds = ParseSeconds(line.rest);
+        if (!seconds) return "not a number of seconds: " + line.rest;
+        host_.Wait(static_cast<int>(*seconds * 1000));
+        return {};
+    }
+    if (c == "minimize") return Click(kCmdMinimize, "\"Minimize\"");
+    if (c == "tray") return Click(kCmdSystemTray, "\"System tray\"");
+    if (c == "show-log") return Click(kCmdShowLog, "\"Log\"");
+    if (c == "log") {
+        if (line.rest.empty()) return "log: no file given";
+        return SessionActivityLog().SaveTo(line.rest) ? std::string()
+                                                      : "cannot save the log to " + line.rest;
+    }
     if (c == "screenshot") {
         if (line.rest.empty()) return "screenshot: no file given";
         return host_.SaveScreenshot(line.rest) ? std::string()
@@ -374,6 +395,11 @@ void ScriptRunner::OpenBurningWindow(BurningWindowModel& window) {
 // Windows that would wait for a person are not opened in a scripted run.
 void ScriptRunner::OpenDiscWriterWizard() {}
 void ScriptRunner::OpenHelp(const std::string& path) { window_.OpenHelp(path); }
+void ScriptRunner::ShowActivityLog(const ActivityLog& log) { window_.ShowActivityLog(log); }
+void ScriptRunner::ShowNotification(const std::string& summary, const std::string& body) {
+    window_.ShowNotification(summary, body);
+}
+void ScriptRunner::ShowWindowAgain() { window_.ShowWindowAgain(); }
 void ScriptRunner::SetBusy(bool busy) { window_.SetBusy(busy); }
 void ScriptRunner::KeepPainting() { window_.KeepPainting(); }
 void ScriptRunner::CloseWindow() { window_.CloseWindow(); }

@@ -20,6 +20,7 @@
 #include "app/shell/startup.h"
 #include "app/tools/program_ui.h"
 #include "platform/program_folder.h"
+#include "platform/writable_files.h"
 #include "ui/splash_window.h"
 
 namespace {
@@ -94,6 +95,11 @@ const char* Environment(const char* name) {
     return value && *value ? value : nullptr;
 }
 
+std::string HomeFolder() {
+    const char* home = Environment("HOME");
+    return home ? home : "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -113,7 +119,8 @@ int main(int argc, char** argv) {
     SplashStartupView startup(scriptPath ? RunKind::kScripted : RunKind::kInteractive);
     CheckRequiredTools(programFolder, startup);
 
-    MainWindowModel model(programFolder);
+    PrepareUserFiles(programFolder, platform::WritableFolder(), HomeFolder());
+    MainWindowModel model(programFolder, platform::WritableFolder());
     QtProgramUi programUi(model);
     InstallProgramUi(&programUi);
     MainWindow window(model);

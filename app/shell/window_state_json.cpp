@@ -6,7 +6,9 @@
 #include "app/disc/burning_window_model.h"
 #include "app/profiles/profile_editor_model.h"
 #include "app/shell/main_window_model.h"
+#include "app/tools/activity_log.h"
 #include "app/tools/audio_stream_dialog_model.h"
+#include "app/tools/tool_state.h"
 
 namespace {
 
@@ -115,6 +117,18 @@ std::string AudioDialogJson(const AudioStreamDialogModel& dialog) {
     return object.Finish();
 }
 
+std::string ShownName(WindowShown shown) {
+    switch (shown) {
+        case WindowShown::kMinimized:
+            return "minimized";
+        case WindowShown::kInSystemTray:
+            return "system tray";
+        case WindowShown::kOnScreen:
+            break;
+    }
+    return "on screen";
+}
+
 }  // namespace
 
 std::string BurningWindowJson(const BurningWindowModel& window, bool open) {
@@ -199,6 +213,9 @@ std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& re
     state.AddTexts("status", {model.StatusTexts().begin(), model.StatusTexts().end()});
     state.AddTexts("failed", model.FailedInputs());
     state.AddTexts("status_log", model.StatusLog());
+    state.AddText("notification", model.LastNotification());
+    state.AddText("shown", ShownName(model.Shown()));
+    state.Add("log_runs", SessionActivityLog().RunCount());
     state.Add("width", record.width);
     state.Add("height", record.height);
     state.AddText("error", record.error);

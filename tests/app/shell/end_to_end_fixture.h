@@ -79,7 +79,7 @@ protected:
         const std::string statePath = root_ / "state.json";
         const std::string logPath = root_ / "program.log";
         test::WriteFile(scriptPath, script);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("QT_QPA_PLATFORM", qtPlatform_.c_str(), 1);
         setenv("ZARVO_SCRIPT", scriptPath.c_str(), 1);
         setenv("ZARVO_STATE", statePath.c_str(), 1);
         setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
@@ -130,6 +130,7 @@ protected:
     std::string export_ = root_ / "export folder/";
     std::string clips_ = root_ / "clips/";
     std::string runtime_;
+    std::string qtPlatform_ = "offscreen";  // "xcb" for a test with an X server
     QJsonObject lastState_;
 };
 
