@@ -1,7 +1,5 @@
 #include "app/shell/automation_script.h"
 
-#include <sys/stat.h>
-
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +15,7 @@
 #include "app/tools/audio_stream_dialog_model.h"
 #include "app/tools/program_ui.h"
 #include "app/tools/tool_state.h"
+#include "platform/file_names.h"
 
 namespace {
 
@@ -45,16 +44,6 @@ std::optional<double> ParseSeconds(const std::string& text) {
     const auto [ptr, error] = std::from_chars(text.data(), end, value);
     if (error != std::errc() || ptr != end || !(value >= 0) || value > 86400) return std::nullopt;
     return value;
-}
-
-bool IsFile(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // Lets the program's messages (and the burning SDK's events) through once.
@@ -172,7 +161,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
     if (c == "browse" || c == "add") {
         if (line.arguments.empty()) return c + ": no files given";
         for (const std::string& path : line.arguments) {
-            if (!IsFile(path)) return "no such file: " + path;
+            if (!platform::IsRegularFile(path)) return "no such file: " + path;
         }
         chosenFiles_ = line.arguments;
         const std::string error = c == "browse" ? Click(kCmdBrowseFiles, "\"Browse\"")
@@ -181,7 +170,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return error;
     }
     if (c == "dvd" || c == "export") {
-        if (!IsFolder(line.rest)) return "no such folder: " + line.rest;
+        if (!platform::IsFolder(line.rest)) return "no such folder: " + line.rest;
         chosenFolder_ = line.rest;
         const std::string error = c == "dvd" ? Click(kCmdChooseDvd, "\"DVD\"")
                                              : Click(kCmdBrowseExportFolder, "\"Browse...\"");

@@ -1,7 +1,6 @@
 #include "app/shell/dropped_files.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -19,23 +18,13 @@ constexpr std::array<std::string_view, 28> kVideoExtensions = {
     ".vob", ".rm",   ".ram", ".rmvb", ".mov",  ".mp4",  ".m4v", ".mkv", ".flv", ".3gp",
     ".3g2", ".webm", ".ts",  ".mts",  ".m2ts", ".ogv",  ".dv",  ".divx"};
 
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool IsFile(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 std::vector<std::string> VideoFilesIn(const std::string& folder) {
     std::vector<std::string> files;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
     if (!dir) return files;
     while (const dirent* entry = readdir(dir.get())) {
         const std::string path = folder + entry->d_name;
-        if (HasVideoExtension(path) && IsFile(path)) files.push_back(path);
+        if (HasVideoExtension(path) && platform::IsRegularFile(path)) files.push_back(path);
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -53,11 +42,11 @@ bool HasVideoExtension(const std::string& path) {
 std::vector<std::string> FilesOfDrop(const std::vector<std::string>& paths) {
     std::vector<std::string> files;
     for (const std::string& path : paths) {
-        if (IsFolder(path)) {
+        if (platform::IsFolder(path)) {
             const std::vector<std::string> inFolder =
                 VideoFilesIn(platform::WithTrailingSlash(path));
             files.insert(files.end(), inFolder.begin(), inFolder.end());
-        } else if (IsFile(path)) {
+        } else if (platform::IsRegularFile(path)) {
             files.push_back(path);
         }
     }
