@@ -8,11 +8,9 @@
 # later join here by name.
 set(ZARVO_PROGRAM_FOLDER_TARGETS
   ZarvoVideoConverter korvan zarvo-mpegenc tobrin merrow
-  foximager foxburner pnen3260 FoxImager FoxBurner)
+  FoxImager FoxBurner pnen3260)
 foreach(target ${ZARVO_PROGRAM_FOLDER_TARGETS})
   if(TARGET ${target})
-    # The program finds the SDK libraries beside it, as in the build tree.
-    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN")
     install(TARGETS ${target}
       RUNTIME DESTINATION ${ZARVO_INSTALL_FOLDER}
       LIBRARY DESTINATION ${ZARVO_INSTALL_FOLDER})
