@@ -41,16 +41,6 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
            ini::EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
-bool IsRegularFile(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 std::string WithTrailingSlash(std::string folder) {
     if (!folder.empty() && folder.back() != '/') folder.push_back('/');
     return folder;

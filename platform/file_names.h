@@ -21,10 +21,6 @@ std::string FileName(std::string_view path);
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix);
 
-// What a path names now (links followed).
-bool IsRegularFile(const std::string& path);
-bool IsFolder(const std::string& path);
-
 // The folder path with a trailing "/" (empty stays empty).
 std::string WithTrailingSlash(std::string folder);
 

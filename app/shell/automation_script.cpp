@@ -15,7 +15,7 @@
 #include "app/tools/audio_stream_dialog_model.h"
 #include "app/tools/program_ui.h"
 #include "app/tools/tool_state.h"
-#include "platform/file_names.h"
+#include "platform/file_status.h"
 
 namespace {
 
@@ -161,7 +161,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
     if (c == "browse" || c == "add") {
         if (line.arguments.empty()) return c + ": no files given";
         for (const std::string& path : line.arguments) {
-            if (!platform::IsRegularFile(path)) return "no such file: " + path;
+            if (platform::FileSizeBytes(path) < 0) return "no such file: " + path;
         }
         chosenFiles_ = line.arguments;
         const std::string error = c == "browse" ? Click(kCmdBrowseFiles, "\"Browse\"")

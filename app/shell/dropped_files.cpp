@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/file_names.h"
+#include "platform/file_status.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ std::vector<std::string> VideoFilesIn(const std::string& folder) {
     if (!dir) return files;
     while (const dirent* entry = readdir(dir.get())) {
         const std::string path = folder + entry->d_name;
-        if (HasVideoExtension(path) && platform::IsRegularFile(path)) files.push_back(path);
+        if (HasVideoExtension(path) && platform::FileSizeBytes(path) >= 0) files.push_back(path);
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -46,7 +47,7 @@ std::vector<std::string> FilesOfDrop(const std::vector<std::string>& paths) {
             const std::vector<std::string> inFolder =
                 VideoFilesIn(platform::WithTrailingSlash(path));
             files.insert(files.end(), inFolder.begin(), inFolder.end());
-        } else if (platform::IsRegularFile(path)) {
+        } else if (platform::FileSizeBytes(path) >= 0) {
             files.push_back(path);
         }
     }
