@@ -1,8 +1,17 @@
-# The two commands of the README. Both install what is missing first.
+# The commands of the README. All of them install what is missing first.
 BUILD ?= build
 JOBS ?= $(shell nproc)
+SANITIZE_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-tsan
+# The tests of the parts with threads: the frame grabber's ring, the
+# encoder's workers, the process runner.
+TSAN_TESTS ?= FrameRing|ThreadCount|ChildProcess|ToolRunner
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+# Leave empty for every target, or name some: make fuzz FUZZ_TARGETS="ini_text wav_reader"
+FUZZ_TARGETS ?=
 
-.PHONY: run test build deps
+.PHONY: run test build deps test-sanitize test-tsan fuzz
 
 deps:
 	scripts/install-deps
@@ -31,3 +40,23 @@ package: deps
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	cd $(PACKAGE_BUILD) && cpack
 	@ls $(PACKAGE_BUILD)/*.deb
+
+# Every test again on a build with AddressSanitizer and UBSan.
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVO_SANITIZE=address,undefined
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The tests of the threaded parts on a build with ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVO_SANITIZE=thread
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) \
+	  -R '$(TSAN_TESTS)'
+
+# Every fuzz target for FUZZ_SECONDS each, built with clang and libFuzzer.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZARVO_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz-targets
+	scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)

@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/resource.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/command_line.h"
+#include "platform/exec_setup.h"
 #include "platform/program_lookup.h"
 
 namespace platform {
@@ -44,42 +45,25 @@ bool MakePipe(Pipe& pipe, UniqueFd Pipe::*childEnd) {
     return MoveAboveExecErrorFd(pipe.*childEnd);
 }
 
-[[noreturn]] void ReportExecError(int errorFd) {
-    const int error = errno;
-    [[maybe_unused]] ssize_t written = write(errorFd, &error, sizeof error);
-    _exit(127);
-}
-
 // Runs in the child between fork and exec, so it calls only functions that
 // are safe there (no allocation, no locks).
 [[noreturn]] void ExecChild(int inputFd, int outputFd, int errorFd, const char* path,
-                            char* const* argv, int highestFd) {
+                            char* const* argv, int highestFd, pid_t parent) {
+    // A tool must not go on writing after the program that started it has
+    // gone, however it went (SIGKILL included). The parent may have died
+    // before the request took hold; then the tool is not started at all.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ReportExecError(errorFd);
+    if (getppid() != parent) _exit(127);
     if (dup2(inputFd, 0) < 0 || dup2(outputFd, 1) < 0 || dup2(outputFd, 2) < 0 ||
         dup2(errorFd, kExecErrorFd) < 0 || fcntl(kExecErrorFd, F_SETFD, FD_CLOEXEC) < 0) {
         ReportExecError(errorFd);
     }
-    if (close_range(kExecErrorFd + 1, ~0U, 0) != 0) {
-        for (int fd = kExecErrorFd + 1; fd <= highestFd; ++fd) close(fd);
-    }
-
+    CloseDescriptorsFrom(kExecErrorFd + 1, highestFd);
     setpgid(0, 0);
-    // Ignored signals and the blocked set survive exec; the tool gets the
-    // defaults, as it would from a shell.
-    struct sigaction defaultAction {};
-    defaultAction.sa_handler = SIG_DFL;
-    for (int signal = 1; signal < NSIG; ++signal) sigaction(signal, &defaultAction, nullptr);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
+    ResetSignalsForExec();
 
     execv(path, argv);
     ReportExecError(kExecErrorFd);
-}
-
-int HighestFd() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 65535;
-    return static_cast<int>(limit.rlim_cur > 65536 ? 65535 : limit.rlim_cur - 1);
 }
 
 }  // namespace
@@ -109,12 +93,13 @@ StartResult ChildProcess::StartArguments(std::vector<std::string> words,
     Pipe execError;
     if (!MakePipe(execError, &Pipe::write)) return StartResult::kProcessFailed;
     const int highestFd = HighestFd();
+    const pid_t parent = getpid();
 
     const pid_t pid = fork();
     if (pid < 0) return StartResult::kProcessFailed;
     if (pid == 0) {
         ExecChild(input.read.get(), output.write.get(), execError.write.get(), path.c_str(),
-                  argv.data(), highestFd);
+                  argv.data(), highestFd, parent);
     }
     // Also set here, so that the group exists before anyone signals it.
     setpgid(pid, pid);

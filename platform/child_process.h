@@ -12,7 +12,9 @@
 //   carries the exec error back, so a failed exec is never mistaken for a
 //   tool that ran and printed nothing.
 // - The child gets exactly three descriptors (0, 1 and 2), default signal
-//   handling, and a process group of its own.
+//   handling, and a process group of its own. It is killed when the thread
+//   that started it ends, so no tool outlives the program, even one killed
+//   with SIGKILL; a ChildProcess is used on the thread that made it.
 // - Finish (or the destructor) always ends the child: it waits for it to end
 //   by itself for a grace period, then kills its whole process group, reaps
 //   it and closes every pipe. No child and no descriptor outlives the object.

@@ -20,9 +20,19 @@ bool MoveFileReplacing(const std::string& source, const std::string& target) {
     fs::rename(source, target, error);
     if (!error) return true;
     if (error != std::errc::cross_device_link) return false;
-    if (!fs::copy_file(source, target, fs::copy_options::overwrite_existing, error)) return false;
-    fs::remove(source, error);
-    return true;
+    // Copied under a name of its own first, so that a copy cut short (a full
+    // disk) never stands under the target's name, and a file that was there
+    // stays until the new one is whole.
+    const std::string part = target + ".part";
+    if (fs::copy_file(source, part, fs::copy_options::overwrite_existing, error)) {
+        fs::rename(part, target, error);
+        if (!error) {
+            fs::remove(source, error);
+            return true;
+        }
+    }
+    fs::remove(part, error);
+    return false;
 }
 
 bool RemoveName(const std::string& path) {

@@ -14,8 +14,9 @@ namespace platform {
 bool PlaceStandIn(const std::string& source, const std::string& standIn);
 
 // Moves a file to `target`, replacing what is there; across file systems it
-// is copied and the source removed. False when the file did not arrive; the
-// source is then left as it was.
+// is copied and the source removed. False when the file did not arrive
+// whole (a full disk, a folder gone or read-only); the source and whatever
+// `target` named are then left as they were.
 bool MoveFileReplacing(const std::string& source, const std::string& target);
 
 // Removes the name (a link itself, not what it points to); true when it is

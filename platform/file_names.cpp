@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -51,6 +52,17 @@ bool SameFile(const std::string& a, const std::string& b) {
     struct stat second {};
     return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+void MakeEmptyFolder(const std::string& folder) {
+    mkdir(folder.c_str(), 0777);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+    if (!dir) return;
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string path = folder + entry->d_name;
+        struct stat info {};
+        if (lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) unlink(path.c_str());
+    }
 }
 
 }  // namespace platform

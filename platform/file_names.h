@@ -28,4 +28,8 @@ std::string WithTrailingSlash(std::string folder);
 // links, "..", another case on a case-blind file system).
 bool SameFile(const std::string& a, const std::string& b);
 
+// Creates the folder (`folder` ends in "/") when needed and deletes every
+// file in it; sub-folders and what they hold stay.
+void MakeEmptyFolder(const std::string& folder);
+
 }  // namespace platform

@@ -72,6 +72,10 @@ std::string KeyLineText(std::string_view key, std::string_view value) {
     return line;
 }
 
+bool IsWritableName(std::string_view name) {
+    return !name.empty() && name.find_first_of("\r\n") == name.npos && Trim(name) == name;
+}
+
 bool EndsWithLineBreak(std::string_view text) { return !text.empty() && text.back() == '\n'; }
 
 }  // namespace
@@ -86,6 +90,17 @@ std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlankChar(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsBlankChar(text.back())) text.remove_suffix(1);
     return text;
+}
+
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != text.npos; }
+
+bool IsWritableSectionName(std::string_view section) {
+    return IsWritableName(section) && section.find(']') == section.npos;
+}
+
+bool IsWritableKeyName(std::string_view key) {
+    return IsWritableName(key) && key.find('=') == key.npos && key.front() != '[' &&
+           key.front() != ';';
 }
 
 std::optional<SectionSpan> FindSection(std::string_view text, std::string_view section) {

@@ -37,6 +37,13 @@ std::optional<KeySpan> FindKey(std::string_view text, const SectionSpan& span,
                                std::string_view key);
 std::vector<std::string> SectionNames(std::string_view text);
 
+bool HasLineBreak(std::string_view text);
+// Names a write may use: they read back as themselves. A key may not hold
+// "=" or start a section header or a comment; a section name may not hold
+// "]"; neither may hold a line break or surrounding blanks.
+bool IsWritableSectionName(std::string_view section);
+bool IsWritableKeyName(std::string_view key);
+
 // "\r\n" when the file's first line ends that way, else "\n".
 std::string_view LineBreakOf(std::string_view text);
 

@@ -128,21 +128,6 @@ bool UpdateFile(const std::string& requestedPath,
     return false;
 }
 
-bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != text.npos; }
-
-bool IsValidName(std::string_view name) {
-    return !name.empty() && !HasLineBreak(name) && ini::Trim(name) == name;
-}
-
-bool IsValidKeyName(std::string_view key) {
-    return IsValidName(key) && key.find('=') == key.npos && key.front() != '[' &&
-           key.front() != ';';
-}
-
-bool IsValidSectionName(std::string_view section) {
-    return IsValidName(section) && section.find(']') == section.npos;
-}
-
 std::optional<std::string> ReadValue(std::string_view section, std::string_view key,
                                      const std::string& path) {
     std::optional<std::string> text = ReadText(path);
@@ -193,7 +178,10 @@ int GetPrivateProfileInt(std::string_view section, std::string_view key, int def
 
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path) {
-    if (!IsValidSectionName(section) || !IsValidKeyName(key) || HasLineBreak(value)) return false;
+    if (!ini::IsWritableSectionName(section) || !ini::IsWritableKeyName(key) ||
+        ini::HasLineBreak(value)) {
+        return false;
+    }
     return UpdateFile(
         path, [&](std::string_view text) { return ini::WithValue(text, section, key, value); });
 }

@@ -41,6 +41,13 @@ bool FileExists(const std::string& path) { return FileSizeBytes(path) >= 0; }
 
 bool IsUsableOutput(const std::string& path) { return FileSizeBytes(path) >= kMinimumOutputBytes; }
 
+// Keeps what the window showed for the state's readers: repeats once,
+// and only so much of a long run.
+template <typename T>
+void AppendToLog(std::vector<T>& log, const T& entry) {
+    if (log.size() < kStatusLogLimit && (log.empty() || log.back() != entry)) log.push_back(entry);
+}
+
 std::string LowerCase(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
@@ -80,8 +87,9 @@ void ConversionQueue::OnConvertCommand() {
 }
 
 void ConversionQueue::Stop() {
+    if (converting_) stoppedInput_ = currentItem_;
     converting_ = false;
-    handOffs_->CancelRealMediaJob();
+    if (realMedia_) realMedia_->CancelRealMediaJob();
     if (tools_) tools_->CancelTool();
     Changed();
 }
@@ -94,9 +102,16 @@ void ConversionQueue::OnProgressNotification(int value) {
         ShowLeft(kToolFailedText);
     } else if (value >= 0 && value <= 100 && converting_) {
         progress_ = value;
+        AppendToLog(progressLog_, value);
         TimeDisplay texts = TimeDisplayTexts(SharedProgressClock(), currentItem_);
         status_[1] = std::move(texts.finished);
         status_[2] = std::move(texts.remain);
+        // The host's own estimate of what remains, while it has one.
+        const std::string tip = jobRunning_ ? realMedia_->RealMediaJobTip() : std::string();
+        if (!tip.empty()) {
+            status_[2] = tip;
+            AppendToLog(jobTipLog_, tip);
+        }
         ShowLeft(std::move(texts.converting));
     } else {
         return;
@@ -105,9 +120,7 @@ void ConversionQueue::OnProgressNotification(int value) {
 }
 
 void ConversionQueue::ShowLeft(std::string text) {
-    if (statusLog_.size() < kStatusLogLimit && (statusLog_.empty() || statusLog_.back() != text)) {
-        statusLog_.push_back(text);
-    }
+    AppendToLog(statusLog_, text);
     status_[0] = std::move(text);
 }
 
@@ -155,6 +168,9 @@ void ConversionQueue::Start() {
     mergeList_.clear();
     failed_.clear();
     statusLog_.clear();
+    progressLog_.clear();
+    jobTipLog_.clear();
+    stoppedInput_.clear();
     // A profile outside its device's limits still converts, as the user
     // asked; the status line says why the file may not play there.
     deviceWarning_ = window_.SelectedProfileDeviceWarning();
@@ -192,7 +208,16 @@ bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name
         return true;
     }
     std::string input = path;
-    if (handOffs_->IsRealVideo(path) && !RunRealMediaJob(path, input)) return false;
+    if (realMedia_ && realMedia_->IsRealVideo(path)) {
+        const JobOutcome outcome = RunRealMediaJob(path, input);
+        if (outcome == JobOutcome::kStopped) return false;
+        // The host has shown why; the queue goes on with the next entry.
+        if (outcome == JobOutcome::kFailed) {
+            failed_.push_back(path);
+            DeleteJobOutput();
+            return true;
+        }
+    }
 
     const MediaInfo media = tools_->Probe(input);
     bool repaired = false;
@@ -228,13 +253,16 @@ bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name
     if (!converted) {
         failed_.push_back(path);
         ShowLeft(kToolFailedText);
+        // What a failed run left (a tool killed, a full disk) is no result,
+        // and must not pass for one.
+        runFiles_.Remove(output.path);
     }
     const bool merge = window_.Target() == kTargetDvd || window_.Merge() != 0;
     if (FileExists(output.path) && window_.Target() == kTargetPsp && !merge) {
         MakeThumbnailOf(input, output.path);
     }
     if (repaired) runFiles_.EmptyFolder(ScratchFolder());
-    if (jobStarted_) runFiles_.Remove(jobOutput_);
+    DeleteJobOutput();
     // Only what this run converted is joined: a file left under the name by
     // an earlier run is not a piece of this one.
     if (merge && converted && converting_) {
@@ -243,22 +271,40 @@ bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name
     return converting_;
 }
 
-bool ConversionQueue::RunRealMediaJob(const std::string& path, std::string& input) {
+ConversionQueue::JobOutcome ConversionQueue::RunRealMediaJob(const std::string& path,
+                                                             std::string& input) {
     jobFinished_ = false;
     jobStarted_ = true;
+    jobRunning_ = true;
+    jobResult_.clear();
     ShowLeft(ConvertingText(path));
     Changed();
-    handOffs_->StartRealMediaJob({path}, jobOutput_);
+    realMedia_->StartRealMediaJob({path}, jobOutput_);
     while (!jobFinished_ && converting_) tools_->WaitForMessages();
+    jobRunning_ = false;
     if (!converting_) {
         runFiles_.Remove(jobOutput_);
         progress_ = 0;
         ShowLeft("");
-        return false;
+        return JobOutcome::kStopped;
     }
-    const std::string result = handOffs_->RealMediaJobResult();
-    input = result.empty() ? jobOutput_ : result;
-    return true;
+    jobResult_ = realMedia_->RealMediaJobResult();
+    if (jobResult_.empty() || !FileExists(jobResult_)) return JobOutcome::kFailed;
+    input = jobResult_;
+    return JobOutcome::kConverted;
+}
+
+void ConversionQueue::DeleteJobOutput() {
+    if (!jobStarted_) return;
+    runFiles_.Remove(jobOutput_);
+    // The host names its result; only a file of the export folder is the
+    // job's to delete, and never an input.
+    const std::string& folder = window_.ExportFolder();
+    if (!jobResult_.empty() && jobResult_.starts_with(folder) &&
+        jobResult_.find('/', folder.size()) == std::string::npos) {
+        runFiles_.Remove(jobResult_);
+    }
+    jobResult_.clear();
 }
 
 bool ConversionQueue::JoinPieces(const std::vector<std::string>& pieces,
@@ -373,7 +419,7 @@ void ConversionQueue::ConvertDvdTitle() {
 }
 
 void ConversionQueue::Finish(std::size_t entries) {
-    if (jobStarted_) runFiles_.Remove(jobOutput_);
+    DeleteJobOutput();
     converting_ = false;
     progress_ = 0;
     status_[1].clear();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/rmjob/real_media_hand_off.h"
 #include "app/shell/queue_tools.h"
 #include "app/shell/run_files.h"
 
@@ -29,6 +30,8 @@ public:
     // Neither is owned. Without tools nothing is converted.
     void SetTools(QueueTools* tools) { tools_ = tools; }
     void SetHandOffs(QueueHandOffs* handOffs);
+    // Not owned. Without it RealVideo goes to the encoder like any input.
+    void SetRealMediaHandOff(RealMediaHandOff* realMedia) { realMedia_ = realMedia; }
 
     // Command 40003: starts the queue and returns when it has finished, or,
     // while it runs, stops it.
@@ -47,6 +50,13 @@ public:
     const std::array<std::string, 3>& StatusTexts() const { return status_; }
     const std::vector<std::string>& FailedInputs() const { return failed_; }
     const std::vector<std::string>& StatusLog() const { return statusLog_; }
+    // The progress values shown during the last run, and the RealMedia
+    // host's status lines, each in order (repeats dropped).
+    const std::vector<int>& ProgressLog() const { return progressLog_; }
+    const std::vector<std::string>& JobTipLog() const { return jobTipLog_; }
+    // The input that was being converted when the last run was stopped, or
+    // "" when it was not stopped.
+    const std::string& StoppedInput() const { return stoppedInput_; }
 
 private:
     void Start();
@@ -59,7 +69,10 @@ private:
     void PlanRun(const std::vector<std::string>& files);
     // The steps for one entry; false when the queue was stopped.
     bool ConvertEntry(const std::string& path, const RunFiles::Name& output);
-    bool RunRealMediaJob(const std::string& path, std::string& input);
+    enum class JobOutcome { kConverted, kFailed, kStopped };
+    JobOutcome RunRealMediaJob(const std::string& path, std::string& input);
+    // Deletes the RealMedia job's output once it has been converted.
+    void DeleteJobOutput();
     // True only when the tool ended well and the joined file lasts as long
     // as the pieces together.
     bool JoinPieces(const std::vector<std::string>& pieces, const std::string& joined);
@@ -86,10 +99,13 @@ private:
     QueueTools* tools_ = nullptr;
     PendingHandOffs pendingHandOffs_;
     QueueHandOffs* handOffs_ = &pendingHandOffs_;
+    RealMediaHandOff* realMedia_ = nullptr;
 
     bool converting_ = false;
     bool jobFinished_ = false;
     bool jobStarted_ = false;
+    bool jobRunning_ = false;
+    std::string jobResult_;
     bool toolFailed_ = false;
     bool joinFailed_ = false;
     std::string currentItem_;
@@ -104,4 +120,7 @@ private:
     std::array<std::string, 3> status_;
     std::vector<std::string> failed_;
     std::vector<std::string> statusLog_;
+    std::vector<int> progressLog_;
+    std::vector<std::string> jobTipLog_;
+    std::string stoppedInput_;
 };

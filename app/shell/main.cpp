@@ -1,9 +1,12 @@
 // Zarvo Video Converter: checks its tools behind the splash, then shows the
-// main window; the program ends when that window closes. With ZARVO_SCRIPT
-// set, the window runs that script (see automation_script.h).
+// main window; the program ends when that window closes, or when it is
+// ended from outside (SIGTERM, SIGHUP, SIGINT), which closes the window the
+// same way. With ZARVO_SCRIPT set, the window runs that script (see
+// automation_script.h).
 #include <QApplication>
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -12,15 +15,20 @@
 #include <memory>
 #include <vector>
 
+#include "app/rmjob/qt_poll_timer.h"
+#include "app/rmjob/real_media_job.h"
 #include "app/shell/automation_script.h"
 #include "app/shell/main_window.h"
+#include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/runner_queue_tools.h"
 #include "app/shell/script_host.h"
 #include "app/shell/startup.h"
 #include "app/tools/program_ui.h"
+#include "app/tools/tool_state.h"
 #include "platform/program_folder.h"
 #include "platform/writable_files.h"
+#include "platform/termination_signals.h"
 #include "ui/splash_window.h"
 
 namespace {
@@ -103,6 +111,9 @@ std::string HomeFolder() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Caught from the start, so that a signal during start-up is not lost: it
+    // closes the window as soon as there is one.
+    const int terminationSignals = platform::CatchTerminationSignals();
     QApplication application(argc, argv);
     const std::string& programFolder = platform::ProgramFolder();
     const char* scriptPath = Environment("ZARVO_SCRIPT");
@@ -127,10 +138,37 @@ int main(int argc, char** argv) {
     RunnerQueueTools tools(model, &window);
     model.SetProbe(&tools);
     model.SetQueueTools(&tools);
+    // RealVideo goes through the conversion host; the job is made before
+    // its timer's handler can run and goes (stopping the host) before it.
+    std::unique_ptr<RealMediaJob> realMedia;
+    QtPollTimer jobPollTimer([&realMedia] {
+        if (realMedia) realMedia->OnPollTimer();
+    });
+    realMedia = std::make_unique<RealMediaJob>(
+        programFolder,
+        RealMediaJob::Services{[&tools](const std::string& file) { return tools.Probe(file); },
+                               &window, &jobPollTimer, &SharedProgressClock(),
+                               [](const std::string& text, const std::string& caption) {
+                                   CurrentProgramUi().ShowMessage(text, caption);
+                               }});
+    model.SetRealMediaHandOff(realMedia.get());
     // The window ends the program itself; hiding it in the system tray
     // must not.
     QApplication::setQuitOnLastWindowClosed(false);
     window.show();
+
+    // A tool run dispatches the program's events while it waits for the
+    // tool, so the close also reaches a conversion under way and stops it.
+    std::unique_ptr<QSocketNotifier> endedFromOutside;
+    if (terminationSignals >= 0) {
+        endedFromOutside =
+            std::make_unique<QSocketNotifier>(terminationSignals, QSocketNotifier::Read);
+        QObject::connect(endedFromOutside.get(), &QSocketNotifier::activated, &window,
+                         [&model, terminationSignals] {
+                             platform::TakeTerminationSignal(terminationSignals);
+                             model.OnCommand(kCmdClose);
+                         });
+    }
 
     std::unique_ptr<QtScriptHost> host;
     std::unique_ptr<ScriptRunner> runner;
@@ -145,6 +183,8 @@ int main(int argc, char** argv) {
         QTimer::singleShot(0, &window, [&runner] { runner->Run(); });
     }
     const int result = application.exec();
+    model.SetRealMediaHandOff(nullptr);
+    realMedia.reset();
     programUi.SetScript(nullptr);
     InstallProgramUi(nullptr);
     return result;

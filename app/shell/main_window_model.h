@@ -41,14 +41,16 @@ public:
     // None is owned; each must outlive its use. Without a view every dialog
     // counts as cancelled; without a probe every duration is 0; without
     // tools the queue converts nothing; without hand-offs of its own the
-    // queue hands SuperVCD and VideoCD results to the burning window,
-    // RealVideo goes to the encoder and no DVD image is built.
+    // queue hands SuperVCD and VideoCD results to the burning window and no
+    // DVD image is built; without the RealMedia hand-off RealVideo goes to
+    // the encoder like any input.
     void SetView(MainWindowView* view);
     void SetProbe(MediaProbe* probe);
     void SetQueueTools(QueueTools* tools) { queue_.SetTools(tools); }
     void SetHandOffs(QueueHandOffs* handOffs) {
         queue_.SetHandOffs(handOffs ? handOffs : static_cast<QueueHandOffs*>(this));
     }
+    void SetRealMediaHandOff(RealMediaHandOff* realMedia) { queue_.SetRealMediaHandOff(realMedia); }
 
     // The modal burning window for a disc of this kind with these files;
     // returns what it closed with (1 after a burn), 0 when it could not open
@@ -135,6 +137,9 @@ public:
     const std::vector<std::string>& FailedInputs() const { return queue_.FailedInputs(); }
     // The texts the left status pane showed during the last run, in order.
     const std::vector<std::string>& StatusLog() const { return queue_.StatusLog(); }
+    const std::vector<int>& ProgressLog() const { return queue_.ProgressLog(); }
+    const std::vector<std::string>& JobTipLog() const { return queue_.JobTipLog(); }
+    const std::string& StoppedInput() const { return queue_.StoppedInput(); }
 
     // `OutputNameFor` of a path for the current target and profile; the
     // profile's FileType is read from its file at this moment.

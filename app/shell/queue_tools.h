@@ -1,8 +1,9 @@
 // What the conversion queue has others do: the tool runs (probing, audio
-// repair, conversion, thumbnails, joining) and the hand-offs to the RealMedia
-// conversion host, DVD authoring and disc burning. Every call returns when
-// its work has ended; while it runs, the window's messages are dispatched,
-// so Stop and progress notifications reach the queue in the middle of it.
+// repair, conversion, thumbnails, joining) and the hand-offs to DVD
+// authoring and disc burning (the RealMedia hand-off is app/rmjob's). Every
+// call returns when its work has ended; while it runs, the window's messages
+// are dispatched, so Stop and progress notifications reach the queue in the
+// middle of it.
 // The tool runs answer false when the tool could not start or failed (it
 // reported an error or did not exit with status 0); a tool that was stopped
 // has not failed.
@@ -43,31 +44,17 @@ class QueueHandOffs {
 public:
     virtual ~QueueHandOffs() = default;
 
-    // RealVideo inputs ("rv20", "rv30", "rv40") go to the conversion host
-    // first; it reports its end with the progress notification -1.
-    virtual bool IsRealVideo(const std::string& file) = 0;
-    virtual void StartRealMediaJob(const std::vector<std::string>& inputs,
-                                   const std::string& plannedOutput) = 0;
-    // The name of the job's result, as the host reported it.
-    virtual std::string RealMediaJobResult() = 0;
-    virtual void CancelRealMediaJob() = 0;
-
     // Authors a DVD-Video folder from one converted file; non-zero on success.
     virtual int BuildDvdImage(const std::string& file) = 0;
     // The modal burning window for a disc of this kind with these files.
     virtual void OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) = 0;
 };
 
-// The hand-offs as they stand until the conversion host and DVD authoring
-// are part of the program: RealVideo goes to the encoder like any other
-// input (it decodes it), and no DVD image is built. The main window's model
+// The hand-offs as they stand until DVD authoring is part of the program:
+// no DVD image is built. The main window's model
 // overrides the burning window's hand-off; on its own this opens none.
 class PendingHandOffs : public QueueHandOffs {
 public:
-    bool IsRealVideo(const std::string&) override { return false; }
-    void StartRealMediaJob(const std::vector<std::string>&, const std::string&) override {}
-    std::string RealMediaJobResult() override { return {}; }
-    void CancelRealMediaJob() override {}
     int BuildDvdImage(const std::string&) override { return 0; }
     void OpenBurningWindow(DiscKind, const std::vector<std::string>&) override {}
 };

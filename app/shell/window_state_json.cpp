@@ -216,6 +216,13 @@ std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& re
     state.AddText("notification", model.LastNotification());
     state.AddText("shown", ShownName(model.Shown()));
     state.Add("log_runs", SessionActivityLog().RunCount());
+    std::string progressLog = "[";
+    for (std::size_t i = 0; i < model.ProgressLog().size(); ++i) {
+        progressLog += (i > 0 ? ", " : "") + std::to_string(model.ProgressLog()[i]);
+    }
+    state.Add("progress_log", progressLog + "]");
+    state.AddTexts("job_tips", model.JobTipLog());
+    state.AddText("stopped", model.StoppedInput());
     state.Add("width", record.width);
     state.Add("height", record.height);
     state.AddText("error", record.error);

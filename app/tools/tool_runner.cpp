@@ -115,8 +115,12 @@ int ToolRunner::Run(const std::string& input, const std::string& params,
 
     if (!inputStandIn.empty()) platform::RemoveName(inputStandIn);
     if (!outputStandIn.empty()) {
-        if (result == 0 && Exists(outputStandIn)) {
-            platform::MoveFileReplacing(outputStandIn, output);
+        // A file that cannot be put in place (a full disk, a folder gone or
+        // read-only) is a failed run, whatever the tool said.
+        if (result == 0 && Exists(outputStandIn) &&
+            !platform::MoveFileReplacing(outputStandIn, output) && state_.success != 0) {
+            state_.success = 0;
+            Notify(kToolFailed);
         }
         platform::RemoveName(outputStandIn);
     }

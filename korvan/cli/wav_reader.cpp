@@ -6,7 +6,6 @@ namespace korvan::cli {
 
 namespace {
 
-constexpr int kPcmTag = 1;
 constexpr int kExtensibleTag = 0xFFFE;
 
 uint32_t Le16(const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); }

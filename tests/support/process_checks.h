@@ -8,9 +8,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace test {
 
@@ -33,6 +39,84 @@ inline std::set<int> OpenDescriptors() {
 inline bool HasChildProcess() {
     siginfo_t info{};
     return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 || errno != ECHILD;
+}
+
+// What /proc says of a process: its state ('Z' once it has ended and waits
+// to be reaped; '?' when it is gone) and its parent.
+struct ProcessStat {
+    char state = '?';
+    pid_t parent = 0;
+};
+
+inline ProcessStat ReadProcessStat(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    // "pid (name) state ppid ...", where the name may hold blanks and ")".
+    const std::size_t nameEnd = stat.rfind(')');
+    if (nameEnd == std::string::npos || nameEnd + 4 > stat.size()) return {};
+    return {stat[nameEnd + 2], static_cast<pid_t>(std::atoi(stat.c_str() + nameEnd + 4))};
+}
+
+// Running, and not just waiting to be reaped.
+inline bool IsProcessRunning(pid_t pid) {
+    const char state = ReadProcessStat(pid).state;
+    return state != '?' && state != 'Z';
+}
+
+inline std::string ProcessCommandLine(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline");
+    std::string commandLine{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    for (char& c : commandLine) c = c == '\0' ? ' ' : c;
+    return commandLine;
+}
+
+// The children of `parent` as /proc shows them.
+struct ChildProcessEntry {
+    pid_t pid = 0;
+    char state = '?';
+    std::string commandLine;
+};
+
+inline std::vector<ChildProcessEntry> ChildProcessEntries(pid_t parent = getpid()) {
+    std::vector<ChildProcessEntry> children;
+    DIR* dir = opendir("/proc");
+    if (!dir) return children;
+    while (const dirent* entry = readdir(dir)) {
+        const pid_t pid = std::atoi(entry->d_name);
+        if (pid <= 0) continue;
+        const ProcessStat stat = ReadProcessStat(pid);
+        if (stat.parent != parent) continue;
+        children.push_back({pid, stat.state, ProcessCommandLine(pid)});
+    }
+    closedir(dir);
+    return children;
+}
+
+// Waits up to `grace` for this process's children to end (a tool killed
+// with its parent takes a moment), reaping those that have; returns the
+// command lines of those still running.
+inline std::vector<std::string> RunningChildProcesses(std::chrono::milliseconds grace) {
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    for (;;) {
+        std::vector<std::string> running;
+        for (const ChildProcessEntry& child : ChildProcessEntries()) {
+            if (child.state == 'Z') {
+                waitpid(child.pid, nullptr, WNOHANG);
+            } else {
+                running.push_back(std::to_string(child.pid) + ": " + child.commandLine);
+            }
+        }
+        if (running.empty() || std::chrono::steady_clock::now() >= deadline) return running;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+// Kills and reaps every child of this process.
+inline void EndChildProcesses() {
+    for (const ChildProcessEntry& child : ChildProcessEntries()) {
+        kill(child.pid, SIGKILL);
+        waitpid(child.pid, nullptr, 0);
+    }
 }
 
 // Lowers the descriptor limit so that exactly `freeCount` more descriptors can

@@ -1,11 +1,13 @@
 // A scratch folder for one test, removed with everything in it afterwards.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace test {
 
@@ -40,6 +42,19 @@ inline void WriteFile(const std::string& path, const std::string& text) {
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The names in a folder, sorted, without `except` (a sub-folder, say).
+inline std::vector<std::string> FileNamesIn(const std::string& folder,
+                                            const std::string& except = "") {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename();
+        if (name != except) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace test

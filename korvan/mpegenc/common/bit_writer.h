@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace korvan {
@@ -18,10 +19,16 @@ public:
         const uint64_t field = bits == 32 ? value : (value & ((uint32_t{1} << bits) - 1));
         accumulator_ = (accumulator_ << bits) | field;
         pending_ += bits;
-        while (pending_ >= 8) {
-            pending_ -= 8;
-            bytes_.push_back(static_cast<uint8_t>(accumulator_ >> pending_));
-        }
+        if (pending_ < 8) return;
+        // The whole bytes (one to four) go out as one big-endian word, of
+        // which only they count.
+        const int whole = pending_ >> 3;
+        pending_ &= 7;
+        const uint32_t word = __builtin_bswap32(
+            static_cast<uint32_t>((accumulator_ >> pending_) << (32 - 8 * whole)));
+        std::memcpy(stage_ + staged_, &word, 4);
+        staged_ += whole;
+        if (staged_ >= kStageBytes) Spill();
     }
 
     void PutBit(bool bit) { Put(bit ? 1u : 0u, 1); }
@@ -34,15 +41,20 @@ public:
     bool IsByteAligned() const { return pending_ == 0; }
     // Every bit written, including bytes already handed out by TakeBytes.
     uint64_t BitCount() const {
-        return (takenBytes_ + bytes_.size()) * 8 + static_cast<unsigned>(pending_);
+        return (takenBytes_ + bytes_.size() + static_cast<unsigned>(staged_)) * 8 +
+               static_cast<unsigned>(pending_);
     }
 
     // The whole bytes written so far (a partial last byte is not included).
-    const std::vector<uint8_t>& Bytes() const { return bytes_; }
+    const std::vector<uint8_t>& Bytes() const {
+        Spill();
+        return bytes_;
+    }
 
     // Hands out the whole bytes and keeps a partial byte pending, so a long
     // stream can be written to a file in pieces.
     std::vector<uint8_t> TakeBytes() {
+        Spill();
         std::vector<uint8_t> taken;
         taken.swap(bytes_);
         takenBytes_ += taken.size();
@@ -52,6 +64,7 @@ public:
     // Hands out the whole bytes before absolute byte `end` (at most all
     // whole bytes held), keeping the rest: what may still be rewritten stays.
     std::vector<uint8_t> TakeBytesBefore(uint64_t end) {
+        Spill();
         if (end <= takenBytes_) return {};
         const size_t count =
             static_cast<size_t>(std::min<uint64_t>(end - takenBytes_, bytes_.size()));
@@ -68,11 +81,15 @@ public:
         uint64_t accumulator = 0;
         int pending = 0;
     };
-    Position Save() const { return {takenBytes_ + bytes_.size(), accumulator_, pending_}; }
+    Position Save() const {
+        Spill();
+        return {takenBytes_ + bytes_.size(), accumulator_, pending_};
+    }
 
     // Drops everything written after `position`. Fails (and changes
     // nothing) when bytes after it were already handed out.
     bool Restore(const Position& position) {
+        Spill();
         if (position.bytes < takenBytes_ || position.bytes > takenBytes_ + bytes_.size())
             return false;
         bytes_.resize(static_cast<size_t>(position.bytes - takenBytes_));
@@ -82,10 +99,21 @@ public:
     }
 
 private:
-    std::vector<uint8_t> bytes_;
+    // Whole bytes gather in a small array first and move to bytes_ in
+    // bulk: appending to the vector a byte at a time was the block coder's
+    // main cost.
+    static constexpr int kStageBytes = 256;
+    void Spill() const {
+        bytes_.insert(bytes_.end(), stage_, stage_ + staged_);
+        staged_ = 0;
+    }
+
+    mutable std::vector<uint8_t> bytes_;
+    mutable uint8_t stage_[kStageBytes + 4] = {};  // room for one word past the mark
+    mutable int staged_ = 0;
     uint64_t takenBytes_ = 0;
     uint64_t accumulator_ = 0;
-    int pending_ = 0;  // bits in the accumulator not yet in bytes_ (0..7)
+    int pending_ = 0;  // bits in the accumulator not yet in whole bytes (0..7)
 };
 
 }  // namespace korvan

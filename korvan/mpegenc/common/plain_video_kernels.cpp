@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "korvan/mpegenc/common/dct.h"
+#include "korvan/mpegenc/common/mpeg_tables.h"
 #include "korvan/mpegenc/common/processor_mode.h"
 #include "korvan/mpegenc/common/simd_video_kernels.h"
 #include "korvan/mpegenc/common/video_kernels.h"
@@ -151,6 +152,13 @@ void BlockAdd(const int16_t* block, const uint8_t* pred, int predStride, uint8_t
     }
 }
 
+uint64_t ScanMask(const int16_t* levels, bool alternateScan) {
+    const auto& scan = kScanOrder[alternateScan ? 1 : 0];
+    uint64_t mask = 0;
+    for (int i = 0; i < 64; ++i) mask |= static_cast<uint64_t>(levels[scan[i]] != 0) << i;
+    return mask;
+}
+
 constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
     return VideoKernels{
         {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
@@ -171,6 +179,7 @@ constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
         QuantiseIntraBlock,
         DequantiseIntraBlock,
         DequantiseNonIntraBlock,
+        ScanMask,
     };
 }
 

@@ -1,9 +1,11 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "korvan/mpegenc/common/dct.h"
+#include "korvan/mpegenc/common/mpeg_tables.h"
 #include "korvan/mpegenc/common/simd_video_kernels.h"
 #include "korvan/mpegenc/common/sse2_kernel_parts.h"
 
@@ -299,6 +301,35 @@ void BlockAdd(const int16_t* block, const uint8_t* pred, int predStride, uint8_t
     }
 }
 
+// The raster positions of the levels that are not zero, sixteen a
+// comparison, then each one's place in the scan.
+uint64_t ScanMask(const int16_t* levels, bool alternateScan) {
+    static const auto positions = [] {
+        std::array<std::array<uint8_t, 64>, 2> p{};
+        for (int scan = 0; scan < 2; ++scan) {
+            for (int i = 0; i < 64; ++i) p[scan][kScanOrder[scan][i]] = static_cast<uint8_t>(i);
+        }
+        return p;
+    }();
+    const __m128i zero = _mm_setzero_si128();
+    uint64_t raster = 0;
+#pragma GCC unroll 4
+    for (int i = 0; i < 64; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i + 8));
+        const int zeros =
+            _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero)));
+        raster |= static_cast<uint64_t>(~zeros & 0xFFFF) << i;
+    }
+    const auto& position = positions[alternateScan ? 1 : 0];
+    uint64_t mask = 0;
+    while (raster) {
+        mask |= uint64_t{1} << position[__builtin_ctzll(raster)];
+        raster &= raster - 1;
+    }
+    return mask;
+}
+
 constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
     return VideoKernels{
         {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
@@ -319,6 +350,7 @@ constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
         QuantiseIntraBlock,
         DequantiseIntraBlock,
         DequantiseNonIntraBlock,
+        ScanMask,
     };
 }
 

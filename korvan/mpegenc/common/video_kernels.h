@@ -86,6 +86,11 @@ using DequantiseNonIntraKernel = void (*)(const int16_t* levels, int16_t* coeffi
                                           const QuantiserMatrix& matrix, int mquant,
                                           MpegSyntax syntax);
 
+// Which levels of a block (raster order) are not zero, in transmission
+// order: bit i stands for the i-th coefficient of the zig-zag scan, or of
+// the alternate scan.
+using ScanMaskKernel = uint64_t (*)(const int16_t* levels, bool alternateScan);
+
 struct VideoKernels {
     SadKernel sad[4];  // by HalfPelIndex
     SadSearchKernel sadSearch;
@@ -105,6 +110,7 @@ struct VideoKernels {
     QuantiseIntraKernel quantiseIntra;
     DequantiseIntraKernel dequantiseIntra;
     DequantiseNonIntraKernel dequantiseNonIntra;
+    ScanMaskKernel scanMask;
 };
 
 enum class DctArithmetic { kInteger, kFloatingPoint };

@@ -33,7 +33,7 @@ public:
     CodeGatherer& operator=(const CodeGatherer&) = delete;
 
     // `bits` has nothing above its `length` (at most 32) low bits.
-    void Add(uint32_t bits, int length) {
+    [[gnu::always_inline]] void Add(uint32_t bits, int length) {
         if (count_ + length > 64) {
             out_.Put(static_cast<uint32_t>(word_ >> (count_ - 32)), 32);
             count_ -= 32;
@@ -49,19 +49,39 @@ private:
     int count_ = 0;
 };
 
-// One run/level pair: its table code and sign, or the escape. False when the
-// pair cannot be coded.
-inline bool AddCoefficient(CodeGatherer& codes, const CoefficientTable& table, int run, int level,
-                           MpegSyntax syntax) {
-    const int magnitude = std::abs(level);
-    const uint32_t sign = level < 0 ? 1u : 0u;
-    if (run <= kMaxTabledRun && magnitude <= kMaxTabledLevel) {
-        const VlcCode& code = table[run][magnitude];
-        if (code.length > 0) {
-            codes.Add((code.bits << 1) | sign, code.length + 1);
-            return true;
+// A run/level code with the place for its sign: the table's code shifted
+// left by one and one bit longer; length 0 where the pair is escaped.
+struct SignedCode {
+    uint32_t bits = 0;
+    int length = 0;
+};
+using SignedCodeTable = SignedCode[kMaxTabledRun + 1][kMaxTabledLevel + 1];
+
+const SignedCodeTable& SignedCodes(int table) {
+    struct Tables {
+        SignedCodeTable codes[2];
+    };
+    static const Tables tables = [] {
+        Tables t;
+        for (int n = 0; n < 2; ++n) {
+            const CoefficientTable& plain = DctCoefficientTable(n);
+            for (int run = 0; run <= kMaxTabledRun; ++run) {
+                for (int level = 0; level <= kMaxTabledLevel; ++level) {
+                    const VlcCode& code = plain[run][level];
+                    if (code.length > 0) t.codes[n][run][level] = {code.bits << 1, code.length + 1};
+                }
+            }
         }
-    }
+        return t;
+    }();
+    return tables.codes[table != 0 ? 1 : 0];
+}
+
+// A pair the tables have no code for: the escape, a 6-bit run and the
+// level. False when the pair cannot be coded at all.
+[[gnu::noinline]] bool AddEscapedCoefficient(CodeGatherer& codes, int run, int level,
+                                             MpegSyntax syntax) {
+    const int magnitude = std::abs(level);
     const bool mpeg1 = syntax == MpegSyntax::kMpeg1;
     if (level == 0 || magnitude > (mpeg1 ? 255 : 2047) || run < 0 || run > 63) return false;
     codes.Add(kDctEscape);
@@ -79,9 +99,44 @@ inline bool AddCoefficient(CodeGatherer& codes, const CoefficientTable& table, i
     return true;
 }
 
+// One run/level pair: its table code and sign, or the escape. False when the
+// pair cannot be coded.
+[[gnu::always_inline]] inline bool AddCoefficient(CodeGatherer& codes, const SignedCodeTable& table,
+                                                  int run, int level, MpegSyntax syntax) {
+    const int magnitude = std::abs(level);
+    if (run <= kMaxTabledRun && magnitude <= kMaxTabledLevel) {
+        const SignedCode& code = table[run][magnitude];
+        if (code.length > 0) {
+            codes.Add(code.bits | (static_cast<uint32_t>(level) >> 31), code.length);
+            return true;
+        }
+    }
+    return AddEscapedCoefficient(codes, run, level, syntax);
+}
+
 VideoResult CoefficientOutOfRange(int run, int level) {
     return Failure(kVideoValueOutOfRange,
                    FormatText("AC value out of range (run=%d, signed_level=%d)\n", run, level));
+}
+
+// The coefficients `mask` names (bits in scan order, see ScanMaskKernel),
+// each with its run: the distance from the one before, starting at scan
+// position `next`. Only the coefficients that are not zero are visited.
+[[gnu::always_inline]] inline VideoResult AddCoefficients(CodeGatherer& codes,
+                                                          const SignedCodeTable& table,
+                                                          const MacroblockSyntax& syntax,
+                                                          const int16_t* levels, uint64_t mask,
+                                                          int next) {
+    const auto& scan = kScanOrder[syntax.alternateScan ? 1 : 0];
+    while (mask) {
+        const int i = __builtin_ctzll(mask);
+        mask &= mask - 1;
+        const int level = levels[scan[i]];
+        if (!AddCoefficient(codes, table, i - next, level, syntax.syntax))
+            return CoefficientOutOfRange(i - next, level);
+        next = i + 1;
+    }
+    return {};
 }
 
 }  // namespace
@@ -116,7 +171,8 @@ void MacroblockWriter::WriteAddressIncrement(int increment) {
 }
 
 VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo& info,
-                                              const int16_t (*levels)[64]) {
+                                              const int16_t (*levels)[64],
+                                              const uint64_t* scanMasks) {
     const bool intra = (info.flags & kMbIntra) != 0;
     int flags = info.flags;
     if (!intra && info.codedBlockPattern != 0) flags |= kMbPattern;
@@ -147,7 +203,7 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     if (intra) {
         ResetPredictors();
         for (int b = 0; b < syntax_.blocksPerMacroblock; ++b) {
-            VideoResult r = WriteIntraBlock(b, levels[b]);
+            VideoResult r = WriteIntraBlock(b, levels[b], scanMasks[b]);
             if (!r.Ok()) return r;
         }
         return {};
@@ -185,7 +241,7 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     if (blocks > 6) out_.Put(pattern & ((1 << (blocks - 6)) - 1), blocks - 6);
     for (int b = 0; b < blocks; ++b) {
         if (!(pattern & (1 << (blocks - 1 - b)))) continue;
-        VideoResult r = WriteNonIntraBlock(levels[b]);
+        VideoResult r = WriteNonIntraBlock(levels[b], scanMasks[b]);
         if (!r.Ok()) return r;
     }
     return {};
@@ -256,7 +312,7 @@ VideoResult MacroblockWriter::WriteMotionComponent(int delta, int fCode) {
     return {};
 }
 
-VideoResult MacroblockWriter::WriteIntraBlock(int block, const int16_t* levels) {
+VideoResult MacroblockWriter::WriteIntraBlock(int block, const int16_t* levels, uint64_t scanMask) {
     const int component = block < 4 ? 0 : 1 + ((block - 4) & 1);
     const int difference = levels[0] - dcPredictors_[component];
     dcPredictors_[component] = levels[0];
@@ -274,44 +330,29 @@ VideoResult MacroblockWriter::WriteIntraBlock(int block, const int16_t* levels) 
     }
 
     const int table = syntax_.intraVlcFormat ? 1 : 0;
-    const CoefficientTable& codeTable = DctCoefficientTable(table);
-    const auto& scan = kScanOrder[syntax_.alternateScan ? 1 : 0];
-    int run = 0;
-    for (int i = 1; i < 64; ++i) {
-        const int level = levels[scan[i]];
-        if (level == 0) {
-            ++run;
-            continue;
-        }
-        if (!AddCoefficient(codes, codeTable, run, level, syntax_.syntax))
-            return CoefficientOutOfRange(run, level);
-        run = 0;
-    }
+    const SignedCodeTable& codeTable = SignedCodes(table);
+    VideoResult r = AddCoefficients(codes, codeTable, syntax_, levels, scanMask & ~uint64_t{1}, 1);
+    if (!r.Ok()) return r;
     codes.Add(table == 1 ? kEndOfBlockTableOne : kEndOfBlockTableZero);
     return {};
 }
 
-VideoResult MacroblockWriter::WriteNonIntraBlock(const int16_t* levels) {
+VideoResult MacroblockWriter::WriteNonIntraBlock(const int16_t* levels, uint64_t scanMask) {
     CodeGatherer codes(out_);
-    const CoefficientTable& codeTable = DctCoefficientTable(0);
-    const auto& scan = kScanOrder[syntax_.alternateScan ? 1 : 0];
-    int run = 0;
-    bool first = true;
-    for (int i = 0; i < 64; ++i) {
-        const int level = levels[scan[i]];
-        if (level == 0) {
-            ++run;
-            continue;
-        }
-        if (first && run == 0 && (level == 1 || level == -1)) {
+    const SignedCodeTable& codeTable = SignedCodes(0);
+    uint64_t rest = scanMask;
+    int next = 0;
+    if (rest & 1) {
+        const int level = levels[kScanOrder[syntax_.alternateScan ? 1 : 0][0]];
+        if (level == 1 || level == -1) {
             // The first coefficient's own code: "1" and the sign.
             codes.Add(level < 0 ? 3 : 2, 2);
-        } else if (!AddCoefficient(codes, codeTable, run, level, syntax_.syntax)) {
-            return CoefficientOutOfRange(run, level);
+            rest &= ~uint64_t{1};
+            next = 1;
         }
-        first = false;
-        run = 0;
     }
+    VideoResult r = AddCoefficients(codes, codeTable, syntax_, levels, rest, next);
+    if (!r.Ok()) return r;
     codes.Add(kEndOfBlockTableZero);
     return {};
 }

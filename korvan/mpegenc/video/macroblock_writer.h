@@ -35,9 +35,10 @@ public:
     void StartSlice(int firstAddress, int quantiserScaleCode);
 
     // Codes macroblock `address` (increasing within the slice); `levels`
-    // holds the quantised blocks in raster order.
+    // holds the quantised blocks in raster order, `scanMasks` which of their
+    // levels are not zero (see ScanMaskKernel, the picture's scan).
     VideoResult WriteMacroblock(int address, const MacroblockInfo& info,
-                                const int16_t (*levels)[64]);
+                                const int16_t (*levels)[64], const uint64_t* scanMasks);
 
     // A macroblock left out: resets what the decoder resets for it.
     void SkipMacroblock();
@@ -55,8 +56,8 @@ private:
     VideoResult WriteMotionComponent(int delta, int fCode);
     void WriteDualPrimeComponent(int correction);
     VideoResult CheckRange(int direction, MotionVector vector) const;
-    VideoResult WriteIntraBlock(int block, const int16_t* levels);
-    VideoResult WriteNonIntraBlock(const int16_t* levels);
+    VideoResult WriteIntraBlock(int block, const int16_t* levels, uint64_t scanMask);
+    VideoResult WriteNonIntraBlock(const int16_t* levels, uint64_t scanMask);
     void Put(const VlcCode& code) { out_.Put(code.bits, code.length); }
     void ResetDcPredictors();
     void ResetPredictors();

@@ -1,41 +1,33 @@
-// Codes one frame picture: motion analysis and mode decisions for every
-// macroblock, the f-codes, the picture headers, then slice by slice the
-// transform, quantisation, variable-length coding and the local decoding
-// that rebuilds the picture exactly as a decoder will.
+// Codes one picture in three stages. First every macroblock's decision and
+// forward transform (with a fixed quantiser also its quantisation), row by
+// row on the worker pool: they read the source and the finished references
+// only. Then, on the calling thread and in order, what depends on the bits
+// written so far: the f-codes and the picture headers, the rate
+// controller's quantisers, skipped macroblocks and the variable-length
+// codes. Last, behind it, each coded row's local decoding into the
+// reconstruction, again on the pool. The stream is the same whichever
+// thread runs a row.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "korvan/mpegenc/common/bit_writer.h"
 #include "korvan/mpegenc/common/video_kernels.h"
+#include "korvan/mpegenc/common/worker_pool.h"
 #include "korvan/mpegenc/video/coding_parameters.h"
 #include "korvan/mpegenc/video/gop_plan.h"
+#include "korvan/mpegenc/video/macroblock_analysis.h"
 #include "korvan/mpegenc/video/macroblock_info.h"
+#include "korvan/mpegenc/video/macroblock_transform.h"
 #include "korvan/mpegenc/video/macroblock_writer.h"
-#include "korvan/mpegenc/video/motion_field.h"
 #include "korvan/mpegenc/video/motion_search.h"
 #include "korvan/mpegenc/video/rate_control.h"
 #include "korvan/mpegenc/video/stream_headers.h"
 
 namespace korvan {
-
-// The pictures one picture is coded from, and the frame vectors searched
-// for it beforehand.
-struct PictureInputs {
-    const YuvFrame* source = nullptr;
-    const YuvFrame* forwardReference = nullptr;   // P and B: the previous reference, reconstructed
-    const YuvFrame* backwardReference = nullptr;  // B: the next reference, reconstructed
-    const MotionField* motion = nullptr;          // P and B frame pictures
-    // Field pictures search while they are coded: the field's 4:1 reduced
-    // luminance serves the coarse search.
-    const SubsampledPicture* sourceSubsampled = nullptr;
-    // Field pictures: the reference field each field_select value names,
-    // per direction, with its reduced luminance; null where that field may
-    // not be used.
-    const YuvFrame* fields[2][2] = {};  // [direction][field_select]
-    const SubsampledPicture* fieldSources[2][2] = {};
-};
 
 // Where a picture's macroblocks take their quantisers from, and what its
 // header announces.
@@ -45,12 +37,6 @@ struct PictureRate {
     Tm5RateControl* controller = nullptr;  // constant bitrate
     uint64_t startBits = 0;                // the picture's bits count from here
 };
-
-// The spatial activity of a 16x16 luminance block: 1 + the smallest sample
-// variance of its four 8x8 blocks, and with `fieldBlocks` also of the four
-// 8x8 blocks of its two fields.
-enum class ActivityBlocks { kFrame, kFrameAndField };
-double SpatialActivity(const uint8_t* block, int stride, ActivityBlocks blocks);
 
 // The quantisers the macroblocks of a picture were coded with, and how
 // many used the interlaced tools.
@@ -67,73 +53,75 @@ class PictureCoder {
 public:
     PictureCoder(const CodingParameters& parameters, const VideoKernels& kernels);
 
-    // Returns false when the macroblock table cannot be had.
-    bool Allocate();
+    // The per-macroblock stores; `controlled`: a rate controller chooses
+    // the quantisers, so the coefficients wait for them. False when the
+    // memory cannot be had.
+    bool Allocate(bool controlled);
 
-    // Codes `plan`'s picture into `out` (from its picture header on) and its
-    // reconstruction into `reconstruction`.
+    // Codes `plan`'s picture into `out` (from its picture header on), the
+    // stages before and after the slices on `pool`. Each coded row's
+    // reconstruction goes to `reconstruction`'s planes on the pool, unless
+    // `reconstruction` is null (nobody needs this picture's); wait for
+    // Reconstructed() before reading or reusing anything it names.
     VideoResult Code(const PlannedPicture& plan, const PictureInputs& inputs,
-                     const PictureRate& rate, BitWriter& out, YuvFrame& reconstruction);
+                     const PictureRate& rate, WorkerPool& pool, BitWriter& out,
+                     const YuvFrame* reconstruction);
+
+    // True when every row the last Code handed on is reconstructed.
+    bool Reconstructed() const {
+        return rowsReconstructed_.load(std::memory_order_acquire) == rowsToReconstruct_;
+    }
 
     // The f-codes the last picture used: [forward/backward][horizontal/vertical].
     const int (&FCodes() const)[2][2] { return fCode_; }
     const CodedQuantisers& Quantisers() const { return quantisers_; }
 
 private:
-    void Analyse(const PlannedPicture& plan, const PictureInputs& inputs);
-    void ChooseFCodes(const PlannedPicture& plan);
-    enum class PredictedPlanes { kLuma, kAll };
-    // The prediction of macroblock (mbX, mbY) by `m`'s motion into
-    // prediction_.
-    void Predict(const PictureInputs& inputs, int mbX, int mbY, const MacroblockInfo& m,
-                 PredictedPlanes planes);
-    int PredictionError(const PictureInputs& inputs, int mbX, int mbY, const MacroblockInfo& m);
-    void FormMotion(const PictureInputs& inputs, int mbX, int mbY, const MacroblockInfo& m,
-                    int direction, uint8_t* const* dst);
-    // Field pictures: the direction's vector and field_select from the
-    // better of its reference fields.
-    SearchResult SearchFieldPicture(const DirectionSearch& direction, const PictureInputs& inputs,
-                                    int mbX, int mbY, int patience, MacroblockInfo& m);
-    void FormDirection(const YuvFrame& reference, int mbX, int mbY, MotionVector vector,
-                       uint8_t* const* dst);
-    // One field of the macroblock (its lines `field`, field + 2, ...) from
-    // field `select` of the reference.
-    void FormFieldDirection(const YuvFrame& reference, int mbX, int mbY, int field, int select,
-                            MotionVector vector, uint8_t* const* dst);
-    void FormDualPrime(const YuvFrame& reference, int mbX, int mbY, const MacroblockInfo& m,
-                       uint8_t* const* dst);
-    // The best vector and reference field for each field of the macroblock.
-    void SearchFields(const DirectionSearch& direction, int mbX, int mbY, MotionVector frameVector,
-                      MacroblockInfo& m);
-    // Fills m's dual-prime vectors; false when none fits the picture.
-    bool SearchDualPrime(const PictureInputs& inputs, int mbX, int mbY, MacroblockInfo& m);
-    // Returns true when an intra level had to be limited.
-    bool TransformMacroblock(const PictureInputs& inputs, int mbX, int mbY, bool fieldDct,
-                             MacroblockInfo& mb);
-    void Reconstruct(int mbX, int mbY, const MacroblockInfo& mb, YuvFrame& reconstruction);
-    VideoResult CodeSlices(const PlannedPicture& plan, const PictureInputs& inputs,
-                           const PictureRate& rate, BitWriter& out, YuvFrame& reconstruction);
+    // Decisions and transforms of the macroblock rows [firstRow, endRow).
+    void AnalyseRows(const PlannedPicture& plan, const PictureInputs& inputs,
+                     const PictureRate& rate, int firstRow, int endRow);
+    void ChooseFCodes(const PlannedPicture& plan, const LargestComponents& largest);
+    VideoResult CodeSlices(const PlannedPicture& plan, const PictureRate& rate, WorkerPool& pool,
+                           BitWriter& out);
+    void ReconstructRow(int mbY);
+
+    QuantisedBlocks QuantisedOf(int address) {
+        const size_t first = static_cast<size_t>(address) * p_.geometry.blocksPerMacroblock;
+        return {&levels_[first], &scanMasks_[first]};
+    }
+    BlockCoefficients* CoefficientsOf(int address) {
+        return &coefficients_[static_cast<size_t>(address) * p_.geometry.blocksPerMacroblock];
+    }
 
     const CodingParameters& p_;
     const VideoKernels& kernels_;
     MotionSearcher searcher_;
-    std::vector<MacroblockInfo> macroblocks_;
     int fCode_[2][2] = {{15, 15}, {15, 15}};
     CodedQuantisers quantisers_;
-    bool fieldPicture_ = false;        // the picture being coded is a field
-    int parity_ = 0;                   // its parity: 0 top, 1 bottom
-    int largestComponent_[2][2] = {};  // half samples, per direction and axis
+    bool fieldPicture_ = false;  // the picture being coded is a field
+    int parity_ = 0;             // its parity: 0 top, 1 bottom
     // Field pictures: the vector the search found for every macroblock of
     // this picture, per direction (half samples): starting points for the
     // neighbours' search.
     std::vector<MotionVector> found_[2];
 
-    // Work areas of one macroblock: prediction per plane, a second
-    // prediction for averaging, the blocks.
-    uint8_t prediction_[3][256] = {};
-    uint8_t otherPrediction_[3][256] = {};
-    uint8_t dualPrediction_[3][256] = {};
-    int16_t levels_[12][64] = {};
+    // Per macroblock, for the three stages: the decision, the spatial
+    // activity (constant bitrate), the prediction, the levels and where they
+    // are not zero, and with a
+    // rate controller the coefficients awaiting their quantiser.
+    std::vector<MacroblockInfo> macroblocks_;
+    std::vector<double> activity_;
+    std::unique_ptr<MacroblockPrediction[]> predictions_;
+    std::unique_ptr<BlockCoefficients[]> levels_;
+    std::unique_ptr<uint64_t[]> scanMasks_;
+    std::unique_ptr<BlockCoefficients[]> coefficients_;
+    // Per row of the decision stage: done, and the largest vector components.
+    std::unique_ptr<std::atomic<bool>[]> rowAnalysed_;
+    std::vector<LargestComponents> rowLargest_;
+    // The reconstruction stage.
+    Plane target_[3];
+    int rowsToReconstruct_ = 0;
+    std::atomic<int> rowsReconstructed_{0};
 };
 
 }  // namespace korvan

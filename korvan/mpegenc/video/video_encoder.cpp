@@ -29,6 +29,19 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     firstJob_ = 0;
     VideoResult r = DeriveCodingParameters(settings, width, height, parameters_);
     if (!r.Ok()) return r;
+    // Field pictures search while they are coded; frame pictures may search
+    // ahead. Each picture ahead holds a source picture and its vectors; the
+    // look-ahead is bounded so that memory stays small on any machine.
+    // Without a thread to spare every task runs here, when it is waited for.
+    constexpr int kLargestLookAhead = 32;
+    lookAhead_ = 1;
+    try {
+        workers_ = std::make_unique<WorkerPool>(std::min(threads_, kLargestLookAhead) - 1);
+        if (threads_ > 1 && !parameters_.fieldPictures)
+            lookAhead_ = static_cast<size_t>(std::min(2 * threads_, kLargestLookAhead));
+    } catch (const std::system_error&) {
+        workers_ = std::make_unique<WorkerPool>(0);
+    }
     const VideoKernels& kernels = SelectVideoKernels(
         processorMode,
         parameters_.floatingPointDct ? DctArithmetic::kFloatingPoint : DctArithmetic::kInteger);
@@ -91,23 +104,10 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
                     !AllocateReference(restore_.newer) || !AllocateReference(restore_.older))) {
         return Failure(kVideoNoMemory, "Cannot allocate memory for new ref frame.");
     }
-    if (!coder_->Allocate() || (fieldCoder_ && !fieldCoder_->Allocate()))
+    if (!coder_->Allocate(tm5_ != nullptr) ||
+        (fieldCoder_ && !fieldCoder_->Allocate(tm5_ != nullptr)))
         return Failure(kVideoNoMemory, "Cannot allocate memory for mb info.");
     newer_.displayIndex = older_.displayIndex = -1;
-    // Field pictures search while they are coded; frame pictures may search
-    // ahead. Without a thread to spare everything runs here.
-    // Each picture ahead holds a source picture and its vectors; the
-    // look-ahead is bounded so that memory stays small on any machine.
-    constexpr int kLargestLookAhead = 32;
-    lookAhead_ = 1;
-    if (threads_ > 1 && !parameters_.fieldPictures) {
-        try {
-            workers_ = std::make_unique<WorkerPool>(std::min(threads_ - 1, kLargestLookAhead - 1));
-            lookAhead_ = static_cast<size_t>(std::min(2 * threads_, kLargestLookAhead));
-        } catch (const std::system_error&) {
-            workers_.reset();
-        }
-    }
     return {};
 }
 
@@ -185,12 +185,13 @@ VideoResult VideoEncoder::PrepareJobs() {
                 job->references[1] = fetched_.at(plan.displayIndex + plan.backwardDistance);
         }
         jobs_.push_back(std::move(job));
-        if (workers_ && jobs_.back()->searchNeeded) {
+        if (jobs_.back()->searchNeeded) {
             PictureJob* j = jobs_.back().get();
-            j->searching = workers_->Submit([this, j, index] {
+            workers_->Submit(WorkerPool::Priority::kBackground, [this, j, index] {
                 const SourcePicture* references[2] = {j->references[0].get(),
                                                       j->references[1].get()};
                 j->motion.Search(*searcher_, parameters_, plan_[index], *j->current, references);
+                j->searched.store(true, std::memory_order_release);
             });
         }
         // Pictures are coded at most M places out of display order and
@@ -212,14 +213,17 @@ VideoResult VideoEncoder::PrepareJobs() {
 
 void VideoEncoder::AwaitSearch(size_t planIndex) {
     PictureJob& job = JobAt(planIndex);
-    if (!job.searchNeeded || job.searched) return;
-    if (job.searching.valid()) {
-        job.searching.get();
-    } else {
-        const SourcePicture* references[2] = {job.references[0].get(), job.references[1].get()};
-        job.motion.Search(*searcher_, parameters_, plan_[planIndex], *job.current, references);
-    }
-    job.searched = true;
+    if (!job.searchNeeded) return;
+    workers_->HelpUntil([&job] { return job.searched.load(std::memory_order_acquire); },
+                        WorkerPool::Help::kAny);
+}
+
+void VideoEncoder::AwaitReconstruction() {
+    workers_->HelpUntil(
+        [this] {
+            return coder_->Reconstructed() && (!fieldCoder_ || fieldCoder_->Reconstructed());
+        },
+        WorkerPool::Help::kUrgentOnly);
 }
 
 void VideoEncoder::WriteSequenceHeaders() {
@@ -326,6 +330,10 @@ std::vector<uint8_t> VideoEncoder::TakeOutput() {
 
 VideoResult VideoEncoder::EncodeNextPicture() {
     if (Done()) return Failure(kVideoFinished, "No picture left to code.");
+    // The picture coded last may still be being rebuilt: it may be a
+    // reference of this one, its buffers are reused, and a GOP coded again
+    // starts from copies of the references.
+    AwaitReconstruction();
     if (bounds_ && gopOpen_ && (next_ >= plan_.size() || plan_[next_].startsGop)) {
         VideoResult settled = SettleGop();
         if (!settled.Ok() || next_ >= plan_.size()) return settled;
@@ -385,6 +393,8 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         if (older_.displayIndex >= 0) Deliver(older_.displayIndex, older_.frame);
     }
     YuvFrame& target = plan.frameType == kPictureB ? bidirectional_ : newer_.frame;
+    // Only the sink looks at a B picture's reconstruction.
+    const bool reconstruct = plan.frameType != kPictureB || sink_;
     PictureCoder& coder = plan.structure == 3 ? *coder_ : *fieldCoder_;
     if (plan.structure == 3) {
         PictureInputs inputs;
@@ -393,7 +403,7 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         inputs.forwardReference = &older_.frame;
         if (plan.type == kPictureB) inputs.backwardReference = &newer_.frame;
         if (job.searchNeeded) inputs.motion = &job.motion;
-        r = coder.Code(plan, inputs, rate, out_, target);
+        r = coder.Code(plan, inputs, rate, *workers_, out_, reconstruct ? &target : nullptr);
     } else {
         const int parity = plan.structure == 2 ? 1 : 0;
         const YuvFrame sourceField = YuvFrame::FieldOf(current->frame, parity);
@@ -425,7 +435,7 @@ VideoResult VideoEncoder::EncodeNextPicture() {
             for (int select = 0; select < 2; ++select)
                 offer(0, select, older_.frame, older_.fieldSources[select]);
         }
-        r = coder.Code(plan, inputs, rate, out_, targetField);
+        r = coder.Code(plan, inputs, rate, *workers_, out_, reconstruct ? &targetField : nullptr);
     }
     if (!r.Ok()) return r;
 
@@ -457,6 +467,7 @@ VideoResult VideoEncoder::EncodeNextPicture() {
 
     const bool frameDone = plan.structure == 3 || plan.secondField;
     if (frameDone && plan.frameType == kPictureB) {
+        if (sink_) AwaitReconstruction();
         Deliver(plan.displayIndex, bidirectional_);
     } else if (frameDone) {
         newer_.displayIndex = plan.displayIndex;
@@ -502,6 +513,7 @@ VideoResult VideoEncoder::Finish() {
         VideoResult r = EncodeNextPicture();
         if (!r.Ok()) return r;
     }
+    AwaitReconstruction();
     if (sink_ && newer_.displayIndex >= 0) sink_->TakePicture(newer_.displayIndex, newer_.frame);
     newer_.displayIndex = -1;
     if (parameters_.writeSequenceEndCode) WriteSequenceEndCode(out_);

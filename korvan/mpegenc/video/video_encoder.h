@@ -11,14 +11,17 @@
 // reach the output and the reconstruction sink only once it is accepted.
 //
 // With more than one thread, the motion search of the frame pictures after
-// the one being coded runs on worker threads, a few pictures ahead. It reads
-// source pictures only, so the stream is the same for every thread count.
+// the one being coded runs on worker threads, a few pictures ahead, and the
+// macroblock rows of the picture being coded are decided, transformed and
+// reconstructed on them too (see PictureCoder). The search reads source
+// pictures only and every row's work is its own, so the stream is the same
+// for every thread count.
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <deque>
-#include <future>
 #include <map>
 #include <memory>
 #include <vector>
@@ -128,8 +131,7 @@ private:
         std::shared_ptr<SourcePicture> references[2];
         MotionField motion;
         bool searchNeeded = false;
-        bool searched = false;
-        std::future<void> searching;  // when a worker runs the search
+        std::atomic<bool> searched{false};  // set by the task that searched
     };
     struct HeldPicture {
         YuvFrame frame;
@@ -156,6 +158,8 @@ private:
     VideoResult PrepareJobs();
     PictureJob& JobAt(size_t planIndex) { return *jobs_[planIndex - firstJob_]; }
     void AwaitSearch(size_t planIndex);
+    // Waits for the reconstruction of the picture coded last.
+    void AwaitReconstruction();
     void WriteSequenceHeaders();
     void CountPicture(uint64_t bits);
     void StartConstantBitrateGop();

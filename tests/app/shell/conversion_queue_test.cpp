@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 
+#include "app/rmjob/real_media_hand_off.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "tests/app/shell/main_window_fakes.h"
@@ -95,15 +96,26 @@ public:
     Paths calls;
 };
 
-class FakeHandOffs : public QueueHandOffs {
+// The RealMedia host as the queue sees it: a job "made" when the test
+// says so; an input whose name holds "broken" fails.
+class FakeRealMedia : public RealMediaHandOff {
 public:
     bool IsRealVideo(const std::string& file) override { return file.ends_with(".rm"); }
     void StartRealMediaJob(const Paths& inputs, const std::string& output) override {
         calls.push_back("job " + FakeTools::Name(inputs.at(0)) + " " + output);
-        jobOutput = output;
+        jobOutput = inputs.at(0).find("broken") == std::string::npos ? output : "";
     }
     std::string RealMediaJobResult() override { return jobOutput; }
+    std::string RealMediaJobTip() override { return tip; }
     void CancelRealMediaJob() override { calls.push_back("cancel job"); }
+
+    std::string jobOutput;
+    std::string tip;
+    Paths calls;
+};
+
+class FakeHandOffs : public QueueHandOffs {
+public:
     int BuildDvdImage(const std::string& file) override {
         calls.push_back("image " + FakeTools::Name(file));
         return imageWorks;
@@ -112,7 +124,6 @@ public:
         calls.push_back("burn " + std::to_string(kind) + " " + FakeTools::Name(files.at(0)));
     }
 
-    std::string jobOutput;
     int imageWorks = 1;
     Paths calls;
 };
@@ -139,6 +150,7 @@ protected:
         model_->SetProbe(&probe_);
         model_->SetQueueTools(&tools_);
         model_->SetHandOffs(&handOffs_);
+        model_->SetRealMediaHandOff(&realMedia_);
         model_->Initialise();
     }
 
@@ -161,6 +173,7 @@ protected:
     test::FakeProbe probe_;
     FakeTools tools_;
     FakeHandOffs handOffs_;
+    FakeRealMedia realMedia_;
     std::unique_ptr<MainWindowModel> model_;
 };
 
@@ -273,7 +286,8 @@ TEST_F(ConversionQueueTest, StopDuringTheSecondFileEndsTheQueueWithoutMerge) {
     model_->OnCommand(kCmdConvert);
     EXPECT_EQ(tools_.calls, Paths({"convert one.avi one.avi", "convert two.avi two.avi"}));
     EXPECT_TRUE(tools_.cancelled);
-    EXPECT_EQ(handOffs_.calls, Paths({"cancel job"}));
+    EXPECT_EQ(realMedia_.calls, Paths({"cancel job"}));
+    EXPECT_EQ(model_->StoppedInput(), input_.Folder() + "in/two.avi");
     EXPECT_FALSE(Exists(Out("three.avi")));
     EXPECT_FALSE(Exists(Out("one_merge.avi")));
     EXPECT_EQ(LeftPane(), "All converting works are Completed!");
@@ -365,30 +379,46 @@ TEST_F(ConversionQueueTest, DvdTargetHandsTheJoinToAuthoringAndBurning) {
 }
 
 TEST_F(ConversionQueueTest, RealVideoGoesThroughTheConversionHost) {
-    Browse({Input("movie.rm")});
+    Browse({Input("movie.rm"), Input("broken.rm"), Input("next.avi")});
+    int waits = 0;
     tools_.onWait = [&] {
-        FakeTools::Write(handOffs_.jobOutput, 4096);
+        // The host's progress, then its end.
+        if (++waits == 1) {
+            realMedia_.tip = " Remain: 00:00:04";
+            model_->OnProgressNotification(40);
+            return;
+        }
+        if (!realMedia_.jobOutput.empty()) FakeTools::Write(realMedia_.jobOutput, 4096);
         model_->OnProgressNotification(kProgressJobFinished);
     };
     model_->OnCommand(kCmdConvert);
-    EXPECT_EQ(handOffs_.calls, Paths({"job movie.rm " + Out("tempvideofile.mpg")}));
-    EXPECT_EQ(tools_.calls, Paths({"convert tempvideofile.mpg movie.avi"}));
+    EXPECT_EQ(realMedia_.calls, Paths({"job movie.rm " + Out("tempvideofile.mpg"),
+                                       "job broken.rm " + Out("tempvideofile.mpg")}));
+    // The job that failed is given up and the queue goes on.
+    EXPECT_EQ(tools_.calls,
+              Paths({"convert tempvideofile.mpg movie.avi", "convert next.avi next.avi"}));
+    EXPECT_EQ(model_->FailedInputs(), Paths({input_.Folder() + "in/broken.rm"}));
     EXPECT_FALSE(Exists(Out("tempvideofile.mpg")));
     EXPECT_NE(std::find(model_->StatusLog().begin(), model_->StatusLog().end(),
                         " Converting " + input_.Folder() + "in/movie.rm Now..."),
               model_->StatusLog().end());
+    EXPECT_EQ(model_->JobTipLog(), Paths({" Remain: 00:00:04"}));
+    EXPECT_EQ(model_->ProgressLog().front(), 40);
+    EXPECT_EQ(model_->StoppedInput(), "");
 }
 
 TEST_F(ConversionQueueTest, StopDuringTheRealMediaJobEndsWithoutConverting) {
     Browse({Input("movie.rm"), Input("next.avi")});
     tools_.onWait = [&] {
-        FakeTools::Write(handOffs_.jobOutput, 10);
+        FakeTools::Write(realMedia_.jobOutput, 10);
         model_->OnCommand(kCmdConvert);
     };
     model_->OnCommand(kCmdConvert);
     EXPECT_TRUE(tools_.calls.empty());
+    EXPECT_EQ(realMedia_.calls.back(), "cancel job");
     EXPECT_FALSE(Exists(Out("tempvideofile.mpg")));
     EXPECT_EQ(LeftPane(), "All converting works are Completed!");
+    EXPECT_EQ(model_->StoppedInput(), input_.Folder() + "in/movie.rm");
 }
 
 class DvdTitleQueueTest : public ConversionQueueTest {

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "tests/support/media_tools.h"
+#include "tests/support/process_checks.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -33,6 +35,20 @@ inline void MustRun(const std::string& commandLine) {
     ASSERT_EQ(exitCode, 0) << commandLine << "\n" << text;
 }
 
+// Processes whose command line mentions `text`.
+inline std::vector<std::string> ProcessesMentioning(const std::string& text) {
+    std::vector<std::string> found;
+    for (const std::filesystem::directory_entry& entry :
+         std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string commandLine = ReadFile(entry.path() / "cmdline");
+        for (char& c : commandLine) c = c == '\0' ? ' ' : c;
+        if (commandLine.find(text) != std::string::npos) found.push_back(name + ": " + commandLine);
+    }
+    return found;
+}
+
 inline std::vector<std::string> Texts(const QJsonValue& array) {
     std::vector<std::string> texts;
     for (const QJsonValue& value : array.toArray()) texts.push_back(value.toString().toStdString());
@@ -41,6 +57,34 @@ inline std::vector<std::string> Texts(const QJsonValue& array) {
 
 inline std::string Text(const QJsonValue& value) { return value.toString().toStdString(); }
 
+// Processes whose command line mentions `text`, as "pid: command line".
+inline std::vector<std::string> ProcessesMentioning(const std::string& text) {
+    std::vector<std::string> found;
+    for (const std::filesystem::directory_entry& entry :
+         std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string commandLine = ProcessCommandLine(std::atoi(name.c_str()));
+        if (commandLine.find(text) != std::string::npos) found.push_back(name + ": " + commandLine);
+    }
+    return found;
+}
+
+// Waits up to `timeout` for a tool of `program` whose command line mentions
+// `text` and returns its process id (0 when none came).
+inline pid_t WaitForToolOf(pid_t program, const std::string& text, std::chrono::seconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    do {
+        for (const ChildProcessEntry& child : ChildProcessEntries(program)) {
+            if (child.state != 'Z' && child.commandLine.find(text) != std::string::npos) {
+                return child.pid;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return 0;
+}
+
 // A private copy of the program folder (program, its libraries, profiles,
 // settings) in a folder whose name holds a blank and a non-ASCII letter, with
 // its own export folder, and a private folder for the fixed temporary names,
@@ -48,14 +92,19 @@ inline std::string Text(const QJsonValue& value) { return value.toString().toStd
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // A tool that outlives the program becomes a child of the test, so
+        // that the check after every test sees it.
+        ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
         std::filesystem::create_directories(program_);
         std::filesystem::create_directories(clips_);
         for (const std::filesystem::directory_entry& entry :
              std::filesystem::directory_iterator(ZARVO_PROGRAM_FOLDER)) {
             const std::string name = entry.path().filename();
+            // The program, its conversion host and audio converter, the
+            // libraries they load, profiles and help.
             const bool library = name.starts_with("lib") && name.ends_with(".so");
-            if (name == "ZarvoVideoConverter" || name.ends_with(".ini") || name == "help" ||
-                library) {
+            if (name == "ZarvoVideoConverter" || name == "tobrin" || name == "merrow" ||
+                name.ends_with(".ini") || name == "help" || library) {
                 std::filesystem::copy(entry.path(), program_ + name,
                                       std::filesystem::copy_options::recursive);
             }
@@ -75,19 +124,27 @@ protected:
     // and returns the state it wrote last.
     QJsonObject RunScript(const std::string& script,
                           std::chrono::seconds timeout = std::chrono::seconds(180)) {
+        const pid_t pid = StartScript(script);
+        if (pid <= 0) return {};
+        const int status = WaitForProgram(pid, timeout);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ProgramLog();
+        return ReadState();
+    }
+
+    // Starts the program with the script and returns its process id (0 when
+    // it could not be started).
+    pid_t StartScript(const std::string& script) {
         const std::string scriptPath = root_ / "script.txt";
-        const std::string statePath = root_ / "state.json";
-        const std::string logPath = root_ / "program.log";
         test::WriteFile(scriptPath, script);
         setenv("QT_QPA_PLATFORM", qtPlatform_.c_str(), 1);
         setenv("ZARVO_SCRIPT", scriptPath.c_str(), 1);
-        setenv("ZARVO_STATE", statePath.c_str(), 1);
+        setenv("ZARVO_STATE", StatePath().c_str(), 1);
         setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 1, LogPath().c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
         const std::string program = program_ + "ZarvoVideoConverter";
         char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
@@ -95,28 +152,46 @@ protected:
         const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         EXPECT_EQ(spawned, 0);
-        if (spawned != 0) return {};
+        return spawned == 0 ? pid : 0;
+    }
 
+    // Waits for the program to end and returns its wait status; a program
+    // still running after `timeout` is killed and fails the test.
+    int WaitForProgram(pid_t pid, std::chrono::seconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         int status = 0;
         while (waitpid(pid, &status, WNOHANG) == 0) {
             if (std::chrono::steady_clock::now() > deadline) {
                 kill(pid, SIGKILL);
                 waitpid(pid, &status, 0);
-                ADD_FAILURE() << "the program did not end; its log:\n" << test::ReadFile(logPath);
+                ADD_FAILURE() << "the program did not end; its log:\n" << ProgramLog();
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << test::ReadFile(logPath);
+        return status;
+    }
+
+    // The state the program wrote last.
+    QJsonObject ReadState() {
         QJsonParseError error{};
         const QJsonDocument state =
-            QJsonDocument::fromJson(QByteArray::fromStdString(test::ReadFile(statePath)), &error);
+            QJsonDocument::fromJson(QByteArray::fromStdString(test::ReadFile(StatePath())), &error);
         EXPECT_EQ(error.error, QJsonParseError::NoError);
         lastState_ = state.object();
         EXPECT_EQ(Text(lastState_["error"]), "");
         return lastState_;
     }
+
+    // The encoder the program runs for a conversion, told from a probe by
+    // its codec option; 0 when none came within two minutes.
+    static pid_t WaitForConversionTool(pid_t program) {
+        return WaitForToolOf(program, " -vcodec ", std::chrono::seconds(120));
+    }
+
+    std::string ProgramLog() const { return test::ReadFile(LogPath()); }
+    std::string StatePath() const { return root_ / "state.json"; }
+    std::string LogPath() const { return root_ / "program.log"; }
 
     // A small clip; the container follows the name's extension.
     std::string Clip(const std::string& name, double seconds = 1, const std::string& options = "") {

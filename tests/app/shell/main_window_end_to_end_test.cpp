@@ -27,21 +27,9 @@ std::string DecodeErrors(const std::string& path) {
     return exitCode == 0 ? errors : "exit " + std::to_string(exitCode) + ": " + errors;
 }
 
-// Processes whose command line mentions `text`.
-Paths ProcessesMentioning(const std::string& text) {
-    Paths found;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::string commandLine = test::ReadFile(entry.path() / "cmdline");
-        for (char& c : commandLine) c = c == '\0' ? ' ' : c;
-        if (commandLine.find(text) != std::string::npos) found.push_back(name + ": " + commandLine);
-    }
-    return found;
-}
-
 using test::EndToEndTest;
 using test::MustRun;
+using test::ProcessesMentioning;
 using test::Text;
 using test::Texts;
 

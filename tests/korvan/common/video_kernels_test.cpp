@@ -328,6 +328,10 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                             std::memcpy(quantised, expected, sizeof(quantised));
                             const int16_t* const levelSets[2] = {quantised, coefficients[n].data()};
                             for (const int16_t* levels : levelSets) {
+                                for (bool alternateScan : {false, true}) {
+                                    ASSERT_EQ(k.scanMask(levels, alternateScan),
+                                              plain.scanMask(levels, alternateScan));
+                                }
                                 k.dequantiseIntra(levels, got, matrix, mquant, precision, syntax);
                                 plain.dequantiseIntra(levels, expected, matrix, mquant, precision,
                                                       syntax);

@@ -1,0 +1,193 @@
+#include "app/rmjob/real_media_job.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/file_names.h"
+#include "platform/private_profile.h"
+
+namespace {
+
+constexpr std::size_t kTextBufferSize = 4096;
+
+constexpr char kInputsSection[] = "infiles";
+constexpr char kOutputSection[] = "outformat";
+constexpr char kCommonSection[] = "common";
+constexpr char kResultNameKey[] = "tempavifilename";
+constexpr char kTipKey[] = "strtip";
+constexpr char kErrorCodeKey[] = "iErrorCode";
+constexpr char kPercentKey[] = "ipercent";
+constexpr int kJobEnded = -1;
+constexpr int kEngineResult = 5;
+
+constexpr char kTextFileMessage[] =
+    " is a text file, please open it with text editor, download original media file first.";
+constexpr char kUnreadableHelp[] =
+    "Most probable reasons are:\n"
+    "1. Your video file is an audio file only.\n"
+    "2. Your video file uses the DivX or XviD codec, and no decoder for it is installed.\n"
+    "3. The decoders of ffmpeg are not installed.\n"
+    "\n"
+    "Please install the proper codecs (the Debian packages ffmpeg and libavcodec-extra) and "
+    "try again.";
+
+}  // namespace
+
+std::string JobResultMessage(int resultCode, const std::string& input) {
+    switch (resultCode) {
+        case 1:
+            return "Can't open - " + input;
+        case 2:
+            return input + kTextFileMessage;
+        case 3:
+            return "Can't find - " + input;
+        case 4:
+            return "Can't open - " + input + "\n\n" + kUnreadableHelp;
+        default:
+            return {};
+    }
+}
+
+bool IsRealVideoCodec(const std::string& videoCodec) {
+    std::string codec = videoCodec;
+    for (char& c : codec) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return codec.find("rv20") != std::string::npos || codec.find("rv30") != std::string::npos ||
+           codec.find("rv40") != std::string::npos;
+}
+
+RealMediaJob::RealMediaJob(std::string programFolder, Services services)
+    : programFolder_(std::move(programFolder)),
+      jobFile_(programFolder_ + "Tobrin.ini"),
+      services_(std::move(services)) {}
+
+RealMediaJob::~RealMediaJob() {
+    if (host_.Running()) CancelRealMediaJob();
+}
+
+bool RealMediaJob::IsRealVideo(const std::string& file) {
+    return IsRealVideoCodec(services_.probe(file).videoCodec);
+}
+
+bool RealMediaJob::WriteStartValues(const std::vector<std::string>& inputs,
+                                    const std::string& plannedOutput) {
+    const auto write = [this](const char* section, const std::string& key,
+                              const std::string& value) {
+        return platform::WritePrivateProfileString(section, key, value, jobFile_);
+    };
+    // The queue starts jobs only outside DVD source mode, whose inputs would
+    // be temporary copies the host deletes.
+    bool written = write(kInputsSection, "dvdmode", "0");
+    services_.clock->totalSeconds = 0;
+    written = write(kInputsSection, "number", std::to_string(inputs.size())) && written;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        char key[32];
+        std::snprintf(key, sizeof key, "file%03zu", i);
+        written = write(kInputsSection, key, inputs[i]) && written;
+        const double seconds = services_.probe(inputs[i]).durationSeconds;
+        if (std::isfinite(seconds) && seconds > 0) {
+            services_.clock->totalSeconds += static_cast<int>(seconds);
+        }
+    }
+    written = write(kOutputSection, kResultNameKey, plannedOutput) && written;
+    written = write(kOutputSection, "merge", "1") && written;
+    written = write(kOutputSection, "mediatype", "1") && written;
+    // The end marks of an earlier job must be gone before any host starts.
+    for (const auto& [key, value] : {std::pair{"canceltbr", "0"},
+                                     {kTipKey, ""},
+                                     {kErrorCodeKey, "0"},
+                                     {kPercentKey, "0"},
+                                     {"stime", "0"},
+                                     {"etime", "0"},
+                                     {"operationid", "1"}}) {
+        written = write(kCommonSection, key, value) && written;
+    }
+    return written;
+}
+
+void RealMediaJob::StartRealMediaJob(const std::vector<std::string>& inputs,
+                                     const std::string& plannedOutput) {
+    if (host_.Running()) CancelRealMediaJob();
+    input_ = inputs.empty() ? std::string() : inputs.front();
+    result_.clear();
+    tip_.clear();
+    const std::string exportFolder = platform::WithTrailingSlash(platform::GetPrivateProfileString(
+        "common", "exportfolder", "", kTextBufferSize, programFolder_ + "zarvo.ini"));
+    if (!exportFolder.empty()) platform::MakeEmptyFolder(exportFolder + "tmpmd/");
+
+    running_ = true;
+    started_ = std::chrono::steady_clock::now();
+    if (!WriteStartValues(inputs, plannedOutput)) {
+        FailJob("Can't write the job file " + jobFile_ + ".");
+        return;
+    }
+    // A host that does not start is noticed by the poll's watchdog, as one
+    // that starts and dies is.
+    host_.Start(programFolder_ + kHostProgramName, programFolder_);
+    services_.pollTimer->Start(kJobPollPeriod);
+}
+
+void RealMediaJob::OnPollTimer() {
+    if (!running_) return;
+    tip_ =
+        platform::GetPrivateProfileString(kCommonSection, kTipKey, "", kTextBufferSize, jobFile_);
+    int error = platform::GetPrivateProfileInt(kCommonSection, kErrorCodeKey, 0, jobFile_);
+    const int percent = platform::GetPrivateProfileInt(kCommonSection, kPercentKey, 0, jobFile_);
+    if (percent >= 0) {
+        ProgressClock& clock = *services_.clock;
+        clock.positionSeconds =
+            static_cast<int>(static_cast<long long>(percent) * clock.totalSeconds / 100);
+        services_.window->PostCommand(kCommandMessage, kProgressNotification, percent);
+    }
+    if (percent == kJobEnded && error == 0) {
+        // The host writes the result code after the end mark: it is read
+        // once the host has gone, so a failure is never taken for success.
+        host_.Stop(kHostStopGrace);
+        error = platform::GetPrivateProfileInt(kCommonSection, kErrorCodeKey, 0, jobFile_);
+    }
+    if (error == kEngineResult || (percent == kJobEnded && error == 0)) {
+        // The host's last figure falls between two polls as often as not; a
+        // job that has ended well is shown whole before its end mark.
+        services_.clock->positionSeconds = services_.clock->totalSeconds;
+        services_.window->PostCommand(kCommandMessage, kProgressNotification, 100);
+        EndJob(platform::GetPrivateProfileString(kOutputSection, kResultNameKey, "",
+                                                 kTextBufferSize, jobFile_));
+        return;
+    }
+    if (error != 0) {
+        const std::string message = JobResultMessage(error, input_);
+        if (message.empty()) {
+            EndJob({});
+        } else {
+            FailJob(message);
+        }
+        return;
+    }
+    const bool hostGone = !host_.Running();
+    if (hostGone && std::chrono::steady_clock::now() - started_ >= services_.hostWatchdog) {
+        FailJob("Can't open - " + input_);
+    }
+}
+
+void RealMediaJob::EndJob(std::string result) {
+    running_ = false;
+    services_.pollTimer->Stop();
+    result_ = std::move(result);
+    services_.window->PostCommand(kCommandMessage, kProgressNotification, kJobEnded);
+}
+
+void RealMediaJob::FailJob(const std::string& message) {
+    EndJob({});
+    host_.Stop(kHostStopGrace);
+    services_.showMessage(message, kOpenFileErrorCaption);
+}
+
+void RealMediaJob::CancelRealMediaJob() {
+    services_.pollTimer->Stop();
+    const bool wasRunning = running_ || host_.Running();
+    running_ = false;
+    if (!wasRunning) return;
+    platform::WritePrivateProfileString(kCommonSection, "canceltbr", "1", jobFile_);
+    host_.Stop(kHostStopGrace);
+}

@@ -1,0 +1,230 @@
+#include "korvan/entry/converting_dialog.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "korvan/entry/audio_hand_off.h"
+#include "korvan/entry/conversion_control.h"
+#include "korvan/entry/library_messages.h"
+#include "korvan/entry/output_names.h"
+#include "korvan/media/source_classification.h"
+#include "korvan/mpegenc/driver/encoder_entry.h"
+#include "platform/file_names.h"
+#include "platform/private_profile.h"
+
+namespace korvan {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kEncoderStartFailedMessage[] = "Could not initialize dovarez.dll.";
+// Until the RealMedia engine is part of the library, an input only it could
+// read ends the job with this.
+constexpr char kNoEngineMessage[] =
+    "The RealMedia engine is not available, so %s cannot be converted.";
+constexpr char kUnknownMediaTypeMessage[] = "The job asks for an unknown media type %s.";
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+// The export folder as the program's settings name it, with "/"; the
+// default until a value has been read is the user's own.
+std::string ReadExportFolder(const std::string& settingsPath) {
+    const std::string folder =
+        platform::GetPrivateProfileString("common", "exportfolder", "", 4096, settingsPath);
+    if (!folder.empty()) return platform::WithTrailingSlash(folder);
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/ZarvoExport/";
+}
+
+// The library's AVI files take their compressor from "avicode.dat" beside
+// the host; nobody can be asked from a host without a window.
+media::AviWriterHooks AviWriterHooksFor(const ModuleState& module) {
+    media::AviWriterHooks hooks;
+    hooks.hostFolder = module.hostFolder;
+    hooks.messages = LibraryMessageSink();
+    return hooks;
+}
+
+OutputFileLimits ReadOutputFileLimits(const std::string& settingsPath) {
+    const auto read = [&settingsPath](const char* key) {
+        return static_cast<double>(std::max(
+            0, platform::GetPrivateProfileInt(media::kLibrarySection, key, 0, settingsPath)));
+    };
+    return {read("durationlimit"), read("sizelimit")};
+}
+
+}  // namespace
+
+ConvertingDialog::ConvertingDialog(ModuleState& module)
+    : module_(module),
+      jobFile_(module.hostFolder + kJobFileName),
+      aviWriter_(AviWriterHooksFor(module)) {}
+
+ConvertingDialog::~ConvertingDialog() { media::CloseSourceReader(reader_); }
+
+int ConvertingDialog::DoModal() {
+    OnInitDialog();
+    return loop_.Run();
+}
+
+void ConvertingDialog::EndDialog(int result) { loop_.End(result); }
+
+void ConvertingDialog::OnInitDialog() {
+    done_ = false;
+    const std::string settingsPath = module_.hostFolder + "zarvo.ini";
+    exportFolder_ = ReadExportFolder(settingsPath);
+    limits_ = ReadOutputFileLimits(settingsPath);
+    mkdir(exportFolder_.c_str(), 0777);
+    mkdir((exportFolder_ + "tmpmd/").c_str(), 0777);
+    handOffPath_ = AudioHandOffPath();
+
+    EncoderServices services{LibraryMessageSink(), nullptr};
+    EncoderExchange exchange;
+    if (EncoderEntry(module_.encoder, kSelectStartUp, services, exchange, 0) != 0) {
+        ShowLibraryMessage(kEncoderStartFailedMessage);
+        // Nobody could end a dialog without a window: the job ends here, so
+        // the program is not left polling a host that waits for nothing.
+        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
+        jobResult_ = kJobCannotOpen;
+        EndDialog(1);
+        return;
+    }
+    for (int index = 0; EncoderEntry(module_.encoder, kSelectDescribeVideoFormat, services,
+                                     exchange, index) != kNoSuchFormat;
+         ++index) {
+    }
+    jobResult_ = ReadAndRunJob();
+    jobFile_.WriteCommonInt(kErrorCodeKey, jobResult_);
+    EndDialog(1);
+}
+
+int ConvertingDialog::ReadAndRunJob() {
+    media::CloseSourceReader(reader_);
+    pending_.clear();
+    job_ = jobFile_.ReadDescription();
+    if (job_.inputCount == 0) {
+        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
+        return kJobCannotOpen;
+    }
+    pending_.assign(job_.inputs.begin(), job_.inputs.end());
+    progress_ = JobProgress(job_.inputs.size());
+    SetTimer(kCancelPollTimer, 1000ms);
+
+    const std::string first = job_.inputs.empty() ? std::string() : job_.inputs.front();
+    const int classification = media::ClassifySource(
+        first, media::ReadMediaLayerSettings(module_.hostFolder), module_.realMediaFlags);
+    if (job_.operation == kTestReadableOperation) {
+        const bool readable = classification == kJobConverted || classification == kJobRealMedia;
+        jobFile_.WriteCommonInt(kReadableKey, readable ? 1 : 0);
+        return classification;
+    }
+    if (classification != kJobConverted && classification != kJobRealMedia) {
+        return classification;
+    }
+
+    const auto dispatch = DispatchMediaType(job_.mediaType);
+    if (!dispatch) {
+        ShowLibraryMessage(FillMessage(kUnknownMediaTypeMessage, std::to_string(job_.mediaType)));
+        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
+        return kJobCannotOpen;
+    }
+    dispatch_ = *dispatch;
+
+    if (classification == kJobRealMedia) {
+        // The result code 5 hands an intermediate AVI over to the program;
+        // without the engine there is none, so the job ends as an input
+        // that cannot be opened, with the reason shown and as its tip.
+        const std::string reason = FillMessage(kNoEngineMessage, first);
+        ShowLibraryMessage(reason);
+        jobFile_.WriteCommonText(kTipKey, reason);
+        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
+        return kJobCannotOpen;
+    }
+
+    StartConversion();
+    while (!done_) {
+        if (platform::DispatchPendingMessages() == 0 && !done_) platform::WaitForMessages(500ms);
+    }
+    KillTimer(kCancelPollTimer);
+    media::CloseSourceReader(reader_);
+    // A stopped job names no result: the program has stopped listening, and
+    // a cut-short output is none.
+    if (cancelled_) {
+        DeleteElementaryStreams();
+    } else {
+        jobFile_.WriteResultName(result_);
+    }
+    if (job_.temporaryInputs && Exists(currentInput_)) DeleteTemporaryInput(currentInput_);
+    jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
+    return kJobConverted;
+}
+
+void ConvertingDialog::StartConversion() {
+    splitCount_ = 0;
+    splitPending_ = false;
+    if (pending_.empty()) return;
+    BeginAudioHandOff(handOffPath_);
+    TakeNextInput();
+}
+
+void ConvertingDialog::TakeNextInput() {
+    // Notify messages still queued after the walk has ended change nothing.
+    if (done_) return;
+    if (splitPending_) {
+        splitPending_ = false;
+        window_.first = std::min(window_.first + framesEncoded_, window_.last);
+        ++splitCount_;
+        currentOutput_ = SplitOutputName(currentOutput_, splitCount_);
+        PrepareAndEncode(Continuation::kSplit);
+        return;
+    }
+    if (pending_.empty()) {
+        done_ = true;
+        return;
+    }
+    if (job_.temporaryInputs && !currentInput_.empty() && Exists(currentInput_)) {
+        DeleteTemporaryInput(currentInput_);
+    }
+    if (!currentInput_.empty()) ++inputIndex_;
+    currentInput_ = pending_.front();
+    pending_.pop_front();
+    splitCount_ = 0;
+    PrepareAndEncode(Continuation::kNewInput);
+}
+
+void ConvertingDialog::OnMessage(unsigned message, std::uintptr_t wParam, std::intptr_t) {
+    if (message == kNotifyMessage && wParam == kNotifyAdvance) TakeNextInput();
+}
+
+void ConvertingDialog::OnTimer(unsigned id) {
+    if (id == kCancelPollTimer) OnCancelPoll();
+}
+
+void ConvertingDialog::OnCancelPoll() {
+    if (jobFile_.ReadCommonInt(kCancelKey, 0) != 0) CancelConversion(module_);
+}
+
+void ConvertingDialog::Cancel() {
+    if (job_.temporaryInputs && !currentInput_.empty() && Exists(currentInput_)) {
+        DeleteTemporaryInput(currentInput_);
+    }
+    KillTimer(kCancelPollTimer);
+    pending_.clear();
+    splitPending_ = false;
+    cancelled_ = true;
+    done_ = true;
+    EndDialog(1);
+}
+
+void ConvertingDialog::DeleteTemporaryInput(const std::string& input) const {
+    // "dvdmode" 1 says the inputs are the program's own temporary copies.
+    unlink(input.c_str());
+}
+
+}  // namespace korvan

@@ -1,0 +1,293 @@
+// The converting dialog's encode of one input: the source opened through
+// the reader layer, its pictures chosen by the clip file and the job's
+// times, and the encode run by the encoder with the reader's fetches as its
+// callbacks.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "korvan/entry/audio_hand_off.h"
+#include "korvan/entry/conversion_control.h"
+#include "korvan/entry/converting_dialog.h"
+#include "korvan/entry/library_messages.h"
+#include "korvan/entry/output_names.h"
+#include "korvan/mpegenc/driver/encode_preparation.h"
+#include "korvan/mpegenc/driver/encoder_entry.h"
+#include "platform/private_profile.h"
+
+namespace korvan {
+namespace {
+
+using namespace std::chrono_literals;
+
+// How often an encode's progress reports read the job file's stop request.
+constexpr auto kCancelPollInterval = 250ms;
+constexpr int kEncoderSampleRateHz = 44100;
+
+// The TV system an input is coded for: the one of its picture rate, so that
+// no picture is repeated or dropped (a 25 Hz input coded at 29.97 Hz repeats
+// every fifth picture); the user's default for rates of neither.
+bool IsPalRate(double framesPerSecond, bool palDefault) {
+    const auto near = [framesPerSecond](double rate) {
+        return std::fabs(framesPerSecond - rate) < 0.5;
+    };
+    if (near(25) || near(50)) return true;
+    if (near(23.976) || near(29.97) || near(59.94)) return false;
+    return palDefault;
+}
+
+// Whole seconds of the source at picture `frame`.
+int SecondsAt(std::uint32_t frame, double framesPerSecond) {
+    return static_cast<int>(frame / framesPerSecond);
+}
+
+}  // namespace
+
+// The reader's sound handed to the encoder from the sample it asks for, in
+// blocks of at most kLargestAudioBlockBytes. The reader gives whole chunks,
+// one after the other; a chunk is kept until the encoder has asked past it.
+// Positions are samples of the job's sound (counted from its first); the
+// reader counts in samples at 44 100 Hz.
+class ConvertingDialog::SoundFeed {
+public:
+    SoundFeed(media::SourceReader& reader, media::AudioFetchForm form, int rateHz, int frameBytes)
+        : reader_(reader), form_(form), rateHz_(rateHz), frameBytes_(frameBytes) {}
+
+    // An empty block ends the sound: the reader has no more, or cannot read
+    // it.
+    int Next(int64_t position, FetchedAudio& block) {
+        block = {};
+        while (position >= chunkStart_ + ChunkSamples()) {
+            if (!FetchChunk()) return 0;
+        }
+        if (position < chunkStart_) return 0;
+        const auto offset = static_cast<std::size_t>(position - chunkStart_) * frameBytes_;
+        block.bytes = chunk_.data() + offset;
+        block.byteCount = std::min(chunk_.size() - offset,
+                                   kLargestAudioBlockBytes - kLargestAudioBlockBytes % frameBytes_);
+        return 0;
+    }
+
+private:
+    int64_t ChunkSamples() const { return static_cast<int64_t>(chunk_.size()) / frameBytes_; }
+
+    bool FetchChunk() {
+        long long samples = 0;
+        long long bytes = 0;
+        const uint8_t* buffer = nullptr;
+        if (media::FetchSourceAudio(reader_, fetched44100_, form_, samples, bytes, buffer) != 0 ||
+            bytes < frameBytes_) {
+            return false;
+        }
+        chunkStart_ += ChunkSamples();
+        const long long whole = bytes - bytes % frameBytes_;
+        chunk_.assign(buffer, buffer + whole);
+        fetched44100_ += form_ == media::AudioFetchForm::kEncoderPcm
+                             ? samples
+                             : whole / frameBytes_ * kEncoderSampleRateHz / rateHz_;
+        return true;
+    }
+
+    media::SourceReader& reader_;
+    media::AudioFetchForm form_;
+    int rateHz_;
+    int frameBytes_;
+    long long fetched44100_ = 0;
+    int64_t chunkStart_ = 0;  // the job's sample the chunk starts at
+    std::vector<uint8_t> chunk_;
+};
+
+void ConvertingDialog::PrepareAndEncode(Continuation continuation) {
+    if (continuation == Continuation::kNewInput && !OpenCurrentInput()) {
+        // The reader has said why; the walk goes on with the next input.
+        AdvanceLater();
+        return;
+    }
+    EncodeCurrentWindow();
+    if (notificationsPosted_ == 0) AdvanceLater();
+}
+
+bool ConvertingDialog::OpenCurrentInput() {
+    media::CloseSourceReader(reader_);
+    NoteAudioHandOffSource(handOffPath_, currentInput_);
+    if (!media::OpenSourceReader(reader_, currentInput_, LibraryMessageSink()) ||
+        reader_.lastFrame < reader_.firstFrame) {
+        return false;
+    }
+    const double rate = reader_.frameRate;
+    const FrameWindow input{static_cast<std::uint32_t>(reader_.firstFrame),
+                            static_cast<std::uint32_t>(reader_.lastFrame)};
+    const ClipMarks marks = ReadClipMarks(ClipFilePath(exportFolder_, currentInput_));
+    if (dispatch_.form == OutputForm::kAviForMp3) {
+        // The audio converter cuts the MP3 at the clip's marks, so the AVI
+        // it gets holds the job's window only, and the marks are counted
+        // from the AVI's start.
+        window_ = JobFrameWindow(input, job_.startSeconds, job_.endSeconds, rate, input);
+        const int offset = SecondsAt(window_.first, rate);
+        NoteAudioHandOffTimes(handOffPath_, std::max(0, marks.startSeconds - offset),
+                              marks.endSeconds > 0 ? std::max(0, marks.endSeconds - offset) : 0);
+    } else {
+        window_ = JobFrameWindow(ClipFrameWindow(marks, rate, input), job_.startSeconds,
+                                 job_.endSeconds, rate, input);
+    }
+    inputStart_ = window_.first;
+    pal_ = IsPalRate(rate, module_.encoder.palDefaults != 0);
+    // The program's planned name is the result of a job of one input.
+    const std::string planned = job_.inputs.size() == 1 ? job_.plannedResult : std::string();
+    currentOutput_ = OutputNameFor(exportFolder_, currentInput_, planned, dispatch_.form);
+    return true;
+}
+
+void ConvertingDialog::EncodeCurrentWindow() {
+    const PictureSize size =
+        OutputPictureSize(dispatch_, pal_, PictureSize{reader_.width, reader_.height});
+    const auto frames = static_cast<long long>(window_.last) - window_.first + 1;
+    reader_.firstFrame = window_.first;
+    reader_.outputWidth = size.width;
+    reader_.outputHeight = size.height;
+    reader_.outputFrameRate = reader_.frameRate;
+    const bool mpeg = dispatch_.form == OutputForm::kMpeg;
+    const int rateHz = mpeg ? kEncoderSampleRateHz : reader_.audioFormat.samplesPerSec;
+    const int channels = mpeg ? 2 : reader_.audioFormat.channels;
+    const int bits = mpeg ? 16 : reader_.audioFormat.bitsPerSample;
+    const double seconds = static_cast<double>(frames) / reader_.frameRate;
+    reader_.audioEndOverride = static_cast<long long>(seconds * reader_.audioFormat.samplesPerSec);
+
+    EncodeJob job;
+    job.hasVideo = true;
+    job.width = size.width;
+    job.height = size.height;
+    job.firstPicture = window_.first;
+    job.lastPicture = window_.last;
+    job.hasAudio = reader_.audioEnabled;
+    job.sampleRateHz = rateHz;
+    job.stereo = channels == 2;
+    job.bitsPerSample = bits;
+    job.firstSample = 0;
+    job.lastSample = static_cast<long long>(seconds * rateHz) - 1;
+    job.outputPath = currentOutput_;
+
+    CompileRequest request;
+    request.targetKind = dispatch_.targetKind;
+    request.pal = pal_ ? 1 : 0;
+    request.output = dispatch_.form;
+    request.exportFolder = exportFolder_;
+    request.inputs = job_.inputs;
+    if (job_.merge) {
+        request.merge.inputs = job_.inputs;
+        request.merge.current = inputIndex_;
+    }
+    request.pictureRate = reader_.frameRate;
+    request.durationMs = static_cast<int64_t>(std::llround(seconds * 1000));
+    request.getPicture = [this](int64_t number, FetchedPicture& picture) {
+        int rowBytes = 0;
+        const uint8_t* pixels = nullptr;
+        const int status =
+            media::FetchSourceFrame(reader_, number - window_.first, rowBytes, pixels);
+        picture = FetchedPicture{pixels, reader_.outputWidth, reader_.outputHeight, rowBytes};
+        return status;
+    };
+    SoundFeed sound(
+        reader_, mpeg ? media::AudioFetchForm::kEncoderPcm : media::AudioFetchForm::kSourceFormat,
+        rateHz, channels * bits / 8);
+    request.getAudio = [&sound](int64_t position, FetchedAudio& block) {
+        return sound.Next(position, block);
+    };
+    request.audioPositions = AudioPositions::kBySample;
+    request.host = this;
+    request.notifyMessage = kNotifyMessage;
+    request.notifyWParam = kNotifyAdvance;
+    // The job file gets the job's one figure from PostToHost, not each
+    // step's own.
+    request.jobFilePath.clear();
+    request.durationLimitOn = limits_.durationSeconds > 0;
+    request.durationLimitSeconds = limits_.durationSeconds;
+    request.sizeLimitOn = limits_.sizeMiB > 0;
+    request.sizeLimitMB = limits_.sizeMiB;
+
+    EncoderServices services{LibraryMessageSink(), &aviWriter_};
+    // The part of the input this encode covers, for the job's progress.
+    const double inputFrames = static_cast<double>(window_.last) - inputStart_ + 1;
+    progress_.BeginEncode(inputIndex_, (window_.first - inputStart_) / inputFrames, 1.0);
+    notificationsPosted_ = 0;
+    runningRequest_ = &request;
+    module_.encode.Begin(request);
+    RunEncodeJob(module_.encoder, services, job, request);
+    module_.encode.End();
+    runningRequest_ = nullptr;
+
+    const bool lastOfMerge = !job_.merge || inputIndex_ + 1 >= job_.inputs.size();
+    if (request.status != EncodeStatus::kDone || lastOfMerge) DeleteElementaryStreams();
+    if (request.status != EncodeStatus::kDone) return;
+    if (request.split) {
+        splitPending_ = true;
+        framesEncoded_ = static_cast<std::uint32_t>(request.sourcePicturesDone);
+    }
+    if (request.resultPath.empty()) return;
+    if (dispatch_.form != OutputForm::kAviForMp3) {
+        result_ = request.resultPath;
+        return;
+    }
+    const std::string mp3 = Mp3NameFor(exportFolder_, currentOutput_);
+    if (ConvertAviSoundToMp3(handOffPath_, module_.hostFolder, request.resultPath, mp3)) {
+        result_ = mp3;
+    }
+}
+
+void ConvertingDialog::DeleteElementaryStreams() const {
+    // The elementary streams are the job's intermediate files; the program
+    // stream (or the AVI) is its result.
+    std::vector<EncodeStreamNames> streams;
+    if (job_.merge) {
+        for (std::size_t index = 0; index < job_.inputs.size(); ++index) {
+            streams.push_back(
+                MergedStreamNames(job_.inputs, index, exportFolder_, module_.encoder.settings));
+        }
+    } else {
+        streams.push_back(StreamNamesFor(ProgramStreamName(currentOutput_, exportFolder_),
+                                         module_.encoder.settings));
+    }
+    for (const EncodeStreamNames& names : streams) {
+        for (const std::string& path : {names.video, names.audio}) {
+            const bool isInput =
+                std::any_of(job_.inputs.begin(), job_.inputs.end(),
+                            [&path](const std::string& input) { return input == path; });
+            if (!path.empty() && !isInput) unlink(path.c_str());
+        }
+    }
+}
+
+void ConvertingDialog::AdvanceLater() { Post(kNotifyMessage, kNotifyAdvance, kJobEnded); }
+
+void ConvertingDialog::PostToHost(unsigned message, uintptr_t wParam, intptr_t lParam) {
+    // The end of an encode takes the walk on.
+    if (lParam < 0) {
+        ++notificationsPosted_;
+        Post(message, wParam, lParam);
+        return;
+    }
+    const std::string tip = runningRequest_ ? runningRequest_->progress.Get() : std::string();
+    if (tip != writtenTip_) {
+        jobFile_.WriteCommonText(kTipKey, tip);
+        writtenTip_ = tip;
+    }
+    // One message per change of the figure: one per picture would only fill
+    // the queue.
+    const int percent = progress_.Report(static_cast<int>(lParam));
+    if (percent == writtenPercent_) return;
+    writtenPercent_ = percent;
+    jobFile_.WriteCommonInt(kPercentKey, percent);
+    ++notificationsPosted_;
+    Post(message, wParam, percent);
+}
+
+void ConvertingDialog::PollCancel() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastCancelPoll_ < kCancelPollInterval) return;
+    lastCancelPoll_ = now;
+    if (jobFile_.ReadCommonInt(kCancelKey, 0) != 0) CancelConversion(module_);
+}
+
+}  // namespace korvan

@@ -1,0 +1,47 @@
+// The console text of ffmpeg and mencoder as the runner reads it: cut into
+// pieces of any size by the pipe, into chunks by the chunker, then parsed in
+// either mode, with the window's time display after each chunk.
+#include <algorithm>
+
+#include "app/tools/output_chunker.h"
+#include "app/tools/output_parser.h"
+#include "app/tools/time_display.h"
+#include "tests/fuzz/fuzz_input.h"
+
+void FuzzInput(const uint8_t* data, size_t size) {
+    fuzz::InputFields fields(data, size);
+    const uint8_t flags = fields.Byte();
+    const uint8_t pieceBytes = fields.Byte();
+    ToolOutputState state;
+    state.preferredAudioId = std::string(fields.Field());
+    state.probeOnly = flags & 1;
+    const ParseMode mode = (flags & 2) ? PositionOutput : FfmpegOutput;
+    const std::string_view prefix = (flags & 4) ? "mencoder -ovc lavc -o " : "ffmpeg -y -i ";
+    // Runs whose duration came from an earlier probe.
+    if (flags & 8) state.media.durationSeconds = ParseTimeString(fields.Field());
+    if (flags & 16) state.media.streamInfoComplete = 1;
+    std::string_view text = fields.Rest();
+
+    ProgressClock clock;
+    OutputChunker chunker;
+    const auto parse = [&](std::string_view chunk) {
+        FUZZ_CHECK(chunk.size() <= OutputChunker::kChunkBytes);
+        if (mode == PositionOutput) {
+            ParsePositionChunk(chunk, state, clock);
+        } else {
+            ParseFfmpegChunk(chunk, prefix, state, clock);
+        }
+        FUZZ_CHECK(state.probeText.View().size() < ProbeText::kCapacity);
+        TimeDisplayTexts(clock, state.media.inputName);
+    };
+    while (!text.empty()) {
+        const std::span<char> space = chunker.FreeSpace();
+        FUZZ_CHECK(!space.empty());
+        const size_t count = std::min({text.size(), space.size(), size_t{pieceBytes} + 1});
+        std::copy_n(text.data(), count, space.data());
+        text.remove_prefix(count);
+        const std::string_view chunk = chunker.Take(count);
+        if (!chunk.empty()) parse(chunk);
+    }
+    if (!chunker.Rest().empty()) parse(chunker.Rest());
+}

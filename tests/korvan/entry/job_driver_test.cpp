@@ -1,0 +1,296 @@
+// Jobs run through the library's entry points in this process, as the host
+// calls them, on RealVideo clips made by ffmpeg: the job file is the only
+// channel, and every result is judged by ffmpeg and ffprobe.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include "korvan/entry/job_file.h"
+#include "korvan/entry/library_exports.h"
+#include "korvan/entry/module_state.h"
+#include "platform/message_box.h"
+#include "platform/private_profile.h"
+#include "platform/temp_folder.h"
+#include "tests/support/own_temp_folder.h"
+#include "tests/support/real_video.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Texts = std::vector<std::string>;
+
+class RecordingPresenter : public platform::MessagePresenter {
+public:
+    void Show(const std::string& text, const std::string&, platform::MessageBoxIcon) override {
+        boxes.push_back(text);
+    }
+    Texts boxes;
+};
+
+// The host's folder (job file, settings, the audio converter) and an export
+// folder, both with blanks and non-ASCII letters; the per-user folders are
+// the test program's own.
+class JobDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("XDG_CONFIG_HOME", (host_ / "config").c_str(), 1);
+        fs::create_directories(export_);
+        fs::copy_file(ZARVO_PROGRAM_FOLDER "merrow", host_ / "merrow");
+        Settings("");
+        korvan::State().hostFolder = host_.Folder();
+        platform::InstallMessagePresenter(&presenter_);
+    }
+    void TearDown() override { platform::InstallMessagePresenter(nullptr); }
+
+    void Settings(const std::string& librarySettings) {
+        test::WriteFile(host_ / "zarvo.ini",
+                        "[common]\nexportfolder=" + export_ + "\n[korvan]\n" + librarySettings);
+    }
+
+    // The job file as the program writes it, with `inputs` and the keys
+    // given over the program's start values.
+    void WriteJob(const Texts& inputs, const std::string& planned,
+                  const std::map<std::string, std::string>& changes = {}) {
+        std::map<std::string, std::string> keys = {
+            {"infiles/dvdmode", "0"},    {"infiles/number", std::to_string(inputs.size())},
+            {"outformat/merge", "1"},    {"outformat/mediatype", "1"},
+            {"common/canceltbr", "0"},   {"common/strtip", ""},
+            {"common/iErrorCode", "0"},  {"common/ipercent", "0"},
+            {"common/stime", "0"},       {"common/etime", "0"},
+            {"common/operationid", "1"}, {"outformat/tempavifilename", planned}};
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            keys["infiles/" + korvan::InputKey(static_cast<int>(i))] = inputs[i];
+        }
+        for (const auto& [key, value] : changes) keys[key] = value;
+        fs::remove(JobFile());
+        for (const auto& [name, value] : keys) {
+            const std::size_t slash = name.find('/');
+            ASSERT_TRUE(platform::WritePrivateProfileString(
+                name.substr(0, slash), name.substr(slash + 1), value, JobFile()));
+        }
+    }
+
+    std::string Read(const std::string& section, const std::string& key) const {
+        return platform::GetPrivateProfileString(section, key, "<absent>", 4096, JobFile());
+    }
+    std::string JobFile() const { return host_ / "Tobrin.ini"; }
+
+    std::string Clip(const std::string& name, double seconds, const std::string& size = "160x120") {
+        const std::string path = clips_ / name;
+        EXPECT_TRUE(test::MakeRealVideoClip(path, seconds, size)) << path;
+        return path;
+    }
+
+    // What the export folder holds besides the work folder.
+    Texts Exported() const { return test::FileNamesIn(export_, "tmpmd"); }
+
+    test::TempDir host_{"host ü"};
+    test::TempDir clips_{"clips ü"};
+    std::string export_ = host_ / "export folder/";
+    RecordingPresenter presenter_;
+};
+
+TEST_F(JobDriverTest, ARealVideoInputBecomesTheProgramsPlannedMpeg) {
+    const std::string input = Clip("first clip.rm", 2);
+    WriteJob({input}, export_ + "tempvideofile.mpg");
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    EXPECT_EQ(Read("common", "ipercent"), "-1");
+    EXPECT_EQ(Read("common", "iErrorCode"), "0");
+    EXPECT_EQ(Read("outformat", "tempavifilename"), export_ + "tempvideofile.mpg");
+    EXPECT_NE(Read("common", "strtip"), "");
+    EXPECT_EQ(Exported(), Texts({"tempvideofile.mpg"}));
+    EXPECT_TRUE(fs::is_directory(export_ + "tmpmd"));
+    EXPECT_EQ(test::DecodeErrors(export_ + "tempvideofile.mpg"), "");
+    const test::ProbedFile made = test::ProbeWithFfprobe(export_ + "tempvideofile.mpg");
+    EXPECT_EQ(made.videoCodec, "mpeg1video");
+    EXPECT_EQ(made.audioCodec, "mp2");
+    EXPECT_EQ(made.width, 160);
+    EXPECT_NEAR(made.durationSeconds, 2, 0.5);
+    EXPECT_TRUE(presenter_.boxes.empty());
+}
+
+TEST_F(JobDriverTest, JobsThatCannotRunEndWithTheirCodes) {
+    // Nothing to do.
+    WriteJob({}, "");
+    EXPECT_EQ(ConvertRM2AVI(), 1);
+    EXPECT_EQ(Read("common", "ipercent"), "-1");
+    EXPECT_EQ(Read("common", "iErrorCode"), "1");
+
+    // Testing whether a missing file can be read.
+    WriteJob({clips_ / "missing.rm"}, "", {{"common/operationid", "2"}});
+    EXPECT_EQ(ConvertRM2AVI(), 3);
+    EXPECT_EQ(Read("common", "IsReadable"), "0");
+    EXPECT_EQ(Read("common", "iErrorCode"), "3");
+    EXPECT_EQ(Read("common", "ipercent"), "0");
+    // ...and one that can: tested, not converted.
+    WriteJob({Clip("readable.rm", 1)}, "", {{"common/operationid", "2"}});
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    EXPECT_EQ(Read("common", "IsReadable"), "1");
+
+    // A link to a stream, and a file of no media.
+    test::WriteFile(clips_ / "link.rm", "rtsp://example.invalid/stream.rm\n");
+    WriteJob({clips_ / "link.rm"}, "");
+    EXPECT_EQ(ConvertRM2AVI(), 2);
+    test::WriteFile(clips_ / "text.avi", std::string(4096, 'x'));
+    WriteJob({clips_ / "text.avi"}, "");
+    EXPECT_EQ(ConvertRM2AVI(), 4);
+    EXPECT_EQ(Read("common", "iErrorCode"), "4");
+    EXPECT_EQ(Exported(), Texts());
+    EXPECT_TRUE(presenter_.boxes.empty());
+}
+
+TEST_F(JobDriverTest, WithoutTheEngineARealMediaFileOnlyItCouldReadEndsTheJob) {
+    Settings("realmediareader=0\n");
+    const std::string input = Clip("engine only.rm", 1);
+    WriteJob({input}, export_ + "tempvideofile.mpg");
+    EXPECT_EQ(ConvertRM2AVI(), 1);
+    const std::string reason =
+        "The RealMedia engine is not available, so " + input + " cannot be converted.";
+    EXPECT_EQ(presenter_.boxes, Texts({reason}));
+    EXPECT_EQ(Read("common", "strtip"), reason);
+    EXPECT_EQ(Read("common", "ipercent"), "-1");
+    EXPECT_EQ(Read("common", "iErrorCode"), "1");
+    EXPECT_EQ(Exported(), Texts());
+}
+
+TEST_F(JobDriverTest, MergedInputsBecomeOneProgramStream) {
+    const std::string first = Clip("a first.rm", 1);
+    const std::string second = Clip("b.rm", 2);
+    WriteJob({first, second}, export_ + "tempvideofile.mpg");
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    const std::string joined = Read("outformat", "tempavifilename");
+    EXPECT_EQ(Exported(), Texts({fs::path(joined).filename()}));
+    EXPECT_EQ(test::DecodeErrors(joined), "");
+    EXPECT_NEAR(test::ProbeWithFfprobe(joined).durationSeconds, 3, 0.5);
+}
+
+TEST_F(JobDriverTest, AClipFileTrimsTheInput) {
+    const std::string input = Clip("trimmed.rm", 8);
+    test::WriteFile(export_ + "trimmed.clip", "[zarvo]\ntime1=2\ntime2=5\nduration=8\n");
+    WriteJob({input}, export_ + "tempvideofile.mpg");
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    EXPECT_EQ(test::DecodeErrors(export_ + "tempvideofile.mpg"), "");
+    EXPECT_NEAR(test::ProbeWithFfprobe(export_ + "tempvideofile.mpg").durationSeconds, 3, 0.5);
+}
+
+TEST_F(JobDriverTest, StartAndEndTimesInEitherOrderChooseTheSeconds) {
+    const std::string input = Clip("long.rm", 32, "64x48");
+    WriteJob({input}, export_ + "tempvideofile.mpg",
+             {{"common/stime", "30"}, {"common/etime", "10"}});
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    EXPECT_EQ(test::DecodeErrors(export_ + "tempvideofile.mpg"), "");
+    EXPECT_NEAR(test::ProbeWithFfprobe(export_ + "tempvideofile.mpg").durationSeconds, 20, 0.5);
+}
+
+TEST_F(JobDriverTest, AnInputPastTheDurationLimitGoesOnInNumberedFiles) {
+    Settings("durationlimit=1\n");
+    const std::string input = Clip("movie.rm", 3.5);
+    WriteJob({input}, export_ + "movie.mpg");
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    EXPECT_EQ(Exported(), Texts({"movie.mpg", "movie001.mpg", "movie002.mpg", "movie003.mpg"}));
+    EXPECT_EQ(Read("outformat", "tempavifilename"), export_ + "movie003.mpg");
+    double total = 0;
+    for (const std::string& name : Exported()) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(test::DecodeErrors(export_ + name), "");
+        total += test::ProbeWithFfprobe(export_ + name).durationSeconds;
+    }
+    EXPECT_NEAR(total, 3.5, 0.6);
+}
+
+TEST_F(JobDriverTest, MediaTypeSixMakesAnMp3ThroughTheAudioConverter) {
+    const std::string input = Clip("song.rm", 3);
+    test::WriteFile(export_ + "song.clip", "[zarvo]\ntime1=1\ntime2=2\nduration=3\n");
+    WriteJob({input}, export_ + "song.mpg", {{"outformat/mediatype", "6"}});
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    EXPECT_EQ(Read("outformat", "tempavifilename"), export_ + "song.mp3");
+    // The intermediate AVI and the hand-off file are gone.
+    EXPECT_EQ(Exported(), Texts({"song.clip", "song.mp3"}));
+    EXPECT_FALSE(fs::exists(platform::TempFolder() + "zarvo.ini"));
+    const test::ProbedFile mp3 = test::ProbeWithFfprobe(export_ + "song.mp3");
+    EXPECT_EQ(mp3.audioCodec, "mp3");
+    EXPECT_NEAR(mp3.durationSeconds, 1, 0.2);
+}
+
+TEST_F(JobDriverTest, MediaTypeZeroMakesAnAviOfSizesRoundedToFour) {
+    const std::string input = clips_ / "odd size.mp4";
+    ASSERT_TRUE(test::MakeClip(input, 1, "-c:v mpeg4 -c:a aac", "322x242"));
+    WriteJob({input}, "", {{"outformat/mediatype", "0"}});
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    const std::string avi = export_ + "odd size.avi";
+    EXPECT_EQ(Read("outformat", "tempavifilename"), avi);
+    const test::ProbedFile probed = test::ProbeWithFfprobe(avi);
+    EXPECT_EQ(probed.formatName, "avi");
+    EXPECT_EQ(probed.width, 320);
+    EXPECT_EQ(probed.height, 240);
+    // Every picture and the whole second of sound are there.
+    EXPECT_EQ(test::RunTool("ffprobe -v error -count_frames -select_streams v -show_entries "
+                            "stream=nb_read_frames -of csv=p=0 " +
+                            test::Quoted(avi)),
+              "25\n");
+    EXPECT_NEAR(test::ToneFrequencyHz(avi, clips_ / "tone.raw"), 440, 5);
+    const std::string sound = test::RunTool(
+        "ffprobe -v error -select_streams a -show_entries stream=nb_frames,sample_rate -of "
+        "csv=p=0 " +
+        test::Quoted(avi));
+    const std::size_t comma = sound.find(',');
+    ASSERT_NE(comma, std::string::npos) << sound;
+    EXPECT_NEAR(std::atof(sound.c_str() + comma + 1) / std::atof(sound.c_str()), 1.0, 0.05);
+}
+
+TEST_F(JobDriverTest, TheStopRequestEndsTheJobAndItsTemporaryFiles) {
+    // The program's own temporary copy ("dvdmode" 1) goes with the stop.
+    const std::string input = clips_ / "copy.rm";
+    fs::copy_file(Clip("long.rm", 120, "320x240"), input);
+    WriteJob({input}, export_ + "tempvideofile.mpg", {{"infiles/dvdmode", "1"}});
+    std::thread program([this] {
+        std::this_thread::sleep_for(1500ms);
+        ASSERT_TRUE(platform::WritePrivateProfileString("common", "canceltbr", "1", JobFile()));
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    program.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3500ms);
+    EXPECT_EQ(Read("common", "ipercent"), "-1");
+    EXPECT_EQ(Exported(), Texts());
+    EXPECT_FALSE(fs::exists(input));
+}
+
+TEST_F(JobDriverTest, TemporaryInputsGoOnceConverted) {
+    const std::string input = clips_ / "copy.rm";
+    fs::copy_file(Clip("short.rm", 1), input);
+    WriteJob({input}, export_ + "tempvideofile.mpg", {{"infiles/dvdmode", "1"}});
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    EXPECT_FALSE(fs::exists(input));
+    EXPECT_TRUE(fs::exists(clips_ / "short.rm"));
+    EXPECT_EQ(Exported(), Texts({"tempvideofile.mpg"}));
+}
+
+TEST(ConvertingTipTest, TheTipIsCopiedWithItsEndAndCounted) {
+    char buffer[korvan::kTipCapacity];
+    std::memset(buffer, '#', sizeof buffer);
+    korvan::State().tip.clear();
+    EXPECT_EQ(GetConvertingTip(buffer), 0u);
+    EXPECT_EQ(buffer[0], '#');
+    korvan::State().tip = "Remain 00:01:05";
+    EXPECT_EQ(GetConvertingTip(buffer), 16u);
+    EXPECT_STREQ(buffer, "Remain 00:01:05");
+    // A tip longer than the host's buffer is cut, never written past it.
+    korvan::State().tip = std::string(5000, 'x');
+    EXPECT_EQ(GetConvertingTip(buffer), korvan::kTipCapacity);
+    EXPECT_EQ(std::strlen(buffer), korvan::kTipCapacity - 1);
+    korvan::State().tip.clear();
+    // Nothing running: nothing to cancel or end.
+    EXPECT_EQ(CancelConverting(), 0);
+    EndConvertingDialog();
+}
+
+}  // namespace
