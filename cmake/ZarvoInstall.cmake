@@ -8,7 +8,7 @@
 # later join here by name.
 set(ZARVO_PROGRAM_FOLDER_TARGETS
   ZarvoVideoConverter korvan zarvo-mpegenc tobrin merrow
-  FoxImager FoxBurner pnen3260)
+  FoxImager FoxBurner pnen3260 zarvo_messages)
 foreach(target ${ZARVO_PROGRAM_FOLDER_TARGETS})
   if(TARGET ${target})
     install(TARGETS ${target}

@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
         if (realMedia) realMedia->OnPollTimer();
     });
     realMedia = std::make_unique<RealMediaJob>(
-        programFolder,
+        programFolder, platform::WritableFolder(),
         RealMediaJob::Services{[&tools](const std::string& file) { return tools.Probe(file); },
                                &window, &jobPollTimer, &SharedProgressClock(),
                                [](const std::string& text, const std::string& caption) {

@@ -35,20 +35,6 @@ inline void MustRun(const std::string& commandLine) {
     ASSERT_EQ(exitCode, 0) << commandLine << "\n" << text;
 }
 
-// Processes whose command line mentions `text`.
-inline std::vector<std::string> ProcessesMentioning(const std::string& text) {
-    std::vector<std::string> found;
-    for (const std::filesystem::directory_entry& entry :
-         std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::string commandLine = ReadFile(entry.path() / "cmdline");
-        for (char& c : commandLine) c = c == '\0' ? ' ' : c;
-        if (commandLine.find(text) != std::string::npos) found.push_back(name + ": " + commandLine);
-    }
-    return found;
-}
-
 inline std::vector<std::string> Texts(const QJsonValue& array) {
     std::vector<std::string> texts;
     for (const QJsonValue& value : array.toArray()) texts.push_back(value.toString().toStdString());
