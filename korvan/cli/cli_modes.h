@@ -32,4 +32,9 @@ int RunAudioMode(ModeContext& context);
 // stream from ready elementary streams (mux_mode.cpp).
 int RunMuxMode(ModeContext& context);
 
+// --input FILE (-o OUT.mpg | --avi OUT.avi) [--size-limit MB]
+// [--duration-limit S]: the library's encode driver over the readers, as
+// the job driver runs it (input_mode.cpp).
+int RunInputMode(ModeContext& context);
+
 }  // namespace korvan::cli

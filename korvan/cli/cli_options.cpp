@@ -1,6 +1,8 @@
 #include "korvan/cli/cli_options.h"
 
+#include <exception>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace korvan::cli {
@@ -24,6 +26,10 @@ constexpr ValueOption kValueOptions[] = {
     {"--mux-audio", &CliOptions::muxAudioInput},
     {"--mux-audio1", &CliOptions::muxAudio1Input},
     {"--threads", &CliOptions::threads},
+    {"--input", &CliOptions::sourceInput},
+    {"--avi", &CliOptions::aviOutput},
+    {"--size-limit", &CliOptions::sizeLimit},
+    {"--duration-limit", &CliOptions::durationLimit},
 };
 
 struct FlagOption {
@@ -48,6 +54,19 @@ constexpr TargetName kTargets[] = {
     {"dvd", EncoderPreset::kDvd},       {"vcd", EncoderPreset::kVideoCd},
     {"svcd", EncoderPreset::kSuperVcd},
 };
+
+// A positive number (decimals allowed), or nothing.
+std::optional<double> PositiveNumber(const std::string& text) {
+    std::size_t used = 0;
+    double value = 0;
+    try {
+        value = std::stod(text, &used);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    if (used != text.size() || !(value > 0) || value > 1e9) return std::nullopt;
+    return value;
+}
 
 bool Any(const std::string& a, const std::string& b, const std::string& c = {}) {
     return !a.empty() || !b.empty() || !c.empty();
@@ -126,6 +145,31 @@ private:
             o.threadCount = count;
         }
 
+        if (!o.sizeLimit.empty()) {
+            const std::optional<double> value = PositiveNumber(o.sizeLimit);
+            if (!value) return Fail("--size-limit takes a number of MB above 0");
+            o.sizeLimitMB = *value;
+        }
+        if (!o.durationLimit.empty()) {
+            const std::optional<double> value = PositiveNumber(o.durationLimit);
+            if (!value) return Fail("--duration-limit takes a number of seconds above 0");
+            o.durationLimitSeconds = *value;
+        }
+        if (!o.sourceInput.empty()) {
+            if (Any(o.videoInput, o.audioInput, o.muxVideoInput) ||
+                Any(o.muxAudioInput, o.muxAudio1Input, o.videoStreamOutput) ||
+                Any(o.audioStreamOutput, o.reconOutput)) {
+                return Fail("--input runs the whole encode: give only -o or --avi with it");
+            }
+            if (o.programOutput.empty() == o.aviOutput.empty()) {
+                return Fail("--input needs one output: -o OUT.mpg or --avi OUT.avi");
+            }
+            return;
+        }
+        if (!o.aviOutput.empty() || !o.sizeLimit.empty() || !o.durationLimit.empty()) {
+            return Fail("--avi, --size-limit and --duration-limit need --input");
+        }
+
         const bool mux = Any(o.muxVideoInput, o.muxAudioInput, o.muxAudio1Input);
         if (mux && Any(o.videoInput, o.audioInput)) {
             return Fail("--mux-video and --mux-audio take ready streams, not --video or --audio");
@@ -155,6 +199,7 @@ private:
 CliParse ParseCliOptions(int argc, const char* const* argv) { return Parser(argc, argv).Run(); }
 
 CliMode ModeOf(const CliOptions& o) {
+    if (!o.sourceInput.empty()) return CliMode::kInput;
     if (Any(o.muxVideoInput, o.muxAudioInput, o.muxAudio1Input)) return CliMode::kMux;
     if (Any(o.videoInput, o.videoStreamOutput)) return CliMode::kVideo;
     if (Any(o.audioInput, o.audioStreamOutput, o.programOutput)) return CliMode::kAudio;

@@ -12,7 +12,13 @@ inline constexpr char kUsage[] =
     "usage: zarvo-mpegenc --target mpeg1|mpeg2|dvd|vcd|svcd [--ntsc] [--settings FILE.ini]\n"
     "                     [--print-settings] [--video IN.y4m] [--audio IN.wav] [-o OUT.mpg]\n"
     "                     [--video-es OUT] [--audio-es OUT] [--mux-video ES] [--mux-audio ES]\n"
-    "                     [--recon OUT.y4m] [--mux-audio1 ES] [--threads N]\n";
+    "                     [--recon OUT.y4m] [--mux-audio1 ES] [--threads N]\n"
+    "       zarvo-mpegenc --target KIND [--ntsc] [--settings FILE.ini] --input FILE\n"
+    "                     (-o OUT.mpg | --avi OUT.avi) [--size-limit MB] [--duration-limit S]\n"
+    "  --input reads any video file the library's readers decode (sound is converted to\n"
+    "  the target's rate) and runs the library's whole encode, printing its progress;\n"
+    "  --avi writes an AVI with the compressor saved in avicode.dat (or the default);\n"
+    "  a limit reached ends the output early and says so.\n";
 
 struct CliOptions {
     std::string target;                            // --target, as given
@@ -34,12 +40,20 @@ struct CliOptions {
     std::string muxVideoInput;      // --mux-video ES
     std::string muxAudioInput;      // --mux-audio ES
     std::string muxAudio1Input;     // --mux-audio1 ES: a second audio stream
+
+    std::string sourceInput;          // --input FILE: any file the readers decode
+    std::string aviOutput;            // --avi OUT.avi
+    std::string sizeLimit;            // --size-limit MB, as given
+    std::string durationLimit;        // --duration-limit S, as given
+    double sizeLimitMB = 0;           // 0: no limit
+    double durationLimitSeconds = 0;  // 0: no limit
 };
 
 // What a command line asks for: the multiplex of ready streams, an encode
 // with video (and sound beside it when given), an encode of sound alone, or
 // only the settings. An encode with -o ends in a program stream.
-enum class CliMode { kSettingsOnly, kMux, kVideo, kAudio };
+// --input runs the library's whole encode from a file the readers decode.
+enum class CliMode { kSettingsOnly, kMux, kVideo, kAudio, kInput };
 
 struct CliParse {
     CliOptions options;

@@ -24,6 +24,7 @@ std::string MissingInput(const CliOptions& options) {
         {"settings file", &options.settingsPath}, {"video input", &options.videoInput},
         {"audio input", &options.audioInput},     {"video stream", &options.muxVideoInput},
         {"audio stream", &options.muxAudioInput}, {"second audio stream", &options.muxAudio1Input},
+        {"input", &options.sourceInput},
     };
     for (const auto& [what, path] : inputs) {
         if (path->empty()) continue;
@@ -72,6 +73,8 @@ int Run(int argc, const char* const* argv) {
             return RunVideoMode(context);
         case CliMode::kAudio:
             return RunAudioMode(context);
+        case CliMode::kInput:
+            return RunInputMode(context);
         case CliMode::kSettingsOnly:
             break;
     }

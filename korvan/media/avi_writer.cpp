@@ -60,6 +60,7 @@ struct AviOutput {
     std::vector<uint8_t> audioBeforeVideo;
 
     AVStream* video = nullptr;
+    AVRational frameTime{};  // one frame, in the time base the frames are counted in
     BitmapInfoHeader firstHeader;
     CodecHandle encoder;  // none for uncompressed rows
     ScalerHandle scaler;
@@ -132,6 +133,7 @@ void AviWriter::OpenAvi(const std::string& path) {
     path_.clear();
     frameCount_ = 0;
     durationMs_ = 0;
+    expectedFrameRate_ = 0;
     if (FILE* file = std::fopen(path.c_str(), "wb")) {
         std::fclose(file);
     } else {
@@ -151,6 +153,11 @@ void AviWriter::OpenAvi(const std::string& path) {
     }
     output_ = std::move(output);
     path_ = path;
+}
+
+void AviWriter::SetExpectedFrameRate(double picturesPerSecond) {
+    if (output_ && output_->video) return;
+    expectedFrameRate_ = picturesPerSecond > 0 ? picturesPerSecond : 0;
 }
 
 void AviWriter::OpenAviAudioStream(const WaveFormat& format) {
@@ -210,7 +217,7 @@ void AviWriter::WriteFrame(const BitmapInfoHeader& header, std::span<const uint8
         if (written) {
             std::copy(pixels.begin(), pixels.end(), out.packet->data);
             out.packet->pts = out.packet->dts =
-                av_rescale_q(frameCount_, kFrameTimeBase, out.video->time_base);
+                av_rescale_q(frameCount_, out.frameTime, out.video->time_base);
             out.packet->stream_index = out.video->index;
             out.packet->flags = AV_PKT_FLAG_KEY;
             written = av_write_frame(out.format.get(), out.packet.get()) >= 0;
@@ -262,8 +269,12 @@ bool AviWriter::CreateVideoStream(const BitmapInfoHeader& header) {
         Fail("\nerror AVIFileCreateStream");
         return false;
     }
-    stream->time_base = kFrameTimeBase;
+    // 30000/1001 and the like come back as the exact fraction.
+    const AVRational frameTime =
+        expectedFrameRate_ > 0 ? av_inv_q(av_d2q(expectedFrameRate_, 1 << 16)) : kFrameTimeBase;
+    stream->time_base = frameTime;
     out.video = stream;
+    out.frameTime = frameTime;
     out.firstHeader = header;
     const int width = header.width;
     const int height = std::abs(header.height);
@@ -289,8 +300,8 @@ bool AviWriter::CreateVideoStream(const BitmapInfoHeader& header) {
             e.width = width;
             e.height = height;
             e.pix_fmt = EncoderPixelFormat(*codec);
-            e.time_base = kFrameTimeBase;
-            e.framerate = av_inv_q(kFrameTimeBase);
+            e.time_base = frameTime;
+            e.framerate = av_inv_q(frameTime);
             e.max_b_frames = 0;
             e.gop_size = (options->flags & kCompressKeyFrames) && options->keyFrameEvery > 0
                              ? static_cast<int>(options->keyFrameEvery)

@@ -68,6 +68,11 @@ public:
     void CloseAvi();
 
     void SetDurationMs(int32_t durationMs) { durationMs_ = durationMs; }
+    // The rate the frames will be played at, when the producer knows it
+    // before the first frame: the video is then coded at that rate, not at
+    // 15 frames per second with only the header patched, so players and
+    // the coded stream agree. Each OpenAvi forgets it.
+    void SetExpectedFrameRate(double picturesPerSecond);
     bool Failed() const { return failed_; }
     long long FrameCount() const { return frameCount_; }
     const std::string& Path() const { return path_; }
@@ -84,6 +89,7 @@ private:
     std::string path_;
     long long frameCount_ = 0;
     int32_t durationMs_ = 0;
+    double expectedFrameRate_ = 0;  // 0: unknown
     bool failed_ = false;
 };
 

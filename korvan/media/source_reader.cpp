@@ -234,13 +234,12 @@ bool ReadSourceFrameAt(SourceReader& reader, long long index, std::vector<uint8_
     return read;
 }
 
+// The grabber stamps each picture with its presentation time, the clock the
+// sound is read by, so output frame n shows the source at exactly n / rate:
+// taking pictures any earlier would put the video behind the sound.
 double SourceFrameSeconds(const SourceReader& reader, long long n) {
-    const double outputSeconds = static_cast<double>(n) / reader.outputFrameRate;
-    double seconds = outputSeconds + static_cast<double>(reader.firstFrame) / reader.frameRate;
-    if (!reader.realMedia && outputSeconds > kNonRealMediaLeadSeconds) {
-        seconds -= kNonRealMediaLeadSeconds;
-    }
-    return seconds;
+    return static_cast<double>(n) / reader.outputFrameRate +
+           static_cast<double>(reader.firstFrame) / reader.frameRate;
 }
 
 int FetchSourceFrame(SourceReader& reader, long long n, int& rowBytes, const uint8_t*& pixels) {

@@ -30,8 +30,6 @@ inline constexpr double kAudioBufferFactor = 4.3718820861678;
 inline constexpr double kConversionBufferSeconds = 8.1;
 // The rounding carried from chunk to chunk is paid out once it passes this.
 inline constexpr double kFractionCarrySeconds = 0.05;
-// Pictures of sources that are not RealMedia are taken this much earlier.
-inline constexpr double kNonRealMediaLeadSeconds = 0.15;
 // The longest a fetch waits for the grabber to fill the ring.
 inline constexpr std::chrono::milliseconds kRingWaitTimeout{5000};
 

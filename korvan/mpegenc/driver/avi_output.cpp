@@ -35,6 +35,7 @@ public:
         if (!writer_.OpenAvi(plan_.aviPath)) {
             return Failed(FormatText("Unable to open file %s for writing.", plan_.aviPath.c_str()));
         }
+        writer_.ExpectFrameRate(plan_.codedRate);
         // The audio stream goes first, before the picture that creates the
         // video stream.
         if (plan_.audio) {

@@ -32,6 +32,9 @@ public:
     // Each returns false when the writer's failure flag is set afterwards.
     virtual bool OpenAvi(const std::string& path) = 0;
     virtual bool OpenAviAudioStream(const AviAudioFormat& format) = 0;
+    // The rate the pictures are meant for, told before the first one; a
+    // writer that codes at a rate of its own may ignore it.
+    virtual void ExpectFrameRate(double /*picturesPerSecond*/) {}
     virtual bool WriteAviFrame(const AviFrame& frame) = 0;
     virtual bool WriteAviAudio(const uint8_t* bytes, size_t byteCount) = 0;
     // Closes the file and patches its frame rate to frames / duration.

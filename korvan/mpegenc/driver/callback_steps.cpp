@@ -8,6 +8,7 @@
 #include "korvan/mpegenc/common/format_text.h"
 #include "korvan/mpegenc/driver/audio_pull.h"
 #include "korvan/mpegenc/driver/picture_feed.h"
+#include "korvan/mpegenc/driver/sound_resampler.h"
 #include "korvan/mpegenc/driver/video_stream_writer.h"
 
 namespace korvan {
@@ -16,6 +17,7 @@ namespace {
 constexpr int kEstimateEvery = 10;  // pictures between two estimates of the time left
 constexpr int kCancelledStatus = -1001;
 constexpr double kBitsPerMB = 1 << 23;
+constexpr char kResampleMessage[] = "Unable to convert the sound to the rate of the target.";
 
 int Percent(int64_t done, int64_t total) {
     return total > 0 ? static_cast<int>(done * 100 / total) : 100;
@@ -127,28 +129,48 @@ StepOutcome CallbackSteps::EncodeVideo(const EncoderSettings& settings,
 StepOutcome CallbackSteps::EncodeAudio(const EncoderSettings& settings,
                                        const std::string& streamPath) {
     AudioPull pull(request_, plan_);
+    audio::AudioFormat coded = plan_.audioFormat;
+    coded.sampleRateHz = CodedSampleRateHz(request_.targetKind, plan_.audioFormat.sampleRateHz);
+    SoundResampler resampler;
+    const bool resample = coded.sampleRateHz != plan_.audioFormat.sampleRateHz;
+    if (resample &&
+        !resampler.Open(plan_.audioFormat.sampleRateHz, coded.sampleRateHz, coded.channels)) {
+        return {EncodeStatus::kFailed, kResampleMessage};
+    }
+    bool flushed = false;
+    bool resampleFailed = false;
     audio::AudioCallbacks callbacks;
     callbacks.fetch = [&](audio::PcmBlock& pcm) {
-        FetchedAudio block;
-        switch (pull.Next(block)) {
-            case AudioPull::Result::kEnd:
-                return audio::FetchResult::kEnd;
-            case AudioPull::Result::kFailed:
-                return audio::FetchResult::kFailed;
-            case AudioPull::Result::kBlock:
-                break;
+        for (;;) {
+            FetchedAudio block;
+            const AudioPull::Result result = flushed ? AudioPull::Result::kEnd : pull.Next(block);
+            if (result == AudioPull::Result::kFailed) return audio::FetchResult::kFailed;
+            if (result == AudioPull::Result::kEnd) {
+                if (!resample || flushed) return audio::FetchResult::kEnd;
+                flushed = true;
+                if (!resampler.Flush(pcm.bytes, pcm.byteCount)) break;
+                if (pcm.byteCount == 0) return audio::FetchResult::kEnd;
+                return audio::FetchResult::kBlock;
+            }
+            int percent = 0;
+            const std::string text = pull.ProgressText(percent);
+            reporter_.ReportProgress(text, percent);
+            if (!resample) {
+                pcm.bytes = block.bytes;
+                pcm.byteCount = block.byteCount;
+                return audio::FetchResult::kBlock;
+            }
+            if (!resampler.Convert(block.bytes, block.byteCount, pcm.bytes, pcm.byteCount)) break;
+            // The filter may hold a short block back whole.
+            if (pcm.byteCount > 0) return audio::FetchResult::kBlock;
         }
-        int percent = 0;
-        const std::string text = pull.ProgressText(percent);
-        reporter_.ReportProgress(text, percent);
-        pcm.bytes = block.bytes;
-        pcm.byteCount = block.byteCount;
-        return audio::FetchResult::kBlock;
+        resampleFailed = true;
+        return audio::FetchResult::kFailed;
     };
     callbacks.cancelRequested = [this] { return request_.cancel.load(); };
 
     const audio::AudioEncodeResult result =
-        audio::EncodeAudioStream(settings, plan_.audioFormat, streamPath, callbacks);
+        audio::EncodeAudioStream(settings, coded, streamPath, callbacks);
     if (result.status == audio::AudioEncodeStatus::kDone) return {};
     // A stream that did not end is no result.
     ::unlink(streamPath.c_str());
@@ -156,7 +178,7 @@ StepOutcome CallbackSteps::EncodeAudio(const EncoderSettings& settings,
         case audio::AudioEncodeStatus::kCancelled:
             return {EncodeStatus::kCancelled, {}};
         case audio::AudioEncodeStatus::kSourceFailed:
-            return {EncodeStatus::kFailed, pull.Problem()};
+            return {EncodeStatus::kFailed, resampleFailed ? kResampleMessage : pull.Problem()};
         default:
             return {EncodeStatus::kFailed, result.message};
     }

@@ -33,6 +33,10 @@ bool MediaAviSink::OpenAviAudioStream(const AviAudioFormat& format) {
     return !writer_.Failed();
 }
 
+void MediaAviSink::ExpectFrameRate(double picturesPerSecond) {
+    writer_.SetExpectedFrameRate(picturesPerSecond);
+}
+
 bool MediaAviSink::WriteAviFrame(const AviFrame& frame) {
     if (!frame.pixels || frame.width <= 0 || frame.height <= 0) return false;
     media::BitmapInfoHeader header;

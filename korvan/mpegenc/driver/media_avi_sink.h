@@ -17,6 +17,7 @@ public:
 
     bool OpenAvi(const std::string& path) override;
     bool OpenAviAudioStream(const AviAudioFormat& format) override;
+    void ExpectFrameRate(double picturesPerSecond) override;
     bool WriteAviFrame(const AviFrame& frame) override;
     bool WriteAviAudio(const uint8_t* bytes, size_t byteCount) override;
     bool CloseAvi(uint32_t durationMs) override;

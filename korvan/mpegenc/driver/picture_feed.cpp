@@ -12,8 +12,10 @@ constexpr int kBytesPerPel = 4;
 }  // namespace
 
 int64_t SourcePictureOf(int64_t coded, double sourceRate, double codedRate) {
-    // The same rate both sides is the usual case; it must map exactly.
-    if (std::fabs(sourceRate - codedRate) <= 1e-9 * codedRate) return coded;
+    // The same rate both sides is the usual case; it must map exactly. A
+    // reader's rate comes from a time per frame in 100 ns units, which puts
+    // 30000/1001 off by up to 2e-6 of itself: that is still the same rate.
+    if (std::fabs(sourceRate - codedRate) <= 1e-5 * codedRate) return coded;
     return static_cast<int64_t>(
         std::floor(static_cast<double>(coded) * sourceRate / codedRate + 1e-6));
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "korvan/media/source_reader.h"
+#include "korvan/mpegenc/driver/reader_source.h"
 #include "tests/korvan/driver/driver_test_support.h"
 #include "tests/korvan/mux/mux_media.h"
 #include "tests/support/media_tools.h"
@@ -18,65 +19,20 @@ namespace {
 using korvan::CompileRequest;
 using korvan::EncodeStatus;
 
-// A source the readers opened, handing out its pictures and its sound (as
-// 44 100 Hz stereo) through a request's callbacks.
-class ReaderSource {
-public:
-    ~ReaderSource() { korvan::media::CloseSourceReader(reader_); }
-
-    bool Open(const std::string& path, const korvan::MessageSink& messages) {
-        return korvan::media::OpenSourceReader(reader_, path, messages);
-    }
-    const korvan::media::SourceReader& Reader() const { return reader_; }
-
-    void Serve(CompileRequest& request) {
-        request.getPicture = [this](int64_t number, korvan::FetchedPicture& picture) {
-            int rowBytes = 0;
-            const uint8_t* pixels = nullptr;
-            const int status = korvan::media::FetchSourceFrame(reader_, number, rowBytes, pixels);
-            if (status != 0) return status;
-            picture = {pixels, reader_.outputWidth, reader_.outputHeight, rowBytes};
-            return 0;
-        };
-        request.audioPositions = korvan::AudioPositions::kBySample;
-        request.getAudio = [this](int64_t position, korvan::FetchedAudio& audio) {
-            long long samples = 0;
-            long long bytes = 0;
-            const uint8_t* buffer = nullptr;
-            const int status = korvan::media::FetchSourceAudio(
-                reader_, position, korvan::media::AudioFetchForm::kEncoderPcm, samples, bytes,
-                buffer);
-            if (status != 0) return status;
-            audio = {buffer, static_cast<size_t>(bytes)};
-            return 0;
-        };
-    }
-
-private:
-    korvan::media::SourceReader reader_;
-};
-
 class EncodeDriverInputsTest : public test::DriverFixture {
 protected:
     // Encodes `input` for the target kind and checks the program stream.
-    void EncodeAndCheck(const std::string& input, int kind, bool pal, const std::string& output) {
-        ReaderSource source;
-        ASSERT_TRUE(source.Open(input, messages_.Sink()))
+    void EncodeAndCheck(const std::string& input, int kind, bool pal, const std::string& output,
+                        double seconds = kSeconds) {
+        const int sourcePictures = static_cast<int>(seconds * 25 + 0.5);
+        korvan::media::SourceReader reader;
+        ASSERT_TRUE(korvan::media::OpenSourceReader(reader, input, messages_.Sink()))
             << ::testing::PrintToString(messages_.Texts());
-        const korvan::media::SourceReader& reader = source.Reader();
-        ASSERT_EQ(reader.lastFrame + 1, kPictures);
-
-        korvan::EncodeJob job;
-        job.hasVideo = true;
-        job.width = reader.width;
-        job.height = reader.height;
-        job.firstPicture = 0;
-        job.lastPicture = reader.lastFrame;
-        job.hasAudio = true;
-        job.sampleRateHz = 44100;
-        job.stereo = true;
-        job.bitsPerSample = 16;
-        job.outputPath = output;
+        ASSERT_EQ(reader.lastFrame + 1, sourcePictures);
+        korvan::ReaderSource source(reader);
+        const korvan::EncodeJob job = source.JobFor(output);
+        EXPECT_TRUE(job.hasAudio);
+        EXPECT_EQ(job.sampleRateHz, 44100);
 
         CompileRequest request;
         Prepare(request, kind, pal, reader.frameRate,
@@ -87,14 +43,14 @@ protected:
         ASSERT_EQ(request.status, EncodeStatus::kDone)
             << ::testing::PrintToString(messages_.Texts());
         EXPECT_FALSE(request.split);
-        EXPECT_EQ(request.sourcePicturesDone, kPictures);
+        EXPECT_EQ(request.sourcePicturesDone, sourcePictures);
 
         const std::string program = folder_ / output;
         EXPECT_EQ(request.resultPath, program);
         EXPECT_EQ(test::DecodeErrors(program), "");
         // A PAL target keeps the 25 pictures of each second; an NTSC one
         // shows the same second in 30.
-        const int pictures = pal ? kPictures : kPictures * 30 / 25;
+        const int pictures = pal ? sourcePictures : sourcePictures * 30 / 25;
         int videoStreams = 0;
         int audioStreams = 0;
         for (const test::ProbedStream& stream : test::ProbeStreams(program)) {
@@ -105,16 +61,15 @@ protected:
             } else {
                 ++audioStreams;
                 EXPECT_EQ(stream.codec, "mp2");
-                EXPECT_GE(test::AudioFrameSeconds(stream.frames), kSeconds - 1152.0 / 44100);
+                EXPECT_GE(test::AudioFrameSeconds(stream.frames), seconds - 1152.0 / 44100);
                 EXPECT_LE(test::AudioFrameSeconds(stream.frames),
-                          kSeconds + test::kAudioTailSeconds);
+                          seconds + test::kAudioTailSeconds);
             }
         }
         EXPECT_EQ(videoStreams, 1);
         EXPECT_EQ(audioStreams, 1);
     }
 
-    static constexpr int kPictures = 25;
     static constexpr double kSeconds = 1.0;
 };
 
@@ -128,6 +83,16 @@ TEST_F(EncodeDriverInputsTest, AnAviOfMjpegAndPcmBecomesAnNtscVideoCdProgramStre
     const std::string input = folder_ / "camera.avi";
     ASSERT_TRUE(test::MakeClip(input, kSeconds, "-c:v mjpeg -pix_fmt yuvj420p -c:a pcm_s16le"));
     EncodeAndCheck(input, korvan::kTargetVideoCd, false, "camera.mpg");
+}
+
+// Sources over 8 s are read in chunks of 2.5 s of sound, more than one
+// callback may return: they reach the encode in pieces, every one of them.
+TEST_F(EncodeDriverInputsTest, ALongSourcesSoundArrivesInPiecesTheCallbackMayReturn) {
+    const std::string input = folder_ / "long.mp4";
+    constexpr double kLongSeconds = 9.0;
+    ASSERT_TRUE(
+        test::MakeClip(input, kLongSeconds, "-c:v libx264 -pix_fmt yuv420p -c:a aac", "176x144"));
+    EncodeAndCheck(input, korvan::kTargetMpeg1, true, "long.mpg", kLongSeconds);
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+// --input: a file the library's readers decode, encoded by the library's
+// encode driver exactly as the job driver runs it, with the progress
+// printed as it goes.
+
+#include <cstdio>
+#include <string>
+
+#include "korvan/cli/cli_modes.h"
+#include "korvan/media/source_reader.h"
+#include "korvan/mpegenc/driver/encoder_entry.h"
+#include "korvan/mpegenc/driver/encoder_startup.h"
+#include "korvan/mpegenc/driver/media_avi_sink.h"
+#include "korvan/mpegenc/driver/reader_source.h"
+#include "platform/program_folder.h"
+
+namespace korvan::cli {
+namespace {
+
+int TargetKindOf(EncoderPreset preset) {
+    switch (preset) {
+        case EncoderPreset::kMpeg2:
+            return kTargetMpeg2;
+        case EncoderPreset::kDvd:
+            return kTargetDvd;
+        case EncoderPreset::kVideoCd:
+            return kTargetVideoCd;
+        case EncoderPreset::kSuperVcd:
+            return kTargetSuperVcd;
+        default:
+            return kTargetMpeg1;
+    }
+}
+
+// Prints the progress as the job's progress window would show it, one line
+// for each tenth of every stage (a stage is what its text names before the
+// first ":"), and the end of the encode (-1).
+class PrintingHost : public EncodeHost {
+public:
+    explicit PrintingHost(const CompileRequest& request) : request_(request) {}
+
+    void PostToHost(unsigned, uintptr_t, intptr_t percent) override {
+        const std::string line = request_.progress.Get();
+        const std::string stage = line.substr(0, line.find(':'));
+        const intptr_t tenth = percent < 0 ? -1 : percent / 10;
+        if (stage == lastStage_ && tenth == lastTenth_) return;
+        lastStage_ = stage;
+        lastTenth_ = tenth;
+        std::printf("%3ld%% %s\n", static_cast<long>(percent), line.c_str());
+        std::fflush(stdout);
+    }
+    void PollCancel() override {}
+
+private:
+    const CompileRequest& request_;
+    std::string lastStage_;
+    intptr_t lastTenth_ = -2;
+};
+
+}  // namespace
+
+int RunInputMode(ModeContext& context) {
+    const CliOptions& o = context.options;
+    media::SourceReader reader;
+    if (!media::OpenSourceReader(reader, o.sourceInput, context.messages)) return kExitFailure;
+
+    const bool avi = !o.aviOutput.empty();
+    const std::string& output = avi ? o.aviOutput : o.programOutput;
+    ReaderSource source(reader);
+    const EncodeJob job = source.JobFor(output);
+    CompileRequest request;
+    request.targetKind = TargetKindOf(o.preset);
+    request.pal = o.system == TvSystem::kPal ? 1 : 0;
+    request.output = avi ? OutputForm::kAvi : OutputForm::kMpeg;
+    // Without an export folder the outputs go beside the output path.
+    request.inputs = {o.sourceInput};
+    request.sizeLimitOn = o.sizeLimitMB > 0;
+    request.sizeLimitMB = o.sizeLimitMB;
+    request.durationLimitOn = o.durationLimitSeconds > 0;
+    request.durationLimitSeconds = o.durationLimitSeconds;
+    source.Serve(request);
+    PrintingHost host(request);
+    request.host = &host;
+
+    // The settings file's values stand where the target's preset leaves them.
+    EncoderState state;
+    state.settings = context.settings;
+    state.processorMode = ChosenProcessorMode();
+    media::AviWriterHooks hooks;
+    hooks.hostFolder = platform::ProgramFolder();
+    hooks.messages = context.messages;
+    MediaAviSink aviSink(hooks);
+    const EncoderServices services{context.messages, &aviSink};
+
+    const int result = RunEncodeJob(state, services, job, request);
+    media::CloseSourceReader(reader);
+    if (result == kJobNoSourceDuration) {
+        std::fprintf(stderr, "%s: the source has no duration\n", kProgramName);
+        return kExitFailure;
+    }
+    switch (request.status) {
+        case EncodeStatus::kDone:
+            if (request.split) {
+                std::printf("limit reached after %lld source pictures\n",
+                            static_cast<long long>(request.sourcePicturesDone));
+            }
+            std::printf("%s\n", request.resultPath.c_str());
+            return kExitSuccess;
+        case EncodeStatus::kRefused:
+            return kExitUsage;
+        default:
+            return kExitFailure;
+    }
+}
+
+}  // namespace korvan::cli

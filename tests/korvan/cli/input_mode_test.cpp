@@ -1,0 +1,243 @@
+// zarvo-mpegenc --input: real files of every kind the readers take (an MP4
+// of H.264 and AAC, an AVI of MJPEG and PCM, a RealMedia file of RV20 and
+// AC-3, a video without sound) through the library's whole encode, for
+// every target kind and TV system. Each clip shows one white picture with a
+// tone burst starting at the same moment; the program stream must decode
+// without a word, carry its sound at the disc's rate, pass the disc's
+// authoring tool, last as long as its source and keep flash and beep within
+// 40 ms of each other.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/korvan/driver/driver_media.h"
+#include "tests/korvan/mux/mux_media.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using korvan::TvSystem;
+
+const std::string kTool = std::string(ZARVO_PROGRAM_FOLDER) + "zarvo-mpegenc";
+
+enum class SourceKind { kMp4, kAvi, kRealMedia, kSilentMp4 };
+
+struct InputCase {
+    const char* target;  // zarvo-mpegenc's --target
+    bool pal;
+    SourceKind source;
+    int width;
+    int height;
+    const char* disc;  // "dvd", "vcd2", "svcd", or "" for a plain program stream
+};
+
+std::string NameOf(const testing::TestParamInfo<InputCase>& info) {
+    const char* sources[] = {"Mp4", "Avi", "RealMedia", "SilentMp4"};
+    return std::string(info.param.target) + (info.param.pal ? "Pal" : "Ntsc") +
+           sources[static_cast<int>(info.param.source)];
+}
+
+constexpr double kClipSeconds = 1.6;
+constexpr int kFlashPicture = 20;
+constexpr int kToneHz = 1000;
+
+bool IsFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The clip at the TV system's rate: dark moving pictures (enough to fill a
+// SuperVCD's shortest track) but one white, and silence but a 0.2 s tone
+// from that picture on.
+void MakeSource(const InputCase& c, const std::string& path) {
+    const std::string rate = c.pal ? "25" : "30000/1001";
+    const double flashSeconds = kFlashPicture / (c.pal ? 25.0 : 30000.0 / 1001);
+    std::vector<std::string> arguments = {
+        "-nostdin",
+        "-v",
+        "error",
+        "-y",
+        "-f",
+        "lavfi",
+        "-i",
+        "testsrc2=size=" + std::to_string(c.width) + "x" + std::to_string(c.height) +
+            ":rate=" + rate + ",lutyuv=y=val*0.4,drawbox=color=white:thickness=fill:enable='eq(n," +
+            std::to_string(kFlashPicture) + ")'"};
+    if (c.source != SourceKind::kSilentMp4) {
+        arguments.insert(arguments.end(),
+                         {"-f", "lavfi", "-i",
+                          "aevalsrc='if(gte(t," + std::to_string(flashSeconds) + ")*lt(t," +
+                              std::to_string(flashSeconds + 0.2) + "),0.5*sin(2*PI*" +
+                              std::to_string(kToneHz) + "*t),0)':s=44100",
+                          "-ac", "2"});
+    }
+    arguments.insert(arguments.end(), {"-t", std::to_string(kClipSeconds)});
+    switch (c.source) {
+        case SourceKind::kMp4:
+            arguments.insert(arguments.end(),
+                             {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac"});
+            break;
+        case SourceKind::kAvi:
+            arguments.insert(arguments.end(),
+                             {"-c:v", "mjpeg", "-pix_fmt", "yuvj420p", "-c:a", "pcm_s16le"});
+            break;
+        case SourceKind::kRealMedia:
+            arguments.insert(arguments.end(), {"-c:v", "rv20", "-c:a", "ac3", "-f", "rm"});
+            break;
+        case SourceKind::kSilentMp4:
+            arguments.insert(arguments.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p"});
+            break;
+    }
+    arguments.push_back(path);
+    const test::ToolRun run = test::RunInstalled("ffmpeg", arguments);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+}
+
+std::string AudioSampleRate(const std::string& path) {
+    const test::ToolRun run =
+        test::RunInstalled("ffprobe", {"-v", "error", "-select_streams", "a", "-show_entries",
+                                       "stream=sample_rate", "-of", "csv=p=0", path});
+    std::string rate = run.out;
+    while (!rate.empty() && (rate.back() == '\n' || rate.back() == '\r')) rate.pop_back();
+    return rate;
+}
+
+class InputModeTest : public testing::TestWithParam<InputCase> {
+protected:
+    test::TempDir folder_{"input mode ünï"};
+};
+
+TEST_P(InputModeTest, ARealFileBecomesAProgramStreamTheDiscToolsTakeWithSoundInStep) {
+    const InputCase& c = GetParam();
+    const char* extensions[] = {".mp4", ".avi", ".rm", ".mp4"};
+    const std::string input =
+        folder_ / ("source clip" + std::string(extensions[static_cast<int>(c.source)]));
+    ASSERT_NO_FATAL_FAILURE(MakeSource(c, input));
+    const std::string program = folder_ / "out put.mpg";
+    std::vector<std::string> arguments = {"--target", c.target, "--input", input, "-o", program};
+    if (!c.pal) arguments.push_back("--ntsc");
+    const test::ToolRun run = test::RunInstalled(kTool, arguments);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    // The progress of each step, then the result's name.
+    EXPECT_NE(run.out.find("Video: 100% - frame "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\n" + program + "\n"), std::string::npos) << run.out;
+    ASSERT_TRUE(IsFile(program));
+
+    EXPECT_EQ(test::DecodeErrors(program), "");
+    const bool sound = c.source != SourceKind::kSilentMp4;
+    const std::string disc = c.disc;
+    if (sound) {
+        EXPECT_EQ(AudioSampleRate(program), disc == "dvd" ? "48000" : "44100");
+    } else {
+        EXPECT_EQ(AudioSampleRate(program), "");
+    }
+    const double pictureRate = c.pal ? 25 : 30000.0 / 1001;
+    int videoStreams = 0;
+    for (const test::ProbedStream& stream : test::ProbeStreams(program)) {
+        if (stream.codec.rfind("mpeg", 0) != 0) continue;
+        ++videoStreams;
+        EXPECT_NEAR(stream.frames, std::round(kClipSeconds * pictureRate), 1);
+    }
+    EXPECT_EQ(videoStreams, 1);
+
+    if (disc == "dvd") {
+        const test::DvdAuthoring dvd =
+            test::AuthorDvd(program, folder_ / "dvd", c.pal ? TvSystem::kPal : TvSystem::kNtsc);
+        EXPECT_EQ(dvd.complaints, "");
+        EXPECT_NEAR(dvd.titleSeconds, kClipSeconds, 1.0);
+    } else if (!disc.empty()) {
+        EXPECT_EQ(test::VcdImagerComplaints(program, folder_ / "vcd", disc), "");
+    }
+
+    const std::vector<double> luma = test::DecodedLumaMeans(program, folder_ / "luma.raw");
+    int flash = -1;
+    for (size_t i = 0; i < luma.size() && flash < 0; ++i) {
+        if (luma[i] > 128) flash = static_cast<int>(i);
+    }
+    ASSERT_EQ(flash, kFlashPicture);
+    if (!sound) return;
+    constexpr int kRate = 48000;
+    const std::vector<int16_t> decoded = test::DecodedSound(program, kRate, folder_ / "sound.raw");
+    size_t beep = 0;
+    while (beep < decoded.size() && std::abs(decoded[beep]) < 3000) ++beep;
+    ASSERT_LT(beep, decoded.size());
+    const test::StreamStarts starts = test::ProbeStreamStarts(program);
+    const double flashAt = starts.video + flash / pictureRate;
+    const double beepAt = starts.audio + static_cast<double>(beep) / kRate;
+    EXPECT_LT(std::fabs(beepAt - flashAt), 0.040) << "flash " << flashAt << " s, beep " << beepAt;
+}
+
+// Every target kind in both TV systems, each source kind several times.
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, InputModeTest,
+    testing::Values(InputCase{"mpeg1", true, SourceKind::kMp4, 320, 240, ""},
+                    InputCase{"mpeg1", false, SourceKind::kAvi, 320, 240, ""},
+                    InputCase{"mpeg2", true, SourceKind::kRealMedia, 320, 240, ""},
+                    InputCase{"mpeg2", false, SourceKind::kSilentMp4, 320, 240, ""},
+                    InputCase{"dvd", true, SourceKind::kSilentMp4, 720, 576, "dvd"},
+                    InputCase{"dvd", false, SourceKind::kMp4, 720, 480, "dvd"},
+                    InputCase{"vcd", true, SourceKind::kRealMedia, 352, 288, "vcd2"},
+                    InputCase{"vcd", false, SourceKind::kAvi, 352, 240, "vcd2"},
+                    InputCase{"svcd", true, SourceKind::kAvi, 480, 576, "svcd"},
+                    InputCase{"svcd", false, SourceKind::kMp4, 480, 480, "svcd"}),
+    NameOf);
+
+// The AVI form and a duration limit from the command line, and a file the
+// readers cannot decode.
+TEST(InputModeOptionsTest, AviOutputDurationLimitAndAnUndecodableInput) {
+    test::TempDir folder("input mode options");
+    const std::string input = folder / "clip.mp4";
+    const test::ToolRun made =
+        test::RunInstalled("ffmpeg", {"-nostdin", "-v",
+                                      "error",    "-y",
+                                      "-f",       "lavfi",
+                                      "-i",       "testsrc2=size=176x144:rate=25",
+                                      "-f",       "lavfi",
+                                      "-i",       "sine=frequency=440",
+                                      "-t",       std::to_string(kClipSeconds),
+                                      "-c:v",     "libx264",
+                                      "-pix_fmt", "yuv420p",
+                                      "-c:a",     "aac",
+                                      input});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    const std::string avi = folder / "clip out.avi";
+    test::ToolRun run =
+        test::RunInstalled(kTool, {"--target", "mpeg1", "--input", input, "--avi", avi});
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(test::DecodeErrors(avi), "");
+    int pictures = 0;
+    for (const test::ProbedStream& stream : test::ProbeStreams(avi)) {
+        if (stream.codec.rfind("pcm_", 0) != 0) pictures = static_cast<int>(stream.frames);
+    }
+    EXPECT_EQ(pictures, 40);
+
+    const std::string program = folder / "first second.mpg";
+    run = test::RunInstalled(
+        kTool, {"--target", "mpeg1", "--input", input, "-o", program, "--duration-limit", "1"});
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("limit reached after 25 source pictures"), std::string::npos) << run.out;
+    EXPECT_EQ(test::DecodeErrors(program), "");
+    for (const test::ProbedStream& stream : test::ProbeStreams(program)) {
+        if (stream.codec.rfind("mpeg", 0) == 0) {
+            EXPECT_NEAR(stream.frames, 25, 0.5);
+        }
+    }
+
+    const std::string garbage = folder / "not a video.mp4";
+    const test::ToolRun written =
+        test::RunInstalled("sh", {"-c", "head -c 5000 /dev/urandom > \"$0\"", garbage});
+    ASSERT_EQ(written.exitCode, 0);
+    const std::string nothing = folder / "nothing.mpg";
+    run = test::RunInstalled(kTool, {"--target", "dvd", "--input", garbage, "-o", nothing});
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_NE(run.err, "");
+    EXPECT_FALSE(IsFile(nothing));
+}
+
+}  // namespace
