@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -47,14 +48,14 @@ bool MakePipe(Pipe& pipe, UniqueFd Pipe::*childEnd) {
 
 // Runs in the child between fork and exec, so it calls only functions that
 // are safe there (no allocation, no locks).
-[[noreturn]] void ExecChild(int inputFd, int outputFd, int errorFd, const char* path,
-                            char* const* argv, int highestFd, pid_t parent) {
+[[noreturn]] void ExecChild(int inputFd, int outputFd, int diagnosticFd, int errorFd,
+                            const char* path, char* const* argv, int highestFd, pid_t parent) {
     // A tool must not go on writing after the program that started it has
     // gone, however it went (SIGKILL included). The parent may have died
     // before the request took hold; then the tool is not started at all.
     if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ReportExecError(errorFd);
     if (getppid() != parent) _exit(127);
-    if (dup2(inputFd, 0) < 0 || dup2(outputFd, 1) < 0 || dup2(outputFd, 2) < 0 ||
+    if (dup2(inputFd, 0) < 0 || dup2(outputFd, 1) < 0 || dup2(diagnosticFd, 2) < 0 ||
         dup2(errorFd, kExecErrorFd) < 0 || fcntl(kExecErrorFd, F_SETFD, FD_CLOEXEC) < 0) {
         ReportExecError(errorFd);
     }
@@ -75,13 +76,26 @@ StartResult ChildProcess::Start(std::string_view commandLine, const std::string&
 }
 
 StartResult ChildProcess::StartArguments(std::vector<std::string> words,
-                                         const std::string& programFolder) {
+                                         const std::string& programFolder,
+                                         const StandardFiles& files) {
     Finish(std::chrono::milliseconds(0));
 
     Pipe output;
     if (!MakePipe(output, &Pipe::write)) return StartResult::kOutputPipeFailed;
     Pipe input;
     if (!MakePipe(input, &Pipe::read)) return StartResult::kInputPipeFailed;
+    // The files stand in for the pipes' child ends, which then stay unused.
+    UniqueFd inputFile;
+    UniqueFd outputFile;
+    if (!files.input.empty()) {
+        inputFile.Reset(open(files.input.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!inputFile || !MoveAboveExecErrorFd(inputFile)) return StartResult::kProcessFailed;
+    }
+    if (!files.output.empty()) {
+        outputFile.Reset(
+            open(files.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        if (!outputFile || !MoveAboveExecErrorFd(outputFile)) return StartResult::kProcessFailed;
+    }
 
     if (words.empty()) return StartResult::kProcessFailed;
     const std::string path = FindProgram(words.front(), programFolder);
@@ -98,14 +112,17 @@ StartResult ChildProcess::StartArguments(std::vector<std::string> words,
     const pid_t pid = fork();
     if (pid < 0) return StartResult::kProcessFailed;
     if (pid == 0) {
-        ExecChild(input.read.get(), output.write.get(), execError.write.get(), path.c_str(),
-                  argv.data(), highestFd, parent);
+        ExecChild(inputFile ? inputFile.get() : input.read.get(),
+                  outputFile ? outputFile.get() : output.write.get(), output.write.get(),
+                  execError.write.get(), path.c_str(), argv.data(), highestFd, parent);
     }
     // Also set here, so that the group exists before anyone signals it.
     setpgid(pid, pid);
 
     output.write.Reset();
     input.read.Reset();
+    inputFile.Reset();
+    outputFile.Reset();
     execError.write.Reset();
     int execErrno = 0;
     ssize_t got;
@@ -133,6 +150,19 @@ std::size_t ChildProcess::ReadOutput(char* buffer, std::size_t size) {
         if (got > 0) return static_cast<std::size_t>(got);
         if (got < 0 && errno == EINTR) continue;
         return 0;
+    }
+}
+
+bool ChildProcess::WaitForOutput(std::chrono::milliseconds timeout) {
+    if (!output_) return true;
+    pollfd watch{output_.get(), POLLIN, 0};
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const int ready = poll(&watch, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+        if (ready > 0) return true;
+        if (ready == 0 || errno != EINTR) return ready != 0;
     }
 }
 

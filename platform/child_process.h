@@ -34,6 +34,15 @@ namespace platform {
 
 enum class StartResult { kStarted, kOutputPipeFailed, kInputPipeFailed, kProcessFailed };
 
+// Files in place of the child's standard input and output, for tools that
+// filter a stream (spumux reads the video from its input and writes the
+// result to its output). Standard error still goes to the pipe that
+// ReadOutput reads. An empty name keeps the pipe.
+struct StandardFiles {
+    std::string input;
+    std::string output;  // created or emptied, mode 0666 less the umask
+};
+
 // How a child ended.
 struct ChildExit {
     enum class How { kNotStarted, kExited, kSignalled, kKilledByUs };
@@ -50,9 +59,15 @@ public:
 
     // `programFolder` ends in "/" (or is empty to search PATH only).
     StartResult Start(std::string_view commandLine, const std::string& programFolder);
-    // The same for an argument vector: the tool gets exactly these words.
-    StartResult StartArguments(std::vector<std::string> arguments,
-                               const std::string& programFolder);
+    // The same with the words given one by one, so that a word may hold any
+    // character, blanks and double quotes included: the tool gets exactly
+    // these words. A file that cannot be opened gives kProcessFailed.
+    StartResult StartArguments(std::vector<std::string> words, const std::string& programFolder,
+                               const StandardFiles& files = {});
+
+    // Waits up to `timeout` for output; true when ReadOutput would not block
+    // (there is output, or the child has closed its end).
+    bool WaitForOutput(std::chrono::milliseconds timeout);
 
     // Blocks until the child prints something; returns the number of bytes
     // read, 0 once its output is closed (it ended) or cannot be read.

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "file_identity.h"
 #include "ini_text.h"
 
 namespace platform {
@@ -48,20 +49,24 @@ std::string WithTrailingSlash(std::string folder) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat first {};
-    struct stat second {};
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    const std::optional<FileIdentity> first = IdentityOf(a);
+    return first && first == IdentityOf(b);
 }
 
-void MakeEmptyFolder(const std::string& folder) {
+void MakeEmptyFolder(const std::string& folder,
+                     const std::function<void(const std::string&)>& remove) {
     mkdir(folder.c_str(), 0777);
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
     if (!dir) return;
     while (const dirent* entry = readdir(dir.get())) {
         const std::string path = folder + entry->d_name;
         struct stat info {};
-        if (lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) unlink(path.c_str());
+        if (lstat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) continue;
+        if (remove) {
+            remove(path);
+        } else {
+            unlink(path.c_str());
+        }
     }
 }
 

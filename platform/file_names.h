@@ -2,6 +2,7 @@
 // without regard to case, and the base-name rule of its paths.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,9 @@ std::string WithTrailingSlash(std::string folder);
 // links, "..", another case on a case-blind file system).
 bool SameFile(const std::string& a, const std::string& b);
 
-// Creates the folder (`folder` ends in "/") when needed and deletes every
-// file in it; sub-folders and what they hold stay.
-void MakeEmptyFolder(const std::string& folder);
+// Creates the folder (`folder` ends in "/") when needed and hands every file
+// in it (not sub-folders) to `remove`, which unlinks it by default.
+void MakeEmptyFolder(const std::string& folder,
+                     const std::function<void(const std::string&)>& remove = {});
 
 }  // namespace platform

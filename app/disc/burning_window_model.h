@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/disc/burning_disc_kind.h"
 #include "app/disc/burning_sdk.h"
+#include "app/disc/disc_kind.h"
 #include "ui/window_rect.h"
 
 // Controls and commands of the window.

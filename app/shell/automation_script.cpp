@@ -7,10 +7,13 @@
 #include <thread>
 
 #include "app/disc/burning_window_model.h"
+#include "app/disc/disc_writer_wizard_model.h"
 #include "app/shell/burning_window_script.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/profile_editor_script.h"
+#include "app/shell/script_numbers.h"
+#include "app/shell/wizard_script.h"
 #include "app/tools/activity_log.h"
 #include "app/tools/audio_stream_dialog_model.h"
 #include "app/tools/program_ui.h"
@@ -38,13 +41,6 @@ bool IsBlankOrComment(const std::string& line) {
     return first == std::string::npos || line[first] == '#';
 }
 
-std::optional<double> ParseSeconds(const std::string& text) {
-    double value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || ptr != end || !(value >= 0) || value > 86400) return std::nullopt;
-    return value;
-}
 
 // Lets the program's messages (and the burning SDK's events) through once.
 void DispatchMessagesOnce() {
@@ -84,14 +80,6 @@ private:
 };
 
 }  // namespace
-
-std::optional<int> ParseScriptNumber(std::string_view text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || ptr != end) return std::nullopt;
-    return value;
-}
 
 ScriptLine ParseScriptLine(std::string_view line) {
     ScriptLine parsed;
@@ -178,13 +166,13 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return error;
     }
     if (c == "target") {
-        const auto target = ParseScriptNumber(line.rest);
+        const auto target = ParseScriptInt(line.rest);
         const auto info = target ? InfoOfTarget(*target) : std::nullopt;
         if (!info) return "no target button " + line.rest;
         return Click(info->commandId, "the target button");
     }
     if (c == "profile") {
-        const auto index = ParseScriptNumber(line.rest);
+        const auto index = ParseScriptInt(line.rest);
         if (!index || *index < 0 || *index >= model_.CurrentProfiles().count) {
             return "no profile " + line.rest;
         }
@@ -193,7 +181,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return {};
     }
     if (c == "select") {
-        const auto index = ParseScriptNumber(line.rest);
+        const auto index = ParseScriptInt(line.rest);
         if (!index || *index < -1 || *index >= static_cast<int>(model_.Files().size())) {
             return "no file " + line.rest + " in the list";
         }
@@ -209,7 +197,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return {};
     }
     if (c == "stop-after") {
-        const auto seconds = ParseSeconds(line.rest);
+        const auto seconds = ParseScriptSeconds(line.rest);
         if (!seconds) return "not a number of seconds: " + line.rest;
         stopAfterSeconds_ = *seconds;
         return {};
@@ -230,7 +218,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return {};
     }
     if (c == "wait") {
-        const auto seconds = ParseSeconds(line.rest);
+        const auto seconds = ParseScriptSeconds(line.rest);
         if (!seconds) return "not a number of seconds: " + line.rest;
         host_.Wait(static_cast<int>(*seconds * 1000));
         return {};
@@ -258,6 +246,10 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         if (line.rest != "open") return "the profile editor is not open";
         return Click(kCmdEditProfile, "\"Edit Profile...\"");
     }
+    if (c == "wizard") {
+        if (line.rest != "open") return "the disc-writer wizard is not open";
+        return Click(kCmdBurnVideo, "\"Burn Video\"");
+    }
     if (c == "audio" || c == "play") return OpenAudioStreamDialog(line);
     if (c == "answer") return "no dialog waits for an answer";
     if (c == "burn") return "the burning window is not open";
@@ -265,7 +257,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
 }
 
 std::string ScriptRunner::OpenAudioStreamDialog(const ScriptLine& line) {
-    if (!ParseScriptNumber(line.rest)) return "not an audio stream: " + line.rest;
+    if (!ParseScriptInt(line.rest)) return "not an audio stream: " + line.rest;
     // The dialog the button opens takes this line as its first answer.
     const std::size_t self = next_ - 1;
     next_ = self;
@@ -327,7 +319,7 @@ void ScriptRunner::ChooseAudioStream(AudioStreamDialogModel& dialog) {
            (line.command == "play" || line.command == "audio" || line.command == "answer")) {
         next_ = after;
         const bool play = line.command == "play";
-        const auto index = ParseScriptNumber(line.rest);
+        const auto index = ParseScriptInt(line.rest);
         if (index && *index >= 0 && *index < static_cast<int>(dialog.StreamLines().size())) {
             dialog.Select(*index);
             if (play) dialog.Play();
@@ -358,6 +350,23 @@ void ScriptRunner::OpenProfileEditor(ProfileEditorModel& editor) {
     record_.profileEditor = nullptr;
 }
 
+void ScriptRunner::OpenDiscWriterWizard(DiscWriterWizardModel& wizard) {
+    record_.wizard = &wizard;
+    WriteState();
+    ScriptLine line;
+    std::size_t after = 0;
+    while (!wizard.Closed() && PeekLine(line, after) && line.command == "wizard") {
+        next_ = after;
+        const std::string error = RunWizardLine(wizard, line.rest, host_);
+        if (!error.empty()) Fail(error);
+        WriteState();
+    }
+    // A person who is not told otherwise closes it.
+    if (!wizard.Closed()) wizard.Close();
+    record_.closedWizardJson = WizardJson(wizard);
+    record_.wizard = nullptr;
+}
+
 void ScriptRunner::OpenBurningWindow(BurningWindowModel& window) {
     ScriptBurningView view(*this);
     window.SetView(&view);
@@ -380,9 +389,6 @@ void ScriptRunner::OpenBurningWindow(BurningWindowModel& window) {
     record_.closedBurningWindowJson = BurningWindowJson(window, false);
     window.SetView(nullptr);
 }
-
-// Windows that would wait for a person are not opened in a scripted run.
-void ScriptRunner::OpenDiscWriterWizard() {}
 void ScriptRunner::OpenHelp(const std::string& path) { window_.OpenHelp(path); }
 void ScriptRunner::ShowActivityLog(const ActivityLog& log) { window_.ShowActivityLog(log); }
 void ScriptRunner::ShowNotification(const std::string& summary, const std::string& body) {

@@ -22,6 +22,10 @@
 //                       follow work the profile editor (see
 //                       profile_editor_script.h), which closes at
 //                       "edit-profile close" or at the first other line
+//   wizard open         "Burn Video": opens the disc-writer wizard; the
+//                       "wizard" lines that follow work it (see
+//                       wizard_script.h), and it closes at "wizard close"
+//                       or at the first other line
 //   burn ...            work the burning window while it is open (see
 //                       burning_window_script.h); it opens when a
 //                       conversion hands a disc over, and at the first other
@@ -48,6 +52,7 @@
 // their text is added to the state's "messages".
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,8 +68,10 @@ class ScriptHost {
 public:
     virtual ~ScriptHost() = default;
     // Sends a command to the model `delayMs` from now, out of the event
-    // loop, as a click would; replaces a click not yet sent.
+    // loop, as a click would; replaces a click or call not yet made.
     virtual void ClickLater(int commandId, int delayMs) = 0;
+    // The same for any other action of the user (a click in a dialog).
+    virtual void CallLater(std::function<void()> call, int delayMs) = 0;
     virtual void CancelClickLater() = 0;
     virtual bool SaveScreenshot(const std::string& path) = 0;
     // Drops the paths onto the file list as a file manager would.
@@ -82,9 +89,6 @@ struct ScriptLine {
 };
 
 ScriptLine ParseScriptLine(std::string_view line);
-
-// A whole decimal number of a script line, nothing before or after it.
-std::optional<int> ParseScriptNumber(std::string_view text);
 
 // Runs a script against the model. It stands between the model and the
 // window: dialogs are answered from the script, everything else goes on to
@@ -108,7 +112,7 @@ public:
     std::string ChooseFolder(std::string_view title, const std::string& startFolder) override;
     void ChooseAudioStream(AudioStreamDialogModel& dialog) override;
     void OpenProfileEditor(ProfileEditorModel& editor) override;
-    void OpenDiscWriterWizard() override;
+    void OpenDiscWriterWizard(DiscWriterWizardModel& wizard) override;
     void OpenBurningWindow(BurningWindowModel& window) override;
     void OpenHelp(const std::string& path) override;
     void ShowActivityLog(const ActivityLog& log) override;

@@ -4,6 +4,7 @@
 
 #include "app/disc/burning_window_model.h"
 #include "app/shell/automation_script.h"
+#include "app/shell/script_numbers.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ std::string Click(BurningWindowModel& window, int commandId, std::string_view wh
 // A check box set to 0 or 1: clicked when it shows the other value.
 std::string SetCheckBox(BurningWindowModel& window, int commandId, bool shown,
                         std::string_view value, std::string_view what) {
-    const std::optional<int> wanted = ParseScriptNumber(value);
+    const std::optional<int> wanted = ParseScriptInt(value);
     if (!wanted || (*wanted != 0 && *wanted != 1)) {
         return std::string(what) + " takes 0 or 1, not " + std::string(value);
     }
@@ -33,7 +34,7 @@ std::string RunBurningWindowLine(BurningWindowModel& window, std::string_view re
     const std::string_view value =
         end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     if (word == "device") {
-        const std::optional<int> index = ParseScriptNumber(value);
+        const std::optional<int> index = ParseScriptInt(value);
         if (!index || *index < 0 || *index >= static_cast<int>(window.Devices().size())) {
             return "no device " + std::string(value) + " in the device box";
         }

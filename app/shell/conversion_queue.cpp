@@ -165,6 +165,7 @@ void ConversionQueue::Start() {
     converting_ = true;
     jobStarted_ = false;
     joinFailed_ = false;
+    discNote_.clear();
     mergeList_.clear();
     failed_.clear();
     statusLog_.clear();
@@ -369,6 +370,8 @@ void ConversionQueue::HandOverDisc(const std::string& file) {
         handOffs_->OpenBurningWindow(kVideoCdDisc, {file});
     } else if (handOffs_->BuildDvdImage(file) != 0) {
         handOffs_->OpenBurningWindow(kDvdDisc, {file});
+    } else {
+        discNote_ = " (no DVD image: " + handOffs_->DvdImageFailure() + ")";
     }
 }
 
@@ -432,6 +435,7 @@ void ConversionQueue::Finish(std::size_t entries) {
             " (" + std::to_string(failed_.size()) + " of " + std::to_string(entries) + " failed)";
     }
     if (joinFailed_) text += " (joining failed)";
+    text += discNote_;
     if (!deviceWarning_.empty()) text += " " + deviceWarning_;
     ShowLeft(text);
     Changed();

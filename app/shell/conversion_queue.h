@@ -108,6 +108,8 @@ private:
     std::string jobResult_;
     bool toolFailed_ = false;
     bool joinFailed_ = false;
+    // What became of the DVD image, for the final status line.
+    std::string discNote_;
     std::string currentItem_;
     std::string deviceWarning_;  // the profile against the target's device
     RunFiles runFiles_;

@@ -21,6 +21,7 @@
 #include "app/shell/main_window.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
+#include "app/shell/program_hand_offs.h"
 #include "app/shell/runner_queue_tools.h"
 #include "app/shell/script_host.h"
 #include "app/shell/startup.h"
@@ -138,6 +139,8 @@ int main(int argc, char** argv) {
     RunnerQueueTools tools(model, &window);
     model.SetProbe(&tools);
     model.SetQueueTools(&tools);
+    ProgramHandOffs handOffs(model);
+    model.SetHandOffs(&handOffs);
     // RealVideo goes through the conversion host; the job is made before
     // its timer's handler can run and goes (stopping the host) before it.
     std::unique_ptr<RealMediaJob> realMedia;

@@ -22,6 +22,7 @@
 #include <QUrl>
 
 #include "app/disc/burning_window.h"
+#include "app/disc/disc_writer_wizard.h"
 #include "app/profiles/profile_editor.h"
 #include "app/shell/activity_log_window.h"
 #include "app/shell/conversion_target.h"
@@ -29,6 +30,7 @@
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/tools/audio_stream_dialog.h"
+#include "ui/file_dialogs.h"
 
 namespace {
 
@@ -72,21 +74,6 @@ QLabel#status { border: 1px solid #c3cad4; border-top-color: #9aa4b2; background
 QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
 QString ToQString(const std::string& text) { return QString::fromStdString(text); }
-
-// A Qt name filter for one of the dialog's filters: the description as
-// shown, then the patterns in both cases (file names on Linux have case).
-QString NameFilter(const FileFilter& filter) {
-    QStringList patterns;
-    for (const QString& pattern :
-         QString::fromUtf8(filter.patterns.data(), static_cast<qsizetype>(filter.patterns.size()))
-             .split(';', Qt::SkipEmptyParts)) {
-        patterns << pattern.toLower();
-        if (pattern.toUpper() != pattern.toLower()) patterns << pattern.toUpper();
-    }
-    return QString::fromUtf8(filter.description.data(),
-                             static_cast<qsizetype>(filter.description.size())) +
-           " (" + patterns.join(' ') + ")";
-}
 
 // The local files and folders a drag carries.
 std::vector<std::string> DroppedPaths(const QMimeData* data) {
@@ -342,6 +329,7 @@ void MainWindow::Sync() {
     maximize_->setVisible(!model_.Maximized());
     restore_->setVisible(model_.Maximized());
 
+    progress_->setRange(0, model_.ProgressMaximum());
     progress_->setValue(model_.Progress());
     convert_->setText(ToQString(model_.ConvertCaption()));
     for (std::size_t i = 0; i < statusPanes_.size(); ++i) {
@@ -368,13 +356,7 @@ void MainWindow::PostCommand(unsigned message, unsigned wParam, std::intptr_t lP
 }
 
 std::vector<std::string> MainWindow::ChooseVideoFiles() {
-    QStringList filters;
-    for (const FileFilter& filter : kVideoFileFilters) filters << NameFilter(filter);
-    const QStringList chosen = QFileDialog::getOpenFileNames(
-        this,
-        QString::fromUtf8(kOpenFilesTitle.data(), static_cast<qsizetype>(kOpenFilesTitle.size())),
-        QString(), filters.join(";;"), nullptr, QFileDialog::HideNameFilterDetails);
-    return ToPaths(chosen);
+    return ToPaths(ChooseFiles(this, kOpenFilesTitle, kVideoFileFilters));
 }
 
 std::string MainWindow::ChooseFolder(std::string_view title, const std::string& startFolder) {
@@ -391,6 +373,11 @@ void MainWindow::ChooseAudioStream(AudioStreamDialogModel& dialog) {
 
 void MainWindow::OpenProfileEditor(ProfileEditorModel& editor) {
     ProfileEditor window(editor, this);
+    window.exec();
+}
+
+void MainWindow::OpenDiscWriterWizard(DiscWriterWizardModel& wizard) {
+    DiscWriterWizard window(wizard, this);
     window.exec();
 }
 

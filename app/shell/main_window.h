@@ -41,6 +41,7 @@ public:
     std::string ChooseFolder(std::string_view title, const std::string& startFolder) override;
     void ChooseAudioStream(AudioStreamDialogModel& dialog) override;
     void OpenProfileEditor(ProfileEditorModel& editor) override;
+    void OpenDiscWriterWizard(DiscWriterWizardModel& wizard) override;
     void OpenBurningWindow(BurningWindowModel& window) override;
     void OpenHelp(const std::string& path) override;
     void ShowActivityLog(const ActivityLog& log) override;

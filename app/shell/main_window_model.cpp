@@ -11,6 +11,8 @@
 
 #include "app/disc/burning_sdk.h"
 #include "app/disc/burning_window_model.h"
+#include "app/disc/disc_writer_wizard_model.h"
+#include "app/profiles/conversion.h"
 #include "app/profiles/encoder_options.h"
 #include "app/shell/dropped_files.h"
 #include "app/shell/main_window_commands.h"
@@ -206,7 +208,7 @@ void MainWindowModel::OnCommand(int commandId) {
             view_->OpenHelp(programFolder_ + "help/help.htm");
             break;
         case kCmdBurnVideo:
-            view_->OpenDiscWriterWizard();
+            OpenDiscWriterWizard();
             break;
         case kCmdShowLog:
             view_->ShowActivityLog(SessionActivityLog());
@@ -463,6 +465,46 @@ void MainWindowModel::EditProfile() {
     LoadAllProfileFiles();
     RefillProfileList();
     RefreshOutputName();
+}
+
+void MainWindowModel::OpenDiscWriterWizard() {
+    DiscWriterSetup setup;
+    setup.programFolder = programFolder_;
+    setup.exportFolder = exportFolder_;
+    setup.settingsPath = settings_.Path();
+    setup.videoCodecOf = [this](const std::string& file) {
+        return probe_ ? probe_->Probe(file).videoCodec : std::string();
+    };
+    // The menu clip is made with the profile selected here.
+    setup.menuVideoCodec = ProfileVideoCodec(profileFiles_, target_, selectedProfile_);
+    setup.convertFile = [this](const std::string& input, const std::string& output) {
+        ::ConvertFile({profileFiles_, target_, selectedProfile_, driveRoot_, nullptr}, input,
+                      output);
+    };
+    setup.openBurningWindow = [this](DiscKind kind, const std::vector<std::string>& files) {
+        return RunBurningWindow(kind, files);
+    };
+    setup.conversionRunning = [this] { return Converting(); };
+    DiscWriterWizardModel wizard(std::move(setup));
+    view_->OpenDiscWriterWizard(wizard);
+}
+
+void MainWindowModel::SetBuilding(bool building) {
+    dvdBuild_ = DvdBuildState{};
+    dvdBuild_.building = building;
+    view_->SetBusy(building);
+    Changed();
+}
+
+void MainWindowModel::ShowBuildStatus(const std::string& text) {
+    dvdBuild_.status = {text, "", ""};
+    Changed();
+}
+
+void MainWindowModel::SetBuildProgress(int maximum, int position) {
+    dvdBuild_.maximum = maximum;
+    dvdBuild_.position = position;
+    Changed();
 }
 
 ProfileTable& MainWindowModel::ProfileTableOf(int target) {

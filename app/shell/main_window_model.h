@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/disc/dvd_image_build.h"
 #include "app/profiles/profile_editor_model.h"
 #include "app/profiles/profile_files.h"
 #include "app/shell/conversion_queue.h"
@@ -24,7 +25,9 @@ enum class WindowShown { kOnScreen, kMinimized, kInSystemTray };
 inline constexpr char kDropRefusedText[] = "Files cannot be added while converting.";
 
 // The model is also the queue's hand-off to the burning window.
-class MainWindowModel : private ProfileEditorHost, private PendingHandOffs {
+class MainWindowModel : private ProfileEditorHost,
+                        private DvdBuildDisplay,
+                        private PendingHandOffs {
 public:
     // Loads every profile file, so profiles exist before any window does.
     // The settings and profile files are in `writableFolder`; help and the
@@ -56,6 +59,10 @@ public:
     // returns what it closed with (1 after a burn), 0 when it could not open
     // (the burning SDK is missing: a message box says why).
     int RunBurningWindow(DiscKind kind, const std::vector<std::string>& files);
+    // What a DVD image build after a conversion shows in this window: the
+    // wait cursor, its status text and its progress by stages. "Stop
+    // Conversion" stops it.
+    DvdBuildDisplay& DvdImageDisplay() { return *this; }
 
     // What the window does when it is first shown: the title, the export
     // folder (created when missing), the profile list, merging off, and the
@@ -129,9 +136,13 @@ public:
     bool MergeEnabled() const { return InputsEnabled() && target_ != kTargetDvd; }
 
     bool Converting() const { return queue_.Converting(); }
-    int Progress() const { return queue_.Progress(); }
+    // The progress bar: 0 .. ProgressMaximum().
+    int Progress() const { return dvdBuild_.building ? dvdBuild_.position : queue_.Progress(); }
+    int ProgressMaximum() const { return dvdBuild_.building ? dvdBuild_.maximum : 100; }
     // The left, middle and right status panes.
-    const std::array<std::string, 3>& StatusTexts() const { return queue_.StatusTexts(); }
+    const std::array<std::string, 3>& StatusTexts() const {
+        return dvdBuild_.building ? dvdBuild_.status : queue_.StatusTexts();
+    }
     std::string ConvertCaption() const;
     // Inputs of the last conversion run that failed.
     const std::vector<std::string>& FailedInputs() const { return queue_.FailedInputs(); }
@@ -168,11 +179,18 @@ private:
     void EditProfile();
     void Convert();
     void AnnounceQueueEnd();
+    void OpenDiscWriterWizard();
     ProfileTable& ProfileTableOf(int target) override;
     void LoadAllProfileFiles() override;
     void OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) override;
     double DurationOf(const std::string& path);
     void Changed();
+
+    // DvdBuildDisplay
+    void SetBuilding(bool building) override;
+    void ShowBuildStatus(const std::string& text) override;
+    void SetBuildProgress(int maximum, int position) override;
+    bool BuildStopRequested() const override { return !Converting(); }
 
     std::string programFolder_;
     std::string writableFolder_;
@@ -201,6 +219,14 @@ private:
     WindowShown shown_ = WindowShown::kOnScreen;
     bool closing_ = false;
     std::string lastNotification_;
+    // While a DVD image is built, its texts and progress stand in for the
+    // queue's.
+    struct DvdBuildState {
+        bool building = false;
+        int maximum = 100;
+        int position = 0;
+        std::array<std::string, 3> status;
+    } dvdBuild_;
 
     ConversionQueue queue_{*this, [this] { Changed(); }};
 };

@@ -9,15 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/file_filter.h"
+
 class ActivityLog;
 class AudioStreamDialogModel;
 class BurningWindowModel;
+class DiscWriterWizardModel;
 class ProfileEditorModel;
-
-struct FileFilter {
-    std::string_view description;
-    std::string_view patterns;  // separated by ";"
-};
 
 inline constexpr std::string_view kOpenFilesTitle = "Open Video Files";
 inline constexpr std::array<FileFilter, 6> kVideoFileFilters = {{
@@ -49,7 +47,7 @@ public:
     // "Select Audio Stream": the line selected when it closes is the choice.
     virtual void ChooseAudioStream(AudioStreamDialogModel& /*dialog*/) {}
     virtual void OpenProfileEditor(ProfileEditorModel& /*editor*/) {}
-    virtual void OpenDiscWriterWizard() {}
+    virtual void OpenDiscWriterWizard(DiscWriterWizardModel& /*wizard*/) {}
     // "Zarvo Video Disc Writer": opens the model and returns once it has
     // closed (unopened, it counts as cancelled).
     virtual void OpenBurningWindow(BurningWindowModel& /*window*/) {}

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "app/profiles/profile_editor_model.h"
-#include "app/shell/automation_script.h"
+#include "app/shell/script_numbers.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ std::string Set(ProfileEditorModel& editor, std::string_view labelAndValue) {
         const bool usable = (list != EditorList::kFileType || editor.FileTypeVisible()) &&
                             (list != EditorList::kFrequency || editor.FrequencyEnabled());
         if (!usable) return "\"" + std::string(label) + "\" cannot be used now";
-        const std::optional<int> index = ParseScriptNumber(value);
+        const std::optional<int> index = ParseScriptInt(value);
         if (!index || *index < 0 || *index >= static_cast<int>(EntriesOf(list).size())) {
             return "no entry " + std::string(value) + " in \"" + std::string(label) + "\"";
         }
@@ -53,7 +53,7 @@ EditorLineResult RunProfileEditorLine(ProfileEditorModel& editor, std::string_vi
     if (const std::optional<int> command = CommandOf(word)) {
         result.message = editor.OnCommand(*command);
     } else if (word == "select") {
-        const std::optional<int> index = ParseScriptNumber(after);
+        const std::optional<int> index = ParseScriptInt(after);
         if (!index || *index < 0 || *index >= editor.Count()) {
             result.error = "no profile " + std::string(after) + " in the profile editor";
         } else {

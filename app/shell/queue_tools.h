@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/disc/burning_disc_kind.h"
+#include "app/disc/disc_kind.h"
 #include "app/shell/media_probe.h"
 
 class QueueTools : public MediaProbe {
@@ -46,12 +46,15 @@ public:
 
     // Authors a DVD-Video folder from one converted file; non-zero on success.
     virtual int BuildDvdImage(const std::string& file) = 0;
+    // Why the last BuildDvdImage returned 0, for the status line.
+    virtual std::string DvdImageFailure() const { return {}; }
     // The modal burning window for a disc of this kind with these files.
     virtual void OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) = 0;
 };
 
-// The hand-offs as they stand until DVD authoring is part of the program:
-// no DVD image is built. The main window's model
+// The hand-offs as they stand without DVD authoring (the program's own
+// hand-offs build the DVD image with the image SDK): no DVD image is built.
+// The main window's model
 // overrides the burning window's hand-off; on its own this opens none.
 class PendingHandOffs : public QueueHandOffs {
 public:

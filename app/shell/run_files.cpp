@@ -1,6 +1,5 @@
 #include "app/shell/run_files.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +7,7 @@
 #include <memory>
 
 #include "app/shell/output_name.h"
+#include "platform/file_names.h"
 
 void RunFiles::Start(const std::vector<std::string>& inputs) {
     inputs_.clear();
@@ -55,12 +55,5 @@ bool RunFiles::Remove(const std::string& path) const {
 }
 
 void RunFiles::EmptyFolder(const std::string& folder) const {
-    mkdir(folder.c_str(), 0777);
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-    if (!dir) return;
-    while (const dirent* entry = readdir(dir.get())) {
-        const std::string path = folder + entry->d_name;
-        struct stat info {};
-        if (lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) Remove(path);
-    }
+    platform::MakeEmptyFolder(folder, [this](const std::string& path) { Remove(path); });
 }

@@ -13,11 +13,17 @@
 QtScriptHost::QtScriptHost(MainWindow& window, MainWindowModel& model)
     : window_(window), model_(model) {
     timer_.setSingleShot(true);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { model_.OnCommand(commandId_); });
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+        if (call_) call_();
+    });
 }
 
 void QtScriptHost::ClickLater(int commandId, int delayMs) {
-    commandId_ = commandId;
+    CallLater([this, commandId] { model_.OnCommand(commandId); }, delayMs);
+}
+
+void QtScriptHost::CallLater(std::function<void()> call, int delayMs) {
+    call_ = std::move(call);
     timer_.start(delayMs);
 }
 

@@ -15,6 +15,7 @@ public:
     QtScriptHost(MainWindow& window, MainWindowModel& model);
 
     void ClickLater(int commandId, int delayMs) override;
+    void CallLater(std::function<void()> call, int delayMs) override;
     void CancelClickLater() override;
     bool SaveScreenshot(const std::string& path) override;
     void DropOnFileList(const std::vector<std::string>& paths) override;
@@ -26,5 +27,5 @@ private:
     MainWindow& window_;
     MainWindowModel& model_;
     QTimer timer_;
-    int commandId_ = 0;
+    std::function<void()> call_;
 };

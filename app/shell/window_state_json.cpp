@@ -1,9 +1,11 @@
 #include "app/shell/window_state_json.h"
 
+#include <array>
 #include <cstdio>
 #include <string_view>
 
 #include "app/disc/burning_window_model.h"
+#include "app/disc/disc_writer_wizard_model.h"
 #include "app/profiles/profile_editor_model.h"
 #include "app/shell/main_window_model.h"
 #include "app/tools/activity_log.h"
@@ -186,6 +188,37 @@ std::string JsonString(const std::string& text) {
     return json + "\"";
 }
 
+// The disc-writer wizard: the kind ("dvd", "svcd", "vcd"), the lists, the
+// button rectangles as [left, top, right, bottom], and the build.
+std::string WizardJson(const DiscWriterWizardModel& wizard) {
+    constexpr std::array<const char*, 3> kKinds = {"dvd", "svcd", "vcd"};
+    ObjectWriter object(2);
+    object.AddBool("open", !wizard.Closed());
+    object.AddText("kind", kKinds[static_cast<std::size_t>(wizard.Kind())]);
+    object.AddTexts("titles", wizard.Titles());
+    object.Add("title_selection", wizard.SelectedTitle());
+    object.AddTexts("pictures", wizard.Pictures());
+    object.Add("picture_selection", wizard.SelectedPicture());
+    object.AddText("background", wizard.Background());
+    std::string buttons = "[";
+    for (const ButtonRect& b : wizard.ButtonRects()) {
+        if (buttons.size() > 1) buttons += ", ";
+        buttons += "[" + std::to_string(b.left) + ", " + std::to_string(b.top) + ", " +
+                   std::to_string(b.right) + ", " + std::to_string(b.bottom) + "]";
+    }
+    object.Add("buttons", buttons + "]");
+    object.AddBool("building", wizard.Building());
+    object.AddBool("next_enabled", wizard.NextEnabled());
+    object.AddBool("stop_enabled", wizard.StopEnabled());
+    object.Add("progress", wizard.Progress());
+    object.Add("progress_maximum", wizard.ProgressMaximum());
+    object.Add("elapsed", wizard.ElapsedSeconds());
+    object.AddText("status", wizard.Status());
+    object.AddTexts("status_log", wizard.StatusLog());
+    object.AddText("built_folder", wizard.BuiltFolder());
+    return object.Finish();
+}
+
 std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& record) {
     ObjectWriter state;
     state.AddText("title", model.Title());
@@ -210,6 +243,7 @@ std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& re
     state.AddBool("converting", model.Converting());
     state.AddText("convert_caption", model.ConvertCaption());
     state.Add("progress", model.Progress());
+    state.Add("progress_maximum", model.ProgressMaximum());
     state.AddTexts("status", {model.StatusTexts().begin(), model.StatusTexts().end()});
     state.AddTexts("failed", model.FailedInputs());
     state.AddTexts("status_log", model.StatusLog());
@@ -230,6 +264,10 @@ std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& re
     state.Add("profile_editor",
               record.profileEditor ? ProfileEditorJson(*record.profileEditor) : "null");
     state.Add("audio_dialog", record.audioDialog ? AudioDialogJson(*record.audioDialog) : "null");
+    const std::string& closedWizard = record.closedWizardJson;
+    state.Add("wizard", record.wizard          ? WizardJson(*record.wizard)
+                        : closedWizard.empty() ? std::string("null")
+                                               : closedWizard);
     if (record.burningWindow) {
         state.Add("burning", BurningWindowJson(*record.burningWindow, true));
     } else {

@@ -6,6 +6,7 @@
 #include <vector>
 
 class AudioStreamDialogModel;
+class DiscWriterWizardModel;
 class BurningWindowModel;
 class MainWindowModel;
 class ProfileEditorModel;
@@ -19,6 +20,10 @@ struct ScriptRecord {
     // The dialogs open at the moment, else null.
     const ProfileEditorModel* profileEditor = nullptr;
     const AudioStreamDialogModel* audioDialog = nullptr;
+    const DiscWriterWizardModel* wizard = nullptr;
+    // The disc-writer wizard as it was when it closed (WizardJson), so that
+    // a script can read what its last build did.
+    std::string closedWizardJson;
     // The burning window while it is open; once it has closed, its last
     // state (JSON), so that a script can read how it ended.
     const BurningWindowModel* burningWindow = nullptr;
@@ -29,6 +34,9 @@ struct ScriptRecord {
 std::string BurningWindowJson(const BurningWindowModel& window, bool open);
 
 std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& record);
+
+// The disc-writer wizard as a JSON object; "open" tells whether it still is.
+std::string WizardJson(const DiscWriterWizardModel& wizard);
 
 // A JSON string literal; bytes that are not UTF-8 become U+FFFD.
 std::string JsonString(const std::string& text);

@@ -234,6 +234,36 @@ TEST_F(ChildProcessTest, ASignalThatEndsTheToolIsReported) {
     EXPECT_EQ(exit.code, SIGTERM);
 }
 
+TEST_F(ChildProcessTest, WordsGivenOneByOneAndFilesInPlaceOfInputAndOutput) {
+    const test::TempDir folder("child \"files\"");
+    const std::string input = folder / "in \"put\".txt";
+    const std::string output = folder / "out put.txt";
+    test::WriteFile(input, "from the file\n");
+    ChildProcess child;
+    // Standard output goes to the file, standard error to the pipe.
+    ASSERT_EQ(child.StartArguments({"sh", "-c", "cat; echo \"$0\" >&2", "a \"quoted\" word"}, "",
+                                   {input, output}),
+              StartResult::kStarted);
+    EXPECT_EQ(ReadAll(child), "a \"quoted\" word\n");
+    EXPECT_EQ(child.Finish(1s).code, 0);
+    EXPECT_EQ(test::ReadFile(output), "from the file\n");
+
+    EXPECT_EQ(child.StartArguments({"cat"}, "", {folder / "missing", ""}),
+              StartResult::kProcessFailed);
+    EXPECT_EQ(child.StartArguments({"cat"}, "", {"", folder / "no folder/out"}),
+              StartResult::kProcessFailed);
+}
+
+TEST_F(ChildProcessTest, WaitingForOutputEndsAtTheTimeoutOrWhenOutputComes) {
+    ChildProcess child;
+    ASSERT_EQ(child.Start("sh -c \"sleep 0.3; echo late\"", ""), StartResult::kStarted);
+    EXPECT_FALSE(child.WaitForOutput(20ms));
+    EXPECT_TRUE(child.WaitForOutput(5s));
+    EXPECT_EQ(ReadAll(child), "late\n");
+    EXPECT_TRUE(child.WaitForOutput(0ms));
+    child.Finish(1s);
+}
+
 TEST_F(ChildProcessTest, DestroyingARunningChildEndsIt) {
     pid_t pid = 0;
     {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,9 +49,23 @@ struct ProcessStat {
     pid_t parent = 0;
 };
 
+// A file of /proc/<pid>/; empty when the process is gone. Read with plain
+// read(): a process that ends between open and read makes the read fail
+// with ESRCH, which a stream buffer turns into an exception.
+inline std::string ReadProcessFile(pid_t pid, const char* name) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/" + name;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string text;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(got));
+    close(fd);
+    return got < 0 ? std::string() : text;
+}
+
 inline ProcessStat ReadProcessStat(pid_t pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-    const std::string stat{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const std::string stat = ReadProcessFile(pid, "stat");
     // "pid (name) state ppid ...", where the name may hold blanks and ")".
     const std::size_t nameEnd = stat.rfind(')');
     if (nameEnd == std::string::npos || nameEnd + 4 > stat.size()) return {};
@@ -64,8 +79,7 @@ inline bool IsProcessRunning(pid_t pid) {
 }
 
 inline std::string ProcessCommandLine(pid_t pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline");
-    std::string commandLine{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::string commandLine = ReadProcessFile(pid, "cmdline");
     for (char& c : commandLine) c = c == '\0' ? ' ' : c;
     return commandLine;
 }

@@ -26,6 +26,9 @@ public:
     void ClickLater(int commandId, int delayMs) override {
         calls.push_back("later " + std::to_string(commandId) + " " + std::to_string(delayMs));
     }
+    void CallLater(std::function<void()>, int delayMs) override {
+        calls.push_back("call later " + std::to_string(delayMs));
+    }
     void CancelClickLater() override { calls.push_back("cancel"); }
     bool SaveScreenshot(const std::string& path) override {
         calls.push_back("screenshot " + path);

@@ -120,6 +120,7 @@ public:
         calls.push_back("image " + FakeTools::Name(file));
         return imageWorks;
     }
+    std::string DvdImageFailure() const override { return "no disc today"; }
     void OpenBurningWindow(DiscKind kind, const Paths& files) override {
         calls.push_back("burn " + std::to_string(kind) + " " + FakeTools::Name(files.at(0)));
     }
@@ -361,11 +362,15 @@ TEST_F(ConversionQueueTest, DvdTargetHandsTheJoinToAuthoringAndBurning) {
     model_->OnCommand(kCmdConvert);
     EXPECT_EQ(tools_.calls.back(), "convert a_merge.mpg a.mpg");
     EXPECT_EQ(handOffs_.calls, Paths({"image a.mpg", "burn 0 a.mpg"}));
+    // The burning window takes over from here: the status line adds nothing.
+    EXPECT_EQ(LeftPane(), "All converting works are Completed!");
 
+    // A failed image is said so, and nothing is burned.
     handOffs_.calls.clear();
     handOffs_.imageWorks = 0;
     model_->OnCommand(kCmdConvert);
     EXPECT_EQ(handOffs_.calls, Paths({"image a.mpg"}));
+    EXPECT_EQ(LeftPane(), "All converting works are Completed! (no DVD image: no disc today)");
 
     for (const auto& [profile, call] : std::map<int, std::string>{{4, "burn 1 a.mpg"},
                                                                   {10, "burn 1 a.mpg"},

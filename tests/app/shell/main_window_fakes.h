@@ -38,7 +38,7 @@ public:
         calls.push_back("editor " + std::to_string(editor.Target()) + " " + editor.Title());
         if (onEditor) onEditor(editor);
     }
-    void OpenDiscWriterWizard() override { calls.push_back("wizard"); }
+    void OpenDiscWriterWizard(DiscWriterWizardModel&) override { calls.push_back("wizard"); }
     void OpenHelp(const std::string& path) override { calls.push_back("help " + path); }
     void SetBusy(bool busy) override { calls.push_back(busy ? "busy" : "idle"); }
     void CloseWindow() override { calls.push_back("close"); }
