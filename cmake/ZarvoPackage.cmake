@@ -1,5 +1,6 @@
 # `make package` (see the Makefile) builds a .deb of what `cmake --install`
-# installs. Depends lists the tools the program and its helpers start; the
+# installs. Depends lists the tools the program and its helpers start (spumux
+# is in dvdauthor) and the font the DVD menu's text is drawn with; the
 # libraries they link (Qt 6, libav*, libjpeg, libmp3lame) are added by
 # dpkg-shlibdeps from the binaries themselves.
 set(CPACK_GENERATOR DEB)
@@ -20,7 +21,7 @@ MPEG encoder, authors DVD-Video folders with a menu and burns DVD, SuperVCD\n\
 and VideoCD discs. It drives ffmpeg, mencoder and mplayer.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "ffmpeg, mencoder, mplayer, dvdauthor, vcdimager, genisoimage, xorriso, growisofs, cdrdao, qt6-qpa-plugins, xdg-utils")
+    "ffmpeg, mencoder, mplayer, dvdauthor, vcdimager, genisoimage, xorriso, cdrdao, fonts-liberation, qt6-qpa-plugins, xdg-utils")
 set(CPACK_STRIP_FILES ON)
 # Only what the install rules name goes into the package.
 set(CPACK_SOURCE_IGNORE_FILES "/build.*/;/\\\\.git/")

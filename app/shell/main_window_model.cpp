@@ -470,6 +470,7 @@ void MainWindowModel::EditProfile() {
 void MainWindowModel::OpenDiscWriterWizard() {
     DiscWriterSetup setup;
     setup.programFolder = programFolder_;
+    setup.writableFolder = writableFolder_;
     setup.exportFolder = exportFolder_;
     setup.settingsPath = settings_.Path();
     setup.videoCodecOf = [this](const std::string& file) {

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs the .deb that `make package` built, runs the installed program as
 # an ordinary user under Xvfb (first start, a conversion through the
-# automation script, a RealVideo input when the host program is part of the
-# package), then removes the package and checks that nothing it installed is
+# automation script, a RealVideo input through the installed host program, a
+# DVD-target conversion into a DVD-Video folder through the installed image
+# library), then removes the package and checks that nothing it installed is
 # left. Needs root for dpkg and for the test user; without it the test is
 # skipped (exit 77).
 #
@@ -56,8 +57,9 @@ sed 's/^/    /' "$work/installed"
 
 check "launcher on the PATH" test -x /usr/bin/zarvo-video-converter
 check "encoder tool on the PATH" test -x "$(command -v zarvo-mpegenc)"
-for name in ZarvoVideoConverter libkorvan.so zarvo-mpegenc AviProfile.ini DVDProfile.ini \
-    help/help.htm DVDMainMenu.jpg per-user-settings; do
+for name in ZarvoVideoConverter libkorvan.so zarvo-mpegenc tobrin merrow libzarvo_messages.so \
+    libpnen3260.so libFoxImager.so libFoxBurner.so AviProfile.ini DVDProfile.ini help/help.htm \
+    DVDMainMenu.jpg per-user-settings; do
     check "$name in the program folder" test -e "$folder/$name"
 done
 check "desktop entry is valid" \
@@ -99,19 +101,28 @@ check "the converted file decodes" sh -c "ffmpeg -v error -i '$home/ZarvoExport/
     (! grep -q .)"
 check "no failed input" grep -q '"failed": *\[\]' "$home/state.json"
 
-if [ -x "$folder/tobrin" ]; then
-    as_user ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=320x240:rate=25:duration=2 \
-        -f lavfi -i sine=duration=2 -shortest -c:v rv20 -c:a ac3 -f rm "$home/my videos/real clip.rm"
-    printf 'browse\t%s\ntarget 1\nprofile 0\nconvert\nstate\nquit\n' \
-        "$home/my videos/real clip.rm" >"$work/real.script"
-    chmod 644 "$work/real.script"
-    run_script "$work/real.script"
-    check "RealVideo converted through the installed host" test -s "$home/ZarvoExport/real clip.mpg"
-    check "the job file in the user's folder" test -f "$home/.config/zarvo/Tobrin.ini"
-    check "no failed RealVideo input" grep -q '"failed": *\[\]' "$home/state.json"
-else
-    echo "NOT RUN: the RealVideo step (this package has no host program 'tobrin')"
-fi
+as_user ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=320x240:rate=25:duration=2 \
+    -f lavfi -i sine=duration=2 -shortest -c:v rv20 -c:a ac3 -f rm "$home/my videos/real clip.rm"
+printf 'browse\t%s\ntarget 1\nprofile 0\nconvert\nstate\nquit\n' \
+    "$home/my videos/real clip.rm" >"$work/real.script"
+chmod 644 "$work/real.script"
+run_script "$work/real.script"
+check "RealVideo converted through the installed host" test -s "$home/ZarvoExport/real clip.mpg"
+check "the job file in the user's folder" test -f "$home/.config/zarvo/Tobrin.ini"
+check "no failed RealVideo input" grep -q '"failed": *\[\]' "$home/state.json"
+
+# A DVD target ends in a DVD-Video folder made by the installed image
+# library, from a description written to the user's folder.
+printf 'browse\t%s\ntarget 4\nprofile 0\nconvert\nstate\nquit\n' \
+    "$home/my videos/first clip.avi" >"$work/dvd.script"
+chmod 644 "$work/dvd.script"
+run_script "$work/dvd.script"
+check "DVD description in the user's folder" grep -q '^Selections=0' \
+    "$home/.config/zarvo/dvdimage.ini"
+check "DVD-Video folder made" test -s "$home/ZarvoExport/DVD/VIDEO_TS/VIDEO_TS.IFO"
+check "the DVD's title decodes" sh -c "ffmpeg -v error -i '$home/ZarvoExport/DVD/VIDEO_TS/VTS_01_1.VOB' \
+    -f null - 2>&1 | (! grep -q .)"
+check "no failed DVD input" grep -q '"failed": *\[\]' "$home/state.json"
 
 ls -lR "$folder" >"$work/folder-after"
 check "nothing written into the program folder" cmp -s "$work/folder-before" "$work/folder-after"
