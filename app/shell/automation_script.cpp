@@ -41,7 +41,6 @@ bool IsBlankOrComment(const std::string& line) {
     return first == std::string::npos || line[first] == '#';
 }
 
-
 // Lets the program's messages (and the burning SDK's events) through once.
 void DispatchMessagesOnce() {
     CurrentProgramUi().DispatchPendingMessages();

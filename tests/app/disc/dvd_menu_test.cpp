@@ -204,8 +204,9 @@ TEST_F(DvdMenuTest, ASingleTitleBuildShowsItsStagesAndKeepsTheUsersFiles) {
     EXPECT_EQ(
         platform::GetPrivateProfileString("Infos", "Selections", "", 16, writable + "dvdimage.ini"),
         "0");
-    EXPECT_EQ(platform::GetPrivateProfileString("Infos", "Menu", "", 4096, writable + "dvdimage.ini"),
-              title);
+    EXPECT_EQ(
+        platform::GetPrivateProfileString("Infos", "Menu", "", 4096, writable + "dvdimage.ini"),
+        title);
     EXPECT_FALSE(fs::exists(program + "dvdimage.ini"));
 
     // Without the SDK the build says so.
