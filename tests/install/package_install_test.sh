@@ -37,13 +37,15 @@ check() {
     if "$@"; then echo "ok: $description"; else fail "$description"; fi
 }
 cleanup() {
-    dpkg -r "$package" >/dev/null 2>&1 || true
+    # Purged, not only removed: a removed package's maintainer scripts stay
+    # behind in dpkg's database, and the next run would find it there.
+    dpkg --purge "$package" >/dev/null 2>&1 || true
     if id "$user" >/dev/null 2>&1; then userdel -r "$user" >/dev/null 2>&1 || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-if dpkg -s "$package" >/dev/null 2>&1; then
+if dpkg-query -W -f '${db:Status-Status}' "$package" 2>/dev/null | grep -qx installed; then
     echo "$package is installed already; remove it before this test"
     exit 1
 fi
@@ -58,7 +60,7 @@ sed 's/^/    /' "$work/installed"
 check "launcher on the PATH" test -x /usr/bin/zarvo-video-converter
 check "encoder tool on the PATH" test -x "$(command -v zarvo-mpegenc)"
 for name in ZarvoVideoConverter libkorvan.so zarvo-mpegenc tobrin merrow libzarvo_messages.so \
-    libpnen3260.so libFoxImager.so libFoxBurner.so AviProfile.ini DVDProfile.ini help/help.htm \
+    libFoxImager.so libFoxBurner.so AviProfile.ini DVDProfile.ini help/help.htm \
     DVDMainMenu.jpg per-user-settings; do
     check "$name in the program folder" test -e "$folder/$name"
 done
