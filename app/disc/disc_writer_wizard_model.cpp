@@ -137,7 +137,7 @@ void DiscWriterWizardModel::BuildDvd() {
         return;
     }
     ShowStatus(kCreatingDvdImageText);
-    DvdImageBuild build(setup_.programFolder, setup_.exportFolder, *this);
+    DvdImageBuild build(setup_.programFolder, setup_.writableFolder, setup_.exportFolder, *this);
     const int result = build.BuildFromTitles(entries, buttons_);
     if (result == 0) {
         ShowStatus(stopRequested_ ? "The DVD build was stopped."

@@ -18,6 +18,8 @@
 
 struct DiscWriterSetup {
     std::string programFolder;
+    // Where the build's description file goes.
+    std::string writableFolder;
     std::string exportFolder;
     // The settings file ("zarvo.ini") that keeps the menu background.
     std::string settingsPath;

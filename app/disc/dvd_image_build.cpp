@@ -6,7 +6,6 @@
 #include <cmath>
 #include <filesystem>
 
-#include "app/disc/dvd_image_description.h"
 #include "app/disc/fox_imager_library.h"
 #include "app/tools/program_ui.h"
 
@@ -57,9 +56,10 @@ struct DvdImageBuild::Running {
     bool stopSent = false;
 };
 
-DvdImageBuild::DvdImageBuild(std::string programFolder, std::string exportFolder,
-                             DvdBuildDisplay& display)
+DvdImageBuild::DvdImageBuild(std::string programFolder, std::string writableFolder,
+                             std::string exportFolder, DvdBuildDisplay& display)
     : programFolder_(std::move(programFolder)),
+      writableFolder_(std::move(writableFolder)),
       exportFolder_(std::move(exportFolder)),
       display_(display) {}
 
@@ -74,8 +74,8 @@ int DvdImageBuild::BuildDvdImage(const std::string& file) {
     display_.SetBuilding(true);
     display_.ShowBuildStatus(kCreatingDvdImageText);
     int result = 0;
-    if (!WriteSingleTitleDescription(programFolder_ + kDvdDescriptionName, file)) {
-        Fail("The description " + programFolder_ + kDvdDescriptionName + " cannot be written.");
+    if (!WriteSingleTitleDescription(DescriptionPath(), file)) {
+        Fail("The description " + DescriptionPath() + " cannot be written.");
     } else {
         result = RunSdk({file});
     }
@@ -88,9 +88,8 @@ int DvdImageBuild::BuildFromTitles(const std::vector<std::string>& entries,
                                    const std::vector<ButtonRect>& buttons) {
     failure_.clear();
     if (entries.empty()) return Fail("There is no title to put on the DVD.");
-    if (!WriteTitlesDescription(programFolder_ + kDvdDescriptionName, entries, buttons)) {
-        return Fail("The description " + programFolder_ + kDvdDescriptionName +
-                    " cannot be written.");
+    if (!WriteTitlesDescription(DescriptionPath(), entries, buttons)) {
+        return Fail("The description " + DescriptionPath() + " cannot be written.");
     }
     display_.SetBuilding(true);
     const int result = RunSdk(entries);
@@ -114,7 +113,7 @@ int DvdImageBuild::RunSdk(const std::vector<std::string>& inputs) {
 
     const DVDImageBuildHandle builder = sdk.Create();
     if (!builder) return Fail("The DVD image library could not make a builder.");
-    const std::string description = programFolder_ + kDvdDescriptionName;
+    const std::string description = DescriptionPath();
     sdk.LoadINI(builder, description.c_str());
     sdk.SetOutputFolder(builder, exportFolder_.c_str());
     Running running{sdk, builder};

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/disc/dvd_image_description.h"
 #include "app/disc/menu_layout.h"
 
 // What a build shows, and how it learns that the user stopped it.
@@ -40,7 +41,10 @@ inline constexpr const char* kCreatingDvdImageText = "Creating DVD Image Now..."
 
 class DvdImageBuild {
 public:
-    DvdImageBuild(std::string programFolder, std::string exportFolder, DvdBuildDisplay& display);
+    // The SDK is loaded from `programFolder`; the description file is
+    // written to `writableFolder`, which an installed program folder is not.
+    DvdImageBuild(std::string programFolder, std::string writableFolder, std::string exportFolder,
+                  DvdBuildDisplay& display);
 
     // The single-title build: non-zero on success; 0 without calling the
     // SDK when the file does not exist.
@@ -60,7 +64,10 @@ private:
     int Fail(std::string text);
     static int OnProgress(void* context, float percent, int stage, int stages);
 
+    std::string DescriptionPath() const { return writableFolder_ + kDvdDescriptionName; }
+
     std::string programFolder_;
+    std::string writableFolder_;
     std::string exportFolder_;
     DvdBuildDisplay& display_;
     std::string failure_;

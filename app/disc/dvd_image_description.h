@@ -1,4 +1,4 @@
-// The description file "dvdimage.ini" in the program folder that the DVD
+// The description file "dvdimage.ini" among the writable files that the DVD
 // image SDK reads: written key by key and never emptied first, so
 // "Selections" alone says how many title sections are valid.
 #pragma once

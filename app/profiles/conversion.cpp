@@ -18,6 +18,10 @@ public:
     }
     const std::string& ForTool() const { return standIn_.empty() ? path_ : standIn_; }
     bool UsesStandIn() const { return !standIn_.empty(); }
+    // Tells the log's reader which file the stand-in is.
+    void NoteStandIn(ToolRunner& runner, std::string_view relation) const {
+        if (UsesStandIn()) runner.AddLogNote(standIn_ + std::string(relation) + path_);
+    }
 
     // An input's stand-in names the real file.
     void PlaceInputStandIn() const {
@@ -50,10 +54,13 @@ private:
 };
 
 // False when the tool could not start or failed.
-bool RunFfmpeg(const ConversionSetup& setup, const std::string& input, const std::string& params) {
+bool RunFfmpeg(const ConversionSetup& setup, const ToolPath& input, const std::string& params,
+               const ToolPath& output) {
     ToolRunner runner(FfmpegOutput);
     runner.SetNotify(setup.notifyTarget, kCommandMessage, kProgressNotification);
-    return runner.Run(input, params, "") == 0 && runner.Success() != 0;
+    input.NoteStandIn(runner, " is ");
+    output.NoteStandIn(runner, " becomes ");
+    return runner.Run(input.ForTool(), params + output.ForTool(), "") == 0 && runner.Success() != 0;
 }
 
 }  // namespace
@@ -65,10 +72,9 @@ bool ConvertFile(const ConversionSetup& setup, const std::string& input,
     toolInput.PlaceInputStandIn();
     toolOutput.FreeOutputStandIn();
 
-    const bool ran =
-        RunFfmpeg(setup, toolInput.ForTool(),
-                  BuildEncoderOptions(setup.profileFiles, setup.target, setup.profileIndex) +
-                      toolOutput.ForTool());
+    const bool ran = RunFfmpeg(
+        setup, toolInput, BuildEncoderOptions(setup.profileFiles, setup.target, setup.profileIndex),
+        toolOutput);
 
     toolInput.RemoveStandIn();
     const bool delivered = toolOutput.DeliverOutput();
@@ -83,8 +89,7 @@ void MakeThumbnail(const ConversionSetup& setup, const std::string& source,
     toolSource.PlaceInputStandIn();
     toolThumbnail.FreeOutputStandIn();
 
-    RunFfmpeg(setup, toolSource.ForTool(),
-              " -f image2 -ss 5 -vframes 1 -s 160x120 -an " + toolThumbnail.ForTool());
+    RunFfmpeg(setup, toolSource, " -f image2 -ss 5 -vframes 1 -s 160x120 -an ", toolThumbnail);
 
     toolSource.RemoveStandIn();
     toolThumbnail.DeliverOutput();

@@ -149,9 +149,11 @@ ProfileEditorModel::ProfileEditorModel(int target, std::string title, ProfileEdi
     count_ = std::clamp(host_.ProfileTableOf(target_).count, 0, kMaxProfiles);
     current_ = count_ > 0 ? 0 : -1;
     // Without profiles the fields show an empty record; New starts from it.
-    TextRef(EditorField::kWidth) = "0";
-    TextRef(EditorField::kHeight) = "0";
-    TextRef(EditorField::kBitrate) = "0";
+    // (Assigned as one character: GCC 12 at -O3 warns of an overlapping copy
+    // in assigning the literal, -Wrestrict.)
+    TextRef(EditorField::kWidth).assign(1, '0');
+    TextRef(EditorField::kHeight).assign(1, '0');
+    TextRef(EditorField::kBitrate).assign(1, '0');
     ShowCurrentProfile();
 }
 

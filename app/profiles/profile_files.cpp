@@ -52,11 +52,11 @@ int FileTypeForTarget(int target, const Profile& profile) {
     }
 }
 
-ProfileFiles::ProfileFiles(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+ProfileFiles::ProfileFiles(std::string folder) : folder_(std::move(folder)) {}
 
 std::string ProfileFiles::PathOf(int target) const {
     std::string_view name = ProfileFileName(target);
-    return name.empty() ? std::string() : programFolder_ + std::string(name);
+    return name.empty() ? std::string() : folder_ + std::string(name);
 }
 
 void ProfileFiles::LoadAll(ProfileTables& tables) const {

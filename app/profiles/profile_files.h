@@ -1,4 +1,4 @@
-// The nine profile files in the program folder: loading them into tables,
+// The nine profile files beside the settings file: loading them into tables,
 // reading single keys straight from a file, and writing profiles back.
 #pragma once
 
@@ -28,7 +28,8 @@ int FileTypeForTarget(int target, const Profile& profile);
 
 class ProfileFiles {
 public:
-    explicit ProfileFiles(std::string programFolder);
+    // The files are in `folder` (the folder of the writable files).
+    explicit ProfileFiles(std::string folder);
 
     std::string PathOf(int target) const;
 
@@ -53,5 +54,5 @@ public:
     bool WriteCount(int target, int count) const;
 
 private:
-    std::string programFolder_;
+    std::string folder_;
 };

@@ -7,5 +7,9 @@ std::string_view FileTypeFormatName(int fileType) {
 }
 
 std::string FileTypeExtension(int fileType) {
-    return "." + std::string(ValueAt(kFileTypes, fileType).extensionName);
+    // Appended rather than `"." + std::string(...)`, which GCC 12 at -O3
+    // mistakes for an overlapping copy (-Wrestrict).
+    std::string extension(".");
+    extension += ValueAt(kFileTypes, fileType).extensionName;
+    return extension;
 }

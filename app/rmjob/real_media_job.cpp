@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/tools/activity_log.h"
+#include "app/tools/tool_state.h"
 #include "platform/file_names.h"
 #include "platform/private_profile.h"
 
@@ -57,9 +59,11 @@ bool IsRealVideoCodec(const std::string& videoCodec) {
            codec.find("rv40") != std::string::npos;
 }
 
-RealMediaJob::RealMediaJob(std::string programFolder, Services services)
+RealMediaJob::RealMediaJob(std::string programFolder, std::string writableFolder,
+                           Services services)
     : programFolder_(std::move(programFolder)),
-      jobFile_(programFolder_ + "Tobrin.ini"),
+      writableFolder_(std::move(writableFolder)),
+      jobFile_(writableFolder_ + "Tobrin.ini"),
       services_(std::move(services)) {}
 
 RealMediaJob::~RealMediaJob() {
@@ -113,11 +117,12 @@ void RealMediaJob::StartRealMediaJob(const std::vector<std::string>& inputs,
     result_.clear();
     tip_.clear();
     const std::string exportFolder = platform::WithTrailingSlash(platform::GetPrivateProfileString(
-        "common", "exportfolder", "", kTextBufferSize, programFolder_ + "zarvo.ini"));
+        "common", "exportfolder", "", kTextBufferSize, writableFolder_ + "zarvo.ini"));
     if (!exportFolder.empty()) platform::MakeEmptyFolder(exportFolder + "tmpmd/");
 
     running_ = true;
     started_ = std::chrono::steady_clock::now();
+    SessionActivityLog().AddLine(kHostProgramName, "job for " + input_);
     if (!WriteStartValues(inputs, plannedOutput)) {
         FailJob("Can't write the job file " + jobFile_ + ".");
         return;
@@ -130,8 +135,10 @@ void RealMediaJob::StartRealMediaJob(const std::vector<std::string>& inputs,
 
 void RealMediaJob::OnPollTimer() {
     if (!running_) return;
-    tip_ =
+    std::string tip =
         platform::GetPrivateProfileString(kCommonSection, kTipKey, "", kTextBufferSize, jobFile_);
+    if (!tip.empty() && tip != tip_) SessionActivityLog().AddLine(kHostProgramName, tip);
+    tip_ = std::move(tip);
     int error = platform::GetPrivateProfileInt(kCommonSection, kErrorCodeKey, 0, jobFile_);
     const int percent = platform::GetPrivateProfileInt(kCommonSection, kPercentKey, 0, jobFile_);
     if (percent >= 0) {
@@ -156,6 +163,8 @@ void RealMediaJob::OnPollTimer() {
         return;
     }
     if (error != 0) {
+        SessionActivityLog().AddLine(kHostProgramName,
+                                     "result code " + std::to_string(error) + " for " + input_);
         const std::string message = JobResultMessage(error, input_);
         if (message.empty()) {
             EndJob({});
@@ -172,6 +181,8 @@ void RealMediaJob::OnPollTimer() {
 
 void RealMediaJob::EndJob(std::string result) {
     running_ = false;
+    SessionActivityLog().AddLine(kHostProgramName,
+                                 result.empty() ? "ended without a result" : "result " + result);
     services_.pollTimer->Stop();
     result_ = std::move(result);
     services_.window->PostCommand(kCommandMessage, kProgressNotification, kJobEnded);

@@ -1,7 +1,8 @@
 // The program's side of a RealMedia job: it writes the job file "Tobrin.ini"
-// in the program folder, starts the conversion host "tobrin" beside it, and
-// polls the file every second (timer 1001) for the host's progress, tip text
-// and result. The two processes meet only in that file; the program writes
+// among the writable files, starts the conversion host "tobrin" from the
+// program folder, and polls the file every second (timer 1001) for the
+// host's progress, tip text and result, each new tip line and the result
+// going into the session's activity log. The two processes meet only in that file; the program writes
 // the start values and the stop request, the host everything else.
 //
 // Beyond the design's poller: a host that cannot start, or ends without
@@ -52,7 +53,9 @@ public:
         std::chrono::milliseconds hostWatchdog = kHostStartWatchdog;
     };
 
-    RealMediaJob(std::string programFolder, Services services);
+    // `writableFolder` holds "Tobrin.ini" and "zarvo.ini"; the host finds the
+    // same folder for itself (platform::WritableFolder).
+    RealMediaJob(std::string programFolder, std::string writableFolder, Services services);
     // A job still running is stopped: the host never outlives the program.
     ~RealMediaJob() override;
     RealMediaJob(const RealMediaJob&) = delete;
@@ -80,6 +83,7 @@ private:
     bool WriteStartValues(const std::vector<std::string>& inputs, const std::string& plannedOutput);
 
     std::string programFolder_;
+    std::string writableFolder_;
     std::string jobFile_;
     Services services_;
     platform::HostProcess host_;

@@ -1,7 +1,5 @@
 #include "app/shell/automation_script.h"
 
-#include <sys/stat.h>
-
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -16,8 +14,11 @@
 #include "app/shell/profile_editor_script.h"
 #include "app/shell/script_numbers.h"
 #include "app/shell/wizard_script.h"
+#include "app/tools/activity_log.h"
 #include "app/tools/audio_stream_dialog_model.h"
 #include "app/tools/program_ui.h"
+#include "app/tools/tool_state.h"
+#include "platform/file_status.h"
 
 namespace {
 
@@ -38,16 +39,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
 bool IsBlankOrComment(const std::string& line) {
     const std::size_t first = line.find_first_not_of(" \t");
     return first == std::string::npos || line[first] == '#';
-}
-
-bool IsFile(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // Lets the program's messages (and the burning SDK's events) through once.
@@ -157,7 +148,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
     if (c == "browse" || c == "add") {
         if (line.arguments.empty()) return c + ": no files given";
         for (const std::string& path : line.arguments) {
-            if (!IsFile(path)) return "no such file: " + path;
+            if (platform::FileSizeBytes(path) < 0) return "no such file: " + path;
         }
         chosenFiles_ = line.arguments;
         const std::string error = c == "browse" ? Click(kCmdBrowseFiles, "\"Browse\"")
@@ -166,7 +157,7 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         return error;
     }
     if (c == "dvd" || c == "export") {
-        if (!IsFolder(line.rest)) return "no such folder: " + line.rest;
+        if (!platform::IsFolder(line.rest)) return "no such folder: " + line.rest;
         chosenFolder_ = line.rest;
         const std::string error = c == "dvd" ? Click(kCmdChooseDvd, "\"DVD\"")
                                              : Click(kCmdBrowseExportFolder, "\"Browse...\"");
@@ -219,6 +210,25 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         model_.OnCommand(kCmdConvert);
         host_.CancelClickLater();
         return {};
+    }
+    if (c == "drop") {
+        if (line.arguments.empty()) return "drop: nothing given";
+        host_.DropOnFileList(line.arguments);
+        return {};
+    }
+    if (c == "wait") {
+        const auto seconds = ParseScriptSeconds(line.rest);
+        if (!seconds) return "not a number of seconds: " + line.rest;
+        host_.Wait(static_cast<int>(*seconds * 1000));
+        return {};
+    }
+    if (c == "minimize") return Click(kCmdMinimize, "\"Minimize\"");
+    if (c == "tray") return Click(kCmdSystemTray, "\"System tray\"");
+    if (c == "show-log") return Click(kCmdShowLog, "\"Log\"");
+    if (c == "log") {
+        if (line.rest.empty()) return "log: no file given";
+        return SessionActivityLog().SaveTo(line.rest) ? std::string()
+                                                      : "cannot save the log to " + line.rest;
     }
     if (c == "screenshot") {
         if (line.rest.empty()) return "screenshot: no file given";
@@ -379,6 +389,11 @@ void ScriptRunner::OpenBurningWindow(BurningWindowModel& window) {
     window.SetView(nullptr);
 }
 void ScriptRunner::OpenHelp(const std::string& path) { window_.OpenHelp(path); }
+void ScriptRunner::ShowActivityLog(const ActivityLog& log) { window_.ShowActivityLog(log); }
+void ScriptRunner::ShowNotification(const std::string& summary, const std::string& body) {
+    window_.ShowNotification(summary, body);
+}
+void ScriptRunner::ShowWindowAgain() { window_.ShowWindowAgain(); }
 void ScriptRunner::SetBusy(bool busy) { window_.SetBusy(busy); }
 void ScriptRunner::KeepPainting() { window_.KeepPainting(); }
 void ScriptRunner::CloseWindow() { window_.CloseWindow(); }

@@ -37,6 +37,12 @@
 //                       first. The dialog takes any number of "play" lines
 //                       and closes at "audio" (or "answer") or at the first
 //                       other line, with the stream it opened on.
+//   drop PATH...        drops these files and folders onto the file list
+//   minimize, tray      the title bar's Minimize and System tray buttons
+//   wait SECONDS        lets the window handle events this long (a click on
+//                       a desktop notification, for example)
+//   show-log            the "Log" button
+//   log FILE            saves the session's activity log to FILE
 //   screenshot PATH     saves a picture of the window as PNG
 //   state               writes the state (it is written after every line)
 //   quit                the Close button; no further line runs
@@ -68,6 +74,10 @@ public:
     virtual void CallLater(std::function<void()> call, int delayMs) = 0;
     virtual void CancelClickLater() = 0;
     virtual bool SaveScreenshot(const std::string& path) = 0;
+    // Drops the paths onto the file list as a file manager would.
+    virtual void DropOnFileList(const std::vector<std::string>& paths) = 0;
+    // Handles the window's events for this long.
+    virtual void Wait(int milliseconds) = 0;
     virtual int WindowWidth() const = 0;
     virtual int WindowHeight() const = 0;
 };
@@ -105,6 +115,9 @@ public:
     void OpenDiscWriterWizard(DiscWriterWizardModel& wizard) override;
     void OpenBurningWindow(BurningWindowModel& window) override;
     void OpenHelp(const std::string& path) override;
+    void ShowActivityLog(const ActivityLog& log) override;
+    void ShowNotification(const std::string& summary, const std::string& body) override;
+    void ShowWindowAgain() override;
     void SetBusy(bool busy) override;
     void KeepPainting() override;
     void CloseWindow() override;

@@ -19,8 +19,8 @@
 
 namespace {
 
-constexpr const char* kCompletedText = "All converting works are Completed!";
-constexpr const char* kToolFailedText = "Error to open/convert this file!";
+// The log holds the tool's own words about the failure.
+constexpr const char* kToolFailedText = "Error to open/convert this file! (see Log)";
 // The encoder's text for an audio format it cannot decode ("mp4a" in AVI).
 constexpr const char* kUndecodableAudio = "0x6134706d";
 constexpr const char* kJoinFailedText = "Joining failed";
@@ -122,6 +122,11 @@ void ConversionQueue::OnProgressNotification(int value) {
 void ConversionQueue::ShowLeft(std::string text) {
     AppendToLog(statusLog_, text);
     status_[0] = std::move(text);
+}
+
+void ConversionQueue::ShowStatus(std::string text) {
+    ShowLeft(std::move(text));
+    Changed();
 }
 
 std::string ConversionQueue::OutputPathOf(const std::string& entry) const {
@@ -423,7 +428,7 @@ void ConversionQueue::Finish(std::size_t entries) {
     progress_ = 0;
     status_[1].clear();
     status_[2].clear();
-    std::string text = kCompletedText;
+    std::string text = kQueueCompletedText;
     // The same words after errors, but a batch with failures must not look
     // like a success.
     if (!failed_.empty()) {

@@ -17,6 +17,9 @@
 
 class MainWindowModel;
 
+// The left pane's text when the queue has ended, after a stop and errors too.
+inline constexpr char kQueueCompletedText[] = "All converting works are Completed!";
+
 class ConversionQueue {
 public:
     // Reads the list, the target, the profile, the merge flag and the export
@@ -37,6 +40,9 @@ public:
     // Command 40004: 0..100 percent of the running tool, -1 the RealMedia
     // job has ended, -2 the tool failed.
     void OnProgressNotification(int value);
+
+    // A text of the window's own in the left status pane.
+    void ShowStatus(std::string text);
 
     bool Converting() const { return converting_; }
     int Progress() const { return progress_; }

@@ -28,6 +28,7 @@
 #include "app/tools/program_ui.h"
 #include "app/tools/tool_state.h"
 #include "platform/program_folder.h"
+#include "platform/writable_files.h"
 #include "platform/termination_signals.h"
 #include "ui/splash_window.h"
 
@@ -103,6 +104,11 @@ const char* Environment(const char* name) {
     return value && *value ? value : nullptr;
 }
 
+std::string HomeFolder() {
+    const char* home = Environment("HOME");
+    return home ? home : "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,7 +131,8 @@ int main(int argc, char** argv) {
     SplashStartupView startup(scriptPath ? RunKind::kScripted : RunKind::kInteractive);
     CheckRequiredTools(programFolder, startup);
 
-    MainWindowModel model(programFolder);
+    PrepareUserFiles(programFolder, platform::WritableFolder(), HomeFolder());
+    MainWindowModel model(programFolder, platform::WritableFolder());
     QtProgramUi programUi(model);
     InstallProgramUi(&programUi);
     MainWindow window(model);
@@ -141,7 +148,7 @@ int main(int argc, char** argv) {
         if (realMedia) realMedia->OnPollTimer();
     });
     realMedia = std::make_unique<RealMediaJob>(
-        programFolder,
+        programFolder, platform::WritableFolder(),
         RealMediaJob::Services{[&tools](const std::string& file) { return tools.Probe(file); },
                                &window, &jobPollTimer, &SharedProgressClock(),
                                [](const std::string& text, const std::string& caption) {

@@ -5,11 +5,13 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
@@ -17,11 +19,14 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QToolButton>
+#include <QUrl>
 
 #include "app/disc/burning_window.h"
 #include "app/disc/disc_writer_wizard.h"
 #include "app/profiles/profile_editor.h"
+#include "app/shell/activity_log_window.h"
 #include "app/shell/conversion_target.h"
+#include "app/shell/desktop_notifier.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/tools/audio_stream_dialog.h"
@@ -42,7 +47,7 @@ constexpr std::array<int, 9> kTargetOrder = {kTargetAvi, kTargetMpeg,   kTargetW
 const char* const kStyleSheet = R"(
 QDialog { background: #eef1f5; }
 QLabel#title { color: white; font-weight: bold; }
-QToolButton#frame { border: none; border-radius: 3px; background: transparent; }
+QToolButton#frame { border: none; border-radius: 3px; background: transparent; color: white; }
 QToolButton#frame:hover { background: rgba(255, 255, 255, 40); }
 QToolButton#closeButton { border: none; border-radius: 3px; background: transparent; }
 QToolButton#closeButton:hover { background: #c84b4b; }
@@ -69,6 +74,16 @@ QLabel#status { border: 1px solid #c3cad4; border-top-color: #9aa4b2; background
 QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
 QString ToQString(const std::string& text) { return QString::fromStdString(text); }
+
+// The local files and folders a drag carries.
+std::vector<std::string> DroppedPaths(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (!data) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    }
+    return paths;
+}
 
 std::vector<std::string> ToPaths(const QStringList& list) {
     std::vector<std::string> paths;
@@ -126,6 +141,12 @@ void MainWindow::CreateControls() {
         return button;
     };
     help_ = frameButton(kCmdHelp, "Click to Get Help", Glyph::kHelp);
+    showLog_ = new QToolButton(this);
+    showLog_->setObjectName("frame");
+    showLog_->setText("Log");
+    showLog_->setToolTip("What the converting tools did in this session");
+    showLog_->setFocusPolicy(Qt::NoFocus);
+    connect(showLog_, &QToolButton::clicked, this, [this] { model_.OnCommand(kCmdShowLog); });
     systemTray_ = frameButton(kCmdSystemTray, "System tray", Glyph::kSystemTray);
     minimize_ = frameButton(kCmdMinimize, "Minimize", Glyph::kMinimize);
     maximize_ = frameButton(kCmdMaximize, "Maximize", Glyph::kMaximize);
@@ -164,6 +185,10 @@ void MainWindow::CreateControls() {
     connect(fileList_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!syncing_) model_.SelectFile(row);
     });
+    // Files from a file manager; the list's own item moving stays off.
+    fileList_->setDragDropMode(QAbstractItemView::NoDragDrop);
+    fileList_->viewport()->setAcceptDrops(true);
+    fileList_->viewport()->installEventFilter(this);
     browseFiles_ = AddButton(kCmdBrowseFiles, "Browse", "Click to browse input files");
     chooseDvd_ = AddButton(kCmdChooseDvd, "DVD", "Click to select DVD drive");
     moveUp_ = AddIconButton(kCmdMoveUp, "Move up", Glyph::kMoveUp);
@@ -205,8 +230,10 @@ void MainWindow::CreateControls() {
 
 void MainWindow::PlaceControls() {
     const MainWindowLayout l = model_.Layout();
-    title_->setGeometry(24, 0, l.systemTray.left - 28, l.titleBar.bottom);
+    title_->setGeometry(l.log.right + 6, 0, l.systemTray.left - l.log.right - 10,
+                        l.titleBar.bottom);
     help_->setGeometry(ToQRect(l.help));
+    showLog_->setGeometry(ToQRect(l.log));
     systemTray_->setGeometry(ToQRect(l.systemTray));
     minimize_->setGeometry(ToQRect(l.minimize));
     maximize_->setGeometry(ToQRect(l.maximize));
@@ -363,6 +390,71 @@ void MainWindow::OpenHelp(const std::string& path) {
     QProcess::startDetached("xdg-open", {ToQString(path)});
 }
 
+void MainWindow::ShowActivityLog(const ActivityLog& log) {
+    if (!logWindow_) logWindow_ = new ActivityLogWindow(log, this);
+    logWindow_->Refresh();
+    logWindow_->show();
+    logWindow_->raise();
+    logWindow_->activateWindow();
+}
+
+void MainWindow::ShowNotification(const std::string& summary, const std::string& body) {
+    if (!notifier_) {
+        notifier_ = new DesktopNotifier([this] { model_.OnNotificationClicked(); }, this);
+    }
+    if (notifier_->Show(ToQString(summary), ToQString(body))) return;
+    // Without a notification service the tray icon, where there is one, says it.
+    if (tray_ && tray_->isVisible()) {
+        tray_->showMessage(ToQString(summary), ToQString(body));
+        connect(
+            tray_, &QSystemTrayIcon::messageClicked, this,
+            [this] { model_.OnNotificationClicked(); }, Qt::UniqueConnection);
+    }
+}
+
+void MainWindow::ShowWindowAgain() {
+    if (tray_) tray_->hide();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+QWidget* MainWindow::FileListDropTarget() const { return fileList_->viewport(); }
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != fileList_->viewport()) return QDialog::eventFilter(watched, event);
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (DroppedPaths(drag->mimeData()).empty()) return false;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const std::vector<std::string> paths = DroppedPaths(drop->mimeData());
+            if (paths.empty()) return false;
+            drop->acceptProposedAction();
+            model_.DropFiles(paths);
+            return true;
+        }
+        default:
+            return QDialog::eventFilter(watched, event);
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange && !closing_) {
+        if (isMinimized()) {
+            model_.SetWindowShown(WindowShown::kMinimized);
+        } else if (isVisible()) {
+            model_.SetWindowShown(WindowShown::kOnScreen);
+        }
+    }
+    QDialog::changeEvent(event);
+}
+
 void MainWindow::SetBusy(bool busy) {
     if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -394,9 +486,8 @@ void MainWindow::ShowInSystemTray() {
         tray_->setToolTip(windowTitle());
         // Either button brings the window back.
         connect(tray_, &QSystemTrayIcon::activated, this, [this] {
-            tray_->hide();
-            showNormal();
-            activateWindow();
+            model_.SetWindowShown(WindowShown::kOnScreen);
+            ShowWindowAgain();
         });
     }
     tray_->show();

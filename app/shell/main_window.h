@@ -14,6 +14,8 @@
 #include "app/tools/command_target.h"
 #include "ui/glyph_icons.h"
 
+class ActivityLogWindow;
+class DesktopNotifier;
 class MainWindowModel;
 class QAbstractButton;
 class QCheckBox;
@@ -42,6 +44,9 @@ public:
     void OpenDiscWriterWizard(DiscWriterWizardModel& wizard) override;
     void OpenBurningWindow(BurningWindowModel& window) override;
     void OpenHelp(const std::string& path) override;
+    void ShowActivityLog(const ActivityLog& log) override;
+    void ShowNotification(const std::string& summary, const std::string& body) override;
+    void ShowWindowAgain() override;
     void SetBusy(bool busy) override;
     void KeepPainting() override;
     void CloseWindow() override;
@@ -55,11 +60,17 @@ public:
     // tool's message dispatching) handles it.
     void PostCommand(unsigned message, unsigned wParam, std::intptr_t lParam) override;
 
+    // Where files dropped onto the file list arrive.
+    QWidget* FileListDropTarget() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    // Drops onto the file list.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // Escape and the window manager's close both mean the Close button.
     void reject() override;
 
@@ -74,9 +85,12 @@ private:
     bool closing_ = false;
     QPoint dragOffset_;
     QSystemTrayIcon* tray_ = nullptr;
+    ActivityLogWindow* logWindow_ = nullptr;
+    DesktopNotifier* notifier_ = nullptr;
 
     QLabel* title_ = nullptr;
     QToolButton* help_ = nullptr;
+    QToolButton* showLog_ = nullptr;
     QToolButton* systemTray_ = nullptr;
     QToolButton* minimize_ = nullptr;
     QToolButton* maximize_ = nullptr;

@@ -21,6 +21,8 @@ enum MainWindowCommand : int {
     kCmdConvert = 40003,
     kCmdProgress = 40004,
     kCmdChooseDvd = 40005,
+    // The "Log" button beside help: the session's activity log.
+    kCmdShowLog = 40100,
 };
 
 // The target buttons' commands are in conversion_target.h (1033..1037,

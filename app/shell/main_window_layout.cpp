@@ -37,6 +37,7 @@ MainWindowLayout LayOutMainWindow(int fileCount) {
 
     l.titleBar = {0, 0, W, 22};
     l.help = {0, 1, 18, 21};
+    l.log = {20, 1, 46, 21};
     l.close = {W - 20, 1, W - 2, 21};
     l.maximize = {W - 40, 1, W - 22, 21};
     l.minimize = {W - 60, 1, W - 42, 21};

@@ -16,6 +16,7 @@ struct MainWindowLayout {
     // Title bar: help at the left, the frame buttons at the right.
     Rect titleBar;
     Rect help;
+    Rect log;  // the activity log, beside help
     Rect systemTray;
     Rect minimize;
     Rect maximize;  // Maximize and Restore share the place

@@ -14,12 +14,15 @@
 #include "app/disc/disc_writer_wizard_model.h"
 #include "app/profiles/conversion.h"
 #include "app/profiles/encoder_options.h"
+#include "app/shell/dropped_files.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/output_name.h"
 #include "app/shell/run_files.h"
 #include "app/shell/startup.h"
+#include "app/tools/activity_log.h"
 #include "app/tools/audio_stream_dialog_model.h"
 #include "app/tools/program_ui.h"
+#include "app/tools/tool_state.h"
 #include "platform/file_names.h"
 #include "platform/temp_folder.h"
 
@@ -51,9 +54,12 @@ bool IsTargetCommand(int commandId) { return TargetOfCommand(commandId).has_valu
 
 }  // namespace
 
-MainWindowModel::MainWindowModel(const std::string& programFolder)
-    : programFolder_(programFolder), profileFiles_(programFolder) {
-    settings_.SetFile(programFolder + "zarvo.ini");
+MainWindowModel::MainWindowModel(const std::string& programFolder,
+                                 const std::string& writableFolder)
+    : programFolder_(programFolder),
+      writableFolder_(writableFolder),
+      profileFiles_(writableFolder) {
+    settings_.SetFile(writableFolder + "zarvo.ini");
     profileFiles_.LoadAll(profiles_);
     SetHandOffs(nullptr);
 }
@@ -152,6 +158,7 @@ bool MainWindowModel::IsCommandAvailable(int commandId) const {
             return maximized_;
         case kCmdConvert:
         case kCmdHelp:
+        case kCmdShowLog:
         case kCmdBurnVideo:
         case kCmdClose:
         case kCmdSystemTray:
@@ -203,18 +210,24 @@ void MainWindowModel::OnCommand(int commandId) {
         case kCmdBurnVideo:
             OpenDiscWriterWizard();
             break;
+        case kCmdShowLog:
+            view_->ShowActivityLog(SessionActivityLog());
+            break;
         case kCmdConvert:
-            queue_.OnConvertCommand();
+            Convert();
             break;
         case kCmdClose:
+            closing_ = true;
             // No encoder may keep writing after the program has gone.
             if (Converting()) queue_.Stop();
             view_->CloseWindow();
             break;
         case kCmdSystemTray:
+            shown_ = WindowShown::kInSystemTray;
             view_->ShowInSystemTray();
             break;
         case kCmdMinimize:
+            shown_ = WindowShown::kMinimized;
             view_->Minimize();
             break;
         case kCmdMaximize:
@@ -232,6 +245,54 @@ void MainWindowModel::OnCommand(int commandId) {
 }
 
 void MainWindowModel::OnProgressNotification(int value) { queue_.OnProgressNotification(value); }
+
+void MainWindowModel::Convert() {
+    // Start returns when the queue has ended; a press while it runs is a stop.
+    const bool starting = !Converting();
+    queue_.OnConvertCommand();
+    if (starting) AnnounceQueueEnd();
+}
+
+void MainWindowModel::AnnounceQueueEnd() {
+    if (shown_ == WindowShown::kOnScreen || closing_) return;
+    std::string body;
+    const std::size_t failed = queue_.FailedInputs().size();
+    if (failed > 0) {
+        body = std::to_string(failed) + (failed == 1 ? " file" : " files") +
+               " failed; the log says why.";
+    }
+    lastNotification_ = kQueueCompletedText + (body.empty() ? "" : "\n" + body);
+    view_->ShowNotification(kQueueCompletedText, body);
+}
+
+void MainWindowModel::OnNotificationClicked() {
+    shown_ = WindowShown::kOnScreen;
+    view_->ShowWindowAgain();
+    Changed();
+}
+
+void MainWindowModel::DropFiles(const std::vector<std::string>& paths) {
+    // While files are probed the list is being rebuilt; the drop waits for
+    // nobody and is dropped.
+    if (Busy()) return;
+    if (Converting()) {
+        queue_.ShowStatus(kDropRefusedText);
+        return;
+    }
+    std::vector<std::string> dropped = FilesOfDrop(paths);
+    if (dropped.empty()) return;
+    // A DVD title's entry stands for its group of VOB files; dropped files
+    // start a list of their own, as "Browse" does.
+    if (dvdSourceMode_) {
+        dvdSourceMode_ = false;
+        files_.clear();
+        selectedFile_ = -1;
+    }
+    files_.insert(files_.end(), dropped.begin(), dropped.end());
+    RefreshFileList();
+    RefreshOutputName();
+    Changed();
+}
 
 void MainWindowModel::SelectFile(int index) {
     if (index < -1 || index >= static_cast<int>(files_.size())) return;
@@ -409,6 +470,7 @@ void MainWindowModel::EditProfile() {
 void MainWindowModel::OpenDiscWriterWizard() {
     DiscWriterSetup setup;
     setup.programFolder = programFolder_;
+    setup.writableFolder = writableFolder_;
     setup.exportFolder = exportFolder_;
     setup.settingsPath = settings_.Path();
     setup.videoCodecOf = [this](const std::string& file) {

@@ -19,13 +19,23 @@
 #include "app/shell/media_probe.h"
 #include "app/shell/settings_file.h"
 
+// Where the window is as far as the user can see it.
+enum class WindowShown { kOnScreen, kMinimized, kInSystemTray };
+
+inline constexpr char kDropRefusedText[] = "Files cannot be added while converting.";
+
 // The model is also the queue's hand-off to the burning window.
 class MainWindowModel : private ProfileEditorHost,
                         private DvdBuildDisplay,
                         private PendingHandOffs {
 public:
     // Loads every profile file, so profiles exist before any window does.
-    explicit MainWindowModel(const std::string& programFolder);
+    // The settings and profile files are in `writableFolder`; help and the
+    // tools are in `programFolder`.
+    MainWindowModel(const std::string& programFolder, const std::string& writableFolder);
+    // Both in one folder, as in a build tree.
+    explicit MainWindowModel(const std::string& programFolder)
+        : MainWindowModel(programFolder, programFolder) {}
     // Deletes the trim marks ("*.clip") left in the export folder.
     ~MainWindowModel();
     MainWindowModel(const MainWindowModel&) = delete;
@@ -74,9 +84,23 @@ public:
     void SelectFile(int index);
     void SelectProfile(int index);
     void ToggleMerge();
+    // Files and folders dropped onto the file list: added as "Add file(s) to
+    // join" adds them (a folder gives the video files in it); refused with a
+    // status line while converting.
+    void DropFiles(const std::vector<std::string>& paths);
+
+    // The window tells where it is (the frame commands set it too). When the
+    // queue ends while the window is out of sight, a desktop notification
+    // says so; clicking it brings the window back.
+    void SetWindowShown(WindowShown shown) { shown_ = shown; }
+    WindowShown Shown() const { return shown_; }
+    void OnNotificationClicked();
+    // The text of the last notification, "" when none was shown.
+    const std::string& LastNotification() const { return lastNotification_; }
 
     const std::string& Title() const { return title_; }
     const std::string& ProgramFolder() const { return programFolder_; }
+    const std::string& WritableFolder() const { return writableFolder_; }
     const std::string& ExportFolder() const { return exportFolder_; }
     // The folder for the fixed temporary names ("aa.mpg", ...).
     const std::string& DriveRoot() const { return driveRoot_; }
@@ -153,6 +177,8 @@ private:
     void SelectDvdTitle(const std::string& folder);
     void ChooseDvdAudioStream();
     void EditProfile();
+    void Convert();
+    void AnnounceQueueEnd();
     void OpenDiscWriterWizard();
     ProfileTable& ProfileTableOf(int target) override;
     void LoadAllProfileFiles() override;
@@ -167,6 +193,7 @@ private:
     bool BuildStopRequested() const override { return !Converting(); }
 
     std::string programFolder_;
+    std::string writableFolder_;
     SettingsFile settings_;
     ProfileFiles profileFiles_;
     ProfileTables profiles_{};
@@ -189,6 +216,9 @@ private:
     std::string dvdAudioStreamId_;
     bool maximized_ = false;
     int busyDepth_ = 0;
+    WindowShown shown_ = WindowShown::kOnScreen;
+    bool closing_ = false;
+    std::string lastNotification_;
     // While a DVD image is built, its texts and progress stand in for the
     // queue's.
     struct DvdBuildState {

@@ -11,6 +11,7 @@
 
 #include "ui/file_filter.h"
 
+class ActivityLog;
 class AudioStreamDialogModel;
 class BurningWindowModel;
 class DiscWriterWizardModel;
@@ -52,6 +53,12 @@ public:
     virtual void OpenBurningWindow(BurningWindowModel& /*window*/) {}
     // Shows a local page in the desktop's web browser.
     virtual void OpenHelp(const std::string& /*path*/) {}
+    // The activity log's text in a window of its own that does not wait
+    // (a conversion goes on meanwhile).
+    virtual void ShowActivityLog(const ActivityLog& /*log*/) {}
+    // A desktop notification (its body may be empty); clicking it calls the
+    // model's OnNotificationClicked.
+    virtual void ShowNotification(const std::string& /*summary*/, const std::string& /*body*/) {}
 
     // The busy cursor while files are probed.
     virtual void SetBusy(bool /*busy*/) {}
@@ -64,6 +71,8 @@ public:
     virtual void Minimize() {}
     virtual void Maximize() {}
     virtual void Restore() {}
+    // Back on screen from the system tray or minimised.
+    virtual void ShowWindowAgain() {}
 
     // Something the window shows has changed.
     virtual void Changed() {}

@@ -6,7 +6,8 @@
 ProgramHandOffs::ProgramHandOffs(MainWindowModel& window) : window_(window) {}
 
 int ProgramHandOffs::BuildDvdImage(const std::string& file) {
-    DvdImageBuild build(window_.ProgramFolder(), window_.ExportFolder(), window_.DvdImageDisplay());
+    DvdImageBuild build(window_.ProgramFolder(), window_.WritableFolder(), window_.ExportFolder(),
+                        window_.DvdImageDisplay());
     const int result = build.BuildDvdImage(file);
     dvdImageFailure_ = result == 0 ? build.FailureText() : std::string();
     return result;

@@ -41,7 +41,7 @@ std::vector<std::string> AudioRepairArguments(const std::string& input, const st
 }
 
 RunnerQueueTools::RunnerQueueTools(const MainWindowModel& window, CommandTarget* notifyTarget)
-    : window_(window), profileFiles_(window.ProgramFolder()), notifyTarget_(notifyTarget) {}
+    : window_(window), profileFiles_(window.WritableFolder()), notifyTarget_(notifyTarget) {}
 
 ConversionSetup RunnerQueueTools::Setup() const {
     return {profileFiles_, window_.Target(), window_.SelectedProfile(), window_.DriveRoot(),

@@ -1,6 +1,11 @@
 #include "app/shell/script_host.h"
 
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QMimeData>
 #include <QPixmap>
+#include <QUrl>
 
 #include "app/shell/main_window.h"
 #include "app/shell/main_window_model.h"
@@ -31,3 +36,23 @@ bool QtScriptHost::SaveScreenshot(const std::string& path) {
 int QtScriptHost::WindowWidth() const { return window_.width(); }
 
 int QtScriptHost::WindowHeight() const { return window_.height(); }
+
+void QtScriptHost::DropOnFileList(const std::vector<std::string>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& path : paths) urls << QUrl::fromLocalFile(QString::fromStdString(path));
+    data.setUrls(urls);
+    QWidget* target = window_.FileListDropTarget();
+    const QPointF centre(target->width() / 2.0, target->height() / 2.0);
+    QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return;
+    QDropEvent drop(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+void QtScriptHost::Wait(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}

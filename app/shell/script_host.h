@@ -1,5 +1,6 @@
 // The Qt side of a scripted run: delayed clicks through the event loop,
-// screenshots of the main window, its size as shown.
+// screenshots of the main window, its size as shown, drops onto the file
+// list sent as the window system would send them.
 #pragma once
 
 #include <QTimer>
@@ -17,6 +18,8 @@ public:
     void CallLater(std::function<void()> call, int delayMs) override;
     void CancelClickLater() override;
     bool SaveScreenshot(const std::string& path) override;
+    void DropOnFileList(const std::vector<std::string>& paths) override;
+    void Wait(int milliseconds) override;
     int WindowWidth() const override;
     int WindowHeight() const override;
 

@@ -3,7 +3,7 @@
 #include <charconv>
 
 #include "platform/private_profile.h"
-#include "platform/program_folder.h"
+#include "platform/writable_files.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ constexpr std::size_t kRealBufferBytes = 999;
 
 }  // namespace
 
-SettingsFile::SettingsFile() : path_(platform::ProgramFolder() + "zarvo.ini") {}
+SettingsFile::SettingsFile() : path_(platform::WritableFilePath("zarvo.ini")) {}
 
 void SettingsFile::SetFile(std::string path) { path_ = std::move(path); }
 

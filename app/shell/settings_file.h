@@ -7,7 +7,7 @@
 
 class SettingsFile {
 public:
-    // "zarvo.ini" in the program folder.
+    // "zarvo.ini" in the folder of the writable files (platform::WritableFolder).
     SettingsFile();
 
     // Refers to `path` as given (profile files and the job file are opened so).

@@ -1,9 +1,14 @@
 #include "app/shell/startup.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 
+#include "app/profiles/profile_files.h"
+#include "platform/file_names.h"
 #include "platform/program_lookup.h"
+#include "platform/writable_files.h"
 
 namespace {
 
@@ -27,6 +32,23 @@ int CheckRequiredTools(const std::string& programFolder, StartupView& view) {
     if (missing.empty()) return 0;
     view.ShowMessage("Can't register the ActiveX - " + missing);
     return 1;
+}
+
+void PrepareUserFiles(const std::string& programFolder, const std::string& writableFolder,
+                      const std::string& homeFolder) {
+    if (writableFolder == programFolder) return;
+    for (int target = 0; target < kTargetCount; ++target) {
+        const std::string name(ProfileFileName(target));
+        if (name.empty()) continue;
+        platform::SeedFile(platform::ResolveFileName(programFolder + name), writableFolder + name);
+    }
+    const std::string settingsPath = writableFolder + "zarvo.ini";
+    struct stat info {};
+    if (homeFolder.empty() || stat(settingsPath.c_str(), &info) == 0) return;
+    SettingsFile settings;
+    settings.SetFile(settingsPath);
+    settings.WriteString("common", "exportfolder",
+                         platform::WithTrailingSlash(homeFolder) + "ZarvoExport/");
 }
 
 std::string WindowTitle(const SettingsFile& settings) {

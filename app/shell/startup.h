@@ -31,6 +31,15 @@ inline constexpr int kSplashPauseMs = 2000;
 // tool does not stop start-up. Returns the number of tools missing (0 or 1).
 int CheckRequiredTools(const std::string& programFolder, StartupView& view);
 
+// What an installer does for a user before the first start, done by the
+// program when its writable files live apart from it (an installed program):
+// the shipped profile files are copied into the writable folder, a file the
+// user already has kept as it is, and a first "zarvo.ini" sends converted
+// files to home + "/ZarvoExport/". Nothing happens when both folders are one
+// (a build tree). Folders end in "/".
+void PrepareUserFiles(const std::string& programFolder, const std::string& writableFolder,
+                      const std::string& homeFolder);
+
 // "Zarvo Video Converter" followed by the square root of [common] vers
 // (4.41 when absent or empty) as " %4.2f".
 std::string WindowTitle(const SettingsFile& settings);

@@ -8,7 +8,9 @@
 #include "app/disc/disc_writer_wizard_model.h"
 #include "app/profiles/profile_editor_model.h"
 #include "app/shell/main_window_model.h"
+#include "app/tools/activity_log.h"
 #include "app/tools/audio_stream_dialog_model.h"
+#include "app/tools/tool_state.h"
 
 namespace {
 
@@ -115,6 +117,18 @@ std::string AudioDialogJson(const AudioStreamDialogModel& dialog) {
     object.AddTexts("lines", dialog.StreamLines());
     object.Add("selection", dialog.SelectedIndex());
     return object.Finish();
+}
+
+std::string ShownName(WindowShown shown) {
+    switch (shown) {
+        case WindowShown::kMinimized:
+            return "minimized";
+        case WindowShown::kInSystemTray:
+            return "system tray";
+        case WindowShown::kOnScreen:
+            break;
+    }
+    return "on screen";
 }
 
 }  // namespace
@@ -233,6 +247,9 @@ std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& re
     state.AddTexts("status", {model.StatusTexts().begin(), model.StatusTexts().end()});
     state.AddTexts("failed", model.FailedInputs());
     state.AddTexts("status_log", model.StatusLog());
+    state.AddText("notification", model.LastNotification());
+    state.AddText("shown", ShownName(model.Shown()));
+    state.Add("log_runs", SessionActivityLog().RunCount());
     std::string progressLog = "[";
     for (std::size_t i = 0; i < model.ProgressLog().size(); ++i) {
         progressLog += (i > 0 ? ", " : "") + std::to_string(model.ProgressLog()[i]);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "app/tools/activity_log.h"
 #include "app/tools/output_chunker.h"
 #include "app/tools/program_ui.h"
 #include "app/tools/tool_state.h"
@@ -26,6 +27,20 @@ constexpr auto kEndGrace = 2000ms;
 bool Exists(const std::string& path) {
     std::error_code error;
     return std::filesystem::exists(path, error);
+}
+
+std::string ExitText(const platform::ChildExit& exit) {
+    switch (exit.how) {
+        case platform::ChildExit::How::kExited:
+            return "exit code " + std::to_string(exit.code);
+        case platform::ChildExit::How::kSignalled:
+            return "ended by signal " + std::to_string(exit.code);
+        case platform::ChildExit::How::kKilledByUs:
+            return "ended by the program (it did not end by itself)";
+        case platform::ChildExit::How::kNotStarted:
+            break;
+    }
+    return "not started";
 }
 
 }  // namespace
@@ -78,6 +93,7 @@ int ToolRunner::Run(const std::string& input, const std::string& params,
         inputStandIn = tempFolder + kInputStandInName;
         platform::PlaceStandIn(input, inputStandIn);
         toolInput = inputStandIn;
+        AddLogNote(inputStandIn + " is " + input);
     }
     std::string toolParams = params;
     std::string outputStandIn;
@@ -90,6 +106,7 @@ int ToolRunner::Run(const std::string& input, const std::string& params,
             outputStandIn = tempFolder + kOutputStandInName;
             platform::RemoveName(outputStandIn);
             toolParams += outputStandIn;
+            AddLogNote(outputStandIn + " becomes " + output);
         }
     }
 
@@ -117,15 +134,23 @@ int ToolRunner::RunArguments(std::vector<std::string> arguments) {
 
 int ToolRunner::RunCommand(std::vector<std::string> arguments, const std::string& command) {
     ProgramUi& ui = CurrentProgramUi();
+    ActivityLog& log = SessionActivityLog();
+    log.BeginRun(arguments);
+    // The log's reader needs the real names behind the temporary ones.
+    for (const std::string& note : logNotes_) log.AppendOutput("    (" + note + ")\n");
+    logNotes_.clear();
     platform::ChildProcess child;
     switch (child.StartArguments(std::move(arguments), platform::ProgramFolder())) {
         case platform::StartResult::kOutputPipeFailed:
+            log.EndRun(kOutputPipeFailedText);
             ui.ShowMessage(kOutputPipeFailedText, "");
             return -1;
         case platform::StartResult::kInputPipeFailed:
+            log.EndRun(kInputPipeFailedText);
             ui.ShowMessage(kInputPipeFailedText, "");
             return -1;
         case platform::StartResult::kProcessFailed:
+            log.EndRun("could not be started");
             ui.ShowMessage(kProcessFailedText, "");
             return -1;
         case platform::StartResult::kStarted:
@@ -138,6 +163,7 @@ int ToolRunner::RunCommand(std::vector<std::string> arguments, const std::string
         const std::span<char> space = chunker.FreeSpace();
         const std::size_t count = child.ReadOutput(space.data(), space.size());
         if (count == 0) break;
+        log.AppendOutput(std::string_view(space.data(), count));
         const std::string_view chunk = chunker.Take(count);
         if (!chunk.empty()) Parse(chunk, command);
         // Probes stay without dispatching until their facts are in; a
@@ -165,6 +191,7 @@ int ToolRunner::RunCommand(std::vector<std::string> arguments, const std::string
     // stopped tool's status says nothing about the file; otherwise a tool
     // that did not end well has failed, whatever it printed.
     const bool endedWell = exit.how == platform::ChildExit::How::kExited && exit.code == 0;
+    log.EndRun(stopped ? "stopped" : ExitText(exit));
     if (!stopped && state_.probeOnly == 0 && !endedWell) state_.success = 0;
     if (state_.success == 0) Notify(kToolFailed);
     return 0;

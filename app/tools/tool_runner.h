@@ -73,6 +73,9 @@ public:
     int RunArguments(std::vector<std::string> arguments);
     // Runs the tool on the input name alone, to read the media facts.
     int Probe();
+    // A line the activity log shows under the next run's command, such as
+    // which real file a temporary name stands for.
+    void AddLogNote(std::string note) { logNotes_.push_back(std::move(note)); }
 
     // For runs whose duration comes from an earlier probe (mencoder prints
     // none) and that must report progress before any audio stream is seen.
@@ -102,4 +105,7 @@ private:
     std::string commandPrefix_;
     int pumpMessages_ = 1;
     ToolOutputState state_;
+    // What the log says about the coming run (which real file each
+    // temporary name stands for).
+    std::vector<std::string> logNotes_;
 };

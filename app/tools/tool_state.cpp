@@ -1,5 +1,7 @@
 #include "app/tools/tool_state.h"
 
+#include "app/tools/activity_log.h"
+
 ProgressClock& SharedProgressClock() {
     static ProgressClock clock;
     return clock;
@@ -8,4 +10,9 @@ ProgressClock& SharedProgressClock() {
 int& ToolCancelFlag() {
     static int flag = 0;
     return flag;
+}
+
+ActivityLog& SessionActivityLog() {
+    static ActivityLog log;
+    return log;
 }

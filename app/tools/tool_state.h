@@ -19,3 +19,8 @@ ProgressClock& SharedProgressClock();
 // it was meant for. Callers that run several tools in a row test it after
 // each run to end their loop.
 int& ToolCancelFlag();
+
+class ActivityLog;
+
+// The session's activity log: every tool run's command and console text.
+ActivityLog& SessionActivityLog();

@@ -38,11 +38,11 @@ std::string ReadExportFolder(const std::string& settingsPath) {
     return std::string(home && *home ? home : "/tmp") + "/ZarvoExport/";
 }
 
-// The library's AVI files take their compressor from "avicode.dat" beside
-// the host; nobody can be asked from a host without a window.
+// The library's AVI files take their compressor from "avicode.dat" among the
+// writable files; nobody can be asked from a host without a window.
 media::AviWriterHooks AviWriterHooksFor(const ModuleState& module) {
     media::AviWriterHooks hooks;
-    hooks.hostFolder = module.hostFolder;
+    hooks.hostFolder = module.writableFolder;
     hooks.messages = LibraryMessageSink();
     return hooks;
 }
@@ -59,7 +59,7 @@ OutputFileLimits ReadOutputFileLimits(const std::string& settingsPath) {
 
 ConvertingDialog::ConvertingDialog(ModuleState& module)
     : module_(module),
-      jobFile_(module.hostFolder + kJobFileName),
+      jobFile_(module.writableFolder + kJobFileName),
       aviWriter_(AviWriterHooksFor(module)) {}
 
 ConvertingDialog::~ConvertingDialog() { media::CloseSourceReader(reader_); }
@@ -73,7 +73,7 @@ void ConvertingDialog::EndDialog(int result) { loop_.End(result); }
 
 void ConvertingDialog::OnInitDialog() {
     done_ = false;
-    const std::string settingsPath = module_.hostFolder + "zarvo.ini";
+    const std::string settingsPath = module_.writableFolder + "zarvo.ini";
     exportFolder_ = ReadExportFolder(settingsPath);
     limits_ = ReadOutputFileLimits(settingsPath);
     mkdir(exportFolder_.c_str(), 0777);
@@ -114,7 +114,7 @@ int ConvertingDialog::ReadAndRunJob() {
 
     const std::string first = job_.inputs.empty() ? std::string() : job_.inputs.front();
     const int classification = media::ClassifySource(
-        first, media::ReadMediaLayerSettings(module_.hostFolder), module_.realMediaFlags);
+        first, media::ReadMediaLayerSettings(module_.writableFolder), module_.realMediaFlags);
     if (job_.operation == kTestReadableOperation) {
         const bool readable = classification == kJobConverted || classification == kJobRealMedia;
         jobFile_.WriteCommonInt(kReadableKey, readable ? 1 : 0);

@@ -23,7 +23,7 @@ KORVAN_EXPORT int bIsRMFile(const char* path) {
 
 KORVAN_EXPORT int ConvertRM2AVI() {
     korvan::ModuleState& module = korvan::State();
-    const korvan::JobFile jobFile(module.hostFolder + korvan::kJobFileName);
+    const korvan::JobFile jobFile(module.writableFolder + korvan::kJobFileName);
     int result = korvan::kJobCannotOpen;
     // Nothing thrown may reach the host: memory running out mid-job ends the
     // job as one that could not be done.

@@ -10,6 +10,7 @@
 #include "korvan/mpegenc/driver/compile_request.h"
 #include "korvan/mpegenc/driver/encoder_state.h"
 #include "platform/program_folder.h"
+#include "platform/writable_files.h"
 
 namespace korvan {
 
@@ -53,6 +54,10 @@ private:
 struct ModuleState {
     // The folder of the host program that loaded the library, with "/".
     std::string hostFolder = platform::ProgramFolder();
+    // Where the files the library reads and writes beside the program live
+    // ("zarvo.ini", "avicode.dat", "Tobrin.ini"): the host's folder in a build
+    // tree, the user's own folder when the program is installed. Ends in "/".
+    std::string writableFolder = platform::WritableFolder();
     // What the last RealMedia test found about an input.
     media::RealMediaFlags realMediaFlags;
     // The dialog of the running ConvertRM2AVI, else null.

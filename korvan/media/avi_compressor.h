@@ -69,7 +69,8 @@ CompressorOptions DefaultCompressorOptions();
 std::optional<CompressorOptions> ParseCompressorOptions(std::span<const uint8_t> bytes);
 std::vector<uint8_t> SerializeCompressorOptions(const CompressorOptions& options);
 
-// `hostFolder` ends in "/". A missing, short or damaged file loads as
+// `hostFolder` is the folder of the writable files, ending in "/". A
+// missing, short or damaged file loads as
 // nothing.
 std::optional<CompressorOptions> LoadCompressorOptions(const std::string& hostFolder);
 bool SaveCompressorOptions(const std::string& hostFolder, const CompressorOptions& options);

@@ -28,7 +28,8 @@ inline constexpr std::chrono::milliseconds kThrottleInterval{350};
 
 // What the writer needs from the library around it.
 struct AviWriterHooks {
-    std::string hostFolder;  // where "avicode.dat" is; ends in "/"
+    // The folder of the writable files, where "avicode.dat" is; ends in "/".
+    std::string hostFolder;
     MessageSink messages;
     CompressorDialog compressorDialog;
     // The RealMedia player's control: 2 pauses, 1 resumes (empty without a

@@ -32,7 +32,8 @@ enum SourceClass : int {
 
 inline constexpr long long kShortestSourceBytes = 1024;
 
-// The library's own settings, from "zarvo.ini" in the host program's folder.
+// The library's own settings, from "zarvo.ini" in the folder of the writable
+// files (the host's folder in a build tree, see platform/writable_files.h).
 struct MediaLayerSettings {
     // "realmediareader" in section "korvan": 1 (the default) lets the reader
     // layer read RealMedia files; 0 refuses them, so that they go to the
@@ -43,7 +44,7 @@ struct MediaLayerSettings {
 inline constexpr char kLibrarySection[] = "korvan";
 inline constexpr char kRealMediaReaderKey[] = "realmediareader";
 
-// `hostFolder` ends in "/".
+// `hostFolder` is the folder of the writable files; it ends in "/".
 MediaLayerSettings ReadMediaLayerSettings(const std::string& hostFolder);
 
 // The code of the table above; `flags` gets what IsRealMediaPath found.

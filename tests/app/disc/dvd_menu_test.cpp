@@ -173,8 +173,12 @@ TEST_F(DvdMenuTest, ASingleTitleBuildShowsItsStagesAndKeepsTheUsersFiles) {
     ASSERT_TRUE(test::MakeClip(title, 2, "-c:v mpeg2video -aspect 4:3 -c:a ac3 -ar 48000 -f mpeg",
                                "352x288"));
 
+    // The program folder may be read-only (an installed program); the
+    // description goes to the writable folder, where the SDK reads it.
+    const std::string writable = folder_ / "settings/";
+    fs::create_directories(writable);
     RecordingDisplay display;
-    DvdImageBuild build(program, exportFolder, display);
+    DvdImageBuild build(program, writable, exportFolder, display);
     EXPECT_EQ(build.BuildDvdImage(exportFolder + "missing.mpg"), 0);
     EXPECT_TRUE(display.calls.empty());
     // A title inside the folder that is emptied first is refused, not lost.
@@ -198,12 +202,16 @@ TEST_F(DvdMenuTest, ASingleTitleBuildShowsItsStagesAndKeepsTheUsersFiles) {
     ASSERT_EQ(lengths.size(), 1u);
     EXPECT_NEAR(lengths[0], 2, 0.5);
     EXPECT_EQ(
-        platform::GetPrivateProfileString("Infos", "Selections", "", 16, program + "dvdimage.ini"),
+        platform::GetPrivateProfileString("Infos", "Selections", "", 16, writable + "dvdimage.ini"),
         "0");
+    EXPECT_EQ(
+        platform::GetPrivateProfileString("Infos", "Menu", "", 4096, writable + "dvdimage.ini"),
+        title);
+    EXPECT_FALSE(fs::exists(program + "dvdimage.ini"));
 
     // Without the SDK the build says so.
     fs::create_directories(folder_ / "bare program");
-    DvdImageBuild bare(folder_ / "bare program/", exportFolder, display);
+    DvdImageBuild bare(folder_ / "bare program/", writable, exportFolder, display);
     EXPECT_EQ(bare.BuildDvdImage(title), 0);
     EXPECT_NE(bare.FailureText().find("libFoxImager.so cannot be loaded"), std::string::npos);
 }

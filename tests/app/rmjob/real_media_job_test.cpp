@@ -1,6 +1,8 @@
 // The program's side of a RealMedia job against host programs that play the
 // library's part in the job file, as scripted here.
 #include "app/rmjob/real_media_job.h"
+#include "app/tools/activity_log.h"
+#include "app/tools/tool_state.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -52,7 +54,7 @@ protected:
     void SetUp() override {
         fs::create_directories(export_ + "tmpmd");
         test::WriteFile(export_ + "tmpmd/left over.tmp", "x");
-        test::WriteFile(program_ / "zarvo.ini", "[common]\nexportfolder=" + export_ + "\n");
+        test::WriteFile(writable_ / "zarvo.ini", "[common]\nexportfolder=" + export_ + "\n");
         durations_ = {{"a.rm", 100.6}, {"b c.rm", 200.2}};
     }
     void TearDown() override {
@@ -63,7 +65,9 @@ protected:
     // The host the job starts: a script in the program folder.
     void InstallHost(const std::string& script) {
         const std::string path = program_ / kHostProgramName;
-        test::WriteFile(path, "#!/bin/sh\n" + script);
+        // The real host finds the job file among the writable files by
+        // itself; this one is told where that is.
+        test::WriteFile(path, "#!/bin/sh\nJOB='" + JobFile() + "'\n" + script);
         chmod(path.c_str(), 0755);
     }
 
@@ -82,14 +86,16 @@ protected:
             messages_.push_back(caption + ": " + text);
         };
         services.hostWatchdog = watchdog;
-        job_ = std::make_unique<RealMediaJob>(program_.Folder(), services);
+        job_ = std::make_unique<RealMediaJob>(program_.Folder(), writable_.Folder(), services);
         return *job_;
     }
 
-    std::string JobFile() const { return program_ / "Tobrin.ini"; }
+    std::string JobFile() const { return writable_ / "Tobrin.ini"; }
     std::string Input(const std::string& name) const { return "/videos/" + name; }
 
     test::TempDir program_{"program ü"};
+    // The job file and settings live apart from the program, as installed.
+    test::TempDir writable_{"settings ü"};
     std::string export_ = program_ / "export folder/";
     std::map<std::string, double> durations_;
     ManualTimer timer_;
@@ -101,8 +107,8 @@ protected:
 
 // A host that notes what it found when it started and ends with the job.
 constexpr char kWatchingHost[] =
-    "{ pwd; echo \"$#\"; cat Tobrin.ini; } > started.part; mv started.part started\n"
-    "while ! grep -q -e 'ipercent=-1' -e 'canceltbr=1' -e 'iErrorCode=[1-9]' Tobrin.ini; do\n"
+    "{ pwd; echo \"$#\"; cat \"$JOB\"; } > started.part; mv started.part started\n"
+    "while ! grep -q -e 'ipercent=-1' -e 'canceltbr=1' -e 'iErrorCode=[1-9]' \"$JOB\"; do\n"
     "  sleep 0.02\n"
     "done\n";
 
@@ -167,6 +173,11 @@ TEST_F(RealMediaJobTest, EveryStartValueIsWrittenBeforeTheHostStartsAndProgressI
     EXPECT_FALSE(timer_.Running());
     EXPECT_FALSE(job.HostRunning());
     EXPECT_TRUE(messages_.empty());
+    // The host's tip line and the result are in the session's log.
+    const std::string log = SessionActivityLog().Text();
+    EXPECT_NE(log.find("tobrin: job for " + Input("a.rm")), std::string::npos) << log;
+    EXPECT_NE(log.find("tobrin: Remain: 00:00:07"), std::string::npos) << log;
+    EXPECT_NE(log.find("tobrin: result " + export_ + "made.mpg"), std::string::npos) << log;
 }
 
 TEST_F(RealMediaJobTest, ResultCodesShowTheirMessagesInOpenFileErrorAndEndTheJob) {
@@ -217,8 +228,8 @@ TEST_F(RealMediaJobTest, ResultCodesShowTheirMessagesInOpenFileErrorAndEndTheJob
 // when the poll falls between the two writes.
 TEST_F(RealMediaJobTest, TheResultCodeIsReadAfterTheHostHasGone) {
     InstallHost(
-        "while ! grep -q 'ipercent=-1' Tobrin.ini; do sleep 0.02; done\n"
-        "sleep 0.3; sed 's/^iErrorCode=0/iErrorCode=3/' Tobrin.ini > t.ini; mv t.ini Tobrin.ini\n");
+        "while ! grep -q 'ipercent=-1' \"$JOB\"; do sleep 0.02; done\n"
+        "sleep 0.3; sed 's/^iErrorCode=0/iErrorCode=3/' \"$JOB\" > t.ini; mv t.ini \"$JOB\"\n");
     RealMediaJob& job = Job();
     job.StartRealMediaJob({Input("a.rm")}, export_ + "tempvideofile.mpg");
     WriteCommon(JobFile(), "ipercent", "-1");
@@ -266,7 +277,7 @@ TEST_F(RealMediaJobTest, AHostThatIsMissingOrDiesIsGivenUpAfterTheWatchdog) {
     // One that starts, reports some progress and dies without an end mark.
     messages_.clear();
     InstallHost(
-        "sed 's/^ipercent=0/ipercent=30/' Tobrin.ini > t.ini; mv t.ini Tobrin.ini; exit 9\n");
+        "sed 's/^ipercent=0/ipercent=30/' \"$JOB\" > t.ini; mv t.ini \"$JOB\"; exit 9\n");
     job.StartRealMediaJob({Input("a.rm")}, export_ + "tempvideofile.mpg");
     std::this_thread::sleep_for(400ms);
     job.OnPollTimer();

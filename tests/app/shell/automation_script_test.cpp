@@ -34,10 +34,18 @@ public:
         calls.push_back("screenshot " + path);
         return path != "/nowhere/x.png";
     }
+    void Wait(int milliseconds) override {
+        calls.push_back("wait " + std::to_string(milliseconds));
+    }
+    void DropOnFileList(const std::vector<std::string>& paths) override {
+        calls.push_back("drop");
+        if (model) model->DropFiles(paths);
+    }
     int WindowWidth() const override { return 680; }
     int WindowHeight() const override { return 253; }
 
     std::vector<std::string> calls;
+    MainWindowModel* model = nullptr;
 };
 
 TEST(ScriptLineTest, SplitsTheCommandFromTabSeparatedArguments) {

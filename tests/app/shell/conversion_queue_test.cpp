@@ -221,7 +221,8 @@ TEST_F(ConversionQueueTest, MergeJoinsTheGoodOutputsUnderTheFirstName) {
     EXPECT_EQ(LeftPane(), "All converting works are Completed! (1 of 3 failed)");
     EXPECT_EQ(model_->FailedInputs(), Paths({input_.Folder() + "in/two broken.avi"}));
     const Paths& log = model_->StatusLog();
-    EXPECT_NE(std::find(log.begin(), log.end(), "Error to open/convert this file!"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Error to open/convert this file! (see Log)"),
+              log.end());
 }
 
 // The tool's word and the joined file's length decide, not the file's size.
@@ -346,7 +347,7 @@ TEST_F(ConversionQueueTest, ProgressNotificationsShowWhileConverting) {
         seen = model_->Progress();
         EXPECT_EQ(LeftPane().rfind(" Converting ", 0), 0u);
         model_->OnProgressNotification(kProgressToolFailed);
-        EXPECT_EQ(LeftPane(), "Error to open/convert this file!");
+        EXPECT_EQ(LeftPane(), "Error to open/convert this file! (see Log)");
     };
     model_->OnCommand(kCmdConvert);
     EXPECT_EQ(seen, 42);

@@ -123,7 +123,7 @@ protected:
     pid_t StartScript(const std::string& script) {
         const std::string scriptPath = root_ / "script.txt";
         test::WriteFile(scriptPath, script);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("QT_QPA_PLATFORM", qtPlatform_.c_str(), 1);
         setenv("ZARVO_SCRIPT", scriptPath.c_str(), 1);
         setenv("ZARVO_STATE", StatePath().c_str(), 1);
         setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
@@ -215,6 +215,7 @@ protected:
     std::string export_ = root_ / "export folder/";
     std::string clips_ = root_ / "clips/";
     std::string runtime_;
+    std::string qtPlatform_ = "offscreen";  // "xcb" for a test with an X server
     QJsonObject lastState_;
 };
 

@@ -155,7 +155,8 @@ TEST_F(EndToEndTest, MergeWithABrokenInputJoinsTheOtherTwo) {
     EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted) + " (1 of 3 failed)");
     EXPECT_EQ(Texts(state["failed"]), Paths({broken}));
     const Paths log = Texts(state["status_log"]);
-    EXPECT_NE(std::find(log.begin(), log.end(), "Error to open/convert this file!"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Error to open/convert this file! (see Log)"),
+              log.end());
     EXPECT_TRUE(fs::exists(export_ + "a.avi"));
     EXPECT_FALSE(fs::exists(export_ + "b broken.avi"));
     EXPECT_FALSE(fs::exists(export_ + "c.avi"));

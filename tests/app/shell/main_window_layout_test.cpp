@@ -71,11 +71,11 @@ TEST(MainWindowLayoutTest, ControlsNeitherOverlapNorLeaveTheWindow) {
         SCOPED_TRACE(files);
         const MainWindowLayout l = LayOutMainWindow(files);
         std::vector<Rect> controls = {
-            l.help,        l.systemTray,   l.minimize,           l.maximize,     l.close,
-            l.burnVideo,   l.inputLabel,   l.fileList,           l.browseFiles,  l.chooseDvd,
-            l.moveUp,      l.moveDown,     l.addFiles,           l.deleteFile,   l.outputLabel,
-            l.outputName,  l.exportFolder, l.browseExportFolder, l.profileLabel, l.profileList,
-            l.editProfile, l.merge,        l.progress,           l.convert};
+            l.help,        l.log,         l.systemTray,   l.minimize,           l.maximize,
+            l.close,       l.burnVideo,   l.inputLabel,   l.fileList,           l.browseFiles,
+            l.chooseDvd,   l.moveUp,      l.moveDown,     l.addFiles,           l.deleteFile,
+            l.outputLabel, l.outputName,  l.exportFolder, l.browseExportFolder, l.profileLabel,
+            l.profileList, l.editProfile, l.merge,        l.progress,           l.convert};
         controls.insert(controls.end(), l.targets.begin(), l.targets.end());
         controls.insert(controls.end(), l.statusPanes.begin(), l.statusPanes.end());
         for (std::size_t i = 0; i < controls.size(); ++i) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/shell/main_window_model.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -73,6 +74,50 @@ TEST_F(StartupTest, ToolsOnThePathCount) {
     EXPECT_EQ(CheckRequiredTools(programFolder_.Folder(), view), 1);
     EXPECT_EQ(view.events.back(),
               "message Can't register the ActiveX - " + programFolder_.Folder() + "mencoder");
+}
+
+// An installed program: the shipped profiles are in the program folder, the
+// user's files in a folder of their own that the first start fills.
+TEST(PrepareUserFilesTest, FirstStartSeedsTheUsersFolderAndLaterStartsKeepIt) {
+    test::TempDir program("program");
+    test::TempDir user("user folder");
+    test::TempDir home("home ä");
+    test::WriteFile(
+        program / "AviProfile.ini",
+        "[common]\nprofiles=2\n[Profile0]\nName=Shipped A\n[Profile1]\nName=Shipped B\n");
+    test::WriteFile(program / "MpegProfile.ini", "[common]\nprofiles=1\n[Profile0]\nName=M\n");
+
+    PrepareUserFiles(program.Folder(), user.Folder(), home.Folder());
+    EXPECT_EQ(test::ReadFile(user / "MpegProfile.ini"),
+              test::ReadFile(program / "MpegProfile.ini"));
+    {
+        MainWindowModel model(program.Folder(), user.Folder());
+        model.Initialise();
+        EXPECT_EQ(model.ExportFolder(), home / "ZarvoExport/");
+        ASSERT_EQ(model.CurrentProfiles().count, 2);
+        EXPECT_EQ(model.CurrentProfiles().profiles[1].name, "Shipped B");
+    }
+
+    // The user edits a profile and clears the export folder; an upgrade ships
+    // a new profile file. The next start keeps what the user has.
+    test::WriteFile(user / "AviProfile.ini", "[common]\nprofiles=1\n[Profile0]\nName=Mine\n");
+    test::WriteFile(user / "zarvo.ini", "[common]\nvers=9\n");
+    test::WriteFile(program / "AviProfile.ini", "[common]\nprofiles=1\n[Profile0]\nName=New\n");
+    PrepareUserFiles(program.Folder(), user.Folder(), home.Folder());
+    MainWindowModel model(program.Folder(), user.Folder());
+    model.Initialise();
+    EXPECT_EQ(model.CurrentProfiles().profiles[0].name, "Mine");
+    EXPECT_EQ(model.ExportFolder(), "");
+    EXPECT_EQ(model.Title(), "Zarvo Video Converter 3.00");
+}
+
+TEST(PrepareUserFilesTest, ABuildTreeIsLeftAsItIs) {
+    test::TempDir program("program");
+    test::TempDir home("home");
+    test::WriteFile(program / "AviProfile.ini", "[common]\nprofiles=0\n");
+    PrepareUserFiles(program.Folder(), program.Folder(), home.Folder());
+    struct stat info {};
+    EXPECT_NE(stat((program / "zarvo.ini").c_str(), &info), 0);
 }
 
 }  // namespace

@@ -49,6 +49,8 @@ protected:
         fs::copy_file(ZARVO_PROGRAM_FOLDER "merrow", host_ / "merrow");
         Settings("");
         korvan::State().hostFolder = host_.Folder();
+        // A build tree's host keeps its job file and settings beside it.
+        korvan::State().writableFolder = host_.Folder();
         platform::InstallMessagePresenter(&presenter_);
     }
     void TearDown() override { platform::InstallMessagePresenter(nullptr); }
