@@ -1,9 +1,7 @@
 #include "korvan/mpegenc/audio/audio_encoder.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -134,9 +132,8 @@ AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const Audio
         stream.clear();
         return written;
     };
-    // With the reason the system gave (a full disk, a folder gone).
     const auto writeError = [&outputPath] {
-        return FillMessage("Could not write to file %s", outputPath) + ": " + std::strerror(errno);
+        return FillMessage("Could not write to file %s", outputPath);
     };
 
     try {

@@ -298,7 +298,7 @@ TEST_P(ZarvoMpegencFullDiskTest, FailsAndLeavesNothing) {
     const test::ProgramRun run =
         RunTool({"--target", "mpeg1", "--input", input, "-o", folder + "clip.mpg"});
     EXPECT_NE(run.exitCode, 0);
-    EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Could not write to file " + folder), std::string::npos) << run.err;
     EXPECT_EQ(test::FileNamesIn(folder), std::vector<std::string>());
     EXPECT_TRUE(test::ReadFile(input) == before);
 }
