@@ -60,7 +60,7 @@ sed 's/^/    /' "$work/installed"
 check "launcher on the PATH" test -x /usr/bin/zarvo-video-converter
 check "encoder tool on the PATH" test -x "$(command -v zarvo-mpegenc)"
 for name in ZarvoVideoConverter libkorvan.so zarvo-mpegenc tobrin merrow libzarvo_messages.so \
-    libFoxImager.so libFoxBurner.so AviProfile.ini DVDProfile.ini help/help.htm \
+    libFoxImager.so libFoxBurner.so libpnen3260.so AviProfile.ini DVDProfile.ini help/help.htm \
     DVDMainMenu.jpg per-user-settings; do
     check "$name in the program folder" test -e "$folder/$name"
 done
