@@ -50,10 +50,18 @@ void FuzzInput(const uint8_t* data, size_t size) {
             const std::string output =
                 korvan::OutputNameFor(exportFolder, name, planned, dispatch->form, job.inputs);
             FUZZ_CHECK(std::find(job.inputs.begin(), job.inputs.end(), output) == job.inputs.end());
-            int splitCount = length % 3;
-            const std::string next = korvan::NextSplitOutputName(output, splitCount, job.inputs);
-            FUZZ_CHECK(next != output && splitCount > length % 3);
-            FUZZ_CHECK(std::find(job.inputs.begin(), job.inputs.end(), next) == job.inputs.end());
+            // The follow-on files in order, each named after the one before.
+            int splitCount = 0;
+            std::string current = output;
+            for (int piece = 0; piece <= length % 3; ++piece) {
+                const int before = splitCount;
+                const std::string next =
+                    korvan::NextSplitOutputName(current, splitCount, job.inputs);
+                FUZZ_CHECK(next != current && splitCount > before);
+                FUZZ_CHECK(std::find(job.inputs.begin(), job.inputs.end(), next) ==
+                           job.inputs.end());
+                current = next;
+            }
         }
     } else {
         FUZZ_CHECK(job.mediaType < 0 || job.mediaType > 6);
