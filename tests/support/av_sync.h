@@ -13,13 +13,19 @@
 
 namespace test {
 
-// The clip: `seconds` long at 25 pictures per second, picture
-// `flashPicture` white, a 1 kHz tone of 0.2 s from its time on. `codecs`
-// chooses codecs and container ("-c:v rv20 -c:a ac3 -f rm").
+// The clip: `seconds` long at `rate` pictures per second ("25",
+// "30000/1001"), dark moving pictures but picture `flashPicture` white, and
+// silence but a 1 kHz tone of 0.2 s from its time on (no sound track at all
+// when `sound` is false). `codecs` chooses codecs and container ("-c:v rv20
+// -c:a ac3 -f rm").
 inline bool MakeFlashAndBeepClip(const std::string& path, double seconds, int flashPicture,
-                                 const std::string& codecs, const std::string& size = "320x240") {
-    const std::string flash = std::to_string(flashPicture / 25.0);
-    const std::string end = std::to_string(flashPicture / 25.0 + 0.2);
+                                 const std::string& codecs, const std::string& size = "320x240",
+                                 const std::string& rate = "25", bool sound = true) {
+    const std::size_t slash = rate.find('/');
+    const double picturesPerSecond =
+        std::atof(rate.c_str()) /
+        (slash == std::string::npos ? 1.0 : std::atof(rate.c_str() + slash + 1));
+    const double flash = flashPicture / picturesPerSecond;
     std::vector<std::string> words = {
         "ffmpeg",
         "-nostdin",
@@ -29,16 +35,16 @@ inline bool MakeFlashAndBeepClip(const std::string& path, double seconds, int fl
         "-f",
         "lavfi",
         "-i",
-        "testsrc2=size=" + size +
-            ":rate=25,lutyuv=y=val*0.4,drawbox=color=white:thickness=fill:"
-            "enable='eq(n," +
-            std::to_string(flashPicture) + ")'",
-        "-f",
-        "lavfi",
-        "-i",
-        "aevalsrc='if(gte(t," + flash + ")*lt(t," + end + "),0.5*sin(2*PI*1000*t),0)':s=44100",
-        "-t",
-        std::to_string(seconds)};
+        "testsrc2=size=" + size + ":rate=" + rate +
+            ",lutyuv=y=val*0.4,drawbox=color=white:thickness=fill:enable='eq(n," +
+            std::to_string(flashPicture) + ")'"};
+    if (sound) {
+        words.insert(words.end(), {"-f", "lavfi", "-i",
+                                   "aevalsrc='if(gte(t," + std::to_string(flash) + ")*lt(t," +
+                                       std::to_string(flash + 0.2) +
+                                       "),0.5*sin(2*PI*1000*t),0)':s=44100"});
+    }
+    words.insert(words.end(), {"-t", std::to_string(seconds)});
     for (const std::string& word : platform::SplitCommandLine(codecs)) words.push_back(word);
     words.push_back(path);
     int exitCode = -1;

@@ -17,6 +17,7 @@
 
 #include "tests/korvan/driver/driver_media.h"
 #include "tests/korvan/mux/mux_media.h"
+#include "tests/support/av_sync.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -44,7 +45,6 @@ std::string NameOf(const testing::TestParamInfo<InputCase>& info) {
 
 constexpr double kClipSeconds = 1.6;
 constexpr int kFlashPicture = 20;
-constexpr int kToneHz = 1000;
 
 bool IsFile(const std::string& path) {
     struct stat info {};
@@ -55,47 +55,25 @@ bool IsFile(const std::string& path) {
 // SuperVCD's shortest track) but one white, and silence but a 0.2 s tone
 // from that picture on.
 void MakeSource(const InputCase& c, const std::string& path) {
-    const std::string rate = c.pal ? "25" : "30000/1001";
-    const double flashSeconds = kFlashPicture / (c.pal ? 25.0 : 30000.0 / 1001);
-    std::vector<std::string> arguments = {
-        "-nostdin",
-        "-v",
-        "error",
-        "-y",
-        "-f",
-        "lavfi",
-        "-i",
-        "testsrc2=size=" + std::to_string(c.width) + "x" + std::to_string(c.height) +
-            ":rate=" + rate + ",lutyuv=y=val*0.4,drawbox=color=white:thickness=fill:enable='eq(n," +
-            std::to_string(kFlashPicture) + ")'"};
-    if (c.source != SourceKind::kSilentMp4) {
-        arguments.insert(arguments.end(),
-                         {"-f", "lavfi", "-i",
-                          "aevalsrc='if(gte(t," + std::to_string(flashSeconds) + ")*lt(t," +
-                              std::to_string(flashSeconds + 0.2) + "),0.5*sin(2*PI*" +
-                              std::to_string(kToneHz) + "*t),0)':s=44100",
-                          "-ac", "2"});
-    }
-    arguments.insert(arguments.end(), {"-t", std::to_string(kClipSeconds)});
+    std::string codecs;
     switch (c.source) {
         case SourceKind::kMp4:
-            arguments.insert(arguments.end(),
-                             {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac"});
+            codecs = "-ac 2 -c:v libx264 -pix_fmt yuv420p -c:a aac";
             break;
         case SourceKind::kAvi:
-            arguments.insert(arguments.end(),
-                             {"-c:v", "mjpeg", "-pix_fmt", "yuvj420p", "-c:a", "pcm_s16le"});
+            codecs = "-ac 2 -c:v mjpeg -pix_fmt yuvj420p -c:a pcm_s16le";
             break;
         case SourceKind::kRealMedia:
-            arguments.insert(arguments.end(), {"-c:v", "rv20", "-c:a", "ac3", "-f", "rm"});
+            codecs = "-ac 2 -c:v rv20 -c:a ac3 -f rm";
             break;
         case SourceKind::kSilentMp4:
-            arguments.insert(arguments.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p"});
+            codecs = "-c:v libx264 -pix_fmt yuv420p";
             break;
     }
-    arguments.push_back(path);
-    const test::ToolRun run = test::RunInstalled("ffmpeg", arguments);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_TRUE(test::MakeFlashAndBeepClip(
+        path, kClipSeconds, kFlashPicture, codecs,
+        std::to_string(c.width) + "x" + std::to_string(c.height), c.pal ? "25" : "30000/1001",
+        c.source != SourceKind::kSilentMp4));
 }
 
 std::string AudioSampleRate(const std::string& path) {
