@@ -1,8 +1,8 @@
 #include "korvan/media/frame_grabber.h"
 
 #include "korvan/media/bitmap_header.h"
-#include "korvan/media/bottom_up_pictures.h"
 #include "korvan/media/media_trace.h"
+#include "korvan/media/rgb_scaler.h"
 #include "korvan/media/stream_decoder.h"
 
 namespace korvan::media {
@@ -13,10 +13,10 @@ constexpr std::chrono::milliseconds kStopPollInterval{100};
 
 }  // namespace
 
-void FrameGrabber::Start(const std::string& path, double startSeconds) {
+void FrameGrabber::Start(const std::string& path, double startSeconds, int decodeThreads) {
     Stop();
     running_ = true;
-    thread_ = std::thread(&FrameGrabber::Run, this, path, startSeconds);
+    thread_ = std::thread(&FrameGrabber::Run, this, path, startSeconds, decodeThreads);
 }
 
 void FrameGrabber::Stop() {
@@ -30,10 +30,10 @@ void FrameGrabber::Stop() {
     thread_.join();
 }
 
-void FrameGrabber::Run(std::string path, double startSeconds) {
+void FrameGrabber::Run(std::string path, double startSeconds, int decodeThreads) {
     Trace("Grabbing samples from %s.\r\n", path.c_str());
     StreamDecoder decoder;
-    const StreamOpenResult opened = decoder.Open(path, StreamKind::kVideo);
+    const StreamOpenResult opened = decoder.Open(path, StreamKind::kVideo, decodeThreads);
     FrameHandle frame(av_frame_alloc());
     if (opened == StreamOpenResult::kNoMemory || !frame) {
         Trace("Failed in CoCreateInstance!  hr=0x%x\r\n", kGenericFailureCode);
@@ -59,14 +59,14 @@ void FrameGrabber::Run(std::string path, double startSeconds) {
         Trace("Failed in SetPositions!  hr=0x%x\r\n", kGenericFailureCode);
     }
 
-    BottomUpScaler scaler;
+    RgbScaler scaler;
     RingPicture picture;
     while (!ring_.stopRequested && decoder.NextFrame(*frame) == 1) {
         const double seconds = decoder.FrameSeconds();
         picture.width = frame->width;
         picture.height = frame->height;
         const bool converted =
-            scaler.Convert(*frame, AV_PIX_FMT_BGR24, DibRowBytes(frame->width, 24), picture.rows);
+            scaler.TopDown(*frame, AV_PIX_FMT_BGR24, DibRowBytes(frame->width, 24), picture.rows);
         av_frame_unref(frame.get());
         if (!converted) {
             Trace("Failed to run the graph!  hr=0x%x\r\n", kGenericFailureCode);

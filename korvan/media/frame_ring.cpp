@@ -1,6 +1,7 @@
 #include "korvan/media/frame_ring.h"
 
 #include <cmath>
+#include <utility>
 
 namespace korvan::media {
 
@@ -20,15 +21,13 @@ void FrameRing::Reset() {
     stopRequested = false;
 }
 
-void FrameRing::Deliver(double sampleSeconds, const RingPicture& picture) {
+void FrameRing::Deliver(double sampleSeconds, RingPicture& picture) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (stopRequested || writePosition_ >= kRingSlots) return;
     lastSampleSeconds_ = sampleSeconds;
     Slot& slot = slots_[writePosition_];
     slot.sampleSeconds = sampleSeconds;
-    slot.picture.width = picture.width;
-    slot.picture.height = picture.height;
-    slot.picture.rows.assign(picture.rows.begin(), picture.rows.end());
+    std::swap(slot.picture, picture);
     ++writePosition_;
     if (writePosition_ > kRingSlots - 1) {
         ringFullEvent.Signal();
@@ -91,8 +90,7 @@ void FrameRing::AwaitPictureAt(double seconds, std::chrono::milliseconds timeout
     ringFullEvent.Reset();
 }
 
-bool FrameRing::CopyNearest(double seconds, RingPicture& out, double& chosenSeconds) {
-    std::lock_guard<std::mutex> lock(mutex_);
+int FrameRing::NearestSlot(double seconds) const {
     int best = -1;
     double bestDistance = 0;
     for (int i = 0; i < kRingSlots; ++i) {
@@ -104,12 +102,7 @@ bool FrameRing::CopyNearest(double seconds, RingPicture& out, double& chosenSeco
         }
         if (distance == 0) break;
     }
-    if (best < 0) return false;
-    chosenSeconds = slots_[best].sampleSeconds;
-    out.width = slots_[best].picture.width;
-    out.height = slots_[best].picture.height;
-    out.rows.assign(slots_[best].picture.rows.begin(), slots_[best].picture.rows.end());
-    return true;
+    return best;
 }
 
 }  // namespace korvan::media

@@ -22,7 +22,8 @@ namespace korvan::media {
 
 inline constexpr int kRingSlots = 10;
 
-// One picture: 24-bit rows, bottom row first, each padded to 4 bytes.
+// One picture: 24-bit rows, top row first, each padded to 4 bytes, and
+// kScalerOverrunBytes of room after the last row (rgb_scaler.h).
 struct RingPicture {
     int width = 0;
     int height = 0;
@@ -40,9 +41,12 @@ public:
     // times 0, pictures freed, and no event left signalled from before.
     void Reset();
 
-    // The grabber's callback for one picture at `sampleSeconds`. Blocks
-    // while the ring is full until the conversion thread lets it go on.
-    void Deliver(double sampleSeconds, const RingPicture& picture);
+    // The grabber's callback for one picture at `sampleSeconds`. The picture
+    // changes places with the slot's old one, so that nothing is copied and
+    // the grabber decodes the next picture into a buffer of the right size.
+    // Blocks while the ring is full until the conversion thread lets it go
+    // on.
+    void Deliver(double sampleSeconds, RingPicture& picture);
 
     // The source's length as the grabber measured it.
     void SetSourceSeconds(double seconds);
@@ -65,12 +69,23 @@ public:
     // waits again until the ring is reset.
     void AwaitPictureAt(double seconds, std::chrono::milliseconds timeout);
     bool TimedOut() const { return timedOut_; }
-    // Copies the picture whose time is nearest to `seconds` (the first of
-    // equals; an exact match ends the search). False when no slot holds a
-    // picture; `chosenSeconds` gets the slot's time.
-    bool CopyNearest(double seconds, RingPicture& out, double& chosenSeconds);
+    // Calls `use(picture, sampleSeconds)` with the picture whose time is
+    // nearest to `seconds` (the first of equals; an exact match ends the
+    // search), holding the ring's lock so that no delivery changes the slot
+    // meanwhile. False, without the call, when no slot holds a picture.
+    template <typename Use>
+    bool UseNearest(double seconds, Use&& use) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const int nearest = NearestSlot(seconds);
+        if (nearest < 0) return false;
+        use(static_cast<const RingPicture&>(slots_[nearest].picture),
+            slots_[nearest].sampleSeconds);
+        return true;
+    }
 
 private:
+    int NearestSlot(double seconds) const;
+
     struct Slot {
         double sampleSeconds = 0;
         RingPicture picture;

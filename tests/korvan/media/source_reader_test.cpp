@@ -172,6 +172,12 @@ TEST(SourceReaderTest, OutputFrameZeroRestartsTheRunningGrabberAtTheFrameWindow)
     ASSERT_EQ(FetchSourceFrame(reader, 0, rowBytes, pixels), 0);
     EXPECT_EQ(rowBytes, 88 * 4);
     EXPECT_NEAR(reader.lastFetchedSeconds, 2.0, 0.041);
+    // Scaled, still the right way up.
+    EXPECT_GE(test::LumaPsnr(pixels,
+                             test::FfmpegPictureAt(path, reader.lastFetchedSeconds - 0.001,
+                                                   dir / "half.bgr", "88x72"),
+                             88, 72),
+              25);
     ASSERT_EQ(FetchSourceFrame(reader, 10, rowBytes, pixels), 0);
     // 10 frames at 12.5 Hz after 2 s: 20 source pictures on.
     EXPECT_NEAR(reader.lastFetchedSeconds, 2.0 + 0.8, 0.041);
