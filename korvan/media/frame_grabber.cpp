@@ -1,6 +1,5 @@
 #include "korvan/media/frame_grabber.h"
 
-#include "korvan/media/bitmap_header.h"
 #include "korvan/media/media_trace.h"
 #include "korvan/media/rgb_scaler.h"
 #include "korvan/media/stream_decoder.h"
@@ -66,7 +65,8 @@ void FrameGrabber::Run(std::string path, double startSeconds, int decodeThreads)
         picture.width = frame->width;
         picture.height = frame->height;
         const bool converted =
-            scaler.TopDown(*frame, AV_PIX_FMT_BGR24, DibRowBytes(frame->width, 24), picture.rows);
+            scaler.TopDown(*frame, AV_PIX_FMT_BGR0, 4 * static_cast<std::size_t>(frame->width),
+                           picture.rows);
         av_frame_unref(frame.get());
         if (!converted) {
             Trace("Failed to run the graph!  hr=0x%x\r\n", kGenericFailureCode);

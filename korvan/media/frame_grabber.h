@@ -1,5 +1,5 @@
 // The worker thread that decodes a source's pictures, from a start time to
-// the end, into the frame ring as 24-bit pictures.
+// the end, into the frame ring as 32-bit pictures.
 #pragma once
 
 #include <atomic>

@@ -22,8 +22,10 @@ namespace korvan::media {
 
 inline constexpr int kRingSlots = 10;
 
-// One picture: 24-bit rows, top row first, each padded to 4 bytes, and
-// kScalerOverrunBytes of room after the last row (rgb_scaler.h).
+// One picture: rows of 32-bit pels (B, G, R and one unused byte), top row
+// first, and kScalerOverrunBytes of room after the last row (rgb_scaler.h).
+// The pels have the readers' output form already, so a fetch at the same
+// size only turns the rows over.
 struct RingPicture {
     int width = 0;
     int height = 0;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "korvan/media/bitmap_header.h"
 #include "korvan/media/encoder_pcm.h"
 #include "korvan/media/frame_grabber.h"
 #include "korvan/media/frame_rate_probe.h"
@@ -80,29 +79,22 @@ void ComputeAudioFields(SourceReader& reader) {
     reader.media->keptEndSample = reader.totalSamples;
 }
 
-// Brings the 24-bit top-down ring picture to 32 bits at the output size,
-// bottom row first: in one pass straight from the ring's slot.
+// Brings the top-down ring picture to the output size, bottom row first,
+// straight from the ring's slot: at the same size a copy of each row.
 bool ToOutputPicture(const RingPicture& picture, int width, int height, ScalerHandle& scaler,
                      std::vector<uint8_t>& pixels) {
-    const std::size_t inStride = DibRowBytes(picture.width, 24);
+    const std::size_t inStride = 4 * static_cast<std::size_t>(picture.width);
     const std::size_t outStride = 4 * static_cast<std::size_t>(width);
     const uint8_t* bottomRow =
         picture.rows.data() + inStride * static_cast<std::size_t>(picture.height - 1);
     if (picture.width == width && picture.height == height) {
-        for (int y = 0; y < height; ++y) {
-            const uint8_t* in = bottomRow - inStride * y;
-            uint8_t* out = pixels.data() + outStride * y;
-            for (int x = 0; x < width; ++x, in += 3, out += 4) {
-                out[0] = in[0];
-                out[1] = in[1];
-                out[2] = in[2];
-                out[3] = 0;
-            }
+        for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+            std::memcpy(pixels.data() + outStride * y, bottomRow - inStride * y, outStride);
         }
         return true;
     }
     scaler.reset(sws_getCachedContext(scaler.release(), picture.width, picture.height,
-                                      AV_PIX_FMT_BGR24, width, height, AV_PIX_FMT_BGR0, SWS_BICUBIC,
+                                      AV_PIX_FMT_BGR0, width, height, AV_PIX_FMT_BGR0, SWS_BICUBIC,
                                       nullptr, nullptr, nullptr));
     if (!scaler) return false;
     // Read from the bottom row up, the picture comes out bottom-up; the
