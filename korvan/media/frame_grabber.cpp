@@ -64,9 +64,8 @@ void FrameGrabber::Run(std::string path, double startSeconds, int decodeThreads)
         const double seconds = decoder.FrameSeconds();
         picture.width = frame->width;
         picture.height = frame->height;
-        const bool converted =
-            scaler.TopDown(*frame, AV_PIX_FMT_BGR0, 4 * static_cast<std::size_t>(frame->width),
-                           picture.rows);
+        const bool converted = scaler.TopDown(
+            *frame, AV_PIX_FMT_BGR0, 4 * static_cast<std::size_t>(frame->width), picture.rows);
         av_frame_unref(frame.get());
         if (!converted) {
             Trace("Failed to run the graph!  hr=0x%x\r\n", kGenericFailureCode);

@@ -208,7 +208,7 @@ bool ReadSourceFrameAt(SourceReader& reader, long long index, std::vector<uint8_
     if (read) {
         read = frame.width == reader.width && frame.height == reader.height &&
                media.videoScaler.BottomUp(frame, AV_PIX_FMT_BGR0,
-                                         4 * static_cast<std::size_t>(frame.width), pixels);
+                                          4 * static_cast<std::size_t>(frame.width), pixels);
         av_frame_unref(&frame);
     }
     if (!read) CloseSourceReader(reader);
