@@ -109,6 +109,24 @@ TEST(SourceReaderTest, TenSecondsAt25HzMatchFfmpegPictureForPictureAndSoundForSo
     }
     EXPECT_GE(sampled, 9);
 
+    // A window from 6 s on: the grabber seeks, and its threaded decoder
+    // starts again from the key frame before with nothing left from before.
+    reader.firstFrame = 150;
+    for (const long long n : {0LL, 7LL}) {
+        int rowBytes = 0;
+        const uint8_t* pixels = nullptr;
+        ASSERT_EQ(FetchSourceFrame(reader, n, rowBytes, pixels), 0);
+        ASSERT_NEAR(reader.lastFetchedSeconds, korvan::media::SourceFrameSeconds(reader, n),
+                    0.0401);
+        EXPECT_GE(test::LumaPsnr(
+                      pixels,
+                      test::FfmpegPictureAt(path, reader.lastFetchedSeconds - 0.001, dir / "w.bgr"),
+                      320, 240),
+                  45)
+            << "window frame " << n;
+    }
+    reader.firstFrame = 0;
+
     const AudioTotals audio = FetchAllAudio(reader);
     EXPECT_EQ(audio.lastStatus, korvan::media::kAudioUnreadable);
     ASSERT_GE(audio.chunkSamples.size(), 4u);
