@@ -21,25 +21,23 @@ void FrameRing::Reset() {
     stopRequested = false;
 }
 
-void FrameRing::Deliver(double sampleSeconds, RingPicture& picture) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (stopRequested || writePosition_ >= kRingSlots) return;
+bool FrameRing::Deliver(double sampleSeconds, RingPicture& picture) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopRequested || writePosition_ >= kRingSlots) return false;
     lastSampleSeconds_ = sampleSeconds;
     Slot& slot = slots_[writePosition_];
     slot.sampleSeconds = sampleSeconds;
     std::swap(slot.picture, picture);
     ++writePosition_;
-    if (writePosition_ > kRingSlots - 1) {
-        ringFullEvent.Signal();
-        continueEvent.Reset();
-        lock.unlock();
-        continueEvent.Wait();
-        lock.lock();
-        writePosition_ = 0;
-    }
     if (std::fabs(sampleSeconds - sourceSeconds_) < 0.1 || sampleSeconds > sourceSeconds_) {
         doneEvent.Signal();
     }
+    if (writePosition_ < kRingSlots) return false;
+    // The grabber's turn is over until AskForMore (or a stop) signals
+    // ContinueEvent; a signal left from before must not count.
+    continueEvent.Reset();
+    ringFullEvent.Signal();
+    return true;
 }
 
 void FrameRing::SetSourceSeconds(double seconds) {

@@ -1,7 +1,8 @@
 // The ten pictures between the frame grabber and the conversion thread.
 //
 // The grabber fills the slots in order; when all ten are full it signals
-// RingFullEvent and blocks on ContinueEvent. The conversion thread, when it
+// RingFullEvent and delivers nothing more until ContinueEvent (it decodes
+// the next pictures ahead meanwhile). The conversion thread, when it
 // needs a later picture than the ring holds, sets the write position of the
 // full ring back to 0, signals ContinueEvent and waits for the next
 // RingFullEvent. DoneEvent
@@ -45,10 +46,11 @@ public:
 
     // The grabber's callback for one picture at `sampleSeconds`. The picture
     // changes places with the slot's old one, so that nothing is copied and
-    // the grabber decodes the next picture into a buffer of the right size.
-    // Blocks while the ring is full until the conversion thread lets it go
-    // on.
-    void Deliver(double sampleSeconds, RingPicture& picture);
+    // the grabber can decode another picture into a buffer of the right
+    // size. True when this picture filled the ring: RingFullEvent is
+    // signalled, and the grabber delivers nothing more until ContinueEvent
+    // (which AskForMore signals after setting the write position back to 0).
+    bool Deliver(double sampleSeconds, RingPicture& picture);
 
     // The source's length as the grabber measured it.
     void SetSourceSeconds(double seconds);

@@ -26,7 +26,7 @@ void Produce(FrameRing& ring, int count) {
         picture.height = 2;
         picture.rows.resize(4 * 4 * 2 + 8);
         picture.rows[0] = static_cast<uint8_t>(i);
-        ring.Deliver(i * kPictureSeconds, picture);
+        if (ring.Deliver(i * kPictureSeconds, picture)) ring.continueEvent.Wait();
     }
     ring.ClearSlotsAfterLastWrite();
     ring.MarkComplete();
@@ -82,8 +82,8 @@ TEST(FrameRingTest, AStuckGrabberTimesOutOnceAndTheSlotsStayGuarded) {
         // Reads the slot as a fetch does, while the grabber may deliver: a
         // picture is always seen whole.
         ring.UseNearest(i * 0.01, [&broken](const RingPicture& got, double) {
-            const bool whole = got.width == 4 && got.height == 2 && got.rows.size() == 40 &&
-                               got.rows[1] == 0;
+            const bool whole =
+                got.width == 4 && got.height == 2 && got.rows.size() == 40 && got.rows[1] == 0;
             broken += whole ? 0 : 1;
         });
         ring.AskForMore();
