@@ -51,8 +51,9 @@ test-sanitize: deps
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVO_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) \
-	  -R '$(TSAN_TESTS)'
+	cd $(TSAN_BUILD) && \
+	  TSAN_OPTIONS=halt_on_error=1:suppressions=$(CURDIR)/tests/support/tsan_suppressions.txt \
+	  ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 # Every fuzz target for FUZZ_SECONDS each, built with clang and libFuzzer.
 fuzz: deps

@@ -66,6 +66,8 @@ int RunInputMode(ModeContext& context) {
     const CliOptions& o = context.options;
     media::SourceReader reader;
     if (!media::OpenSourceReader(reader, o.sourceInput, context.messages)) return kExitFailure;
+    // --threads counts the input's decoder's threads as well as the coder's.
+    reader.decodeThreads = o.threadCount;
 
     const bool avi = !o.aviOutput.empty();
     const std::string& output = avi ? o.aviOutput : o.programOutput;

@@ -1,6 +1,7 @@
 #include "korvan/media/frame_ring.h"
 
 #include <cmath>
+#include <utility>
 
 namespace korvan::media {
 
@@ -20,27 +21,23 @@ void FrameRing::Reset() {
     stopRequested = false;
 }
 
-void FrameRing::Deliver(double sampleSeconds, const RingPicture& picture) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (stopRequested || writePosition_ >= kRingSlots) return;
+bool FrameRing::Deliver(double sampleSeconds, RingPicture& picture) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopRequested || writePosition_ >= kRingSlots) return false;
     lastSampleSeconds_ = sampleSeconds;
     Slot& slot = slots_[writePosition_];
     slot.sampleSeconds = sampleSeconds;
-    slot.picture.width = picture.width;
-    slot.picture.height = picture.height;
-    slot.picture.rows.assign(picture.rows.begin(), picture.rows.end());
+    std::swap(slot.picture, picture);
     ++writePosition_;
-    if (writePosition_ > kRingSlots - 1) {
-        ringFullEvent.Signal();
-        continueEvent.Reset();
-        lock.unlock();
-        continueEvent.Wait();
-        lock.lock();
-        writePosition_ = 0;
-    }
     if (std::fabs(sampleSeconds - sourceSeconds_) < 0.1 || sampleSeconds > sourceSeconds_) {
         doneEvent.Signal();
     }
+    if (writePosition_ < kRingSlots) return false;
+    // The grabber's turn is over until AskForMore (or a stop) signals
+    // ContinueEvent; a signal left from before must not count.
+    continueEvent.Reset();
+    ringFullEvent.Signal();
+    return true;
 }
 
 void FrameRing::SetSourceSeconds(double seconds) {
@@ -91,8 +88,7 @@ void FrameRing::AwaitPictureAt(double seconds, std::chrono::milliseconds timeout
     ringFullEvent.Reset();
 }
 
-bool FrameRing::CopyNearest(double seconds, RingPicture& out, double& chosenSeconds) {
-    std::lock_guard<std::mutex> lock(mutex_);
+int FrameRing::NearestSlot(double seconds) const {
     int best = -1;
     double bestDistance = 0;
     for (int i = 0; i < kRingSlots; ++i) {
@@ -104,12 +100,7 @@ bool FrameRing::CopyNearest(double seconds, RingPicture& out, double& chosenSeco
         }
         if (distance == 0) break;
     }
-    if (best < 0) return false;
-    chosenSeconds = slots_[best].sampleSeconds;
-    out.width = slots_[best].picture.width;
-    out.height = slots_[best].picture.height;
-    out.rows.assign(slots_[best].picture.rows.begin(), slots_[best].picture.rows.end());
-    return true;
+    return best;
 }
 
 }  // namespace korvan::media

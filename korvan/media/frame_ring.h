@@ -1,7 +1,8 @@
 // The ten pictures between the frame grabber and the conversion thread.
 //
 // The grabber fills the slots in order; when all ten are full it signals
-// RingFullEvent and blocks on ContinueEvent. The conversion thread, when it
+// RingFullEvent and delivers nothing more until ContinueEvent (it decodes
+// the next pictures ahead meanwhile). The conversion thread, when it
 // needs a later picture than the ring holds, sets the write position of the
 // full ring back to 0, signals ContinueEvent and waits for the next
 // RingFullEvent. DoneEvent
@@ -22,7 +23,10 @@ namespace korvan::media {
 
 inline constexpr int kRingSlots = 10;
 
-// One picture: 24-bit rows, bottom row first, each padded to 4 bytes.
+// One picture: rows of 32-bit pels (B, G, R and one unused byte), top row
+// first, and kScalerOverrunBytes of room after the last row (rgb_scaler.h).
+// The pels have the readers' output form already, so a fetch at the same
+// size only turns the rows over.
 struct RingPicture {
     int width = 0;
     int height = 0;
@@ -40,9 +44,13 @@ public:
     // times 0, pictures freed, and no event left signalled from before.
     void Reset();
 
-    // The grabber's callback for one picture at `sampleSeconds`. Blocks
-    // while the ring is full until the conversion thread lets it go on.
-    void Deliver(double sampleSeconds, const RingPicture& picture);
+    // The grabber's callback for one picture at `sampleSeconds`. The picture
+    // changes places with the slot's old one, so that nothing is copied and
+    // the grabber can decode another picture into a buffer of the right
+    // size. True when this picture filled the ring: RingFullEvent is
+    // signalled, and the grabber delivers nothing more until ContinueEvent
+    // (which AskForMore signals after setting the write position back to 0).
+    bool Deliver(double sampleSeconds, RingPicture& picture);
 
     // The source's length as the grabber measured it.
     void SetSourceSeconds(double seconds);
@@ -65,12 +73,23 @@ public:
     // waits again until the ring is reset.
     void AwaitPictureAt(double seconds, std::chrono::milliseconds timeout);
     bool TimedOut() const { return timedOut_; }
-    // Copies the picture whose time is nearest to `seconds` (the first of
-    // equals; an exact match ends the search). False when no slot holds a
-    // picture; `chosenSeconds` gets the slot's time.
-    bool CopyNearest(double seconds, RingPicture& out, double& chosenSeconds);
+    // Calls `use(picture, sampleSeconds)` with the picture whose time is
+    // nearest to `seconds` (the first of equals; an exact match ends the
+    // search), holding the ring's lock so that no delivery changes the slot
+    // meanwhile. False, without the call, when no slot holds a picture.
+    template <typename Use>
+    bool UseNearest(double seconds, Use&& use) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const int nearest = NearestSlot(seconds);
+        if (nearest < 0) return false;
+        use(static_cast<const RingPicture&>(slots_[nearest].picture),
+            slots_[nearest].sampleSeconds);
+        return true;
+    }
 
 private:
+    int NearestSlot(double seconds) const;
+
     struct Slot {
         double sampleSeconds = 0;
         RingPicture picture;

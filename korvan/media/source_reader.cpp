@@ -5,12 +5,11 @@
 #include <cstring>
 #include <new>
 
-#include "korvan/media/bitmap_header.h"
-#include "korvan/media/bottom_up_pictures.h"
 #include "korvan/media/encoder_pcm.h"
 #include "korvan/media/frame_grabber.h"
 #include "korvan/media/frame_rate_probe.h"
 #include "korvan/media/frame_ring.h"
+#include "korvan/media/rgb_scaler.h"
 #include "korvan/media/source_audio.h"
 #include "korvan/media/source_classification.h"
 #include "korvan/media/stream_decoder.h"
@@ -23,7 +22,7 @@ namespace korvan::media {
 struct SourceReaderMedia {
     StreamDecoder video;
     FrameHandle videoFrame{av_frame_alloc()};
-    BottomUpScaler videoScaler;
+    RgbScaler videoScaler;
     SourceAudio audio;
     EncoderPcmConverter converter;
     long long keptEndSample = 0;
@@ -31,7 +30,6 @@ struct SourceReaderMedia {
     FrameRing ring;
     FrameGrabber grabber{ring};  // after the ring: it stops before the ring goes
     bool grabberStarted = false;
-    RingPicture nearest;
     ScalerHandle outputScaler;
     std::vector<uint8_t> framePixels;
 
@@ -81,31 +79,28 @@ void ComputeAudioFields(SourceReader& reader) {
     reader.media->keptEndSample = reader.totalSamples;
 }
 
-// Brings the 24-bit ring picture to 32 bits at the output size. Both are
-// bottom-up, so scaling them as if they were top-down keeps them so.
+// Brings the top-down ring picture to the output size, bottom row first,
+// straight from the ring's slot: at the same size a copy of each row.
 bool ToOutputPicture(const RingPicture& picture, int width, int height, ScalerHandle& scaler,
                      std::vector<uint8_t>& pixels) {
-    const std::size_t inStride = DibRowBytes(picture.width, 24);
+    const std::size_t inStride = 4 * static_cast<std::size_t>(picture.width);
     const std::size_t outStride = 4 * static_cast<std::size_t>(width);
+    const uint8_t* bottomRow =
+        picture.rows.data() + inStride * static_cast<std::size_t>(picture.height - 1);
     if (picture.width == width && picture.height == height) {
-        for (int y = 0; y < height; ++y) {
-            const uint8_t* in = picture.rows.data() + inStride * y;
-            uint8_t* out = pixels.data() + outStride * y;
-            for (int x = 0; x < width; ++x, in += 3, out += 4) {
-                out[0] = in[0];
-                out[1] = in[1];
-                out[2] = in[2];
-                out[3] = 0;
-            }
+        for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+            std::memcpy(pixels.data() + outStride * y, bottomRow - inStride * y, outStride);
         }
         return true;
     }
     scaler.reset(sws_getCachedContext(scaler.release(), picture.width, picture.height,
-                                      AV_PIX_FMT_BGR24, width, height, AV_PIX_FMT_BGR0, SWS_BICUBIC,
+                                      AV_PIX_FMT_BGR0, width, height, AV_PIX_FMT_BGR0, SWS_BICUBIC,
                                       nullptr, nullptr, nullptr));
     if (!scaler) return false;
-    const uint8_t* source[4] = {picture.rows.data(), nullptr, nullptr, nullptr};
-    const int sourceStride[4] = {static_cast<int>(inStride), 0, 0, 0};
+    // Read from the bottom row up, the picture comes out bottom-up; the
+    // output is written top-down (safe from the scaler's overrun).
+    const uint8_t* source[4] = {bottomRow, nullptr, nullptr, nullptr};
+    const int sourceStride[4] = {-static_cast<int>(inStride), 0, 0, 0};
     uint8_t* destination[4] = {pixels.data(), nullptr, nullptr, nullptr};
     const int destinationStride[4] = {static_cast<int>(outStride), 0, 0, 0};
     return sws_scale(scaler.get(), source, sourceStride, 0, picture.height, destination,
@@ -212,8 +207,8 @@ bool ReadSourceFrameAt(SourceReader& reader, long long index, std::vector<uint8_
         media.video.SeekTo(seconds, {halfFrame, halfFrame}) && media.video.NextFrame(frame) == 1;
     if (read) {
         read = frame.width == reader.width && frame.height == reader.height &&
-               media.videoScaler.Convert(frame, AV_PIX_FMT_BGR0,
-                                         4 * static_cast<std::size_t>(frame.width), pixels);
+               media.videoScaler.BottomUp(frame, AV_PIX_FMT_BGR0,
+                                          4 * static_cast<std::size_t>(frame.width), pixels);
         av_frame_unref(&frame);
     }
     if (!read) CloseSourceReader(reader);
@@ -252,17 +247,18 @@ int FetchSourceFrame(SourceReader& reader, long long n, int& rowBytes, const uin
         media.grabberStarted = true;
         media.grabber.Stop();
         media.ring.Reset();
-        media.grabber.Start(reader.path, seconds);
+        media.grabber.Start(reader.path, seconds, reader.decodeThreads);
     }
     media.ring.AwaitPictureAt(seconds, kRingWaitTimeout);
-    double chosen = -1;
-    if (!media.ring.CopyNearest(seconds, media.nearest, chosen)) return black();
-    reader.lastFetchedSeconds = chosen;
-    if (!ToOutputPicture(media.nearest, reader.outputWidth, reader.outputHeight, media.outputScaler,
-                         media.framePixels)) {
-        return kFrameNotConvertible;
-    }
-    return 0;
+    bool converted = false;
+    const bool found = media.ring.UseNearest(
+        seconds, [&reader, &media, &converted](const RingPicture& picture, double chosen) {
+            reader.lastFetchedSeconds = chosen;
+            converted = ToOutputPicture(picture, reader.outputWidth, reader.outputHeight,
+                                        media.outputScaler, media.framePixels);
+        });
+    if (!found) return black();
+    return converted ? 0 : kFrameNotConvertible;
 }
 
 long long ChunkBytes(const SourceReader& reader) {

@@ -81,6 +81,9 @@ struct SourceReader {
     int outputHeight = 0;
     double outputFrameRate = 0;
     double lastFetchedSeconds = -1;  // the time of the picture FetchSourceFrame gave last
+    // Threads of the grabber's decoder: 0 (kDecodeOnEveryCore) for one per
+    // core, or a count. The pictures are the same for any.
+    int decodeThreads = 0;
 
     std::unique_ptr<SourceReaderMedia> media;
 };

@@ -8,7 +8,7 @@ double Seconds(int64_t value, AVRational timeBase) { return value * av_q2d(timeB
 
 }  // namespace
 
-StreamOpenResult StreamDecoder::Open(const std::string& path, StreamKind kind) {
+StreamOpenResult StreamDecoder::Open(const std::string& path, StreamKind kind, int threadCount) {
     input_.reset();
     codec_.reset();
     AVFormatContext* raw = avformat_alloc_context();
@@ -38,9 +38,8 @@ StreamOpenResult StreamDecoder::Open(const std::string& path, StreamKind kind) {
         return StreamOpenResult::kNoDecoder;
     }
     codec->pkt_timebase = Stream().time_base;
-    // One decoding thread: the grabber is a thread of its own already, and
-    // the machine's other core belongs to the encoder.
-    codec->thread_count = 1;
+    codec->thread_count = threadCount;
+    codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     if (avcodec_open2(codec.get(), decoder, nullptr) < 0) return StreamOpenResult::kNoDecoder;
     codec_ = std::move(codec);
 

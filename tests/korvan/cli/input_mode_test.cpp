@@ -220,10 +220,11 @@ TEST(InputModeOptionsTest, AviOutputDurationLimitAndAnUndecodableInput) {
 
 }  // namespace
 
-// The whole path gives the same program stream whatever the video coder's
-// thread count and whichever kernels the processor mode picks (the plain
-// ones forced through the per-user profile), for both chroma filters: the
-// width leaves a tail the SIMD colour kernels hand to the plain ones.
+// The whole path gives the same program stream whatever the thread count
+// (of the video coder and of the input's H.264 decoder: one thread, then
+// three frame threads) and whichever kernels the processor mode picks (the
+// plain ones forced through the per-user profile), for both chroma filters:
+// the width leaves a tail the SIMD colour kernels hand to the plain ones.
 TEST(InputModeOptionsTest, TheProgramStreamIsTheSameForEveryThreadCountAndProcessorMode) {
     test::TempDir folder("input mode threads");
     const std::string input = folder / "clip.mp4";

@@ -31,12 +31,14 @@ inline bool MakeMediaClip(const std::string& path, double seconds, const std::st
 }
 
 // One picture as ffmpeg decodes it: the first at or after `seconds`, as
-// 24-bit rows, top row first.
+// 24-bit rows, top row first; scaled to `size` ("WxH") when one is given.
 inline std::vector<uint8_t> FfmpegPictureAt(const std::string& path, double seconds,
-                                            const std::string& scratch) {
+                                            const std::string& scratch,
+                                            const std::string& size = "") {
     int exitCode = -1;
     RunTool("ffmpeg -nostdin -v error -y -ss " + std::to_string(seconds) + " -i " + Quoted(path) +
-                " -frames:v 1 -f rawvideo -pix_fmt bgr24 " + Quoted(scratch),
+                " -frames:v 1" + (size.empty() ? "" : " -s " + size) +
+                " -f rawvideo -pix_fmt bgr24 " + Quoted(scratch),
             &exitCode);
     if (exitCode != 0) return {};
     const std::string bytes = ReadFile(scratch);

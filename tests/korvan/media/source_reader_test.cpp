@@ -109,6 +109,24 @@ TEST(SourceReaderTest, TenSecondsAt25HzMatchFfmpegPictureForPictureAndSoundForSo
     }
     EXPECT_GE(sampled, 9);
 
+    // A window from 6 s on: the grabber seeks, and its threaded decoder
+    // starts again from the key frame before with nothing left from before.
+    reader.firstFrame = 150;
+    for (const long long n : {0LL, 7LL}) {
+        int rowBytes = 0;
+        const uint8_t* pixels = nullptr;
+        ASSERT_EQ(FetchSourceFrame(reader, n, rowBytes, pixels), 0);
+        ASSERT_NEAR(reader.lastFetchedSeconds, korvan::media::SourceFrameSeconds(reader, n),
+                    0.0401);
+        EXPECT_GE(test::LumaPsnr(
+                      pixels,
+                      test::FfmpegPictureAt(path, reader.lastFetchedSeconds - 0.001, dir / "w.bgr"),
+                      320, 240),
+                  45)
+            << "window frame " << n;
+    }
+    reader.firstFrame = 0;
+
     const AudioTotals audio = FetchAllAudio(reader);
     EXPECT_EQ(audio.lastStatus, korvan::media::kAudioUnreadable);
     ASSERT_GE(audio.chunkSamples.size(), 4u);
@@ -172,6 +190,12 @@ TEST(SourceReaderTest, OutputFrameZeroRestartsTheRunningGrabberAtTheFrameWindow)
     ASSERT_EQ(FetchSourceFrame(reader, 0, rowBytes, pixels), 0);
     EXPECT_EQ(rowBytes, 88 * 4);
     EXPECT_NEAR(reader.lastFetchedSeconds, 2.0, 0.041);
+    // Scaled, still the right way up.
+    EXPECT_GE(test::LumaPsnr(pixels,
+                             test::FfmpegPictureAt(path, reader.lastFetchedSeconds - 0.001,
+                                                   dir / "half.bgr", "88x72"),
+                             88, 72),
+              25);
     ASSERT_EQ(FetchSourceFrame(reader, 10, rowBytes, pixels), 0);
     // 10 frames at 12.5 Hz after 2 s: 20 source pictures on.
     EXPECT_NEAR(reader.lastFetchedSeconds, 2.0 + 0.8, 0.041);
