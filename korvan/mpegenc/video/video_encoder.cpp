@@ -26,6 +26,7 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     workers_.reset();
     jobs_.clear();
     fetched_.clear();
+    sourcePictures_.clear();
     firstJob_ = 0;
     VideoResult r = DeriveCodingParameters(settings, width, height, parameters_);
     if (!r.Ok()) return r;
@@ -124,18 +125,31 @@ void VideoEncoder::CopyReference(const Reference& from, Reference& to) {
     to.displayIndex = from.displayIndex;
 }
 
+std::shared_ptr<SourcePicture> VideoEncoder::FreeSourcePicture() {
+    for (const std::shared_ptr<SourcePicture>& picture : sourcePictures_) {
+        if (picture.use_count() == 1) return picture;
+    }
+    const CodingGeometry& g = parameters_.geometry;
+    std::shared_ptr<SourcePicture> picture;
+    try {
+        picture = std::make_shared<SourcePicture>();
+        if (!picture->frame.Allocate(g) ||
+            (!parameters_.fieldPictures && !picture->reduced.Allocate(g))) {
+            return nullptr;
+        }
+        sourcePictures_.push_back(picture);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return picture;
+}
+
 VideoResult VideoEncoder::FetchThrough(int displayIndex) {
     while (nextFetch_ <= displayIndex) {
-        std::shared_ptr<SourcePicture> picture;
         const CodingGeometry& g = parameters_.geometry;
-        try {
-            picture = std::make_shared<SourcePicture>();
-        } catch (const std::bad_alloc&) {
-        }
-        if (!picture || !picture->frame.Allocate(g) ||
-            (!parameters_.fieldPictures && !picture->reduced.Allocate(g))) {
+        std::shared_ptr<SourcePicture> picture = FreeSourcePicture();
+        if (!picture)
             return Failure(kVideoNoMemory, "Could not allocate memory for picture buffers.");
-        }
         const int status = source_->FetchPicture(nextFetch_, picture->frame);
         if (status == PictureSource::kEndsHere) return EndSequenceBefore(nextFetch_);
         if (status != 0) {
