@@ -1,5 +1,6 @@
 // AVX2 kernels where they pay: the 16-wide sums of absolute differences
-// take two rows per instruction. Everything else is the SSE2 table's.
+// and the transforms (avx2_dct.cpp) take two rows per instruction. Everything else is the SSE2
+// table's.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -274,6 +275,10 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.quantiseIntra = QuantiseIntra;
     k.dequantiseIntra = DequantiseIntra;
     k.dequantiseNonIntra = DequantiseNonIntra;
+    if (arithmetic == DctArithmetic::kInteger) {
+        k.forwardDct = ForwardDctAvx2;
+        k.inverseDct = InverseDctAvx2;
+    }
     return k;
 }
 
