@@ -264,6 +264,51 @@ __attribute__((target("avx2"))) void DequantiseNonIntra(const int16_t* levels,
     ControlMismatch(coefficients, sum, syntax);
 }
 
+// A 16-wide prediction takes two rows a step; 8-wide ones (chroma) and odd
+// row counts stay with the SSE2 kernel.
+template <int HalfX, int HalfY>
+__attribute__((target("avx2"))) void Predict(uint8_t* dst, int dstStride, const uint8_t* ref,
+                                             int refStride, int width, int rows) {
+    if (width != 16 || rows % 2 != 0) {
+        Sse2VideoKernels(DctArithmetic::kInteger)
+            .predict[HalfPelIndex(HalfX, HalfY)](dst, dstStride, ref, refStride, width, rows);
+        return;
+    }
+#pragma GCC unroll 8
+    for (int y = 0; y < rows; y += 2) {
+        const __m256i r = SampleTwoRows<HalfX, HalfY>(ref, refStride);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm256_castsi256_si128(r));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + dstStride),
+                         _mm256_extracti128_si256(r, 1));
+        dst += 2 * dstStride;
+        ref += 2 * refStride;
+    }
+}
+
+__attribute__((target("avx2"))) int PredictionError16x16(const uint8_t* cur, int curStride,
+                                                         const uint8_t* pred, int predStride) {
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i squares = zero;
+#pragma GCC unroll 8
+    for (int y = 0; y < 16; y += 2) {
+        const __m256i c = LoadTwoRows(cur, curStride);
+        const __m256i p = LoadTwoRows(pred, predStride);
+        const __m256i low =
+            _mm256_sub_epi16(_mm256_unpacklo_epi8(c, zero), _mm256_unpacklo_epi8(p, zero));
+        const __m256i high =
+            _mm256_sub_epi16(_mm256_unpackhi_epi8(c, zero), _mm256_unpackhi_epi8(p, zero));
+        squares = _mm256_add_epi32(squares, _mm256_madd_epi16(low, low));
+        squares = _mm256_add_epi32(squares, _mm256_madd_epi16(high, high));
+        cur += 2 * curStride;
+        pred += 2 * predStride;
+    }
+    __m128i sum =
+        _mm_add_epi32(_mm256_castsi256_si128(squares), _mm256_extracti128_si256(squares, 1));
+    sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 8));
+    sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 4));
+    return _mm_cvtsi128_si32(sum);
+}
+
 VideoKernels Make(DctArithmetic arithmetic) {
     VideoKernels k = Sse2VideoKernels(arithmetic);
     k.sad[0] = Sad16<0, 0>;
@@ -271,6 +316,11 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.sad[2] = Sad16<0, 1>;
     k.sad[3] = Sad16<1, 1>;
     k.sadSearch = SadSearch;
+    k.predictionError16x16 = PredictionError16x16;
+    k.predict[0] = Predict<0, 0>;
+    k.predict[1] = Predict<1, 0>;
+    k.predict[2] = Predict<0, 1>;
+    k.predict[3] = Predict<1, 1>;
     k.coarseWindow = CoarseWindow;
     k.quantiseIntra = QuantiseIntra;
     k.dequantiseIntra = DequantiseIntra;
