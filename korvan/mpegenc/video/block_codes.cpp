@@ -44,6 +44,19 @@ private:
     uint32_t stored_ = 0;
 };
 
+// Counts the bits of a block's codes instead of gathering them.
+class CodeCounter {
+public:
+    uint32_t Finish() const { return count_; }
+    [[gnu::always_inline]] void Add(uint32_t, int length) {
+        count_ += static_cast<uint32_t>(length);
+    }
+    void Add(const VlcCode& code) { Add(code.bits, code.length); }
+
+private:
+    uint32_t count_ = 0;
+};
+
 // The run/level codes with their signs, indexed by run (every run a block
 // can have) and signed level + kLevelBias: the code in the low 24 bits, its
 // length in the top 8, 0 where the pair is escaped. One unsigned compare
@@ -104,7 +117,8 @@ const SignedCodeTable& SignedCodes(int table) {
 
 // One run/level pair: its table code and sign, or the escape. False when the
 // pair cannot be coded.
-[[gnu::always_inline]] inline bool AddCoefficient(CodeGatherer& codes, const SignedCodeTable& table,
+template <typename Gatherer>
+[[gnu::always_inline]] inline bool AddCoefficient(Gatherer& codes, const SignedCodeTable& table,
                                                   int run, int level, MpegSyntax syntax) {
     const unsigned column = static_cast<unsigned>(level + kLevelBias);
     if (column < 2 * kLevelBias) {
@@ -135,8 +149,8 @@ struct UncodedPair {
 // each with its run: the distance from the one before, starting at scan
 // position `next`. Only the coefficients that are not zero are visited.
 // False, with the pair in `uncoded`, when one cannot be coded.
-[[gnu::always_inline]] inline bool AddCoefficients(CodeGatherer& codes,
-                                                   const SignedCodeTable& table,
+template <typename Gatherer>
+[[gnu::always_inline]] inline bool AddCoefficients(Gatherer& codes, const SignedCodeTable& table,
                                                    const BlockCodeSyntax& syntax,
                                                    const int16_t* levels, uint64_t mask, int next,
                                                    UncodedPair& uncoded) {
@@ -159,8 +173,19 @@ struct UncodedPair {
 void RowCodes::Build(const BlockCodeSyntax& syntax, bool intra, const int16_t* levels,
                      uint64_t scanMask, int address, BlockCode& code) {
     code.firstWord = static_cast<uint32_t>(words_.size());
+    if (keeping_ == CodeKeeping::kSizesOnly) {
+        CodeCounter counter;
+        BuildWith(counter, syntax, intra, levels, scanMask, address, code);
+    } else {
+        CodeGatherer gatherer(words_);
+        BuildWith(gatherer, syntax, intra, levels, scanMask, address, code);
+    }
+}
+
+template <typename Gatherer>
+void RowCodes::BuildWith(Gatherer& codes, const BlockCodeSyntax& syntax, bool intra,
+                         const int16_t* levels, uint64_t scanMask, int address, BlockCode& code) {
     code.dc = intra ? levels[0] : 0;
-    CodeGatherer codes(words_);
     UncodedPair uncoded;
     bool coded = true;
     if (intra) {

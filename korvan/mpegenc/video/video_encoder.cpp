@@ -309,6 +309,7 @@ void VideoEncoder::SaveRestorePoint() {
     gopPictureBits_.clear();
     heldCount_ = 0;
     gopOpen_ = true;
+    gopDoomed_ = false;
 }
 
 void VideoEncoder::RestoreGop() {
@@ -324,6 +325,7 @@ void VideoEncoder::RestoreGop() {
     bitRateOffsets_.resize(restore_.bitRateOffsets);
     gopPictureBits_.clear();
     heldCount_ = 0;
+    gopDoomed_ = false;
 }
 
 VideoResult VideoEncoder::SettleGop() {
@@ -380,6 +382,9 @@ VideoResult VideoEncoder::EncodeNextPicture() {
                                  choices.nonLinearScale);
     const uint64_t pictureStart = out_.BitCount();
     rate.startBits = pictureStart;
+    // A GOP that will be coded again only needs its size: the exact size,
+    // from which the next quantiser follows, but not its codes.
+    if (gopDoomed_) rate.keeping = CodeKeeping::kSizesOnly;
     VbvLimits limits;
     if (tm5_) {
         DisplayPeriod period;
@@ -407,8 +412,9 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         if (older_.displayIndex >= 0) Deliver(older_.displayIndex, older_.frame);
     }
     YuvFrame& target = plan.frameType == kPictureB ? bidirectional_ : newer_.frame;
-    // Only the sink looks at a B picture's reconstruction.
-    const bool reconstruct = plan.frameType != kPictureB || sink_;
+    // Only the sink looks at a B picture's reconstruction, and not at one
+    // of a GOP that will be coded again.
+    const bool reconstruct = plan.frameType != kPictureB || (sink_ && !gopDoomed_);
     PictureCoder& coder = plan.structure == 3 ? *coder_ : *fieldCoder_;
     if (plan.structure == 3) {
         PictureInputs inputs;
@@ -481,8 +487,10 @@ VideoResult VideoEncoder::EncodeNextPicture() {
 
     const bool frameDone = plan.structure == 3 || plan.secondField;
     if (frameDone && plan.frameType == kPictureB) {
-        if (sink_) AwaitReconstruction();
-        Deliver(plan.displayIndex, bidirectional_);
+        if (sink_ && !gopDoomed_) {
+            AwaitReconstruction();
+            Deliver(plan.displayIndex, bidirectional_);
+        }
     } else if (frameDone) {
         newer_.displayIndex = plan.displayIndex;
         if (plan.structure != 3) {
@@ -492,6 +500,7 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         }
     }
     CountPicture(out_.BitCount() - startBits);
+    if (gopOpen_ && !gopDoomed_) gopDoomed_ = bounds_->CodedAgainWhatever(gopPictureBits_);
     ++next_;
     return {};
 }

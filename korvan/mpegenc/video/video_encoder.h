@@ -213,7 +213,10 @@ private:
     std::unique_ptr<VbvModel> vbv_;
     std::unique_ptr<GopRateBounds> bounds_;
     RestorePoint restore_;
-    bool gopOpen_ = false;                            // bounded mode: a GOP awaits its verdict
+    bool gopOpen_ = false;  // bounded mode: a GOP awaits its verdict
+    // It will be coded again whatever its other pictures cost: they are
+    // only measured.
+    bool gopDoomed_ = false;
     std::vector<uint64_t> gopPictureBits_;            // its pictures' sizes
     std::vector<std::unique_ptr<HeldPicture>> held_;  // its reconstructions
     size_t heldCount_ = 0;
