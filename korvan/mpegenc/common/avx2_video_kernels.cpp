@@ -349,6 +349,44 @@ __attribute__((target("avx2"))) bool QuantiseNonIntra(const int16_t* coefficient
     return _mm256_movemask_epi8(_mm256_cmpeq_epi16(any, zero)) != -1;
 }
 
+// Two 8-pel rows of samples widened to 16 bits.
+__attribute__((target("avx2"))) inline __m256i WidenTwoRows(const uint8_t* p, int stride) {
+    return _mm256_cvtepu8_epi16(
+        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride))));
+}
+
+__attribute__((target("avx2"))) void BlockDifference(const uint8_t* in, int inStride,
+                                                     const uint8_t* pred, int predStride,
+                                                     int16_t* block) {
+#pragma GCC unroll 4
+    for (int j = 0; j < 8; j += 2) {
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(block + 8 * j),
+            _mm256_sub_epi16(WidenTwoRows(in, inStride), WidenTwoRows(pred, predStride)));
+        in += 2 * inStride;
+        pred += 2 * predStride;
+    }
+}
+
+__attribute__((target("avx2"))) void BlockAdd(const int16_t* block, const uint8_t* pred,
+                                              int predStride, uint8_t* out, int outStride) {
+#pragma GCC unroll 4
+    for (int j = 0; j < 8; j += 2) {
+        // Samples and the inverse transform's -256..255 add up within 16 bits.
+        const __m256i sum =
+            _mm256_add_epi16(WidenTwoRows(pred, predStride),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 8 * j)));
+        // Packing works per lane: row j in the low lane, row j + 1 in the high.
+        const __m256i bytes = _mm256_packus_epi16(sum, sum);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + outStride),
+                         _mm256_extracti128_si256(bytes, 1));
+        pred += 2 * predStride;
+        out += 2 * outStride;
+    }
+}
+
 VideoKernels Make(DctArithmetic arithmetic) {
     VideoKernels k = Sse2VideoKernels(arithmetic);
     k.sad[0] = Sad16<0, 0>;
@@ -364,6 +402,8 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.coarseWindow = CoarseWindow;
     k.quantiseIntra = QuantiseIntra;
     k.quantiseNonIntra = QuantiseNonIntra;
+    k.blockDifference = BlockDifference;
+    k.blockAdd = BlockAdd;
     k.dequantiseIntra = DequantiseIntra;
     k.dequantiseNonIntra = DequantiseNonIntra;
     if (arithmetic == DctArithmetic::kInteger) {
