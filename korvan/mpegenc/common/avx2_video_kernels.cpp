@@ -27,28 +27,20 @@ __attribute__((target("avx2"))) inline __m256i SampleTwoRows(const uint8_t* ref,
     } else if constexpr (HalfX == 0) {
         return _mm256_avg_epu8(LoadTwoRows(ref, stride), LoadTwoRows(ref + stride, stride));
     } else {
-        const __m256i zero = _mm256_setzero_si256();
-        const __m256i two = _mm256_set1_epi16(2);
+        // (a + b + c + d + 2) >> 2 from rounded pair averages: the average
+        // of the two averages is one too high exactly when it rounded up an
+        // odd sum while a pair average had rounded up too.
         const __m256i a = LoadTwoRows(ref, stride);
         const __m256i b = LoadTwoRows(ref + 1, stride);
         const __m256i c = LoadTwoRows(ref + stride, stride);
         const __m256i d = LoadTwoRows(ref + stride + 1, stride);
-        const __m256i low = _mm256_srli_epi16(
-            _mm256_add_epi16(
-                _mm256_add_epi16(
-                    _mm256_add_epi16(_mm256_unpacklo_epi8(a, zero), _mm256_unpacklo_epi8(b, zero)),
-                    _mm256_add_epi16(_mm256_unpacklo_epi8(c, zero), _mm256_unpacklo_epi8(d, zero))),
-                two),
-            2);
-        const __m256i high = _mm256_srli_epi16(
-            _mm256_add_epi16(
-                _mm256_add_epi16(
-                    _mm256_add_epi16(_mm256_unpackhi_epi8(a, zero), _mm256_unpackhi_epi8(b, zero)),
-                    _mm256_add_epi16(_mm256_unpackhi_epi8(c, zero), _mm256_unpackhi_epi8(d, zero))),
-                two),
-            2);
-        // Unpack and pack work within each 128-bit lane, so the rows stay put.
-        return _mm256_packus_epi16(low, high);
+        const __m256i ab = _mm256_avg_epu8(a, b);
+        const __m256i cd = _mm256_avg_epu8(c, d);
+        const __m256i pairsRounded =
+            _mm256_or_si256(_mm256_xor_si256(a, b), _mm256_xor_si256(c, d));
+        const __m256i tooHigh = _mm256_and_si256(
+            _mm256_and_si256(_mm256_xor_si256(ab, cd), pairsRounded), _mm256_set1_epi8(1));
+        return _mm256_sub_epi8(_mm256_avg_epu8(ab, cd), tooHigh);
     }
 }
 
