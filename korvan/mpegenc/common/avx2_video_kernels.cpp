@@ -27,9 +27,7 @@ __attribute__((target("avx2"))) inline __m256i SampleTwoRows(const uint8_t* ref,
     } else if constexpr (HalfX == 0) {
         return _mm256_avg_epu8(LoadTwoRows(ref, stride), LoadTwoRows(ref + stride, stride));
     } else {
-        // (a + b + c + d + 2) >> 2 from rounded pair averages: the average
-        // of the two averages is one too high exactly when it rounded up an
-        // odd sum while a pair average had rounded up too.
+        // As the SSE2 Average4: pair averages and a one-bit correction.
         const __m256i a = LoadTwoRows(ref, stride);
         const __m256i b = LoadTwoRows(ref + 1, stride);
         const __m256i c = LoadTwoRows(ref + stride, stride);
