@@ -121,12 +121,10 @@ template <typename Gatherer>
 [[gnu::always_inline]] inline bool AddCoefficient(Gatherer& codes, const SignedCodeTable& table,
                                                   int run, int level, MpegSyntax syntax) {
     const unsigned column = static_cast<unsigned>(level + kLevelBias);
-    if (column < 2 * kLevelBias) {
-        const uint32_t code = table[run][column];
-        if (code != 0) {
-            codes.Add(code & 0xFFFFFF, static_cast<int>(code >> 24));
-            return true;
-        }
+    const uint32_t code = column < 2 * kLevelBias ? table[run][column] : 0;
+    if (code != 0) [[likely]] {
+        codes.Add(code & 0xFFFFFF, static_cast<int>(code >> 24));
+        return true;
     }
     const uint64_t escaped = EscapedCode(run, level, syntax);
     if (escaped == 0) return false;
@@ -154,12 +152,13 @@ template <typename Gatherer>
                                                    const BlockCodeSyntax& syntax,
                                                    const int16_t* levels, uint64_t mask, int next,
                                                    UncodedPair& uncoded) {
-    const auto& scan = kScanOrder[syntax.alternateScan ? 1 : 0];
+    const uint8_t* scan = kScanOrder[syntax.alternateScan ? 1 : 0].data();
+    const MpegSyntax mpegSyntax = syntax.syntax;
     while (mask) {
         const int i = __builtin_ctzll(mask);
         mask &= mask - 1;
         const int level = levels[scan[i]];
-        if (!AddCoefficient(codes, table, i - next, level, syntax.syntax)) {
+        if (!AddCoefficient(codes, table, i - next, level, mpegSyntax)) [[unlikely]] {
             uncoded = {i - next, level};
             return false;
         }
