@@ -130,18 +130,14 @@ __attribute__((target("avx2"))) void CoarseWindow(const uint8_t* cur, int curStr
     }
 }
 
-// Intra quantisation in double precision, four lanes at a time: both
-// divisions have whole numerators below 2^17 and divisors below 2^9, so a
-// quotient that is not whole lies at least 2^-9 from the next whole number,
-// far beyond the rounding of a double, and truncation gives the plain
-// kernel's floor exactly.
-__attribute__((target("avx2"))) inline __m256i DivideWhole(__m256i numerators, __m256d divisors0,
-                                                           __m256d divisors1) {
-    const __m128i low = _mm256_cvttpd_epi32(
-        _mm256_div_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(numerators)), divisors0));
-    const __m128i high = _mm256_cvttpd_epi32(
-        _mm256_div_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(numerators, 1)), divisors1));
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+// Intra quantisation in single precision, eight lanes at a time. Both
+// divisions have whole numerators n below 2^17 and divisors d below 2^9:
+// (n + 1/2) / d lies at least 1/(2d) from a whole number, and its product
+// with 1/d rounded to a float is off by less than 2^-23 of it, that is
+// below 2^-6 / d, so truncation gives the plain kernel's floor(n / d).
+__attribute__((target("avx2"))) inline __m256i DivideWhole(__m256i numerators, __m256 reciprocals) {
+    const __m256 halfAbove = _mm256_add_ps(_mm256_cvtepi32_ps(numerators), _mm256_set1_ps(0.5f));
+    return _mm256_cvttps_epi32(_mm256_mul_ps(halfAbove, reciprocals));
 }
 
 __attribute__((target("avx2"))) bool QuantiseIntra(const int16_t* coefficients, int16_t* levels,
@@ -155,7 +151,8 @@ __attribute__((target("avx2"))) bool QuantiseIntra(const int16_t* coefficients, 
     const __m256i limit = _mm256_set1_epi32(maxLevel);
     const __m256i largest = _mm256_set1_epi32(2048);
     const __m256i rounding = _mm256_set1_epi32((3 * mquant + 2) / 4);
-    const __m256d twiceQuantiser = _mm256_set1_pd(2.0 * std::max(mquant, 1));
+    const __m256 quantiserReciprocal =
+        _mm256_set1_ps(1.0f / static_cast<float>(2 * std::max(mquant, 1)));
     __m256i saturated = _mm256_setzero_si256();
     for (int i = 0; i < 64; i += 8) {
         const __m256i c = _mm256_cvtepi16_epi32(
@@ -165,11 +162,9 @@ __attribute__((target("avx2"))) bool QuantiseIntra(const int16_t* coefficients, 
         const __m256i magnitude = _mm256_min_epi32(_mm256_abs_epi32(c), largest);
         const __m256i numerator =
             _mm256_add_epi32(_mm256_slli_epi32(magnitude, 5), _mm256_srli_epi32(w, 1));
-        const __m256d w0 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(w));
-        const __m256d w1 = _mm256_cvtepi32_pd(_mm256_extracti128_si256(w, 1));
-        const __m256i scaled = DivideWhole(numerator, w0, w1);
-        __m256i level =
-            DivideWhole(_mm256_add_epi32(scaled, rounding), twiceQuantiser, twiceQuantiser);
+        const __m256i scaled =
+            DivideWhole(numerator, _mm256_load_ps(matrix.weightReciprocals.data() + i));
+        __m256i level = DivideWhole(_mm256_add_epi32(scaled, rounding), quantiserReciprocal);
         saturated = _mm256_or_si256(saturated, _mm256_cmpgt_epi32(level, limit));
         level = _mm256_min_epi32(level, limit);
         level = _mm256_sign_epi32(level, c);
