@@ -1,5 +1,6 @@
 // AVX2 kernels where they pay: the 16-wide sums of absolute differences
-// take two rows per instruction. Everything else is the SSE2 table's.
+// and the transforms (avx2_dct.cpp) take two rows per instruction. Everything else is the SSE2
+// table's.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -26,28 +27,18 @@ __attribute__((target("avx2"))) inline __m256i SampleTwoRows(const uint8_t* ref,
     } else if constexpr (HalfX == 0) {
         return _mm256_avg_epu8(LoadTwoRows(ref, stride), LoadTwoRows(ref + stride, stride));
     } else {
-        const __m256i zero = _mm256_setzero_si256();
-        const __m256i two = _mm256_set1_epi16(2);
+        // As the SSE2 Average4: pair averages and a one-bit correction.
         const __m256i a = LoadTwoRows(ref, stride);
         const __m256i b = LoadTwoRows(ref + 1, stride);
         const __m256i c = LoadTwoRows(ref + stride, stride);
         const __m256i d = LoadTwoRows(ref + stride + 1, stride);
-        const __m256i low = _mm256_srli_epi16(
-            _mm256_add_epi16(
-                _mm256_add_epi16(
-                    _mm256_add_epi16(_mm256_unpacklo_epi8(a, zero), _mm256_unpacklo_epi8(b, zero)),
-                    _mm256_add_epi16(_mm256_unpacklo_epi8(c, zero), _mm256_unpacklo_epi8(d, zero))),
-                two),
-            2);
-        const __m256i high = _mm256_srli_epi16(
-            _mm256_add_epi16(
-                _mm256_add_epi16(
-                    _mm256_add_epi16(_mm256_unpackhi_epi8(a, zero), _mm256_unpackhi_epi8(b, zero)),
-                    _mm256_add_epi16(_mm256_unpackhi_epi8(c, zero), _mm256_unpackhi_epi8(d, zero))),
-                two),
-            2);
-        // Unpack and pack work within each 128-bit lane, so the rows stay put.
-        return _mm256_packus_epi16(low, high);
+        const __m256i ab = _mm256_avg_epu8(a, b);
+        const __m256i cd = _mm256_avg_epu8(c, d);
+        const __m256i pairsRounded =
+            _mm256_or_si256(_mm256_xor_si256(a, b), _mm256_xor_si256(c, d));
+        const __m256i tooHigh = _mm256_and_si256(
+            _mm256_and_si256(_mm256_xor_si256(ab, cd), pairsRounded), _mm256_set1_epi8(1));
+        return _mm256_sub_epi8(_mm256_avg_epu8(ab, cd), tooHigh);
     }
 }
 
@@ -139,18 +130,14 @@ __attribute__((target("avx2"))) void CoarseWindow(const uint8_t* cur, int curStr
     }
 }
 
-// Intra quantisation in double precision, four lanes at a time: both
-// divisions have whole numerators below 2^17 and divisors below 2^9, so a
-// quotient that is not whole lies at least 2^-9 from the next whole number,
-// far beyond the rounding of a double, and truncation gives the plain
-// kernel's floor exactly.
-__attribute__((target("avx2"))) inline __m256i DivideWhole(__m256i numerators, __m256d divisors0,
-                                                           __m256d divisors1) {
-    const __m128i low = _mm256_cvttpd_epi32(
-        _mm256_div_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(numerators)), divisors0));
-    const __m128i high = _mm256_cvttpd_epi32(
-        _mm256_div_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(numerators, 1)), divisors1));
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+// Intra quantisation in single precision, eight lanes at a time. Both
+// divisions have whole numerators n below 2^17 and divisors d below 2^9:
+// (n + 1/2) / d lies at least 1/(2d) from a whole number, and its product
+// with 1/d rounded to a float is off by less than 2^-23 of it, that is
+// below 2^-6 / d, so truncation gives the plain kernel's floor(n / d).
+__attribute__((target("avx2"))) inline __m256i DivideWhole(__m256i numerators, __m256 reciprocals) {
+    const __m256 halfAbove = _mm256_add_ps(_mm256_cvtepi32_ps(numerators), _mm256_set1_ps(0.5f));
+    return _mm256_cvttps_epi32(_mm256_mul_ps(halfAbove, reciprocals));
 }
 
 __attribute__((target("avx2"))) bool QuantiseIntra(const int16_t* coefficients, int16_t* levels,
@@ -164,7 +151,8 @@ __attribute__((target("avx2"))) bool QuantiseIntra(const int16_t* coefficients, 
     const __m256i limit = _mm256_set1_epi32(maxLevel);
     const __m256i largest = _mm256_set1_epi32(2048);
     const __m256i rounding = _mm256_set1_epi32((3 * mquant + 2) / 4);
-    const __m256d twiceQuantiser = _mm256_set1_pd(2.0 * std::max(mquant, 1));
+    const __m256 quantiserReciprocal =
+        _mm256_set1_ps(1.0f / static_cast<float>(2 * std::max(mquant, 1)));
     __m256i saturated = _mm256_setzero_si256();
     for (int i = 0; i < 64; i += 8) {
         const __m256i c = _mm256_cvtepi16_epi32(
@@ -174,11 +162,9 @@ __attribute__((target("avx2"))) bool QuantiseIntra(const int16_t* coefficients, 
         const __m256i magnitude = _mm256_min_epi32(_mm256_abs_epi32(c), largest);
         const __m256i numerator =
             _mm256_add_epi32(_mm256_slli_epi32(magnitude, 5), _mm256_srli_epi32(w, 1));
-        const __m256d w0 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(w));
-        const __m256d w1 = _mm256_cvtepi32_pd(_mm256_extracti128_si256(w, 1));
-        const __m256i scaled = DivideWhole(numerator, w0, w1);
-        __m256i level =
-            DivideWhole(_mm256_add_epi32(scaled, rounding), twiceQuantiser, twiceQuantiser);
+        const __m256i scaled =
+            DivideWhole(numerator, _mm256_load_ps(matrix.weightReciprocals.data() + i));
+        __m256i level = DivideWhole(_mm256_add_epi32(scaled, rounding), quantiserReciprocal);
         saturated = _mm256_or_si256(saturated, _mm256_cmpgt_epi32(level, limit));
         level = _mm256_min_epi32(level, limit);
         level = _mm256_sign_epi32(level, c);
@@ -263,6 +249,129 @@ __attribute__((target("avx2"))) void DequantiseNonIntra(const int16_t* levels,
     ControlMismatch(coefficients, sum, syntax);
 }
 
+// A 16-wide prediction takes two rows a step; 8-wide ones (chroma) and odd
+// row counts stay with the SSE2 kernel.
+template <int HalfX, int HalfY>
+__attribute__((target("avx2"))) void Predict(uint8_t* dst, int dstStride, const uint8_t* ref,
+                                             int refStride, int width, int rows) {
+    if (width != 16 || rows % 2 != 0) {
+        Sse2VideoKernels(DctArithmetic::kInteger)
+            .predict[HalfPelIndex(HalfX, HalfY)](dst, dstStride, ref, refStride, width, rows);
+        return;
+    }
+#pragma GCC unroll 8
+    for (int y = 0; y < rows; y += 2) {
+        const __m256i r = SampleTwoRows<HalfX, HalfY>(ref, refStride);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm256_castsi256_si128(r));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + dstStride),
+                         _mm256_extracti128_si256(r, 1));
+        dst += 2 * dstStride;
+        ref += 2 * refStride;
+    }
+}
+
+__attribute__((target("avx2"))) int PredictionError16x16(const uint8_t* cur, int curStride,
+                                                         const uint8_t* pred, int predStride) {
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i squares = zero;
+#pragma GCC unroll 8
+    for (int y = 0; y < 16; y += 2) {
+        const __m256i c = LoadTwoRows(cur, curStride);
+        const __m256i p = LoadTwoRows(pred, predStride);
+        const __m256i low =
+            _mm256_sub_epi16(_mm256_unpacklo_epi8(c, zero), _mm256_unpacklo_epi8(p, zero));
+        const __m256i high =
+            _mm256_sub_epi16(_mm256_unpackhi_epi8(c, zero), _mm256_unpackhi_epi8(p, zero));
+        squares = _mm256_add_epi32(squares, _mm256_madd_epi16(low, low));
+        squares = _mm256_add_epi32(squares, _mm256_madd_epi16(high, high));
+        cur += 2 * curStride;
+        pred += 2 * predStride;
+    }
+    __m128i sum =
+        _mm_add_epi32(_mm256_castsi256_si128(squares), _mm256_extracti128_si256(squares, 1));
+    sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 8));
+    sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 4));
+    return _mm_cvtsi128_si32(sum);
+}
+
+// The SSE2 non-intra quantisation (see there) sixteen lanes at a time.
+__attribute__((target("avx2"))) bool QuantiseNonIntra(const int16_t* coefficients, int16_t* levels,
+                                                      const QuantiserMatrix& matrix, int mquant,
+                                                      MpegSyntax syntax) {
+    if (matrix.hasUnitWeight || mquant < 1 || mquant > 112) {
+        return QuantiseNonIntraBlock(coefficients, levels, matrix, mquant, syntax);
+    }
+    int bits = 0;
+    while ((1 << bits) < mquant) ++bits;
+    const __m256i multiplier =
+        _mm256_set1_epi16(static_cast<int16_t>(((1u << (15 + bits)) / mquant + 1) & 0xFFFF));
+    const __m128i shift = _mm_cvtsi32_si128(bits > 0 ? bits - 1 : 0);
+    const __m256i maxLevel = _mm256_set1_epi16(static_cast<int16_t>(MaxLevel(syntax)));
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i any = zero;
+#pragma GCC unroll 4
+    for (int i = 0; i < 64; i += 16) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coefficients + i));
+        const __m256i negative = _mm256_cmpgt_epi16(zero, c);
+        const __m256i magnitude = _mm256_sub_epi16(_mm256_xor_si256(c, negative), negative);
+        const __m256i r = _mm256_loadu_si256(
+            reinterpret_cast<const __m256i*>(matrix.shortReciprocals.data() + i));
+        const __m256i low = _mm256_mullo_epi16(magnitude, r);
+        const __m256i high = _mm256_mulhi_epu16(magnitude, r);
+        // Unpacking and packing both stay within each lane, so the order
+        // comes back as it was.
+        const __m256i products0 = _mm256_srli_epi32(_mm256_unpacklo_epi16(low, high), 11);
+        const __m256i products1 = _mm256_srli_epi32(_mm256_unpackhi_epi16(low, high), 11);
+        const __m256i halves =
+            _mm256_packs_epi32(_mm256_srli_epi32(products0, 1), _mm256_srli_epi32(products1, 1));
+        __m256i level =
+            bits > 0 ? _mm256_srl_epi16(_mm256_mulhi_epu16(halves, multiplier), shift) : halves;
+        level = _mm256_min_epi16(level, maxLevel);
+        any = _mm256_or_si256(any, level);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(levels + i),
+                            _mm256_sub_epi16(_mm256_xor_si256(level, negative), negative));
+    }
+    return _mm256_movemask_epi8(_mm256_cmpeq_epi16(any, zero)) != -1;
+}
+
+// Two 8-pel rows of samples widened to 16 bits.
+__attribute__((target("avx2"))) inline __m256i WidenTwoRows(const uint8_t* p, int stride) {
+    return _mm256_cvtepu8_epi16(
+        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride))));
+}
+
+__attribute__((target("avx2"))) void BlockDifference(const uint8_t* in, int inStride,
+                                                     const uint8_t* pred, int predStride,
+                                                     int16_t* block) {
+#pragma GCC unroll 4
+    for (int j = 0; j < 8; j += 2) {
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(block + 8 * j),
+            _mm256_sub_epi16(WidenTwoRows(in, inStride), WidenTwoRows(pred, predStride)));
+        in += 2 * inStride;
+        pred += 2 * predStride;
+    }
+}
+
+__attribute__((target("avx2"))) void BlockAdd(const int16_t* block, const uint8_t* pred,
+                                              int predStride, uint8_t* out, int outStride) {
+#pragma GCC unroll 4
+    for (int j = 0; j < 8; j += 2) {
+        // Samples and the inverse transform's -256..255 add up within 16 bits.
+        const __m256i sum =
+            _mm256_add_epi16(WidenTwoRows(pred, predStride),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 8 * j)));
+        // Packing works per lane: row j in the low lane, row j + 1 in the high.
+        const __m256i bytes = _mm256_packus_epi16(sum, sum);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + outStride),
+                         _mm256_extracti128_si256(bytes, 1));
+        pred += 2 * predStride;
+        out += 2 * outStride;
+    }
+}
+
 VideoKernels Make(DctArithmetic arithmetic) {
     VideoKernels k = Sse2VideoKernels(arithmetic);
     k.sad[0] = Sad16<0, 0>;
@@ -270,10 +379,22 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.sad[2] = Sad16<0, 1>;
     k.sad[3] = Sad16<1, 1>;
     k.sadSearch = SadSearch;
+    k.predictionError16x16 = PredictionError16x16;
+    k.predict[0] = Predict<0, 0>;
+    k.predict[1] = Predict<1, 0>;
+    k.predict[2] = Predict<0, 1>;
+    k.predict[3] = Predict<1, 1>;
     k.coarseWindow = CoarseWindow;
     k.quantiseIntra = QuantiseIntra;
+    k.quantiseNonIntra = QuantiseNonIntra;
+    k.blockDifference = BlockDifference;
+    k.blockAdd = BlockAdd;
     k.dequantiseIntra = DequantiseIntra;
     k.dequantiseNonIntra = DequantiseNonIntra;
+    if (arithmetic == DctArithmetic::kInteger) {
+        k.forwardDct = ForwardDctAvx2;
+        k.inverseDct = InverseDctAvx2;
+    }
     return k;
 }
 

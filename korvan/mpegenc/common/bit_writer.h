@@ -49,6 +49,20 @@ public:
         if (bits > 0) Put(*words, static_cast<int>(bits));
     }
 
+    // Appends `bits` zero bits: a stretch whose length matters and whose
+    // content does not.
+    void PutZeros(uint64_t bits) {
+        const int head = static_cast<int>(std::min<uint64_t>(bits, (8 - pending_) & 7));
+        Put(0, head);
+        bits -= static_cast<uint64_t>(head);
+        if (bits >= 8) {
+            Spill();
+            bytes_.resize(bytes_.size() + static_cast<size_t>(bits / 8));
+            bits &= 7;
+        }
+        Put(0, static_cast<int>(bits));
+    }
+
     // Pads with zero bits to the next byte boundary.
     void AlignToByte() {
         if (pending_ > 0) Put(0, 8 - pending_);

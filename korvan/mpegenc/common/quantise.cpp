@@ -29,6 +29,7 @@ QuantiserMatrix MakeQuantiserMatrix(const Matrix64& weights) {
     for (int i = 0; i < 64; ++i) {
         matrix.reciprocals[i] = 65536u / std::max<unsigned>(weights[i], 1);
         matrix.weightDividers[i] = ExactDivider(std::max<unsigned>(weights[i], 1));
+        matrix.weightReciprocals[i] = 1.0f / static_cast<float>(std::max<unsigned>(weights[i], 1));
         matrix.hasUnitWeight |= weights[i] < 2;
         matrix.shortReciprocals[i] = static_cast<uint16_t>(std::min(matrix.reciprocals[i], 65535u));
     }

@@ -39,6 +39,8 @@ struct QuantiserMatrix {
     // (whose reciprocal 65536 does not fit).
     alignas(16) std::array<uint16_t, 64> shortReciprocals{};
     std::array<ExactDivider, 64> weightDividers{};  // the intra quantiser's division by w
+    // 1 / w rounded to single precision, for the SIMD intra quantiser.
+    alignas(32) std::array<float, 64> weightReciprocals{};
     bool hasUnitWeight = false;
 };
 

@@ -27,6 +27,9 @@ inline int SearchEachPosition(Sad sad, const uint8_t* cur, int curStride, const 
 // rounding.
 void ForwardDctSse2(int16_t* block);
 void InverseDctSse2(int16_t* block);
+// The same in AVX2, two rows a register. Only for processors that report it.
+void ForwardDctAvx2(int16_t* block);
+void InverseDctAvx2(int16_t* block);
 
 // SSE2: every x86-64 processor has it.
 const VideoKernels& Sse2VideoKernels(DctArithmetic arithmetic);

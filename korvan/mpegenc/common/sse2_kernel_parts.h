@@ -21,23 +21,16 @@ inline __m128i Load8(const uint8_t* p) {
     return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
 }
 
-// (a + b + c + d + 2) >> 2 per byte, exactly: in 16 bits.
+// (a + b + c + d + 2) >> 2 per byte, exactly, from rounded pair averages:
+// the average of the two averages is one too high exactly when it rounded
+// up an odd sum while a pair average had rounded up too.
 inline __m128i Average4(__m128i a, __m128i b, __m128i c, __m128i d) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i two = _mm_set1_epi16(2);
-    const __m128i low = _mm_srli_epi16(
-        _mm_add_epi16(
-            _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)),
-                          _mm_add_epi16(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(d, zero))),
-            two),
-        2);
-    const __m128i high = _mm_srli_epi16(
-        _mm_add_epi16(
-            _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)),
-                          _mm_add_epi16(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(d, zero))),
-            two),
-        2);
-    return _mm_packus_epi16(low, high);
+    const __m128i ab = _mm_avg_epu8(a, b);
+    const __m128i cd = _mm_avg_epu8(c, d);
+    const __m128i pairsRounded = _mm_or_si128(_mm_xor_si128(a, b), _mm_xor_si128(c, d));
+    const __m128i tooHigh =
+        _mm_and_si128(_mm_and_si128(_mm_xor_si128(ab, cd), pairsRounded), _mm_set1_epi8(1));
+    return _mm_sub_epi8(_mm_avg_epu8(ab, cd), tooHigh);
 }
 
 // 16 reference samples at a half-sample position; (a + b + 1) >> 1 is

@@ -17,17 +17,17 @@ public:
 
     // Stores what is pending and returns the number of bits gathered.
     uint32_t Finish() {
-        if (count_ > 32) Store32();
         if (count_ > 0)
             words_.push_back(static_cast<uint32_t>(word_ & (~uint64_t{0} >> (64 - count_))));
         return stored_ + static_cast<uint32_t>(count_);
     }
 
-    // `bits` has nothing above its `length` (at most 32) low bits.
+    // `bits` has nothing above its `length` (at most 32) low bits. At most
+    // 32 bits are pending between calls, so the word always has room.
     [[gnu::always_inline]] void Add(uint32_t bits, int length) {
-        if (count_ + length > 64) Store32();
         word_ = (word_ << length) | bits;
         count_ += length;
+        if (count_ > 32) Store32();
     }
     void Add(const VlcCode& code) { Add(code.bits, code.length); }
 
@@ -39,16 +39,33 @@ private:
     }
 
     std::vector<uint32_t>& words_;
-    uint64_t word_ = 0;  // the low count_ bits are pending
+    uint64_t word_ = 0;  // the low count_ bits are pending, the rest is spent
     int count_ = 0;
     uint32_t stored_ = 0;
 };
 
-// The run/level codes with their signs, indexed by run and signed level:
-// the code in the low 24 bits, its length (0 where the pair is escaped) in
-// the top 8, so the inner loop needs neither the magnitude nor the sign.
-constexpr int kSignedLevels = 2 * kMaxTabledLevel + 1;
-using SignedCodeTable = uint32_t[kMaxTabledRun + 1][kSignedLevels];
+// Counts the bits of a block's codes instead of gathering them.
+class CodeCounter {
+public:
+    uint32_t Finish() const { return count_; }
+    [[gnu::always_inline]] void Add(uint32_t, int length) {
+        count_ += static_cast<uint32_t>(length);
+    }
+    void Add(const VlcCode& code) { Add(code.bits, code.length); }
+
+private:
+    uint32_t count_ = 0;
+};
+
+// The run/level codes with their signs, indexed by run (every run a block
+// can have) and signed level + kLevelBias: the code in the low 24 bits, its
+// length in the top 8, 0 where the pair is escaped. One unsigned compare
+// takes a level to its row or to the escape, and rows of a power of two
+// make the index a shift; the rows and levels no block uses are never read.
+constexpr int kLevelBias = 64;
+constexpr int kRunsPerBlock = 64;
+using SignedCodeTable = uint32_t[kRunsPerBlock][2 * kLevelBias];
+static_assert(kMaxTabledLevel < kLevelBias && kMaxTabledRun < kRunsPerBlock);
 
 const SignedCodeTable& SignedCodes(int table) {
     struct Tables {
@@ -63,8 +80,8 @@ const SignedCodeTable& SignedCodes(int table) {
                     const VlcCode& code = plain[run][level];
                     if (code.length == 0) continue;
                     const uint32_t length = static_cast<uint32_t>(code.length + 1) << 24;
-                    t.codes[n][run][kMaxTabledLevel + level] = length | code.bits << 1;
-                    t.codes[n][run][kMaxTabledLevel - level] = length | code.bits << 1 | 1;
+                    t.codes[n][run][kLevelBias + level] = length | code.bits << 1;
+                    t.codes[n][run][kLevelBias - level] = length | code.bits << 1 | 1;
                 }
             }
         }
@@ -100,15 +117,14 @@ const SignedCodeTable& SignedCodes(int table) {
 
 // One run/level pair: its table code and sign, or the escape. False when the
 // pair cannot be coded.
-[[gnu::always_inline]] inline bool AddCoefficient(CodeGatherer& codes, const SignedCodeTable& table,
+template <typename Gatherer>
+[[gnu::always_inline]] inline bool AddCoefficient(Gatherer& codes, const SignedCodeTable& table,
                                                   int run, int level, MpegSyntax syntax) {
-    const unsigned column = static_cast<unsigned>(level + kMaxTabledLevel);
-    if (run <= kMaxTabledRun && column < kSignedLevels) {
-        const uint32_t code = table[run][column];
-        if (code != 0) {
-            codes.Add(code & 0xFFFFFF, static_cast<int>(code >> 24));
-            return true;
-        }
+    const unsigned column = static_cast<unsigned>(level + kLevelBias);
+    const uint32_t code = column < 2 * kLevelBias ? table[run][column] : 0;
+    if (code != 0) [[likely]] {
+        codes.Add(code & 0xFFFFFF, static_cast<int>(code >> 24));
+        return true;
     }
     const uint64_t escaped = EscapedCode(run, level, syntax);
     if (escaped == 0) return false;
@@ -121,24 +137,34 @@ VideoResult CoefficientOutOfRange(int run, int level) {
                    FormatText("AC value out of range (run=%d, signed_level=%d)\n", run, level));
 }
 
+// A pair that cannot be coded.
+struct UncodedPair {
+    int run = 0;
+    int level = 0;
+};
+
 // The coefficients `mask` names (bits in scan order, see ScanMaskKernel),
 // each with its run: the distance from the one before, starting at scan
 // position `next`. Only the coefficients that are not zero are visited.
-[[gnu::always_inline]] inline VideoResult AddCoefficients(CodeGatherer& codes,
-                                                          const SignedCodeTable& table,
-                                                          const BlockCodeSyntax& syntax,
-                                                          const int16_t* levels, uint64_t mask,
-                                                          int next) {
-    const auto& scan = kScanOrder[syntax.alternateScan ? 1 : 0];
+// False, with the pair in `uncoded`, when one cannot be coded.
+template <typename Gatherer>
+[[gnu::always_inline]] inline bool AddCoefficients(Gatherer& codes, const SignedCodeTable& table,
+                                                   const BlockCodeSyntax& syntax,
+                                                   const int16_t* levels, uint64_t mask, int next,
+                                                   UncodedPair& uncoded) {
+    const uint8_t* scan = kScanOrder[syntax.alternateScan ? 1 : 0].data();
+    const MpegSyntax mpegSyntax = syntax.syntax;
     while (mask) {
         const int i = __builtin_ctzll(mask);
         mask &= mask - 1;
         const int level = levels[scan[i]];
-        if (!AddCoefficient(codes, table, i - next, level, syntax.syntax))
-            return CoefficientOutOfRange(i - next, level);
+        if (!AddCoefficient(codes, table, i - next, level, mpegSyntax)) [[unlikely]] {
+            uncoded = {i - next, level};
+            return false;
+        }
         next = i + 1;
     }
-    return {};
+    return true;
 }
 
 }  // namespace
@@ -146,12 +172,25 @@ VideoResult CoefficientOutOfRange(int run, int level) {
 void RowCodes::Build(const BlockCodeSyntax& syntax, bool intra, const int16_t* levels,
                      uint64_t scanMask, int address, BlockCode& code) {
     code.firstWord = static_cast<uint32_t>(words_.size());
+    if (keeping_ == CodeKeeping::kSizesOnly) {
+        CodeCounter counter;
+        BuildWith(counter, syntax, intra, levels, scanMask, address, code);
+    } else {
+        CodeGatherer gatherer(words_);
+        BuildWith(gatherer, syntax, intra, levels, scanMask, address, code);
+    }
+}
+
+template <typename Gatherer>
+void RowCodes::BuildWith(Gatherer& codes, const BlockCodeSyntax& syntax, bool intra,
+                         const int16_t* levels, uint64_t scanMask, int address, BlockCode& code) {
     code.dc = intra ? levels[0] : 0;
-    CodeGatherer codes(words_);
-    VideoResult r;
+    UncodedPair uncoded;
+    bool coded = true;
     if (intra) {
         const int table = syntax.intraVlcFormat ? 1 : 0;
-        r = AddCoefficients(codes, SignedCodes(table), syntax, levels, scanMask & ~uint64_t{1}, 1);
+        coded = AddCoefficients(codes, SignedCodes(table), syntax, levels, scanMask & ~uint64_t{1},
+                                1, uncoded);
         codes.Add(table == 1 ? kEndOfBlockTableOne : kEndOfBlockTableZero);
     } else {
         uint64_t rest = scanMask;
@@ -165,12 +204,12 @@ void RowCodes::Build(const BlockCodeSyntax& syntax, bool intra, const int16_t* l
                 next = 1;
             }
         }
-        r = AddCoefficients(codes, SignedCodes(0), syntax, levels, rest, next);
+        coded = AddCoefficients(codes, SignedCodes(0), syntax, levels, rest, next, uncoded);
         codes.Add(kEndOfBlockTableZero);
     }
     code.bits = codes.Finish();
-    if (!r.Ok() && failedAddress_ < 0) {
-        failure_ = std::move(r);
+    if (!coded && failedAddress_ < 0) {
+        failure_ = CoefficientOutOfRange(uncoded.run, uncoded.level);
         failedAddress_ = address;
     }
 }

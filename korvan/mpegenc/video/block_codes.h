@@ -29,23 +29,31 @@ struct BlockCode {
     int dc = 0;
 };
 
+// Whether a row's codes are kept, or only their sizes: a stretch of stream
+// that is measured and then thrown away (a GOP that will be coded again)
+// needs its length only.
+enum class CodeKeeping { kCodes, kSizesOnly };
+
 // The codes of the blocks of one macroblock row: 32-bit words, the first
 // bit sent being the most significant; each block starts a new word and its
 // last word holds what is left in its low bits.
 class RowCodes {
 public:
-    // Forgets every block (the words stay allocated for the next picture).
-    void Clear() {
+    // Forgets every block (the words stay allocated for the next picture);
+    // the blocks built from now on keep what `keeping` says.
+    void Clear(CodeKeeping keeping) {
         words_.clear();
         failure_ = {};
         failedAddress_ = -1;
+        keeping_ = keeping;
     }
 
     // Builds the codes of a block of macroblock `address` into `code`: an
     // intra block's AC coefficients (its DC level is kept for the writer), a
     // non-intra block's coefficients, each with its end of block. `scanMask`
     // names the levels that are not zero in the picture's scan order. A pair
-    // that cannot be coded is kept as the row's failure.
+    // that cannot be coded is kept as the row's failure. With kSizesOnly
+    // only code.bits is set.
     void Build(const BlockCodeSyntax& syntax, bool intra, const int16_t* levels, uint64_t scanMask,
                int address, BlockCode& code);
 
@@ -54,11 +62,22 @@ public:
         return address == failedAddress_ ? failure_ : VideoResult{};
     }
 
+    // Appends the block's codes, or as many zero bits where only the sizes
+    // were kept.
     void Write(const BlockCode& code, BitWriter& out) const {
-        out.PutWords(&words_[code.firstWord], code.bits);
+        if (keeping_ == CodeKeeping::kSizesOnly) {
+            out.PutZeros(code.bits);
+        } else {
+            out.PutWords(&words_[code.firstWord], code.bits);
+        }
     }
 
 private:
+    template <typename Gatherer>
+    void BuildWith(Gatherer& codes, const BlockCodeSyntax& syntax, bool intra,
+                   const int16_t* levels, uint64_t scanMask, int address, BlockCode& code);
+
+    CodeKeeping keeping_ = CodeKeeping::kCodes;
     std::vector<uint32_t> words_;
     VideoResult failure_;
     int failedAddress_ = -1;

@@ -36,33 +36,41 @@ uint64_t GopRateBounds::BusiestSecond(const std::vector<uint64_t>& pictureBits) 
     return busiest;
 }
 
-GopRateBounds::Verdict GopRateBounds::Judge(const std::vector<uint64_t>& pictureBits) {
-    double coded = 0;
-    for (uint64_t bits : pictureBits) coded += static_cast<double>(bits);
+GopRateBounds::Measure GopRateBounds::MeasureGop(const std::vector<uint64_t>& pictureBits) const {
+    Measure m;
+    for (uint64_t bits : pictureBits) m.coded += static_cast<double>(bits);
     constexpr double kUnbounded = std::numeric_limits<double>::infinity();
     const double upper = upper_ > 0 ? upper_ : kUnbounded;
-    const double usable =
-        average_ > 0 ? std::floor(bank_ / gopsPerTenSeconds_ + average_) : kUnbounded;
+    m.usable = average_ > 0 ? std::floor(bank_ / gopsPerTenSeconds_ + average_) : kUnbounded;
     // A GOP within its own bound can still crowd a second together with
     // the pictures before it (an I picture at each end of the window).
-    double secondExcess = 0;
     if (rate_.maxBitrate > 0) {
-        secondExcess = static_cast<double>(BusiestSecond(pictureBits)) / rate_.maxBitrate;
+        m.secondExcess = static_cast<double>(BusiestSecond(pictureBits)) / rate_.maxBitrate;
     }
+    m.over = m.coded > upper || m.coded > m.usable || m.secondExcess > 1;
+    return m;
+}
 
+bool GopRateBounds::CodedAgainWhatever(const std::vector<uint64_t>& firstPictures) const {
+    return code_ < 31 && MeasureGop(firstPictures).over;
+}
+
+GopRateBounds::Verdict GopRateBounds::Judge(const std::vector<uint64_t>& pictureBits) {
+    const Measure m = MeasureGop(pictureBits);
+    const double upper = upper_ > 0 ? upper_ : std::numeric_limits<double>::infinity();
     int next = code_;
     bool again = false;
-    if ((coded > upper || coded > usable || secondExcess > 1) && code_ < 31) {
-        const double allowed = std::min(usable, upper);
+    if (m.over && code_ < 31) {
+        const double allowed = std::min(m.usable, upper);
         // An exhausted bank leaves nothing to spend: the coarsest quantiser.
-        double ratio = allowed > 0 ? coded / allowed : 31;
-        ratio = std::min(std::max(ratio, secondExcess), 31.0);
+        double ratio = allowed > 0 ? m.coded / allowed : 31;
+        ratio = std::min(std::max(ratio, m.secondExcess), 31.0);
         next = std::max(static_cast<int>(std::floor(ratio * code_ + 0.5)), code_ + 1);
         raised_ = true;
         again = true;
-    } else if (lower_ > 0 && coded < lower_ && !raised_ && code_ > 1) {
-        const double allowed = std::min(usable, lower_);
-        const double ratio = allowed > 0 ? coded / allowed : 1;
+    } else if (lower_ > 0 && m.coded < lower_ && !raised_ && code_ > 1) {
+        const double allowed = std::min(m.usable, lower_);
+        const double ratio = allowed > 0 ? m.coded / allowed : 1;
         next = std::min(static_cast<int>(std::floor(ratio * code_ + 0.5)) + 1, code_ - 1);
         again = true;
     }
@@ -71,7 +79,7 @@ GopRateBounds::Verdict GopRateBounds::Judge(const std::vector<uint64_t>& picture
         return Verdict::kCodeAgain;
     }
 
-    if (average_ > 0) bank_ += average_ - coded;
+    if (average_ > 0) bank_ += average_ - m.coded;
     for (uint64_t bits : pictureBits) {
         history_.push_back(bits);
         if (static_cast<int>(history_.size()) >= picturesPerSecond_) history_.pop_front();

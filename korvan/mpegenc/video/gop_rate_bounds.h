@@ -26,9 +26,23 @@ public:
     // order. On kCodeAgain QuantiserCode() holds the new quantiser.
     Verdict Judge(const std::vector<uint64_t>& pictureBits);
 
+    // True when a GOP whose first pictures have these sizes will be coded
+    // again whatever the rest of it costs: its size and its busiest second
+    // only grow with more pictures.
+    bool CodedAgainWhatever(const std::vector<uint64_t>& firstPictures) const;
+
     double Bank() const { return bank_; }
 
 private:
+    // How the pictures of a GOP (or its first ones) measure against the bounds.
+    struct Measure {
+        double coded = 0;
+        double usable = 0;        // the bank's share and the average
+        double secondExcess = 0;  // the busiest second / maxBitrate
+        bool over = false;        // above a bound
+    };
+    Measure MeasureGop(const std::vector<uint64_t>& pictureBits) const;
+
     uint64_t BusiestSecond(const std::vector<uint64_t>& pictureBits) const;
 
     RateParameters rate_;

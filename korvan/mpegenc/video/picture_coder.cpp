@@ -86,7 +86,7 @@ void PictureCoder::AnalyseRows(const PlannedPicture& plan, const PictureInputs& 
     BlockCoefficients local[kMaxBlocksPerMacroblock];
     for (int mbY = firstRow; mbY < endRow; ++mbY) {
         LargestComponents largest;
-        rowCodes_[mbY].Clear();
+        rowCodes_[mbY].Clear(rate.keeping);
         for (int mbX = 0; mbX < g.mbWidth; ++mbX) {
             const int address = mbY * g.mbWidth + mbX;
             MacroblockInfo& mb = macroblocks_[address];

@@ -38,6 +38,9 @@ struct PictureRate {
     Quantiser fixed;                       // every macroblock, without a controller
     Tm5RateControl* controller = nullptr;  // constant bitrate
     uint64_t startBits = 0;                // the picture's bits count from here
+    // kSizesOnly: the picture is only measured (its GOP will be coded again),
+    // so its coefficient codes are counted, and written as zero bits.
+    CodeKeeping keeping = CodeKeeping::kCodes;
 };
 
 // The quantisers the macroblocks of a picture were coded with, and how

@@ -26,6 +26,7 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     workers_.reset();
     jobs_.clear();
     fetched_.clear();
+    sourcePictures_.clear();
     firstJob_ = 0;
     VideoResult r = DeriveCodingParameters(settings, width, height, parameters_);
     if (!r.Ok()) return r;
@@ -124,18 +125,31 @@ void VideoEncoder::CopyReference(const Reference& from, Reference& to) {
     to.displayIndex = from.displayIndex;
 }
 
+std::shared_ptr<SourcePicture> VideoEncoder::FreeSourcePicture() {
+    for (const std::shared_ptr<SourcePicture>& picture : sourcePictures_) {
+        if (picture.use_count() == 1) return picture;
+    }
+    const CodingGeometry& g = parameters_.geometry;
+    std::shared_ptr<SourcePicture> picture;
+    try {
+        picture = std::make_shared<SourcePicture>();
+        if (!picture->frame.Allocate(g) ||
+            (!parameters_.fieldPictures && !picture->reduced.Allocate(g))) {
+            return nullptr;
+        }
+        sourcePictures_.push_back(picture);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return picture;
+}
+
 VideoResult VideoEncoder::FetchThrough(int displayIndex) {
     while (nextFetch_ <= displayIndex) {
-        std::shared_ptr<SourcePicture> picture;
         const CodingGeometry& g = parameters_.geometry;
-        try {
-            picture = std::make_shared<SourcePicture>();
-        } catch (const std::bad_alloc&) {
-        }
-        if (!picture || !picture->frame.Allocate(g) ||
-            (!parameters_.fieldPictures && !picture->reduced.Allocate(g))) {
+        std::shared_ptr<SourcePicture> picture = FreeSourcePicture();
+        if (!picture)
             return Failure(kVideoNoMemory, "Could not allocate memory for picture buffers.");
-        }
         const int status = source_->FetchPicture(nextFetch_, picture->frame);
         if (status == PictureSource::kEndsHere) return EndSequenceBefore(nextFetch_);
         if (status != 0) {
@@ -295,6 +309,7 @@ void VideoEncoder::SaveRestorePoint() {
     gopPictureBits_.clear();
     heldCount_ = 0;
     gopOpen_ = true;
+    gopDoomed_ = false;
 }
 
 void VideoEncoder::RestoreGop() {
@@ -310,6 +325,7 @@ void VideoEncoder::RestoreGop() {
     bitRateOffsets_.resize(restore_.bitRateOffsets);
     gopPictureBits_.clear();
     heldCount_ = 0;
+    gopDoomed_ = false;
 }
 
 VideoResult VideoEncoder::SettleGop() {
@@ -366,6 +382,9 @@ VideoResult VideoEncoder::EncodeNextPicture() {
                                  choices.nonLinearScale);
     const uint64_t pictureStart = out_.BitCount();
     rate.startBits = pictureStart;
+    // A GOP that will be coded again only needs its size: the exact size,
+    // from which the next quantiser follows, but not its codes.
+    if (gopDoomed_) rate.keeping = CodeKeeping::kSizesOnly;
     VbvLimits limits;
     if (tm5_) {
         DisplayPeriod period;
@@ -393,8 +412,9 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         if (older_.displayIndex >= 0) Deliver(older_.displayIndex, older_.frame);
     }
     YuvFrame& target = plan.frameType == kPictureB ? bidirectional_ : newer_.frame;
-    // Only the sink looks at a B picture's reconstruction.
-    const bool reconstruct = plan.frameType != kPictureB || sink_;
+    // Only the sink looks at a B picture's reconstruction, and not at one
+    // of a GOP that will be coded again.
+    const bool reconstruct = plan.frameType != kPictureB || (sink_ && !gopDoomed_);
     PictureCoder& coder = plan.structure == 3 ? *coder_ : *fieldCoder_;
     if (plan.structure == 3) {
         PictureInputs inputs;
@@ -467,8 +487,10 @@ VideoResult VideoEncoder::EncodeNextPicture() {
 
     const bool frameDone = plan.structure == 3 || plan.secondField;
     if (frameDone && plan.frameType == kPictureB) {
-        if (sink_) AwaitReconstruction();
-        Deliver(plan.displayIndex, bidirectional_);
+        if (sink_ && !gopDoomed_) {
+            AwaitReconstruction();
+            Deliver(plan.displayIndex, bidirectional_);
+        }
     } else if (frameDone) {
         newer_.displayIndex = plan.displayIndex;
         if (plan.structure != 3) {
@@ -478,6 +500,7 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         }
     }
     CountPicture(out_.BitCount() - startBits);
+    if (gopOpen_ && !gopDoomed_) gopDoomed_ = bounds_->CodedAgainWhatever(gopPictureBits_);
     ++next_;
     return {};
 }

@@ -150,6 +150,9 @@ private:
     };
 
     VideoResult FetchThrough(int displayIndex);
+    // A source picture no one holds any more, or a new one; null when the
+    // memory cannot be had.
+    std::shared_ptr<SourcePicture> FreeSourcePicture();
     // The source ended before picture `pictureCount`: the plan from there on
     // is made again for a sequence of that many pictures.
     VideoResult EndSequenceBefore(int pictureCount);
@@ -187,6 +190,10 @@ private:
 
     // Source pictures fetched and still needed, by display index.
     std::map<int, std::shared_ptr<SourcePicture>> fetched_;
+    // Every source picture allocated: one only this list holds is free for
+    // the next fetch, so a long encode touches no new memory per picture.
+    // Only the coding thread copies or drops these pointers.
+    std::vector<std::shared_ptr<SourcePicture>> sourcePictures_;
     std::unique_ptr<MotionSearcher> searcher_;  // the frame pictures' search, shared by the workers
     std::deque<std::unique_ptr<PictureJob>> jobs_;
     size_t firstJob_ = 0;  // the plan index of jobs_.front()
@@ -206,7 +213,10 @@ private:
     std::unique_ptr<VbvModel> vbv_;
     std::unique_ptr<GopRateBounds> bounds_;
     RestorePoint restore_;
-    bool gopOpen_ = false;                            // bounded mode: a GOP awaits its verdict
+    bool gopOpen_ = false;  // bounded mode: a GOP awaits its verdict
+    // It will be coded again whatever its other pictures cost: they are
+    // only measured.
+    bool gopDoomed_ = false;
     std::vector<uint64_t> gopPictureBits_;            // its pictures' sizes
     std::vector<std::unique_ptr<HeldPicture>> held_;  // its reconstructions
     size_t heldCount_ = 0;

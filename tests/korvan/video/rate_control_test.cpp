@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "korvan/mpegenc/video/gop_rate_bounds.h"
 #include "korvan/mpegenc/video/stream_headers.h"
 #include "korvan/mpegenc/video/vbv_model.h"
@@ -229,6 +232,38 @@ TEST(GopRateBoundsTest, ASecondCrowdedAcrossTwoGopsIsCodedAgain) {
     third[0] = 1000000;
     EXPECT_EQ(bounds.Judge(third), korvan::GopRateBounds::Verdict::kCodeAgain);
     EXPECT_GT(bounds.QuantiserCode(), 4);
+}
+
+// A GOP whose first pictures are already over a bound is only measured
+// from there on; that is sound only if the whole GOP is then always coded
+// again.
+TEST(GopRateBoundsTest, FirstPicturesOverABoundForetellTheVerdict) {
+    std::mt19937 random(7);
+    int foretold = 0;
+    for (int n = 0; n < 300; ++n) {
+        korvan::RateParameters r;
+        r.mode = korvan::RateMode::kBoundedVariable;
+        r.maxBitrate = 2000000;
+        r.avgBitrate = n % 2 ? 1500000 : 0;
+        r.mquantValue = 4 + n % 20;
+        korvan::GopRateBounds bounds(r, 12, 25, 25);
+        // A GOP or two accepted first, so the bank and the last second count.
+        for (int accepted = n % 3; accepted > 0; --accepted) {
+            EXPECT_EQ(bounds.Judge(std::vector<uint64_t>(12, 20000)),
+                      korvan::GopRateBounds::Verdict::kAccept);
+        }
+        std::vector<uint64_t> gop(12);
+        for (uint64_t& bits : gop) bits = 10000 + random() % (40000 + 20000 * (n % 10));
+        for (size_t first = 1; first <= gop.size(); ++first) {
+            const std::vector<uint64_t> prefix(gop.begin(), gop.begin() + first);
+            if (!bounds.CodedAgainWhatever(prefix)) continue;
+            ++foretold;
+            korvan::GopRateBounds judged = bounds;
+            EXPECT_EQ(judged.Judge(gop), korvan::GopRateBounds::Verdict::kCodeAgain) << n;
+            break;
+        }
+    }
+    EXPECT_GT(foretold, 50);
 }
 
 TEST(GopRateBoundsTest, SmallGopsAreCodedFinerAndTheBankKeepsTheAverage) {
