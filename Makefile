@@ -4,8 +4,14 @@ JOBS ?= $(shell nproc)
 SANITIZE_BUILD ?= build-sanitize
 TSAN_BUILD ?= build-tsan
 # The tests of the parts with threads: the frame grabber's ring, the
-# encoder's workers, the process runner.
-TSAN_TESTS ?= FrameRing|ThreadCount|ChildProcess|ToolRunner
+# encoder's workers, the process runner and the host starter, the message
+# loop, and a job stopped from another thread while its grabber runs.
+TSAN_TESTS ?= FrameRing|ThreadCount|ChildProcess|ToolRunner|HostProcess|MessageLoop|JobDriverTest.TheStopRequest
+# The test programs that hold them (with what they start): the ThreadSanitizer
+# build makes only these.
+TSAN_PROGRAMS ?= platform_process_tests platform_message_loop_tests app_tool_runner_tests \
+  app_shell_tool_tests korvan_media_tests korvan_video_tests korvan_cli_tests \
+  korvan_job_driver_tests
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 # Leave empty for every target, or name some: make fuzz FUZZ_TARGETS="ini_text wav_reader"
@@ -50,7 +56,7 @@ test-sanitize: deps
 # The tests of the threaded parts on a build with ThreadSanitizer.
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVO_SANITIZE=thread
-	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_PROGRAMS)
 	cd $(TSAN_BUILD) && \
 	  TSAN_OPTIONS=halt_on_error=1:suppressions=$(CURDIR)/tests/support/tsan_suppressions.txt \
 	  ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'

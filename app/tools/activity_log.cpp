@@ -73,7 +73,7 @@ void ActivityLog::EndRun(std::string_view outcome) {
     std::string line;
     if (pendingCarriageReturn_ ||
         (!entries_.empty() && !entries_.back().empty() && entries_.back().back() != '\n')) {
-        line = "\n";
+        line += '\n';
     }
     pendingCarriageReturn_ = false;
     line += Stamp("run", runs_);

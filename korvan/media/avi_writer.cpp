@@ -77,6 +77,15 @@ struct AviOutput {
         return headerWritten;
     }
 
+    // av_write_frame leaves the packet with its caller, and av_new_packet
+    // does not free what the packet held before, so the packet is emptied
+    // after every write; else every frame written stays in memory.
+    bool WritePacket() {
+        const bool written = av_write_frame(format.get(), packet.get()) >= 0;
+        av_packet_unref(packet.get());
+        return written;
+    }
+
     bool WriteAudioPacket(const uint8_t* bytes, long long samples) {
         if (!packet ||
             av_new_packet(packet.get(), static_cast<int>(samples * audioFormat.blockAlign)) < 0) {
@@ -89,7 +98,7 @@ struct AviOutput {
         packet->stream_index = audio->index;
         packet->flags = AV_PKT_FLAG_KEY;
         audioSamples += samples;
-        return av_write_frame(format.get(), packet.get()) >= 0;
+        return WritePacket();
     }
 
     bool FlushAudioBeforeVideo() {
@@ -112,7 +121,7 @@ struct AviOutput {
             if (got < 0) return false;
             av_packet_rescale_ts(packet.get(), encoder->time_base, video->time_base);
             packet->stream_index = video->index;
-            if (av_write_frame(format.get(), packet.get()) < 0) return false;
+            if (!WritePacket()) return false;
         }
     }
 };
@@ -220,7 +229,7 @@ void AviWriter::WriteFrame(const BitmapInfoHeader& header, std::span<const uint8
                 av_rescale_q(frameCount_, out.frameTime, out.video->time_base);
             out.packet->stream_index = out.video->index;
             out.packet->flags = AV_PKT_FLAG_KEY;
-            written = av_write_frame(out.format.get(), out.packet.get()) >= 0;
+            written = out.WritePacket();
         }
     } else if (written) {
         // Bottom-up rows are read from the last row upwards.

@@ -2,6 +2,7 @@
 // whole builds through its exported functions, read back with lsdvd,
 // dvdunauthor and spuunmux.
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -449,5 +450,49 @@ TEST_F(BuildTest, StoppedFailedAndUnreadableBuildsLeaveNoFolder) {
     EXPECT_FALSE(fs::exists(videoTs_));
     EXPECT_EQ(OutputEntries(), std::vector<std::string>({"DVD"}));
 }
+
+// The library's host killed outright while one of the library's tools runs:
+// the tool goes with it. The host is a child of this test that runs a build
+// through the exported functions; the tool is caught and frozen first, so
+// that it cannot end by itself before its host is killed.
+class KilledHostTest : public BuildTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(KilledHostTest, TheToolGoesWithItsHost) {
+    using namespace std::chrono_literals;
+    const std::string tool = GetParam();
+    // Orphans become this test's children, where the check after every test
+    // sees them.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    // ffmpeg re-encodes the MPEG-1 title, spumux puts the buttons into the
+    // menu, dvdauthor writes the folder.
+    const std::string menu = Make("menu.mpg", "-map 0:v -c:v mpeg2video -f mpeg", 2,
+                                  "color=c=navy:size=720x576:rate=25");
+    const std::string title =
+        Make("title.mpg", "-c:v mpeg1video -c:a mp2 -f mpeg", 2, "testsrc2=size=352x288:rate=25");
+    const std::string ini = folder_ / "dvdimage.ini";
+    test::WriteFile(
+        ini, "[Infos]\nMenu=" + menu + "\nSelections=1\n" + Section(0, title, "40,40", "200,160"));
+
+    const pid_t host = fork();
+    ASSERT_GE(host, 0);
+    if (host == 0) {
+        const DVDImageBuildHandle handle = DVDImageBuild_Create();
+        DVDImageBuild_LoadINI(handle, ini.c_str());
+        DVDImageBuild_SetOutputFolder(handle, output_.c_str());
+        _exit(DVDImageBuild_BuildDVD(handle) ? 0 : 1);
+    }
+    const pid_t running = test::CatchAndFreezeChild(host, tool, 120s);
+    ASSERT_EQ(kill(host, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(host, &status, 0), host);
+    ASSERT_GT(running, 0) << tool << " never ran";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_TRUE(test::EndsWithin(running, 5s)) << tool << " outlived its host";
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, KilledHostTest, ::testing::Values("ffmpeg", "spumux", "dvdauthor"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
 
 }  // namespace

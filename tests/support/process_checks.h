@@ -59,7 +59,8 @@ inline std::string ReadProcessFile(pid_t pid, const char* name) {
     std::string text;
     char buffer[4096];
     ssize_t got;
-    while ((got = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(got));
+    while ((got = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(got));
     close(fd);
     return got < 0 ? std::string() : text;
 }
@@ -123,6 +124,35 @@ inline std::vector<std::string> RunningChildProcesses(std::chrono::milliseconds 
         if (running.empty() || std::chrono::steady_clock::now() >= deadline) return running;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+// Waits up to `timeout` for a process to end; true once it has. A process
+// left by a killed parent may have become this one's child (a subreaper's),
+// so an ended one is reaped.
+inline bool EndsWithin(pid_t pid, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (IsProcessRunning(pid) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    waitpid(pid, nullptr, WNOHANG);
+    return !IsProcessRunning(pid);
+}
+
+// Catches a child of `parent` that runs `program` (its first word) and stops
+// it with SIGSTOP, so that it cannot end by itself; 0 when none ran before
+// `parent` ended or `timeout` passed. Polled often, to catch short runs.
+inline pid_t CatchAndFreezeChild(pid_t parent, const std::string& program,
+                                 std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (IsProcessRunning(parent) && std::chrono::steady_clock::now() < deadline) {
+        for (const ChildProcessEntry& child : ChildProcessEntries(parent)) {
+            if (child.commandLine.starts_with(program + " ") && kill(child.pid, SIGSTOP) == 0) {
+                return child.pid;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return 0;
 }
 
 // Kills and reaps every child of this process.

@@ -32,11 +32,7 @@ TEST_P(EndedFromOutsideTest, TheEncoderStopsWithTheProgram) {
     const int status = WaitForProgram(program, 60s);
 
     // The encoder dies with the program, however the program ended.
-    const auto gone = std::chrono::steady_clock::now() + 5s;
-    while (test::IsProcessRunning(encoder) && std::chrono::steady_clock::now() < gone) {
-        std::this_thread::sleep_for(20ms);
-    }
-    EXPECT_FALSE(test::IsProcessRunning(encoder));
+    EXPECT_TRUE(test::EndsWithin(encoder, 5s));
     EXPECT_EQ(test::ProcessesMentioning(export_), std::vector<std::string>());
     EXPECT_EQ(test::ProcessesMentioning(runtime_), std::vector<std::string>());
 
@@ -68,29 +64,13 @@ TEST_F(KilledWhileBurningTest, TheBurningToolGoesWithTheProgram) {
     const pid_t program = StartScript("target 4\nprofile 5\nbrowse " + clip +
                                       "\nconvert\nburn now\nburn wait\nquit\n");
     ASSERT_GT(program, 0);
-    pid_t tool = 0;
-    const auto deadline = std::chrono::steady_clock::now() + 180s;
-    int status = 0;
-    while (tool == 0 && waitpid(program, &status, WNOHANG) == 0 &&
-           std::chrono::steady_clock::now() < deadline) {
-        for (const test::ChildProcessEntry& child : test::ChildProcessEntries(program)) {
-            if (child.commandLine.starts_with("vcdimager ") && kill(child.pid, SIGSTOP) == 0) {
-                tool = child.pid;
-            }
-        }
-        std::this_thread::sleep_for(1ms);
-    }
+    const pid_t tool = test::CatchAndFreezeChild(program, "vcdimager", 180s);
     ASSERT_GT(tool, 0) << "vcdimager never ran:\n" << ProgramLog();
 
     ASSERT_EQ(kill(program, SIGKILL), 0);
-    status = WaitForProgram(program, 10s);
+    const int status = WaitForProgram(program, 10s);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    const auto gone = std::chrono::steady_clock::now() + 5s;
-    while (test::IsProcessRunning(tool) && std::chrono::steady_clock::now() < gone) {
-        test::RunningChildProcesses(0ms);
-        std::this_thread::sleep_for(20ms);
-    }
-    EXPECT_FALSE(test::IsProcessRunning(tool)) << "vcdimager outlived the program";
+    EXPECT_TRUE(test::EndsWithin(tool, 5s)) << "vcdimager outlived the program";
 }
 
 }  // namespace

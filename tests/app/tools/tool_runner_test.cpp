@@ -255,6 +255,13 @@ TEST_F(ToolRunnerTest, AToolThatCannotBeFoundGivesCreateProcessFailed) {
 }
 
 TEST_F(ToolRunnerTest, PipesThatCannotBeMadeShowTheirMessages) {
+#ifdef ZARVO_VPTR_CHECKED
+    // UBSan checks the object of a virtual call by copying its memory
+    // through a pipe of its own; under the lowered descriptor limit that
+    // pipe fails as well, and the UI that shows the message is reported as
+    // an invalid object.
+    GTEST_SKIP() << "UBSan needs descriptors of its own for its virtual call checks";
+#endif
     ToolRunner runner(FfmpegOutput);
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     {
