@@ -59,8 +59,7 @@ bool IsRealVideoCodec(const std::string& videoCodec) {
            codec.find("rv40") != std::string::npos;
 }
 
-RealMediaJob::RealMediaJob(std::string programFolder, std::string writableFolder,
-                           Services services)
+RealMediaJob::RealMediaJob(std::string programFolder, std::string writableFolder, Services services)
     : programFolder_(std::move(programFolder)),
       writableFolder_(std::move(writableFolder)),
       jobFile_(writableFolder_ + "Tobrin.ini"),

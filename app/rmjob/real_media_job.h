@@ -2,8 +2,8 @@
 // among the writable files, starts the conversion host "tobrin" from the
 // program folder, and polls the file every second (timer 1001) for the
 // host's progress, tip text and result, each new tip line and the result
-// going into the session's activity log. The two processes meet only in that file; the program writes
-// the start values and the stop request, the host everything else.
+// going into the session's activity log. The two processes meet only in that file; the program
+// writes the start values and the stop request, the host everything else.
 //
 // Beyond the design's poller: a host that cannot start, or ends without
 // reporting the job's end, is noticed (the design polled such a job

@@ -28,8 +28,8 @@
 #include "app/tools/program_ui.h"
 #include "app/tools/tool_state.h"
 #include "platform/program_folder.h"
-#include "platform/writable_files.h"
 #include "platform/termination_signals.h"
+#include "platform/writable_files.h"
 #include "ui/splash_window.h"
 
 namespace {

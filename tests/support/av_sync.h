@@ -39,10 +39,10 @@ inline bool MakeFlashAndBeepClip(const std::string& path, double seconds, int fl
             ",lutyuv=y=val*0.4,drawbox=color=white:thickness=fill:enable='eq(n," +
             std::to_string(flashPicture) + ")'"};
     if (sound) {
-        words.insert(words.end(), {"-f", "lavfi", "-i",
-                                   "aevalsrc='if(gte(t," + std::to_string(flash) + ")*lt(t," +
-                                       std::to_string(flash + 0.2) +
-                                       "),0.5*sin(2*PI*1000*t),0)':s=44100"});
+        words.insert(words.end(),
+                     {"-f", "lavfi", "-i",
+                      "aevalsrc='if(gte(t," + std::to_string(flash) + ")*lt(t," +
+                          std::to_string(flash + 0.2) + "),0.5*sin(2*PI*1000*t),0)':s=44100"});
     }
     words.insert(words.end(), {"-t", std::to_string(seconds)});
     for (const std::string& word : platform::SplitCommandLine(codecs)) words.push_back(word);

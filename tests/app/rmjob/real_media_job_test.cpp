@@ -1,8 +1,6 @@
 // The program's side of a RealMedia job against host programs that play the
 // library's part in the job file, as scripted here.
 #include "app/rmjob/real_media_job.h"
-#include "app/tools/activity_log.h"
-#include "app/tools/tool_state.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,6 +10,8 @@
 #include <map>
 #include <thread>
 
+#include "app/tools/activity_log.h"
+#include "app/tools/tool_state.h"
 #include "platform/private_profile.h"
 #include "tests/support/process_checks.h"
 #include "tests/support/temp_dir.h"
@@ -276,8 +276,7 @@ TEST_F(RealMediaJobTest, AHostThatIsMissingOrDiesIsGivenUpAfterTheWatchdog) {
 
     // One that starts, reports some progress and dies without an end mark.
     messages_.clear();
-    InstallHost(
-        "sed 's/^ipercent=0/ipercent=30/' \"$JOB\" > t.ini; mv t.ini \"$JOB\"; exit 9\n");
+    InstallHost("sed 's/^ipercent=0/ipercent=30/' \"$JOB\" > t.ini; mv t.ini \"$JOB\"; exit 9\n");
     job.StartRealMediaJob({Input("a.rm")}, export_ + "tempvideofile.mpg");
     std::this_thread::sleep_for(400ms);
     job.OnPollTimer();

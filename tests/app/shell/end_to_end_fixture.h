@@ -90,8 +90,7 @@ protected:
             // libraries they load, profiles and help.
             const bool library = name.starts_with("lib") && name.ends_with(".so");
             if (name == "ZarvoVideoConverter" || name == "tobrin" || name == "merrow" ||
-                name.ends_with(".ini") || name == "help" || library ||
-                name == "DVDMainMenu.jpg") {
+                name.ends_with(".ini") || name == "help" || library || name == "DVDMainMenu.jpg") {
                 std::filesystem::copy(entry.path(), program_ + name,
                                       std::filesystem::copy_options::recursive);
             }

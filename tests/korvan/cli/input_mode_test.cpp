@@ -70,10 +70,10 @@ void MakeSource(const InputCase& c, const std::string& path) {
             codecs = "-c:v libx264 -pix_fmt yuv420p";
             break;
     }
-    ASSERT_TRUE(test::MakeFlashAndBeepClip(
-        path, kClipSeconds, kFlashPicture, codecs,
-        std::to_string(c.width) + "x" + std::to_string(c.height), c.pal ? "25" : "30000/1001",
-        c.source != SourceKind::kSilentMp4));
+    ASSERT_TRUE(test::MakeFlashAndBeepClip(path, kClipSeconds, kFlashPicture, codecs,
+                                           std::to_string(c.width) + "x" + std::to_string(c.height),
+                                           c.pal ? "25" : "30000/1001",
+                                           c.source != SourceKind::kSilentMp4));
 }
 
 std::string AudioSampleRate(const std::string& path) {
