@@ -17,19 +17,12 @@ set -eu
 build=$(cd "${1:-build}" && pwd)
 seconds=${2:-10}
 runs=${3:-3}
-for program in "$build/bin/tobrin" "$build/bin/libkorvan.so" "$build/bin/libpnen3260.so"; do
-    [ -e "$program" ] || { echo "missing $program: build first" >&2; exit 2; }
-done
-
-work=$(mktemp -d /tmp/zarvo-engine-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/program" "$work/export"
-cp -r "$build/bin/." "$work/program/"
+. "$(dirname "$0")/host_job.sh"
+host_work_folder "$build" zarvo-engine-bench \
+    "$build/bin/tobrin" "$build/bin/libkorvan.so" "$build/bin/libpnen3260.so"
 input=$work/input.rm
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=320x240:rate=25:duration=$seconds" \
     -f lavfi -i "sine=frequency=440:duration=$seconds" -c:v rv20 -c:a ac3 -f rm "$input"
-
-. "$(dirname "$0")/host_job.sh"
 
 # One job of the host with the reader layer reading RealMedia (1) or not (0);
 # prints its wall time.

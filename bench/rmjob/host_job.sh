@@ -1,5 +1,21 @@
-# Shared by the RealVideo benchmarks (sourced, not run): the clock, awk
-# arithmetic, and the host's job file for one input.
+# Shared by the RealVideo benchmarks (sourced, not run): the host's work
+# folder, the clock, awk arithmetic, and the host's job file for one input.
+
+# host_work_folder BUILD NAME NEEDED...: stops unless each NEEDED file is
+# built, then sets work to a fresh folder (removed on exit) holding program/
+# (a copy of BUILD/bin, where the host runs) and export/.
+host_work_folder() {
+    built=$1
+    name=$2
+    shift 2
+    for needed in "$@"; do
+        [ -e "$needed" ] || { echo "missing $needed: build first" >&2; exit 2; }
+    done
+    work=$(mktemp -d "/tmp/$name.XXXXXX")
+    trap 'rm -rf "$work"' EXIT
+    mkdir -p "$work/program" "$work/export"
+    cp -r "$built/bin/." "$work/program/"
+}
 
 seconds_now() { date +%s.%N; }
 

@@ -16,14 +16,9 @@ build=$(cd "${1:-build}" && pwd)
 seconds=${2:-30}
 target=${3:-1}
 profile=${4:-0}
-for program in "$build/bin/tobrin" "$build/bin/libkorvan.so" "$build/bench/profile-options"; do
-    [ -e "$program" ] || { echo "missing $program: build first" >&2; exit 2; }
-done
-
-work=$(mktemp -d /tmp/zarvo-rm-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/program" "$work/export"
-cp -r "$build/bin/." "$work/program/"
+. "$(dirname "$0")/host_job.sh"
+host_work_folder "$build" zarvo-rm-bench \
+    "$build/bin/tobrin" "$build/bin/libkorvan.so" "$build/bench/profile-options"
 printf '[common]\nexportfolder=%s/export/\n' "$work" >"$work/program/zarvo.ini"
 
 input=$work/input.rm
@@ -31,7 +26,6 @@ ffmpeg -v error -y -f lavfi -i "testsrc2=size=320x240:rate=25:duration=$seconds"
     -f lavfi -i "sine=frequency=440:duration=$seconds" -c:v rv20 -b:v 800k -c:a ac3 -f rm "$input"
 options=$("$build/bench/profile-options" "$work/program" "$target" "$profile")
 
-. "$(dirname "$0")/host_job.sh"
 # Luminance PSNR against the decoded input, at the result's picture size.
 psnr_y() {
     size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=s=x:p=0 "$1" | head -1 | tr x :)
