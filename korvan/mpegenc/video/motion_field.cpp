@@ -27,15 +27,21 @@ void ClassicWindow(const CodingParameters& p, const PlannedPicture& plan, int di
 
 SearchResult SearchMacroblock(const MotionSearcher& searcher, const CodingParameters& p,
                               bool fieldPicture, const DirectionSearch& direction,
-                              std::vector<MotionVector>& found, int mbX, int mbY, int patience) {
+                              std::vector<MotionVector>& found, int mbX, int mbY, int patience,
+                              const MotionVector* hint) {
     const int v = p.variableMaxMotion;
     const int mb = mbY * p.geometry.mbWidth + mbX;
     SearchResult result;
     if (v >= 8) {
         // Besides the coarse candidate, the fine stage may start from the zero
-        // vector or from where the left and upper neighbours moved: in
-        // smooth areas the sub-sampled match is often a poor guess.
-        MotionVector starts[4];
+        // vector, from where the neighbours moved (left, above, above right)
+        // and from the left and upper pairs' vectors carried one macroblock
+        // on: a turn or a zoom changes the vectors steadily across the
+        // picture, so the carried vector is where such motion is, while the
+        // sub-sampled match is often a poor guess in smooth areas and
+        // reaches only half the window. `hint` is a start the caller knows
+        // of (whole samples).
+        MotionVector starts[8];
         int count = 0;
         // Fields are half as tall: their vertical reach is three quarters of
         // the horizontal one.
@@ -45,11 +51,21 @@ SearchResult SearchMacroblock(const MotionSearcher& searcher, const CodingParame
             searcher.CoarseSearch(*direction.currentReduced, *direction.referenceReduced, mbX, mbY,
                                   radius, verticalRadius, patience);
         starts[count++] = {};
-        if (mbX > 0) starts[count++] = {found[mb - 1].x >> 1, found[mb - 1].y >> 1};
+        if (hint) starts[count++] = *hint;
+        const auto wholeSamples = [](MotionVector half) {
+            return MotionVector{half.x >> 1, half.y >> 1};
+        };
+        const auto carried = [&](MotionVector near, MotionVector far) {
+            return wholeSamples({2 * near.x - far.x, 2 * near.y - far.y});
+        };
+        const int width = p.geometry.mbWidth;
+        if (mbX > 0) starts[count++] = wholeSamples(found[mb - 1]);
+        if (mbX > 1) starts[count++] = carried(found[mb - 1], found[mb - 2]);
         if (mbY > 0) {
-            const MotionVector& up = found[mb - p.geometry.mbWidth];
-            starts[count++] = {up.x >> 1, up.y >> 1};
+            starts[count++] = wholeSamples(found[mb - width]);
+            if (mbX + 1 < width) starts[count++] = wholeSamples(found[mb - width + 1]);
         }
+        if (mbY > 1) starts[count++] = carried(found[mb - width], found[mb - 2 * width]);
         const int horizontal = std::min(v + 4, ReachOfFCode(p.maxHorizontalFCode));
         const int vertical = std::min(v + 4, ReachOfFCode(p.maxVerticalFCode));
         const SearchWindow window = searcher.ClipWindow(mbX, mbY, horizontal, vertical);
@@ -107,8 +123,20 @@ void MotionField::Search(const MotionSearcher& searcher, const CodingParameters&
         direction.verticalWindow = window[1];
         for (int mbY = 0; mbY < g.mbHeight; ++mbY) {
             for (int mbX = 0; mbX < g.mbWidth; ++mbX) {
-                results_[d][mbY * g.mbWidth + mbX] =
-                    SearchMacroblock(searcher, p, false, direction, found_[d], mbX, mbY, patience);
+                const int mb = mbY * g.mbWidth + mbX;
+                // Motion that goes on at one speed passes the B picture as far
+                // from the next reference, the other way, as the forward
+                // vector says it came from the previous one, scaled by the
+                // distances.
+                MotionVector backward;
+                if (d == 1 && plan.forwardDistance > 0) {
+                    const MotionVector forward = results_[0][mb].vector;
+                    const int scale = 2 * plan.forwardDistance;
+                    backward = {-forward.x * plan.backwardDistance / scale,
+                                -forward.y * plan.backwardDistance / scale};
+                }
+                results_[d][mb] = SearchMacroblock(searcher, p, false, direction, found_[d], mbX,
+                                                   mbY, patience, d == 1 ? &backward : nullptr);
             }
         }
     }

@@ -43,13 +43,17 @@ void ClassicWindow(const CodingParameters& p, const PlannedPicture& plan, int di
                    int window[2]);
 
 // The vector of macroblock (mbX, mbY) in one direction. `found` holds the
-// vectors already found in this picture in that direction (the left and
-// upper neighbours serve as starting points) and receives this one.
+// vectors already found in this picture in that direction and receives
+// this one: the neighbours' to the left, above and above right serve as
+// starting points, and so do the left and upper ones carried on by the
+// change from the neighbour beyond them.
 // `fieldPicture`: the picture is one field, so the coarse search reaches
-// less far vertically.
+// less far vertically. `hint`, when given, is one more starting point of
+// the fine stage (whole samples).
 SearchResult SearchMacroblock(const MotionSearcher& searcher, const CodingParameters& p,
                               bool fieldPicture, const DirectionSearch& direction,
-                              std::vector<MotionVector>& found, int mbX, int mbY, int patience);
+                              std::vector<MotionVector>& found, int mbX, int mbY, int patience,
+                              const MotionVector* hint = nullptr);
 
 // The frame vectors of every macroblock of a P or B frame picture.
 class MotionField {

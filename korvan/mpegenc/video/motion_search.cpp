@@ -262,9 +262,15 @@ SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& 
 
     MotionVector centre;
     int best = INT_MAX;
+    // Neighbours often moved alike: a start already tried is not tried again.
+    constexpr int kMostStarts = 8;
+    MotionVector tried[kMostStarts];
+    int triedCount = 0;
     for (int i = 0; i < count; ++i) {
         const MotionVector start{std::clamp(starts[i].x, window.left, window.right),
                                  std::clamp(starts[i].y, window.up, window.down)};
+        if (std::find(tried, tried + triedCount, start) != tried + triedCount) continue;
+        if (triedCount < kMostStarts) tried[triedCount++] = start;
         const int sad = sadAt(start.x, start.y, 0, best);
         if (sad < best) {
             best = sad;

@@ -7,7 +7,9 @@
 #include <random>
 #include <vector>
 
+#include "korvan/mpegenc/settings/encoder_presets.h"
 #include "korvan/mpegenc/video/mode_decision.h"
+#include "korvan/mpegenc/video/motion_field.h"
 
 namespace {
 
@@ -117,6 +119,64 @@ TEST(MotionSearchTest, TheFineStageStartsFromTheBestStartingPoint) {
                             searcher.ClipWindow(8, 6, 62, 62));
     EXPECT_EQ(r.vector, (korvan::MotionVector{-34, 18}));
     EXPECT_EQ(r.sad, 0);
+}
+
+TEST(MotionSearchTest, MotionThatGrowsAcrossThePictureIsFollowedBeyondTheCoarseReach) {
+    // Column c of macroblocks moved 5c pels to the left since the
+    // reference, as a turn or a zoom does: more than the fine stage's four
+    // pels from the neighbour's vector, and from column 7 on (35 pels)
+    // beyond the coarse stage's 28. Only the vectors carried on from the
+    // neighbours reach them.
+    MovedPictures pictures(0, 0);
+    const korvan::CodingGeometry& g = pictures.geometry;
+    korvan::CodingParameters p;
+    ASSERT_TRUE(korvan::DeriveCodingParameters(
+                    korvan::PresetSettings(korvan::EncoderPreset::kDvd, korvan::TvSystem::kPal),
+                    g.lumaWidth, g.lumaHeight, p)
+                    .Ok());
+    // Interlaced DVD pictures are sized to whole macroblock pairs; these
+    // pictures are progressive.
+    p.geometry = g;
+    constexpr int kStep = 5;
+    korvan::SourcePicture reference;
+    korvan::SourcePicture current;
+    for (korvan::SourcePicture* s : {&reference, &current}) {
+        ASSERT_TRUE(s->frame.Allocate(g));
+        ASSERT_TRUE(s->reduced.Allocate(g));
+    }
+    for (int y = 0; y < g.lumaHeight; ++y) {
+        std::memcpy(reference.frame.luma().Row(y), pictures.reference.luma().Row(y),
+                    static_cast<size_t>(g.lumaWidth));
+        for (int x = 0; x < g.lumaWidth; ++x) {
+            const int from = std::min(x + kStep * (x / 16), g.lumaWidth - 1);
+            current.frame.luma().Row(y)[x] = pictures.reference.luma().Row(y)[from];
+        }
+    }
+    const korvan::VideoKernels& kernels =
+        korvan::PlainVideoKernels(korvan::DctArithmetic::kInteger);
+    reference.reduced.Build(reference.frame.luma(), kernels);
+    current.reduced.Build(current.frame.luma(), kernels);
+
+    korvan::MotionSearcher searcher(kernels, g);
+    korvan::MotionField field;
+    ASSERT_TRUE(field.Allocate(g));
+    korvan::PlannedPicture plan;
+    plan.type = korvan::kPictureP;
+    plan.forwardDistance = 3;
+    const korvan::SourcePicture* const references[2] = {&reference, nullptr};
+    field.Search(searcher, p, plan, current, references);
+    // Columns whose match lies inside the picture and the window (60 pels).
+    int beyondCoarseReach = 0;
+    for (int mbY = 0; mbY < g.mbHeight; ++mbY) {
+        for (int c = 0; 16 * c + 15 + kStep * c < g.lumaWidth && kStep * c <= 60; ++c) {
+            const korvan::SearchResult& r = field.At(0, mbY * g.mbWidth + c);
+            EXPECT_EQ(r.sad, 0) << "column " << c << " row " << mbY;
+            EXPECT_EQ(r.vector, (korvan::MotionVector{2 * kStep * c, 0}))
+                << "column " << c << " row " << mbY;
+            if (kStep * c > 32) ++beyondCoarseReach;
+        }
+    }
+    EXPECT_GE(beyondCoarseReach, 5 * g.mbHeight);
 }
 
 TEST(MotionSearchTest, FlatPicturesAreRecognised) {
