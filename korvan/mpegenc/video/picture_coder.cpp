@@ -60,6 +60,12 @@ bool PictureCoder::Allocate(bool controlled, int pictures) {
         slots_.reset(new Slot[static_cast<size_t>(pictures)]);
         slotCount_ = pictures;
         latest_ = 0;
+        // A vector of the largest f-code reaches 16 << (f - 1) half samples;
+        // a field vector counts field lines, twice as far in the frame; one
+        // more line for the half sample.
+        const int halfSamples = 16 << (p_.maxVerticalFCode - 1);
+        const int lines = (p_.progressiveSequence ? halfSamples / 2 : halfSamples) + 1;
+        reachRows_ = (lines + 15) / 16;
         for (int s = 0; s < pictures; ++s) {
             Slot& slot = slots_[s];
             slot.macroblocks.assign(count, {});
@@ -71,7 +77,11 @@ bool PictureCoder::Allocate(bool controlled, int pictures) {
             slot.rowCodes.assign(rows, {});
             slot.coefficients.reset(controlled ? new BlockCoefficients[blocks] : nullptr);
             slot.rowAnalysed.reset(new std::atomic<bool>[rows]);
-            for (size_t row = 0; row < rows; ++row) slot.rowAnalysed[row].store(false);
+            slot.rowRebuilt.reset(new std::atomic<bool>[rows]);
+            for (size_t row = 0; row < rows; ++row) {
+                slot.rowAnalysed[row].store(false);
+                slot.rowRebuilt[row].store(false);
+            }
             slot.rowLargest.assign(rows, {});
         }
     } catch (const std::bad_alloc&) {
@@ -190,7 +200,7 @@ void PictureCoder::ChooseFCodes(const PlannedPicture& plan, const LargestCompone
     }
 }
 
-void PictureCoder::ReconstructRow(Slot& slot, int mbY) {
+void PictureCoder::ReconstructRow(Slot& slot, int mbY, WorkerPool& pool) {
     const CodingGeometry& g = p_.geometry;
     for (int mbX = 0; mbX < g.mbWidth; ++mbX) {
         const int address = mbY * g.mbWidth + mbX;
@@ -198,6 +208,8 @@ void PictureCoder::ReconstructRow(Slot& slot, int mbY) {
                               QuantisedOf(slot, address).levels, slot.predictions[address],
                               slot.target);
     }
+    slot.rowRebuilt[mbY].store(true, std::memory_order_release);
+    ReleaseBehind(slot, Release::kAsRebuilt, pool);
     slot.rowsReconstructed.fetch_add(1, std::memory_order_release);
 }
 
@@ -305,31 +317,29 @@ VideoResult PictureCoder::CodeSlices(Slot& slot, const PictureRate& rate, Worker
         if (slot.target[0].data && mbX == g.mbWidth - 1) {
             ++slot.rowsToReconstruct;
             pool.Submit(WorkerPool::Priority::kUrgent,
-                        [this, &slot, mbY] { ReconstructRow(slot, mbY); });
+                        [this, &slot, &pool, mbY] { ReconstructRow(slot, mbY, pool); });
         }
     }
     quantisers_.mean = static_cast<double>(mquantSum) / total;
     return {};
 }
 
-void PictureCoder::Analyse(uint64_t tag, const PlannedPicture& plan, const PictureInputs& inputs,
-                           const PictureRate& rate, WorkerPool& pool) {
-    if (SlotOf(tag)) return;
-    const CodingGeometry& g = p_.geometry;
+PictureCoder::Slot& PictureCoder::FreeSlot(WorkerPool& pool) {
     const int index = slotCount_ > 1 ? 1 - latest_ : 0;
     Slot& slot = slots_[index];
     // Its stores may still be read by an analysis nobody wrote or by the
     // rebuilding of the picture written from them.
-    if (slot.unwritten || slot.rowsReconstructed.load(std::memory_order_acquire) !=
-                              slot.rowsToReconstruct) {
-        pool.HelpUntil(
-            [this, &slot] {
-                return Analysed(slot) && slot.rowsReconstructed.load(std::memory_order_acquire) ==
-                                             slot.rowsToReconstruct;
-            },
-            WorkerPool::Help::kUrgentOnly);
-    }
+    const auto free = [this, &slot] {
+        return (!slot.unwritten || Analysed(slot)) &&
+               slot.rowsReconstructed.load(std::memory_order_acquire) == slot.rowsToReconstruct;
+    };
+    if (!free()) pool.HelpUntil(free, WorkerPool::Help::kUrgentOnly);
     latest_ = index;
+    return slot;
+}
+
+void PictureCoder::Start(Slot& slot, uint64_t tag, const PlannedPicture& plan,
+                         const PictureInputs& inputs, const PictureRate& rate) {
     slot.tag = tag;
     slot.unwritten = true;
     slot.plan = plan;
@@ -339,14 +349,64 @@ void PictureCoder::Analyse(uint64_t tag, const PlannedPicture& plan, const Pictu
     slot.parity = plan.structure == 2 ? 1 : 0;
     slot.rowsToReconstruct = 0;
     slot.rowsReconstructed.store(0, std::memory_order_relaxed);
-    for (int row = 0; row < g.mbHeight; ++row) slot.rowAnalysed[row].store(false);
-    // A field picture's search starts from the vectors of its neighbours
-    // above, so its rows are decided in order, in one task.
-    const int rowsPerTask = slot.fieldPicture ? g.mbHeight : 1;
-    for (int row = 0; row < g.mbHeight; row += rowsPerTask) {
-        const int end = std::min(row + rowsPerTask, g.mbHeight);
+    slot.behind = nullptr;
+    slot.rowsReleased = 0;
+    slot.rebuiltFromTop = 0;
+    for (int row = 0; row < p_.geometry.mbHeight; ++row) {
+        slot.rowAnalysed[row].store(false);
+        slot.rowRebuilt[row].store(false);
+    }
+}
+
+void PictureCoder::SubmitRows(Slot& slot, int firstRow, int endRow, WorkerPool& pool) {
+    for (int row = firstRow; row < endRow; ++row) {
         pool.Submit(WorkerPool::Priority::kUrgent,
-                    [this, &slot, row, end] { AnalyseRows(slot, row, end); });
+                    [this, &slot, row] { AnalyseRows(slot, row, row + 1); });
+    }
+}
+
+void PictureCoder::Analyse(uint64_t tag, const PlannedPicture& plan, const PictureInputs& inputs,
+                           const PictureRate& rate, WorkerPool& pool) {
+    if (SlotOf(tag)) return;
+    Slot& slot = FreeSlot(pool);
+    Start(slot, tag, plan, inputs, rate);
+    const int rows = p_.geometry.mbHeight;
+    if (slot.fieldPicture) {
+        // A field picture's search starts from the vectors of its
+        // neighbours above, so its rows are decided in order, in one task.
+        pool.Submit(WorkerPool::Priority::kUrgent,
+                    [this, &slot, rows] { AnalyseRows(slot, 0, rows); });
+    } else {
+        SubmitRows(slot, 0, rows, pool);
+    }
+}
+
+void PictureCoder::AnalyseBehind(uint64_t tag, uint64_t referenceTag, const PlannedPicture& plan,
+                                 const PictureInputs& inputs, const PictureRate& rate,
+                                 WorkerPool& pool) {
+    Slot* reference = SlotOf(referenceTag);
+    if (SlotOf(tag) || !reference || plan.structure != 3) return;
+    Slot& slot = FreeSlot(pool);
+    Start(slot, tag, plan, inputs, rate);
+    std::lock_guard<std::mutex> lock(reference->gate);
+    reference->behind = &slot;
+}
+
+void PictureCoder::ReleaseBehind(Slot& slot, Release release, WorkerPool& pool) {
+    std::lock_guard<std::mutex> lock(slot.gate);
+    if (!slot.behind) return;
+    const int rows = p_.geometry.mbHeight;
+    while (slot.rebuiltFromTop < rows &&
+           slot.rowRebuilt[slot.rebuiltFromTop].load(std::memory_order_acquire)) {
+        ++slot.rebuiltFromTop;
+    }
+    // Row r may predict from the reference's rows up to r + reachRows_.
+    const int ready = release == Release::kEverything || slot.rebuiltFromTop == rows
+                          ? rows
+                          : std::max(0, slot.rebuiltFromTop - reachRows_);
+    if (ready > slot.rowsReleased) {
+        SubmitRows(*slot.behind, slot.rowsReleased, ready, pool);
+        slot.rowsReleased = ready;
     }
 }
 
@@ -365,6 +425,8 @@ VideoResult PictureCoder::Write(uint64_t tag, const PictureRate& rate, WorkerPoo
     AwaitAnalysis(tag, pool);
     slot.unwritten = false;
     for (int c = 0; c < 3; ++c) slot.target[c] = reconstruction ? reconstruction->plane(c) : Plane{};
+    // Without a reconstruction nothing can wait for one.
+    if (!reconstruction) ReleaseBehind(slot, Release::kEverything, pool);
     const PlannedPicture& plan = slot.plan;
     LargestComponents largest;
     for (const LargestComponents& row : slot.rowLargest) largest.Merge(row);
@@ -386,7 +448,14 @@ VideoResult PictureCoder::Write(uint64_t tag, const PictureRate& rate, WorkerPoo
             WritePictureDisplayExtension(out, p_, header.display);
     }
     if (p_.embedSvcdUserData && plan.type == kPictureI) WriteSvcdUserData(out);
-    return CodeSlices(slot, rate, pool, out);
+    VideoResult r = CodeSlices(slot, rate, pool, out);
+    if (!r.Ok()) {
+        // The rows never coded are never rebuilt: what waits for them goes
+        // once the rows being rebuilt are, so that it reads nothing changing.
+        pool.HelpUntil([this] { return Reconstructed(); }, WorkerPool::Help::kUrgentOnly);
+        ReleaseBehind(slot, Release::kEverything, pool);
+    }
+    return r;
 }
 
 }  // namespace korvan

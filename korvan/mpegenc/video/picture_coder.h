@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "korvan/mpegenc/common/bit_writer.h"
@@ -83,6 +84,11 @@ public:
     // quantisers and the code keeping count here.
     void Analyse(uint64_t tag, const PlannedPicture& plan, const PictureInputs& inputs,
                  const PictureRate& rate, WorkerPool& pool);
+    // The same for a picture that predicts from picture `referenceTag`,
+    // analysed and not yet written: each of its rows starts once that
+    // picture's reconstruction has the rows it may predict from.
+    void AnalyseBehind(uint64_t tag, uint64_t referenceTag, const PlannedPicture& plan,
+                       const PictureInputs& inputs, const PictureRate& rate, WorkerPool& pool);
     // Returns once picture `tag`'s analysis is over, running its rows
     // meanwhile.
     void AwaitAnalysis(uint64_t tag, WorkerPool& pool);
@@ -135,15 +141,31 @@ private:
         Plane target[3];
         int rowsToReconstruct = 0;
         std::atomic<int> rowsReconstructed{0};
+        std::unique_ptr<std::atomic<bool>[]> rowRebuilt;
+        // A picture analysed behind this one's reconstruction: the rows of
+        // it handed to the pool so far, and the rows rebuilt from the top.
+        std::mutex gate;
+        Slot* behind = nullptr;
+        int rowsReleased = 0;
+        int rebuiltFromTop = 0;
     };
 
     Slot* SlotOf(uint64_t tag);
+    // Takes the stores for a new analysis, once nothing reads them any more.
+    Slot& FreeSlot(WorkerPool& pool);
+    void Start(Slot& slot, uint64_t tag, const PlannedPicture& plan, const PictureInputs& inputs,
+               const PictureRate& rate);
+    void SubmitRows(Slot& slot, int firstRow, int endRow, WorkerPool& pool);
+    // Hands the rows of the picture analysed behind `slot` to the pool as
+    // far as `slot`'s reconstruction allows; all of them with `everything`.
+    enum class Release { kAsRebuilt, kEverything };
+    void ReleaseBehind(Slot& slot, Release release, WorkerPool& pool);
     bool Analysed(const Slot& slot) const;
     // Decisions and transforms of the macroblock rows [firstRow, endRow).
     void AnalyseRows(Slot& slot, int firstRow, int endRow);
     void ChooseFCodes(const PlannedPicture& plan, const LargestComponents& largest);
     VideoResult CodeSlices(Slot& slot, const PictureRate& rate, WorkerPool& pool, BitWriter& out);
-    void ReconstructRow(Slot& slot, int mbY);
+    void ReconstructRow(Slot& slot, int mbY, WorkerPool& pool);
     // The coefficient codes of macroblock `address`'s coded blocks, once
     // they are quantised.
     void BuildBlockCodes(Slot& slot, int mbY, int address);
@@ -171,6 +193,8 @@ private:
     std::unique_ptr<Slot[]> slots_;
     int slotCount_ = 0;
     int latest_ = 0;  // the slot of the analysis started last
+    // Rows of a reference below a row that a prediction may reach.
+    int reachRows_ = 0;
 };
 
 }  // namespace korvan

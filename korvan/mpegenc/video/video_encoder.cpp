@@ -261,18 +261,20 @@ void VideoEncoder::AnalyseNextAhead(const PlannedPicture& plan) {
     const size_t ahead = next_ + 1;
     if (!coder_->AnalysesAhead() || ahead >= firstJob_ + jobs_.size()) return;
     const PlannedPicture& next = plan_[ahead];
-    // Nothing it reads may be still to come: not this picture's
-    // reconstruction (only a B picture leaves the references as they are),
-    // not the quantiser of a GOP that follows the verdict on this one, not
-    // its search.
-    if (next.structure != 3 || (next.type != kPictureI && plan.frameType != kPictureB)) return;
-    if (bounds_ && next.startsGop) return;
+    // Nothing it reads may be still to come: not the quantiser of a GOP
+    // that follows the verdict on this one, not its search; and the rows of
+    // this picture's reconstruction it predicts from wait for their turn.
+    if (next.structure != 3 || (bounds_ && next.startsGop)) return;
     const PictureJob& job = JobAt(ahead);
     if (job.searchNeeded && !job.searched.load(std::memory_order_acquire)) return;
     // A P picture makes the newer reference the forward one.
     const Reference& forward = next.type == kPictureP ? *newer_ : *older_;
-    coder_->Analyse(ahead, next, FrameInputs(next, job, forward, *newer_), AnalysisRate(next),
-                    *workers_);
+    const PictureInputs inputs = FrameInputs(next, job, forward, *newer_);
+    if (next.type == kPictureI || plan.frameType == kPictureB) {
+        coder_->Analyse(ahead, next, inputs, AnalysisRate(next), *workers_);
+    } else {
+        coder_->AnalyseBehind(ahead, next_, next, inputs, AnalysisRate(next), *workers_);
+    }
 }
 
 void VideoEncoder::AwaitReconstruction() {
