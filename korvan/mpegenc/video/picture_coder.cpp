@@ -174,7 +174,7 @@ void PictureCoder::BuildBlockCodes(Slot& slot, int mbY, int address) {
     for (int b = 0; b < count; ++b) {
         if (intra || (mb.codedBlockPattern & (1 << (count - 1 - b)))) {
             slot.rowCodes[mbY].Build(syntax, intra, quantised.levels[b], quantised.scanMasks[b],
-                                 address, codes[b]);
+                                     address, codes[b]);
         }
     }
 }
@@ -285,9 +285,9 @@ VideoResult PictureCoder::CodeSlices(Slot& slot, const PictureRate& rate, Worker
                              (fieldPicture ? sameParity : mb.motionType == kFrameMotion);
             } else if (previous && !(previous->flags & kMbIntra) &&
                        (fieldPicture ? mb.fieldSelect[0][0] == previous->fieldSelect[0][0] &&
-                                            mb.fieldSelect[0][1] == previous->fieldSelect[0][1]
-                                      : mb.motionType == kFrameMotion &&
-                                            previous->motionType == kFrameMotion)) {
+                                           mb.fieldSelect[0][1] == previous->fieldSelect[0][1]
+                                     : mb.motionType == kFrameMotion &&
+                                           previous->motionType == kFrameMotion)) {
                 const int directions = kMbForward | kMbBackward;
                 mb.skipped = (mb.flags & directions) == (previous->flags & directions) &&
                              (!(mb.flags & kMbForward) || mb.vectors[0] == previous->vectors[0]) &&
@@ -424,7 +424,8 @@ VideoResult PictureCoder::Write(uint64_t tag, const PictureRate& rate, WorkerPoo
     // The f-codes go into the picture header and come from every row.
     AwaitAnalysis(tag, pool);
     slot.unwritten = false;
-    for (int c = 0; c < 3; ++c) slot.target[c] = reconstruction ? reconstruction->plane(c) : Plane{};
+    for (int c = 0; c < 3; ++c)
+        slot.target[c] = reconstruction ? reconstruction->plane(c) : Plane{};
     // Without a reconstruction nothing can wait for one.
     if (!reconstruction) ReleaseBehind(slot, Release::kEverything, pool);
     const PlannedPicture& plan = slot.plan;
