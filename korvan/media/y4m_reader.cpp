@@ -48,6 +48,9 @@ bool Y4mReader::Open(const std::string& path, std::string& error) {
         error = "Cannot open " + path + ".";
         return false;
     }
+    constexpr size_t kBufferBytes = 1 << 20;
+    buffer_.resize(kBufferBytes);
+    std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
     std::string line;
     if (!ReadLine(line) || line.rfind("YUV4MPEG2", 0) != 0) {
         error = path + " is not a YUV4MPEG2 file.";

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "korvan/mpegenc/video/yuv_frame.h"
 
@@ -38,6 +39,10 @@ public:
 private:
     bool ReadLine(std::string& line);
 
+    // The stream's buffer: pictures are read a row at a time, and a buffer
+    // of a few rows would cost a system call every few rows. It outlives
+    // the stream.
+    std::vector<char> buffer_;
     std::unique_ptr<FILE, int (*)(FILE*)> file_{nullptr, std::fclose};
     Y4mHeader header_;
 };

@@ -19,7 +19,7 @@ struct BlockPlace {
     int lineStep = 1;
 };
 
-BlockPlace PlaceOf(int b, int dctType, const CodingGeometry& g) {
+constexpr BlockPlace ComputePlace(int b, int dctType, int chromaMbHeight) {
     BlockPlace place;
     int row = (b >> 1) & 1;
     place.x = 8 * (b & 1);
@@ -29,7 +29,7 @@ BlockPlace PlaceOf(int b, int dctType, const CodingGeometry& g) {
         place.x = 8 * (k >> 1);
         row = k & 1;
     }
-    const int mbHeight = place.plane == 0 ? 16 : g.chromaMbHeight;
+    const int mbHeight = place.plane == 0 ? 16 : chromaMbHeight;
     if (dctType == 1 && mbHeight == 16) {
         place.y = row;
         place.lineStep = 2;
@@ -37,6 +37,25 @@ BlockPlace PlaceOf(int b, int dctType, const CodingGeometry& g) {
         place.y = 8 * row;
     }
     return place;
+}
+
+// Every block's place, worked out once: [chroma of 16 lines][dctType][block].
+struct BlockPlaces {
+    BlockPlace at[2][2][kMaxBlocksPerMacroblock];
+};
+constexpr BlockPlaces kBlockPlaces = [] {
+    BlockPlaces places;
+    for (int tall = 0; tall < 2; ++tall) {
+        for (int dctType = 0; dctType < 2; ++dctType) {
+            for (int b = 0; b < kMaxBlocksPerMacroblock; ++b)
+                places.at[tall][dctType][b] = ComputePlace(b, dctType, tall ? 16 : 8);
+        }
+    }
+    return places;
+}();
+
+const BlockPlace& PlaceOf(int b, int dctType, const CodingGeometry& g) {
+    return kBlockPlaces.at[g.chromaMbHeight == 16 ? 1 : 0][dctType][b];
 }
 
 // True when the two fields of a 16x16 block (rows `stride` apart) are too

@@ -47,38 +47,84 @@ double SpatialActivity(const uint8_t* block, int stride, ActivityBlocks blocks) 
 PictureCoder::PictureCoder(const CodingParameters& parameters, const VideoKernels& kernels)
     : p_(parameters), kernels_(kernels), searcher_(kernels, parameters.geometry) {}
 
-bool PictureCoder::Allocate(bool controlled) {
+PictureCoder::~PictureCoder() = default;
+
+bool PictureCoder::Allocate(bool controlled, int pictures) {
     const CodingGeometry& g = p_.geometry;
     const size_t count = static_cast<size_t>(g.mbWidth) * g.mbHeight;
     const size_t blocks = count * g.blocksPerMacroblock;
+    const size_t rows = static_cast<size_t>(g.mbHeight);
     try {
-        macroblocks_.assign(count, {});
         found_[0].assign(count, {});
         found_[1].assign(count, {});
-        activity_.assign(controlled ? count : 0, 0.0);
-        predictions_.reset(new MacroblockPrediction[count]());
-        levels_.reset(new BlockCoefficients[blocks]);
-        scanMasks_.reset(new uint64_t[blocks]);
-        blockCodes_.reset(new BlockCode[blocks]);
-        rowCodes_.assign(static_cast<size_t>(g.mbHeight), {});
-        coefficients_.reset(controlled ? new BlockCoefficients[blocks] : nullptr);
-        rowAnalysed_.reset(new std::atomic<bool>[static_cast<size_t>(g.mbHeight)]);
-        rowLargest_.assign(static_cast<size_t>(g.mbHeight), {});
+        slots_.reset(new Slot[static_cast<size_t>(pictures)]);
+        slotCount_ = pictures;
+        latest_ = 0;
+        // A vector of the largest f-code reaches 16 << (f - 1) half samples;
+        // a field vector counts field lines, twice as far in the frame; one
+        // more line for the half sample.
+        const int halfSamples = 16 << (p_.maxVerticalFCode - 1);
+        const int lines = (p_.progressiveSequence ? halfSamples / 2 : halfSamples) + 1;
+        reachRows_ = (lines + 15) / 16;
+        for (int s = 0; s < pictures; ++s) {
+            Slot& slot = slots_[s];
+            slot.macroblocks.assign(count, {});
+            slot.activity.assign(controlled ? count : 0, 0.0);
+            slot.predictions.reset(new MacroblockPrediction[count]());
+            slot.levels.reset(new BlockCoefficients[blocks]);
+            slot.scanMasks.reset(new uint64_t[blocks]);
+            slot.blockCodes.reset(new BlockCode[blocks]);
+            slot.rowCodes.assign(rows, {});
+            slot.coefficients.reset(controlled ? new BlockCoefficients[blocks] : nullptr);
+            slot.rowAnalysed.reset(new std::atomic<bool>[rows]);
+            slot.rowRebuilt.reset(new std::atomic<bool>[rows]);
+            for (size_t row = 0; row < rows; ++row) {
+                slot.rowAnalysed[row].store(false);
+                slot.rowRebuilt[row].store(false);
+            }
+            slot.rowLargest.assign(rows, {});
+        }
     } catch (const std::bad_alloc&) {
         return false;
     }
     return true;
 }
 
-void PictureCoder::AnalyseRows(const PlannedPicture& plan, const PictureInputs& inputs,
-                               const PictureRate& rate, int firstRow, int endRow) {
+PictureCoder::Slot* PictureCoder::SlotOf(uint64_t tag) {
+    for (int s = 0; s < slotCount_; ++s) {
+        if (slots_[s].unwritten && slots_[s].tag == tag) return &slots_[s];
+    }
+    return nullptr;
+}
+
+bool PictureCoder::Analysed(const Slot& slot) const {
+    for (int row = 0; row < p_.geometry.mbHeight; ++row) {
+        if (!slot.rowAnalysed[row].load(std::memory_order_acquire)) return false;
+    }
+    return true;
+}
+
+bool PictureCoder::Reconstructed() const {
+    for (int s = 0; s < slotCount_; ++s) {
+        const Slot& slot = slots_[s];
+        if (slot.rowsReconstructed.load(std::memory_order_acquire) != slot.rowsToReconstruct)
+            return false;
+    }
+    return true;
+}
+
+void PictureCoder::AnalyseRows(Slot& slot, int firstRow, int endRow) {
     const CodingGeometry& g = p_.geometry;
+    const PlannedPicture& plan = slot.plan;
+    const PictureInputs& inputs = slot.inputs;
+    const PictureRate& rate = slot.rate;
+    const bool fieldPicture = slot.fieldPicture;
     MacroblockAnalyser analyser(p_, kernels_, searcher_, plan, inputs);
     // Interlaced frame pictures choose the DCT of each macroblock.
-    const bool chooseDct = !fieldPicture_ && p_.IsMpeg2() &&
+    const bool chooseDct = !fieldPicture && p_.IsMpeg2() &&
                            !p_.Choices(plan.type).framePredFrameDct &&
                            !DisplayFlagsOf(p_, plan.displayIndex).progressiveFrame;
-    const ActivityBlocks activityBlocks = p_.progressiveFrame || fieldPicture_
+    const ActivityBlocks activityBlocks = p_.progressiveFrame || fieldPicture
                                               ? ActivityBlocks::kFrame
                                               : ActivityBlocks::kFrameAndField;
     const bool alternateScan = p_.Choices(plan.type).alternateScan;
@@ -86,48 +132,49 @@ void PictureCoder::AnalyseRows(const PlannedPicture& plan, const PictureInputs& 
     BlockCoefficients local[kMaxBlocksPerMacroblock];
     for (int mbY = firstRow; mbY < endRow; ++mbY) {
         LargestComponents largest;
-        rowCodes_[mbY].Clear(rate.keeping);
+        slot.rowCodes[mbY].Clear(rate.keeping);
         for (int mbX = 0; mbX < g.mbWidth; ++mbX) {
             const int address = mbY * g.mbWidth + mbX;
-            MacroblockInfo& mb = macroblocks_[address];
+            MacroblockInfo& mb = slot.macroblocks[address];
             analyser.Decide(mbX, mbY, mb, largest, &found_);
-            MacroblockPrediction& prediction = predictions_[address];
+            MacroblockPrediction& prediction = slot.predictions[address];
             if (!(mb.flags & kMbIntra)) {
                 analyser.Predict(mbX, mbY, mb, MacroblockAnalyser::PredictedPlanes::kAll,
                                  prediction);
             }
-            BlockCoefficients* coefficients = rate.controller ? CoefficientsOf(address) : local;
+            BlockCoefficients* coefficients =
+                rate.controller ? CoefficientsOf(slot, address) : local;
             TransformMacroblock(p_, kernels_, *inputs.source, mbX, mbY, chooseDct, prediction, mb,
                                 coefficients);
             if (rate.controller) {
-                activity_[address] =
+                slot.activity[address] =
                     SpatialActivity(luma.Row(16 * mbY) + 16 * mbX, luma.stride, activityBlocks);
             } else {
                 // A fixed quantiser: quantised here, off the coding thread.
                 mb.mquant = rate.fixed.mquant;
                 mb.quantiserScaleCode = rate.fixed.code;
                 QuantiseMacroblock(p_, kernels_, coefficients, alternateScan, mb,
-                                   QuantisedOf(address));
-                BuildBlockCodes(plan, mbY, address);
+                                   QuantisedOf(slot, address));
+                BuildBlockCodes(slot, mbY, address);
             }
         }
-        rowLargest_[mbY] = largest;
-        rowAnalysed_[mbY].store(true, std::memory_order_release);
+        slot.rowLargest[mbY] = largest;
+        slot.rowAnalysed[mbY].store(true, std::memory_order_release);
     }
 }
 
-void PictureCoder::BuildBlockCodes(const PlannedPicture& plan, int mbY, int address) {
-    const PictureTypeChoices& choices = p_.Choices(plan.type);
+void PictureCoder::BuildBlockCodes(Slot& slot, int mbY, int address) {
+    const PictureTypeChoices& choices = p_.Choices(slot.plan.type);
     const BlockCodeSyntax syntax{p_.syntax, choices.intraVlcFormat, choices.alternateScan};
-    const MacroblockInfo& mb = macroblocks_[address];
+    const MacroblockInfo& mb = slot.macroblocks[address];
     const bool intra = (mb.flags & kMbIntra) != 0;
-    const QuantisedBlocks quantised = QuantisedOf(address);
-    BlockCode* codes = BlockCodesOf(address);
+    const QuantisedBlocks quantised = QuantisedOf(slot, address);
+    BlockCode* codes = BlockCodesOf(slot, address);
     const int count = p_.geometry.blocksPerMacroblock;
     for (int b = 0; b < count; ++b) {
         if (intra || (mb.codedBlockPattern & (1 << (count - 1 - b)))) {
-            rowCodes_[mbY].Build(syntax, intra, quantised.levels[b], quantised.scanMasks[b],
-                                 address, codes[b]);
+            slot.rowCodes[mbY].Build(syntax, intra, quantised.levels[b], quantised.scanMasks[b],
+                                     address, codes[b]);
         }
     }
 }
@@ -153,27 +200,33 @@ void PictureCoder::ChooseFCodes(const PlannedPicture& plan, const LargestCompone
     }
 }
 
-void PictureCoder::ReconstructRow(int mbY) {
+void PictureCoder::ReconstructRow(Slot& slot, int mbY, WorkerPool& pool) {
     const CodingGeometry& g = p_.geometry;
     for (int mbX = 0; mbX < g.mbWidth; ++mbX) {
         const int address = mbY * g.mbWidth + mbX;
-        ReconstructMacroblock(p_, kernels_, mbX, mbY, macroblocks_[address],
-                              QuantisedOf(address).levels, predictions_[address], target_);
+        ReconstructMacroblock(p_, kernels_, mbX, mbY, slot.macroblocks[address],
+                              QuantisedOf(slot, address).levels, slot.predictions[address],
+                              slot.target);
     }
-    rowsReconstructed_.fetch_add(1, std::memory_order_release);
+    slot.rowRebuilt[mbY].store(true, std::memory_order_release);
+    ReleaseBehind(slot, Release::kAsRebuilt, pool);
+    slot.rowsReconstructed.fetch_add(1, std::memory_order_release);
 }
 
-VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureRate& rate,
-                                     WorkerPool& pool, BitWriter& out) {
+VideoResult PictureCoder::CodeSlices(Slot& slot, const PictureRate& rate, WorkerPool& pool,
+                                     BitWriter& out) {
     const CodingGeometry& g = p_.geometry;
+    const PlannedPicture& plan = slot.plan;
+    const bool fieldPicture = slot.fieldPicture;
+    const int parity = slot.parity;
     const PictureTypeChoices& choices = p_.Choices(plan.type);
     MacroblockSyntax syntax;
     syntax.syntax = p_.syntax;
     syntax.pictureType = plan.type;
     std::memcpy(syntax.fCode, fCode_, sizeof(fCode_));
     syntax.intraDcPrecision = p_.intraDcPrecision;
-    syntax.framePredFrameDct = choices.framePredFrameDct && !fieldPicture_;
-    syntax.fieldPicture = fieldPicture_;
+    syntax.framePredFrameDct = choices.framePredFrameDct && !fieldPicture;
+    syntax.fieldPicture = fieldPicture;
     syntax.blocksPerMacroblock = g.blocksPerMacroblock;
     MacroblockWriter writer(out, syntax);
 
@@ -189,7 +242,8 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureRa
         Quantiser q = rate.fixed;
         if (rate.controller) {
             q = rate.controller->MacroblockQuantiser(
-                address, static_cast<int64_t>(out.BitCount() - rate.startBits), activity_[address]);
+                address, static_cast<int64_t>(out.BitCount() - rate.startBits),
+                slot.activity[address]);
         }
         if (address == 0 || (p_.sliceEveryRow && mbX == 0)) {
             sliceFirst = address;
@@ -198,14 +252,14 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureRa
             writer.StartSlice(address, q.code);
             previous = nullptr;
         }
-        MacroblockInfo& mb = macroblocks_[address];
+        MacroblockInfo& mb = slot.macroblocks[address];
         if (rate.controller) {
             mb.mquant = q.mquant;
             mb.quantiserScaleCode = q.code;
             // At a constant bitrate a saturated intra block is quantised
             // again, more coarsely, rather than sent distorted.
-            while (QuantiseMacroblock(p_, kernels_, CoefficientsOf(address), choices.alternateScan,
-                                      mb, QuantisedOf(address))) {
+            while (QuantiseMacroblock(p_, kernels_, CoefficientsOf(slot, address),
+                                      choices.alternateScan, mb, QuantisedOf(slot, address))) {
                 const Quantiser raised =
                     RaiseQuantiser({mb.mquant, mb.quantiserScaleCode}, choices.nonLinearScale);
                 if (raised.mquant == mb.mquant) break;
@@ -213,7 +267,7 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureRa
                 mb.quantiserScaleCode = raised.code;
             }
             rate.controller->MacroblockDone(mb.mquant);
-            BuildBlockCodes(plan, mbY, address);
+            BuildBlockCodes(slot, mbY, address);
         }
         quantisers_.smallest = address == 0 ? mb.mquant : std::min(quantisers_.smallest, mb.mquant);
         quantisers_.largest = address == 0 ? mb.mquant : std::max(quantisers_.largest, mb.mquant);
@@ -226,14 +280,14 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureRa
                 // A skipped P macroblock is the zero vector from the same
                 // frame or, in a field picture, from the field of the same
                 // parity.
-                const bool sameParity = !(mb.flags & kMbForward) || mb.fieldSelect[0][0] == parity_;
+                const bool sameParity = !(mb.flags & kMbForward) || mb.fieldSelect[0][0] == parity;
                 mb.skipped = mb.vectors[0] == MotionVector{} &&
-                             (fieldPicture_ ? sameParity : mb.motionType == kFrameMotion);
+                             (fieldPicture ? sameParity : mb.motionType == kFrameMotion);
             } else if (previous && !(previous->flags & kMbIntra) &&
-                       (fieldPicture_ ? mb.fieldSelect[0][0] == previous->fieldSelect[0][0] &&
-                                            mb.fieldSelect[0][1] == previous->fieldSelect[0][1]
-                                      : mb.motionType == kFrameMotion &&
-                                            previous->motionType == kFrameMotion)) {
+                       (fieldPicture ? mb.fieldSelect[0][0] == previous->fieldSelect[0][0] &&
+                                           mb.fieldSelect[0][1] == previous->fieldSelect[0][1]
+                                     : mb.motionType == kFrameMotion &&
+                                           previous->motionType == kFrameMotion)) {
                 const int directions = kMbForward | kMbBackward;
                 mb.skipped = (mb.flags & directions) == (previous->flags & directions) &&
                              (!(mb.flags & kMbForward) || mb.vectors[0] == previous->vectors[0]) &&
@@ -247,12 +301,12 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureRa
             // sent as a zero vector instead.
             if (!intra && mb.codedBlockPattern == 0 && !(mb.flags & (kMbForward | kMbBackward))) {
                 mb.flags = kMbForward;
-                mb.motionType = fieldPicture_ ? kFieldMotion : kFrameMotion;
-                mb.fieldSelect[0][0] = parity_;
+                mb.motionType = fieldPicture ? kFieldMotion : kFrameMotion;
+                mb.fieldSelect[0][0] = parity;
                 mb.vectors[0] = {};
             }
-            VideoResult r =
-                writer.WriteMacroblock(address, mb, BlockCodesOf(address), rowCodes_[mbY]);
+            VideoResult r = writer.WriteMacroblock(address, mb, BlockCodesOf(slot, address),
+                                                   slot.rowCodes[mbY]);
             if (!r.Ok()) return r;
         }
         if (!mb.skipped && (intra || mb.codedBlockPattern) && mb.dctType == 1)
@@ -260,45 +314,123 @@ VideoResult PictureCoder::CodeSlices(const PlannedPicture& plan, const PictureRa
         if (!mb.skipped && !intra && mb.motionType == kFieldMotion) ++quantisers_.fieldMotion;
         if (!mb.skipped && !intra && mb.motionType == kDualPrimeMotion) ++quantisers_.dualPrime;
         previous = &mb;
-        if (target_[0].data && mbX == g.mbWidth - 1) {
-            ++rowsToReconstruct_;
-            pool.Submit(WorkerPool::Priority::kUrgent, [this, mbY] { ReconstructRow(mbY); });
+        if (slot.target[0].data && mbX == g.mbWidth - 1) {
+            ++slot.rowsToReconstruct;
+            pool.Submit(WorkerPool::Priority::kUrgent,
+                        [this, &slot, &pool, mbY] { ReconstructRow(slot, mbY, pool); });
         }
     }
     quantisers_.mean = static_cast<double>(mquantSum) / total;
     return {};
 }
 
-VideoResult PictureCoder::Code(const PlannedPicture& plan, const PictureInputs& inputs,
-                               const PictureRate& rate, WorkerPool& pool, BitWriter& out,
-                               const YuvFrame* reconstruction) {
-    const CodingGeometry& g = p_.geometry;
-    fieldPicture_ = plan.structure != 3;
-    parity_ = plan.structure == 2 ? 1 : 0;
-    rowsToReconstruct_ = 0;
-    rowsReconstructed_.store(0, std::memory_order_relaxed);
-    for (int c = 0; c < 3; ++c) target_[c] = reconstruction ? reconstruction->plane(c) : Plane{};
+PictureCoder::Slot& PictureCoder::FreeSlot(WorkerPool& pool) {
+    const int index = slotCount_ > 1 ? 1 - latest_ : 0;
+    Slot& slot = slots_[index];
+    // Its stores may still be read by an analysis nobody wrote or by the
+    // rebuilding of the picture written from them.
+    const auto free = [this, &slot] {
+        return (!slot.unwritten || Analysed(slot)) &&
+               slot.rowsReconstructed.load(std::memory_order_acquire) == slot.rowsToReconstruct;
+    };
+    if (!free()) pool.HelpUntil(free, WorkerPool::Help::kUrgentOnly);
+    latest_ = index;
+    return slot;
+}
 
-    // A field picture's search starts from the vectors of its neighbours
-    // above, so its rows are decided in order, in one task.
-    for (int row = 0; row < g.mbHeight; ++row) rowAnalysed_[row].store(false);
-    const int rowsPerTask = fieldPicture_ ? g.mbHeight : 1;
-    for (int row = 0; row < g.mbHeight; row += rowsPerTask) {
-        pool.Submit(WorkerPool::Priority::kUrgent, [&, row] {
-            AnalyseRows(plan, inputs, rate, row, std::min(row + rowsPerTask, g.mbHeight));
-        });
+void PictureCoder::Start(Slot& slot, uint64_t tag, const PlannedPicture& plan,
+                         const PictureInputs& inputs, const PictureRate& rate) {
+    slot.tag = tag;
+    slot.unwritten = true;
+    slot.plan = plan;
+    slot.inputs = inputs;
+    slot.rate = rate;
+    slot.fieldPicture = plan.structure != 3;
+    slot.parity = plan.structure == 2 ? 1 : 0;
+    slot.rowsToReconstruct = 0;
+    slot.rowsReconstructed.store(0, std::memory_order_relaxed);
+    slot.behind = nullptr;
+    slot.rowsReleased = 0;
+    slot.rebuiltFromTop = 0;
+    for (int row = 0; row < p_.geometry.mbHeight; ++row) {
+        slot.rowAnalysed[row].store(false);
+        slot.rowRebuilt[row].store(false);
     }
+}
+
+void PictureCoder::SubmitRows(Slot& slot, int firstRow, int endRow, WorkerPool& pool) {
+    for (int row = firstRow; row < endRow; ++row) {
+        pool.Submit(WorkerPool::Priority::kUrgent,
+                    [this, &slot, row] { AnalyseRows(slot, row, row + 1); });
+    }
+}
+
+void PictureCoder::Analyse(uint64_t tag, const PlannedPicture& plan, const PictureInputs& inputs,
+                           const PictureRate& rate, WorkerPool& pool) {
+    if (SlotOf(tag)) return;
+    Slot& slot = FreeSlot(pool);
+    Start(slot, tag, plan, inputs, rate);
+    const int rows = p_.geometry.mbHeight;
+    if (slot.fieldPicture) {
+        // A field picture's search starts from the vectors of its
+        // neighbours above, so its rows are decided in order, in one task.
+        pool.Submit(WorkerPool::Priority::kUrgent,
+                    [this, &slot, rows] { AnalyseRows(slot, 0, rows); });
+    } else {
+        SubmitRows(slot, 0, rows, pool);
+    }
+}
+
+void PictureCoder::AnalyseBehind(uint64_t tag, uint64_t referenceTag, const PlannedPicture& plan,
+                                 const PictureInputs& inputs, const PictureRate& rate,
+                                 WorkerPool& pool) {
+    Slot* reference = SlotOf(referenceTag);
+    if (SlotOf(tag) || !reference || plan.structure != 3) return;
+    Slot& slot = FreeSlot(pool);
+    Start(slot, tag, plan, inputs, rate);
+    std::lock_guard<std::mutex> lock(reference->gate);
+    reference->behind = &slot;
+}
+
+void PictureCoder::ReleaseBehind(Slot& slot, Release release, WorkerPool& pool) {
+    std::lock_guard<std::mutex> lock(slot.gate);
+    if (!slot.behind) return;
+    const int rows = p_.geometry.mbHeight;
+    while (slot.rebuiltFromTop < rows &&
+           slot.rowRebuilt[slot.rebuiltFromTop].load(std::memory_order_acquire)) {
+        ++slot.rebuiltFromTop;
+    }
+    // Row r may predict from the reference's rows up to r + reachRows_.
+    const int ready = release == Release::kEverything || slot.rebuiltFromTop == rows
+                          ? rows
+                          : std::max(0, slot.rebuiltFromTop - reachRows_);
+    if (ready > slot.rowsReleased) {
+        SubmitRows(*slot.behind, slot.rowsReleased, ready, pool);
+        slot.rowsReleased = ready;
+    }
+}
+
+void PictureCoder::AwaitAnalysis(uint64_t tag, WorkerPool& pool) {
+    const Slot* slot = SlotOf(tag);
+    if (!slot || Analysed(*slot)) return;
+    pool.HelpUntil([this, slot] { return Analysed(*slot); }, WorkerPool::Help::kUrgentOnly);
+}
+
+VideoResult PictureCoder::Write(uint64_t tag, const PictureRate& rate, WorkerPool& pool,
+                                BitWriter& out, const YuvFrame* reconstruction) {
+    Slot* found = SlotOf(tag);
+    if (!found) return Failure(kVideoFinished, "No picture was analysed to be written.");
+    Slot& slot = *found;
     // The f-codes go into the picture header and come from every row.
-    pool.HelpUntil(
-        [&] {
-            for (int row = 0; row < g.mbHeight; ++row) {
-                if (!rowAnalysed_[row].load(std::memory_order_acquire)) return false;
-            }
-            return true;
-        },
-        WorkerPool::Help::kUrgentOnly);
+    AwaitAnalysis(tag, pool);
+    slot.unwritten = false;
+    for (int c = 0; c < 3; ++c)
+        slot.target[c] = reconstruction ? reconstruction->plane(c) : Plane{};
+    // Without a reconstruction nothing can wait for one.
+    if (!reconstruction) ReleaseBehind(slot, Release::kEverything, pool);
+    const PlannedPicture& plan = slot.plan;
     LargestComponents largest;
-    for (const LargestComponents& row : rowLargest_) largest.Merge(row);
+    for (const LargestComponents& row : slot.rowLargest) largest.Merge(row);
     ChooseFCodes(plan, largest);
 
     PictureHeaderFields header;
@@ -307,17 +439,24 @@ VideoResult PictureCoder::Code(const PlannedPicture& plan, const PictureInputs& 
     header.vbvDelay = rate.vbvDelay;
     header.structure = plan.structure;
     // Field pictures show just themselves.
-    header.display =
-        fieldPicture_ ? DisplayFlags{false, false, false} : DisplayFlagsOf(p_, plan.displayIndex);
+    header.display = slot.fieldPicture ? DisplayFlags{false, false, false}
+                                       : DisplayFlagsOf(p_, plan.displayIndex);
     std::memcpy(header.fCode, fCode_, sizeof(fCode_));
     WritePictureHeader(out, p_, header);
     if (p_.IsMpeg2()) {
         WritePictureCodingExtension(out, p_, header);
-        if (p_.writePictureDisplayExt && !fieldPicture_)
+        if (p_.writePictureDisplayExt && !slot.fieldPicture)
             WritePictureDisplayExtension(out, p_, header.display);
     }
     if (p_.embedSvcdUserData && plan.type == kPictureI) WriteSvcdUserData(out);
-    return CodeSlices(plan, rate, pool, out);
+    VideoResult r = CodeSlices(slot, rate, pool, out);
+    if (!r.Ok()) {
+        // The rows never coded are never rebuilt: what waits for them goes
+        // once the rows being rebuilt are, so that it reads nothing changing.
+        pool.HelpUntil([this] { return Reconstructed(); }, WorkerPool::Help::kUrgentOnly);
+        ReleaseBehind(slot, Release::kEverything, pool);
+    }
+    return r;
 }
 
 }  // namespace korvan

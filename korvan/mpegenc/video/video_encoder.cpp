@@ -31,13 +31,16 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     VideoResult r = DeriveCodingParameters(settings, width, height, parameters_);
     if (!r.Ok()) return r;
     // Field pictures search while they are coded; frame pictures may search
-    // ahead. Each picture ahead holds a source picture and its vectors; the
-    // look-ahead is bounded so that memory stays small on any machine.
-    // Without a thread to spare every task runs here, when it is waited for.
-    constexpr int kLargestLookAhead = 32;
+    // ahead. Each picture ahead holds a source picture and its vectors (at
+    // DVD size about 0.7 MB); the look-ahead is bounded so that memory stays
+    // small on any machine: with 16 pictures a DVD encode stays under 64 MB
+    // whatever the thread count. Without a thread to spare every task runs
+    // here, when it is waited for.
+    constexpr int kMostThreads = 32;
+    constexpr int kLargestLookAhead = 16;
     lookAhead_ = 1;
     try {
-        workers_ = std::make_unique<WorkerPool>(std::min(threads_, kLargestLookAhead) - 1);
+        workers_ = std::make_unique<WorkerPool>(std::min(threads_, kMostThreads) - 1);
         if (threads_ > 1 && !parameters_.fieldPictures)
             lookAhead_ = static_cast<size_t>(std::min(2 * threads_, kLargestLookAhead));
     } catch (const std::system_error&) {
@@ -89,14 +92,14 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
                                                   picturesPerSecond_);
     }
 
-    if (!newer_.frame.Allocate(g))
+    if (!newer_->frame.Allocate(g))
         return Failure(kVideoNoMemory, "Cannot allocate memory for new ref frame.");
-    if (!older_.frame.Allocate(g))
+    if (!older_->frame.Allocate(g))
         return Failure(kVideoNoMemory, "Cannot allocate memory for old ref frame.");
     if (!bidirectional_.Allocate(g))
         return Failure(kVideoNoMemory, "Cannot allocate memory for aux frame.");
     const CodingGeometry fields = FieldGeometry(g);
-    if (!AllocateReference(newer_) || !AllocateReference(older_) ||
+    if (!AllocateReference(*newer_) || !AllocateReference(*older_) ||
         !currentFieldSubsampled_[0].Allocate(fields) ||
         !currentFieldSubsampled_[1].Allocate(fields)) {
         return Failure(kVideoNoMemory, "Cannot allocate memory for subsample images.");
@@ -105,10 +108,13 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
                     !AllocateReference(restore_.newer) || !AllocateReference(restore_.older))) {
         return Failure(kVideoNoMemory, "Cannot allocate memory for new ref frame.");
     }
-    if (!coder_->Allocate(tm5_ != nullptr) ||
-        (fieldCoder_ && !fieldCoder_->Allocate(tm5_ != nullptr)))
+    // With a worker beside the coding thread, a frame picture's analysis
+    // may run while the one before it is written.
+    const int framesAtOnce = workers_->Workers() > 0 && !parameters_.fieldPictures ? 2 : 1;
+    if (!coder_->Allocate(tm5_ != nullptr, framesAtOnce) ||
+        (fieldCoder_ && !fieldCoder_->Allocate(tm5_ != nullptr, 1)))
         return Failure(kVideoNoMemory, "Cannot allocate memory for mb info.");
-    newer_.displayIndex = older_.displayIndex = -1;
+    newer_->displayIndex = older_->displayIndex = -1;
     return {};
 }
 
@@ -232,6 +238,48 @@ void VideoEncoder::AwaitSearch(size_t planIndex) {
                         WorkerPool::Help::kAny);
 }
 
+PictureInputs VideoEncoder::FrameInputs(const PlannedPicture& plan, const PictureJob& job,
+                                        const Reference& forward, const Reference& backward) {
+    PictureInputs inputs;
+    inputs.source = &job.current->frame;
+    inputs.sourceSubsampled = &job.current->reduced;
+    inputs.forwardReference = &forward.frame;
+    if (plan.type == kPictureB) inputs.backwardReference = &backward.frame;
+    if (job.searchNeeded) inputs.motion = &job.motion;
+    return inputs;
+}
+
+PictureRate VideoEncoder::AnalysisRate(const PlannedPicture& plan) const {
+    PictureRate rate;
+    rate.fixed = QuantiserOfCode(bounds_ ? bounds_->QuantiserCode() : parameters_.rate.mquantValue,
+                                 parameters_.Choices(plan.type).nonLinearScale);
+    rate.controller = tm5_.get();
+    // A GOP that will be coded again only needs its size: the exact size,
+    // from which the next quantiser follows, but not its codes.
+    if (gopDoomed_) rate.keeping = CodeKeeping::kSizesOnly;
+    return rate;
+}
+
+void VideoEncoder::AnalyseNextAhead(const PlannedPicture& plan) {
+    const size_t ahead = next_ + 1;
+    if (!coder_->AnalysesAhead() || ahead >= firstJob_ + jobs_.size()) return;
+    const PlannedPicture& next = plan_[ahead];
+    // Nothing it reads may be still to come: not the quantiser of a GOP
+    // that follows the verdict on this one, not its search; and the rows of
+    // this picture's reconstruction it predicts from wait for their turn.
+    if (next.structure != 3 || (bounds_ && next.startsGop)) return;
+    const PictureJob& job = JobAt(ahead);
+    if (job.searchNeeded && !job.searched.load(std::memory_order_acquire)) return;
+    // A P picture makes the newer reference the forward one.
+    const Reference& forward = next.type == kPictureP ? *newer_ : *older_;
+    const PictureInputs inputs = FrameInputs(next, job, forward, *newer_);
+    if (next.type == kPictureI || plan.frameType == kPictureB) {
+        coder_->Analyse(ahead, next, inputs, AnalysisRate(next), *workers_);
+    } else {
+        coder_->AnalyseBehind(ahead, next_, next, inputs, AnalysisRate(next), *workers_);
+    }
+}
+
 void VideoEncoder::AwaitReconstruction() {
     workers_->HelpUntil(
         [this] {
@@ -300,8 +348,8 @@ void VideoEncoder::Deliver(int displayIndex, const YuvFrame& frame) {
 void VideoEncoder::SaveRestorePoint() {
     restore_.position = out_.Save();
     restore_.next = next_;
-    CopyReference(older_, restore_.older);
-    CopyReference(newer_, restore_.newer);
+    CopyReference(*older_, restore_.older);
+    CopyReference(*newer_, restore_.newer);
     restore_.statistics = statistics_;
     restore_.lastSecond = lastSecond_;
     restore_.lastSecondBits = lastSecondBits_;
@@ -315,8 +363,8 @@ void VideoEncoder::SaveRestorePoint() {
 void VideoEncoder::RestoreGop() {
     out_.Restore(restore_.position);
     next_ = restore_.next;
-    CopyReference(restore_.older, older_);
-    CopyReference(restore_.newer, newer_);
+    CopyReference(restore_.older, *older_);
+    CopyReference(restore_.newer, *newer_);
     const int again = statistics_.gopsCodedAgain + 1;
     statistics_ = restore_.statistics;
     statistics_.gopsCodedAgain = again;
@@ -377,14 +425,9 @@ VideoResult VideoEncoder::EncodeNextPicture() {
     statistics_.headerBits += out_.BitCount() - startBits;
 
     const PictureTypeChoices& choices = parameters_.Choices(plan.type);
-    PictureRate rate;
-    rate.fixed = QuantiserOfCode(bounds_ ? bounds_->QuantiserCode() : parameters_.rate.mquantValue,
-                                 choices.nonLinearScale);
+    PictureRate rate = AnalysisRate(plan);
     const uint64_t pictureStart = out_.BitCount();
     rate.startBits = pictureStart;
-    // A GOP that will be coded again only needs its size: the exact size,
-    // from which the next quantiser follows, but not its codes.
-    if (gopDoomed_) rate.keeping = CodeKeeping::kSizesOnly;
     VbvLimits limits;
     if (tm5_) {
         DisplayPeriod period;
@@ -399,7 +442,6 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         // vbv_delay counts from the end of the picture start code.
         limits = vbv_->StartPicture(pictureStart + 32, plan.type, DisplayTicks(period));
         limits.maxBits += 32;
-        rate.controller = tm5_.get();
         tm5_->StartPicture(plan.type, choices.nonLinearScale, limits.minBits, limits.maxBits);
         if (!parameters_.forceVbvDelay) rate.vbvDelay = limits.vbvDelay;
     }
@@ -409,21 +451,19 @@ VideoResult VideoEncoder::EncodeNextPicture() {
     // the stream.
     if (plan.frameType != kPictureB && !plan.secondField) {
         std::swap(older_, newer_);
-        if (older_.displayIndex >= 0) Deliver(older_.displayIndex, older_.frame);
+        if (older_->displayIndex >= 0) Deliver(older_->displayIndex, older_->frame);
     }
-    YuvFrame& target = plan.frameType == kPictureB ? bidirectional_ : newer_.frame;
+    YuvFrame& target = plan.frameType == kPictureB ? bidirectional_ : newer_->frame;
     // Only the sink looks at a B picture's reconstruction, and not at one
     // of a GOP that will be coded again.
     const bool reconstruct = plan.frameType != kPictureB || (sink_ && !gopDoomed_);
     PictureCoder& coder = plan.structure == 3 ? *coder_ : *fieldCoder_;
     if (plan.structure == 3) {
-        PictureInputs inputs;
-        inputs.source = &current->frame;
-        inputs.sourceSubsampled = &current->reduced;
-        inputs.forwardReference = &older_.frame;
-        if (plan.type == kPictureB) inputs.backwardReference = &newer_.frame;
-        if (job.searchNeeded) inputs.motion = &job.motion;
-        r = coder.Code(plan, inputs, rate, *workers_, out_, reconstruct ? &target : nullptr);
+        // Already under way when it was analysed ahead.
+        coder.Analyse(next_, plan, FrameInputs(plan, job, *older_, *newer_), rate, *workers_);
+        coder.AwaitAnalysis(next_, *workers_);
+        AnalyseNextAhead(plan);
+        r = coder.Write(next_, rate, *workers_, out_, reconstruct ? &target : nullptr);
     } else {
         const int parity = plan.structure == 2 ? 1 : 0;
         const YuvFrame sourceField = YuvFrame::FieldOf(current->frame, parity);
@@ -442,20 +482,21 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         };
         if (plan.type == kPictureB) {
             for (int select = 0; select < 2; ++select) {
-                offer(0, select, older_.frame, older_.fieldSources[select]);
-                offer(1, select, newer_.frame, newer_.fieldSources[select]);
+                offer(0, select, older_->frame, older_->fieldSources[select]);
+                offer(1, select, newer_->frame, newer_->fieldSources[select]);
             }
         } else if (plan.type == kPictureP && plan.secondField) {
             // The first field of this frame, and the field of this parity of
             // the previous reference frame (an I frame has none to offer).
             offer(0, 1 - parity, target, currentFieldSubsampled_[1 - parity]);
             if (plan.frameType == kPictureP)
-                offer(0, parity, older_.frame, older_.fieldSources[parity]);
+                offer(0, parity, older_->frame, older_->fieldSources[parity]);
         } else if (plan.type == kPictureP) {
             for (int select = 0; select < 2; ++select)
-                offer(0, select, older_.frame, older_.fieldSources[select]);
+                offer(0, select, older_->frame, older_->fieldSources[select]);
         }
-        r = coder.Code(plan, inputs, rate, *workers_, out_, reconstruct ? &targetField : nullptr);
+        coder.Analyse(next_, plan, inputs, rate, *workers_);
+        r = coder.Write(next_, rate, *workers_, out_, reconstruct ? &targetField : nullptr);
     }
     if (!r.Ok()) return r;
 
@@ -492,11 +533,11 @@ VideoResult VideoEncoder::EncodeNextPicture() {
             Deliver(plan.displayIndex, bidirectional_);
         }
     } else if (frameDone) {
-        newer_.displayIndex = plan.displayIndex;
+        newer_->displayIndex = plan.displayIndex;
         if (plan.structure != 3) {
             // The reduced fields were made for this picture's own search.
-            newer_.fieldSources[0] = currentFieldSubsampled_[0];
-            newer_.fieldSources[1] = currentFieldSubsampled_[1];
+            newer_->fieldSources[0] = currentFieldSubsampled_[0];
+            newer_->fieldSources[1] = currentFieldSubsampled_[1];
         }
     }
     CountPicture(out_.BitCount() - startBits);
@@ -537,8 +578,8 @@ VideoResult VideoEncoder::Finish() {
         if (!r.Ok()) return r;
     }
     AwaitReconstruction();
-    if (sink_ && newer_.displayIndex >= 0) sink_->TakePicture(newer_.displayIndex, newer_.frame);
-    newer_.displayIndex = -1;
+    if (sink_ && newer_->displayIndex >= 0) sink_->TakePicture(newer_->displayIndex, newer_->frame);
+    newer_->displayIndex = -1;
     if (parameters_.writeSequenceEndCode) WriteSequenceEndCode(out_);
     out_.AlignToByte();
     return {};

@@ -13,9 +13,10 @@
 // With more than one thread, the motion search of the frame pictures after
 // the one being coded runs on worker threads, a few pictures ahead, and the
 // macroblock rows of the picture being coded are decided, transformed and
-// reconstructed on them too (see PictureCoder). The search reads source
-// pictures only and every row's work is its own, so the stream is the same
-// for every thread count.
+// reconstructed on them too (see PictureCoder); the next frame picture is
+// decided while this one is written when it reads nothing this one still
+// has to make. The search reads source pictures only and every row's work
+// is its own, so the stream is the same for every thread count.
 #pragma once
 
 #include <algorithm>
@@ -161,6 +162,15 @@ private:
     VideoResult PrepareJobs();
     PictureJob& JobAt(size_t planIndex) { return *jobs_[planIndex - firstJob_]; }
     void AwaitSearch(size_t planIndex);
+    // What a frame picture's analysis reads.
+    static PictureInputs FrameInputs(const PlannedPicture& plan, const PictureJob& job,
+                                     const Reference& forward, const Reference& backward);
+    // The fixed quantiser and the code keeping of `plan`'s picture, as its
+    // analysis needs them.
+    PictureRate AnalysisRate(const PlannedPicture& plan) const;
+    // Starts the analysis of the picture after `plan`'s, which is being
+    // coded, when nothing it reads is still to come.
+    void AnalyseNextAhead(const PlannedPicture& plan);
     // Waits for the reconstruction of the picture coded last.
     void AwaitReconstruction();
     void WriteSequenceHeaders();
@@ -199,8 +209,11 @@ private:
     size_t firstJob_ = 0;  // the plan index of jobs_.front()
     int threads_ = DefaultThreadCount();
     size_t lookAhead_ = 1;  // pictures whose jobs exist ahead of the one coded
-    Reference older_;       // the forward reference
-    Reference newer_;       // the backward reference, the picture coded last
+    // The two references; the analysis of a picture ahead holds pointers
+    // to them, so they change roles by pointer, never by content.
+    Reference references_[2];
+    Reference* older_ = &references_[0];  // the forward reference
+    Reference* newer_ = &references_[1];  // the backward reference, the picture coded last
     YuvFrame bidirectional_;
 
     VideoStatistics statistics_;
