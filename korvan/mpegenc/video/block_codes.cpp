@@ -127,15 +127,22 @@ const CodeLengthTable& CodeLengths(int table, MpegSyntax syntax) {
     static const Tables tables = [] {
         Tables t;
         for (int n = 0; n < 2; ++n) {
+            const SignedCodeTable& codes = SignedCodes(n);
             for (int s = 0; s < 2; ++s) {
                 const MpegSyntax syntax = s == 0 ? MpegSyntax::kMpeg1 : MpegSyntax::kMpeg2;
                 for (int run = 0; run < kRunsPerBlock; ++run) {
+                    // An escape's length depends on the magnitude only in
+                    // MPEG-1, which has a longer form above 127.
+                    const auto shortEscape =
+                        static_cast<uint8_t>(EscapedCode(run, 1, syntax) >> 32);
+                    const auto longEscape =
+                        static_cast<uint8_t>(EscapedCode(run, 255, syntax) >> 32);
                     for (int magnitude = 1; magnitude < 256; ++magnitude) {
-                        const uint32_t code = magnitude < kLevelBias
-                                                  ? SignedCodes(n)[run][kLevelBias + magnitude]
-                                                  : 0;
-                        t.lengths[n][s][run][magnitude] = static_cast<uint8_t>(
-                            code != 0 ? code >> 24 : EscapedCode(run, magnitude, syntax) >> 32);
+                        const uint32_t code =
+                            magnitude < kLevelBias ? codes[run][kLevelBias + magnitude] : 0;
+                        t.lengths[n][s][run][magnitude] =
+                            code != 0 ? static_cast<uint8_t>(code >> 24)
+                                      : (magnitude <= 127 ? shortEscape : longEscape);
                     }
                 }
             }
