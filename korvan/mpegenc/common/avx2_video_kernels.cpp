@@ -4,8 +4,10 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
+#include "korvan/mpegenc/common/mpeg_tables.h"
 #include "korvan/mpegenc/common/simd_video_kernels.h"
 
 namespace korvan {
@@ -372,6 +374,67 @@ __attribute__((target("avx2"))) void BlockAdd(const int16_t* block, const uint8_
     }
 }
 
+// Magnitudes sixteen levels a register (a saturating subtraction takes
+// -32768 to 32767), packed to bytes, then put in scan order by byte
+// shuffles: each half of the scan gathers from the four 16-byte lanes of the
+// packed block in turn, a shuffle control per lane taking the bytes that lie
+// there and zeroing the rest. The packing leaves the lanes interleaved (levels
+// 0-7 and 16-23 in the first lane, 8-15 and 24-31 in the second), which the
+// controls follow instead of a reordering.
+__attribute__((target("avx2"))) int ScanMagnitudes(const int16_t* levels, bool alternateScan,
+                                                   uint8_t* magnitudes) {
+    // [scan][half of the scan][lane of the packed block]
+    using Controls = std::array<std::array<std::array<std::array<uint8_t, 32>, 4>, 2>, 2>;
+    static const Controls controls = [] {
+        Controls c{};
+        for (int scan = 0; scan < 2; ++scan) {
+            for (int i = 0; i < 64; ++i) {
+                const int position = kScanOrder[scan][i];
+                const int inHalf = position % 32;
+                const int lane = 2 * (position / 32) + (inHalf / 8) % 2;
+                const int byte = 8 * (inHalf / 16) + inHalf % 8;
+                for (int l = 0; l < 4; ++l) {
+                    c[scan][i / 32][l][i % 32] = l == lane ? static_cast<uint8_t>(byte) : 0x80;
+                }
+            }
+        }
+        return c;
+    }();
+    __m256i magnitude[4];
+#pragma GCC unroll 4
+    for (int r = 0; r < 4; ++r) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 16 * r));
+        const __m256i sign = _mm256_srai_epi16(v, 15);
+        magnitude[r] = _mm256_subs_epi16(_mm256_xor_si256(v, sign), sign);
+    }
+    __m256i largest = _mm256_max_epi16(_mm256_max_epi16(magnitude[0], magnitude[1]),
+                                       _mm256_max_epi16(magnitude[2], magnitude[3]));
+    __m128i folded =
+        _mm_max_epi16(_mm256_castsi256_si128(largest), _mm256_extracti128_si256(largest, 1));
+    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 8));
+    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 4));
+    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 2));
+    const __m256i low = _mm256_packus_epi16(magnitude[0], magnitude[1]);
+    const __m256i high = _mm256_packus_epi16(magnitude[2], magnitude[3]);
+    const __m256i lanes[4] = {
+        _mm256_permute2x128_si256(low, low, 0x00), _mm256_permute2x128_si256(low, low, 0x11),
+        _mm256_permute2x128_si256(high, high, 0x00), _mm256_permute2x128_si256(high, high, 0x11)};
+    const auto& control = controls[alternateScan ? 1 : 0];
+#pragma GCC unroll 2
+    for (int half = 0; half < 2; ++half) {
+        __m256i gathered = _mm256_setzero_si256();
+#pragma GCC unroll 4
+        for (int l = 0; l < 4; ++l) {
+            gathered = _mm256_or_si256(
+                gathered,
+                _mm256_shuffle_epi8(lanes[l], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
+                                                  control[half][l].data()))));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(magnitudes + 32 * half), gathered);
+    }
+    return _mm_cvtsi128_si32(folded) & 0xFFFF;
+}
+
 VideoKernels Make(DctArithmetic arithmetic) {
     VideoKernels k = Sse2VideoKernels(arithmetic);
     k.sad[0] = Sad16<0, 0>;
@@ -391,6 +454,7 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.blockAdd = BlockAdd;
     k.dequantiseIntra = DequantiseIntra;
     k.dequantiseNonIntra = DequantiseNonIntra;
+    k.scanMagnitudes = ScanMagnitudes;
     if (arithmetic == DctArithmetic::kInteger) {
         k.forwardDct = ForwardDctAvx2;
         k.inverseDct = InverseDctAvx2;

@@ -159,6 +159,17 @@ uint64_t ScanMask(const int16_t* levels, bool alternateScan) {
     return mask;
 }
 
+int ScanMagnitudes(const int16_t* levels, bool alternateScan, uint8_t* magnitudes) {
+    const auto& scan = kScanOrder[alternateScan ? 1 : 0];
+    int largest = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int magnitude = std::min(std::abs(static_cast<int>(levels[scan[i]])), 32767);
+        magnitudes[i] = static_cast<uint8_t>(std::min(magnitude, 255));
+        largest = std::max(largest, magnitude);
+    }
+    return largest;
+}
+
 constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
     return VideoKernels{
         {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
@@ -180,6 +191,7 @@ constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
         DequantiseIntraBlock,
         DequantiseNonIntraBlock,
         ScanMask,
+        ScanMagnitudes,
     };
 }
 

@@ -341,6 +341,33 @@ uint64_t ScanMask(const int16_t* levels, bool alternateScan) {
     return mask;
 }
 
+// The magnitudes sixteen levels a step (a saturating subtraction takes
+// -32768 to 32767, unsigned saturation packs them to bytes), the reordering
+// a byte at a time: SSE2 has no byte shuffle.
+int ScanMagnitudes(const int16_t* levels, bool alternateScan, uint8_t* magnitudes) {
+    alignas(16) uint8_t raster[64];
+    __m128i widest = _mm_setzero_si128();
+#pragma GCC unroll 4
+    for (int i = 0; i < 64; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i + 8));
+        const __m128i signA = _mm_srai_epi16(a, 15);
+        const __m128i signB = _mm_srai_epi16(b, 15);
+        const __m128i magnitudeA = _mm_subs_epi16(_mm_xor_si128(a, signA), signA);
+        const __m128i magnitudeB = _mm_subs_epi16(_mm_xor_si128(b, signB), signB);
+        _mm_store_si128(reinterpret_cast<__m128i*>(raster + i),
+                        _mm_packus_epi16(magnitudeA, magnitudeB));
+        widest = _mm_max_epi16(widest, _mm_max_epi16(magnitudeA, magnitudeB));
+    }
+    widest = _mm_max_epi16(widest, _mm_srli_si128(widest, 8));
+    widest = _mm_max_epi16(widest, _mm_srli_si128(widest, 4));
+    widest = _mm_max_epi16(widest, _mm_srli_si128(widest, 2));
+    const int largest = _mm_cvtsi128_si32(widest) & 0xFFFF;
+    const uint8_t* scan = kScanOrder[alternateScan ? 1 : 0].data();
+    for (int i = 0; i < 64; ++i) magnitudes[i] = raster[scan[i]];
+    return largest;
+}
+
 constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
     return VideoKernels{
         {Sad16<0, 0>, Sad16<1, 0>, Sad16<0, 1>, Sad16<1, 1>},
@@ -362,6 +389,7 @@ constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
         DequantiseIntraBlock,
         DequantiseNonIntraBlock,
         ScanMask,
+        ScanMagnitudes,
     };
 }
 

@@ -91,6 +91,13 @@ using DequantiseNonIntraKernel = void (*)(const int16_t* levels, int16_t* coeffi
 // the alternate scan.
 using ScanMaskKernel = uint64_t (*)(const int16_t* levels, bool alternateScan);
 
+// The magnitudes of a block's levels as bytes in transmission order (as
+// ScanMaskKernel), those above 255 as 255; returns the largest magnitude
+// (-32768 counting as 32767), so that a caller knows whether the bytes are
+// exact.
+using ScanMagnitudesKernel = int (*)(const int16_t* levels, bool alternateScan,
+                                     uint8_t* magnitudes);
+
 struct VideoKernels {
     SadKernel sad[4];  // by HalfPelIndex
     SadSearchKernel sadSearch;
@@ -111,6 +118,7 @@ struct VideoKernels {
     DequantiseIntraKernel dequantiseIntra;
     DequantiseNonIntraKernel dequantiseNonIntra;
     ScanMaskKernel scanMask;
+    ScanMagnitudesKernel scanMagnitudes;
 };
 
 enum class DctArithmetic { kInteger, kFloatingPoint };

@@ -115,6 +115,43 @@ const SignedCodeTable& SignedCodes(int table) {
     return static_cast<uint64_t>(length) << 32 | bits;
 }
 
+// The bits of every run/level pair with its sign, escapes included, by run
+// and magnitude (magnitudes above 255 as 255, all escaped alike): what a
+// block only measured adds up, one byte per pair.
+using CodeLengthTable = uint8_t[kRunsPerBlock][256];
+
+const CodeLengthTable& CodeLengths(int table, MpegSyntax syntax) {
+    struct Tables {
+        CodeLengthTable lengths[2][2] = {};  // by table, then MPEG-1 or MPEG-2
+    };
+    static const Tables tables = [] {
+        Tables t;
+        for (int n = 0; n < 2; ++n) {
+            const SignedCodeTable& codes = SignedCodes(n);
+            for (int s = 0; s < 2; ++s) {
+                const MpegSyntax syntax = s == 0 ? MpegSyntax::kMpeg1 : MpegSyntax::kMpeg2;
+                for (int run = 0; run < kRunsPerBlock; ++run) {
+                    // An escape's length depends on the magnitude only in
+                    // MPEG-1, which has a longer form above 127.
+                    const auto shortEscape =
+                        static_cast<uint8_t>(EscapedCode(run, 1, syntax) >> 32);
+                    const auto longEscape =
+                        static_cast<uint8_t>(EscapedCode(run, 255, syntax) >> 32);
+                    for (int magnitude = 1; magnitude < 256; ++magnitude) {
+                        const uint32_t code =
+                            magnitude < kLevelBias ? codes[run][kLevelBias + magnitude] : 0;
+                        t.lengths[n][s][run][magnitude] =
+                            code != 0 ? static_cast<uint8_t>(code >> 24)
+                                      : (magnitude <= 127 ? shortEscape : longEscape);
+                    }
+                }
+            }
+        }
+        return t;
+    }();
+    return tables.lengths[table != 0 ? 1 : 0][syntax == MpegSyntax::kMpeg1 ? 0 : 1];
+}
+
 // One run/level pair: its table code and sign, or the escape. False when the
 // pair cannot be coded.
 template <typename Gatherer>
@@ -173,12 +210,49 @@ void RowCodes::Build(const BlockCodeSyntax& syntax, bool intra, const int16_t* l
                      uint64_t scanMask, int address, BlockCode& code) {
     code.firstWord = static_cast<uint32_t>(words_.size());
     if (keeping_ == CodeKeeping::kSizesOnly) {
+        if (CountBits(syntax, intra, levels, scanMask, code)) return;
         CodeCounter counter;
         BuildWith(counter, syntax, intra, levels, scanMask, address, code);
     } else {
         CodeGatherer gatherer(words_);
         BuildWith(gatherer, syntax, intra, levels, scanMask, address, code);
     }
+}
+
+bool RowCodes::CountBits(const BlockCodeSyntax& syntax, bool intra, const int16_t* levels,
+                         uint64_t scanMask, BlockCode& code) const {
+    alignas(32) uint8_t magnitudes[64];
+    if (magnitudes_(levels, syntax.alternateScan, magnitudes) > MaxLevel(syntax.syntax)) {
+        return false;
+    }
+    const int table = intra && syntax.intraVlcFormat ? 1 : 0;
+    const uint8_t* lengths = &CodeLengths(table, syntax.syntax)[0][0];
+    uint64_t mask = scanMask;
+    unsigned next = 0;
+    uint32_t bits = 0;
+    if (intra) {
+        mask &= ~uint64_t{1};
+        next = 1;
+        bits = table == 1 ? kEndOfBlockTableOne.length : kEndOfBlockTableZero.length;
+    } else {
+        bits = kEndOfBlockTableZero.length;
+        if ((mask & 1) && magnitudes[0] == 1) {
+            // The first coefficient's own code: "1" and the sign.
+            bits += 2;
+            mask &= ~uint64_t{1};
+            next = 1;
+        }
+    }
+    // A row of the table is 256 magnitudes long.
+    while (mask) {
+        const unsigned i = static_cast<unsigned>(__builtin_ctzll(mask));
+        mask &= mask - 1;
+        bits += lengths[(i - next) << 8 | magnitudes[i]];
+        next = i + 1;
+    }
+    code.dc = intra ? levels[0] : 0;
+    code.bits = bits;
+    return true;
 }
 
 template <typename Gatherer>

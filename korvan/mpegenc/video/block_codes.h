@@ -10,6 +10,7 @@
 
 #include "korvan/mpegenc/common/bit_writer.h"
 #include "korvan/mpegenc/common/quantise.h"
+#include "korvan/mpegenc/common/video_kernels.h"
 #include "korvan/mpegenc/video/video_result.h"
 
 namespace korvan {
@@ -40,12 +41,14 @@ enum class CodeKeeping { kCodes, kSizesOnly };
 class RowCodes {
 public:
     // Forgets every block (the words stay allocated for the next picture);
-    // the blocks built from now on keep what `keeping` says.
-    void Clear(CodeKeeping keeping) {
+    // the blocks built from now on keep what `keeping` says. Sizes alone
+    // are counted from the levels' magnitudes, which `magnitudes` gives.
+    void Clear(CodeKeeping keeping, ScanMagnitudesKernel magnitudes) {
         words_.clear();
         failure_ = {};
         failedAddress_ = -1;
         keeping_ = keeping;
+        magnitudes_ = magnitudes;
     }
 
     // Builds the codes of a block of macroblock `address` into `code`: an
@@ -77,7 +80,13 @@ private:
     void BuildWith(Gatherer& codes, const BlockCodeSyntax& syntax, bool intra,
                    const int16_t* levels, uint64_t scanMask, int address, BlockCode& code);
 
+    // Only the sizes of a block whose levels all have a code; false leaves
+    // the block to the exact path, which keeps the failure.
+    bool CountBits(const BlockCodeSyntax& syntax, bool intra, const int16_t* levels,
+                   uint64_t scanMask, BlockCode& code) const;
+
     CodeKeeping keeping_ = CodeKeeping::kCodes;
+    ScanMagnitudesKernel magnitudes_ = nullptr;
     std::vector<uint32_t> words_;
     VideoResult failure_;
     int failedAddress_ = -1;

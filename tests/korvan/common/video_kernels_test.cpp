@@ -291,6 +291,16 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                 plain.inverseDct(expected.data());
                 EXPECT_EQ(block, expected);
             }
+            // Magnitudes over the whole 16-bit range, -32768 included.
+            for (const auto& block : TransformInputs(-32768, 32767, random)) {
+                for (bool alternateScan : {false, true}) {
+                    uint8_t got[64];
+                    uint8_t expected[64];
+                    EXPECT_EQ(k.scanMagnitudes(block.data(), alternateScan, got),
+                              plain.scanMagnitudes(block.data(), alternateScan, expected));
+                    EXPECT_EQ(std::memcmp(got, expected, sizeof(got)), 0);
+                }
+            }
             // Quantisation, intra and non-intra: every quantiser_scale, the
             // matrices of both standards, random weights and one with
             // weights of 1.
@@ -335,6 +345,12 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                                 for (bool alternateScan : {false, true}) {
                                     ASSERT_EQ(k.scanMask(levels, alternateScan),
                                               plain.scanMask(levels, alternateScan));
+                                    uint8_t gotBytes[64];
+                                    uint8_t expectedBytes[64];
+                                    ASSERT_EQ(
+                                        k.scanMagnitudes(levels, alternateScan, gotBytes),
+                                        plain.scanMagnitudes(levels, alternateScan, expectedBytes));
+                                    ASSERT_EQ(std::memcmp(gotBytes, expectedBytes, 64), 0);
                                 }
                                 k.dequantiseIntra(levels, got, matrix, mquant, precision, syntax);
                                 plain.dequantiseIntra(levels, expected, matrix, mquant, precision,
