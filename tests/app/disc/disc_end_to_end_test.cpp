@@ -135,8 +135,9 @@ TEST_F(DiscEndToEndTest, TheWizardPutsThreeTitlesOnADvdWithAMenuOfPictureButtons
 }
 
 TEST_F(DiscEndToEndTest, AWizardBuildStopsFailsWithAReasonAndTheWizardWorksOnAfterwards) {
-    // Long and MPEG-1: it is re-encoded, slowly enough to be stopped.
-    const std::string slow = Title("slow.mpg", "-c:v mpeg1video -c:a mp2 -f mpeg", 60, "352x288");
+    // Long and MPEG-1: it is re-encoded, which takes a quiet machine more
+    // than the second before the stop (60 s of it took under 3 s).
+    const std::string slow = Title("slow.mpg", "-c:v mpeg1video -c:a mp2 -f mpeg", 180, "352x288");
     const std::string good = Title("good.mpg", "-c:v mpeg2video -c:a ac3 -f mpeg", 2);
     std::string bytes = test::ReadFile(good);
     for (std::size_t i = bytes.size() / 3; i < bytes.size() / 2; ++i) bytes[i] = 'x';
@@ -144,7 +145,7 @@ TEST_F(DiscEndToEndTest, AWizardBuildStopsFailsWithAReasonAndTheWizardWorksOnAft
     test::WriteFile(broken, bytes);
 
     const QJsonObject state = RunScript("target 4\nprofile 3\nwizard open\nwizard titles " + slow +
-                                        "\nwizard stop-after 3\nwizard next\nwizard titles " +
+                                        "\nwizard stop-after 1\nwizard next\nwizard titles " +
                                         broken + "\nwizard next\n" + "wizard titles " + good +
                                         "\nwizard next\nwizard close\nquit\n");
     const QJsonObject wizard = state["wizard"].toObject();
