@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "korvan/mpegenc/common/vlc_tables.h"
+
 namespace korvan {
 namespace {
 
@@ -16,6 +18,15 @@ constexpr int kSpiralBatch = MotionSearcher::kSpiralPositions;
 constexpr int kCoarseRings = kCoarseWindowWidth / 2;
 
 }  // namespace
+
+int VectorCost::Bits(MotionVector vector, MotionVector predicted) {
+    const auto component = [](int delta) {
+        if (delta == 0) return 1;
+        const int code = std::min((std::abs(delta) - 1) / 2 + 1, 16);
+        return MotionCode(code).length + 1;
+    };
+    return component(vector.x - predicted.x) + component(vector.y - predicted.y);
+}
 
 int AdaptiveFCode(int largestHalfSamples) {
     for (int f = 1; f <= 9; ++f) {
@@ -242,15 +253,16 @@ int MotionSearcher::SadAt(const Plane& current, const Plane& reference, int mbX,
 
 SearchResult MotionSearcher::FineSearch(const Plane& current, const Plane& reference, int mbX,
                                         int mbY, const MotionVector* starts, int count, int radius,
-                                        const SearchWindow& window) const {
+                                        const SearchWindow& window, const VectorCost* cost) const {
     return FineSearchBlock(current, reference, 16 * mbX, 16 * mbY, 16, starts, count, radius,
-                           window);
+                           window, cost);
 }
 
 SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& reference, int x0,
                                              int y0, int rows, const MotionVector* starts,
                                              int count, int radius,
-                                             const SearchWindow& window) const {
+                                             const SearchWindow& window,
+                                             const VectorCost* cost) const {
     const uint8_t* cur = current.Row(y0) + x0;
     const auto sadAt = [&](int dx, int dy, int halfIndex, int limit) {
         const uint8_t* ref = reference.Row(y0 + dy) + x0 + dx;
@@ -341,16 +353,23 @@ SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& 
     // Half-sample positions: the reference block may not reach past the
     // window, whose edges are whole samples.
     SearchResult result{{2 * bestPel.x, 2 * bestPel.y}, best};
+    const auto costOf = [cost](MotionVector v) { return cost ? cost->Of(v) : 0; };
+    int bestTotal = result.sad + costOf(result.vector);
     for (int hy = -1; hy <= 1; ++hy) {
         for (int hx = -1; hx <= 1; ++hx) {
             if (hx == 0 && hy == 0) continue;
-            const int vx = 2 * bestPel.x + hx;
-            const int vy = 2 * bestPel.y + hy;
-            const int px = vx >> 1;
-            const int py = vy >> 1;
-            if (!inside(px, py) || !inside(px + (vx & 1), py + (vy & 1))) continue;
-            const int sad = sadAt(px, py, HalfPelIndex(vx & 1, vy & 1), result.sad);
-            if (sad < result.sad) result = {{vx, vy}, sad};
+            const MotionVector v{2 * bestPel.x + hx, 2 * bestPel.y + hy};
+            const int px = v.x >> 1;
+            const int py = v.y >> 1;
+            if (!inside(px, py) || !inside(px + (v.x & 1), py + (v.y & 1))) continue;
+            const int vectorCost = costOf(v);
+            if (vectorCost >= bestTotal) continue;
+            const int sad =
+                sadAt(px, py, HalfPelIndex(v.x & 1, v.y & 1), bestTotal - vectorCost);
+            if (sad + vectorCost < bestTotal) {
+                bestTotal = sad + vectorCost;
+                result = {v, sad};
+            }
         }
     }
     return result;
