@@ -1,6 +1,7 @@
 #include "korvan/mpegenc/video/motion_search.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <new>
@@ -19,13 +20,28 @@ constexpr int kCoarseRings = kCoarseWindowWidth / 2;
 
 }  // namespace
 
+namespace {
+
+// The bits of one component's difference (half samples) by its size: the
+// motion code with its sign, and one bit of range. From 31 on the code is
+// the longest one.
+constexpr int kCountedDifferences = 32;
+const std::array<uint8_t, kCountedDifferences> kComponentBits = [] {
+    std::array<uint8_t, kCountedDifferences> bits{};
+    bits[0] = 1;
+    for (int d = 1; d < kCountedDifferences; ++d)
+        bits[d] = static_cast<uint8_t>(MotionCode((d - 1) / 2 + 1).length + 1);
+    return bits;
+}();
+
+int ComponentBits(int difference) {
+    return kComponentBits[std::min(std::abs(difference), kCountedDifferences - 1)];
+}
+
+}  // namespace
+
 int VectorCost::Bits(MotionVector vector, MotionVector predicted) {
-    const auto component = [](int delta) {
-        if (delta == 0) return 1;
-        const int code = std::min((std::abs(delta) - 1) / 2 + 1, 16);
-        return MotionCode(code).length + 1;
-    };
-    return component(vector.x - predicted.x) + component(vector.y - predicted.y);
+    return ComponentBits(vector.x - predicted.x) + ComponentBits(vector.y - predicted.y);
 }
 
 int AdaptiveFCode(int largestHalfSamples) {
@@ -260,8 +276,7 @@ SearchResult MotionSearcher::FineSearch(const Plane& current, const Plane& refer
 
 SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& reference, int x0,
                                              int y0, int rows, const MotionVector* starts,
-                                             int count, int radius,
-                                             const SearchWindow& window,
+                                             int count, int radius, const SearchWindow& window,
                                              const VectorCost* cost) const {
     const uint8_t* cur = current.Row(y0) + x0;
     const auto sadAt = [&](int dx, int dy, int halfIndex, int limit) {
@@ -353,8 +368,16 @@ SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& 
     // Half-sample positions: the reference block may not reach past the
     // window, whose edges are whole samples.
     SearchResult result{{2 * bestPel.x, 2 * bestPel.y}, best};
-    const auto costOf = [cost](MotionVector v) { return cost ? cost->Of(v) : 0; };
-    int bestTotal = result.sad + costOf(result.vector);
+    // The bits of the three horizontal and three vertical components.
+    int costX[3] = {};
+    int costY[3] = {};
+    if (cost) {
+        for (int h = 0; h < 3; ++h) {
+            costX[h] = cost->sadPerBit * ComponentBits(2 * bestPel.x + h - 1 - cost->predicted.x);
+            costY[h] = cost->sadPerBit * ComponentBits(2 * bestPel.y + h - 1 - cost->predicted.y);
+        }
+    }
+    int bestTotal = result.sad + costX[1] + costY[1];
     for (int hy = -1; hy <= 1; ++hy) {
         for (int hx = -1; hx <= 1; ++hx) {
             if (hx == 0 && hy == 0) continue;
@@ -362,10 +385,9 @@ SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& 
             const int px = v.x >> 1;
             const int py = v.y >> 1;
             if (!inside(px, py) || !inside(px + (v.x & 1), py + (v.y & 1))) continue;
-            const int vectorCost = costOf(v);
+            const int vectorCost = costX[hx + 1] + costY[hy + 1];
             if (vectorCost >= bestTotal) continue;
-            const int sad =
-                sadAt(px, py, HalfPelIndex(v.x & 1, v.y & 1), bestTotal - vectorCost);
+            const int sad = sadAt(px, py, HalfPelIndex(v.x & 1, v.y & 1), bestTotal - vectorCost);
             if (sad + vectorCost < bestTotal) {
                 bestTotal = sad + vectorCost;
                 result = {v, sad};

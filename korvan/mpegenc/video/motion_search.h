@@ -84,7 +84,6 @@ struct VectorCost {
     // with a range of one extra bit a component (an f-code of 2: the
     // picture's own f-codes are known only once its search has ended).
     static int Bits(MotionVector vector, MotionVector predicted);
-    int Of(MotionVector vector) const { return sadPerBit * Bits(vector, predicted); }
 };
 
 class MotionSearcher {
