@@ -77,7 +77,8 @@ SearchResult SearchMacroblock(const MotionSearcher& searcher, const CodingParame
         const SearchWindow window = searcher.ClipWindow(mbX, mbY, horizontal, vertical);
         // The vector a decoder predicts this one from (the left neighbour's,
         // zero at a row's start) costs a bit or two where another costs
-        // ten or more: it wins when it matches nearly as well.
+        // ten or more: the half-sample step weighs every position's bits
+        // against it, and it wins outright when it matches nearly as well.
         const MotionVector predicted = mbX > 0 ? found[mb - 1] : MotionVector{};
         const VectorCost cost{predicted, kSadPerVectorBit};
         result = searcher.FineSearch(*direction.current, *direction.reference, mbX, mbY, starts,

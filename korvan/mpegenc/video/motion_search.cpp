@@ -18,10 +18,6 @@ constexpr int kSpiralBatch = MotionSearcher::kSpiralPositions;
 // Rings of the coarse window (0..7).
 constexpr int kCoarseRings = kCoarseWindowWidth / 2;
 
-}  // namespace
-
-namespace {
-
 // The bits of one component's difference (half samples) by its size: the
 // motion code with its sign, and one bit of range. From 31 on the code is
 // the longest one.
