@@ -73,7 +73,8 @@ TEST(VectorCostFfmpegTest, WeighingTheBitsMakesGrainyVectorsCheaperForLittleMatc
         ASSERT_TRUE(frames[i].Allocate(geometry));
         CopyLuma(pictures[i], frames[i]);
     }
-    // Half a sample apart (a P picture's neighbour) and one sample apart.
+    // Half a sample apart and one sample apart, as neighbouring pictures and
+    // a B picture from its reference are.
     for (int distance = 1; distance <= 2; ++distance) {
         // The plain kernels and the processor's: the same vectors from both.
         FieldTotals previous;
@@ -89,7 +90,7 @@ TEST(VectorCostFfmpegTest, WeighingTheBitsMakesGrainyVectorsCheaperForLittleMatc
                 EXPECT_EQ(weighed.bits, previous.bits);
             }
             previous = weighed;
-            // The vectors cost clearly fewer bits ...
+            // The vectors cost fewer bits ...
             EXPECT_LT(weighed.bits * 100, plain.bits * 98)
                 << "bits " << weighed.bits << " against " << plain.bits;
             // ... the match is nearly as good ...
