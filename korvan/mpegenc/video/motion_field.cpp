@@ -10,6 +10,12 @@ namespace {
 // predicted vector may match and still be taken.
 constexpr int kPredictorSlack = 32;
 
+// What a bit of a vector is worth in the sum of absolute differences when
+// the half-sample positions around the best whole-sample match are
+// weighed: about what a bit buys in a macroblock's residual at the
+// quantisers the presets reach.
+constexpr int kSadPerVectorBit = 8;
+
 }  // namespace
 
 void ClassicWindow(const CodingParameters& p, const PlannedPicture& plan, int direction,
@@ -69,12 +75,14 @@ SearchResult SearchMacroblock(const MotionSearcher& searcher, const CodingParame
         const int horizontal = std::min(v + 4, ReachOfFCode(p.maxHorizontalFCode));
         const int vertical = std::min(v + 4, ReachOfFCode(p.maxVerticalFCode));
         const SearchWindow window = searcher.ClipWindow(mbX, mbY, horizontal, vertical);
-        result = searcher.FineSearch(*direction.current, *direction.reference, mbX, mbY, starts,
-                                     count, 4, window);
         // The vector a decoder predicts this one from (the left neighbour's,
         // zero at a row's start) costs a bit or two where another costs
-        // ten or more: it wins when it matches nearly as well.
+        // ten or more: the half-sample step weighs every position's bits
+        // against it, and it wins outright when it matches nearly as well.
         const MotionVector predicted = mbX > 0 ? found[mb - 1] : MotionVector{};
+        const VectorCost cost{predicted, kSadPerVectorBit};
+        result = searcher.FineSearch(*direction.current, *direction.reference, mbX, mbY, starts,
+                                     count, 4, window, &cost);
         if (!(predicted == result.vector)) {
             const int sad = searcher.SadAt(*direction.current, *direction.reference, mbX, mbY,
                                            predicted, window);

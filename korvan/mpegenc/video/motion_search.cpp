@@ -1,9 +1,12 @@
 #include "korvan/mpegenc/video/motion_search.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <new>
+
+#include "korvan/mpegenc/common/vlc_tables.h"
 
 namespace korvan {
 namespace {
@@ -15,7 +18,27 @@ constexpr int kSpiralBatch = MotionSearcher::kSpiralPositions;
 // Rings of the coarse window (0..7).
 constexpr int kCoarseRings = kCoarseWindowWidth / 2;
 
+// The bits of one component's difference (half samples) by its size: the
+// motion code with its sign, and one bit of range. From 31 on the code is
+// the longest one.
+constexpr int kCountedDifferences = 32;
+const std::array<uint8_t, kCountedDifferences> kComponentBits = [] {
+    std::array<uint8_t, kCountedDifferences> bits{};
+    bits[0] = 1;
+    for (int d = 1; d < kCountedDifferences; ++d)
+        bits[d] = static_cast<uint8_t>(MotionCode((d - 1) / 2 + 1).length + 1);
+    return bits;
+}();
+
+int ComponentBits(int difference) {
+    return kComponentBits[std::min(std::abs(difference), kCountedDifferences - 1)];
+}
+
 }  // namespace
+
+int VectorCost::Bits(MotionVector vector, MotionVector predicted) {
+    return ComponentBits(vector.x - predicted.x) + ComponentBits(vector.y - predicted.y);
+}
 
 int AdaptiveFCode(int largestHalfSamples) {
     for (int f = 1; f <= 9; ++f) {
@@ -242,15 +265,15 @@ int MotionSearcher::SadAt(const Plane& current, const Plane& reference, int mbX,
 
 SearchResult MotionSearcher::FineSearch(const Plane& current, const Plane& reference, int mbX,
                                         int mbY, const MotionVector* starts, int count, int radius,
-                                        const SearchWindow& window) const {
+                                        const SearchWindow& window, const VectorCost* cost) const {
     return FineSearchBlock(current, reference, 16 * mbX, 16 * mbY, 16, starts, count, radius,
-                           window);
+                           window, cost);
 }
 
 SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& reference, int x0,
                                              int y0, int rows, const MotionVector* starts,
-                                             int count, int radius,
-                                             const SearchWindow& window) const {
+                                             int count, int radius, const SearchWindow& window,
+                                             const VectorCost* cost) const {
     const uint8_t* cur = current.Row(y0) + x0;
     const auto sadAt = [&](int dx, int dy, int halfIndex, int limit) {
         const uint8_t* ref = reference.Row(y0 + dy) + x0 + dx;
@@ -341,16 +364,30 @@ SearchResult MotionSearcher::FineSearchBlock(const Plane& current, const Plane& 
     // Half-sample positions: the reference block may not reach past the
     // window, whose edges are whole samples.
     SearchResult result{{2 * bestPel.x, 2 * bestPel.y}, best};
+    // The bits of the three horizontal and three vertical components.
+    int costX[3] = {};
+    int costY[3] = {};
+    if (cost) {
+        for (int h = 0; h < 3; ++h) {
+            costX[h] = cost->sadPerBit * ComponentBits(2 * bestPel.x + h - 1 - cost->predicted.x);
+            costY[h] = cost->sadPerBit * ComponentBits(2 * bestPel.y + h - 1 - cost->predicted.y);
+        }
+    }
+    int bestTotal = result.sad + costX[1] + costY[1];
     for (int hy = -1; hy <= 1; ++hy) {
         for (int hx = -1; hx <= 1; ++hx) {
             if (hx == 0 && hy == 0) continue;
-            const int vx = 2 * bestPel.x + hx;
-            const int vy = 2 * bestPel.y + hy;
-            const int px = vx >> 1;
-            const int py = vy >> 1;
-            if (!inside(px, py) || !inside(px + (vx & 1), py + (vy & 1))) continue;
-            const int sad = sadAt(px, py, HalfPelIndex(vx & 1, vy & 1), result.sad);
-            if (sad < result.sad) result = {{vx, vy}, sad};
+            const MotionVector v{2 * bestPel.x + hx, 2 * bestPel.y + hy};
+            const int px = v.x >> 1;
+            const int py = v.y >> 1;
+            if (!inside(px, py) || !inside(px + (v.x & 1), py + (v.y & 1))) continue;
+            const int vectorCost = costX[hx + 1] + costY[hy + 1];
+            if (vectorCost >= bestTotal) continue;
+            const int sad = sadAt(px, py, HalfPelIndex(v.x & 1, v.y & 1), bestTotal - vectorCost);
+            if (sad + vectorCost < bestTotal) {
+                bestTotal = sad + vectorCost;
+                result = {v, sad};
+            }
         }
     }
     return result;

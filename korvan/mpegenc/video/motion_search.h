@@ -70,6 +70,22 @@ struct SearchResult {
     int sad = 0;
 };
 
+// What a vector costs besides its match: the bits of its difference from the
+// vector a decoder predicts it from, `sadPerBit` each. The search weighs
+// them only among the half-sample positions around its best whole-sample
+// match, whose sums differ by little where grain or a smooth area decides:
+// there the cheaper vector keeps a steady motion's vectors alike, and
+// alike vectors cost a bit a component.
+struct VectorCost {
+    MotionVector predicted;  // half samples
+    int sadPerBit = 0;
+
+    // The bits of `vector`'s difference from the predicted one, counted
+    // with a range of one extra bit a component (an f-code of 2: the
+    // picture's own f-codes are known only once its search has ended).
+    static int Bits(MotionVector vector, MotionVector predicted);
+};
+
 class MotionSearcher {
 public:
     MotionSearcher(const VideoKernels& kernels, const CodingGeometry& geometry);
@@ -83,17 +99,19 @@ public:
 
     // The fine stage: a spiral of `radius` whole samples inside `window`
     // around the best of the `count` starting points (whole samples), then
-    // the eight half-sample positions around the best. `current` is the
-    // source luminance, `reference` the reconstructed one.
+    // the eight half-sample positions around the best, of which the one
+    // with the smallest sum plus `cost` wins (the sum alone without one).
+    // `current` is the source luminance, `reference` the reconstructed one.
     SearchResult FineSearch(const Plane& current, const Plane& reference, int mbX, int mbY,
                             const MotionVector* starts, int count, int radius,
-                            const SearchWindow& window) const;
+                            const SearchWindow& window, const VectorCost* cost = nullptr) const;
 
     // The same for a 16-wide block of `rows` rows at (x, y) of any plane
     // (a field of the pictures, for instance).
     SearchResult FineSearchBlock(const Plane& current, const Plane& reference, int x, int y,
                                  int rows, const MotionVector* starts, int count, int radius,
-                                 const SearchWindow& window) const;
+                                 const SearchWindow& window,
+                                 const VectorCost* cost = nullptr) const;
 
     // The sum of absolute differences of macroblock (mbX, mbY) at `vector`
     // (half samples), or -1 when the reference block leaves `window`.
