@@ -13,6 +13,10 @@ constexpr long long kReaderPositionRateHz = 44100;
 
 }  // namespace
 
+ReaderSource::~ReaderSource() {
+    if (sound_) reader_.fractionCarryBytes = sound_->fractionCarryBytes;
+}
+
 EncodeJob ReaderSource::JobFor(const std::string& outputPath) const {
     EncodeJob job;
     job.hasVideo = true;
@@ -49,10 +53,31 @@ void ReaderSource::ServeCallbacks(CompileRequest& request, media::AudioFetchForm
     request.getAudio = [this](int64_t position, FetchedAudio& audio) {
         return FetchAudio(position, audio);
     };
+    request.separateAudio = [this] { return SeparateSound(); };
     chunk_ = nullptr;
     chunkBytes_ = 0;
     chunkStart_ = 0;
     nextReaderPosition_ = 0;
+}
+
+bool ReaderSource::SeparateSound() {
+    if (sound_) return true;
+    auto sound = std::make_unique<media::SourceReader>();
+    // The first open has said all there is to say about the file.
+    if (!media::OpenSourceReader(*sound, reader_.path, MessageSink()) ||
+        sound->audioEnabled != reader_.audioEnabled || sound->audioSilent != reader_.audioSilent ||
+        sound->audioFormat.samplesPerSec != reader_.audioFormat.samplesPerSec ||
+        sound->audioFormat.channels != reader_.audioFormat.channels ||
+        sound->audioFormat.bitsPerSample != reader_.audioFormat.bitsPerSample ||
+        sound->samplesPerVideoFrame != reader_.samplesPerVideoFrame) {
+        return false;
+    }
+    sound->firstFrame = reader_.firstFrame;
+    sound->audioEndOverride = reader_.audioEndOverride;
+    sound->chunkDurationSeconds = reader_.chunkDurationSeconds;
+    sound->fractionCarryBytes = reader_.fractionCarryBytes;
+    sound_ = std::move(sound);
+    return true;
 }
 
 int ReaderSource::FetchPicture(int64_t number, FetchedPicture& picture) {
@@ -64,9 +89,10 @@ int ReaderSource::FetchPicture(int64_t number, FetchedPicture& picture) {
     return 0;
 }
 
-int64_t ReaderSource::SampleFrameBytes() const {
+int64_t ReaderSource::SampleFrameBytes() {
     if (form_ == media::AudioFetchForm::kEncoderPcm) return media::kEncoderPcmFormat.blockAlign;
-    return reader_.audioFormat.channels * (reader_.audioFormat.bitsPerSample / 8);
+    const media::WaveFormat& format = SoundReader().audioFormat;
+    return format.channels * (format.bitsPerSample / 8);
 }
 
 int ReaderSource::FetchAudio(int64_t position, FetchedAudio& audio) {
@@ -88,7 +114,8 @@ int ReaderSource::FetchAudio(int64_t position, FetchedAudio& audio) {
         long long bytes = 0;
         const uint8_t* buffer = nullptr;
         // A reader that cannot give more has come to the end of its sound.
-        if (media::FetchSourceAudio(reader_, readerPosition, form_, samples, bytes, buffer) != 0 ||
+        if (media::FetchSourceAudio(SoundReader(), readerPosition, form_, samples, bytes, buffer) !=
+                0 ||
             bytes < frameBytes) {
             chunkBytes_ = 0;
             return 0;
@@ -99,10 +126,11 @@ int ReaderSource::FetchAudio(int64_t position, FetchedAudio& audio) {
         offset = 0;
         const long long sampleFrames = static_cast<long long>(chunkBytes_) / frameBytes;
         nextReaderPosition_ =
-            readerPosition + (form_ == media::AudioFetchForm::kEncoderPcm
-                                  ? samples
-                                  : sampleFrames * kReaderPositionRateHz /
-                                        std::max<long long>(1, reader_.audioFormat.samplesPerSec));
+            readerPosition +
+            (form_ == media::AudioFetchForm::kEncoderPcm
+                 ? samples
+                 : sampleFrames * kReaderPositionRateHz /
+                       std::max<long long>(1, SoundReader().audioFormat.samplesPerSec));
     }
     // Pieces of whole sample frames, each within what a callback may return.
     const size_t largest = kLargestAudioBlockBytes - kLargestAudioBlockBytes % frameBytes;

@@ -4,11 +4,14 @@
 // source's own PCM format (the AVI forms). The readers hand sound over in
 // chunks of up to 2.5 s, more than one callback may return, so a chunk
 // leaves in pieces the encode takes. The command-line tool and the job
-// driver both serve their sources through this.
+// driver both serve their sources through this. A reader serves one thread
+// at a time, so for the sound to be pulled alongside the pictures the
+// source is opened a second time, for the sound alone.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "korvan/media/source_reader.h"
@@ -20,6 +23,11 @@ namespace korvan {
 class ReaderSource {
 public:
     explicit ReaderSource(media::SourceReader& reader) : reader_(reader) {}
+    // The sound read since the second reader was opened carries on in the
+    // first.
+    ~ReaderSource();
+    ReaderSource(const ReaderSource&) = delete;
+    ReaderSource& operator=(const ReaderSource&) = delete;
 
     // The job of the whole source: its picture size and frames, and its
     // sound as the readers deliver it, into `outputPath`.
@@ -30,16 +38,22 @@ public:
     // The two callbacks only: the request's picture n is the reader's output
     // frame n - `firstPicture`, and its sound comes in `form`, its positions
     // counted in samples of that form from the reader's first frame on. The
-    // sound ends (a block of no bytes) where the reader has no more.
+    // sound ends (a block of no bytes) where the reader has no more. The
+    // request may have the sound read by a second reader of its own.
     void ServeCallbacks(CompileRequest& request, media::AudioFetchForm form, int64_t firstPicture);
 
 private:
+    // Opens the source again for the sound, with the first reader's window
+    // and place in the sound; false when it cannot be opened the same.
+    bool SeparateSound();
+    media::SourceReader& SoundReader() { return sound_ ? *sound_ : reader_; }
     int FetchPicture(int64_t number, FetchedPicture& picture);
     int FetchAudio(int64_t position, FetchedAudio& audio);
     // Bytes of one sample of every channel, in the form served.
-    int64_t SampleFrameBytes() const;
+    int64_t SampleFrameBytes();
 
     media::SourceReader& reader_;
+    std::unique_ptr<media::SourceReader> sound_;  // the sound's own, once separated
     media::AudioFetchForm form_ = media::AudioFetchForm::kEncoderPcm;
     int64_t firstPicture_ = 0;
     const uint8_t* chunk_ = nullptr;    // the reader's last chunk of sound
