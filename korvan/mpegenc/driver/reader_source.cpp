@@ -14,7 +14,8 @@ constexpr long long kReaderPositionRateHz = 44100;
 }  // namespace
 
 ReaderSource::~ReaderSource() {
-    if (sound_) reader_.fractionCarryBytes = sound_->fractionCarryBytes;
+    // The rounding the sound carries goes on in whichever reader reads next.
+    if (separated_) reader_.fractionCarryBytes = soundReader_->fractionCarryBytes;
 }
 
 EncodeJob ReaderSource::JobFor(const std::string& outputPath) const {
@@ -53,7 +54,8 @@ void ReaderSource::ServeCallbacks(CompileRequest& request, media::AudioFetchForm
     request.getAudio = [this](int64_t position, FetchedAudio& audio) {
         return FetchAudio(position, audio);
     };
-    request.separateAudio = [this] { return SeparateSound(); };
+    if (soundReader_) request.separateAudio = [this] { return SeparateSound(); };
+    separated_ = false;
     chunk_ = nullptr;
     chunkBytes_ = 0;
     chunkStart_ = 0;
@@ -61,22 +63,24 @@ void ReaderSource::ServeCallbacks(CompileRequest& request, media::AudioFetchForm
 }
 
 bool ReaderSource::SeparateSound() {
-    if (sound_) return true;
-    auto sound = std::make_unique<media::SourceReader>();
-    // The first open has said all there is to say about the file.
-    if (!media::OpenSourceReader(*sound, reader_.path, MessageSink()) ||
-        sound->audioEnabled != reader_.audioEnabled || sound->audioSilent != reader_.audioSilent ||
-        sound->audioFormat.samplesPerSec != reader_.audioFormat.samplesPerSec ||
-        sound->audioFormat.channels != reader_.audioFormat.channels ||
-        sound->audioFormat.bitsPerSample != reader_.audioFormat.bitsPerSample ||
-        sound->samplesPerVideoFrame != reader_.samplesPerVideoFrame) {
+    media::SourceReader& sound = *soundReader_;
+    if (!sound.isOpen || sound.path != reader_.path) {
+        // The first open has said all there is to say about the file.
+        if (!media::OpenSourceReader(sound, reader_.path, MessageSink())) return false;
+        sound.fractionCarryBytes = reader_.fractionCarryBytes;
+    }
+    if (sound.audioEnabled != reader_.audioEnabled || sound.audioSilent != reader_.audioSilent ||
+        sound.audioFormat.samplesPerSec != reader_.audioFormat.samplesPerSec ||
+        sound.audioFormat.channels != reader_.audioFormat.channels ||
+        sound.audioFormat.bitsPerSample != reader_.audioFormat.bitsPerSample ||
+        sound.samplesPerVideoFrame != reader_.samplesPerVideoFrame) {
+        media::CloseSourceReader(sound);
         return false;
     }
-    sound->firstFrame = reader_.firstFrame;
-    sound->audioEndOverride = reader_.audioEndOverride;
-    sound->chunkDurationSeconds = reader_.chunkDurationSeconds;
-    sound->fractionCarryBytes = reader_.fractionCarryBytes;
-    sound_ = std::move(sound);
+    sound.firstFrame = reader_.firstFrame;
+    sound.audioEndOverride = reader_.audioEndOverride;
+    sound.chunkDurationSeconds = reader_.chunkDurationSeconds;
+    separated_ = true;
     return true;
 }
 

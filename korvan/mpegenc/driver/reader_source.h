@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "korvan/media/source_reader.h"
@@ -23,8 +22,14 @@ namespace korvan {
 class ReaderSource {
 public:
     explicit ReaderSource(media::SourceReader& reader) : reader_(reader) {}
-    // The sound read since the second reader was opened carries on in the
-    // first.
+    // `soundReader` is the caller's second reader of the same source, for
+    // the sound when it is pulled on a thread of its own. The caller keeps
+    // it, closed when `reader` is (re)opened, for as long as `reader` reads
+    // the source: a reader's place in the sound carries on from one encode
+    // to the next (a split output goes on with the same readers), and the
+    // second one then holds the same place the first would.
+    ReaderSource(media::SourceReader& reader, media::SourceReader& soundReader)
+        : reader_(reader), soundReader_(&soundReader) {}
     ~ReaderSource();
     ReaderSource(const ReaderSource&) = delete;
     ReaderSource& operator=(const ReaderSource&) = delete;
@@ -38,22 +43,24 @@ public:
     // The two callbacks only: the request's picture n is the reader's output
     // frame n - `firstPicture`, and its sound comes in `form`, its positions
     // counted in samples of that form from the reader's first frame on. The
-    // sound ends (a block of no bytes) where the reader has no more. The
-    // request may have the sound read by a second reader of its own.
+    // sound ends (a block of no bytes) where the reader has no more. With a
+    // second reader, the request may have the sound read by it.
     void ServeCallbacks(CompileRequest& request, media::AudioFetchForm form, int64_t firstPicture);
 
 private:
-    // Opens the source again for the sound, with the first reader's window
-    // and place in the sound; false when it cannot be opened the same.
+    // Has the second reader read the sound from now on, opened on the
+    // source when it is not, with the first reader's window; false when it
+    // cannot read it the same.
     bool SeparateSound();
-    media::SourceReader& SoundReader() { return sound_ ? *sound_ : reader_; }
+    media::SourceReader& SoundReader() { return separated_ ? *soundReader_ : reader_; }
     int FetchPicture(int64_t number, FetchedPicture& picture);
     int FetchAudio(int64_t position, FetchedAudio& audio);
     // Bytes of one sample of every channel, in the form served.
     int64_t SampleFrameBytes();
 
     media::SourceReader& reader_;
-    std::unique_ptr<media::SourceReader> sound_;  // the sound's own, once separated
+    media::SourceReader* soundReader_ = nullptr;
+    bool separated_ = false;  // the sound comes from soundReader_
     media::AudioFetchForm form_ = media::AudioFetchForm::kEncoderPcm;
     int64_t firstPicture_ = 0;
     const uint8_t* chunk_ = nullptr;    // the reader's last chunk of sound
