@@ -1,7 +1,5 @@
 #include "korvan/mpegenc/driver/callback_steps.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <thread>
 
