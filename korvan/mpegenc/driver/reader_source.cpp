@@ -67,6 +67,7 @@ bool ReaderSource::SeparateSound() {
     if (!sound.isOpen || sound.path != reader_.path) {
         // The first open has said all there is to say about the file.
         if (!media::OpenSourceReader(sound, reader_.path, MessageSink())) return false;
+        media::DropSourcePictures(sound);
         sound.fractionCarryBytes = reader_.fractionCarryBytes;
     }
     if (sound.audioEnabled != reader_.audioEnabled || sound.audioSilent != reader_.audioSilent ||
