@@ -276,29 +276,13 @@ TEST(InputModeOptionsTest, TheProgramStreamIsTheSameForEveryThreadCountAndProces
 TEST(InputModeOptionsTest, SoundCodedAlongsideThePicturesEndsWithThemAtALimit) {
     test::TempDir folder("input mode sound alongside");
     const std::string input = folder / "tones.mp4";
-    const test::ToolRun made =
-        test::RunInstalled("ffmpeg", {"-nostdin",
-                                      "-v",
-                                      "error",
-                                      "-y",
-                                      "-f",
-                                      "lavfi",
-                                      "-i",
-                                      "testsrc2=size=176x144:rate=25",
-                                      "-f",
-                                      "lavfi",
-                                      "-i",
-                                      "aevalsrc=0.5*sin(2*PI*(300+40*floor(4*t))*t)|"
-                                      "0.4*sin(2*PI*(2000-60*floor(4*t))*t):s=44100",
-                                      "-t",
-                                      "9",
-                                      "-c:v",
-                                      "libx264",
-                                      "-pix_fmt",
-                                      "yuv420p",
-                                      "-c:a",
-                                      "aac",
-                                      input});
+    const test::ToolRun made = test::RunInstalled(
+        "sh", {"-c",
+               "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -f lavfi -i "
+               "'aevalsrc=0.5*sin(2*PI*(300+40*floor(4*t))*t)|"
+               "0.4*sin(2*PI*(2000-60*floor(4*t))*t):s=44100' "
+               "-t 9 -c:v libx264 -pix_fmt yuv420p -c:a aac \"$0\"",
+               input});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     constexpr int kPictures = 158;  // the first picture at or past 6.3 s ends the output
     for (const auto& [target, rateHz] : {std::pair{"mpeg1", 44100}, std::pair{"dvd", 48000}}) {
