@@ -5,13 +5,15 @@ SANITIZE_BUILD ?= build-sanitize
 TSAN_BUILD ?= build-tsan
 # The tests of the parts with threads: the frame grabber's ring, the
 # encoder's workers, the process runner and the host starter, the message
-# loop, and a job stopped from another thread while its grabber runs.
-TSAN_TESTS ?= FrameRing|ThreadCount|ChildProcess|ToolRunner|HostProcess|MessageLoop|JobDriverTest.TheStopRequest
+# loop, a job stopped from another thread while its grabber runs, and the
+# sound coded on its own thread while the pictures are.
+TSAN_TESTS ?= FrameRing|ThreadCount|ChildProcess|ToolRunner|HostProcess|MessageLoop|JobDriverTest.TheStopRequest|SoundCodedAlongside|AWindowsSound|EncodeDriverTest.(ACancelInStepOne|SourcesThatFail|ADurationLimitMay)
 # The test programs that hold them (with what they start): the ThreadSanitizer
 # build makes only these.
 TSAN_PROGRAMS ?= platform_process_tests platform_message_loop_tests app_tool_runner_tests \
   app_shell_tool_tests korvan_media_tests korvan_video_tests korvan_cli_tests \
-  korvan_job_driver_tests
+  korvan_job_driver_tests korvan_encode_driver_tests korvan_encode_driver_input_tests \
+  korvan_cli_input_tests
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 # Leave empty for every target, or name some: make fuzz FUZZ_TARGETS="ini_text wav_reader"

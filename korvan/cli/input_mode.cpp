@@ -71,7 +71,9 @@ int RunInputMode(ModeContext& context) {
 
     const bool avi = !o.aviOutput.empty();
     const std::string& output = avi ? o.aviOutput : o.programOutput;
-    ReaderSource source(reader);
+    // The sound's own reader, should it be read on a thread of its own.
+    media::SourceReader soundReader;
+    ReaderSource source(reader, soundReader);
     const EncodeJob job = source.JobFor(output);
     CompileRequest request;
     request.targetKind = TargetKindOf(o.preset);

@@ -62,7 +62,7 @@ ConvertingDialog::ConvertingDialog(ModuleState& module)
       jobFile_(module.writableFolder + kJobFileName),
       aviWriter_(AviWriterHooksFor(module)) {}
 
-ConvertingDialog::~ConvertingDialog() { media::CloseSourceReader(reader_); }
+ConvertingDialog::~ConvertingDialog() { CloseInput(); }
 
 int ConvertingDialog::DoModal() {
     OnInitDialog();
@@ -101,7 +101,7 @@ void ConvertingDialog::OnInitDialog() {
 }
 
 int ConvertingDialog::ReadAndRunJob() {
-    media::CloseSourceReader(reader_);
+    CloseInput();
     pending_.clear();
     job_ = jobFile_.ReadDescription();
     if (job_.inputCount == 0) {
@@ -139,7 +139,7 @@ int ConvertingDialog::ReadAndRunJob() {
         if (platform::DispatchPendingMessages() == 0 && !done_) platform::WaitForMessages(500ms);
     }
     KillTimer(kCancelPollTimer);
-    media::CloseSourceReader(reader_);
+    CloseInput();
     // A stopped job names no result: the program has stopped listening, and
     // a cut-short output is none. Nor does a failed one, so that the name
     // the program planned is not taken for a file that was made.

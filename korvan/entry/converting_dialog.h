@@ -91,6 +91,8 @@ private:
     // Opens the current input and works out its pictures and output name;
     // false when it cannot be read.
     bool OpenCurrentInput();
+    // Closes both readers of the current input.
+    void CloseInput();
     void EncodeCurrentWindow();
     // Removes the elementary streams the encode of the current output (or of
     // all merged inputs) wrote.
@@ -113,6 +115,9 @@ private:
     std::string handOffPath_;
     OutputFileLimits limits_;
     media::SourceReader reader_;
+    // The same input again, for its sound when that is read on a thread of
+    // its own; closed whenever reader_ is.
+    media::SourceReader soundReader_;
     MediaAviSink aviWriter_;
 
     JobDescription job_;

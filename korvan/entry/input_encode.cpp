@@ -56,8 +56,13 @@ void ConvertingDialog::PrepareAndEncode(Continuation continuation) {
     if (notificationsPosted_ == 0) AdvanceLater();
 }
 
-bool ConvertingDialog::OpenCurrentInput() {
+void ConvertingDialog::CloseInput() {
     media::CloseSourceReader(reader_);
+    media::CloseSourceReader(soundReader_);
+}
+
+bool ConvertingDialog::OpenCurrentInput() {
+    CloseInput();
     NoteAudioHandOffSource(handOffPath_, currentInput_);
     if (!media::OpenSourceReader(reader_, currentInput_, LibraryMessageSink()) ||
         reader_.lastFrame < reader_.firstFrame) {
@@ -129,7 +134,7 @@ void ConvertingDialog::EncodeCurrentWindow() {
     }
     request.pictureRate = reader_.frameRate;
     request.durationMs = static_cast<int64_t>(std::llround(seconds * 1000));
-    ReaderSource source(reader_);
+    ReaderSource source(reader_, soundReader_);
     source.ServeCallbacks(
         request, mpeg ? media::AudioFetchForm::kEncoderPcm : media::AudioFetchForm::kSourceFormat,
         window_.first);

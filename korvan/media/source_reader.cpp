@@ -198,7 +198,7 @@ bool OpenSourceReader(SourceReader& reader, const std::string& path, const Messa
 }
 
 bool ReadSourceFrameAt(SourceReader& reader, long long index, std::vector<uint8_t>& pixels) {
-    if (!reader.isOpen) return false;
+    if (!reader.isOpen || !reader.media->video.IsOpen() || !reader.media->videoFrame) return false;
     SourceReaderMedia& media = *reader.media;
     const double seconds = static_cast<double>(index * reader.timePerFrame) / kUnitsPerSecond;
     const double halfFrame = 0.5 * static_cast<double>(reader.timePerFrame) / kUnitsPerSecond;
@@ -328,6 +328,15 @@ int FetchSourceAudio(SourceReader& reader, long long position, AudioFetchForm fo
     sampleCount = converted / kEncoderPcmFormat.blockAlign;
     buffer = media.conversionBuffer.data();
     return 0;
+}
+
+void DropSourcePictures(SourceReader& reader) {
+    if (!reader.media) return;
+    SourceReaderMedia& media = *reader.media;
+    media.grabber.Stop();
+    media.video = StreamDecoder();
+    media.videoFrame.reset();
+    media.framePixels = {};
 }
 
 void CloseSourceReader(SourceReader& reader) {

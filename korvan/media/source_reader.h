@@ -120,6 +120,11 @@ int FetchSourceAudio(SourceReader& reader, long long position, AudioFetchForm fo
 // chunk duration, truncated).
 long long ChunkBytes(const SourceReader& reader);
 
+// Releases the video decoder and its buffers of a reader kept for its sound
+// alone; its facts and its sound stay, ReadSourceFrameAt fails from then on
+// (FetchSourceFrame's grabber reads the file itself).
+void DropSourcePictures(SourceReader& reader);
+
 // Stops the grabber and releases everything; the reader can be opened again.
 void CloseSourceReader(SourceReader& reader);
 

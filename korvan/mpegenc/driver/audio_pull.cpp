@@ -19,6 +19,32 @@ AudioPull::AudioPull(const CompileRequest& request, const EncodePlan& plan)
       endPictures_(plan.sourcePictures),
       endSamples_(plan.audioSamples) {}
 
+AudioPull::AudioPull(const CompileRequest& request, const EncodePlan& plan,
+                     const PictureFrontier& frontier)
+    : AudioPull(request, plan) {
+    frontier_ = &frontier;
+    plan_ = plan;
+}
+
+bool AudioPull::Covers(int64_t units) {
+    if (!frontier_) return true;
+    const bool byPicture = request_.audioPositions == AudioPositions::kByPicture;
+    const auto unitsOf = [this, byPicture](int64_t pictures) {
+        return byPicture ? plan_.SourcePicturesOf(pictures) : plan_.AudioSamplesOf(pictures);
+    };
+    const PictureFrontier::State state =
+        frontier_->WaitUntil([&](int64_t fetched) { return unitsOf(fetched) >= units; });
+    if (state.abandoned) return false;
+    if (state.ended) {
+        // As if pulled after step 1: its end, and the end of the whole sound.
+        plan_.CutAt(state.fetched);
+        lastPictures_ = endPictures_ = plan_.sourcePictures;
+        lastSamples_ = endSamples_ = plan_.audioSamples;
+        frontier_ = nullptr;
+    }
+    return true;
+}
+
 void AudioPull::SetEnd(int64_t sourcePictures, int64_t samples) {
     endPictures_ = sourcePictures;
     endSamples_ = samples;
@@ -32,10 +58,12 @@ AudioPull::Result AudioPull::Next(FetchedAudio& block) {
 }
 
 AudioPull::Result AudioPull::NextOfPicture(FetchedAudio& block) {
+    if (!Covers(pictures_ + 1)) return Result::kFailed;
     if (pictures_ >= endPictures_) return Result::kEnd;
     const int64_t position = firstPicture_ + pictures_;
     const int status = request_.getAudio(position, block);
     if (status != 0) {
+        if (!Covers(kWholeSound)) return Result::kFailed;
         // The last picture's sound may be missing.
         if (pictures_ + 1 >= lastPictures_) return Result::kEnd;
         problem_ = FormatText("  Could not get audio data at frame %d, error code %d.",
@@ -52,10 +80,12 @@ AudioPull::Result AudioPull::NextOfPicture(FetchedAudio& block) {
 }
 
 AudioPull::Result AudioPull::NextFromSample(FetchedAudio& block) {
+    if (!Covers(samples_ + 1)) return Result::kFailed;
     if (samples_ >= endSamples_) return Result::kEnd;
     const int64_t position = firstSample_ + samples_;
     const int status = request_.getAudio(position, block);
     if (status != 0) {
+        if (!Covers(kWholeSound)) return Result::kFailed;
         // Sound that ends within the last picture (a source whose pictures
         // run a little longer, or a rate rounded) ends the sound there.
         if (samples_ + samplesPerPicture_ >= lastSamples_) return Result::kEnd;
@@ -71,6 +101,7 @@ AudioPull::Result AudioPull::NextFromSample(FetchedAudio& block) {
     // none past the end (the sound ends with the pictures).
     const int64_t whole =
         block.bytes ? static_cast<int64_t>(block.byteCount) / bytesPerSampleFrame_ : 0;
+    if (!Covers(samples_ + whole)) return Result::kFailed;
     const int64_t taken = std::min(whole, endSamples_ - samples_);
     if (taken == 0) return Result::kEnd;
     block.byteCount = static_cast<size_t>(taken) * bytesPerSampleFrame_;
@@ -78,15 +109,22 @@ AudioPull::Result AudioPull::NextFromSample(FetchedAudio& block) {
     return Result::kBlock;
 }
 
+std::string AudioProgressText(AudioPositions positions, int64_t pulled, int64_t end, int& percent) {
+    percent = end > 0 ? static_cast<int>(pulled * 100 / end) : 100;
+    return FormatText(positions == AudioPositions::kByPicture
+                          ? "Step 2 of 2: Audio: %d%% - frame %d of %d."
+                          : "Step 2 of 2: Audio: %d%% - sample %d of %d.",
+                      percent, static_cast<int>(pulled), static_cast<int>(end));
+}
+
+int64_t AudioPull::Pulled() const {
+    return request_.audioPositions == AudioPositions::kByPicture ? pictures_ : samples_;
+}
+
 std::string AudioPull::ProgressText(int& percent) const {
-    if (request_.audioPositions == AudioPositions::kByPicture) {
-        percent = endPictures_ > 0 ? static_cast<int>(pictures_ * 100 / endPictures_) : 100;
-        return FormatText("Step 2 of 2: Audio: %d%% - frame %d of %d.", percent,
-                          static_cast<int>(pictures_), static_cast<int>(endPictures_));
-    }
-    percent = endSamples_ > 0 ? static_cast<int>(samples_ * 100 / endSamples_) : 100;
-    return FormatText("Step 2 of 2: Audio: %d%% - sample %d of %d.", percent,
-                      static_cast<int>(samples_), static_cast<int>(endSamples_));
+    const bool byPicture = request_.audioPositions == AudioPositions::kByPicture;
+    return AudioProgressText(request_.audioPositions, Pulled(),
+                             byPicture ? endPictures_ : endSamples_, percent);
 }
 
 }  // namespace korvan

@@ -1,14 +1,12 @@
 #include "korvan/mpegenc/driver/callback_steps.h"
 
-#include <unistd.h>
-
 #include <cmath>
+#include <thread>
 
-#include "korvan/mpegenc/audio/audio_encoder.h"
 #include "korvan/mpegenc/common/format_text.h"
 #include "korvan/mpegenc/driver/audio_pull.h"
+#include "korvan/mpegenc/driver/audio_step.h"
 #include "korvan/mpegenc/driver/picture_feed.h"
-#include "korvan/mpegenc/driver/sound_resampler.h"
 #include "korvan/mpegenc/driver/video_stream_writer.h"
 
 namespace korvan {
@@ -17,7 +15,6 @@ namespace {
 constexpr int kEstimateEvery = 10;  // pictures between two estimates of the time left
 constexpr int kCancelledStatus = -1001;
 constexpr double kBitsPerMB = 1 << 23;
-constexpr char kResampleMessage[] = "Unable to convert the sound to the rate of the target.";
 
 int Percent(int64_t done, int64_t total) {
     return total > 0 ? static_cast<int>(done * 100 / total) : 100;
@@ -88,14 +85,37 @@ int CallbackSteps::BeforePicture(int64_t picture, const VideoEncoder& encoder) {
     if (limits_.EndsBefore(picture, encoder.BitsCoded())) {
         plan_.CutAt(picture);
         request_.split = true;
+        if (audioThread_) audioThread_->Frontier().Ends(picture);
         return PictureSource::kEndsHere;
     }
+    // The pictures before this one have been fetched.
+    if (audioThread_) audioThread_->Frontier().Fetched(picture);
     ReportPicture(picture, encoder.BitsCoded());
     return 0;
 }
 
+void CallbackSteps::BeginAudioAlongside(const EncoderSettings& settings,
+                                        const std::string& streamPath) {
+    // One thread codes everything in turn. A host's two callbacks may read
+    // from one source, so they are called from two threads only once the
+    // host has made them independent.
+    const bool oneCore = threads_ == 0 && std::thread::hardware_concurrency() < 2;
+    if (threads_ == 1 || oneCore) return;
+    if (!request_.separateAudio || !request_.separateAudio()) return;
+    audioThread_ = AudioThread::Start(settings, streamPath, request_, plan_);
+}
+
 StepOutcome CallbackSteps::EncodeVideo(const EncoderSettings& settings,
                                        const std::string& streamPath) {
+    StepOutcome outcome = CodeVideo(settings, streamPath);
+    // Without the pictures the sound is no use: its thread stops, and its
+    // stream goes.
+    if (outcome.status != EncodeStatus::kDone) audioThread_.reset();
+    return outcome;
+}
+
+StepOutcome CallbackSteps::CodeVideo(const EncoderSettings& settings,
+                                     const std::string& streamPath) {
     VideoEncoder encoder;
     if (threads_ > 0) encoder.SetThreadCount(threads_);
     PictureFeed feed(request_.getPicture, plan_.firstPicture, plan_.sourceRate, plan_.codedRate,
@@ -115,6 +135,7 @@ StepOutcome CallbackSteps::EncodeVideo(const EncoderSettings& settings,
     hooks.coded = [this] {
         const unsigned total = static_cast<unsigned>(plan_.pictures);
         request_.sourcePicturesDone = plan_.sourcePictures;
+        if (audioThread_) audioThread_->Frontier().Ends(plan_.pictures);
         reporter_.ReportProgress(FormatText("Video: 100%% - frame %u of %u.", total, total), 100);
     };
     hooks.maxBitrateProgress = [this](int header, int headers) {
@@ -131,60 +152,19 @@ StepOutcome CallbackSteps::EncodeVideo(const EncoderSettings& settings,
 
 StepOutcome CallbackSteps::EncodeAudio(const EncoderSettings& settings,
                                        const std::string& streamPath) {
+    if (audioThread_) {
+        const std::unique_ptr<AudioThread> thread = std::move(audioThread_);
+        return thread->Finish(reporter_, plan_);
+    }
     AudioPull pull(request_, plan_);
-    audio::AudioFormat coded = plan_.audioFormat;
-    coded.sampleRateHz = CodedSampleRateHz(request_.targetKind, plan_.audioFormat.sampleRateHz);
-    SoundResampler resampler;
-    const bool resample = coded.sampleRateHz != plan_.audioFormat.sampleRateHz;
-    if (resample &&
-        !resampler.Open(plan_.audioFormat.sampleRateHz, coded.sampleRateHz, coded.channels)) {
-        return {EncodeStatus::kFailed, kResampleMessage};
-    }
-    bool flushed = false;
-    bool resampleFailed = false;
-    audio::AudioCallbacks callbacks;
-    callbacks.fetch = [&](audio::PcmBlock& pcm) {
-        for (;;) {
-            FetchedAudio block;
-            const AudioPull::Result result = flushed ? AudioPull::Result::kEnd : pull.Next(block);
-            if (result == AudioPull::Result::kFailed) return audio::FetchResult::kFailed;
-            if (result == AudioPull::Result::kEnd) {
-                if (!resample || flushed) return audio::FetchResult::kEnd;
-                flushed = true;
-                if (!resampler.Flush(pcm.bytes, pcm.byteCount)) break;
-                if (pcm.byteCount == 0) return audio::FetchResult::kEnd;
-                return audio::FetchResult::kBlock;
-            }
-            int percent = 0;
-            const std::string text = pull.ProgressText(percent);
-            reporter_.ReportProgress(text, percent);
-            if (!resample) {
-                pcm.bytes = block.bytes;
-                pcm.byteCount = block.byteCount;
-                return audio::FetchResult::kBlock;
-            }
-            if (!resampler.Convert(block.bytes, block.byteCount, pcm.bytes, pcm.byteCount)) break;
-            // The filter may hold a short block back whole.
-            if (pcm.byteCount > 0) return audio::FetchResult::kBlock;
-        }
-        resampleFailed = true;
-        return audio::FetchResult::kFailed;
+    AudioStepCalls calls;
+    calls.pulled = [this](const AudioPull& pulled) {
+        int percent = 0;
+        const std::string text = pulled.ProgressText(percent);
+        reporter_.ReportProgress(text, percent);
     };
-    callbacks.cancelRequested = [this] { return request_.cancel.load(); };
-
-    const audio::AudioEncodeResult result =
-        audio::EncodeAudioStream(settings, coded, streamPath, callbacks);
-    if (result.status == audio::AudioEncodeStatus::kDone) return {};
-    // A stream that did not end is no result.
-    ::unlink(streamPath.c_str());
-    switch (result.status) {
-        case audio::AudioEncodeStatus::kCancelled:
-            return {EncodeStatus::kCancelled, {}};
-        case audio::AudioEncodeStatus::kSourceFailed:
-            return {EncodeStatus::kFailed, resampleFailed ? kResampleMessage : pull.Problem()};
-        default:
-            return {EncodeStatus::kFailed, result.message};
-    }
+    calls.cancelled = [this] { return request_.cancel.load(); };
+    return CodeAudioStep(settings, streamPath, request_.targetKind, plan_.audioFormat, pull, calls);
 }
 
 }  // namespace korvan

@@ -1,12 +1,16 @@
 // The two coding steps of an encode whose pictures and sound come through
 // the job's callbacks. Step 1 reports every picture, polls the host's cancel
 // flag and ends the output at its size or duration limit; step 2 pulls the
-// sound up to where the pictures ended.
+// sound up to where the pictures ended. With more than one thread, and a
+// host whose audio callback can be made independent of its picture
+// callback, step 2's work runs alongside step 1 on a thread of its own.
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 
+#include "korvan/mpegenc/driver/audio_thread.h"
 #include "korvan/mpegenc/driver/encode_preparation.h"
 #include "korvan/mpegenc/driver/encode_sequence.h"
 #include "korvan/mpegenc/driver/output_limits.h"
@@ -34,12 +38,15 @@ public:
     // `threads` 0 gives the video coder every core.
     CallbackSteps(ProgressReporter& reporter, EncodePlan& plan, int processorMode, int threads);
 
+    void BeginAudioAlongside(const EncoderSettings& settings,
+                             const std::string& streamPath) override;
     StepOutcome EncodeVideo(const EncoderSettings& settings,
                             const std::string& streamPath) override;
     StepOutcome EncodeAudio(const EncoderSettings& settings,
                             const std::string& streamPath) override;
 
 private:
+    StepOutcome CodeVideo(const EncoderSettings& settings, const std::string& streamPath);
     // Before the encoder fetches picture `picture`: it is reported, and a
     // cancel or a limit stops the pictures there.
     int BeforePicture(int64_t picture, const VideoEncoder& encoder);
@@ -54,6 +61,8 @@ private:
     std::chrono::steady_clock::time_point start_;
     RemainingTime remaining_;
     bool cancelled_ = false;
+    // Step 2's work while step 1 runs; gone once step 2 has its outcome.
+    std::unique_ptr<AudioThread> audioThread_;
 };
 
 }  // namespace korvan

@@ -127,6 +127,11 @@ struct CompileRequest {
     PictureCallback getPicture;
     AudioCallback getAudio;
     AudioPositions audioPositions = AudioPositions::kByPicture;
+    // Makes getAudio independent of getPicture (its own reader of the
+    // source, say), so that the sound can be pulled on a thread of its own
+    // while the pictures are; false when it cannot. Without it, or before
+    // it, the two are only ever called one after the other.
+    std::function<bool()> separateAudio;
 
     // Whom to tell: every progress report goes into the job file's section
     // "common" ("strtip", "ipercent") when a path is given, and is posted

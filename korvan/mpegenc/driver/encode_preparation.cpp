@@ -138,10 +138,18 @@ EncodeStreamNames MergedStreamNames(const std::vector<std::string>& inputs, size
     return names;
 }
 
+int64_t EncodePlan::SourcePicturesOf(int64_t count) const {
+    return SourcePictureOf(count, sourceRate, codedRate);
+}
+
+int64_t EncodePlan::AudioSamplesOf(int64_t count) const {
+    return Nearest(static_cast<double>(count) / codedRate * audioFormat.sampleRateHz);
+}
+
 void EncodePlan::CutAt(int64_t count) {
     pictures = count;
-    sourcePictures = SourcePictureOf(count, sourceRate, codedRate);
-    audioSamples = Nearest(static_cast<double>(count) / codedRate * audioFormat.sampleRateHz);
+    sourcePictures = SourcePicturesOf(count);
+    audioSamples = AudioSamplesOf(count);
 }
 
 Preparation PrepareEncode(EncoderState& state, const EncodeJob& job, const CompileRequest& request,

@@ -42,6 +42,10 @@ struct EncodePlan {
 
     // Bytes of one sample of every channel.
     int BytesPerSampleFrame() const { return audioFormat.channels * (bitsPerSample / 8); }
+    // The source pictures, and the samples of sound, that the first `count`
+    // pictures of the output show; both grow with `count`.
+    int64_t SourcePicturesOf(int64_t count) const;
+    int64_t AudioSamplesOf(int64_t count) const;
     // After a limit: the output ends before picture `pictures`, and the
     // sound with it.
     void CutAt(int64_t pictures);

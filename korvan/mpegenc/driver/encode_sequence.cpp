@@ -100,6 +100,7 @@ EncodeOutcome RunEncodeSequence(const EncoderSettings& settings, const EncodeStr
         return outcome;
     }
 
+    if (plan.encodeVideo && plan.encodeAudio) steps.BeginAudioAlongside(settings, names.audio);
     if (plan.encodeVideo && !Finished(steps.EncodeVideo(settings, names.video), outcome, messages))
         return outcome;
     if (plan.encodeAudio) {

@@ -59,6 +59,12 @@ struct StepOutcome {
 class EncodeSteps {
 public:
     virtual ~EncodeSteps() = default;
+    // Before step 1, when step 2 follows it: the steps may begin step 2's
+    // work here, to run alongside step 1. Step 2 is still called after step
+    // 1, or not at all when step 1 fails or the host cancels before it; the
+    // steps then drop that work themselves.
+    virtual void BeginAudioAlongside(const EncoderSettings& /*settings*/,
+                                     const std::string& /*streamPath*/) {}
     // Step 1: writes the video elementary stream at `streamPath`.
     virtual StepOutcome EncodeVideo(const EncoderSettings& settings,
                                     const std::string& streamPath) = 0;

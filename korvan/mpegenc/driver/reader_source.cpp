@@ -13,6 +13,11 @@ constexpr long long kReaderPositionRateHz = 44100;
 
 }  // namespace
 
+ReaderSource::~ReaderSource() {
+    // The rounding the sound carries goes on in whichever reader reads next.
+    if (separated_) reader_.fractionCarryBytes = soundReader_->fractionCarryBytes;
+}
+
 EncodeJob ReaderSource::JobFor(const std::string& outputPath) const {
     EncodeJob job;
     job.hasVideo = true;
@@ -49,10 +54,35 @@ void ReaderSource::ServeCallbacks(CompileRequest& request, media::AudioFetchForm
     request.getAudio = [this](int64_t position, FetchedAudio& audio) {
         return FetchAudio(position, audio);
     };
+    if (soundReader_) request.separateAudio = [this] { return SeparateSound(); };
+    separated_ = false;
     chunk_ = nullptr;
     chunkBytes_ = 0;
     chunkStart_ = 0;
     nextReaderPosition_ = 0;
+}
+
+bool ReaderSource::SeparateSound() {
+    media::SourceReader& sound = *soundReader_;
+    if (!sound.isOpen || sound.path != reader_.path) {
+        // The first open has said all there is to say about the file.
+        if (!media::OpenSourceReader(sound, reader_.path, MessageSink())) return false;
+        media::DropSourcePictures(sound);
+        sound.fractionCarryBytes = reader_.fractionCarryBytes;
+    }
+    if (sound.audioEnabled != reader_.audioEnabled || sound.audioSilent != reader_.audioSilent ||
+        sound.audioFormat.samplesPerSec != reader_.audioFormat.samplesPerSec ||
+        sound.audioFormat.channels != reader_.audioFormat.channels ||
+        sound.audioFormat.bitsPerSample != reader_.audioFormat.bitsPerSample ||
+        sound.samplesPerVideoFrame != reader_.samplesPerVideoFrame) {
+        media::CloseSourceReader(sound);
+        return false;
+    }
+    sound.firstFrame = reader_.firstFrame;
+    sound.audioEndOverride = reader_.audioEndOverride;
+    sound.chunkDurationSeconds = reader_.chunkDurationSeconds;
+    separated_ = true;
+    return true;
 }
 
 int ReaderSource::FetchPicture(int64_t number, FetchedPicture& picture) {
@@ -64,9 +94,10 @@ int ReaderSource::FetchPicture(int64_t number, FetchedPicture& picture) {
     return 0;
 }
 
-int64_t ReaderSource::SampleFrameBytes() const {
+int64_t ReaderSource::SampleFrameBytes() {
     if (form_ == media::AudioFetchForm::kEncoderPcm) return media::kEncoderPcmFormat.blockAlign;
-    return reader_.audioFormat.channels * (reader_.audioFormat.bitsPerSample / 8);
+    const media::WaveFormat& format = SoundReader().audioFormat;
+    return format.channels * (format.bitsPerSample / 8);
 }
 
 int ReaderSource::FetchAudio(int64_t position, FetchedAudio& audio) {
@@ -88,7 +119,8 @@ int ReaderSource::FetchAudio(int64_t position, FetchedAudio& audio) {
         long long bytes = 0;
         const uint8_t* buffer = nullptr;
         // A reader that cannot give more has come to the end of its sound.
-        if (media::FetchSourceAudio(reader_, readerPosition, form_, samples, bytes, buffer) != 0 ||
+        if (media::FetchSourceAudio(SoundReader(), readerPosition, form_, samples, bytes, buffer) !=
+                0 ||
             bytes < frameBytes) {
             chunkBytes_ = 0;
             return 0;
@@ -99,10 +131,11 @@ int ReaderSource::FetchAudio(int64_t position, FetchedAudio& audio) {
         offset = 0;
         const long long sampleFrames = static_cast<long long>(chunkBytes_) / frameBytes;
         nextReaderPosition_ =
-            readerPosition + (form_ == media::AudioFetchForm::kEncoderPcm
-                                  ? samples
-                                  : sampleFrames * kReaderPositionRateHz /
-                                        std::max<long long>(1, reader_.audioFormat.samplesPerSec));
+            readerPosition +
+            (form_ == media::AudioFetchForm::kEncoderPcm
+                 ? samples
+                 : sampleFrames * kReaderPositionRateHz /
+                       std::max<long long>(1, SoundReader().audioFormat.samplesPerSec));
     }
     // Pieces of whole sample frames, each within what a callback may return.
     const size_t largest = kLargestAudioBlockBytes - kLargestAudioBlockBytes % frameBytes;

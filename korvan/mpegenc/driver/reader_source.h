@@ -4,7 +4,9 @@
 // source's own PCM format (the AVI forms). The readers hand sound over in
 // chunks of up to 2.5 s, more than one callback may return, so a chunk
 // leaves in pieces the encode takes. The command-line tool and the job
-// driver both serve their sources through this.
+// driver both serve their sources through this. A reader serves one thread
+// at a time, so for the sound to be pulled alongside the pictures the
+// source is opened a second time, for the sound alone.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +22,17 @@ namespace korvan {
 class ReaderSource {
 public:
     explicit ReaderSource(media::SourceReader& reader) : reader_(reader) {}
+    // `soundReader` is the caller's second reader of the same source, for
+    // the sound when it is pulled on a thread of its own. The caller keeps
+    // it, closed when `reader` is (re)opened, for as long as `reader` reads
+    // the source: a reader's place in the sound carries on from one encode
+    // to the next (a split output goes on with the same readers), and the
+    // second one then holds the same place the first would.
+    ReaderSource(media::SourceReader& reader, media::SourceReader& soundReader)
+        : reader_(reader), soundReader_(&soundReader) {}
+    ~ReaderSource();
+    ReaderSource(const ReaderSource&) = delete;
+    ReaderSource& operator=(const ReaderSource&) = delete;
 
     // The job of the whole source: its picture size and frames, and its
     // sound as the readers deliver it, into `outputPath`.
@@ -30,16 +43,24 @@ public:
     // The two callbacks only: the request's picture n is the reader's output
     // frame n - `firstPicture`, and its sound comes in `form`, its positions
     // counted in samples of that form from the reader's first frame on. The
-    // sound ends (a block of no bytes) where the reader has no more.
+    // sound ends (a block of no bytes) where the reader has no more. With a
+    // second reader, the request may have the sound read by it.
     void ServeCallbacks(CompileRequest& request, media::AudioFetchForm form, int64_t firstPicture);
 
 private:
+    // Has the second reader read the sound from now on, opened on the
+    // source when it is not, with the first reader's window; false when it
+    // cannot read it the same.
+    bool SeparateSound();
+    media::SourceReader& SoundReader() { return separated_ ? *soundReader_ : reader_; }
     int FetchPicture(int64_t number, FetchedPicture& picture);
     int FetchAudio(int64_t position, FetchedAudio& audio);
     // Bytes of one sample of every channel, in the form served.
-    int64_t SampleFrameBytes() const;
+    int64_t SampleFrameBytes();
 
     media::SourceReader& reader_;
+    media::SourceReader* soundReader_ = nullptr;
+    bool separated_ = false;  // the sound comes from soundReader_
     media::AudioFetchForm form_ = media::AudioFetchForm::kEncoderPcm;
     int64_t firstPicture_ = 0;
     const uint8_t* chunk_ = nullptr;    // the reader's last chunk of sound

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/korvan/driver/driver_media.h"
@@ -263,5 +264,70 @@ TEST(InputModeOptionsTest, TheProgramStreamIsTheSameForEveryThreadCountAndProces
         ASSERT_EQ(std::system(command.c_str()), 0);
         EXPECT_TRUE(test::ReadFile(plain) == first) << "plain kernels";
         EXPECT_EQ(test::DecodeErrors(plain), "");
+    }
+}
+
+// With more than one thread the sound is coded on a thread of its own while
+// the pictures are, from a second reader of the source. A sound of distinct
+// tones (a new pitch every quarter second in each channel, read in chunks
+// of 2.5 s) cut by a duration limit in the middle of a chunk: the audio
+// stream is the one coded in turn on one thread, byte for byte, and ends
+// with the pictures, at the disc's rate and at the source's own.
+TEST(InputModeOptionsTest, SoundCodedAlongsideThePicturesEndsWithThemAtALimit) {
+    test::TempDir folder("input mode sound alongside");
+    const std::string input = folder / "tones.mp4";
+    const test::ToolRun made = test::RunInstalled(
+        "sh", {"-c",
+               "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -f lavfi -i "
+               "'aevalsrc=0.5*sin(2*PI*(300+40*floor(4*t))*t)|"
+               "0.4*sin(2*PI*(2000-60*floor(4*t))*t):s=44100' "
+               "-t 9 -c:v libx264 -pix_fmt yuv420p -c:a aac \"$0\"",
+               input});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    constexpr int kPictures = 158;  // the first picture at or past 6.3 s ends the output
+    for (const auto& [target, rateHz] : {std::pair{"mpeg1", 44100}, std::pair{"dvd", 48000}}) {
+        SCOPED_TRACE(target);
+        std::string soundInTurn;
+        std::string programInTurn;
+        for (const char* threads : {"1", "3"}) {
+            SCOPED_TRACE(threads);
+            const std::string program = folder / (std::string(target) + " " + threads + ".mpg");
+            const test::ToolRun run =
+                test::RunInstalled(kTool, {"--target", target, "--input", input, "-o", program,
+                                           "--threads", threads, "--duration-limit", "6.3"});
+            ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+            ASSERT_NE(run.out.find("limit reached after 158 source pictures"), std::string::npos)
+                << run.out;
+            // Step 2's lines still come after step 1's, counting the sound
+            // of the pictures coded.
+            const size_t videoDone = run.out.find("Video: 100% - frame 158 of 158.");
+            const size_t audioDone =
+                run.out.find("Step 2 of 2: Audio: 100% - sample 278712 of 278712.");
+            ASSERT_NE(videoDone, std::string::npos) << run.out;
+            EXPECT_NE(audioDone, std::string::npos) << run.out;
+            EXPECT_GT(audioDone, videoDone) << run.out;
+
+            // The presets keep the elementary streams.
+            const std::string soundPath = program.substr(0, program.size() - 4) + ".mp2";
+            const std::string sound = test::ReadFile(soundPath);
+            EXPECT_EQ(test::DecodeErrors(soundPath), "");
+            const std::vector<test::ProbedStream> streams = test::ProbeStreams(soundPath);
+            ASSERT_EQ(streams.size(), 1u);
+            const double frameSeconds = 1152.0 / rateHz;
+            const double soundSeconds = streams[0].frames * frameSeconds;
+            const double pictureSeconds = kPictures / 25.0;
+            // Within a frame of the pictures; the coder runs on past the
+            // sound until its filter banks' delay is out.
+            EXPECT_GE(soundSeconds, pictureSeconds - frameSeconds) << streams[0].frames;
+            EXPECT_LE(soundSeconds, pictureSeconds + frameSeconds + 481.0 / rateHz)
+                << streams[0].frames;
+            if (soundInTurn.empty()) {
+                soundInTurn = sound;
+                programInTurn = test::ReadFile(program);
+            } else {
+                EXPECT_TRUE(sound == soundInTurn);
+                EXPECT_TRUE(test::ReadFile(program) == programInTurn);
+            }
+        }
     }
 }

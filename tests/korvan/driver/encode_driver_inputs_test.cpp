@@ -29,7 +29,9 @@ protected:
         ASSERT_TRUE(korvan::media::OpenSourceReader(reader, input, messages_.Sink()))
             << ::testing::PrintToString(messages_.Texts());
         ASSERT_EQ(reader.lastFrame + 1, sourcePictures);
-        korvan::ReaderSource source(reader);
+        // The sound is read by a reader of its own, on a thread of its own.
+        korvan::media::SourceReader soundReader;
+        korvan::ReaderSource source(reader, soundReader);
         const korvan::EncodeJob job = source.JobFor(output);
         EXPECT_TRUE(job.hasAudio);
         EXPECT_EQ(job.sampleRateHz, 44100);
@@ -93,6 +95,60 @@ TEST_F(EncodeDriverInputsTest, ALongSourcesSoundArrivesInPiecesTheCallbackMayRet
     ASSERT_TRUE(
         test::MakeClip(input, kLongSeconds, "-c:v libx264 -pix_fmt yuv420p -c:a aac", "176x144"));
     EncodeAndCheck(input, korvan::kTargetMpeg1, true, "long.mpg", kLongSeconds);
+}
+
+// The job driver serves a window of its reader (from a first frame on, the
+// sound ending with the window) and goes on after a split with the same
+// reader in a further encode. With the sound on its own thread a second
+// reader reads it, from the same place: each encode's audio stream is the
+// one the first reader gives in turn on one thread.
+TEST_F(EncodeDriverInputsTest, AWindowsSoundOnItsOwnThreadIsTheSoundReadInTurn) {
+    const std::string input = folder_ / "window.mp4";
+    ASSERT_TRUE(test::MakeClip(input, 9, "-c:v libx264 -pix_fmt yuv420p -c:a aac", "176x144"));
+    struct Window {
+        long long first;
+        long long last;
+    };
+    const Window windows[] = {{20, 119}, {120, 219}};
+    std::vector<std::string> inTurn;
+    for (const bool alongside : {false, true}) {
+        state_.threadCount = alongside ? 2 : 1;
+        korvan::media::SourceReader reader;
+        korvan::media::SourceReader soundReader;
+        ASSERT_TRUE(korvan::media::OpenSourceReader(reader, input, messages_.Sink()));
+        for (size_t w = 0; w < std::size(windows); ++w) {
+            const Window& window = windows[w];
+            SCOPED_TRACE(std::to_string(w) + (alongside ? ", sound alongside" : ""));
+            const double seconds = static_cast<double>(window.last - window.first + 1) / 25;
+            reader.firstFrame = window.first;
+            reader.audioEndOverride =
+                static_cast<long long>(seconds * reader.audioFormat.samplesPerSec);
+            korvan::ReaderSource source(reader, soundReader);
+            korvan::EncodeJob job = source.JobFor("");
+            job.firstPicture = window.first;
+            job.lastPicture = window.last;
+            job.lastSample = static_cast<long long>(seconds * 44100) - 1;
+            const std::string output = (alongside ? "alongside " : "in turn ") + std::to_string(w);
+            job.outputPath = output + ".mpg";
+            CompileRequest request;
+            Prepare(request, korvan::kTargetMpeg1, true, reader.frameRate, seconds, nullptr);
+            source.ServeCallbacks(request, korvan::media::AudioFetchForm::kEncoderPcm,
+                                  window.first);
+            ASSERT_EQ(Encode(job, request), korvan::kJobEncodeRan);
+            ASSERT_EQ(request.status, EncodeStatus::kDone)
+                << ::testing::PrintToString(messages_.Texts());
+            const std::string sound = test::ReadFile(folder_ / (output + ".mp2"));
+            EXPECT_GT(sound.size(), 10000u);
+            if (alongside) {
+                EXPECT_TRUE(sound == inTurn[w]);
+            } else {
+                inTurn.push_back(sound);
+            }
+        }
+    }
+    // Two windows of the same length: each has its own sound.
+    ASSERT_EQ(inTurn.size(), 2u);
+    EXPECT_TRUE(inTurn[0] != inTurn[1]);
 }
 
 }  // namespace

@@ -61,6 +61,14 @@ protected:
 
     std::string Named(const std::string& name) const { return folder_ / name; }
 
+    // The clip's two callbacks share nothing, so the request may have them
+    // called alongside each other: the sound is coded on a thread of its own
+    // while step 1 runs, or (`alongside` false) after it on one thread.
+    void PullSound(CompileRequest& request, bool alongside) {
+        state_.threadCount = alongside ? 2 : 1;
+        request.separateAudio = [] { return true; };
+    }
+
     CompileRequest request_;
     test::RecordingHost host_{request_};
 };
@@ -193,19 +201,36 @@ TEST_F(EncodeDriverTest, ProgressReachesTheJobFileTheHostAndTheProgressLine) {
 }
 
 TEST_F(EncodeDriverTest, ACancelInStepOneLeavesNoStreamsBehind) {
-    test::ClipSource clip;
-    // The user presses Stop while picture 5 is fetched: the program writes
-    // the cancel key, and the next report's poll finds it.
-    clip.beforePicture = [&](int64_t picture) {
-        if (picture == 5) platform::WritePrivateProfileString("common", "canceltbr", "1", jobFile_);
-    };
-    EXPECT_EQ(EncodeSmall(request_, clip, 2), 31);
-    EXPECT_EQ(request_.status, EncodeStatus::kCancelled);
-    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
-    EXPECT_EQ(clip.AudioCalls(), 0);
-    EXPECT_LE(clip.PicturesServed(), 8);
-    for (const char* name : {"temp.m2v", "temp.mp2", "temp.mpg"}) EXPECT_FALSE(Exists(Named(name)));
-    EXPECT_EQ(host_.posts.back().lParam, -1);
+    for (const bool alongside : {false, true}) {
+        SCOPED_TRACE(alongside ? "sound alongside" : "one thread");
+        test::ClipSource clip;
+        // The user presses Stop while picture 5 is fetched: the program
+        // writes the cancel key, and the next report's poll finds it.
+        clip.beforePicture = [&](int64_t picture) {
+            if (picture == 5) {
+                platform::WritePrivateProfileString("common", "canceltbr", "1", jobFile_);
+            }
+        };
+        Serve(clip, SmallClip(), request_, 2, folder_.Folder(), &host_);
+        PullSound(request_, alongside);
+        EXPECT_EQ(Encode(JobOf(SmallClip(), ""), request_), 31);
+        EXPECT_EQ(request_.status, EncodeStatus::kCancelled);
+        EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
+        // The sound's thread pulls only the sound of pictures already
+        // fetched; in turn, none is pulled before the pictures end.
+        if (alongside) {
+            EXPECT_LT(clip.AudioCalls(), clip.PicturesServed());
+        } else {
+            EXPECT_EQ(clip.AudioCalls(), 0);
+        }
+        EXPECT_LE(clip.PicturesServed(), 8);
+        for (const char* name : {"temp.m2v", "temp.mp2", "temp.mpg"}) {
+            EXPECT_FALSE(Exists(Named(name)));
+        }
+        EXPECT_EQ(host_.posts.back().lParam, -1);
+        platform::WritePrivateProfileString("common", "canceltbr", "0", jobFile_);
+        request_.cancel = false;
+    }
 }
 
 TEST_F(EncodeDriverTest, ACancelInStepTwoLeavesTheVideoStreamOnly) {
@@ -255,22 +280,26 @@ TEST_F(EncodeDriverTest, SourcesThatFailMidwayFailTheEncode) {
          },
          "Returned buffer size is greater than temporary audio buffer size.", true},
     };
-    for (const Fault& fault : faults) {
-        SCOPED_TRACE(fault.name);
-        test::TempDir folder("driver fault");
-        CompileRequest request;
-        test::ClipSource clip;
-        Serve(clip, SmallClip(), request, 2, folder.Folder(), nullptr);
-        fault.inject(clip, request);
-        EXPECT_EQ(Encode(JobOf(SmallClip(), "out.mpg"), request), 31);
-        EXPECT_EQ(request.status, EncodeStatus::kFailed);
-        ASSERT_EQ(messages_.Texts(), std::vector<std::string>{fault.message});
-        EXPECT_EQ(messages_.shown[0].icon, korvan::MessageIcon::kError);
-        EXPECT_EQ(Exists(folder / "out.m2v"), fault.videoStays);
-        EXPECT_FALSE(Exists(folder / "out.mp2"));
-        EXPECT_FALSE(Exists(folder / "out.mpg"));
-        EXPECT_EQ(request.resultPath, "");
-    }
+    // With the sound on its own thread, a fault of either callback shows
+    // the same message, whenever it comes.
+    for (const bool alongside : {false, true})
+        for (const Fault& fault : faults) {
+            SCOPED_TRACE(std::string(fault.name) + (alongside ? ", sound alongside" : ""));
+            test::TempDir folder("driver fault");
+            CompileRequest request;
+            test::ClipSource clip;
+            Serve(clip, SmallClip(), request, 2, folder.Folder(), nullptr);
+            fault.inject(clip, request);
+            PullSound(request, alongside);
+            EXPECT_EQ(Encode(JobOf(SmallClip(), "out.mpg"), request), 31);
+            EXPECT_EQ(request.status, EncodeStatus::kFailed);
+            ASSERT_EQ(messages_.Texts(), std::vector<std::string>{fault.message});
+            EXPECT_EQ(messages_.shown[0].icon, korvan::MessageIcon::kError);
+            EXPECT_EQ(Exists(folder / "out.m2v"), fault.videoStays);
+            EXPECT_FALSE(Exists(folder / "out.mp2"));
+            EXPECT_FALSE(Exists(folder / "out.mpg"));
+            EXPECT_EQ(request.resultPath, "");
+        }
 }
 
 TEST_F(EncodeDriverTest, TheSoundOfTheLastPictureMayBeMissing) {
@@ -359,26 +388,39 @@ TEST_F(EncodeDriverTest, ASizeLimitEndsTheOutputAndMarksItSplit) {
 // 11 pictures end between two reference pictures (every third is one), so
 // the sequence must end sooner than it was planned: with a fixed quantiser
 // (MPEG-1) and with GOPs that may be coded again (DVD).
+// The sound coded alongside the pictures stops at the same picture, and is
+// the same stream as the one coded after them.
 TEST_F(EncodeDriverTest, ADurationLimitMayEndTheSequenceBetweenReferencePictures) {
     for (int kind : {1, 3}) {
-        SCOPED_TRACE(kind);
-        test::TempDir folder("driver duration");
-        const test::ClipRecipe recipe = SmallClip(1);
-        test::ClipSource clip;
-        CompileRequest request;
-        Serve(clip, recipe, request, kind, folder.Folder(), nullptr);
-        request.durationLimitOn = true;
-        request.durationLimitSeconds = 0.43;
-        ASSERT_EQ(Encode(JobOf(recipe, "cut.mpg"), request), 31);
-        ASSERT_EQ(request.status, EncodeStatus::kDone)
-            << ::testing::PrintToString(messages_.Texts());
-        EXPECT_TRUE(request.split);
-        EXPECT_EQ(request.sourcePicturesDone, 11);
-        EXPECT_EQ(test::DecodeErrors(folder / "cut.mpg"), "");
-        const std::vector<test::ProbedStream> streams = test::ProbeStreams(folder / "cut.mpg");
-        ASSERT_FALSE(streams.empty());
-        EXPECT_EQ(streams[kind == 3 ? 1 : 0].frames, 11);  // a DVD lists its navigation first
-        EXPECT_EQ(clip.AudioCalls(), 11);
+        std::string soundInTurn;
+        for (const bool alongside : {false, true}) {
+            SCOPED_TRACE(std::to_string(kind) + (alongside ? ", sound alongside" : ""));
+            test::TempDir folder("driver duration");
+            const test::ClipRecipe recipe = SmallClip(1);
+            test::ClipSource clip;
+            CompileRequest request;
+            Serve(clip, recipe, request, kind, folder.Folder(), nullptr);
+            PullSound(request, alongside);
+            request.durationLimitOn = true;
+            request.durationLimitSeconds = 0.43;
+            ASSERT_EQ(Encode(JobOf(recipe, "cut.mpg"), request), 31);
+            ASSERT_EQ(request.status, EncodeStatus::kDone)
+                << ::testing::PrintToString(messages_.Texts());
+            EXPECT_TRUE(request.split);
+            EXPECT_EQ(request.sourcePicturesDone, 11);
+            EXPECT_EQ(test::DecodeErrors(folder / "cut.mpg"), "");
+            const std::vector<test::ProbedStream> streams = test::ProbeStreams(folder / "cut.mpg");
+            ASSERT_FALSE(streams.empty());
+            EXPECT_EQ(streams[kind == 3 ? 1 : 0].frames, 11);  // a DVD lists its navigation first
+            EXPECT_EQ(clip.AudioCalls(), 11);
+            const std::string sound = test::ReadFile(folder / "cut.mp2");
+            EXPECT_GT(sound.size(), 1000u);
+            if (alongside) {
+                EXPECT_TRUE(sound == soundInTurn);
+            } else {
+                soundInTurn = sound;
+            }
+        }
     }
 }
 
