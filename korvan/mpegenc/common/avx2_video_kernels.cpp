@@ -435,6 +435,43 @@ __attribute__((target("avx2"))) int ScanMagnitudes(const int16_t* levels, bool a
     return _mm_cvtsi128_si32(folded) & 0xFFFF;
 }
 
+// Thirty-two positions a register: the lengths looked up by a byte shuffle
+// (magnitudes below 16 index the table directly), the position bits spread
+// to bytes, and the chosen lengths added up by sums of absolute differences
+// against zero.
+__attribute__((target("avx2"))) uint32_t SmallLevelLengths(const uint8_t* magnitudes,
+                                                           uint64_t* positions,
+                                                           const uint8_t* lengths) {
+    const __m256i table =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lengths)));
+    // Byte j of a register takes bit j % 8 of byte j / 8 of its 32 position bits.
+    const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2,
+                                            2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3);
+    const __m256i bits = _mm256_set1_epi64x(static_cast<int64_t>(0x8040201008040201));
+    const __m256i fifteen = _mm256_set1_epi8(15);
+    __m256i sums = _mm256_setzero_si256();
+    uint64_t taken = 0;
+#pragma GCC unroll 2
+    for (int half = 0; half < 2; ++half) {
+        const __m256i m =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(magnitudes + 32 * half));
+        const auto word = static_cast<int32_t>(*positions >> (32 * half));
+        __m256i chosen = _mm256_shuffle_epi8(_mm256_set1_epi32(word), spread);
+        chosen = _mm256_cmpeq_epi8(_mm256_and_si256(chosen, bits), bits);
+        const __m256i small = _mm256_cmpeq_epi8(_mm256_max_epu8(m, fifteen), fifteen);
+        chosen = _mm256_and_si256(chosen, small);
+        const __m256i length = _mm256_and_si256(_mm256_shuffle_epi8(table, m), chosen);
+        sums = _mm256_add_epi64(sums, _mm256_sad_epu8(length, _mm256_setzero_si256()));
+        taken |= static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(chosen)))
+                 << (32 * half);
+    }
+    const __m128i folded =
+        _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+    *positions &= ~taken;
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(folded) +
+                                 _mm_cvtsi128_si32(_mm_srli_si128(folded, 8)));
+}
+
 VideoKernels Make(DctArithmetic arithmetic) {
     VideoKernels k = Sse2VideoKernels(arithmetic);
     k.sad[0] = Sad16<0, 0>;
@@ -455,6 +492,7 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.dequantiseIntra = DequantiseIntra;
     k.dequantiseNonIntra = DequantiseNonIntra;
     k.scanMagnitudes = ScanMagnitudes;
+    k.smallLevelLengths = SmallLevelLengths;
     if (arithmetic == DctArithmetic::kInteger) {
         k.forwardDct = ForwardDctAvx2;
         k.inverseDct = InverseDctAvx2;
