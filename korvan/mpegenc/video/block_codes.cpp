@@ -260,12 +260,18 @@ bool RowCodes::CountBits(const BlockCodeSyntax& syntax, bool intra, const int16_
         }
     } else {
         // A detailed block is mostly small levels right after another (run
-        // 0): those are summed at once, the rest one by one, each run
-        // counted back to the coded position before it.
-        const uint64_t runZero = mask & (coded << 1 | 1);
+        // 0) or one apart (run 1): those are summed at once, a run a call,
+        // the rest one by one, each run counted back to the coded position
+        // before it. A run may start after a coded position or at 0.
+        const uint64_t starts = coded << 1 | 1;
+        const uint64_t runZero = mask & starts;
         uint64_t left = runZero;
         bits += kernels_->smallLevelLengths(magnitudes, &left, lengths);
         mask &= ~(runZero ^ left);
+        const uint64_t runOne = mask & ~starts & starts << 1;
+        left = runOne;
+        bits += kernels_->smallLevelLengths(magnitudes, &left, lengths + 256);
+        mask &= ~(runOne ^ left);
         while (mask) {
             const unsigned i = static_cast<unsigned>(__builtin_ctzll(mask));
             mask &= mask - 1;
