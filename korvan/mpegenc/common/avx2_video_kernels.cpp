@@ -374,15 +374,15 @@ __attribute__((target("avx2"))) void BlockAdd(const int16_t* block, const uint8_
     }
 }
 
-// Magnitudes sixteen levels a register (a saturating subtraction takes
-// -32768 to 32767), packed to bytes, then put in scan order by byte
+// A block's 64 values as bytes, packed from its four registers of sixteen
+// into `low` (values 0-31) and `high` (32-63), put in scan order by byte
 // shuffles: each half of the scan gathers from the four 16-byte lanes of the
 // packed block in turn, a shuffle control per lane taking the bytes that lie
-// there and zeroing the rest. The packing leaves the lanes interleaved (levels
-// 0-7 and 16-23 in the first lane, 8-15 and 24-31 in the second), which the
-// controls follow instead of a reordering.
-__attribute__((target("avx2"))) int ScanMagnitudes(const int16_t* levels, bool alternateScan,
-                                                   uint8_t* magnitudes) {
+// there and zeroing the rest. The packing leaves the lanes interleaved
+// (values 0-7 and 16-23 in the first lane, 8-15 and 24-31 in the second),
+// which the controls follow instead of a reordering.
+__attribute__((target("avx2"))) inline void ToScanOrder(__m256i low, __m256i high,
+                                                        bool alternateScan, __m256i* inScan) {
     // [scan][half of the scan][lane of the packed block]
     using Controls = std::array<std::array<std::array<std::array<uint8_t, 32>, 4>, 2>, 2>;
     static const Controls controls = [] {
@@ -400,22 +400,6 @@ __attribute__((target("avx2"))) int ScanMagnitudes(const int16_t* levels, bool a
         }
         return c;
     }();
-    __m256i magnitude[4];
-#pragma GCC unroll 4
-    for (int r = 0; r < 4; ++r) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 16 * r));
-        const __m256i sign = _mm256_srai_epi16(v, 15);
-        magnitude[r] = _mm256_subs_epi16(_mm256_xor_si256(v, sign), sign);
-    }
-    __m256i largest = _mm256_max_epi16(_mm256_max_epi16(magnitude[0], magnitude[1]),
-                                       _mm256_max_epi16(magnitude[2], magnitude[3]));
-    __m128i folded =
-        _mm_max_epi16(_mm256_castsi256_si128(largest), _mm256_extracti128_si256(largest, 1));
-    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 8));
-    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 4));
-    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 2));
-    const __m256i low = _mm256_packus_epi16(magnitude[0], magnitude[1]);
-    const __m256i high = _mm256_packus_epi16(magnitude[2], magnitude[3]);
     const __m256i lanes[4] = {
         _mm256_permute2x128_si256(low, low, 0x00), _mm256_permute2x128_si256(low, low, 0x11),
         _mm256_permute2x128_si256(high, high, 0x00), _mm256_permute2x128_si256(high, high, 0x11)};
@@ -430,9 +414,51 @@ __attribute__((target("avx2"))) int ScanMagnitudes(const int16_t* levels, bool a
                 _mm256_shuffle_epi8(lanes[l], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
                                                   control[half][l].data()))));
         }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(magnitudes + 32 * half), gathered);
+        inScan[half] = gathered;
     }
+}
+
+// Magnitudes sixteen levels a register (a saturating subtraction takes
+// -32768 to 32767), packed to bytes, then put in scan order.
+__attribute__((target("avx2"))) int ScanMagnitudes(const int16_t* levels, bool alternateScan,
+                                                   uint8_t* magnitudes) {
+    __m256i magnitude[4];
+#pragma GCC unroll 4
+    for (int r = 0; r < 4; ++r) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 16 * r));
+        const __m256i sign = _mm256_srai_epi16(v, 15);
+        magnitude[r] = _mm256_subs_epi16(_mm256_xor_si256(v, sign), sign);
+    }
+    __m256i largest = _mm256_max_epi16(_mm256_max_epi16(magnitude[0], magnitude[1]),
+                                       _mm256_max_epi16(magnitude[2], magnitude[3]));
+    __m128i folded =
+        _mm_max_epi16(_mm256_castsi256_si128(largest), _mm256_extracti128_si256(largest, 1));
+    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 8));
+    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 4));
+    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 2));
+    __m256i inScan[2];
+    ToScanOrder(_mm256_packus_epi16(magnitude[0], magnitude[1]),
+                _mm256_packus_epi16(magnitude[2], magnitude[3]), alternateScan, inScan);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(magnitudes), inScan[0]);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(magnitudes + 32), inScan[1]);
     return _mm_cvtsi128_si32(folded) & 0xFFFF;
+}
+
+// Which levels are zero, as bytes, put in scan order the same way.
+__attribute__((target("avx2"))) uint64_t ScanMask(const int16_t* levels, bool alternateScan) {
+    __m256i zero[4];
+#pragma GCC unroll 4
+    for (int r = 0; r < 4; ++r) {
+        zero[r] = _mm256_cmpeq_epi16(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 16 * r)),
+            _mm256_setzero_si256());
+    }
+    __m256i inScan[2];
+    ToScanOrder(_mm256_packs_epi16(zero[0], zero[1]), _mm256_packs_epi16(zero[2], zero[3]),
+                alternateScan, inScan);
+    const auto low = static_cast<uint32_t>(_mm256_movemask_epi8(inScan[0]));
+    const auto high = static_cast<uint32_t>(_mm256_movemask_epi8(inScan[1]));
+    return ~(uint64_t{high} << 32 | low);
 }
 
 // Thirty-two positions a register: the lengths looked up by a byte shuffle
@@ -491,6 +517,7 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.blockAdd = BlockAdd;
     k.dequantiseIntra = DequantiseIntra;
     k.dequantiseNonIntra = DequantiseNonIntra;
+    k.scanMask = ScanMask;
     k.scanMagnitudes = ScanMagnitudes;
     k.smallLevelLengths = SmallLevelLengths;
     if (arithmetic == DctArithmetic::kInteger) {
