@@ -152,8 +152,8 @@ const CodeLengthTable& CodeLengths(int table, MpegSyntax syntax) {
     return tables.lengths[table != 0 ? 1 : 0][syntax == MpegSyntax::kMpeg1 ? 0 : 1];
 }
 
-// From this many levels on a block's size is counted with the run-0 pairs
-// summed at once.
+// From this many levels on a block's size is counted with the run-0 and
+// run-1 pairs of small levels summed at once.
 constexpr int kManyLevels = 12;
 
 // One run/level pair: its table code and sign, or the escape. False when the
