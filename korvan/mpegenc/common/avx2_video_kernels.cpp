@@ -498,6 +498,60 @@ __attribute__((target("avx2"))) uint32_t SmallLevelLengths(const uint8_t* magnit
                                  _mm_cvtsi128_si32(_mm_srli_si128(folded, 8)));
 }
 
+// The two rows d above and below the centre side by side, one a lane: the
+// SSE2 steps (each row's sums from the centre out, reversed for dx < 0,
+// their running minima by shifts) once for both.
+__attribute__((target("avx2"))) void CoarseRingMinima(const uint16_t* sads, int rows, int centreRow,
+                                                      int left, int right, uint16_t* minima) {
+    const auto none16 = static_cast<int16_t>(kNoSum);
+    const __m256i none = _mm256_set1_epi16(none16);
+    const __m128i noRow = _mm_set1_epi16(none16);
+    const __m256i lanes = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+    // Lanes j with dx = -j (and dx = +j) inside [left, right].
+    const __m256i negativeInside =
+        _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<int16_t>(1 - left)), lanes);
+    const __m256i positiveInside =
+        _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<int16_t>(right + 1)), lanes);
+    const __m256i firstLane =
+        _mm256_setr_epi16(none16, 0, 0, 0, 0, 0, 0, 0, none16, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i firstTwo =
+        _mm256_setr_epi16(none16, none16, 0, 0, 0, 0, 0, 0, none16, none16, 0, 0, 0, 0, 0, 0);
+    const __m256i firstFour = _mm256_setr_epi16(none16, none16, none16, none16, 0, 0, 0, 0, none16,
+                                                none16, none16, none16, 0, 0, 0, 0);
+    const __m256i reverse = _mm256_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1,
+                                             14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+    const auto load = [&](int j, int offset) {
+        return j >= 0 && j < rows ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                        sads + kCoarseWindowWidth * j + offset))
+                                  : noRow;
+    };
+    __m128i nearer = noRow;  // pair minima of the rows nearer the centre
+    for (int d = 0; d < 8; ++d) {
+        const int above = centreRow - d;
+        // The centre row once.
+        const int below = d == 0 ? -1 : centreRow + d;
+        const __m256i low = _mm256_shuffle_epi8(
+            _mm256_inserti128_si256(_mm256_castsi128_si256(load(above, 0)), load(below, 0), 1),
+            reverse);
+        const __m256i high =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(load(above, 7)), load(below, 7), 1);
+        const __m256i pair = _mm256_min_epi16(_mm256_blendv_epi8(none, low, negativeInside),
+                                              _mm256_blendv_epi8(none, high, positiveInside));
+        __m256i prefix =
+            _mm256_min_epi16(pair, _mm256_or_si256(_mm256_slli_si256(pair, 2), firstLane));
+        prefix = _mm256_min_epi16(prefix, _mm256_or_si256(_mm256_slli_si256(prefix, 4), firstTwo));
+        prefix = _mm256_min_epi16(prefix, _mm256_or_si256(_mm256_slli_si256(prefix, 8), firstFour));
+        const __m128i pairs =
+            _mm_min_epi16(_mm256_castsi256_si128(pair), _mm256_extracti128_si256(pair, 1));
+        const __m128i within =
+            _mm_min_epi16(_mm256_castsi256_si128(prefix), _mm256_extracti128_si256(prefix, 1));
+        alignas(16) uint16_t ring[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(ring), _mm_min_epi16(within, nearer));
+        minima[d] = ring[d];
+        nearer = _mm_min_epi16(nearer, pairs);
+    }
+}
+
 VideoKernels Make(DctArithmetic arithmetic) {
     VideoKernels k = Sse2VideoKernels(arithmetic);
     k.sad[0] = Sad16<0, 0>;
@@ -511,6 +565,7 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.predict[2] = Predict<0, 1>;
     k.predict[3] = Predict<1, 1>;
     k.coarseWindow = CoarseWindow;
+    k.coarseRingMinima = CoarseRingMinima;
     k.quantiseIntra = QuantiseIntra;
     k.quantiseNonIntra = QuantiseNonIntra;
     k.blockDifference = BlockDifference;
