@@ -272,6 +272,32 @@ __attribute__((target("avx2"))) void Predict(uint8_t* dst, int dstStride, const 
     }
 }
 
+// The SSE2 sums (see there) two rows a register.
+__attribute__((target("avx2"))) int Variance16x16(const uint8_t* block, int stride) {
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i sums = zero;
+    __m256i squares = zero;
+#pragma GCC unroll 8
+    for (int y = 0; y < 16; y += 2) {
+        const __m256i rows = LoadTwoRows(block, stride);
+        sums = _mm256_add_epi64(sums, _mm256_sad_epu8(rows, zero));
+        const __m256i low = _mm256_unpacklo_epi8(rows, zero);
+        const __m256i high = _mm256_unpackhi_epi8(rows, zero);
+        squares = _mm256_add_epi32(squares, _mm256_madd_epi16(low, low));
+        squares = _mm256_add_epi32(squares, _mm256_madd_epi16(high, high));
+        block += 2 * stride;
+    }
+    __m128i sum = _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+    sum = _mm_add_epi64(sum, _mm_srli_si128(sum, 8));
+    __m128i square =
+        _mm_add_epi32(_mm256_castsi256_si128(squares), _mm256_extracti128_si256(squares, 1));
+    square = _mm_add_epi32(square, _mm_srli_si128(square, 8));
+    square = _mm_add_epi32(square, _mm_srli_si128(square, 4));
+    const int total = _mm_cvtsi128_si32(sum);
+    // The squared sum reaches 65280^2, beyond 32 bits.
+    return _mm_cvtsi128_si32(square) - static_cast<int>((int64_t{total} * total) >> 8);
+}
+
 __attribute__((target("avx2"))) int PredictionError16x16(const uint8_t* cur, int curStride,
                                                          const uint8_t* pred, int predStride) {
     const __m256i zero = _mm256_setzero_si256();
@@ -374,15 +400,15 @@ __attribute__((target("avx2"))) void BlockAdd(const int16_t* block, const uint8_
     }
 }
 
-// Magnitudes sixteen levels a register (a saturating subtraction takes
-// -32768 to 32767), packed to bytes, then put in scan order by byte
+// A block's 64 values as bytes, packed from its four registers of sixteen
+// into `low` (values 0-31) and `high` (32-63), put in scan order by byte
 // shuffles: each half of the scan gathers from the four 16-byte lanes of the
 // packed block in turn, a shuffle control per lane taking the bytes that lie
-// there and zeroing the rest. The packing leaves the lanes interleaved (levels
-// 0-7 and 16-23 in the first lane, 8-15 and 24-31 in the second), which the
-// controls follow instead of a reordering.
-__attribute__((target("avx2"))) int ScanMagnitudes(const int16_t* levels, bool alternateScan,
-                                                   uint8_t* magnitudes) {
+// there and zeroing the rest. The packing leaves the lanes interleaved
+// (values 0-7 and 16-23 in the first lane, 8-15 and 24-31 in the second),
+// which the controls follow instead of a reordering.
+__attribute__((target("avx2"))) inline void ToScanOrder(__m256i low, __m256i high,
+                                                        bool alternateScan, __m256i* inScan) {
     // [scan][half of the scan][lane of the packed block]
     using Controls = std::array<std::array<std::array<std::array<uint8_t, 32>, 4>, 2>, 2>;
     static const Controls controls = [] {
@@ -400,22 +426,6 @@ __attribute__((target("avx2"))) int ScanMagnitudes(const int16_t* levels, bool a
         }
         return c;
     }();
-    __m256i magnitude[4];
-#pragma GCC unroll 4
-    for (int r = 0; r < 4; ++r) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 16 * r));
-        const __m256i sign = _mm256_srai_epi16(v, 15);
-        magnitude[r] = _mm256_subs_epi16(_mm256_xor_si256(v, sign), sign);
-    }
-    __m256i largest = _mm256_max_epi16(_mm256_max_epi16(magnitude[0], magnitude[1]),
-                                       _mm256_max_epi16(magnitude[2], magnitude[3]));
-    __m128i folded =
-        _mm_max_epi16(_mm256_castsi256_si128(largest), _mm256_extracti128_si256(largest, 1));
-    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 8));
-    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 4));
-    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 2));
-    const __m256i low = _mm256_packus_epi16(magnitude[0], magnitude[1]);
-    const __m256i high = _mm256_packus_epi16(magnitude[2], magnitude[3]);
     const __m256i lanes[4] = {
         _mm256_permute2x128_si256(low, low, 0x00), _mm256_permute2x128_si256(low, low, 0x11),
         _mm256_permute2x128_si256(high, high, 0x00), _mm256_permute2x128_si256(high, high, 0x11)};
@@ -430,9 +440,142 @@ __attribute__((target("avx2"))) int ScanMagnitudes(const int16_t* levels, bool a
                 _mm256_shuffle_epi8(lanes[l], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
                                                   control[half][l].data()))));
         }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(magnitudes + 32 * half), gathered);
+        inScan[half] = gathered;
     }
+}
+
+// Magnitudes sixteen levels a register (a saturating subtraction takes
+// -32768 to 32767), packed to bytes, then put in scan order.
+__attribute__((target("avx2"))) int ScanMagnitudes(const int16_t* levels, bool alternateScan,
+                                                   uint8_t* magnitudes) {
+    __m256i magnitude[4];
+#pragma GCC unroll 4
+    for (int r = 0; r < 4; ++r) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 16 * r));
+        const __m256i sign = _mm256_srai_epi16(v, 15);
+        magnitude[r] = _mm256_subs_epi16(_mm256_xor_si256(v, sign), sign);
+    }
+    __m256i largest = _mm256_max_epi16(_mm256_max_epi16(magnitude[0], magnitude[1]),
+                                       _mm256_max_epi16(magnitude[2], magnitude[3]));
+    __m128i folded =
+        _mm_max_epi16(_mm256_castsi256_si128(largest), _mm256_extracti128_si256(largest, 1));
+    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 8));
+    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 4));
+    folded = _mm_max_epi16(folded, _mm_srli_si128(folded, 2));
+    __m256i inScan[2];
+    ToScanOrder(_mm256_packus_epi16(magnitude[0], magnitude[1]),
+                _mm256_packus_epi16(magnitude[2], magnitude[3]), alternateScan, inScan);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(magnitudes), inScan[0]);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(magnitudes + 32), inScan[1]);
     return _mm_cvtsi128_si32(folded) & 0xFFFF;
+}
+
+// Which levels are zero, as bytes, put in scan order the same way.
+__attribute__((target("avx2"))) uint64_t ScanMask(const int16_t* levels, bool alternateScan) {
+    __m256i zero[4];
+#pragma GCC unroll 4
+    for (int r = 0; r < 4; ++r) {
+        zero[r] = _mm256_cmpeq_epi16(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 16 * r)),
+            _mm256_setzero_si256());
+    }
+    __m256i inScan[2];
+    ToScanOrder(_mm256_packs_epi16(zero[0], zero[1]), _mm256_packs_epi16(zero[2], zero[3]),
+                alternateScan, inScan);
+    const auto low = static_cast<uint32_t>(_mm256_movemask_epi8(inScan[0]));
+    const auto high = static_cast<uint32_t>(_mm256_movemask_epi8(inScan[1]));
+    return ~(uint64_t{high} << 32 | low);
+}
+
+// Thirty-two positions a register: the lengths looked up by a byte shuffle
+// (magnitudes below 16 index the table directly), the position bits spread
+// to bytes, and the chosen lengths added up by sums of absolute differences
+// against zero.
+__attribute__((target("avx2"))) uint32_t SmallLevelLengths(const uint8_t* magnitudes,
+                                                           uint64_t* positions,
+                                                           const uint8_t* lengths) {
+    const __m256i table =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lengths)));
+    // Byte j of a register takes bit j % 8 of byte j / 8 of its 32 position bits.
+    const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2,
+                                            2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3);
+    const __m256i bits = _mm256_set1_epi64x(static_cast<int64_t>(0x8040201008040201));
+    const __m256i fifteen = _mm256_set1_epi8(15);
+    __m256i sums = _mm256_setzero_si256();
+    uint64_t taken = 0;
+#pragma GCC unroll 2
+    for (int half = 0; half < 2; ++half) {
+        const __m256i m =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(magnitudes + 32 * half));
+        const auto word = static_cast<int32_t>(*positions >> (32 * half));
+        __m256i chosen = _mm256_shuffle_epi8(_mm256_set1_epi32(word), spread);
+        chosen = _mm256_cmpeq_epi8(_mm256_and_si256(chosen, bits), bits);
+        const __m256i small = _mm256_cmpeq_epi8(_mm256_max_epu8(m, fifteen), fifteen);
+        chosen = _mm256_and_si256(chosen, small);
+        const __m256i length = _mm256_and_si256(_mm256_shuffle_epi8(table, m), chosen);
+        sums = _mm256_add_epi64(sums, _mm256_sad_epu8(length, _mm256_setzero_si256()));
+        taken |= static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(chosen)))
+                 << (32 * half);
+    }
+    const __m128i folded =
+        _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+    *positions &= ~taken;
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(folded) +
+                                 _mm_cvtsi128_si32(_mm_srli_si128(folded, 8)));
+}
+
+// The two rows d above and below the centre side by side, one a lane: the
+// SSE2 steps (each row's sums from the centre out, reversed for dx < 0,
+// their running minima by shifts) once for both.
+__attribute__((target("avx2"))) void CoarseRingMinima(const uint16_t* sads, int rows, int centreRow,
+                                                      int left, int right, uint16_t* minima) {
+    const auto none16 = static_cast<int16_t>(kNoSum);
+    const __m256i none = _mm256_set1_epi16(none16);
+    const __m128i noRow = _mm_set1_epi16(none16);
+    const __m256i lanes = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+    // Lanes j with dx = -j (and dx = +j) inside [left, right].
+    const __m256i negativeInside =
+        _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<int16_t>(1 - left)), lanes);
+    const __m256i positiveInside =
+        _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<int16_t>(right + 1)), lanes);
+    const __m256i firstLane =
+        _mm256_setr_epi16(none16, 0, 0, 0, 0, 0, 0, 0, none16, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i firstTwo =
+        _mm256_setr_epi16(none16, none16, 0, 0, 0, 0, 0, 0, none16, none16, 0, 0, 0, 0, 0, 0);
+    const __m256i firstFour = _mm256_setr_epi16(none16, none16, none16, none16, 0, 0, 0, 0, none16,
+                                                none16, none16, none16, 0, 0, 0, 0);
+    const __m256i reverse = _mm256_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1,
+                                             14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+    const auto load = [&](int j, int offset) {
+        return j >= 0 && j < rows ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                        sads + kCoarseWindowWidth * j + offset))
+                                  : noRow;
+    };
+    __m128i nearer = noRow;  // pair minima of the rows nearer the centre
+    for (int d = 0; d < 8; ++d) {
+        const int above = centreRow - d;
+        // The centre row once.
+        const int below = d == 0 ? -1 : centreRow + d;
+        const __m256i low = _mm256_shuffle_epi8(
+            _mm256_inserti128_si256(_mm256_castsi128_si256(load(above, 0)), load(below, 0), 1),
+            reverse);
+        const __m256i high =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(load(above, 7)), load(below, 7), 1);
+        const __m256i pair = _mm256_min_epi16(_mm256_blendv_epi8(none, low, negativeInside),
+                                              _mm256_blendv_epi8(none, high, positiveInside));
+        __m256i prefix =
+            _mm256_min_epi16(pair, _mm256_or_si256(_mm256_slli_si256(pair, 2), firstLane));
+        prefix = _mm256_min_epi16(prefix, _mm256_or_si256(_mm256_slli_si256(prefix, 4), firstTwo));
+        prefix = _mm256_min_epi16(prefix, _mm256_or_si256(_mm256_slli_si256(prefix, 8), firstFour));
+        const __m128i pairs =
+            _mm_min_epi16(_mm256_castsi256_si128(pair), _mm256_extracti128_si256(pair, 1));
+        const __m128i within =
+            _mm_min_epi16(_mm256_castsi256_si128(prefix), _mm256_extracti128_si256(prefix, 1));
+        alignas(16) uint16_t ring[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(ring), _mm_min_epi16(within, nearer));
+        minima[d] = ring[d];
+        nearer = _mm_min_epi16(nearer, pairs);
+    }
 }
 
 VideoKernels Make(DctArithmetic arithmetic) {
@@ -442,19 +585,23 @@ VideoKernels Make(DctArithmetic arithmetic) {
     k.sad[2] = Sad16<0, 1>;
     k.sad[3] = Sad16<1, 1>;
     k.sadSearch = SadSearch;
+    k.variance16x16 = Variance16x16;
     k.predictionError16x16 = PredictionError16x16;
     k.predict[0] = Predict<0, 0>;
     k.predict[1] = Predict<1, 0>;
     k.predict[2] = Predict<0, 1>;
     k.predict[3] = Predict<1, 1>;
     k.coarseWindow = CoarseWindow;
+    k.coarseRingMinima = CoarseRingMinima;
     k.quantiseIntra = QuantiseIntra;
     k.quantiseNonIntra = QuantiseNonIntra;
     k.blockDifference = BlockDifference;
     k.blockAdd = BlockAdd;
     k.dequantiseIntra = DequantiseIntra;
     k.dequantiseNonIntra = DequantiseNonIntra;
+    k.scanMask = ScanMask;
     k.scanMagnitudes = ScanMagnitudes;
+    k.smallLevelLengths = SmallLevelLengths;
     if (arithmetic == DctArithmetic::kInteger) {
         k.forwardDct = ForwardDctAvx2;
         k.inverseDct = InverseDctAvx2;

@@ -8,6 +8,19 @@
 #include "korvan/mpegenc/common/video_kernels.h"
 
 namespace korvan {
+
+uint32_t PlainSmallLevelLengths(const uint8_t* magnitudes, uint64_t* positions,
+                                const uint8_t* lengths) {
+    uint32_t sum = 0;
+    for (uint64_t rest = *positions; rest; rest &= rest - 1) {
+        const int i = __builtin_ctzll(rest);
+        if (magnitudes[i] >= 16) continue;
+        sum += lengths[magnitudes[i]];
+        *positions &= ~(uint64_t{1} << i);
+    }
+    return sum;
+}
+
 namespace {
 
 template <int HalfX, int HalfY>
@@ -192,6 +205,7 @@ constexpr VideoKernels MakePlain(DctKernel forward, DctKernel inverse) {
         DequantiseNonIntraBlock,
         ScanMask,
         ScanMagnitudes,
+        PlainSmallLevelLengths,
     };
 }
 

@@ -31,6 +31,11 @@ void InverseDctSse2(int16_t* block);
 void ForwardDctAvx2(int16_t* block);
 void InverseDctAvx2(int16_t* block);
 
+// The plain sum of SmallLevelLengthsKernel, which the SSE2 table keeps: it
+// has no byte shuffle to look the lengths up with.
+uint32_t PlainSmallLevelLengths(const uint8_t* magnitudes, uint64_t* positions,
+                                const uint8_t* lengths);
+
 // SSE2: every x86-64 processor has it.
 const VideoKernels& Sse2VideoKernels(DctArithmetic arithmetic);
 

@@ -390,6 +390,7 @@ constexpr VideoKernels Make(DctKernel forward, DctKernel inverse) {
         DequantiseNonIntraBlock,
         ScanMask,
         ScanMagnitudes,
+        PlainSmallLevelLengths,
     };
 }
 

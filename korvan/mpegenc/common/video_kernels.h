@@ -98,6 +98,13 @@ using ScanMaskKernel = uint64_t (*)(const int16_t* levels, bool alternateScan);
 using ScanMagnitudesKernel = int (*)(const int16_t* levels, bool alternateScan,
                                      uint8_t* magnitudes);
 
+// Of the positions `positions` names (bits in transmission order, as
+// ScanMaskKernel) those whose magnitude (as ScanMagnitudesKernel gives them)
+// is below 16: the sum of `lengths[magnitude]` over them; they are cleared
+// from `positions`.
+using SmallLevelLengthsKernel = uint32_t (*)(const uint8_t* magnitudes, uint64_t* positions,
+                                             const uint8_t* lengths);
+
 struct VideoKernels {
     SadKernel sad[4];  // by HalfPelIndex
     SadSearchKernel sadSearch;
@@ -119,6 +126,7 @@ struct VideoKernels {
     DequantiseNonIntraKernel dequantiseNonIntra;
     ScanMaskKernel scanMask;
     ScanMagnitudesKernel scanMagnitudes;
+    SmallLevelLengthsKernel smallLevelLengths;
 };
 
 enum class DctArithmetic { kInteger, kFloatingPoint };

@@ -152,6 +152,10 @@ const CodeLengthTable& CodeLengths(int table, MpegSyntax syntax) {
     return tables.lengths[table != 0 ? 1 : 0][syntax == MpegSyntax::kMpeg1 ? 0 : 1];
 }
 
+// From this many levels on a block's size is counted with the run-0 and
+// run-1 pairs of small levels summed at once.
+constexpr int kManyLevels = 12;
+
 // One run/level pair: its table code and sign, or the escape. False when the
 // pair cannot be coded.
 template <typename Gatherer>
@@ -222,17 +226,20 @@ void RowCodes::Build(const BlockCodeSyntax& syntax, bool intra, const int16_t* l
 bool RowCodes::CountBits(const BlockCodeSyntax& syntax, bool intra, const int16_t* levels,
                          uint64_t scanMask, BlockCode& code) const {
     alignas(32) uint8_t magnitudes[64];
-    if (magnitudes_(levels, syntax.alternateScan, magnitudes) > MaxLevel(syntax.syntax)) {
+    if (kernels_->scanMagnitudes(levels, syntax.alternateScan, magnitudes) >
+        MaxLevel(syntax.syntax)) {
         return false;
     }
     const int table = intra && syntax.intraVlcFormat ? 1 : 0;
     const uint8_t* lengths = &CodeLengths(table, syntax.syntax)[0][0];
     uint64_t mask = scanMask;
-    unsigned next = 0;
+    // The positions a run is counted from: an intra block's DC is coded
+    // apart, a non-intra block's first run may start at position 0.
+    uint64_t coded = scanMask;
     uint32_t bits = 0;
     if (intra) {
         mask &= ~uint64_t{1};
-        next = 1;
+        coded |= 1;
         bits = table == 1 ? kEndOfBlockTableOne.length : kEndOfBlockTableZero.length;
     } else {
         bits = kEndOfBlockTableZero.length;
@@ -240,15 +247,39 @@ bool RowCodes::CountBits(const BlockCodeSyntax& syntax, bool intra, const int16_
             // The first coefficient's own code: "1" and the sign.
             bits += 2;
             mask &= ~uint64_t{1};
-            next = 1;
         }
     }
     // A row of the table is 256 magnitudes long.
-    while (mask) {
-        const unsigned i = static_cast<unsigned>(__builtin_ctzll(mask));
-        mask &= mask - 1;
-        bits += lengths[(i - next) << 8 | magnitudes[i]];
-        next = i + 1;
+    if (__builtin_popcountll(mask) < kManyLevels) {
+        unsigned next = intra || (scanMask & ~mask & 1) ? 1 : 0;
+        while (mask) {
+            const unsigned i = static_cast<unsigned>(__builtin_ctzll(mask));
+            mask &= mask - 1;
+            bits += lengths[(i - next) << 8 | magnitudes[i]];
+            next = i + 1;
+        }
+    } else {
+        // A detailed block is mostly small levels right after another (run
+        // 0) or one apart (run 1): those are summed at once, a run a call,
+        // the rest one by one, each run counted back to the coded position
+        // before it. A run may start after a coded position or at 0.
+        const uint64_t starts = coded << 1 | 1;
+        const uint64_t runZero = mask & starts;
+        uint64_t left = runZero;
+        bits += kernels_->smallLevelLengths(magnitudes, &left, lengths);
+        mask &= ~(runZero ^ left);
+        const uint64_t runOne = mask & ~starts & starts << 1;
+        left = runOne;
+        bits += kernels_->smallLevelLengths(magnitudes, &left, lengths + 256);
+        mask &= ~(runOne ^ left);
+        while (mask) {
+            const unsigned i = static_cast<unsigned>(__builtin_ctzll(mask));
+            mask &= mask - 1;
+            const uint64_t before = coded & ((uint64_t{1} << i) - 1);
+            const unsigned run =
+                before ? i - 64 + static_cast<unsigned>(__builtin_clzll(before)) : i;
+            bits += lengths[run << 8 | magnitudes[i]];
+        }
     }
     code.dc = intra ? levels[0] : 0;
     code.bits = bits;

@@ -42,13 +42,13 @@ class RowCodes {
 public:
     // Forgets every block (the words stay allocated for the next picture);
     // the blocks built from now on keep what `keeping` says. Sizes alone
-    // are counted from the levels' magnitudes, which `magnitudes` gives.
-    void Clear(CodeKeeping keeping, ScanMagnitudesKernel magnitudes) {
+    // are counted from the levels' magnitudes, with `kernels`.
+    void Clear(CodeKeeping keeping, const VideoKernels& kernels) {
         words_.clear();
         failure_ = {};
         failedAddress_ = -1;
         keeping_ = keeping;
-        magnitudes_ = magnitudes;
+        kernels_ = &kernels;
     }
 
     // Builds the codes of a block of macroblock `address` into `code`: an
@@ -86,7 +86,7 @@ private:
                    uint64_t scanMask, BlockCode& code) const;
 
     CodeKeeping keeping_ = CodeKeeping::kCodes;
-    ScanMagnitudesKernel magnitudes_ = nullptr;
+    const VideoKernels* kernels_ = nullptr;
     std::vector<uint32_t> words_;
     VideoResult failure_;
     int failedAddress_ = -1;

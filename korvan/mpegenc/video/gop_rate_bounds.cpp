@@ -55,27 +55,31 @@ bool GopRateBounds::CodedAgainWhatever(const std::vector<uint64_t>& firstPicture
     return code_ < 31 && MeasureGop(firstPictures).over;
 }
 
-GopRateBounds::Verdict GopRateBounds::Judge(const std::vector<uint64_t>& pictureBits) {
-    const Measure m = MeasureGop(pictureBits);
+int GopRateBounds::NextCode(const Measure& m) const {
     const double upper = upper_ > 0 ? upper_ : std::numeric_limits<double>::infinity();
-    int next = code_;
-    bool again = false;
     if (m.over && code_ < 31) {
         const double allowed = std::min(m.usable, upper);
         // An exhausted bank leaves nothing to spend: the coarsest quantiser.
         double ratio = allowed > 0 ? m.coded / allowed : 31;
         ratio = std::min(std::max(ratio, m.secondExcess), 31.0);
-        next = std::max(static_cast<int>(std::floor(ratio * code_ + 0.5)), code_ + 1);
-        raised_ = true;
-        again = true;
-    } else if (lower_ > 0 && m.coded < lower_ && !raised_ && code_ > 1) {
+        const int next = std::max(static_cast<int>(std::floor(ratio * code_ + 0.5)), code_ + 1);
+        return std::clamp(next, 1, 31);
+    }
+    if (lower_ > 0 && m.coded < lower_ && !raised_ && code_ > 1) {
         const double allowed = std::min(m.usable, lower_);
         const double ratio = allowed > 0 ? m.coded / allowed : 1;
-        next = std::min(static_cast<int>(std::floor(ratio * code_ + 0.5)) + 1, code_ - 1);
-        again = true;
+        const int next = std::min(static_cast<int>(std::floor(ratio * code_ + 0.5)) + 1, code_ - 1);
+        return std::clamp(next, 1, 31);
     }
-    if (again) {
-        code_ = std::clamp(next, 1, 31);
+    return 0;
+}
+
+GopRateBounds::Verdict GopRateBounds::Judge(const std::vector<uint64_t>& pictureBits) {
+    const Measure m = MeasureGop(pictureBits);
+    if (const int next = NextCode(m)) {
+        // Only a GOP that was too large marks the quantiser raised.
+        if (next > code_) raised_ = true;
+        code_ = next;
         return Verdict::kCodeAgain;
     }
 

@@ -25,6 +25,10 @@ public:
     // Judges the GOP just coded from the sizes of its pictures in stream
     // order. On kCodeAgain QuantiserCode() holds the new quantiser.
     Verdict Judge(const std::vector<uint64_t>& pictureBits);
+    // The verdict Judge would give, changing nothing.
+    Verdict Foresee(const std::vector<uint64_t>& pictureBits) const {
+        return NextCode(MeasureGop(pictureBits)) ? Verdict::kCodeAgain : Verdict::kAccept;
+    }
 
     // True when a GOP whose first pictures have these sizes will be coded
     // again whatever the rest of it costs: its size and its busiest second
@@ -42,6 +46,9 @@ private:
         bool over = false;        // above a bound
     };
     Measure MeasureGop(const std::vector<uint64_t>& pictureBits) const;
+    // The quantiser to code the GOP measured as `m` again with; 0 when it
+    // is accepted.
+    int NextCode(const Measure& m) const;
 
     uint64_t BusiestSecond(const std::vector<uint64_t>& pictureBits) const;
 

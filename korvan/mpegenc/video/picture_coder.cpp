@@ -132,7 +132,7 @@ void PictureCoder::AnalyseRows(Slot& slot, int firstRow, int endRow) {
     BlockCoefficients local[kMaxBlocksPerMacroblock];
     for (int mbY = firstRow; mbY < endRow; ++mbY) {
         LargestComponents largest;
-        slot.rowCodes[mbY].Clear(rate.keeping, kernels_.scanMagnitudes);
+        slot.rowCodes[mbY].Clear(rate.keeping, kernels_);
         for (int mbX = 0; mbX < g.mbWidth; ++mbX) {
             const int address = mbY * g.mbWidth + mbX;
             MacroblockInfo& mb = slot.macroblocks[address];

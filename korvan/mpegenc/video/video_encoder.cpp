@@ -73,6 +73,7 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     picturesPerSecond_ = std::max(1, static_cast<int>(std::floor(parameters_.frameRate + 0.5))) *
                          (parameters_.fieldPictures ? 2 : 1);
     gopOpen_ = false;
+    lastGopCodedAgain_ = false;
     gopPictureBits_.clear();
     heldCount_ = 0;
 
@@ -357,17 +358,28 @@ void VideoEncoder::SaveRestorePoint() {
     gopPictureBits_.clear();
     heldCount_ = 0;
     gopOpen_ = true;
-    gopDoomed_ = false;
+    // After a GOP that had to be coded again the next one most likely has
+    // to as well: its first coding is then only measured. Should it pass,
+    // it is coded once more the same way, for its codes. A short last GOP
+    // is measured against the bounds of a whole one, so it usually passes.
+    size_t pictures = 1;
+    while (next_ + pictures < plan_.size() && !plan_[next_ + pictures].startsGop) ++pictures;
+    const size_t whole =
+        static_cast<size_t>(parameters_.gopSize) * (parameters_.fieldPictures ? 2 : 1);
+    gopDoomed_ = lastGopCodedAgain_ && pictures >= whole;
+    gopCodedAgain_ = false;
 }
 
-void VideoEncoder::RestoreGop() {
+void VideoEncoder::RestoreGop(Recoding recoding) {
     out_.Restore(restore_.position);
     next_ = restore_.next;
     CopyReference(restore_.older, *older_);
     CopyReference(restore_.newer, *newer_);
-    const int again = statistics_.gopsCodedAgain + 1;
+    VideoStatistics counts = statistics_;
+    (recoding == Recoding::kNewQuantiser ? counts.gopsCodedAgain : counts.gopsCodedForTheirCodes)++;
     statistics_ = restore_.statistics;
-    statistics_.gopsCodedAgain = again;
+    statistics_.gopsCodedAgain = counts.gopsCodedAgain;
+    statistics_.gopsCodedForTheirCodes = counts.gopsCodedForTheirCodes;
     lastSecond_ = restore_.lastSecond;
     lastSecondBits_ = restore_.lastSecondBits;
     bitRateOffsets_.resize(restore_.bitRateOffsets);
@@ -377,10 +389,18 @@ void VideoEncoder::RestoreGop() {
 }
 
 VideoResult VideoEncoder::SettleGop() {
-    if (bounds_->Judge(gopPictureBits_) == GopRateBounds::Verdict::kCodeAgain) {
-        RestoreGop();
+    if (gopDoomed_ && bounds_->Foresee(gopPictureBits_) == GopRateBounds::Verdict::kAccept) {
+        // Only measured, and good as it is: the same coding again, with its
+        // codes; its sizes come out the same, and so does the verdict.
+        RestoreGop(Recoding::kForTheCodes);
         return {};
     }
+    if (bounds_->Judge(gopPictureBits_) == GopRateBounds::Verdict::kCodeAgain) {
+        gopCodedAgain_ = true;
+        RestoreGop(Recoding::kNewQuantiser);
+        return {};
+    }
+    lastGopCodedAgain_ = gopCodedAgain_;
     for (size_t i = 0; i < heldCount_; ++i)
         sink_->TakePicture(held_[i]->displayIndex, held_[i]->frame);
     heldCount_ = 0;

@@ -79,6 +79,9 @@ struct VideoStatistics {
     int vbvOverflows = 0;
     int vbvUnderflows = 0;
     int gopsCodedAgain = 0;
+    // GOPs only measured, as the one before had to be coded again, that
+    // passed and were coded once more, the same way, for their codes.
+    int gopsCodedForTheirCodes = 0;
     // Macroblocks coded with the interlaced tools.
     int fieldDctMacroblocks = 0;
     int fieldMotionMacroblocks = 0;
@@ -180,7 +183,10 @@ private:
     bool AllocateReference(Reference& reference);
     void Deliver(int displayIndex, const YuvFrame& frame);
     void SaveRestorePoint();
-    void RestoreGop();
+    // kNewQuantiser: the GOP missed its bounds; kForTheCodes: it was only
+    // measured and passed.
+    enum class Recoding { kNewQuantiser, kForTheCodes };
+    void RestoreGop(Recoding recoding);
     VideoResult SettleGop();
 
     CodingParameters parameters_;
@@ -227,9 +233,11 @@ private:
     std::unique_ptr<GopRateBounds> bounds_;
     RestorePoint restore_;
     bool gopOpen_ = false;  // bounded mode: a GOP awaits its verdict
-    // It will be coded again whatever its other pictures cost: they are
-    // only measured.
+    // Its pictures are only measured: it will be coded again whatever its
+    // other pictures cost, or it is expected to be.
     bool gopDoomed_ = false;
+    bool gopCodedAgain_ = false;                      // it missed its bounds once already
+    bool lastGopCodedAgain_ = false;                  // the GOP accepted last had missed them
     std::vector<uint64_t> gopPictureBits_;            // its pictures' sizes
     std::vector<std::unique_ptr<HeldPicture>> held_;  // its reconstructions
     size_t heldCount_ = 0;

@@ -301,6 +301,23 @@ TEST(VideoKernelsTest, EverySimdVariantGivesThePlainResults) {
                     EXPECT_EQ(std::memcmp(got, expected, sizeof(got)), 0);
                 }
             }
+            // Lengths of the small levels: magnitudes from 0 to 255, sparse
+            // and full position masks.
+            for (int n = 0; n < 2000; ++n) {
+                uint8_t magnitudes[64];
+                uint8_t lengths[256];
+                for (auto& m : magnitudes) m = static_cast<uint8_t>(random() % (n % 2 ? 256 : 20));
+                for (auto& l : lengths) l = static_cast<uint8_t>(random() % 29);
+                uint64_t positions = (uint64_t{random()} << 32 | random());
+                if (n % 3 == 0) positions |= positions << 1;
+                if (n % 5 == 0) positions = ~uint64_t{0};
+                uint64_t got = positions;
+                uint64_t expected = positions;
+                EXPECT_EQ(k.smallLevelLengths(magnitudes, &got, lengths),
+                          plain.smallLevelLengths(magnitudes, &expected, lengths))
+                    << n;
+                EXPECT_EQ(got, expected) << n;
+            }
             // Quantisation, intra and non-intra: every quantiser_scale, the
             // matrices of both standards, random weights and one with
             // weights of 1.

@@ -26,6 +26,7 @@ struct Clips {
     std::string sd = dir / "pan sd.y4m";
     std::string sdLong = dir / "pan sd long.y4m";
     std::string pattern = dir / "pattern cif.y4m";
+    std::string noiseThenFlat = dir / "noise then flat cif.y4m";
 };
 
 class RateControlFfmpegTest : public ::testing::Test {
@@ -45,6 +46,13 @@ protected:
                 test::ShellQuote(clips_->sdLong)),
             0);
         ASSERT_TRUE(test::MakeClip(clips_->pattern, Clip::kTestPattern, 352, 288, 50));
+        // Heavy grain for a second, then a flat grey.
+        ASSERT_EQ(
+            test::RunCommand("ffmpeg -v error -y -f lavfi -i \"color=c=gray:s=352x288:rate=25,"
+                             "format=yuv420p,noise=alls=60:allf=t:enable='lt(t,1)'\" "
+                             "-frames:v 50 -f yuv4mpegpipe " +
+                             test::ShellQuote(clips_->noiseThenFlat)),
+            0);
     }
     static void TearDownTestSuite() {
         delete clips_;
@@ -208,6 +216,23 @@ TEST_F(RateControlFfmpegTest, BoundedVariableBitrateKeepsEverySecondBelowTheMaxi
         // The bound is used, not undershot by far.
         EXPECT_GT(busiest, 1500000u);
     }
+}
+
+TEST_F(RateControlFfmpegTest, AGopThatPassesAfterOneCodedAgainKeepsItsCodes) {
+    // The grain of the first second makes its GOPs miss the bound, so the
+    // GOP after them is first only measured; the flat one passes as it is
+    // and must still reach the stream whole.
+    korvan::EncoderSettings s = korvan::PresetSettings(Preset::kDvd, TvSystem::kPal);
+    s.mquantValue = 2;
+    s.maxBitrate = 2500000;
+    korvan::VideoStatistics statistics;
+    const std::string stream =
+        EncodeClean(s, clips_->noiseThenFlat, "noise then flat", 50, &statistics);
+    EXPECT_GE(statistics.gopsCodedAgain, 2);
+    EXPECT_GE(statistics.gopsCodedForTheirCodes, 1);
+    const test::VbvReport report = test::CheckVbv(test::ReadFile(stream));
+    ASSERT_EQ(report.error, "");
+    EXPECT_EQ(report.pictureBits.size(), 50u);
 }
 
 }  // namespace

@@ -236,10 +236,11 @@ TEST(GopRateBoundsTest, ASecondCrowdedAcrossTwoGopsIsCodedAgain) {
 
 // A GOP whose first pictures are already over a bound is only measured
 // from there on; that is sound only if the whole GOP is then always coded
-// again.
+// again. And a verdict foreseen is the one the judge then gives.
 TEST(GopRateBoundsTest, FirstPicturesOverABoundForetellTheVerdict) {
     std::mt19937 random(7);
     int foretold = 0;
+    int passed = 0;
     for (int n = 0; n < 300; ++n) {
         korvan::RateParameters r;
         r.mode = korvan::RateMode::kBoundedVariable;
@@ -254,6 +255,14 @@ TEST(GopRateBoundsTest, FirstPicturesOverABoundForetellTheVerdict) {
         }
         std::vector<uint64_t> gop(12);
         for (uint64_t& bits : gop) bits = 10000 + random() % (40000 + 20000 * (n % 10));
+        // Foreseeing the verdict changes nothing: the judge then gives it.
+        {
+            korvan::GopRateBounds judged = bounds;
+            const korvan::GopRateBounds::Verdict foreseen = judged.Foresee(gop);
+            EXPECT_EQ(judged.QuantiserCode(), bounds.QuantiserCode());
+            EXPECT_EQ(judged.Judge(gop), foreseen) << n;
+            passed += foreseen == korvan::GopRateBounds::Verdict::kAccept ? 1 : 0;
+        }
         for (size_t first = 1; first <= gop.size(); ++first) {
             const std::vector<uint64_t> prefix(gop.begin(), gop.begin() + first);
             if (!bounds.CodedAgainWhatever(prefix)) continue;
@@ -264,6 +273,7 @@ TEST(GopRateBoundsTest, FirstPicturesOverABoundForetellTheVerdict) {
         }
     }
     EXPECT_GT(foretold, 50);
+    EXPECT_GT(passed, 20);
 }
 
 TEST(GopRateBoundsTest, SmallGopsAreCodedFinerAndTheBankKeepsTheAverage) {
