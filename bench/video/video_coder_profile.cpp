@@ -34,8 +34,10 @@ int main(int argc, char** argv) {
     }
     std::printf(
         "%d pictures in %.2f s; GOPs coded again %d, measured then coded for their codes %d, "
-        "mean mquant %.1f\n",
+        "mean mquant %.1f, padding %llu bits (at most %llu in a picture)\n",
         statistics.pictures, elapsed.count(), statistics.gopsCodedAgain,
-        statistics.gopsCodedForTheirCodes, statistics.MeanMquant());
+        statistics.gopsCodedForTheirCodes, statistics.MeanMquant(),
+        static_cast<unsigned long long>(statistics.paddingBits),
+        static_cast<unsigned long long>(statistics.maxPaddingBits));
     return 0;
 }
