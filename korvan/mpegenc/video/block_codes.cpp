@@ -231,6 +231,7 @@ bool RowCodes::CountBits(const BlockCodeSyntax& syntax, bool intra, const int16_
         return false;
     }
     const int table = intra && syntax.intraVlcFormat ? 1 : 0;
+    // Run r's lengths start at lengths[r << 8]: a row is 256 magnitudes long.
     const uint8_t* lengths = &CodeLengths(table, syntax.syntax)[0][0];
     uint64_t mask = scanMask;
     // The positions a run is counted from: an intra block's DC is coded
@@ -249,7 +250,6 @@ bool RowCodes::CountBits(const BlockCodeSyntax& syntax, bool intra, const int16_
             mask &= ~uint64_t{1};
         }
     }
-    // A row of the table is 256 magnitudes long.
     if (__builtin_popcountll(mask) < kManyLevels) {
         unsigned next = intra || (scanMask & ~mask & 1) ? 1 : 0;
         while (mask) {

@@ -76,12 +76,9 @@ bool PictureCoder::Allocate(bool controlled, int pictures) {
             slot.blockCodes.reset(new BlockCode[blocks]);
             slot.rowCodes.assign(rows, {});
             slot.coefficients.reset(controlled ? new BlockCoefficients[blocks] : nullptr);
+            // Each picture's start clears the flags.
             slot.rowAnalysed.reset(new std::atomic<bool>[rows]);
             slot.rowRebuilt.reset(new std::atomic<bool>[rows]);
-            for (size_t row = 0; row < rows; ++row) {
-                slot.rowAnalysed[row].store(false);
-                slot.rowRebuilt[row].store(false);
-            }
             slot.rowLargest.assign(rows, {});
         }
     } catch (const std::bad_alloc&) {
