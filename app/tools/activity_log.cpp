@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/tools/tool_failure.h"
+
 namespace {
 
 // "[12:34:56] run 3": how an entry's lines begin. Texts here are built by
@@ -64,9 +66,18 @@ void ActivityLog::BeginRun(const std::vector<std::string>& words) {
         text += '\n';
     }
     NewEntry(std::move(text));
+    lastRunTail_.clear();
+    lastRunOutcome_.clear();
 }
 
-void ActivityLog::AppendOutput(std::string_view text) { Append(text); }
+void ActivityLog::AppendOutput(std::string_view text) {
+    Append(text);
+    // The complaint is among the last lines a tool prints.
+    constexpr std::size_t kTailBytes = 8192;
+    lastRunTail_ += text;
+    if (lastRunTail_.size() > 2 * kTailBytes)
+        lastRunTail_.erase(0, lastRunTail_.size() - kTailBytes);
+}
 
 void ActivityLog::EndRun(std::string_view outcome) {
     // The outcome starts a line of its own.
@@ -81,6 +92,35 @@ void ActivityLog::EndRun(std::string_view outcome) {
     line += outcome;
     line += "\n\n";
     Append(line);
+    lastRunOutcome_ = outcome;
+}
+
+std::string ActivityLog::LastRunFailure() const {
+    std::string reason = ToolFailureLine(lastRunTail_);
+    return reason.empty() ? lastRunOutcome_ : reason;
+}
+
+void ActivityLog::BeginSection(std::string_view title) {
+    std::string text = "\n";
+    text += Stamp(title);
+    text += "\n";
+    NewEntry(std::move(text));
+    sectionEntry_ = droppedEntries_ + entries_.size();
+}
+
+void ActivityLog::AddToSectionHeading(std::string_view line) {
+    // A heading that made room for newer entries is gone; the line then
+    // stands where the log is now.
+    if (sectionEntry_ == 0 || sectionEntry_ <= droppedEntries_) {
+        AddLine("result", line);
+        return;
+    }
+    std::string& heading = entries_[sectionEntry_ - droppedEntries_ - 1];
+    const std::size_t before = heading.size();
+    heading += "    ";
+    heading += line;
+    heading += '\n';
+    sizeBytes_ += heading.size() - before;
 }
 
 void ActivityLog::AddLine(std::string_view source, std::string_view line) {

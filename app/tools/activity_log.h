@@ -27,6 +27,15 @@ public:
     void EndRun(std::string_view outcome);
     // One line of another source, such as the conversion host's job file.
     void AddLine(std::string_view source, std::string_view line);
+    // A heading for what follows (one input of a conversion run), and a line
+    // put under that heading later, such as why the input failed, so the
+    // reader finds it without reading every run of it.
+    void BeginSection(std::string_view title);
+    void AddToSectionHeading(std::string_view line);
+
+    // Why the last run failed, in the tool's words (its complaint, else how
+    // it ended); "" when no run has ended.
+    std::string LastRunFailure() const;
 
     // The whole log as text.
     std::string Text() const;
@@ -48,4 +57,10 @@ private:
     std::size_t droppedEntries_ = 0;
     int runs_ = 0;
     bool pendingCarriageReturn_ = false;
+    // The end of the last run's output and how it ended.
+    std::string lastRunTail_;
+    std::string lastRunOutcome_;
+    // The entry that holds the current section's heading, counted from the
+    // log's start (entries dropped included); none when 0.
+    std::size_t sectionEntry_ = 0;
 };

@@ -1,11 +1,13 @@
 // The console text of ffmpeg and mencoder as the runner reads it: cut into
 // pieces of any size by the pipe, into chunks by the chunker, then parsed in
-// either mode, with the window's time display after each chunk.
+// either mode, with the window's time display after each chunk; and the
+// whole text searched for the tool's complaint, as a failed run's is.
 #include <algorithm>
 
 #include "app/tools/output_chunker.h"
 #include "app/tools/output_parser.h"
 #include "app/tools/time_display.h"
+#include "app/tools/tool_failure.h"
 #include "tests/fuzz/fuzz_input.h"
 
 void FuzzInput(const uint8_t* data, size_t size) {
@@ -21,6 +23,11 @@ void FuzzInput(const uint8_t* data, size_t size) {
     if (flags & 8) state.media.durationSeconds = ParseTimeString(fields.Field());
     if (flags & 16) state.media.streamInfoComplete = 1;
     std::string_view text = fields.Rest();
+
+    // One line at most, and only so long.
+    const std::string complaint = ToolFailureLine(text);
+    FUZZ_CHECK(complaint.size() <= 300);
+    FUZZ_CHECK(complaint.find_first_of("\r\n") == std::string::npos);
 
     ProgressClock clock;
     OutputChunker chunker;
