@@ -34,6 +34,9 @@ struct DiscWriterSetup {
     // True while the main window converts: its tools and a build must not
     // run inside one another.
     std::function<bool()> conversionRunning;
+    // A Yes/No question to the user; true for Yes. Without it the answer is
+    // No.
+    std::function<bool(const std::string& question)> askYesNo;
 };
 
 inline constexpr const char* kDefaultMenuBackgroundName = "DVDMainMenu.jpg";
@@ -155,6 +158,9 @@ private:
     void ShowBuildStatus(const std::string& text) override { ShowStatus(text); }
     void SetBuildProgress(int maximum, int position) override;
     bool BuildStopRequested() const override { return stopRequested_; }
+    bool ReplaceDvdFolder() override {
+        return setup_.askYesNo && setup_.askYesNo(kReplaceDvdFolderQuestion);
+    }
 
     DiscWriterSetup setup_;
     std::function<void()> changed_;

@@ -107,6 +107,11 @@ int DvdImageBuild::RunSdk(const std::vector<std::string>& inputs) {
                         dvdFolder + "); move it elsewhere first.");
         }
     }
+    // The folder may hold the disc the user built a minute ago.
+    std::error_code error;
+    if (std::filesystem::exists(dvdFolder + "VIDEO_TS", error) && !display_.ReplaceDvdFolder()) {
+        return Fail(kDvdFolderKeptText);
+    }
     FoxImagerLibrary sdk(programFolder_);
     if (!sdk.Loaded()) return Fail(sdk.LoadError());
     DeleteFilesBelow(dvdFolder);

@@ -24,7 +24,15 @@ public:
     virtual void SetBuildProgress(int maximum, int position) = 0;
     // Asked after every progress report.
     virtual bool BuildStopRequested() const = 0;
+    // Asked before a build empties a DVD folder that holds a DVD already
+    // (kReplaceDvdFolderQuestion); true lets it go on.
+    virtual bool ReplaceDvdFolder() = 0;
 };
+
+inline constexpr char kReplaceDvdFolderQuestion[] =
+    "The export folder holds a DVD folder already. Replace it?";
+inline constexpr char kDvdFolderKeptText[] =
+    "The DVD folder in the export folder was kept as it was; no DVD image was made.";
 
 struct ProgressBarState {
     int maximum = 100;

@@ -195,18 +195,32 @@ std::string ScriptRunner::RunLine(const ScriptLine& line) {
         model_.ToggleMerge();
         return {};
     }
-    if (c == "stop-after") {
+    if (c == "stop-after" || c == "close-after" || c == "escape-after") {
         const auto seconds = ParseScriptSeconds(line.rest);
         if (!seconds) return "not a number of seconds: " + line.rest;
-        stopAfterSeconds_ = *seconds;
+        laterAction_ = c == "stop-after"    ? LaterAction::kStop
+                       : c == "close-after" ? LaterAction::kClose
+                                            : LaterAction::kEscape;
+        laterSeconds_ = *seconds;
         return {};
     }
     if (c == "convert") {
         if (model_.Converting()) return "a conversion is running";
-        if (stopAfterSeconds_ > 0) {
-            host_.ClickLater(kCmdConvert, static_cast<int>(stopAfterSeconds_ * 1000));
+        const int delayMs = static_cast<int>(laterSeconds_ * 1000);
+        switch (laterAction_) {
+            case LaterAction::kStop:
+                host_.ClickLater(kCmdConvert, delayMs);
+                break;
+            case LaterAction::kClose:
+                host_.ClickLater(kCmdClose, delayMs);
+                break;
+            case LaterAction::kEscape:
+                host_.PressEscapeLater(delayMs);
+                break;
+            case LaterAction::kNone:
+                break;
         }
-        stopAfterSeconds_ = 0;
+        laterAction_ = LaterAction::kNone;
         model_.OnCommand(kCmdConvert);
         host_.CancelClickLater();
         return {};
@@ -392,6 +406,10 @@ void ScriptRunner::OpenHelp(const std::string& path) { window_.OpenHelp(path); }
 void ScriptRunner::ShowActivityLog(const ActivityLog& log) { window_.ShowActivityLog(log); }
 void ScriptRunner::ShowNotification(const std::string& summary, const std::string& body) {
     window_.ShowNotification(summary, body);
+}
+bool ScriptRunner::AskYesNo(const std::string& question) {
+    // Unanswered, the careful answer: nothing is stopped or replaced.
+    return AnswerMessageBox(question, "No") == "Yes";
 }
 void ScriptRunner::ShowWindowAgain() { window_.ShowWindowAgain(); }
 void ScriptRunner::SetBusy(bool busy) { window_.SetBusy(busy); }

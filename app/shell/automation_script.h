@@ -16,6 +16,10 @@
 //   convert             "Convert Now!"; returns when the queue has finished
 //   stop-after SECONDS  press "Stop Conversion" this long after the next
 //                       convert starts
+//   close-after SECONDS the Close button this long after the next convert
+//                       starts (its question takes the "answer" line after
+//                       the convert)
+//   escape-after SECONDS the Escape key likewise
 //   answer TEXT         answers the dialog that the line before opened
 //                       (a message box button, an audio stream index)
 //   edit-profile open   "Edit Profile..."; the "edit-profile" lines that
@@ -73,6 +77,9 @@ public:
     // The same for any other action of the user (a click in a dialog).
     virtual void CallLater(std::function<void()> call, int delayMs) = 0;
     virtual void CancelClickLater() = 0;
+    // Presses Escape on the window `delayMs` from now, as a key press would;
+    // shares the one pending click.
+    virtual void PressEscapeLater(int delayMs) = 0;
     virtual bool SaveScreenshot(const std::string& path) = 0;
     // Drops the paths onto the file list as a file manager would.
     virtual void DropOnFileList(const std::vector<std::string>& paths) = 0;
@@ -117,6 +124,7 @@ public:
     void OpenHelp(const std::string& path) override;
     void ShowActivityLog(const ActivityLog& log) override;
     void ShowNotification(const std::string& summary, const std::string& body) override;
+    bool AskYesNo(const std::string& question) override;
     void ShowWindowAgain() override;
     void SetBusy(bool busy) override;
     void KeepPainting() override;
@@ -151,7 +159,10 @@ private:
     std::string statePath_;
     ScriptRecord record_;
     bool quit_ = false;
-    double stopAfterSeconds_ = 0;
+    // What the user does this long after the next convert starts.
+    enum class LaterAction { kNone, kStop, kClose, kEscape };
+    LaterAction laterAction_ = LaterAction::kNone;
+    double laterSeconds_ = 0;
     std::vector<std::string> chosenFiles_;
     std::string chosenFolder_;
 };

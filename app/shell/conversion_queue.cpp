@@ -13,9 +13,12 @@
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
 #include "app/shell/output_name.h"
+#include "app/tools/activity_log.h"
 #include "app/tools/time_display.h"
 #include "platform/file_moves.h"
 #include "platform/file_names.h"
+#include "platform/file_status.h"
+#include "platform/temp_folder.h"
 
 namespace {
 
@@ -61,16 +64,49 @@ std::string KeptJoinText(const std::string& joined) {
 // What the left pane says when an output cannot have its own name.
 std::string RenamedText(const std::string& wanted, const RunFiles::Name& output) {
     const std::string name = platform::FileName(output.path);
-    if (output.clash == RunFiles::Clash::kInput) {
-        return platform::FileName(wanted) + " is one of the inputs, so the output is " + name;
+    switch (output.clash) {
+        case RunFiles::Clash::kInput:
+            return platform::FileName(wanted) + " is one of the inputs, so the output is " + name;
+        case RunFiles::Clash::kExisting:
+            return platform::FileName(wanted) + " exists already, so the output is " + name;
+        default:
+            return platform::FileName(wanted) + " is the output of another file, so this one is " +
+                   name;
     }
-    return platform::FileName(wanted) + " is the output of another file, so this one is " + name;
+}
+
+// "clip.avi failed: Invalid data found when processing input".
+std::string FailedText(const std::string& input, const std::string& reason) {
+    std::string text = platform::FileName(input) + " failed";
+    if (!reason.empty()) text += ": " + reason;
+    return text;
+}
+
+// The hidden name a joined file is encoded under before it takes the
+// output's: ".zarvo-clip.avi" beside "clip.avi".
+std::string EncodingNameOf(const std::string& output) {
+    const std::size_t nameStart = output.rfind('/') + 1;
+    return output.substr(0, nameStart) + ".zarvo-" + output.substr(nameStart);
 }
 
 }  // namespace
 
+std::string QueueStoppedText(std::size_t converted, std::size_t entries) {
+    return "Conversion stopped: " + std::to_string(converted) + " of " + std::to_string(entries) +
+           (entries == 1 ? " file" : " files") + " converted.";
+}
+
 ConversionQueue::ConversionQueue(const MainWindowModel& window, std::function<void()> changed)
     : window_(window), changed_(std::move(changed)) {}
+
+ConversionQueue::~ConversionQueue() = default;
+
+std::string ConversionQueue::FailureOf(const std::string& input) const {
+    for (std::size_t i = 0; i < failed_.size(); ++i) {
+        if (failed_[i] == input) return failureReasons_[i];
+    }
+    return {};
+}
 
 void ConversionQueue::SetHandOffs(QueueHandOffs* handOffs) {
     handOffs_ = handOffs ? handOffs : &pendingHandOffs_;
@@ -87,7 +123,10 @@ void ConversionQueue::OnConvertCommand() {
 }
 
 void ConversionQueue::Stop() {
-    if (converting_) stoppedInput_ = currentItem_;
+    if (converting_) {
+        stoppedInput_ = currentItem_;
+        stopped_ = true;
+    }
     converting_ = false;
     if (realMedia_) realMedia_->CancelRealMediaJob();
     if (tools_) tools_->CancelTool();
@@ -133,7 +172,12 @@ std::string ConversionQueue::OutputPathOf(const std::string& entry) const {
     return ConvertedFilePath(window_.ExportFolder(), entry, window_.SelectedFileType());
 }
 
-std::string ConversionQueue::ScratchFolder() const { return window_.ExportFolder() + "tmpmd/"; }
+std::string ConversionQueue::ScratchFolder() const {
+    // A folder of the run's own: two programs converting at once never meet
+    // in it, and whatever a stop leaves there goes with the run.
+    return scratch_ && !scratch_->Path().empty() ? scratch_->Path() + "tmpmd/"
+                                                 : window_.ExportFolder() + "tmpmd/";
+}
 
 std::string ConversionQueue::JoinedPathOf(const std::string& output) const {
     return output.substr(0, output.rfind('.')) + "_merge" +
@@ -142,13 +186,36 @@ std::string ConversionQueue::JoinedPathOf(const std::string& output) const {
 
 void ConversionQueue::ShowRenamed(const std::string& wanted, const RunFiles::Name& output) {
     if (output.clash == RunFiles::Clash::kNone) return;
-    ShowLeft(RenamedText(wanted, output));
+    std::string text = RenamedText(wanted, output);
+    if (log_) log_->AddLine("output", text);
+    ShowLeft(text);
+    renamedNotes_.push_back(std::move(text));
     Changed();
 }
 
+void ConversionQueue::FailEntry(const std::string& input, std::string reason) {
+    failed_.push_back(input);
+    const std::string text = FailedText(input, reason);
+    failureReasons_.push_back(std::move(reason));
+    if (log_) log_->AddToSectionHeading(text);
+    ShowLeft(text);
+    Changed();
+}
+
+bool ConversionQueue::RefuseExportFolder() {
+    const std::string& folder = window_.ExportFolder();
+    const std::string error = folder.empty() ? std::string("no export folder is set")
+                                             : platform::FolderWriteError(folder);
+    if (error.empty()) return false;
+    ShowLeft("Cannot write to the export folder " + folder + ": " + error);
+    return true;
+}
+
 void ConversionQueue::MakeThumbnailOf(const std::string& source, const std::string& converted) {
-    // The picture's name follows the output's; it must not be an input either.
-    if (!runFiles_.IsInput(ThumbnailPath(converted))) tools_->MakeThumbnail(source, converted);
+    // The picture's name follows the output's; it must be free, as the
+    // output's was: no input, and no file of an earlier run.
+    const std::string thumbnail = ThumbnailPath(converted);
+    if (runFiles_.Claim(thumbnail).path == thumbnail) tools_->MakeThumbnail(source, converted);
 }
 
 void ConversionQueue::PlanRun(const std::vector<std::string>& files) {
@@ -162,16 +229,35 @@ void ConversionQueue::PlanRun(const std::vector<std::string>& files) {
 }
 
 void ConversionQueue::Start() {
-    converting_ = true;
     jobStarted_ = false;
     joinFailed_ = false;
+    stopped_ = false;
+    convertedCount_ = 0;
     discNote_.clear();
     mergeList_.clear();
     failed_.clear();
+    failureReasons_.clear();
+    renamedNotes_.clear();
     statusLog_.clear();
     progressLog_.clear();
     jobTipLog_.clear();
     stoppedInput_.clear();
+    status_ = {};
+    progress_ = 0;
+    // Nothing starts that could only fail: no inputs, or nowhere to write.
+    const bool nothing =
+        window_.DvdSourceMode() ? window_.DvdTitles()[0].empty() : window_.Files().empty();
+    if (nothing) {
+        ShowLeft(kNothingToConvertText);
+        Changed();
+        return;
+    }
+    if (RefuseExportFolder()) {
+        Changed();
+        return;
+    }
+    converting_ = true;
+    scratch_ = std::make_unique<platform::ScratchFolder>();
     // A profile outside its device's limits still converts, as the user
     // asked; the status line says why the file may not play there.
     deviceWarning_ = window_.SelectedProfileDeviceWarning();
@@ -204,8 +290,11 @@ void ConversionQueue::Start() {
 
 bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name& output) {
     currentItem_ = path;
+    // Each file's bar starts empty, not at the last file's end.
+    progress_ = 0;
+    if (log_) log_->BeginSection("Converting " + path);
     if (path.empty() || !FileExists(path)) {
-        failed_.push_back(path);
+        FailEntry(path, "the file is not there any more");
         return true;
     }
     std::string input = path;
@@ -214,7 +303,7 @@ bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name
         if (outcome == JobOutcome::kStopped) return false;
         // The host has shown why; the queue goes on with the next entry.
         if (outcome == JobOutcome::kFailed) {
-            failed_.push_back(path);
+            FailEntry(path, "the conversion host made nothing of it");
             DeleteJobOutput();
             return true;
         }
@@ -230,8 +319,7 @@ bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name
         // What a failed repair left may be part of the input only; converted,
         // it would pass for the whole.
         if (!repairWorked && converting_) {
-            failed_.push_back(path);
-            ShowLeft(kToolFailedText);
+            FailEntry(path, tools_->LastFailure());
             runFiles_.EmptyFolder(ScratchFolder());
             return true;
         }
@@ -245,15 +333,20 @@ bool ConversionQueue::ConvertEntry(const std::string& path, const RunFiles::Name
     toolFailed_ = false;
     const bool ran = tools_->ConvertFile(input, output.path);
     if (!converting_) {
+        // A stopped conversion is no result: nothing is left under its name.
+        runFiles_.Remove(output.path);
         if (repaired) runFiles_.EmptyFolder(ScratchFolder());
+        DeleteJobOutput();
         return false;
     }
 
     // A failure the tool did not report still leaves no usable output.
     const bool converted = ran && !toolFailed_ && IsUsableOutput(output.path);
-    if (!converted) {
-        failed_.push_back(path);
-        ShowLeft(kToolFailedText);
+    if (converted) {
+        ++convertedCount_;
+    } else {
+        FailEntry(path,
+                  ran && !toolFailed_ ? std::string("the output is empty") : tools_->LastFailure());
         // What a failed run left (a tool killed, a full disk) is no result,
         // and must not pass for one.
         runFiles_.Remove(output.path);
@@ -291,6 +384,8 @@ ConversionQueue::JobOutcome ConversionQueue::RunRealMediaJob(const std::string& 
     }
     jobResult_ = realMedia_->RealMediaJobResult();
     if (jobResult_.empty() || !FileExists(jobResult_)) return JobOutcome::kFailed;
+    // The host made it in this run; it is the run's to remove.
+    runFiles_.Adopt(jobResult_);
     input = jobResult_;
     return JobOutcome::kConverted;
 }
@@ -331,6 +426,21 @@ bool ConversionQueue::EncodeJoined(const std::string& joined, const std::string&
     return converting_ && ran && !toolFailed_ && IsUsableOutput(output);
 }
 
+bool ConversionQueue::EncodeJoinedOver(const std::string& joined, const std::string& output) {
+    const std::string encoding = runFiles_.Claim(EncodingNameOf(output)).path;
+    if (!EncodeJoined(joined, encoding)) {
+        runFiles_.Remove(encoding);
+        return false;
+    }
+    // The output's name is one of the pieces, or free.
+    runFiles_.Remove(output);
+    if (!platform::MoveFileReplacing(encoding, output)) {
+        runFiles_.Remove(encoding);
+        return false;
+    }
+    return true;
+}
+
 void ConversionQueue::Merge(const std::vector<std::string>& files) {
     const std::string& first = outputs_.front().path;
     // When every entry failed there is nothing to join.
@@ -346,15 +456,19 @@ void ConversionQueue::Merge(const std::vector<std::string>& files) {
             }
             return;
         }
-        for (const std::string& piece : mergeList_) runFiles_.Remove(piece);
         currentItem_ = joined;
-        // Without a finished re-encoding the join is all there is; keep it.
-        if (!EncodeJoined(joined, first)) {
+        // The separate outputs go only once the joined one is finished; a
+        // stop or a failure keeps them, and the join is no result then.
+        if (!EncodeJoinedOver(joined, first)) {
+            runFiles_.Remove(joined);
             if (converting_) {
                 joinFailed_ = true;
-                ShowLeft(KeptJoinText(joined));
+                ShowLeft(kJoinFailedText);
             }
             return;
+        }
+        for (const std::string& piece : mergeList_) {
+            if (piece != first) runFiles_.Remove(piece);
         }
         runFiles_.Remove(joined);
     }
@@ -392,13 +506,16 @@ void ConversionQueue::ConvertDvdTitle() {
         const std::string piece = runFiles_.Claim(scratch + platform::FileName(vob)).path;
         toolFailed_ = false;
         const bool ran = tools_->ConvertDvdPiece(vob, window_.DvdAudioStreamId(), piece);
-        if (ran && !toolFailed_ && IsUsableOutput(piece)) {
+        // A piece cut short by a stop is no piece.
+        if (ran && !toolFailed_ && !StopRequested() && IsUsableOutput(piece)) {
             pieces.push_back(piece);
         }
     }
-    if (pieces.size() == 1) {
+    if (StopRequested()) {
+        // The title was not finished: it leaves nothing.
+    } else if (pieces.size() == 1) {
         platform::MoveFileReplacing(pieces.front(), output.path);
-    } else if (pieces.size() > 1 && !StopRequested()) {
+    } else if (pieces.size() > 1) {
         const std::string joined = runFiles_.Claim(scratch + "merge_video.tmp").path;
         currentItem_ = joined;
         if (!JoinPieces(pieces, joined)) {
@@ -406,16 +523,23 @@ void ConversionQueue::ConvertDvdTitle() {
                 joinFailed_ = true;
                 ShowLeft(kJoinFailedText);
             }
-        } else if (!EncodeJoined(joined, output.path) && converting_) {
-            // The scratch folder is emptied below: the join is kept beside
-            // the output, as the list's is.
-            const std::string kept = runFiles_.Claim(JoinedPathOf(output.path)).path;
-            platform::MoveFileReplacing(joined, kept);
-            joinFailed_ = true;
-            ShowLeft(KeptJoinText(kept));
+        } else if (!EncodeJoined(joined, output.path)) {
+            runFiles_.Remove(output.path);
+            if (converting_) {
+                // The scratch folder is emptied below: the join is kept
+                // beside the output.
+                const std::string kept = runFiles_.Claim(JoinedPathOf(output.path)).path;
+                platform::MoveFileReplacing(joined, kept);
+                joinFailed_ = true;
+                ShowLeft(KeptJoinText(kept));
+            }
         }
     }
-    if (converting_ && !IsUsableOutput(output.path)) failed_.push_back(title.front());
+    if (converting_ && !IsUsableOutput(output.path)) {
+        FailEntry(title.front(), tools_->LastFailure());
+    } else if (converting_) {
+        ++convertedCount_;
+    }
     if (window_.Target() == kTargetPsp && FileExists(output.path)) {
         MakeThumbnailOf(title.front(), output.path);
     }
@@ -425,19 +549,36 @@ void ConversionQueue::ConvertDvdTitle() {
 void ConversionQueue::Finish(std::size_t entries) {
     DeleteJobOutput();
     converting_ = false;
+    // Whatever the run kept in its own folder goes with it, after a stop too.
+    scratch_.reset();
     progress_ = 0;
     status_[1].clear();
     status_[2].clear();
-    std::string text = kQueueCompletedText;
-    // The same words after errors, but a batch with failures must not look
-    // like a success.
+    ShowLeft(FinalText(entries));
+    Changed();
+}
+
+std::string ConversionQueue::FinalText(std::size_t entries) const {
+    std::string text =
+        stopped_ ? QueueStoppedText(convertedCount_, entries) : std::string(kQueueCompletedText);
+    // A batch with failures must not look like a success: the first failure
+    // is named with its reason, and the list marks every one.
     if (!failed_.empty()) {
-        text +=
-            " (" + std::to_string(failed_.size()) + " of " + std::to_string(entries) + " failed)";
+        text += " (" + std::to_string(failed_.size()) + " of " + std::to_string(entries) +
+                " failed: " + platform::FileName(failed_.front());
+        if (!failureReasons_.front().empty()) text += ": " + failureReasons_.front();
+        if (failed_.size() > 1) text += "; see the list";
+        text += ")";
     }
     if (joinFailed_) text += " (joining failed)";
     text += discNote_;
+    if (!renamedNotes_.empty()) {
+        text += " (" + renamedNotes_.front();
+        if (renamedNotes_.size() > 1) {
+            text += "; " + std::to_string(renamedNotes_.size() - 1) + " more took new names";
+        }
+        text += ")";
+    }
     if (!deviceWarning_.empty()) text += " " + deviceWarning_;
-    ShowLeft(text);
-    Changed();
+    return text;
 }

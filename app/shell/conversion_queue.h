@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,20 @@
 #include "app/shell/queue_tools.h"
 #include "app/shell/run_files.h"
 
+class ActivityLog;
 class MainWindowModel;
+namespace platform {
+class ScratchFolder;
+}
 
-// The left pane's text when the queue has ended, after a stop and errors too.
+// The left pane's text when the queue has ended (failures are added to it).
 inline constexpr char kQueueCompletedText[] = "All converting works are Completed!";
+// "Convert Now!" with nothing to convert.
+inline constexpr char kNothingToConvertText[] = "Add the files to convert first.";
+
+// The left pane's text after a stop: "Conversion stopped: 1 of 3 files
+// converted."
+std::string QueueStoppedText(std::size_t converted, std::size_t entries);
 
 class ConversionQueue {
 public:
@@ -32,6 +43,12 @@ public:
     void SetHandOffs(QueueHandOffs* handOffs);
     // Not owned. Without it RealVideo goes to the encoder like any input.
     void SetRealMediaHandOff(RealMediaHandOff* realMedia) { realMedia_ = realMedia; }
+    // Not owned. Each input gets a section there, headed by why it failed.
+    void SetActivityLog(ActivityLog* log) { log_ = log; }
+
+    ConversionQueue(const ConversionQueue&) = delete;
+    ConversionQueue& operator=(const ConversionQueue&) = delete;
+    ~ConversionQueue();
 
     // Command 40003: starts the queue and returns when it has finished, or,
     // while it runs, stops it.
@@ -49,6 +66,9 @@ public:
     // Left, middle and right status panes.
     const std::array<std::string, 3>& StatusTexts() const { return status_; }
     const std::vector<std::string>& FailedInputs() const { return failed_; }
+    // Why an input of the last run failed, in the tool's words ("" when it
+    // did not).
+    std::string FailureOf(const std::string& input) const;
     const std::vector<std::string>& StatusLog() const { return statusLog_; }
     // The progress values shown during the last run, and the RealMedia
     // host's status lines, each in order (repeats dropped).
@@ -67,8 +87,13 @@ private:
     // Takes the entries as the run's inputs and claims the names the run
     // writes: an output never names an input or another entry's output.
     void PlanRun(const std::vector<std::string>& files);
+    // Says nothing can start, and why; false when the export folder is fine.
+    bool RefuseExportFolder();
     // The steps for one entry; false when the queue was stopped.
     bool ConvertEntry(const std::string& path, const RunFiles::Name& output);
+    // Records that `input` failed, with the tool's reason, in the status
+    // line and the activity log.
+    void FailEntry(const std::string& input, std::string reason);
     enum class JobOutcome { kConverted, kFailed, kStopped };
     JobOutcome RunRealMediaJob(const std::string& path, std::string& input);
     // Deletes the RealMedia job's output once it has been converted.
@@ -79,10 +104,15 @@ private:
     // The last encoding of a join; true when the tool ended well and left a
     // usable file.
     bool EncodeJoined(const std::string& joined, const std::string& output);
+    // Encodes the joined file to `output` through a name of its own, so
+    // that `output` is given up (it may be one of the pieces) only for a
+    // finished encoding; false when it failed or was stopped.
+    bool EncodeJoinedOver(const std::string& joined, const std::string& output);
     void Merge(const std::vector<std::string>& files);
     void HandOverDisc(const std::string& file);
     void ConvertDvdTitle();
     void Finish(std::size_t entries);
+    std::string FinalText(std::size_t entries) const;
 
     // The output path the window's rules give an entry.
     std::string OutputPathOf(const std::string& entry) const;
@@ -91,6 +121,7 @@ private:
     std::string JoinedPathOf(const std::string& output) const;
     void MakeThumbnailOf(const std::string& source, const std::string& converted);
     void ShowLeft(std::string text);
+    // Says that an output took another name than the one wanted.
     void ShowRenamed(const std::string& wanted, const RunFiles::Name& output);
     void Changed() { changed_(); }
 
@@ -100,8 +131,13 @@ private:
     PendingHandOffs pendingHandOffs_;
     QueueHandOffs* handOffs_ = &pendingHandOffs_;
     RealMediaHandOff* realMedia_ = nullptr;
+    ActivityLog* log_ = nullptr;
 
     bool converting_ = false;
+    // The run's own folder for temporary files, gone with the run.
+    std::unique_ptr<platform::ScratchFolder> scratch_;
+    bool stopped_ = false;
+    std::size_t convertedCount_ = 0;
     bool jobFinished_ = false;
     bool jobStarted_ = false;
     bool jobRunning_ = false;
@@ -121,6 +157,9 @@ private:
     int progress_ = 0;
     std::array<std::string, 3> status_;
     std::vector<std::string> failed_;
+    std::vector<std::string> failureReasons_;  // of failed_, in its order
+    // What was said about outputs that took other names, for the end.
+    std::vector<std::string> renamedNotes_;
     std::vector<std::string> statusLog_;
     std::vector<int> progressLog_;
     std::vector<std::string> jobTipLog_;

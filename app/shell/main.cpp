@@ -28,6 +28,7 @@
 #include "app/tools/program_ui.h"
 #include "app/tools/tool_state.h"
 #include "platform/program_folder.h"
+#include "platform/temp_folder.h"
 #include "platform/termination_signals.h"
 #include "platform/writable_files.h"
 #include "ui/splash_window.h"
@@ -115,6 +116,9 @@ int main(int argc, char** argv) {
     // Caught from the start, so that a signal during start-up is not lost: it
     // closes the window as soon as there is one.
     const int terminationSignals = platform::CatchTerminationSignals();
+    // Before anything asks for a temporary name: two programs converting at
+    // once must never write into each other's temporary files.
+    const platform::ProgramTempFolder temporaryNames;
     QApplication application(argc, argv);
     const std::string& programFolder = platform::ProgramFolder();
     const char* scriptPath = Environment("ZARVO_SCRIPT");
@@ -132,7 +136,7 @@ int main(int argc, char** argv) {
     CheckRequiredTools(programFolder, startup);
 
     PrepareUserFiles(programFolder, platform::WritableFolder(), HomeFolder());
-    MainWindowModel model(programFolder, platform::WritableFolder());
+    MainWindowModel model(programFolder, platform::WritableFolder(), HomeFolder());
     QtProgramUi programUi(model);
     InstallProgramUi(&programUi);
     MainWindow window(model);
@@ -169,7 +173,7 @@ int main(int argc, char** argv) {
         QObject::connect(endedFromOutside.get(), &QSocketNotifier::activated, &window,
                          [&model, terminationSignals] {
                              platform::TakeTerminationSignal(terminationSignals);
-                             model.OnCommand(kCmdClose);
+                             model.CloseWithoutAsking();
                          });
     }
 

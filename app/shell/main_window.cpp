@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -398,6 +400,13 @@ void MainWindow::ShowActivityLog(const ActivityLog& log) {
     logWindow_->activateWindow();
 }
 
+bool MainWindow::AskYesNo(const std::string& question) {
+    // No is the default: a stray Enter keeps things as they are.
+    return QMessageBox::question(this, windowTitle(), ToQString(question),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 void MainWindow::ShowNotification(const std::string& summary, const std::string& body) {
     if (!notifier_) {
         notifier_ = new DesktopNotifier([this] { model_.OnNotificationClicked(); }, this);
@@ -489,6 +498,15 @@ void MainWindow::ShowInSystemTray() {
             model_.SetWindowShown(WindowShown::kOnScreen);
             ShowWindowAgain();
         });
+        // Quitting from the tray is the Close button: a conversion under way
+        // is not thrown away without a question.
+        auto* menu = new QMenu(this);
+        menu->addAction("Show", this, [this] {
+            model_.SetWindowShown(WindowShown::kOnScreen);
+            ShowWindowAgain();
+        });
+        menu->addAction("Quit", this, [this] { model_.OnCommand(kCmdClose); });
+        tray_->setContextMenu(menu);
     }
     tray_->show();
     hide();

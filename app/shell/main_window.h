@@ -46,6 +46,7 @@ public:
     void OpenHelp(const std::string& path) override;
     void ShowActivityLog(const ActivityLog& log) override;
     void ShowNotification(const std::string& summary, const std::string& body) override;
+    bool AskYesNo(const std::string& question) override;
     void ShowWindowAgain() override;
     void SetBusy(bool busy) override;
     void KeepPainting() override;

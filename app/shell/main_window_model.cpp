@@ -39,7 +39,9 @@ void DeleteClipFiles(const std::string& folder, const std::vector<std::string>& 
         if (!platform::EndsWithIgnoringCase(entry->d_name, ".clip")) continue;
         const std::string path = folder + entry->d_name;
         struct stat info {};
-        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) listed.Remove(path);
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && !listed.IsInput(path)) {
+            unlink(path.c_str());
+        }
     }
 }
 
@@ -50,18 +52,26 @@ std::string FileListText(const std::string& path, int seconds) {
     return path + duration;
 }
 
+// An input the probe found no stream in, with the tool's reason.
+std::string UnreadableFileListText(const std::string& path, const std::string& reason) {
+    return path +
+           "       (Cannot be read: " + (reason.empty() ? "no video or sound found" : reason) + ")";
+}
+
 bool IsTargetCommand(int commandId) { return TargetOfCommand(commandId).has_value(); }
 
 }  // namespace
 
 MainWindowModel::MainWindowModel(const std::string& programFolder,
-                                 const std::string& writableFolder)
+                                 const std::string& writableFolder, std::string homeFolder)
     : programFolder_(programFolder),
       writableFolder_(writableFolder),
+      homeFolder_(std::move(homeFolder)),
       profileFiles_(writableFolder) {
     settings_.SetFile(writableFolder + "zarvo.ini");
     profileFiles_.LoadAll(profiles_);
     SetHandOffs(nullptr);
+    queue_.SetActivityLog(&SessionActivityLog());
 }
 
 MainWindowModel::~MainWindowModel() { DeleteClipFiles(exportFolder_, files_); }
@@ -91,6 +101,12 @@ void MainWindowModel::Initialise() {
     title_ = WindowTitle(settings_);
     // Paths are built by appending names to the folder, so it must end in "/".
     exportFolder_ = platform::WithTrailingSlash(settings_.ReadString("common", "exportfolder"));
+    // Without one set, outputs go where the installed program sends them,
+    // never silently into whatever folder the program was started from.
+    if (exportFolder_.empty() && !homeFolder_.empty()) {
+        exportFolder_ = platform::WithTrailingSlash(homeFolder_) + kDefaultExportFolderName + "/";
+        settings_.WriteString("common", "exportfolder", exportFolder_);
+    }
     if (!exportFolder_.empty()) mkdir(exportFolder_.c_str(), 0777);
     driveRoot_ = platform::TempFolder();
     RefillProfileList();
@@ -217,10 +233,10 @@ void MainWindowModel::OnCommand(int commandId) {
             Convert();
             break;
         case kCmdClose:
-            closing_ = true;
-            // No encoder may keep writing after the program has gone.
-            if (Converting()) queue_.Stop();
-            view_->CloseWindow();
+            // A running conversion is the user's work of minutes: a stray
+            // Escape or click must not throw it away.
+            if (Converting() && !view_->AskYesNo(kStopAndQuitQuestion)) break;
+            CloseWithoutAsking();
             break;
         case kCmdSystemTray:
             shown_ = WindowShown::kInSystemTray;
@@ -244,6 +260,14 @@ void MainWindowModel::OnCommand(int commandId) {
     Changed();
 }
 
+void MainWindowModel::CloseWithoutAsking() {
+    closing_ = true;
+    // No encoder may keep writing after the program has gone; the queue
+    // stops as Stop stops it, so no half-made file is left behind.
+    if (Converting()) queue_.Stop();
+    view_->CloseWindow();
+}
+
 void MainWindowModel::OnProgressNotification(int value) { queue_.OnProgressNotification(value); }
 
 void MainWindowModel::Convert() {
@@ -257,9 +281,12 @@ void MainWindowModel::AnnounceQueueEnd() {
     if (shown_ == WindowShown::kOnScreen || closing_) return;
     std::string body;
     const std::size_t failed = queue_.FailedInputs().size();
-    if (failed > 0) {
-        body = std::to_string(failed) + (failed == 1 ? " file" : " files") +
-               " failed; the log says why.";
+    if (failed == 1) {
+        const std::string& input = queue_.FailedInputs().front();
+        const std::string reason = queue_.FailureOf(input);
+        body = platform::FileName(input) + " failed" + (reason.empty() ? "" : ": " + reason);
+    } else if (failed > 1) {
+        body = std::to_string(failed) + " files failed; the list says why.";
     }
     lastNotification_ = kQueueCompletedText + (body.empty() ? "" : "\n" + body);
     view_->ShowNotification(kQueueCompletedText, body);
@@ -339,6 +366,29 @@ double MainWindowModel::DurationOf(const std::string& path) {
     return probe_->Probe(path).durationSeconds;
 }
 
+std::string MainWindowModel::EntryText(const std::string& path) {
+    if (!probe_) return FileListText(path, 0);
+    view_->KeepPainting();
+    const MediaInfo media = probe_->Probe(path);
+    if (media.videoCodec.empty() && media.audioCodec.empty()) {
+        return UnreadableFileListText(path, probe_->LastFailure());
+    }
+    return FileListText(path, static_cast<int>(media.durationSeconds));
+}
+
+std::vector<std::string> MainWindowModel::FileListTexts() const {
+    // The last run's failures stay marked until the next run starts.
+    std::vector<std::string> texts = fileListTexts_;
+    if (queue_.FailedInputs().empty()) return texts;
+    for (std::size_t i = 0; i < texts.size() && i < files_.size(); ++i) {
+        const auto& failed = queue_.FailedInputs();
+        if (std::find(failed.begin(), failed.end(), files_[i]) == failed.end()) continue;
+        const std::string reason = queue_.FailureOf(files_[i]);
+        texts[i] += "  [Failed" + (reason.empty() ? std::string() : ": " + reason) + "]";
+    }
+    return texts;
+}
+
 // Shows the busy cursor while files are probed; probing steps nest.
 class MainWindowModel::BusyScope {
 public:
@@ -359,12 +409,16 @@ void MainWindowModel::RefreshFileList() {
     BusyScope busy(*this);
     fileListTexts_.clear();
     for (std::size_t i = 0; i < files_.size(); ++i) {
-        const auto durationOf = [this](const std::string& path) { return DurationOf(path); };
-        // A DVD title plays all the VOB files of its group.
-        const int seconds = dvdSourceMode_ && i < dvdTitles_.size()
-                                ? GroupDurationSeconds(dvdTitles_[i], durationOf)
-                                : GroupDurationSeconds({files_[i]}, durationOf);
-        fileListTexts_.push_back(FileListText(files_[i], seconds));
+        if (dvdSourceMode_ && i < dvdTitles_.size()) {
+            // A DVD title plays all the VOB files of its group.
+            const auto durationOf = [this](const std::string& path) { return DurationOf(path); };
+            fileListTexts_.push_back(
+                FileListText(files_[i], GroupDurationSeconds(dvdTitles_[i], durationOf)));
+        } else {
+            // A file that cannot be read says so at once, not at the end of
+            // a run.
+            fileListTexts_.push_back(EntryText(files_[i]));
+        }
     }
     if (!files_.empty() && selectedFile_ < 0) selectedFile_ = 0;
 }
@@ -486,6 +540,7 @@ void MainWindowModel::OpenDiscWriterWizard() {
         return RunBurningWindow(kind, files);
     };
     setup.conversionRunning = [this] { return Converting(); };
+    setup.askYesNo = [this](const std::string& question) { return view_->AskYesNo(question); };
     DiscWriterWizardModel wizard(std::move(setup));
     view_->OpenDiscWriterWizard(wizard);
 }

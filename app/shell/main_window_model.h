@@ -23,6 +23,10 @@
 enum class WindowShown { kOnScreen, kMinimized, kInSystemTray };
 
 inline constexpr char kDropRefusedText[] = "Files cannot be added while converting.";
+// Asked when the window is closed during a conversion.
+inline constexpr char kStopAndQuitQuestion[] = "A conversion is running. Stop it and quit?";
+// The export folder in the home folder when none is set.
+inline constexpr char kDefaultExportFolderName[] = "ZarvoExport";
 
 // The model is also the queue's hand-off to the burning window.
 class MainWindowModel : private ProfileEditorHost,
@@ -32,7 +36,10 @@ public:
     // Loads every profile file, so profiles exist before any window does.
     // The settings and profile files are in `writableFolder`; help and the
     // tools are in `programFolder`.
-    MainWindowModel(const std::string& programFolder, const std::string& writableFolder);
+    // Without an export folder in the settings, `homeFolder` +
+    // "ZarvoExport/" is used (and stored).
+    MainWindowModel(const std::string& programFolder, const std::string& writableFolder,
+                    std::string homeFolder = {});
     // Both in one folder, as in a build tree.
     explicit MainWindowModel(const std::string& programFolder)
         : MainWindowModel(programFolder, programFolder) {}
@@ -76,6 +83,10 @@ public:
     // when the queue has finished; pressed again from a message dispatched
     // meanwhile, it stops the queue.
     void OnCommand(int commandId);
+    // Closes the window as Close does, but without asking first: for a
+    // logout, a shutdown or Ctrl-C, which cannot wait for an answer. A
+    // conversion under way is stopped as Stop stops it.
+    void CloseWithoutAsking();
     // The progress notification (command 40004) with its value.
     void OnProgressNotification(int value);
     bool IsCommandAvailable(int commandId) const;
@@ -108,8 +119,9 @@ public:
 
     int Target() const { return target_; }
     const std::vector<std::string>& Files() const { return files_; }
-    // The list box's lines: each path with its duration.
-    const std::vector<std::string>& FileListTexts() const { return fileListTexts_; }
+    // The list box's lines: each path with its duration (or why it cannot
+    // be read), and the last run's failures marked with their reasons.
+    std::vector<std::string> FileListTexts() const;
     int SelectedFile() const { return selectedFile_; }
     const ProfileTables& Profiles() const { return profiles_; }
     const ProfileTable& CurrentProfiles() const;
@@ -184,6 +196,8 @@ private:
     void LoadAllProfileFiles() override;
     void OpenBurningWindow(DiscKind kind, const std::vector<std::string>& files) override;
     double DurationOf(const std::string& path);
+    // The list line of a file, from one probe.
+    std::string EntryText(const std::string& path);
     void Changed();
 
     // DvdBuildDisplay
@@ -191,9 +205,11 @@ private:
     void ShowBuildStatus(const std::string& text) override;
     void SetBuildProgress(int maximum, int position) override;
     bool BuildStopRequested() const override { return !Converting(); }
+    bool ReplaceDvdFolder() override { return view_->AskYesNo(kReplaceDvdFolderQuestion); }
 
     std::string programFolder_;
     std::string writableFolder_;
+    std::string homeFolder_;
     SettingsFile settings_;
     ProfileFiles profileFiles_;
     ProfileTables profiles_{};

@@ -56,6 +56,9 @@ public:
     // The activity log's text in a window of its own that does not wait
     // (a conversion goes on meanwhile).
     virtual void ShowActivityLog(const ActivityLog& /*log*/) {}
+    // A question with the buttons Yes and No, waiting for the answer; true
+    // for Yes.
+    virtual bool AskYesNo(const std::string& /*question*/) { return false; }
     // A desktop notification (its body may be empty); clicking it calls the
     // model's OnNotificationClicked.
     virtual void ShowNotification(const std::string& /*summary*/, const std::string& /*body*/) {}

@@ -11,4 +11,7 @@ class MediaProbe {
 public:
     virtual ~MediaProbe() = default;
     virtual MediaInfo Probe(const std::string& path) = 0;
+    // Why the last tool run (a probe or any other) failed, in the tool's own
+    // words; "" when nothing says.
+    virtual std::string LastFailure() const { return {}; }
 };

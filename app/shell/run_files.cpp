@@ -40,6 +40,8 @@ RunFiles::Name RunFiles::Claim(const std::string& wanted) {
             if (name.clash == Clash::kNone) name.clash = Clash::kInput;
         } else if (IsClaimed(name.path)) {
             if (name.clash == Clash::kNone) name.clash = Clash::kClaimed;
+        } else if (struct stat info{}; lstat(name.path.c_str(), &info) == 0) {
+            if (name.clash == Clash::kNone) name.clash = Clash::kExisting;
         } else {
             break;
         }
@@ -49,11 +51,19 @@ RunFiles::Name RunFiles::Claim(const std::string& wanted) {
     return name;
 }
 
-bool RunFiles::Remove(const std::string& path) const {
+void RunFiles::Adopt(const std::string& path) {
+    if (!IsClaimed(path)) claimed_.push_back(path);
+}
+
+bool RunFiles::RemoveUnlessInput(const std::string& path) const {
     if (IsInput(path)) return false;
     return unlink(path.c_str()) == 0;
 }
 
+bool RunFiles::Remove(const std::string& path) const {
+    return IsClaimed(path) && RemoveUnlessInput(path);
+}
+
 void RunFiles::EmptyFolder(const std::string& folder) const {
-    platform::MakeEmptyFolder(folder, [this](const std::string& path) { Remove(path); });
+    platform::MakeEmptyFolder(folder, [this](const std::string& path) { RemoveUnlessInput(path); });
 }

@@ -5,6 +5,7 @@
 
 #include "app/profiles/encoder_options.h"
 #include "app/shell/main_window_model.h"
+#include "app/tools/activity_log.h"
 #include "app/tools/program_ui.h"
 #include "app/tools/tool_runner.h"
 #include "app/tools/tool_state.h"
@@ -52,6 +53,8 @@ MediaInfo RunnerQueueTools::Probe(const std::string& file) {
     const ToolRunner runner(file, "", nullptr);
     return runner.Media();
 }
+
+std::string RunnerQueueTools::LastFailure() const { return SessionActivityLog().LastRunFailure(); }
 
 bool RunnerQueueTools::RepairAudio(const std::string& input, const std::string& output,
                                    double durationSeconds) {

@@ -17,6 +17,7 @@ public:
     RunnerQueueTools(const MainWindowModel& window, CommandTarget* notifyTarget);
 
     MediaInfo Probe(const std::string& file) override;
+    std::string LastFailure() const override;
     bool RepairAudio(const std::string& input, const std::string& output,
                      double durationSeconds) override;
     bool ConvertFile(const std::string& input, const std::string& output) override;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPixmap>
 #include <QUrl>
@@ -28,6 +29,15 @@ void QtScriptHost::CallLater(std::function<void()> call, int delayMs) {
 }
 
 void QtScriptHost::CancelClickLater() { timer_.stop(); }
+
+void QtScriptHost::PressEscapeLater(int delayMs) {
+    CallLater(
+        [this] {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QCoreApplication::sendEvent(&window_, &press);
+        },
+        delayMs);
+}
 
 bool QtScriptHost::SaveScreenshot(const std::string& path) {
     return window_.grab().save(QString::fromStdString(path), "PNG");

@@ -17,6 +17,7 @@ public:
     void ClickLater(int commandId, int delayMs) override;
     void CallLater(std::function<void()> call, int delayMs) override;
     void CancelClickLater() override;
+    void PressEscapeLater(int delayMs) override;
     bool SaveScreenshot(const std::string& path) override;
     void DropOnFileList(const std::vector<std::string>& paths) override;
     void Wait(int milliseconds) override;

@@ -180,10 +180,14 @@ TEST_F(DiscEndToEndTest, AConversionAndTheWizardBothBurnTheirDvdToAnIso) {
     const QJsonObject state =
         RunScript("target 4\nprofile 3\nbrowse " + clip + "\nconvert\n" + burnAs("Holiday") +
                       "wizard open\nwizard titles " + Tabbed({converted, second}) +
-                      "\nwizard next\n" + burnAs("Wizard") + "wizard open\nquit\n",
+                      "\nwizard next\nanswer Yes\n" + burnAs("Wizard") + "wizard open\nquit\n",
                   std::chrono::seconds(300));
     EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted));
-    EXPECT_EQ(Texts(state["messages"]), Paths({"Success to Burn Disc!", "Success to Burn Disc!"}));
+    // The wizard's build asks before it replaces the conversion's DVD folder.
+    EXPECT_EQ(
+        Texts(state["messages"]),
+        Paths({"Success to Burn Disc!", "The export folder holds a DVD folder already. Replace it?",
+               "Success to Burn Disc!"}));
 
     const QJsonObject burning = state["burning"].toObject();
     EXPECT_EQ(burning["kind"].toInt(-1), 0);

@@ -154,8 +154,14 @@ public:
         last = {maximum, position};
     }
     bool BuildStopRequested() const override { return false; }
+    bool ReplaceDvdFolder() override {
+        ++questions;
+        return replace;
+    }
 
     Paths calls;
+    int questions = 0;
+    bool replace = true;
     std::vector<int> ranges;
     ProgressBarState last;
 };
@@ -190,8 +196,16 @@ TEST_F(DvdMenuTest, ASingleTitleBuildShowsItsStagesAndKeepsTheUsersFiles) {
     EXPECT_TRUE(fs::exists(inside));
     fs::remove(inside);
 
+    // The folder holds a disc already: answered No, it stays as it was.
+    display.replace = false;
+    EXPECT_EQ(build.BuildDvdImage(title), 0);
+    EXPECT_EQ(build.FailureText(), kDvdFolderKeptText);
+    EXPECT_EQ(display.questions, 1);
+    EXPECT_EQ(test::ReadFile(stale), "left from an earlier disc");
+
     display = RecordingDisplay();
     ASSERT_NE(build.BuildDvdImage(title), 0) << build.FailureText();
+    EXPECT_EQ(display.questions, 1);
     EXPECT_EQ(display.calls, Paths({"building", kCreatingDvdImageText, "idle"}));
     // Two stages (the title, the authoring) while it ran; reset at the end.
     EXPECT_EQ(display.ranges.front(), 200);

@@ -30,6 +30,9 @@ public:
         calls.push_back("call later " + std::to_string(delayMs));
     }
     void CancelClickLater() override { calls.push_back("cancel"); }
+    void PressEscapeLater(int delayMs) override {
+        calls.push_back("escape " + std::to_string(delayMs));
+    }
     bool SaveScreenshot(const std::string& path) override {
         calls.push_back("screenshot " + path);
         return path != "/nowhere/x.png";
@@ -161,9 +164,10 @@ TEST_F(ScriptRunnerTest, QuitEndsTheScript) {
     EXPECT_EQ(window_.calls.back(), "close");
 }
 
-TEST_F(ScriptRunnerTest, StopAfterArmsAClickForTheNextConvertOnly) {
-    Run("stop-after 1.5\nconvert\nconvert\n");
-    EXPECT_EQ(host_.calls, Paths({"later 40003 1500", "cancel", "cancel"}));
+TEST_F(ScriptRunnerTest, StopCloseAndEscapeAfterArmAnActionForTheNextConvertOnly) {
+    Run("stop-after 1.5\nconvert\nconvert\nclose-after 2\nconvert\nescape-after 0.5\nconvert\n");
+    EXPECT_EQ(host_.calls, Paths({"later 40003 1500", "cancel", "cancel", "later 1030 2000",
+                                  "cancel", "escape 500", "cancel"}));
 }
 
 TEST_F(ScriptRunnerTest, MessageBoxesTakeAnAnswerLineOrTheirDefault) {

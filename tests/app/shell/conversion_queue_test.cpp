@@ -10,6 +10,7 @@
 #include "app/rmjob/real_media_hand_off.h"
 #include "app/shell/main_window_commands.h"
 #include "app/shell/main_window_model.h"
+#include "platform/temp_folder.h"
 #include "tests/app/shell/main_window_fakes.h"
 #include "tests/support/temp_dir.h"
 
@@ -40,6 +41,7 @@ public:
         Write(output, 4096);
         return true;
     }
+    std::string LastFailure() const override { return "no output"; }
     bool ConvertFile(const std::string& input, const std::string& output) override {
         Record("convert " + Name(input) + " " + Name(output));
         if (onConvert) onConvert(input);
@@ -166,6 +168,14 @@ protected:
     }
     std::string Out(const std::string& name) const { return out_ + name; }
     std::string LeftPane() const { return model_->StatusTexts()[0]; }
+    // A run's temporary files live in a folder of its own, which goes with
+    // the run; the export folder gets none.
+    void ExpectNoScratchLeft() const {
+        EXPECT_FALSE(Exists(Out("tmpmd")));
+        for (const auto& entry : fs::directory_iterator(platform::TempFolder())) {
+            EXPECT_FALSE(entry.path().filename().string().starts_with("run-")) << entry.path();
+        }
+    }
 
     test::TempDir program_{"program"};
     test::TempDir input_{"queue input ü"};
@@ -178,11 +188,11 @@ protected:
     std::unique_ptr<MainWindowModel> model_;
 };
 
-TEST_F(ConversionQueueTest, EmptyListFinishesAtOnce) {
+TEST_F(ConversionQueueTest, AnEmptyListStartsNothingAndSaysWhy) {
     model_->OnCommand(kCmdConvert);
     EXPECT_TRUE(tools_.calls.empty());
     EXPECT_FALSE(model_->Converting());
-    EXPECT_EQ(LeftPane(), "All converting works are Completed!");
+    EXPECT_EQ(LeftPane(), "Add the files to convert first.");
 }
 
 TEST_F(ConversionQueueTest, ConvertsEveryEntryWithTheProfilesExtension) {
@@ -211,18 +221,25 @@ TEST_F(ConversionQueueTest, MergeJoinsTheGoodOutputsUnderTheFirstName) {
     Browse({Input("one.avi"), Input("two broken.avi"), Input("three.avi")});
     model_->ToggleMerge();
     model_->OnCommand(kCmdConvert);
+    // The joined file is encoded under a name of its own and takes the first
+    // output's only once it is whole.
     EXPECT_EQ(tools_.calls,
               Paths({"convert one.avi one.avi", "convert two broken.avi two broken.avi",
                      "convert three.avi three.avi", "join one_merge.avi one.avi three.avi",
-                     "convert one_merge.avi one.avi"}));
+                     "convert one_merge.avi .zarvo-one.avi"}));
     EXPECT_TRUE(Exists(Out("one.avi")));
+    EXPECT_FALSE(Exists(Out(".zarvo-one.avi")));
     EXPECT_FALSE(Exists(Out("three.avi")));
     EXPECT_FALSE(Exists(Out("one_merge.avi")));
-    EXPECT_EQ(LeftPane(), "All converting works are Completed! (1 of 3 failed)");
+    EXPECT_EQ(LeftPane(),
+              "All converting works are Completed! (1 of 3 failed: two broken.avi: "
+              "no output)");
     EXPECT_EQ(model_->FailedInputs(), Paths({input_.Folder() + "in/two broken.avi"}));
     const Paths& log = model_->StatusLog();
-    EXPECT_NE(std::find(log.begin(), log.end(), "Error to open/convert this file! (see Log)"),
-              log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "two broken.avi failed: no output"), log.end());
+    // The list marks the failed entry with its reason.
+    EXPECT_TRUE(model_->FileListTexts()[1].ends_with("  [Failed: no output]"));
+    EXPECT_FALSE(model_->FileListTexts()[0].ends_with("]"));
 }
 
 // The tool's word and the joined file's length decide, not the file's size.
@@ -237,6 +254,10 @@ TEST_F(ConversionQueueTest, AFailedJoinKeepsTheSeparateOutputs) {
     EXPECT_FALSE(Exists(Out("one_merge.avi")));
     EXPECT_EQ(LeftPane(), "All converting works are Completed! (joining failed)");
 
+    const auto emptyExportFolder = [this] {
+        for (const auto& entry : fs::directory_iterator(out_)) fs::remove_all(entry.path());
+    };
+    emptyExportFolder();
     tools_.calls.clear();
     tools_.joinWorks = true;
     tools_.joinLosesBytes = 2048;  // two seconds short: a piece left out
@@ -246,6 +267,7 @@ TEST_F(ConversionQueueTest, AFailedJoinKeepsTheSeparateOutputs) {
     EXPECT_EQ(LeftPane(), "All converting works are Completed! (joining failed)");
 
     tools_.joinLosesBytes = 1024;  // within a second: a join that worked
+    emptyExportFolder();
     model_->OnCommand(kCmdConvert);
     EXPECT_FALSE(Exists(Out("two.avi")));
     EXPECT_EQ(LeftPane(), "All converting works are Completed!");
@@ -256,7 +278,9 @@ TEST_F(ConversionQueueTest, NothingIsJoinedWhenEveryEntryFailed) {
     model_->ToggleMerge();
     model_->OnCommand(kCmdConvert);
     EXPECT_EQ(tools_.calls.size(), 2u);
-    EXPECT_EQ(LeftPane(), "All converting works are Completed! (2 of 2 failed)");
+    EXPECT_EQ(LeftPane(),
+              "All converting works are Completed! (2 of 2 failed: broken one.avi: "
+              "no output; see the list)");
 }
 
 TEST_F(ConversionQueueTest, MergeOfOneFileKeepsItsNameAndPspGetsOneThumbnail) {
@@ -289,19 +313,34 @@ TEST_F(ConversionQueueTest, StopDuringTheSecondFileEndsTheQueueWithoutMerge) {
     EXPECT_TRUE(tools_.cancelled);
     EXPECT_EQ(realMedia_.calls, Paths({"cancel job"}));
     EXPECT_EQ(model_->StoppedInput(), input_.Folder() + "in/two.avi");
+    // The stopped file is no result: nothing stays under its name.
+    EXPECT_TRUE(Exists(Out("one.avi")));
+    EXPECT_FALSE(Exists(Out("two.avi")));
     EXPECT_FALSE(Exists(Out("three.avi")));
     EXPECT_FALSE(Exists(Out("one_merge.avi")));
-    EXPECT_EQ(LeftPane(), "All converting works are Completed!");
+    EXPECT_EQ(LeftPane(), "Conversion stopped: 1 of 3 files converted.");
     EXPECT_FALSE(model_->Converting());
 }
 
-TEST_F(ConversionQueueTest, ClosingTheWindowStopsTheRunningTool) {
+// Closing asks first while a conversion runs: No carries on, Yes stops it
+// as Stop does and closes.
+TEST_F(ConversionQueueTest, ClosingTheWindowAsksBeforeItStopsTheRunningTool) {
     Browse({Input("one.avi"), Input("two.avi")});
+    view_.yesNoReplies = {false, true};
     tools_.onConvert = [&](const std::string&) { model_->OnCommand(kCmdClose); };
     model_->OnCommand(kCmdConvert);
-    EXPECT_EQ(tools_.calls, Paths({"convert one.avi one.avi"}));
+    EXPECT_EQ(tools_.calls, Paths({"convert one.avi one.avi", "convert two.avi two.avi"}));
     EXPECT_TRUE(tools_.cancelled);
+    EXPECT_EQ(std::count(view_.calls.begin(), view_.calls.end(),
+                         "ask A conversion is running. Stop it and quit?"),
+              2);
     EXPECT_EQ(view_.calls.back(), "close");
+    EXPECT_TRUE(Exists(Out("one.avi")));
+    EXPECT_FALSE(Exists(Out("two.avi")));
+    // Idle, it closes at once.
+    view_.calls.clear();
+    model_->OnCommand(kCmdClose);
+    EXPECT_EQ(view_.calls, Paths({"close"}));
 }
 
 TEST_F(ConversionQueueTest, AudioTheEncoderCannotDecodeIsRepairedFirst) {
@@ -312,7 +351,7 @@ TEST_F(ConversionQueueTest, AudioTheEncoderCannotDecodeIsRepairedFirst) {
               Paths({"repair phone.mp4 men_video.tmp", "convert men_video.tmp phone.avi",
                      "convert plain.avi plain.avi"}));
     EXPECT_TRUE(Exists(Out("phone.avi")));
-    EXPECT_TRUE(fs::is_empty(Out("tmpmd")));
+    ExpectNoScratchLeft();
 }
 
 TEST_F(ConversionQueueTest, TheThumbnailOfARepairedInputIsTakenBeforeTheScratchIsEmptied) {
@@ -324,7 +363,7 @@ TEST_F(ConversionQueueTest, TheThumbnailOfARepairedInputIsTakenBeforeTheScratchI
     model_->OnCommand(kCmdConvert);
     EXPECT_EQ(tools_.calls.back(), "thumbnail men_video.tmp phone.mp4");
     EXPECT_TRUE(repairedInputThere);
-    EXPECT_TRUE(fs::is_empty(Out("tmpmd")));
+    ExpectNoScratchLeft();
 }
 
 TEST_F(ConversionQueueTest, MissingInputsAreSkippedAndCounted) {
@@ -333,7 +372,9 @@ TEST_F(ConversionQueueTest, MissingInputsAreSkippedAndCounted) {
     fs::remove(gone);
     model_->OnCommand(kCmdConvert);
     EXPECT_EQ(tools_.calls, Paths({"convert here.avi here.avi"}));
-    EXPECT_EQ(LeftPane(), "All converting works are Completed! (1 of 2 failed)");
+    EXPECT_EQ(LeftPane(),
+              "All converting works are Completed! (1 of 2 failed: gone.avi: the file "
+              "is not there any more)");
     EXPECT_EQ(model_->FailedInputs(), Paths({gone}));
 }
 
@@ -353,19 +394,20 @@ TEST_F(ConversionQueueTest, ProgressNotificationsShowWhileConverting) {
     EXPECT_EQ(seen, 42);
     EXPECT_EQ(model_->Progress(), 0);
     // A failure the tool reported counts even when it left an output.
-    EXPECT_EQ(LeftPane(), "All converting works are Completed! (1 of 1 failed)");
+    EXPECT_EQ(LeftPane(), "All converting works are Completed! (1 of 1 failed: a.avi: no output)");
 }
 
 TEST_F(ConversionQueueTest, DvdTargetHandsTheJoinToAuthoringAndBurning) {
     model_->OnCommand(1037);
     Browse({Input("a.avi"), Input("b.avi")});
     model_->OnCommand(kCmdConvert);
-    EXPECT_EQ(tools_.calls.back(), "convert a_merge.mpg a.mpg");
+    EXPECT_EQ(tools_.calls.back(), "convert a_merge.mpg .zarvo-a.mpg");
     EXPECT_EQ(handOffs_.calls, Paths({"image a.mpg", "burn 0 a.mpg"}));
     // The burning window takes over from here: the status line adds nothing.
     EXPECT_EQ(LeftPane(), "All converting works are Completed!");
 
     // A failed image is said so, and nothing is burned.
+    fs::remove(Out("a.mpg"));
     handOffs_.calls.clear();
     handOffs_.imageWorks = 0;
     model_->OnCommand(kCmdConvert);
@@ -377,6 +419,7 @@ TEST_F(ConversionQueueTest, DvdTargetHandsTheJoinToAuthoringAndBurning) {
                                                                   {5, "burn 2 a.mpg"},
                                                                   {11, "burn 2 a.mpg"}}) {
         handOffs_.calls.clear();
+        fs::remove(Out("a.mpg"));
         model_->SelectProfile(profile);
         model_->OnCommand(kCmdConvert);
         EXPECT_EQ(handOffs_.calls, Paths({call})) << profile;
@@ -422,7 +465,7 @@ TEST_F(ConversionQueueTest, StopDuringTheRealMediaJobEndsWithoutConverting) {
     EXPECT_TRUE(tools_.calls.empty());
     EXPECT_EQ(realMedia_.calls.back(), "cancel job");
     EXPECT_FALSE(Exists(Out("tempvideofile.mpg")));
-    EXPECT_EQ(LeftPane(), "All converting works are Completed!");
+    EXPECT_EQ(LeftPane(), "Conversion stopped: 0 of 2 files converted.");
     EXPECT_EQ(model_->StoppedInput(), input_.Folder() + "in/movie.rm");
 }
 
@@ -447,7 +490,7 @@ TEST_F(DvdTitleQueueTest, PiecesOfTheTitleAreConvertedWithTheChosenAudioAndJoine
                                    "join merge_video.tmp VTS_01_1.VOB VTS_01_2.VOB",
                                    "convert merge_video.tmp VTS_01_1.avi"}));
     EXPECT_TRUE(Exists(Out("VTS_01_1.avi")));
-    EXPECT_TRUE(fs::is_empty(Out("tmpmd")));
+    ExpectNoScratchLeft();
     EXPECT_EQ(LeftPane(), "All converting works are Completed!");
 }
 
@@ -475,7 +518,8 @@ TEST_F(DvdTitleQueueTest, StopEndsTheTitleWithoutJoining) {
                                    "piece VTS_01_2.VOB [0x81] VTS_01_2.VOB", "probe"}));
     EXPECT_FALSE(audioButtonAvailable);
     EXPECT_TRUE(model_->IsCommandAvailable(kCmdSelectAudioStream));
-    EXPECT_EQ(LeftPane(), "All converting works are Completed!");
+    EXPECT_FALSE(Exists(Out("VTS_01_1.avi")));
+    EXPECT_EQ(LeftPane(), "Conversion stopped: 0 of 1 file converted.");
 }
 
 }  // namespace

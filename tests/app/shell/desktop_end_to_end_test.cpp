@@ -97,7 +97,8 @@ TEST_F(DesktopEndToEndTest, DropLogAndNotificationInTheRealWindow) {
 
     // The service showed the notification and clicked it; the window came back.
     EXPECT_EQ(test::ReadFile(record),
-              "All converting works are Completed!\n1 file failed; the log says why.\n");
+              "All converting works are Completed!\na broken.avi failed: Invalid data found when "
+              "processing input\n");
     EXPECT_EQ(test::Text(state["shown"]), "on screen");
 
     const std::string log = test::ReadFile(savedLog);

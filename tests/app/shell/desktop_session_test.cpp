@@ -106,7 +106,10 @@ TEST_F(DesktopSessionTest, DroppedFilesConvertAndTheLogAndTheNotificationSayHowI
     model_.DropFiles({folder, drop_ / "gone.avi", loose});
     ASSERT_EQ(model_.Files(),
               (std::vector<std::string>{folder + "broken.AVI", folder + "first clip.avi", loose}));
-    EXPECT_EQ(model_.FileListTexts()[0], folder + "broken.AVI       (Duration: 00:00:00)");
+    // An input nothing can be read from says so when it is added.
+    EXPECT_EQ(
+        model_.FileListTexts()[0],
+        folder + "broken.AVI       (Cannot be read: Invalid data found when processing input)");
     EXPECT_EQ(model_.FileListTexts()[2], loose + "       (Duration: 00:00:02)");
     EXPECT_EQ(model_.SelectedFile(), 0);
     EXPECT_EQ(model_.OutputNameText(), "broken.avi");
@@ -134,9 +137,9 @@ TEST_F(DesktopSessionTest, DroppedFilesConvertAndTheLogAndTheNotificationSayHowI
 
     ASSERT_EQ(view_.notifications.size(), 1u);
     EXPECT_EQ(view_.notifications[0].summary, "All converting works are Completed!");
-    EXPECT_EQ(view_.notifications[0].body, "1 file failed; the log says why.");
-    EXPECT_EQ(model_.LastNotification(),
-              "All converting works are Completed!\n1 file failed; the log says why.");
+    const std::string failure = "broken.AVI failed: Invalid data found when processing input";
+    EXPECT_EQ(view_.notifications[0].body, failure);
+    EXPECT_EQ(model_.LastNotification(), "All converting works are Completed!\n" + failure);
     model_.OnNotificationClicked();
     EXPECT_EQ(view_.shownAgain, 1);
     EXPECT_EQ(model_.Shown(), WindowShown::kOnScreen);

@@ -118,18 +118,19 @@ protected:
     }
 
     // Starts the program with the script and returns its process id (0 when
-    // it could not be started).
-    pid_t StartScript(const std::string& script) {
-        const std::string scriptPath = root_ / "script.txt";
+    // it could not be started). A program started beside another has a
+    // name of its own for its script, state and log.
+    pid_t StartScript(const std::string& script, const std::string& name = "") {
+        const std::string scriptPath = root_ / ("script" + name + ".txt");
         test::WriteFile(scriptPath, script);
         setenv("QT_QPA_PLATFORM", qtPlatform_.c_str(), 1);
         setenv("ZARVO_SCRIPT", scriptPath.c_str(), 1);
-        setenv("ZARVO_STATE", StatePath().c_str(), 1);
+        setenv("ZARVO_STATE", StatePath(name).c_str(), 1);
         setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, LogPath().c_str(),
+        posix_spawn_file_actions_addopen(&actions, 1, LogPath(name).c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
         const std::string program = program_ + "ZarvoVideoConverter";
@@ -159,10 +160,10 @@ protected:
     }
 
     // The state the program wrote last.
-    QJsonObject ReadState() {
+    QJsonObject ReadState(const std::string& name = "") {
         QJsonParseError error{};
-        const QJsonDocument state =
-            QJsonDocument::fromJson(QByteArray::fromStdString(test::ReadFile(StatePath())), &error);
+        const QJsonDocument state = QJsonDocument::fromJson(
+            QByteArray::fromStdString(test::ReadFile(StatePath(name))), &error);
         EXPECT_EQ(error.error, QJsonParseError::NoError);
         lastState_ = state.object();
         EXPECT_EQ(Text(lastState_["error"]), "");
@@ -189,9 +190,15 @@ protected:
         return run;
     }
 
-    std::string ProgramLog() const { return test::ReadFile(LogPath()); }
-    std::string StatePath() const { return root_ / "state.json"; }
-    std::string LogPath() const { return root_ / "program.log"; }
+    std::string ProgramLog(const std::string& name = "") const {
+        return test::ReadFile(LogPath(name));
+    }
+    std::string StatePath(const std::string& name = "") const {
+        return root_ / ("state" + name + ".json");
+    }
+    std::string LogPath(const std::string& name = "") const {
+        return root_ / ("program" + name + ".log");
+    }
 
     // A small clip; the container follows the name's extension.
     std::string Clip(const std::string& name, double seconds = 1, const std::string& options = "") {

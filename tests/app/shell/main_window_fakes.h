@@ -40,6 +40,10 @@ public:
     }
     void OpenDiscWriterWizard(DiscWriterWizardModel&) override { calls.push_back("wizard"); }
     void OpenHelp(const std::string& path) override { calls.push_back("help " + path); }
+    bool AskYesNo(const std::string& question) override {
+        calls.push_back("ask " + question);
+        return Next(yesNoReplies, false);
+    }
     void SetBusy(bool busy) override { calls.push_back(busy ? "busy" : "idle"); }
     void CloseWindow() override { calls.push_back("close"); }
     void ShowInSystemTray() override { calls.push_back("tray"); }
@@ -51,6 +55,7 @@ public:
     std::deque<std::vector<std::string>> fileReplies;
     std::deque<std::string> folderReplies;
     std::deque<int> audioReplies;
+    std::deque<bool> yesNoReplies;
     std::function<void(ProfileEditorModel&)> onEditor;
     std::vector<std::string> calls;
     std::vector<std::string> audioLines;
@@ -67,16 +72,20 @@ private:
 };
 
 // Durations by file name (the part after the last "/"); unknown files give 0.
+// A file whose name holds "broken" has no stream the tool could read.
 class FakeProbe : public MediaProbe {
 public:
     MediaInfo Probe(const std::string& path) override {
         probed.push_back(path);
         MediaInfo media;
         const std::string name = path.substr(path.rfind('/') + 1);
+        if (name.find("broken") != std::string::npos) return media;
+        media.videoCodec = "mpeg4";
         if (auto it = seconds.find(name); it != seconds.end()) media.durationSeconds = it->second;
         media.audioStreamLines = audioLines;
         return media;
     }
+    std::string LastFailure() const override { return "Invalid data found when processing input"; }
 
     std::map<std::string, double> seconds;
     std::vector<std::string> audioLines;

@@ -198,13 +198,17 @@ TEST_F(QueueFaultsTest, APieceMencoderCannotReadKeepsTheSeparateOutputs) {
     ExpectGoodClip(export_ + "c.avi", 2);
 }
 
-TEST_F(QueueFaultsTest, AFinalEncodeThatDiesOnAFullDiskKeepsTheJoinedFile) {
+// The separate outputs are given up only for a finished joined one.
+TEST_F(QueueFaultsTest, AFinalEncodeThatDiesOnAFullDiskKeepsTheSeparateOutputs) {
     tools_.fullDiskForInput = "/a_merge.avi";
     ConvertJoined({Clip("a.avi", 1), Clip("b.avi", 2)});
     EXPECT_EQ(tools_.calls,
               Paths({"convert a.avi", "convert b.avi", "join a_merge.avi", "convert a_merge.avi"}));
     EXPECT_EQ(model_.StatusTexts()[0], std::string(kCompleted) + " (joining failed)");
-    ExpectGoodClip(export_ + "a_merge.avi", 3);
+    ExpectGoodClip(export_ + "a.avi", 1);
+    ExpectGoodClip(export_ + "b.avi", 2);
+    EXPECT_FALSE(fs::exists(export_ + "a_merge.avi"));
+    EXPECT_FALSE(fs::exists(export_ + ".zarvo-a.avi"));
 }
 
 // "Select DVD audio stream" probes the title with a tool run of its own,
@@ -233,7 +237,7 @@ TEST_F(QueueFaultsTest, StopBeforeTheAudioStreamButtonConvertsNoFurtherVob) {
     EXPECT_TRUE(pressed);
     EXPECT_EQ(tools_.calls, Paths({"piece VTS_01_1.VOB"}));
     EXPECT_FALSE(model_.Converting());
-    EXPECT_EQ(model_.StatusTexts()[0], kCompleted);
+    EXPECT_EQ(model_.StatusTexts()[0], "Conversion stopped: 0 of 1 file converted.");
 }
 
 }  // namespace

@@ -40,19 +40,25 @@ TEST_F(RunFilesTest, EveryNameOfAnInputIsTheInput) {
 TEST_F(RunFilesTest, AClaimTakesTheFirstFreeNumberedName) {
     test::WriteFile(dir_ / "clip (2).avi", "x");
     fs::create_hard_link(input_, dir_ / "clip (3).avi");
+    // "clip (2).avi" is there and "clip (3).avi" is the input itself.
     const RunFiles::Name first = files_.Claim(input_);
-    EXPECT_EQ(first.path, dir_ / "clip (2).avi");
+    EXPECT_EQ(first.path, dir_ / "clip (4).avi");
     EXPECT_EQ(first.clash, RunFiles::Clash::kInput);
     const RunFiles::Name second = files_.Claim(input_);
-    EXPECT_EQ(second.path, dir_ / "clip (4).avi");
+    EXPECT_EQ(second.path, dir_ / "clip (5).avi");
     EXPECT_EQ(second.clash, RunFiles::Clash::kInput);
-    const RunFiles::Name free = files_.Claim(dir_ / "other.avi");
-    EXPECT_EQ(free.path, dir_ / "other.avi");
+    // A file that is there already (an earlier run's result) is no input,
+    // but its name is taken all the same.
+    const RunFiles::Name taken = files_.Claim(dir_ / "other.avi");
+    EXPECT_EQ(taken.path, dir_ / "other (2).avi");
+    EXPECT_EQ(taken.clash, RunFiles::Clash::kExisting);
+    const RunFiles::Name free = files_.Claim(dir_ / "new.avi");
+    EXPECT_EQ(free.path, dir_ / "new.avi");
     EXPECT_EQ(free.clash, RunFiles::Clash::kNone);
-    EXPECT_EQ(files_.Claim(dir_ / "other.avi").clash, RunFiles::Clash::kClaimed);
+    EXPECT_EQ(files_.Claim(dir_ / "new.avi").clash, RunFiles::Clash::kClaimed);
 }
 
-TEST_F(RunFilesTest, NoInputIsEverRemoved) {
+TEST_F(RunFilesTest, OnlyWhatTheRunMadeIsEverRemoved) {
     fs::create_symlink(input_, dir_ / "sub/link.avi");
     test::WriteFile(dir_ / "sub/made.tmp", "made");
     fs::create_hard_link(input_, dir_ / "sub/hard.avi");
@@ -61,7 +67,15 @@ TEST_F(RunFilesTest, NoInputIsEverRemoved) {
     EXPECT_TRUE(fs::exists(dir_ / "sub/hard.avi"));
     EXPECT_TRUE(fs::is_symlink(dir_ / "sub/link.avi"));
     EXPECT_FALSE(files_.Remove(dir_ / "soft.avi"));
-    EXPECT_TRUE(files_.Remove(dir_ / "other.avi"));
+    // Not the run's: neither claimed nor adopted.
+    EXPECT_FALSE(files_.Remove(dir_ / "other.avi"));
+    EXPECT_EQ(test::ReadFile(dir_ / "other.avi"), "other");
+    const std::string made = files_.Claim(dir_ / "made.avi").path;
+    test::WriteFile(made, "made");
+    EXPECT_TRUE(files_.Remove(made));
+    test::WriteFile(dir_ / "result.mpg", "host");
+    files_.Adopt(dir_ / "result.mpg");
+    EXPECT_TRUE(files_.Remove(dir_ / "result.mpg"));
     EXPECT_EQ(test::ReadFile(input_), "input");
 }
 
