@@ -102,6 +102,11 @@ void ConvertingDialog::EncodeCurrentWindow() {
     reader_.outputHeight = size.height;
     reader_.outputFrameRate = reader_.frameRate;
     const bool mpeg = dispatch_.form == OutputForm::kMpeg;
+    // A saved compressor this system lacks would fail every AVI with "Please
+    // setup decoder option again."; the user chooses anew first.
+    if (!mpeg && media::SavedCompressorMissingHere(module_.writableFolder)) {
+        media::ChooseCompressor(module_.writableFolder, LibraryCompressorDialog());
+    }
     const int rateHz = mpeg ? kEncoderSampleRateHz : reader_.audioFormat.samplesPerSec;
     const int channels = mpeg ? 2 : reader_.audioFormat.channels;
     const int bits = mpeg ? 16 : reader_.audioFormat.bitsPerSample;
