@@ -57,14 +57,15 @@ void ConvertingDialog::PrepareAndEncode(Continuation continuation) {
 }
 
 void ConvertingDialog::CloseInput() {
-    media::CloseSourceReader(reader_);
+    // The sound's reader may read the source's script, which goes with it.
     media::CloseSourceReader(soundReader_);
+    source_.Close(reader_);
 }
 
 bool ConvertingDialog::OpenCurrentInput() {
     CloseInput();
     NoteAudioHandOffSource(handOffPath_, currentInput_);
-    if (!media::OpenSourceReader(reader_, currentInput_, LibraryMessageSink()) ||
+    if (!source_.Open(reader_, currentInput_, LibraryMessageSink()) ||
         reader_.lastFrame < reader_.firstFrame) {
         return false;
     }
