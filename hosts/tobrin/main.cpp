@@ -50,7 +50,7 @@ public:
         box.exec();
     }
 
-    // A list to pick one from, the question's selection first selected.
+    // A list to pick one from, opened on the question's selection.
     platform::ChoiceAnswer Ask(const platform::ChoiceQuestion& question) override {
         if (QThread::currentThread() != qApp->thread()) return {};
         QStringList items;
