@@ -1,6 +1,5 @@
 // Starting a console tool as a child process and talking to it through
-// pipes, the way the program's Windows design did with its process and pipe
-// calls: no shell, standard output and standard error on one pipe, standard
+// pipes: no shell, standard output and standard error on one pipe, standard
 // input on another.
 //
 // Contract:

@@ -1,5 +1,6 @@
-// File names as the program's Windows design expects them: names matched
-// without regard to case, and the base-name rule of its paths.
+// File names as the program uses them: profile names matched without regard
+// to case (the files come from systems that ignore it), and the base-name
+// rule of its paths.
 #pragma once
 
 #include <functional>

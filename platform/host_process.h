@@ -1,8 +1,8 @@
-// Starting a helper program that works on its own beside ours, the way the
-// Windows design started its conversion host hidden with the shell: no
-// shell, no arguments, the given working folder, standard input from
-// /dev/null, standard output and error shared with ours, a session of its
-// own (no terminal signal reaches it by way of ours).
+// Starting a helper program that works on its own beside ours, hidden, the
+// way the conversion host is started: no shell, no arguments, the given
+// working folder, standard input from /dev/null, standard output and error
+// shared with ours, a session of its own (no terminal signal reaches it by
+// way of ours).
 //
 // It outlives nothing: the kernel sends it SIGTERM when the thread that
 // started it ends (the program crashed or was killed), and Stop (or the

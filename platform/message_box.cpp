@@ -35,4 +35,15 @@ void ShowMessageBox(const std::string& text, const std::string& caption, Message
     }
 }
 
+ChoiceAnswer AskChoice(const ChoiceQuestion& question) {
+    std::lock_guard lock(presenterMutex);
+    if (!installed || question.choices.empty()) return {};
+    ChoiceAnswer answer = installed->Ask(question);
+    // An answer outside the list is none.
+    if (answer.outcome == ChoiceOutcome::kChosen && answer.index >= question.choices.size()) {
+        return {ChoiceOutcome::kCancelled, 0};
+    }
+    return answer;
+}
+
 }  // namespace platform

@@ -1,6 +1,6 @@
-// The per-user folder that holds the program's fixed temporary names (the
-// design put them at the root of a drive). Its path never holds a blank, so
-// tool command lines built by concatenation can carry it unquoted.
+// The per-user folder that holds the program's fixed temporary names, so
+// that two users of one machine never share them. Its path never holds a
+// blank, so tool command lines built by concatenation can carry it unquoted.
 #pragma once
 
 #include <string>

@@ -47,7 +47,7 @@ std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profi
     options += " -ar " + std::to_string(values.sampleRateHz);
     // The disc target chose the format already.
     if (discTarget.empty()) options += " -f " + std::string(EncoderFormatName(fit, values));
-    // After the design's options, so that its command line stays as it was.
+    // Last, so that the profile's own options keep their order and text.
     return options + DeviceEncoderOptions(fit, values) + " ";
 }
 

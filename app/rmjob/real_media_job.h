@@ -5,9 +5,9 @@
 // going into the session's activity log. The two processes meet only in that file; the program
 // writes the start values and the stop request, the host everything else.
 //
-// Beyond the design's poller: a host that cannot start, or ends without
-// reporting the job's end, is noticed (the design polled such a job
-// forever), and a stop waits until the host has gone.
+// A host that cannot start, or ends without reporting the job's end, is
+// noticed (the poll alone would wait for it forever), and a stop waits until
+// the host has gone.
 #pragma once
 
 #include <chrono>

@@ -2,11 +2,15 @@
 // libkorvan.so from its own folder at run time, calls ConvertRM2AVI (which
 // reads the job file beside it and writes the progress and the result back)
 // and exits with the job's result code. The library's message boxes appear
-// as real boxes when a display is there, else on standard error.
+// as real boxes when a display is there, else on standard error; its
+// questions (the AVI compressor) are dialogs with a display, and without one
+// nobody is asked, so the library keeps its default.
 #include <dlfcn.h>
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QStringList>
 #include <QThread>
 #include <cstdio>
 #include <cstdlib>
@@ -29,9 +33,10 @@ bool IsSet(const char* name) {
     return value && *value;
 }
 
-// Qt message boxes on the thread that made the application; boxes from any
-// other thread, and all of them when no screen could be reached, go to
-// standard error as the library's default does.
+// Qt message boxes and questions on the thread that made the application;
+// boxes from any other thread, and all of them when no screen could be
+// reached, go to standard error as the library's default does, and their
+// questions are asked of nobody.
 class QtMessagePresenter : public platform::MessagePresenter {
 public:
     void Show(const std::string& text, const std::string& caption,
@@ -43,6 +48,28 @@ public:
         QMessageBox box(IconOf(icon), QString::fromStdString(caption), QString::fromStdString(text),
                         QMessageBox::Ok);
         box.exec();
+    }
+
+    // A list to pick one from, opened on the question's selection.
+    platform::ChoiceAnswer Ask(const platform::ChoiceQuestion& question) override {
+        if (QThread::currentThread() != qApp->thread()) return {};
+        QStringList items;
+        for (const std::string& choice : question.choices) {
+            items.append(QString::fromStdString(choice));
+        }
+        QInputDialog dialog;
+        dialog.setWindowTitle(QString::fromStdString(question.caption));
+        dialog.setLabelText(QString::fromStdString(question.text));
+        dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+        dialog.setComboBoxItems(items);
+        dialog.setComboBoxEditable(false);
+        if (question.initial < question.choices.size()) {
+            dialog.setTextValue(items.at(static_cast<int>(question.initial)));
+        }
+        if (dialog.exec() != QDialog::Accepted) return {platform::ChoiceOutcome::kCancelled, 0};
+        const auto index = items.indexOf(dialog.textValue());
+        if (index < 0) return {platform::ChoiceOutcome::kCancelled, 0};
+        return {platform::ChoiceOutcome::kChosen, static_cast<std::size_t>(index)};
     }
 
 private:

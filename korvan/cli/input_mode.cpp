@@ -1,6 +1,6 @@
-// --input: a file the library's readers decode, encoded by the library's
-// encode driver exactly as the job driver runs it, with the progress
-// printed as it goes.
+// --input: a file the library's readers decode (an AVI, a file list, or any
+// other media file), encoded by the library's encode driver exactly as the
+// job driver runs it, with the progress printed as it goes.
 
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include "korvan/media/source_reader.h"
 #include "korvan/mpegenc/driver/encode_preparation.h"
 #include "korvan/mpegenc/driver/encode_sequence.h"
+#include "korvan/mpegenc/driver/encode_source.h"
 #include "korvan/mpegenc/driver/encoder_entry.h"
 #include "korvan/mpegenc/driver/encoder_startup.h"
 #include "korvan/mpegenc/driver/media_avi_sink.h"
@@ -65,7 +66,8 @@ private:
 int RunInputMode(ModeContext& context) {
     const CliOptions& o = context.options;
     media::SourceReader reader;
-    if (!media::OpenSourceReader(reader, o.sourceInput, context.messages)) return kExitFailure;
+    EncodeSource input;
+    if (!input.Open(reader, o.sourceInput, context.messages)) return kExitFailure;
     // --threads counts the input's decoder's threads as well as the coder's.
     reader.decodeThreads = o.threadCount;
 
@@ -101,7 +103,8 @@ int RunInputMode(ModeContext& context) {
     const EncoderServices services{context.messages, &aviSink};
 
     const int result = RunEncodeJob(state, services, job, request);
-    media::CloseSourceReader(reader);
+    media::CloseSourceReader(soundReader);
+    input.Close(reader);
     if (result == kJobNoSourceDuration) {
         std::fprintf(stderr, "%s: the source has no duration\n", kProgramName);
         return kExitFailure;

@@ -39,11 +39,13 @@ std::string ReadExportFolder(const std::string& settingsPath) {
 }
 
 // The library's AVI files take their compressor from "avicode.dat" among the
-// writable files; nobody can be asked from a host without a window.
+// writable files; without one the user is asked through the host, when it
+// has anyone to ask.
 media::AviWriterHooks AviWriterHooksFor(const ModuleState& module) {
     media::AviWriterHooks hooks;
     hooks.hostFolder = module.writableFolder;
     hooks.messages = LibraryMessageSink();
+    hooks.compressorDialog = LibraryCompressorDialog();
     return hooks;
 }
 

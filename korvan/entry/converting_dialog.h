@@ -20,6 +20,7 @@
 #include "korvan/entry/module_state.h"
 #include "korvan/media/source_reader.h"
 #include "korvan/mpegenc/driver/compile_request.h"
+#include "korvan/mpegenc/driver/encode_source.h"
 #include "korvan/mpegenc/driver/media_avi_sink.h"
 #include "korvan/realmedia/real_media_playback.h"
 #include "platform/message_loop.h"
@@ -114,6 +115,8 @@ private:
     std::string exportFolder_;
     std::string handOffPath_;
     OutputFileLimits limits_;
+    // The current input as a source of its kind, read by reader_.
+    EncodeSource source_;
     media::SourceReader reader_;
     // The same input again, for its sound when that is read on a thread of
     // its own; closed whenever reader_ is.

@@ -57,14 +57,15 @@ void ConvertingDialog::PrepareAndEncode(Continuation continuation) {
 }
 
 void ConvertingDialog::CloseInput() {
-    media::CloseSourceReader(reader_);
+    // The sound's reader may read the source's script, which goes with it.
     media::CloseSourceReader(soundReader_);
+    source_.Close(reader_);
 }
 
 bool ConvertingDialog::OpenCurrentInput() {
     CloseInput();
     NoteAudioHandOffSource(handOffPath_, currentInput_);
-    if (!media::OpenSourceReader(reader_, currentInput_, LibraryMessageSink()) ||
+    if (!source_.Open(reader_, currentInput_, LibraryMessageSink()) ||
         reader_.lastFrame < reader_.firstFrame) {
         return false;
     }
@@ -102,6 +103,11 @@ void ConvertingDialog::EncodeCurrentWindow() {
     reader_.outputHeight = size.height;
     reader_.outputFrameRate = reader_.frameRate;
     const bool mpeg = dispatch_.form == OutputForm::kMpeg;
+    // A saved compressor this system lacks would fail every AVI with "Please
+    // setup decoder option again."; the user chooses anew first.
+    if (!mpeg && media::SavedCompressorMissingHere(module_.writableFolder)) {
+        media::ChooseCompressor(module_.writableFolder, LibraryCompressorDialog());
+    }
     const int rateHz = mpeg ? kEncoderSampleRateHz : reader_.audioFormat.samplesPerSec;
     const int channels = mpeg ? 2 : reader_.audioFormat.channels;
     const int bits = mpeg ? 16 : reader_.audioFormat.bitsPerSample;

@@ -13,10 +13,11 @@ namespace korvan::media {
 
 namespace {
 
-// Uncompressed rows first; then the codecs AVI players know.
+// The default first (what a question nobody answers leaves), then
+// uncompressed rows and the other codecs AVI players know.
 constexpr VideoCompressor kCompressors[] = {
-    {FourCc("DIB "), "", "Full Frames (Uncompressed)"},
     {FourCc("XVID"), "mpeg4", "MPEG-4 Part 2 (Xvid compatible)"},
+    {FourCc("DIB "), "", "Full Frames (Uncompressed)"},
     {FourCc("MJPG"), "mjpeg", "Motion JPEG"},
     {FourCc("H264"), "libx264", "H.264 (x264)"},
     {FourCc("MP43"), "msmpeg4", "Microsoft MPEG-4 V3"},
@@ -135,7 +136,13 @@ bool ChooseCompressor(const std::string& hostFolder, const CompressorDialog& dia
         case DialogAnswer::kNobodyToAsk:
             break;
     }
-    return saved || SaveCompressorOptions(hostFolder, start);
+    // A choice nobody made is not kept: the next host that can ask, asks.
+    return saved.has_value();
+}
+
+bool SavedCompressorMissingHere(const std::string& hostFolder) {
+    const std::optional<CompressorOptions> saved = LoadCompressorOptions(hostFolder);
+    return saved && !FindCompressor(saved->handler);
 }
 
 }  // namespace korvan::media

@@ -55,7 +55,7 @@ struct VideoCompressor {
     const char* name;
 };
 
-// The compressors whose encoders this libavcodec has, uncompressed first.
+// The compressors whose encoders this libavcodec has, the default first.
 std::vector<VideoCompressor> AvailableCompressors();
 // The compressor of a FOURCC when its encoder is here.
 std::optional<VideoCompressor> FindCompressor(uint32_t fourcc);
@@ -92,8 +92,12 @@ using CompressorDialog = std::function<CompressorChoice(
 
 // Asks once and keeps the answer for later AVI outputs: shows the dialog
 // from the saved choice (or the default) and saves what the user
-// confirms. Without anyone to ask, the default is saved when nothing was.
-// True when a choice is saved afterwards.
+// confirms. Without anyone to ask nothing is saved. True when a choice is
+// saved afterwards.
 bool ChooseCompressor(const std::string& hostFolder, const CompressorDialog& dialog);
+
+// True when "avicode.dat" holds a record whose codec this system does not
+// have (saved elsewhere, or by a libavcodec that had it).
+bool SavedCompressorMissingHere(const std::string& hostFolder);
 
 }  // namespace korvan::media

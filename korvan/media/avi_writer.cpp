@@ -264,13 +264,28 @@ bool AviWriter::CreateVideoStream(const BitmapInfoHeader& header) {
                 ? hooks_.compressorDialog(DefaultCompressorOptions(), offered,
                                           kDialogKeyFrames | kDialogDataRate | kDialogPreview)
                 : CompressorChoice{};
-        if (choice.answer == DialogAnswer::kCancelled) {
-            Fail(nullptr);
-            return false;
+        switch (choice.answer) {
+            case DialogAnswer::kCancelled:
+                Fail(nullptr);
+                return false;
+            case DialogAnswer::kConfirmed:
+                options = choice.options;
+                if (!SaveCompressorOptions(hooks_.hostFolder, *options)) {
+                    Trace("\nerror saving %s%s", hooks_.hostFolder.c_str(), kCompressorFileName);
+                }
+                break;
+            case DialogAnswer::kNobodyToAsk: {
+                // Not saved, so that the choice is offered once someone can
+                // answer.
+                options = DefaultCompressorOptions();
+                const std::optional<VideoCompressor> fallback = FindCompressor(options->handler);
+                Trace(
+                    "\nNobody to ask for the AVI compressor: the default, %s, is used (%s is "
+                    "not written).",
+                    fallback ? fallback->name : "none", kCompressorFileName);
+                break;
+            }
         }
-        options =
-            choice.answer == DialogAnswer::kConfirmed ? choice.options : DefaultCompressorOptions();
-        SaveCompressorOptions(hooks_.hostFolder, *options);
     }
 
     AVStream* stream = avformat_new_stream(out.format.get(), nullptr);

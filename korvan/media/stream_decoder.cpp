@@ -13,10 +13,15 @@ StreamOpenResult StreamDecoder::Open(const std::string& path, StreamKind kind, i
     codec_.reset();
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw) return StreamOpenResult::kNoMemory;
+    // A file list is read through a concat script that names its files by
+    // their full paths, which the concat reader takes only when told to.
+    // Other readers have no such option and leave it unused.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "safe", "0", 0);
     // avformat_open_input frees the context itself when it fails.
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
-        return StreamOpenResult::kUnreadableFile;
-    }
+    const int opened = avformat_open_input(&raw, path.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) return StreamOpenResult::kUnreadableFile;
     input_.reset(raw);
     if (avformat_find_stream_info(input_.get(), nullptr) < 0) {
         return StreamOpenResult::kUnreadableFile;

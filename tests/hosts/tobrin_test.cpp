@@ -68,6 +68,32 @@ protected:
         return run;
     }
 
+    // An X server of the test's own, named by DISPLAY.
+    void StartDisplay(platform::ChildProcess& server, int& display) {
+        display = 60;
+        while (display < 100 && fs::exists("/tmp/.X11-unix/X" + std::to_string(display))) {
+            ++display;
+        }
+        ASSERT_EQ(
+            server.Start("Xvfb :" + std::to_string(display) + " -nolisten tcp -screen 0 640x480x24",
+                         ""),
+            platform::StartResult::kStarted);
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+        for (int i = 0; i < 200 && !fs::exists(socket); ++i) std::this_thread::sleep_for(25ms);
+        ASSERT_TRUE(fs::exists(socket));
+        setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
+        unsetenv("QT_QPA_PLATFORM");
+    }
+    // How much the screen's pixels differ: 0 when nothing is drawn.
+    double ScreenSpread(int display) const {
+        const std::string shot = program_ / "screen.png";
+        test::RunTool("import -display :" + std::to_string(display) + " -window root " +
+                      test::Quoted(shot));
+        return std::atof(test::RunTool("convert " + test::Quoted(shot) +
+                                       " -format %[fx:standard_deviation] info:")
+                             .c_str());
+    }
+
     // The job's result code for an output that could not be written.
     static constexpr int kOutputFailed = 6;
     void ExpectFailedWithNothingLeft(const platform::ChildExit& exit) {
@@ -133,20 +159,12 @@ TEST_F(TobrinTest, WithoutADisplayTheLibrarysMessagesGoToStandardError) {
     EXPECT_EQ(Read("iErrorCode"), "1");
 }
 
-// An X server of the test's own: the host opens a real message box there
-// and waits for it to be closed.
+// With a display the host opens a real message box and waits for it to be
+// closed.
 TEST_F(TobrinTest, WithADisplayTheLibrarysMessagesAreBoxesThatWaitForTheUser) {
-    int display = 60;
-    while (display < 100 && fs::exists("/tmp/.X11-unix/X" + std::to_string(display))) ++display;
     platform::ChildProcess server;
-    ASSERT_EQ(server.Start(
-                  "Xvfb :" + std::to_string(display) + " -nolisten tcp -screen 0 640x480x24", ""),
-              platform::StartResult::kStarted);
-    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-    for (int i = 0; i < 200 && !fs::exists(socket); ++i) std::this_thread::sleep_for(25ms);
-    ASSERT_TRUE(fs::exists(socket));
-    setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
-    unsetenv("QT_QPA_PLATFORM");
+    int display = 0;
+    ASSERT_NO_FATAL_FAILURE(StartDisplay(server, display));
 
     test::WriteFile(program_ / "zarvo.ini",
                     "[common]\nexportfolder=" + export_ + "\n[korvan]\nrealmediareader=0\n");
@@ -157,13 +175,47 @@ TEST_F(TobrinTest, WithADisplayTheLibrarysMessagesAreBoxesThatWaitForTheUser) {
     // The box is up: the host waits, and the job has not gone on.
     EXPECT_TRUE(host.Running());
     EXPECT_EQ(Read("ipercent"), "0");
-    const std::string shot = program_ / "screen.png";
-    test::RunTool("import -display :" + std::to_string(display) + " -window root " +
-                  test::Quoted(shot));
-    const double spread = std::atof(
-        test::RunTool("convert " + test::Quoted(shot) + " -format %[fx:standard_deviation] info:")
-            .c_str());
-    EXPECT_GT(spread, 0.01) << "nothing drawn on the screen";
+    EXPECT_GT(ScreenSpread(display), 0.01) << "nothing drawn on the screen";
+    host.Stop(0ms);
+    server.Interrupt();
+    server.Finish(2s);
+    unsetenv("DISPLAY");
+}
+
+// Without a display nobody is asked for the AVI compressor: the default is
+// used, nothing is kept, and the host's output says so.
+TEST_F(TobrinTest, WithoutADisplayTheAviCompressorIsTheDefaultAndSaid) {
+    const std::string input = clips_ / "to avi.mp4";
+    ASSERT_TRUE(test::MakeClip(input, 1, "-c:v mpeg4 -c:a aac", "160x120"));
+    WriteJob(input, 0);
+    const test::ProgramRun run = RunHost();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Nobody to ask for the AVI compressor: the default, MPEG-4 Part 2 "
+                           "(Xvid compatible), is used"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(test::ProbeWithFfprobe(Read("tempavifilename", "outformat")).videoCodec, "mpeg4");
+    EXPECT_FALSE(fs::exists(program_ / "avicode.dat"));
+}
+
+// With a display the compressor is asked for in a dialog that waits for the
+// user before the AVI's first picture is written.
+TEST_F(TobrinTest, WithADisplayTheAviCompressorIsAskedInADialog) {
+    platform::ChildProcess server;
+    int display = 0;
+    ASSERT_NO_FATAL_FAILURE(StartDisplay(server, display));
+
+    const std::string input = clips_ / "to avi.mp4";
+    ASSERT_TRUE(test::MakeClip(input, 1, "-c:v mpeg4 -c:a aac", "160x120"));
+    WriteJob(input, 0);
+    platform::HostProcess host;
+    ASSERT_TRUE(host.Start(program_ / "tobrin", program_.Folder()));
+    std::this_thread::sleep_for(4s);
+    // The dialog is up: the host waits, nothing is chosen or kept yet.
+    EXPECT_TRUE(host.Running());
+    EXPECT_NE(Read("ipercent"), "-1");
+    EXPECT_FALSE(fs::exists(program_ / "avicode.dat"));
+    EXPECT_GT(ScreenSpread(display), 0.01) << "nothing drawn on the screen";
     host.Stop(0ms);
     server.Interrupt();
     server.Finish(2s);

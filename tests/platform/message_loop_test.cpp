@@ -191,6 +191,49 @@ public:
     std::vector<std::string> boxes;
 };
 
+// Picks the choice of a given name, whatever was selected.
+class AnsweringPresenter : public RecordingPresenter {
+public:
+    explicit AnsweringPresenter(std::string pick) : pick_(std::move(pick)) {}
+    platform::ChoiceAnswer Ask(const platform::ChoiceQuestion& question) override {
+        asked.push_back(question.caption + "|" + question.text + "|" +
+                        question.choices.at(question.initial));
+        for (std::size_t i = 0; i < question.choices.size(); ++i) {
+            if (question.choices[i] == pick_) return {platform::ChoiceOutcome::kChosen, i};
+        }
+        return {platform::ChoiceOutcome::kChosen, question.choices.size()};
+    }
+    std::vector<std::string> asked;
+
+private:
+    std::string pick_;
+};
+
+TEST(MessageBoxTest, QuestionsGoToThePresenterAndNobodyIsAskedWithoutOne) {
+    const platform::ChoiceQuestion question{"Which one?", "Korvan", {"first", "second"}, 0};
+    EXPECT_EQ(platform::AskChoice(question).outcome, platform::ChoiceOutcome::kNobodyToAsk);
+    // One that only shows boxes has nobody to ask either.
+    RecordingPresenter boxesOnly;
+    platform::InstallMessagePresenter(&boxesOnly);
+    EXPECT_EQ(platform::AskChoice(question).outcome, platform::ChoiceOutcome::kNobodyToAsk);
+
+    AnsweringPresenter presenter("second");
+    platform::InstallMessagePresenter(&presenter);
+    const platform::ChoiceAnswer answer = platform::AskChoice(question);
+    EXPECT_EQ(answer.outcome, platform::ChoiceOutcome::kChosen);
+    EXPECT_EQ(answer.index, 1u);
+    EXPECT_EQ(presenter.asked, (std::vector<std::string>{"Korvan|Which one?|first"}));
+    // An answer that is not one of the choices counts as none.
+    AnsweringPresenter wrong("third");
+    platform::InstallMessagePresenter(&wrong);
+    EXPECT_EQ(platform::AskChoice(question).outcome, platform::ChoiceOutcome::kCancelled);
+    // Nothing to choose from: nobody is asked.
+    EXPECT_EQ(platform::AskChoice({"Which one?", "Korvan", {}, 0}).outcome,
+              platform::ChoiceOutcome::kNobodyToAsk);
+    EXPECT_EQ(wrong.asked.size(), 1u);
+    platform::InstallMessagePresenter(nullptr);
+}
+
 TEST(MessageBoxTest, BoxesGoToTheInstalledPresenter) {
     RecordingPresenter presenter;
     platform::MessagePresenter* previous = platform::InstallMessagePresenter(&presenter);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "korvan/media/media_trace.h"
 #include "korvan/mpegenc/common/format_text.h"
 
 namespace korvan {
@@ -86,12 +87,15 @@ AudioPull::Result AudioPull::NextFromSample(FetchedAudio& block) {
     const int status = request_.getAudio(position, block);
     if (status != 0) {
         if (!Covers(kWholeSound)) return Result::kFailed;
-        // Sound that ends within the last picture (a source whose pictures
-        // run a little longer, or a rate rounded) ends the sound there.
-        if (samples_ + samplesPerPicture_ >= lastSamples_) return Result::kEnd;
-        problem_ = FormatText("  Could not get audio data at sample %lld, error code %d.",
-                              static_cast<long long>(position), status);
-        return Result::kFailed;
+        // A source counted in samples ends its sound where it fails: step 2
+        // ends there without a message, and the stream holds the sound that
+        // came. Short of the last picture it is traced.
+        if (samples_ + samplesPerPicture_ < lastSamples_) {
+            media::Trace("\nStep 2 of 2: the sound ended at sample %lld of %lld, error code %d.",
+                         static_cast<long long>(position),
+                         static_cast<long long>(firstSample_ + lastSamples_), status);
+        }
+        return Result::kEnd;
     }
     if (block.byteCount > kLargestAudioBlockBytes) {
         problem_ = kAudioBlockTooLargeMessage;

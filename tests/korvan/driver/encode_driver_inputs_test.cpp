@@ -1,14 +1,18 @@
-// Real files, read by the media layer's readers and served through the
-// encode driver's callbacks as the job driver serves them: an MP4 (H.264
-// and AAC) and an AVI (MJPEG and PCM), each made into a program stream that
-// ffmpeg decodes without a word, with all its pictures and its sound.
+// Real files, opened as the job driver opens them (an AVI checked as one, a
+// file list read as one source), read by the media layer's readers and
+// served through the encode driver's callbacks: an MP4 (H.264 and AAC), an
+// AVI (MJPEG and PCM) and a list of two clips, each made into a program
+// stream that ffmpeg decodes without a word, with all its pictures and its
+// sound. Sources that cannot be opened say why.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "korvan/media/source_reader.h"
+#include "korvan/mpegenc/driver/encode_source.h"
 #include "korvan/mpegenc/driver/reader_source.h"
 #include "tests/korvan/driver/driver_test_support.h"
 #include "tests/korvan/mux/mux_media.h"
@@ -26,8 +30,10 @@ protected:
                         double seconds = kSeconds) {
         const int sourcePictures = static_cast<int>(seconds * 25 + 0.5);
         korvan::media::SourceReader reader;
-        ASSERT_TRUE(korvan::media::OpenSourceReader(reader, input, messages_.Sink()))
+        korvan::EncodeSource opened;
+        ASSERT_TRUE(opened.Open(reader, input, messages_.Sink()))
             << ::testing::PrintToString(messages_.Texts());
+        EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
         ASSERT_EQ(reader.lastFrame + 1, sourcePictures);
         // The sound is read by a reader of its own, on a thread of its own.
         korvan::media::SourceReader soundReader;
@@ -84,7 +90,121 @@ TEST_F(EncodeDriverInputsTest, AnMp4OfH264AndAacBecomesASuperVcdProgramStream) {
 TEST_F(EncodeDriverInputsTest, AnAviOfMjpegAndPcmBecomesAnNtscVideoCdProgramStream) {
     const std::string input = folder_ / "camera.avi";
     ASSERT_TRUE(test::MakeClip(input, kSeconds, "-c:v mjpeg -pix_fmt yuvj420p -c:a pcm_s16le"));
+    EXPECT_EQ(korvan::SourceKindOf(input), korvan::SourceKind::kAvi);
     EncodeAndCheck(input, korvan::kTargetVideoCd, false, "camera.mpg");
+}
+
+// Two clips of 0.6 s, one named from the list's folder and one by its full
+// path (with quotes in it), are 1.2 s of source.
+TEST_F(EncodeDriverInputsTest, AFileListsClipsBecomeOneProgramStream) {
+    ASSERT_TRUE(test::MakeClip(folder_ / "part one.avi", 0.6, "-c:v mpeg4 -c:a pcm_s16le"));
+    ASSERT_TRUE(test::MakeClip(folder_ / "part 'two'.mkv", 0.6, "-c:v mpeg4 -c:a pcm_s16le"));
+    const std::string list = folder_ / "both parts.LST";
+    test::WriteFile(list,
+                    "# two parts\r\npart one.avi\r\n\r\n" + (folder_ / "part 'two'.mkv") + "\r\n");
+    EXPECT_EQ(korvan::SourceKindOf(list), korvan::SourceKind::kFileList);
+    EncodeAndCheck(list, korvan::kTargetMpeg1, true, "both parts.mpg", 1.2);
+
+    // The script the list is read through lasts as long as the source.
+    korvan::media::SourceReader reader;
+    korvan::EncodeSource source;
+    ASSERT_TRUE(source.Open(reader, list, messages_.Sink()));
+    const std::string script = reader.path;
+    EXPECT_NE(script, list);
+    EXPECT_TRUE(test::Exists(script));
+    source.Close(reader);
+    EXPECT_FALSE(reader.isOpen);
+    EXPECT_FALSE(test::Exists(script));
+}
+
+// Each way an AVI or a list fails to open: its message, captioned with what
+// failed, and no source.
+TEST_F(EncodeDriverInputsTest, SourcesThatCannotBeOpenedSayWhy) {
+    const std::string good = folder_ / "good.avi";
+    ASSERT_TRUE(test::MakeClip(good, 0.5, "-c:v mpeg4 -c:a pcm_s16le"));
+    const std::string avi = test::ReadFile(good);
+    // The video stream header ("strh" "vids" and its handler) and its
+    // format ("strf", a bitmap header: size, then width and height, and
+    // the compression at 16).
+    const std::size_t header = avi.find("strh");
+    const std::size_t format = avi.find("strf");
+    ASSERT_NE(header, std::string::npos);
+    ASSERT_NE(format, std::string::npos);
+    // Rows without a size: nothing in the stream tells it either.
+    const std::string noSize = folder_ / "no size.avi";
+    ASSERT_TRUE(
+        test::MakeClip(noSize, 0.2, "-c:v rawvideo -pix_fmt bgr24 -c:a pcm_s16le", "64x48"));
+    std::string rows = test::ReadFile(noSize);
+    const std::size_t rowsFormat = rows.find("strf");
+    ASSERT_NE(rowsFormat, std::string::npos);
+    rows.replace(rowsFormat + 12, 8, std::string(8, '\0'));
+    test::WriteFile(noSize, rows);
+    const std::string noDecoder = folder_ / "no decoder.avi";
+    std::string unknown = avi;
+    unknown.replace(header + 12, 4, "ZZZZ");
+    unknown.replace(format + 24, 4, "ZZZZ");
+    test::WriteFile(noDecoder, unknown);
+    // An audio stream would be a supported stream, so the stream types of
+    // both go.
+    std::string neither = avi;
+    for (std::size_t at = neither.find("strh"); at != std::string::npos;
+         at = neither.find("strh", at + 4)) {
+        neither.replace(at + 8, 4, "ZZZZ");
+    }
+    test::WriteFile(folder_ / "no streams.avi", neither);
+    const std::string notAnAvi = folder_ / "really an mp4.avi";
+    ASSERT_TRUE(test::MakeClip(notAnAvi, 0.5, "-c:v mpeg4 -c:a aac -f mp4"));
+    const std::string unlisted = folder_ / "unreadable.lst";
+    std::filesystem::create_directory(unlisted);
+    const std::string emptyList = folder_ / "empty.lst";
+    test::WriteFile(emptyList, "# nothing\n\n");
+    const std::string badEntry = folder_ / "bad entry.lst";
+    test::WriteFile(badEntry, "good.avi\nmissing.avi\n");
+
+    const std::string aviError = std::string(korvan::kApplicationTitle) + " - open AVI error";
+    const std::string listError =
+        std::string(korvan::kApplicationTitle) + " - open file list error";
+    struct Case {
+        std::string path;
+        std::string caption;
+        std::string text;
+    };
+    const std::string advice =
+        ". \n\nMost probable reasons are\n1. Your video file is in DivX or XVid format.\n2. You "
+        "haven't installed the latest version of Microsoft Media Player.\n\n";
+    const Case cases[] = {
+        {folder_ / "missing.avi", aviError, "Could not open " + (folder_ / "missing.avi") + advice},
+        {notAnAvi, aviError, "Could not open " + notAnAvi + advice},
+        {noSize, aviError, "Could not get video stream info from " + noSize + "."},
+        {noDecoder, aviError, "Could not open getframe from " + noDecoder + ", compressor = ZZZZ."},
+        {folder_ / "no streams.avi", aviError,
+         (folder_ / "no streams.avi") + " does not contain any supported streams"},
+        {folder_ / "missing.lst", listError,
+         "Could not open file list " + (folder_ / "missing.lst") + "."},
+        {unlisted, listError, "Could not open file list " + unlisted + "."},
+        {emptyList, listError, "The file list " + emptyList + " names no file."},
+        // A listed file that cannot be read says so as any input would.
+        {badEntry, " - open file error", "Could not add PrimaryVideo to IAMMMultiMediaStream"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        messages_.shown.clear();
+        korvan::media::SourceReader reader;
+        korvan::EncodeSource source;
+        EXPECT_FALSE(source.Open(reader, c.path, messages_.Sink()));
+        EXPECT_FALSE(reader.isOpen);
+        ASSERT_EQ(messages_.shown.size(), 1u) << ::testing::PrintToString(messages_.Texts());
+        EXPECT_EQ(messages_.shown[0].caption, c.caption);
+        // The advice ends with where the codecs are found.
+        EXPECT_EQ(messages_.shown[0].text.substr(0, c.text.size()), c.text);
+        EXPECT_EQ(messages_.shown[0].icon, korvan::MessageIcon::kError);
+    }
+    // The untouched AVI opens.
+    messages_.shown.clear();
+    korvan::media::SourceReader reader;
+    korvan::EncodeSource source;
+    EXPECT_TRUE(source.Open(reader, good, messages_.Sink()));
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
 }
 
 // Sources over 8 s are read in chunks of 2.5 s of sound, more than one

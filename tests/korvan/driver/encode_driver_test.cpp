@@ -267,12 +267,6 @@ TEST_F(EncodeDriverTest, SourcesThatFailMidwayFailTheEncode) {
          "Could not get picture 4, error code 9.", false},
         {"audio of a picture", [](test::ClipSource& c, CompileRequest&) { c.failAudioCall = 3; },
          "  Could not get audio data at frame 3, error code 9.", true},
-        {"audio from a sample",
-         [](test::ClipSource& c, CompileRequest& r) {
-             c.ServeBySample(r, 8000);
-             c.failAudioCall = 2;
-         },
-         "  Could not get audio data at sample 4000, error code 9.", true},
         {"audio block too large",
          [](test::ClipSource& c, CompileRequest&) {
              c.oversizedAudioCall = 6;
@@ -300,6 +294,41 @@ TEST_F(EncodeDriverTest, SourcesThatFailMidwayFailTheEncode) {
             EXPECT_FALSE(Exists(folder / "out.mpg"));
             EXPECT_EQ(request.resultPath, "");
         }
+}
+
+// A source counted in samples that fails ends step 2 there without a word:
+// the program stream is made with the sound that came.
+TEST_F(EncodeDriverTest, ASampleSourceThatFailsMidwayEndsTheSoundThereQuietly) {
+    for (const bool alongside : {false, true}) {
+        SCOPED_TRACE(alongside ? "sound alongside" : "one thread");
+        test::TempDir folder("driver sound ends");
+        CompileRequest request;
+        test::ClipSource clip;
+        Serve(clip, SmallClip(), request, 1, folder.Folder(), nullptr);
+        // 2000 samples a call; the third call, at sample 4000, fails.
+        clip.ServeBySample(request, 8000);
+        clip.failAudioCall = 2;
+        PullSound(request, alongside);
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(Encode(JobOf(SmallClip(), "out.mpg"), request), 31);
+        EXPECT_NE(
+            ::testing::internal::GetCapturedStdout().find("the sound ended at sample 4000 of"),
+            std::string::npos);
+        EXPECT_EQ(request.status, EncodeStatus::kDone);
+        EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
+        EXPECT_EQ(request.resultPath, folder / "out.mpg");
+        EXPECT_EQ(test::DecodeErrors(folder / "out.mpg"), "");
+        int audioStreams = 0;
+        for (const test::ProbedStream& stream : test::ProbeStreams(folder / "out.mpg")) {
+            if (stream.codec != "mp2") continue;
+            ++audioStreams;
+            // 4000 samples and the coder's tail, far short of the pictures.
+            EXPECT_GE(test::AudioFrameSeconds(stream.frames), 4000.0 / 44100);
+            EXPECT_LE(test::AudioFrameSeconds(stream.frames),
+                      4000.0 / 44100 + test::kAudioTailSeconds + 1152.0 / 44100);
+        }
+        EXPECT_EQ(audioStreams, 1);
+    }
 }
 
 TEST_F(EncodeDriverTest, TheSoundOfTheLastPictureMayBeMissing) {

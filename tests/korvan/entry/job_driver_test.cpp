@@ -30,12 +30,24 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Texts = std::vector<std::string>;
 
+// Records the boxes, and answers questions with the choice named `answer`
+// (nobody answers while it is empty).
 class RecordingPresenter : public platform::MessagePresenter {
 public:
     void Show(const std::string& text, const std::string&, platform::MessageBoxIcon) override {
         boxes.push_back(text);
     }
+    platform::ChoiceAnswer Ask(const platform::ChoiceQuestion& question) override {
+        questions.push_back(question);
+        if (answer.empty()) return {};
+        const auto chosen = std::find(question.choices.begin(), question.choices.end(), answer);
+        if (chosen == question.choices.end()) return {platform::ChoiceOutcome::kCancelled, 0};
+        return {platform::ChoiceOutcome::kChosen,
+                static_cast<std::size_t>(chosen - question.choices.begin())};
+    }
     Texts boxes;
+    std::vector<platform::ChoiceQuestion> questions;
+    std::string answer;
 };
 
 // The host's folder (job file, settings, the audio converter) and an export
@@ -341,6 +353,73 @@ TEST_F(JobDriverTest, MediaTypeZeroMakesAnAviOfSizesRoundedToFour) {
     const std::size_t comma = sound.find(',');
     ASSERT_NE(comma, std::string::npos) << sound;
     EXPECT_NEAR(std::atof(sound.c_str() + comma + 1) / std::atof(sound.c_str()), 1.0, 0.05);
+}
+
+// Little-endian 32-bit field of the compressor record at `offset`.
+uint32_t RecordField(const std::string& record, std::size_t offset) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(record.at(offset + i));
+    return value;
+}
+
+TEST_F(JobDriverTest, TheAviCompressorIsAskedForOnceSavedAndUsedByTheNextAvi) {
+    const std::string input = clips_ / "to avi.mp4";
+    ASSERT_TRUE(test::MakeClip(input, 1, "-c:v mpeg4 -c:a aac", "160x120"));
+    const std::string saved = host_ / "avicode.dat";
+    const std::string avi = export_ + "to avi.avi";
+
+    // Nobody to ask: the default, said in the trace, and nothing saved.
+    WriteJob({input}, "", {{"outformat/mediatype", "0"}});
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    EXPECT_NE(::testing::internal::GetCapturedStdout().find("Nobody to ask for the AVI compressor"),
+              std::string::npos);
+    EXPECT_EQ(test::ProbeWithFfprobe(avi).videoCodec, "mpeg4");
+    EXPECT_FALSE(fs::exists(saved));
+    ASSERT_EQ(presenter_.questions.size(), 1u);
+    // The compressors offered, the default first and selected.
+    const platform::ChoiceQuestion& question = presenter_.questions[0];
+    EXPECT_EQ(question.text, "Choose the video compressor of the AVI files:");
+    ASSERT_GE(question.choices.size(), 3u);
+    EXPECT_EQ(question.choices[0], "MPEG-4 Part 2 (Xvid compatible)");
+    EXPECT_EQ(question.initial, 0u);
+    EXPECT_NE(std::find(question.choices.begin(), question.choices.end(), "Motion JPEG"),
+              question.choices.end());
+
+    // Answered: saved as the 44-byte record, and this AVI is Motion JPEG.
+    presenter_.answer = "Motion JPEG";
+    fs::remove(avi);
+    WriteJob({input}, "", {{"outformat/mediatype", "0"}});
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    EXPECT_EQ(presenter_.questions.size(), 2u);
+    EXPECT_EQ(test::ProbeWithFfprobe(avi).videoCodec, "mjpeg");
+    const std::string record = test::ReadFile(saved);
+    ASSERT_EQ(record.size(), 44u);
+    EXPECT_EQ(record.substr(0, 8), "vidsMJPG");
+    EXPECT_EQ(RecordField(record, 8), 100u);    // key frame every
+    EXPECT_EQ(RecordField(record, 12), 9500u);  // quality
+    EXPECT_EQ(RecordField(record, 20), 0xCu);   // flags: key frames, valid
+    EXPECT_EQ(RecordField(record, 36), 0u);     // parameter block size
+
+    // The next AVI uses it without asking.
+    presenter_.answer = "Full Frames (Uncompressed)";
+    fs::remove(avi);
+    WriteJob({input}, "", {{"outformat/mediatype", "0"}});
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    EXPECT_EQ(presenter_.questions.size(), 2u);
+    EXPECT_EQ(test::ProbeWithFfprobe(avi).videoCodec, "mjpeg");
+
+    // A saved codec this system lacks is asked for again, from the start.
+    std::string foreign = record;
+    foreign.replace(4, 4, "cvid");
+    test::WriteFile(saved, foreign);
+    fs::remove(avi);
+    WriteJob({input}, "", {{"outformat/mediatype", "0"}});
+    EXPECT_EQ(ConvertRM2AVI(), 0);
+    EXPECT_EQ(presenter_.questions.size(), 3u);
+    EXPECT_EQ(test::ProbeWithFfprobe(avi).videoCodec, "rawvideo");
+    EXPECT_EQ(test::ReadFile(saved).substr(0, 8), std::string("vidsDIB ", 8));
+    EXPECT_TRUE(presenter_.boxes.empty());
 }
 
 TEST_F(JobDriverTest, TheStopRequestEndsTheJobAndItsTemporaryFiles) {

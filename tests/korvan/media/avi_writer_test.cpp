@@ -171,7 +171,10 @@ TEST(AviWriterTest, TheRatePatchLandsOnTheVideoHeaderWhereverItIs) {
     // The layout of a file whose 18-byte audio format comes first: the
     // video rate is at offset 234.
     std::vector<uint8_t> header;
-    auto code = [&](const char* c) { header.insert(header.end(), c, c + 4); };
+    // Byte by byte: GCC 12 takes an insert of four bytes here for an overflow.
+    auto code = [&](const char* c) {
+        for (int i = 0; i < 4; ++i) header.push_back(static_cast<uint8_t>(c[i]));
+    };
     auto u32 = [&](uint32_t v) {
         for (int i = 0; i < 4; ++i) header.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
@@ -236,20 +239,25 @@ TEST(AviWriterTest, CompressorChoiceIsAskedOnceKeptAndDamagedRecordsAreIgnored) 
     test::TempDir dir;
     const std::string saved = dir / "avicode.dat";
 
-    // Nobody to ask: the default is used and kept.
+    // Nobody to ask: the default is used, said in the trace, and not kept,
+    // so that the next host that can ask, asks.
+    ::testing::internal::CaptureStdout();
     {
         AviWriter writer(Hooks(dir.Folder()));
         writer.OpenAvi(dir / "default.avi");
         writer.WriteAviFrame(Picture(64, 48, 0));
         writer.CloseAvi();
     }
+    EXPECT_NE(::testing::internal::GetCapturedStdout().find(
+                  "Nobody to ask for the AVI compressor: the default, MPEG-4 Part 2 (Xvid "
+                  "compatible), is used"),
+              std::string::npos);
     EXPECT_EQ(ProbeStreams(dir / "default.avi").at(0).at("codec_name"), "mpeg4");
-    const std::string record = test::ReadFile(saved);
-    ASSERT_EQ(record.size(), korvan::media::kCompressorRecordBytes);
-    EXPECT_EQ(record.substr(0, 8), std::string("vidsXVID"));
+    EXPECT_FALSE(std::filesystem::exists(saved));
+    EXPECT_FALSE(korvan::media::ChooseCompressor(dir.Folder(), {}));
+    EXPECT_FALSE(std::filesystem::exists(saved));
 
     // A cancelled dialog fails the file without a message.
-    std::remove(saved.c_str());
     ScriptedDialog cancelling{FourCc("MJPG"), DialogAnswer::kCancelled};
     std::vector<EncoderMessage> messages;
     {
@@ -312,10 +320,12 @@ TEST(AviWriterTest, CompressorChoiceIsAskedOnceKeptAndDamagedRecordsAreIgnored) 
     EXPECT_EQ(messages[0].icon, korvan::MessageIcon::kQuestion);
 
     // ChooseCompressor asks from the saved choice and keeps the answer.
+    EXPECT_TRUE(korvan::media::SavedCompressorMissingHere(dir.Folder()));
     ScriptedDialog choosing{FourCc("DIB ")};
     EXPECT_TRUE(korvan::media::ChooseCompressor(dir.Folder(), choosing.Dialog()));
     EXPECT_EQ(choosing.shown, 1);
     EXPECT_EQ(korvan::media::LoadCompressorOptions(dir.Folder())->handler, FourCc("DIB "));
+    EXPECT_FALSE(korvan::media::SavedCompressorMissingHere(dir.Folder()));
 }
 
 TEST(AviWriterTest, FailuresAreTracedAndFlagged) {
