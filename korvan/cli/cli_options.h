@@ -18,6 +18,9 @@ inline constexpr char kUsage[] =
     "                     [--threads N]\n"
     "  --input reads any video file the library's readers decode (sound is converted to\n"
     "  the target's rate) and runs the library's whole encode, printing its progress;\n"
+    "  the TV system is the source's (25 or 50 Hz PAL, 23.976, 29.97 or 59.94 Hz NTSC,\n"
+    "  --ntsc for other rates), and dvd, svcd and vcd get its frame size with the\n"
+    "  picture at its own shape and black around it;\n"
     "  --avi writes an AVI with the compressor saved in avicode.dat (or the default);\n"
     "  a limit reached ends the output early and says so.\n";
 

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "korvan/cli/cli_modes.h"
+#include "korvan/entry/media_dispatch.h"
 #include "korvan/media/source_reader.h"
 #include "korvan/mpegenc/driver/encode_preparation.h"
 #include "korvan/mpegenc/driver/encode_sequence.h"
@@ -16,12 +18,14 @@
 #include "korvan/mpegenc/driver/encoder_startup.h"
 #include "korvan/mpegenc/driver/media_avi_sink.h"
 #include "korvan/mpegenc/driver/reader_source.h"
+#include "korvan/mpegenc/settings/encoder_presets.h"
+#include "korvan/mpegenc/settings/pel_aspect.h"
 #include "platform/program_folder.h"
 
 namespace korvan::cli {
 namespace {
 
-int TargetKindOf(EncoderPreset preset) {
+TargetKind TargetKindOf(EncoderPreset preset) {
     switch (preset) {
         case EncoderPreset::kMpeg2:
             return kTargetMpeg2;
@@ -61,6 +65,25 @@ private:
     intptr_t lastTenth_ = -2;
 };
 
+// Asks the reader for the pictures of the encode: at the target's frame
+// size when it has one (for the TV system the encode runs in), the source
+// fitted into it at its display shape with black around it; otherwise at
+// the source's own size, as the job driver asks its readers.
+void AskForOutputPictures(media::SourceReader& reader, EncoderPreset preset, TvSystem system,
+                          OutputForm form) {
+    const std::optional<MediaDispatch> dispatch = DispatchTarget(TargetKindOf(preset), form);
+    if (!dispatch) return;
+    const bool pal = system == TvSystem::kPal;
+    const PictureSize size =
+        OutputPictureSize(*dispatch, pal, PictureSize{reader.width, reader.height});
+    reader.outputWidth = size.width;
+    reader.outputHeight = size.height;
+    if (dispatch->SizeFor(pal)) {
+        reader.outputPelAspect =
+            MarkedPelAspect(PresetSettings(preset, system), size.width, size.height);
+    }
+}
+
 }  // namespace
 
 int RunInputMode(ModeContext& context) {
@@ -76,11 +99,15 @@ int RunInputMode(ModeContext& context) {
     // The sound's own reader, should it be read on a thread of its own.
     media::SourceReader soundReader;
     ReaderSource source(reader, soundReader);
-    const EncodeJob job = source.JobFor(output);
+    // --ntsc decides only for a source whose rate is of neither system.
+    const TvSystem system =
+        IsPalRate(reader.frameRate, o.system == TvSystem::kPal) ? TvSystem::kPal : TvSystem::kNtsc;
     CompileRequest request;
     request.targetKind = TargetKindOf(o.preset);
-    request.pal = o.system == TvSystem::kPal ? 1 : 0;
+    request.pal = system == TvSystem::kPal ? 1 : 0;
     request.output = avi ? OutputForm::kAvi : OutputForm::kMpeg;
+    AskForOutputPictures(reader, o.preset, system, request.output);
+    const EncodeJob job = source.JobFor(output);
     // Without an export folder the outputs go beside the output path.
     request.inputs = {o.sourceInput};
     request.sizeLimitOn = o.sizeLimitMB > 0;

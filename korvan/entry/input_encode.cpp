@@ -26,18 +26,6 @@ using namespace std::chrono_literals;
 constexpr auto kCancelPollInterval = 250ms;
 constexpr int kEncoderSampleRateHz = 44100;
 
-// The TV system an input is coded for: the one of its picture rate, so that
-// no picture is repeated or dropped (a 25 Hz input coded at 29.97 Hz repeats
-// every fifth picture); the user's default for rates of neither.
-bool IsPalRate(double framesPerSecond, bool palDefault) {
-    const auto near = [framesPerSecond](double rate) {
-        return std::fabs(framesPerSecond - rate) < 0.5;
-    };
-    if (near(25) || near(50)) return true;
-    if (near(23.976) || near(29.97) || near(59.94)) return false;
-    return palDefault;
-}
-
 // Whole seconds of the source at picture `frame`.
 int SecondsAt(std::uint32_t frame, double framesPerSecond) {
     return static_cast<int>(frame / framesPerSecond);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace korvan {
 namespace {
@@ -21,6 +22,26 @@ constexpr std::array<MediaDispatch, 7> kDispatchTable = {{
 std::optional<MediaDispatch> DispatchMediaType(int mediaType) {
     if (mediaType < 0 || mediaType >= static_cast<int>(kDispatchTable.size())) return {};
     return kDispatchTable[static_cast<std::size_t>(mediaType)];
+}
+
+std::optional<MediaDispatch> DispatchTarget(TargetKind targetKind, OutputForm form) {
+    std::optional<MediaDispatch> found;
+    for (const MediaDispatch& dispatch : kDispatchTable) {
+        if (dispatch.targetKind != targetKind) continue;
+        if (dispatch.form == form) return dispatch;
+        if (!found) found = dispatch;
+    }
+    if (found) found->form = form;
+    return found;
+}
+
+bool IsPalRate(double framesPerSecond, bool palDefault) {
+    const auto near = [framesPerSecond](double rate) {
+        return std::fabs(framesPerSecond - rate) < 0.5;
+    };
+    if (near(25) || near(50)) return true;
+    if (near(23.976) || near(29.97) || near(59.94)) return false;
+    return palDefault;
 }
 
 PictureSize OutputPictureSize(const MediaDispatch& dispatch, bool pal, PictureSize source) {

@@ -26,6 +26,16 @@ struct MediaDispatch {
 // Media types 0..6; any other value is empty (the job cannot be run).
 std::optional<MediaDispatch> DispatchMediaType(int mediaType);
 
+// What a media type with this target kind and output form asks for; a form
+// no media type pairs with the kind keeps the kind's sizes. Empty for an
+// unknown kind.
+std::optional<MediaDispatch> DispatchTarget(TargetKind targetKind, OutputForm form);
+
+// The TV system an input is coded for: the one of its picture rate, so that
+// no picture is repeated or dropped (a 25 Hz input coded at 29.97 Hz repeats
+// every fifth picture); `palDefault` for rates of neither.
+bool IsPalRate(double framesPerSecond, bool palDefault);
+
 // The picture size of an encode: the target's, or the source's, rounded down
 // to multiples of 4 for an AVI output.
 PictureSize OutputPictureSize(const MediaDispatch& dispatch, bool pal, PictureSize source);

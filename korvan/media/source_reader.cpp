@@ -9,6 +9,7 @@
 #include "korvan/media/frame_grabber.h"
 #include "korvan/media/frame_rate_probe.h"
 #include "korvan/media/frame_ring.h"
+#include "korvan/media/picture_fit.h"
 #include "korvan/media/rgb_scaler.h"
 #include "korvan/media/source_audio.h"
 #include "korvan/media/source_classification.h"
@@ -32,6 +33,7 @@ struct SourceReaderMedia {
     bool grabberStarted = false;
     ScalerHandle outputScaler;
     std::vector<uint8_t> framePixels;
+    std::vector<uint8_t> fittedPixels;  // a fitted picture before it goes into its frame
 
     std::vector<uint8_t> audioBuffer;
     std::vector<uint8_t> conversionBuffer;
@@ -57,6 +59,16 @@ bool OpenFailed(SourceReader& reader, const MessageSink& messages, const char* t
     return false;
 }
 
+// The file's own pel shape: the container's word, else the stream's, else
+// square pels.
+double PelAspectOf(const StreamDecoder& video) {
+    for (const AVRational ratio :
+         {video.Stream().sample_aspect_ratio, video.Codec().sample_aspect_ratio}) {
+        if (ratio.num > 0 && ratio.den > 0) return av_q2d(ratio);
+    }
+    return 1;
+}
+
 // The made-up format of a source without readable sound.
 void UseSilence(SourceReader& reader) {
     reader.audioFormat = kEncoderPcmFormat;
@@ -79,10 +91,11 @@ void ComputeAudioFields(SourceReader& reader) {
     reader.media->keptEndSample = reader.totalSamples;
 }
 
-// Brings the top-down ring picture to the output size, bottom row first,
-// straight from the ring's slot: at the same size a copy of each row.
-bool ToOutputPicture(const RingPicture& picture, int width, int height, ScalerHandle& scaler,
-                     std::vector<uint8_t>& pixels) {
+// Brings the top-down ring picture to `width` x `height`, bottom row first,
+// straight from the ring's slot into `pixels` (rows of `width`): at the same
+// size a copy of each row.
+bool ScalePicture(const RingPicture& picture, int width, int height, ScalerHandle& scaler,
+                  std::vector<uint8_t>& pixels) {
     const std::size_t inStride = 4 * static_cast<std::size_t>(picture.width);
     const std::size_t outStride = 4 * static_cast<std::size_t>(width);
     const uint8_t* bottomRow =
@@ -105,6 +118,41 @@ bool ToOutputPicture(const RingPicture& picture, int width, int height, ScalerHa
     const int destinationStride[4] = {static_cast<int>(outStride), 0, 0, 0};
     return sws_scale(scaler.get(), source, sourceStride, 0, picture.height, destination,
                      destinationStride) == height;
+}
+
+// The ring picture as the output frame the reader was asked for: stretched
+// to it, or fitted at its display shape with black around it. The fitted
+// picture is scaled on its own first: the scaler's overrun past a row would
+// land in the bars.
+bool ToOutputPicture(const RingPicture& picture, const SourceReader& reader,
+                     SourceReaderMedia& media) {
+    const int width = reader.outputWidth;
+    const int height = reader.outputHeight;
+    if (!(reader.outputPelAspect > 0)) {
+        return ScalePicture(picture, width, height, media.outputScaler, media.framePixels);
+    }
+    const PictureRect rect = FitPicture({picture.width, picture.height, reader.pelAspect},
+                                        {width, height, reader.outputPelAspect});
+    if (rect == PictureRect{0, 0, width, height}) {
+        return ScalePicture(picture, width, height, media.outputScaler, media.framePixels);
+    }
+    const std::size_t rectStride = 4 * static_cast<std::size_t>(rect.width);
+    media.fittedPixels.resize(rectStride * static_cast<std::size_t>(rect.height) +
+                              kScalerOverrunBytes);
+    if (!ScalePicture(picture, rect.width, rect.height, media.outputScaler, media.fittedPixels)) {
+        return false;
+    }
+    const std::size_t outStride = 4 * static_cast<std::size_t>(width);
+    std::fill(media.framePixels.begin(), media.framePixels.end(), 0);
+    // Rows are bottom-up: the rectangle's bottom row is `bottom` rows above
+    // the frame's.
+    const auto bottom = static_cast<std::size_t>(height - rect.top - rect.height);
+    const auto left = 4 * static_cast<std::size_t>(rect.left);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(rect.height); ++y) {
+        std::memcpy(media.framePixels.data() + outStride * (bottom + y) + left,
+                    media.fittedPixels.data() + rectStride * y, rectStride);
+    }
+    return true;
 }
 
 }  // namespace
@@ -163,8 +211,10 @@ bool OpenSourceReader(SourceReader& reader, const std::string& path, const Messa
     if (reader.width <= 0 || reader.height <= 0) {
         return OpenFailed(reader, messages, "Could not get video width and height 1");
     }
+    reader.pelAspect = PelAspectOf(media.video);
     reader.outputWidth = reader.width;
     reader.outputHeight = reader.height;
+    reader.outputPelAspect = 0;
     reader.outputFrameRate = reader.frameRate;
 
     switch (media.audio.Open(path)) {
@@ -254,8 +304,7 @@ int FetchSourceFrame(SourceReader& reader, long long n, int& rowBytes, const uin
     const bool found = media.ring.UseNearest(
         seconds, [&reader, &media, &converted](const RingPicture& picture, double chosen) {
             reader.lastFetchedSeconds = chosen;
-            converted = ToOutputPicture(picture, reader.outputWidth, reader.outputHeight,
-                                        media.outputScaler, media.framePixels);
+            converted = ToOutputPicture(picture, reader, media);
         });
     if (!found) return black();
     return converted ? 0 : kFrameNotConvertible;

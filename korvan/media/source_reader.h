@@ -60,6 +60,7 @@ struct SourceReader {
 
     int width = 0;  // pels
     int height = 0;
+    double pelAspect = 1;      // a pel's width over its height, as the file states it
     int64_t timePerFrame = 0;  // 100 ns units
     int64_t duration = 0;      // 100 ns units
     double frameRate = 0;      // frames per second
@@ -79,6 +80,10 @@ struct SourceReader {
 
     int outputWidth = 0;  // of the fetched pictures
     int outputHeight = 0;
+    // The shape of the output's pels (width over height): the picture is
+    // fitted into the output size at its display shape, with black bars
+    // around it. 0: the picture is stretched to the output size.
+    double outputPelAspect = 0;
     double outputFrameRate = 0;
     double lastFetchedSeconds = -1;  // the time of the picture FetchSourceFrame gave last
     // Threads of the grabber's decoder: 0 (kDecodeOnEveryCore) for one per

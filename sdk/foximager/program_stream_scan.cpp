@@ -49,6 +49,63 @@ void ProgramStreamScanner::StartUnit() {
     }
 }
 
+void ProgramStreamScanner::TakeBetweenUnits(std::uint8_t byte) {
+    const std::uint64_t at = offset_ - 1;
+    if (!facts_.startsWithPack) {
+        // The first unit starts the file, or it is no program stream at all.
+        if (at < 2 && byte == 0) return;
+        if (at == 2 && byte == 1) {
+            unitStart_ = 0;
+            header_ = {0, 0, 1};
+        } else {
+            state_ = State::kDone;
+        }
+        return;
+    }
+    if (byte == 0) {
+        ++zeros_;
+    } else if (byte == 1 && zeros_ >= 2) {
+        // The run's last two zeros begin the next unit's start code.
+        unitStart_ = at - 2;
+        header_ = {0, 0, 1};
+        zeros_ = 0;
+    } else {
+        Damaged(at);
+    }
+}
+
+void ProgramStreamScanner::TakeHeader(std::uint8_t byte) {
+    header_.push_back(byte);
+    if (header_.size() == 4) {
+        const std::uint8_t id = header_[3];
+        const bool known =
+            id == kEndCode || id == kPackStart || id == kSystemHeader || id >= kFirstPacketId;
+        if (unitStart_ == 0) {
+            facts_.startsWithPack = id == kPackStart;
+            if (!facts_.startsWithPack) {
+                state_ = State::kDone;
+                return;
+            }
+        } else if (!known) {
+            Damaged(unitStart_);
+            return;
+        }
+    }
+    if (header_.size() == 5 && header_[3] == kPackStart && (header_[4] & 0xC0) != 0x40 &&
+        (header_[4] & 0xF0) != 0x20) {
+        Damaged(unitStart_);
+        return;
+    }
+    // The header is whole once its length is known; a packet's first
+    // bytes are read as far as 14, which changes nothing.
+    const std::size_t length = UnitLength();
+    if (length == 0 || header_.size() < std::min<std::size_t>(length, 14)) return;
+    StartUnit();
+    payloadLeft_ = length - header_.size();
+    header_.clear();
+    if (payloadLeft_ > 0) state_ = State::kPayload;
+}
+
 bool ProgramStreamScanner::Feed(std::span<const std::uint8_t> bytes) {
     std::size_t i = 0;
     while (i < bytes.size() && state_ != State::kDone) {
@@ -62,45 +119,11 @@ bool ProgramStreamScanner::Feed(std::span<const std::uint8_t> bytes) {
         }
         const std::uint8_t byte = bytes[i++];
         ++offset_;
-        if (state_ == State::kZeros) {
-            // Zeros after the last unit are padding, as some writers leave;
-            // anything after them is not.
-            if (byte != 0) Damaged(unitStart_);
-            continue;
+        if (header_.empty()) {
+            TakeBetweenUnits(byte);
+        } else {
+            TakeHeader(byte);
         }
-        if (header_.empty()) unitStart_ = offset_ - 1;
-        header_.push_back(byte);
-        if (header_.size() < 4) continue;
-        if (header_.size() == 4) {
-            const std::uint8_t id = header_[3];
-            const bool startCode = header_[0] == 0 && header_[1] == 0 && header_[2] == 1;
-            const bool known =
-                id == kEndCode || id == kPackStart || id == kSystemHeader || id >= kFirstPacketId;
-            if (unitStart_ == 0) {
-                // Not a program stream at all: nothing more to learn.
-                facts_.startsWithPack = startCode && id == kPackStart;
-                if (!facts_.startsWithPack) state_ = State::kDone;
-            } else if (!startCode && header_[0] == 0 && header_[1] == 0 && header_[2] == 0 &&
-                       id == 0) {
-                state_ = State::kZeros;
-            } else if (!startCode || !known) {
-                Damaged(unitStart_);
-            }
-            if (state_ != State::kHeader) continue;
-        }
-        if (header_.size() == 5 && header_[3] == kPackStart && (header_[4] & 0xC0) != 0x40 &&
-            (header_[4] & 0xF0) != 0x20) {
-            Damaged(unitStart_);
-            continue;
-        }
-        // The header is whole once its length is known; a packet's first
-        // bytes are read as far as 14, which changes nothing.
-        const std::size_t length = UnitLength();
-        if (length == 0 || header_.size() < std::min<std::size_t>(length, 14)) continue;
-        StartUnit();
-        payloadLeft_ = length - header_.size();
-        header_.clear();
-        if (payloadLeft_ > 0) state_ = State::kPayload;
     }
     return state_ != State::kDone;
 }

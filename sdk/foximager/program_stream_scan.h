@@ -1,8 +1,10 @@
 // A walk over an MPEG program stream's packs and packets, to tell a DVD
 // program stream (one 2048-byte pack per sector, each VOBU led by a
 // navigation pack) from other MPEG files, and a whole file from a damaged
-// one: in a sound stream every pack and packet follows the one before
-// exactly, so garbage shows as the first place where no start code stands.
+// one: in a sound stream every pack and packet follows the one before,
+// at most with a run of zero bytes between them (a VideoCD fills each
+// sector after its padding packet with zeros), so garbage shows as the
+// first byte that is neither such filler nor the start of a unit.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +23,7 @@ struct ProgramStreamFacts {
     // A packet of an MPEG audio stream or of private stream 1 (AC-3, DTS,
     // LPCM, or subpictures) was seen.
     bool soundPackets = false;
-    std::optional<std::uint64_t> damagedAt;  // the offset where the chain breaks
+    std::optional<std::uint64_t> damagedAt;  // the first byte that starts no unit
 };
 
 // Takes the file's bytes piece by piece, as they are read, and looks only at
@@ -32,7 +34,7 @@ public:
     // broken, or no program stream at all): the rest need not be read.
     bool Feed(std::span<const std::uint8_t> bytes);
     // The file has ended. A last unit cut short is no damage: the tools
-    // drop it.
+    // drop it; nor are zeros after the last unit.
     const ProgramStreamFacts& Finish();
 
 private:
@@ -41,10 +43,15 @@ private:
     std::size_t UnitLength() const;
     void StartUnit();
     void Damaged(std::uint64_t offset);
+    // A byte between units: zero filler, or the prefix of the next unit.
+    void TakeBetweenUnits(std::uint8_t byte);
+    // A byte of the header of the unit at unitStart_.
+    void TakeHeader(std::uint8_t byte);
 
-    enum class State { kHeader, kPayload, kZeros, kDone };
+    enum class State { kHeader, kPayload, kDone };
     State state_ = State::kHeader;
-    std::vector<std::uint8_t> header_;  // of the unit at unitStart_
+    std::vector<std::uint8_t> header_;  // of the unit at unitStart_; empty between units
+    std::uint64_t zeros_ = 0;           // zero bytes since the last unit ended
     std::uint64_t unitStart_ = 0;
     std::uint64_t offset_ = 0;  // of the next byte fed
     std::uint64_t payloadLeft_ = 0;

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <utility>
 
 #include "sdk/foximager/disc_description.h"
 #include "sdk/foximager/fox_imager.h"
@@ -166,7 +168,59 @@ TEST_F(SdkTest, ADvdStreamIsUsedAsItIsMpeg2IsCopiedAndTheRestReencoded) {
     EXPECT_EQ(Plan(folder_ / "padded.mpg", VideoStandard::kPal).how, Preparation::kUseAsItIs);
     test::WriteFile(folder_ / "tail.mpg", test::ReadFile(dvd) + std::string(50, '\0') + "tail");
     EXPECT_EQ(Plan(folder_ / "tail.mpg", VideoStandard::kPal).failure,
-              "it is damaged at byte " + std::to_string(test::ReadFile(dvd).size()));
+              "it is damaged at byte " + std::to_string(test::ReadFile(dvd).size() + 50));
+}
+
+// ffmpeg's VideoCD files fill every 2324-byte sector after its padding
+// packet with zeros: runs of zeros of any length between units are filler,
+// and only a byte that starts no unit is damage.
+TEST_F(SdkTest, ZerosBetweenUnitsAreFillerAndOnlyBytesThatStartNoUnitAreDamage) {
+    const std::string pal =
+        Make("pal vcd.mpg", "-target pal-vcd", 2, "testsrc2=size=352x288:rate=25");
+    const std::string ntsc =
+        Make("ntsc vcd.mpg", "-target ntsc-vcd", 2, "testsrc2=size=352x240:rate=30000/1001");
+    for (const auto& [path, standard] :
+         {std::pair{pal, VideoStandard::kPal}, std::pair{ntsc, VideoStandard::kNtsc}}) {
+        SCOPED_TRACE(path);
+        const std::string bytes = test::ReadFile(path);
+        // The files really have zeros between units, short of the sector's end.
+        ASSERT_NE(bytes.find(std::string(8, '\0') + "\0\0\1\xba"), std::string::npos);
+        const PreparationPlan plan = Plan(path, standard);
+        EXPECT_EQ(plan.failure, "");
+        EXPECT_EQ(plan.how, Preparation::kReencode);
+
+        // Garbage in the middle of the sectors is still found, where it is.
+        std::string damaged = bytes;
+        const std::size_t from = 40 * 2324 + 1000;
+        for (std::size_t i = from; i < from + 3000; ++i) damaged[i] = 'x';
+        test::WriteFile(folder_ / "damaged vcd.mpg", damaged);
+        const std::string failure = Plan(folder_ / "damaged vcd.mpg", standard).failure;
+        ASSERT_EQ(failure.rfind("it is damaged at byte ", 0), 0u) << failure;
+        const std::uint64_t at = std::stoull(failure.substr(22));
+        EXPECT_GE(at, 40 * 2324u);
+        EXPECT_LE(at, from + 3000);
+    }
+
+    // One, two or three zeros before a pack; a start code's 0x01 after a
+    // single zero starts nothing.
+    const std::string dvd = test::ReadFile(Make("dvd.mpg", kDvdStream, 1));
+    const std::string firstPack = dvd.substr(0, 2048);
+    for (std::size_t zeros = 1; zeros <= 3; ++zeros) {
+        test::WriteFile(folder_ / "zeros.mpg", dvd + std::string(zeros, '\0') + firstPack);
+        EXPECT_EQ(Plan(folder_ / "zeros.mpg", VideoStandard::kPal).failure, "") << zeros;
+    }
+    test::WriteFile(folder_ / "one.mpg", dvd + std::string(1, '\0') + "\1\xba");
+    EXPECT_EQ(Plan(folder_ / "one.mpg", VideoStandard::kPal).failure,
+              "it is damaged at byte " + std::to_string(dvd.size() + 1));
+    // A file that does not begin with a pack is no program stream: it is
+    // re-encoded, not called damaged.
+    test::WriteFile(folder_ / "late.mpg", std::string(4, '\0') + dvd);
+    ProgramStreamScanner late;
+    const std::string lateBytes = test::ReadFile(folder_ / "late.mpg");
+    late.Feed({reinterpret_cast<const std::uint8_t*>(lateBytes.data()), lateBytes.size()});
+    const ProgramStreamFacts lateFacts = late.Finish();
+    EXPECT_FALSE(lateFacts.startsWithPack);
+    EXPECT_FALSE(lateFacts.damagedAt.has_value());
 }
 
 // What ffmpeg makes of a file: its first stream's figures and any message a
@@ -401,6 +455,21 @@ TEST_F(BuildTest, SoundThatStartsLateIsKeptAndABuildFromTheDiscItselfIsRefused) 
         << again.error;
     EXPECT_EQ(test::ReadFile(vob), before);
     EXPECT_EQ(test::DvdTitleLengths(output_ + "DVD").size(), 1u);
+}
+
+TEST_F(BuildTest, VideoCdFilesOfFfmpegBecomeADvdTitle) {
+    for (const auto& [target, video] :
+         {std::pair{"pal-vcd", "testsrc2=size=352x288:rate=25"},
+          std::pair{"ntsc-vcd", "testsrc2=size=352x240:rate=30000/1001"}}) {
+        SCOPED_TRACE(target);
+        const std::string vcd =
+            Make(std::string(target) + " clip.mpg", std::string("-target ") + target, 2, video);
+        const BuildRun run = Build("[Infos]\nMenu=" + vcd + "\nSelections=0\n");
+        ASSERT_EQ(run.result, 1) << run.error;
+        const std::vector<double> lengths = test::DvdTitleLengths(output_ + "DVD");
+        ASSERT_EQ(lengths.size(), 1u);
+        EXPECT_NEAR(lengths[0], 2, 0.5);
+    }
 }
 
 TEST_F(BuildTest, StoppedFailedAndUnreadableBuildsLeaveNoFolder) {

@@ -21,8 +21,8 @@ ReaderSource::~ReaderSource() {
 EncodeJob ReaderSource::JobFor(const std::string& outputPath) const {
     EncodeJob job;
     job.hasVideo = true;
-    job.width = reader_.width;
-    job.height = reader_.height;
+    job.width = reader_.outputWidth;
+    job.height = reader_.outputHeight;
     job.firstPicture = reader_.firstFrame;
     job.lastPicture = reader_.lastFrame;
     // A source without sound reads as silence; nothing is made of it.

@@ -34,8 +34,9 @@ public:
     ReaderSource(const ReaderSource&) = delete;
     ReaderSource& operator=(const ReaderSource&) = delete;
 
-    // The job of the whole source: its picture size and frames, and its
-    // sound as the readers deliver it, into `outputPath`.
+    // The job of the whole source: the picture size the reader was asked
+    // for, its frames, and its sound as the readers deliver it, into
+    // `outputPath`.
     EncodeJob JobFor(const std::string& outputPath) const;
     // The whole source's rate and duration, and the two callbacks with the
     // encoder's sound; `request` must not outlive this object.

@@ -165,6 +165,26 @@ TEST_F(DiscEndToEndTest, AWizardBuildStopsFailsWithAReasonAndTheWizardWorksOnAft
     EXPECT_EQ(test::ProcessesMentioning(export_), Paths());
 }
 
+// ffmpeg's VideoCD files, whose sectors end in zeros after their padding
+// packets, go on a DVD through the wizard, PAL and NTSC.
+TEST_F(DiscEndToEndTest, TheWizardPutsFfmpegsVideoCdFilesOnADvd) {
+    const std::string pal = Title("pal vcd.mpg", "-target pal-vcd", 2, "352x288");
+    const std::string ntsc = Title("ntsc vcd.mpg", "-target ntsc-vcd", 2, "352x240");
+    for (const std::string& title : {pal, ntsc}) {
+        SCOPED_TRACE(title);
+        const QJsonObject state = RunScript("target 4\nprofile 3\nwizard open\nwizard titles " +
+                                            title + "\nwizard next\nwizard close\nquit\n");
+        const QJsonObject wizard = state["wizard"].toObject();
+        const Paths log = Texts(wizard["status_log"]);
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back(), "The DVD-Video folder is ready: " + export_ + "DVD/VIDEO_TS/")
+            << QJsonDocument(wizard).toJson().toStdString();
+        const std::vector<double> lengths = test::DvdTitleLengths(export_ + "DVD");
+        ASSERT_EQ(lengths.size(), 1u);
+        EXPECT_NEAR(lengths[0], 2, 0.5);
+    }
+}
+
 // Both ways to a DVD end in the burning window, whose image recorder writes
 // an ISO that lsdvd reads: a DVD-target conversion, then the wizard with that
 // file and a second title. A burn that succeeds closes the wizard too: the

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -217,6 +218,87 @@ TEST(InputModeOptionsTest, AviOutputDurationLimitAndAnUndecodableInput) {
     EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
     EXPECT_NE(run.err, "");
     EXPECT_FALSE(IsFile(nothing));
+}
+
+// Sources larger than the target's frame: each becomes the target's frame
+// size (for the TV system of its rate), its picture at its own display
+// shape, the pels' shape honoured, black filling the rest.
+TEST(InputModeShapeTest, ALargerSourceIsFittedIntoTheTargetsFrameAtItsDisplayShape) {
+    struct ShapeCase {
+        const char* target;
+        const char* size;
+        const char* pelShape;  // setsar's ratio
+        const char* rate;
+        double displayShape;
+        int width;  // of the target's frame
+        int height;
+    };
+    const ShapeCase cases[] = {
+        {"vcd", "720x576", "1", "25", 720.0 / 576, 352, 288},
+        {"svcd", "1280x720", "1", "30000/1001", 16.0 / 9, 480, 480},
+        {"dvd", "720x576", "64/45", "25", 16.0 / 9, 720, 576},
+    };
+    test::TempDir folder("input mode shape ünï");
+    for (const ShapeCase& c : cases) {
+        SCOPED_TRACE(std::string(c.target) + " " + c.size + " sar " + c.pelShape);
+        const std::string input = folder / (std::string(c.size) + " source.mp4");
+        const test::ToolRun made = test::RunInstalled(
+            "ffmpeg",
+            {"-nostdin",
+             "-v",
+             "error",
+             "-y",
+             "-f",
+             "lavfi",
+             "-i",
+             std::string("testsrc2=size=") + c.size + ":rate=" + c.rate + ",setsar=" + c.pelShape,
+             "-f",
+             "lavfi",
+             "-i",
+             "sine=frequency=440",
+             "-t",
+             "1.2",
+             "-c:v",
+             "libx264",
+             "-pix_fmt",
+             "yuv420p",
+             "-c:a",
+             "aac",
+             input});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        const std::string program = folder / (std::string(c.target) + " out.mpg");
+        const test::ToolRun run =
+            test::RunInstalled(kTool, {"--target", c.target, "--input", input, "-o", program});
+        ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+        EXPECT_EQ(test::DecodeErrors(program), "");
+
+        const test::ToolRun probe = test::RunInstalled(
+            "ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                        "stream=width,height,sample_aspect_ratio", "-of", "csv=p=0", program});
+        int width = 0;
+        int height = 0;
+        int sarNum = 0;
+        int sarDen = 0;
+        ASSERT_EQ(std::sscanf(probe.out.c_str(), "%d,%d,%d:%d", &width, &height, &sarNum, &sarDen),
+                  4)
+            << probe.out;
+        EXPECT_EQ(width, c.width);
+        EXPECT_EQ(height, c.height);
+
+        // The picture's non-black area in a middle picture.
+        const test::ToolRun crop = test::RunInstalled(
+            "ffmpeg", {"-nostdin", "-ss", "0.6", "-i", program, "-vf",
+                       "cropdetect=limit=24:round=2:reset=0", "-frames:v", "3", "-f", "null", "-"});
+        const std::size_t at = crop.err.rfind("crop=");
+        ASSERT_NE(at, std::string::npos) << crop.err;
+        int cropWidth = 0;
+        int cropHeight = 0;
+        ASSERT_EQ(std::sscanf(crop.err.c_str() + at, "crop=%d:%d", &cropWidth, &cropHeight), 2);
+        ASSERT_GT(cropHeight, 0);
+        const double shape = cropWidth * static_cast<double>(sarNum) / sarDen / cropHeight;
+        EXPECT_NEAR(shape / c.displayShape, 1, 0.05)
+            << cropWidth << "x" << cropHeight << " of pels " << sarNum << ":" << sarDen;
+    }
 }
 
 }  // namespace

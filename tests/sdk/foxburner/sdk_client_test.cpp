@@ -213,6 +213,19 @@ TEST_F(SdkClientTest, VideoCdTracksAreScannedAndWrittenAsBinCue) {
     const test::VideoCdImageInfo svcd = test::ReadVideoCdImage(images + "Super.cue");
     EXPECT_EQ(svcd.entries, 1);
     EXPECT_EQ(svcd.format, "SVCD");
+
+    // ffmpeg's NTSC VideoCD file, whose sectors end in zeros as the PAL
+    // one's do.
+    const std::string ntsc = folder_ / "ntsc clip.mpg";
+    ASSERT_TRUE(test::MakeDiscClip(ntsc, "ntsc-vcd", 1));
+    StartProject(FOXBURNER_PROJECT_VIDEO_CD, images, "Ntsc");
+    Scan(ntsc);
+    EXPECT_EQ(events_.scans.back().refused, 0);
+    EXPECT_EQ(events_.scans.back().height, 240);
+    ASSERT_EQ(BurnToEnd(), 0) << Text(events_.doneCode);
+    const test::VideoCdImageInfo ntscVcd = test::ReadVideoCdImage(images + "Ntsc.cue");
+    EXPECT_EQ(ntscVcd.entries, 1);
+    EXPECT_EQ(ntscVcd.format, "VCD 2.0");
 }
 
 TEST_F(SdkClientTest, AnAbortedBurnLeavesNoImageAndNoTool) {
