@@ -39,7 +39,7 @@ std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profi
     if (!KeepsInputFrameSize(values.widthPx, values.heightPx)) {
         options += " -s " + std::to_string(values.widthPx) + "x" + std::to_string(values.heightPx);
     }
-    options += " -r " + std::string(values.frameRate);
+    options += " -r " + std::string(EncoderFrameRate(values.frameRate));
     options += " -b " + std::to_string(values.videoBitRateKbps * 1000);
     options += " -acodec " + std::string(values.audioCodec);
     options += AudioBitRateOption(values);

@@ -8,7 +8,7 @@
 
 #include "app/profiles/profile_files.h"
 
-// " -vcodec mpeg4 -s 320x240 -r 29.976 -b 768000 -acodec aac -ab 128000 -ac 2
+// " -vcodec mpeg4 -s 320x240 -r 30000/1001 -b 768000 -acodec aac -ab 128000 -ac 2
 // -ar 44100 -f mp4 ": every option preceded by one blank, one blank at the
 // end. The size is left out for "Original" (0 x 0); AudioBitrate 14 ("No
 // audio") gives " -an" in place of " -ab". For the device targets the
