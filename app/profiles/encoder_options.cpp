@@ -4,6 +4,7 @@
 #include "app/profiles/disc_profiles.h"
 #include "app/profiles/ffmpeg_adaptations.h"
 #include "app/profiles/profile_values.h"
+#include "app/profiles/source_fit.h"
 
 namespace {
 
@@ -49,6 +50,16 @@ std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profi
     if (discTarget.empty()) options += " -f " + std::string(EncoderFormatName(fit, values));
     // After the design's options, so that its command line stays as it was.
     return options + DeviceEncoderOptions(fit, values) + " ";
+}
+
+std::string BuildSourceOptions(const ProfileFiles& files, int target, int profileIndex,
+                               const MediaInfo& source) {
+    const std::string options = BuildEncoderOptions(files, target, profileIndex);
+    const SourceFit fit =
+        FitSource(ReadProfileValues(files, target, profileIndex), target, profileIndex, source);
+    if (fit.outputOptions.empty()) return fit.inputOptions + options;
+    // The profile's options end in a blank.
+    return fit.inputOptions + options.substr(0, options.size() - 1) + fit.outputOptions + " ";
 }
 
 std::string ProfileVideoCodec(const ProfileFiles& files, int target, int profileIndex) {
