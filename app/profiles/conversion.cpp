@@ -3,7 +3,9 @@
 #include <filesystem>
 
 #include "app/profiles/encoder_options.h"
+#include "app/profiles/source_fit.h"
 #include "app/tools/tool_runner.h"
+#include "app/tools/tool_state.h"
 #include "platform/command_line.h"
 #include "platform/file_moves.h"
 
@@ -63,22 +65,62 @@ bool RunFfmpeg(const ConversionSetup& setup, const ToolPath& input, const std::s
     return runner.Run(input.ForTool(), params + output.ForTool(), "") == 0 && runner.Success() != 0;
 }
 
-}  // namespace
+// Pictures the idet filter looks at: enough to tell fields apart in a
+// moving picture, few enough to cost a moment.
+constexpr const char* kFieldDetectionOptions = " -vf idet -frames:v 250 -an -sn -f null -";
 
-bool ConvertFile(const ConversionSetup& setup, const std::string& input,
-                 const std::string& output) {
+// The source's field order from an idet pass over its first pictures, where
+// its stream does not say; kUnknown when the pass tells nothing.
+FieldOrder DetectFieldOrder(const ToolPath& input) {
+    ToolRunner runner(FfmpegOutput);
+    input.NoteStandIn(runner, " is ");
+    runner.Run(input.ForTool(), kFieldDetectionOptions, "");
+    return runner.DetectedFieldOrder();
+}
+
+enum class SourceFacts { kGiven, kProbe };
+
+bool Convert(const ConversionSetup& setup, MediaInfo source, SourceFacts facts,
+             const std::string& input, const std::string& output) {
     const ToolPath toolInput(input, setup.driveRoot + kConversionInputName);
     const ToolPath toolOutput(output, setup.driveRoot + kConversionOutputName);
     toolInput.PlaceInputStandIn();
     toolOutput.FreeOutputStandIn();
 
-    const bool ran = RunFfmpeg(
-        setup, toolInput, BuildEncoderOptions(setup.profileFiles, setup.target, setup.profileIndex),
-        toolOutput);
+    // A stop during a pass before the conversion would be cleared by the
+    // next tool run, so none is started after it.
+    bool stopped = false;
+    if (facts == SourceFacts::kProbe) {
+        source = ToolRunner(toolInput.ForTool(), "", nullptr).Media();
+        stopped = ToolCancelFlag() != 0;
+    }
+    if (!stopped && NeedsFieldDetection(source)) {
+        source.picture.fieldOrder = DetectFieldOrder(toolInput);
+        stopped = ToolCancelFlag() != 0;
+    }
+    bool ran = true;
+    if (!stopped) {
+        ran = RunFfmpeg(
+            setup, toolInput,
+            BuildSourceOptions(setup.profileFiles, setup.target, setup.profileIndex, source),
+            toolOutput);
+    }
 
     toolInput.RemoveStandIn();
     const bool delivered = toolOutput.DeliverOutput();
     return ran && delivered;
+}
+
+}  // namespace
+
+bool ConvertFile(const ConversionSetup& setup, const std::string& input,
+                 const std::string& output) {
+    return Convert(setup, {}, SourceFacts::kProbe, input, output);
+}
+
+bool ConvertProbedFile(const ConversionSetup& setup, const MediaInfo& source,
+                       const std::string& input, const std::string& output) {
+    return Convert(setup, source, SourceFacts::kGiven, input, output);
 }
 
 void MakeThumbnail(const ConversionSetup& setup, const std::string& source,

@@ -15,6 +15,7 @@
 
 #include "app/profiles/profile_files.h"
 #include "app/tools/command_target.h"
+#include "app/tools/media_info.h"
 
 struct ConversionSetup {
     const ProfileFiles& profileFiles;
@@ -33,11 +34,17 @@ inline constexpr const char* kConversionOutputName = "aa.3gp";
 inline constexpr const char* kThumbnailSourceName = "aa.3gp";
 inline constexpr const char* kThumbnailName = "bb.THM";
 
-// "ffmpeg -y -i input" + the profile's options + output. False when the
-// tool could not start or failed (it reported an error or did not exit with
-// status 0), or its output could not be put in place; a tool that was
-// stopped has not failed.
+// "ffmpeg -y -i input" + the profile's options + output, with what the
+// input needs beyond them to come out right (BuildSourceOptions), learnt
+// from a probe of the input and, where its field order is not said, an idet
+// pass over its first pictures. False when the tool could not start or
+// failed (it reported an error or did not exit with status 0), or its output
+// could not be put in place; a tool that was stopped has not failed.
 bool ConvertFile(const ConversionSetup& setup, const std::string& input, const std::string& output);
+
+// The same with the facts of a probe of `input` already made.
+bool ConvertProbedFile(const ConversionSetup& setup, const MediaInfo& source,
+                       const std::string& input, const std::string& output);
 
 // A 160 x 120 picture taken 5 seconds into `source`, written beside the
 // converted file as ThumbnailPath(convertedOutput).

@@ -4,6 +4,7 @@
 #include "app/profiles/disc_profiles.h"
 #include "app/profiles/ffmpeg_adaptations.h"
 #include "app/profiles/profile_values.h"
+#include "app/profiles/source_fit.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profi
     if (!KeepsInputFrameSize(values.widthPx, values.heightPx)) {
         options += " -s " + std::to_string(values.widthPx) + "x" + std::to_string(values.heightPx);
     }
-    options += " -r " + std::string(values.frameRate);
+    options += " -r " + std::string(EncoderFrameRate(values.frameRate));
     options += " -b " + std::to_string(values.videoBitRateKbps * 1000);
     options += " -acodec " + std::string(values.audioCodec);
     options += AudioBitRateOption(values);
@@ -49,6 +50,16 @@ std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profi
     if (discTarget.empty()) options += " -f " + std::string(EncoderFormatName(fit, values));
     // Last, so that the profile's own options keep their order and text.
     return options + DeviceEncoderOptions(fit, values) + " ";
+}
+
+std::string BuildSourceOptions(const ProfileFiles& files, int target, int profileIndex,
+                               const MediaInfo& source) {
+    const std::string options = BuildEncoderOptions(files, target, profileIndex);
+    const SourceFit fit =
+        FitSource(ReadProfileValues(files, target, profileIndex), target, profileIndex, source);
+    if (fit.outputOptions.empty()) return fit.inputOptions + options;
+    // The profile's options end in a blank.
+    return fit.inputOptions + options.substr(0, options.size() - 1) + fit.outputOptions + " ";
 }
 
 std::string ProfileVideoCodec(const ProfileFiles& files, int target, int profileIndex) {

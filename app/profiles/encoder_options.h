@@ -7,8 +7,9 @@
 #include <string>
 
 #include "app/profiles/profile_files.h"
+#include "app/tools/media_info.h"
 
-// " -vcodec mpeg4 -s 320x240 -r 29.976 -b 768000 -acodec aac -ab 128000 -ac 2
+// " -vcodec mpeg4 -s 320x240 -r 30000/1001 -b 768000 -acodec aac -ab 128000 -ac 2
 // -ar 44100 -f mp4 ": every option preceded by one blank, one blank at the
 // end. The size is left out for "Original" (0 x 0); AudioBitrate 14 ("No
 // audio") gives " -an" in place of " -ab". For the device targets the
@@ -17,6 +18,14 @@
 // -bufsize 2000000 ". The DVD target's SuperVCD and VideoCD profiles start
 // with ffmpeg's disc target (" -target pal-svcd ...") and leave out "-f".
 std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profileIndex);
+
+// The options for converting one source: the profile's, with what that
+// source needs to come out right on the target around them (source_fit.h):
+// " -f lavfi -i anullsrc=r=48000:cl=stereo -vcodec ... -f psp -vf
+// scale=... -shortest ". Exactly the profile's options where the source
+// already fits.
+std::string BuildSourceOptions(const ProfileFiles& files, int target, int profileIndex,
+                               const MediaInfo& source);
 
 // The video codec the profile's options name ("mpeg2video").
 std::string ProfileVideoCodec(const ProfileFiles& files, int target, int profileIndex);

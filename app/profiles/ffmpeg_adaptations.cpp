@@ -10,6 +10,13 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 1> kRenamedV
     {"xvid", "libxvid"},
 }};
 
+// The list's texts for NTSC's rate, its half and film's rate slowed to it.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kNtscFrameRates = {{
+    {"29.976", "30000/1001"},
+    {"23.976", "24000/1001"},
+    {"14.985", "15000/1001"},
+}};
+
 std::string ProfileOption(VideoProfile profile) {
     switch (profile) {
         case VideoProfile::kH264Baseline:
@@ -50,6 +57,13 @@ std::string_view EncoderVideoCodec(std::string_view profileCodec) {
         if (name == profileCodec) return encoder;
     }
     return profileCodec;
+}
+
+std::string_view EncoderFrameRate(std::string_view profileRate) {
+    for (const auto& [text, rate] : kNtscFrameRates) {
+        if (text == profileRate) return rate;
+    }
+    return profileRate;
 }
 
 bool KeepsInputFrameSize(int frameWidth, int frameHeight) {

@@ -20,6 +20,10 @@
 //     on reference frames, no B pictures in Baseline, 4:2:0 pixels, and a
 //     decoder buffer that keeps the bit rate inside the level and the device
 //     (DeviceEncoderOptions; the devices' limits are in device_limits.cpp).
+// -r 29.976, -r 23.976, -r 14.985 (the NTSC and film rates as the list writes them)
+//     ffmpeg: 3747/125, 2997/125 and 2997/200 pictures per second, rates
+//     no NTSC player or disc has.               Given: -r 30000/1001,
+//                                                      24000/1001, 15000/1001.
 // -f mp4 for an iPod file with H.264 larger than 320 x 240
 //     The iPod takes such a file only with Apple's 'uuid' box.
 //                                                      Given: -f ipod, the same MP4 with it.
@@ -37,6 +41,9 @@
 
 // The encoder name ffmpeg knows for a video codec name of the profile list.
 std::string_view EncoderVideoCodec(std::string_view profileCodec);
+
+// The rate ffmpeg is given for a frame-rate text of the profile list.
+std::string_view EncoderFrameRate(std::string_view profileRate);
 
 // "Original" (both 0): the frame size is left to the input.
 bool KeepsInputFrameSize(int frameWidth, int frameHeight);

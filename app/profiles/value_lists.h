@@ -10,7 +10,8 @@ inline constexpr std::array<std::string_view, 21> kVideoCodecs = {
     "wmv2",    "wmv3",    "h263",      "h263p",     "rawvideo",   "rv10",       "dvvideo",
     "huffyuv", "ljpeg",   "mjpeg",     "svq1",      "zlib",       "xvid",       "h264"};
 
-// Passed to the encoder as written ("29.976", not 29.97).
+// The texts the editor shows; ffmpeg gets EncoderFrameRate's rate for each
+// ("29.976" is NTSC's 30000/1001).
 inline constexpr std::array<std::string_view, 6> kFrameRates = {"14.985", "23.976", "24",
                                                                 "25",     "29.976", "30"};
 

@@ -51,6 +51,7 @@ ConversionSetup RunnerQueueTools::Setup() const {
 
 MediaInfo RunnerQueueTools::Probe(const std::string& file) {
     const ToolRunner runner(file, "", nullptr);
+    lastProbe_ = {file, runner.Media()};
     return runner.Media();
 }
 
@@ -67,7 +68,12 @@ bool RunnerQueueTools::RepairAudio(const std::string& input, const std::string& 
 }
 
 bool RunnerQueueTools::ConvertFile(const std::string& input, const std::string& output) {
-    const bool converted = ::ConvertFile(Setup(), input, output);
+    // The queue probes each input just before converting it; those facts
+    // shape the command line, so the file is not probed twice.
+    const bool probed = lastProbe_ && lastProbe_->file == input;
+    const bool converted = probed ? ConvertProbedFile(Setup(), lastProbe_->media, input, output)
+                                  : ::ConvertFile(Setup(), input, output);
+    lastProbe_.reset();
     HandleNotifications();
     return converted;
 }
@@ -89,10 +95,11 @@ bool RunnerQueueTools::ConvertDvdPiece(const std::string& vob, const std::string
     // progress and the probe's stream numbers pick the streams.
     ToolRunner runner(vob, audioStreamId, nullptr);
     runner.SetNotify(notifyTarget_, kCommandMessage, kProgressNotification);
-    const std::string params =
-        " " + BuildEncoderOptions(profileFiles_, window_.Target(), window_.SelectedProfile()) +
-        " -map 0:" + std::to_string(runner.Media().videoStreamIndex) +
-        " -map 0:" + std::to_string(runner.Media().audioStreamIndex) + " ";
+    const std::string params = " " +
+                               BuildSourceOptions(profileFiles_, window_.Target(),
+                                                  window_.SelectedProfile(), runner.Media()) +
+                               " -map 0:" + std::to_string(runner.Media().videoStreamIndex) +
+                               " -map 0:" + std::to_string(runner.Media().audioStreamIndex) + " ";
     const bool converted = runner.Run(vob, params, output) == 0 && runner.Success() != 0;
     HandleNotifications();
     return converted;

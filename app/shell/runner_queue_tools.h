@@ -3,6 +3,9 @@
 // joining. Also the main window's probe for durations and audio streams.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "app/profiles/conversion.h"
 #include "app/profiles/profile_files.h"
 #include "app/shell/queue_tools.h"
@@ -35,6 +38,12 @@ private:
     const MainWindowModel& window_;
     ProfileFiles profileFiles_;
     CommandTarget* notifyTarget_;
+    // The newest probe, until the conversion of that file uses it.
+    struct Probed {
+        std::string file;
+        MediaInfo media;
+    };
+    std::optional<Probed> lastProbe_;
 };
 
 // The mencoder command that joins pieces into one file, as the words mencoder

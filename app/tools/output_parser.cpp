@@ -106,8 +106,76 @@ int ReadIndex(std::string_view line, std::size_t& position) {
     return index > INT_MAX ? INT_MAX : static_cast<int>(index);
 }
 
-// One stream line, from its marker to its line end.
-void ReadStreamLine(std::string_view line, const std::string& preferredAudioId, MediaInfo& media) {
+// A whole number at the start of `text`, or -1 when there is none.
+int LeadingNumber(std::string_view text) {
+    std::size_t position = 0;
+    if (text.empty() || text[0] < '0' || text[0] > '9') return -1;
+    return ReadIndex(text, position);
+}
+
+// "1920x1080" as the first ", WxH" of a video line (a codec tag such as
+// "0x31637661" follows no comma).
+void ReadFrameSize(std::string_view line, PictureFacts& picture) {
+    for (std::size_t comma = line.find(", "); comma != npos; comma = line.find(", ", comma + 2)) {
+        std::size_t position = comma + 2;
+        const int width = LeadingNumber(line.substr(position));
+        if (width <= 0) continue;
+        ReadIndex(line, position);
+        if (position >= line.size() || line[position] != 'x') continue;
+        const int height = LeadingNumber(line.substr(position + 1));
+        if (height <= 0) continue;
+        picture.widthPx = width;
+        picture.heightPx = height;
+        return;
+    }
+}
+
+// "SAR 4:3", in brackets after the size or, for some codecs, on its own
+// ("PAR 4:3" in older text). Where the container says another shape than
+// the coded picture, ffmpeg prints both ("[SAR 12:11 DAR 4:3], ..., SAR 1:1
+// DAR 11:9") and goes by the container's, the last. A zero or unreadable
+// shape ("SAR 0:1") leaves square pixels.
+void ReadSampleAspect(std::string_view line, PictureFacts& picture) {
+    std::size_t sar = line.rfind("SAR ");
+    if (sar == npos) sar = line.rfind("PAR ");
+    if (sar == npos) return;
+    std::size_t position = sar + 4;
+    const int width = LeadingNumber(line.substr(position));
+    ReadIndex(line, position);
+    if (width <= 0 || position >= line.size() || line[position] != ':') return;
+    const int height = LeadingNumber(line.substr(position + 1));
+    if (height <= 0) return;
+    picture.sampleAspectWidth = width;
+    picture.sampleAspectHeight = height;
+}
+
+// The field order ffmpeg names among the pixel format's details:
+// "yuv420p(top first)", "yuv420p(tv, bt709, progressive)". A stream coded
+// top field first but shown bottom first reads "top coded first (swapped)".
+FieldOrder ReadFieldOrder(std::string_view line) {
+    if (Contains(line, "top coded first")) return FieldOrder::kBottomFirst;
+    if (Contains(line, "bottom coded first")) return FieldOrder::kTopFirst;
+    if (Contains(line, "top first")) return FieldOrder::kTopFirst;
+    if (Contains(line, "bottom first")) return FieldOrder::kBottomFirst;
+    if (Contains(line, "progressive")) return FieldOrder::kProgressive;
+    return FieldOrder::kUnknown;
+}
+
+// "displaymatrix: rotation of -90.00 degrees" among the lines that follow
+// a video stream's line; whole degrees.
+int ReadRotation(std::string_view details) {
+    constexpr std::string_view kMarker = "rotation of ";
+    const std::size_t at = details.find(kMarker);
+    if (at == npos) return 0;
+    const std::string_view number = details.substr(at + kMarker.size());
+    const double degrees = ReadDecimal(number.substr(0, number.find_first_of(" \r\n")));
+    return Truncate(std::fmod(std::round(degrees), 360.0));
+}
+
+// One stream line, from its marker to its line end; `details` are the lines
+// that follow it up to the next stream.
+void ReadStreamLine(std::string_view line, std::string_view details,
+                    const std::string& preferredAudioId, MediaInfo& media) {
     std::size_t position = kStreamMarkerLength;
     const int index = ReadIndex(line, position);
     // A bracketed id follows the index at once ("Stream #0:1[0x80]"); a
@@ -122,10 +190,16 @@ void ReadStreamLine(std::string_view line, const std::string& preferredAudioId, 
     if (kind == "Video") {
         media.videoCodec = CodecName(line.substr(std::min(codecStart, line.size())));
         media.videoStreamIndex = index;
+        media.picture = {};
+        ReadFrameSize(line, media.picture);
+        ReadSampleAspect(line, media.picture);
+        media.picture.fieldOrder = ReadFieldOrder(line);
+        media.picture.rotationDegrees = ReadRotation(details);
         return;
     }
     // Streams whose codec is only a zero tag are skipped entirely.
     if (kind != "Audio" || line.substr(std::min(codecStart, line.size()), 6) == "0x0000") return;
+    ++media.audioStreamCount;
 
     std::string_view id;
     if (bracketed) {
@@ -175,6 +249,7 @@ void ParseMediaDescription(std::string_view text, const std::string& preferredAu
     // Every pass reads the whole text again, so the list is rebuilt, not
     // added to.
     media.audioStreamLines.clear();
+    media.audioStreamCount = 0;
 
     std::size_t e = npos;
     const std::size_t n = text.find("from '");
@@ -194,8 +269,29 @@ void ParseMediaDescription(std::string_view text, const std::string& preferredAu
         const std::size_t lineEnd = text.find_first_of("\r\n", g);
         // The rest of the line is still to come.
         if (lineEnd == npos) break;
-        ReadStreamLine(text.substr(g, lineEnd - g), preferredAudioId, media);
+        const std::size_t next = FindStreamMarker(text, lineEnd);
+        const std::string_view details = text.substr(lineEnd, next == npos ? npos : next - lineEnd);
+        ReadStreamLine(text.substr(g, lineEnd - g), details, preferredAudioId, media);
     }
+}
+
+FieldOrder ReadFieldDetection(std::string_view text) {
+    constexpr std::string_view kMarker = "Multi frame detection:";
+    const std::size_t at = text.rfind(kMarker);
+    if (at == npos) return FieldOrder::kUnknown;
+    const std::string_view line = text.substr(at, text.find_first_of("\r\n", at) - at);
+    auto count = [&](std::string_view name) {
+        const std::size_t label = line.find(name);
+        return label == npos ? 0 : Truncate(ReadDecimal(line.substr(label + name.size(), 12)));
+    };
+    const long long top = count("TFF:");
+    const long long bottom = count("BFF:");
+    const long long progressive = count("Progressive:");
+    if (top + bottom + progressive <= 0) return FieldOrder::kUnknown;
+    // Still or quiet pictures look progressive whatever they are; pictures
+    // that show two fields at all are mostly found so.
+    if (top + bottom <= progressive) return FieldOrder::kProgressive;
+    return top >= bottom ? FieldOrder::kTopFirst : FieldOrder::kBottomFirst;
 }
 
 void ParseFfmpegChunk(std::string_view chunk, std::string_view commandPrefix,
@@ -203,6 +299,9 @@ void ParseFfmpegChunk(std::string_view chunk, std::string_view commandPrefix,
     if (ReportsToolFailure(chunk)) {
         state.success = 0;
         return;
+    }
+    if (const FieldOrder detected = ReadFieldDetection(chunk); detected != FieldOrder::kUnknown) {
+        state.detectedFieldOrder = detected;
     }
     // The newest progress line of a chunk counts: when the tool is quick,
     // several arrive in one read, its final one among them.

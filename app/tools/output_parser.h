@@ -32,6 +32,8 @@ struct ToolOutputState {
     ProbeText probeText;
     std::string preferredAudioId;  // empty = take the first audio stream
     int probeOnly = 0;
+    // What the idet filter's summary of the run found, when it ran.
+    FieldOrder detectedFieldOrder = FieldOrder::kUnknown;
 };
 
 // An ffmpeg run's chunk: failure, else progress from its newest progress line
@@ -48,6 +50,12 @@ void ParsePositionChunk(std::string_view chunk, ToolOutputState& state, Progress
 // Reads the media facts from the whole text gathered so far.
 void ParseMediaDescription(std::string_view text, const std::string& preferredAudioId,
                            MediaInfo& media);
+
+// The field order the idet filter's summary line finds ("Multi frame
+// detection: TFF: 25 BFF: 0 Progressive: 0 Undetermined: 0"): the pictures
+// are taken as interlaced when more show two fields than one; kUnknown when
+// the text holds no summary or it counted nothing.
+FieldOrder ReadFieldDetection(std::string_view text);
 
 // True when a line of the chunk says the tool gave up.
 bool ReportsToolFailure(std::string_view chunk);

@@ -69,6 +69,7 @@ void ToolRunner::Reset() {
     state_.probeText.Clear();
     state_.preferredAudioId.clear();
     state_.probeOnly = 0;
+    state_.detectedFieldOrder = FieldOrder::kUnknown;
 }
 
 void ToolRunner::SetNotify(CommandTarget* target, unsigned message, unsigned wParam) {

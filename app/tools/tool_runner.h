@@ -89,6 +89,8 @@ public:
     double Position() const { return state_.positionSeconds; }
     int Percent() const { return state_.percent; }
     int Success() const { return state_.success; }
+    // The idet filter's finding, for a run that had it summarise.
+    FieldOrder DetectedFieldOrder() const { return state_.detectedFieldOrder; }
     const std::string& CommandPrefix() const { return commandPrefix_; }
 
 private:

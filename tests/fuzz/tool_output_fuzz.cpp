@@ -39,6 +39,11 @@ void FuzzInput(const uint8_t* data, size_t size) {
             ParseFfmpegChunk(chunk, prefix, state, clock);
         }
         FUZZ_CHECK(state.probeText.View().size() < ProbeText::kCapacity);
+        const PictureFacts& picture = state.media.picture;
+        FUZZ_CHECK(picture.widthPx >= 0 && picture.heightPx >= 0);
+        FUZZ_CHECK(picture.sampleAspectWidth > 0 && picture.sampleAspectHeight > 0);
+        FUZZ_CHECK(picture.rotationDegrees > -360 && picture.rotationDegrees < 360);
+        FUZZ_CHECK(state.media.audioStreamCount >= 0);
         TimeDisplayTexts(clock, state.media.inputName);
     };
     while (!text.empty()) {

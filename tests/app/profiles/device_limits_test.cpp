@@ -97,7 +97,7 @@ TEST_F(DeviceLimitsTest, TheEntryTheProfileFitsDecidesTheCoding) {
     WriteProfile(kTargetIpod,
                  "FrameWidth=640\nFrameHeight=480\nVideoBitrate=1500\nAudioFrequency=1");
     EXPECT_EQ(BuildEncoderOptions(files_, kTargetIpod, 0),
-              " -vcodec h264 -s 640x480 -r 29.976 -b 1500000 -acodec aac -ab 128000 -ac 2 -ar "
+              " -vcodec h264 -s 640x480 -r 30000/1001 -b 1500000 -acodec aac -ab 128000 -ac 2 -ar "
               "44100 -f ipod -profile:v baseline -level 30 -pix_fmt yuv420p -bf 0 -refs 1 "
               "-maxrate 1500000 -bufsize 1500000 ");
     // ffmpeg's iPod format takes no MP3: such a profile keeps MP4 (and is warned about).
@@ -111,7 +111,7 @@ TEST_F(DeviceLimitsTest, TheEntryTheProfileFitsDecidesTheCoding) {
                  "FrameWidth=480\nFrameHeight=272\nVideoBitrate=768\n"
                  "AudioFrequency=0\nFileType=3");
     EXPECT_EQ(BuildEncoderOptions(files_, kTargetPsp, 0),
-              " -vcodec h264 -s 480x272 -r 29.976 -b 768000 -acodec aac -ab 128000 -ac 2 -ar "
+              " -vcodec h264 -s 480x272 -r 30000/1001 -b 768000 -acodec aac -ab 128000 -ac 2 -ar "
               "48000 -f psp -profile:v main -level 21 -pix_fmt yuv420p -refs 2 -b-pyramid none "
               "-maxrate 768000 -bufsize 768000 ");
     // The Zune's 720 x 576 holds only 25 fps; at 29.976 the profile is outside both entries.

@@ -25,19 +25,19 @@ TEST_F(EncoderOptionsTest, OptionsFollowTheProfileInTheirOrder) {
         "AudioFormat=3\nAudioBitrate=7\nAudioChannels=1\nAudioFrequency=1\nFileType=2\n";
     WriteProfile(kTargetMpeg, keys);
     EXPECT_EQ(Options(kTargetMpeg),
-              " -vcodec mpeg4 -s 320x240 -r 29.976 -b 768000 -acodec aac -ab 128000 -ac 2 -ar "
+              " -vcodec mpeg4 -s 320x240 -r 30000/1001 -b 768000 -acodec aac -ab 128000 -ac 2 -ar "
               "44100 -f mp4 ");
     // A device's target adds what the device decodes after them: 768 kbit/s is
     // above Simple Profile level 3, and the iPod's 2.5 Mbit/s sets the peak.
     WriteProfile(kTargetIpod, keys);
     EXPECT_EQ(Options(kTargetIpod),
-              " -vcodec mpeg4 -s 320x240 -r 29.976 -b 768000 -acodec aac -ab 128000 -ac 2 -ar "
+              " -vcodec mpeg4 -s 320x240 -r 30000/1001 -b 768000 -acodec aac -ab 128000 -ac 2 -ar "
               "44100 -f mp4 -profile:v 0 -level 4 -maxrate 2500000 -bufsize 819200 ");
 }
 
 TEST_F(EncoderOptionsTest, AMissingFileGivesTheFirstEntryOfEveryList) {
     EXPECT_EQ(Options(kTargetAvi),
-              " -vcodec mpeg4 -r 14.985 -b 0 -acodec amr_nb -ab 32000 -ac 1 -ar 48000 -f 3gp ");
+              " -vcodec mpeg4 -r 15000/1001 -b 0 -acodec amr_nb -ab 32000 -ac 1 -ar 48000 -f 3gp ");
     EXPECT_EQ(Options(kTargetReserved), Options(kTargetAvi));
     EXPECT_EQ(BuildEncoderOptions(files_, kTargetAvi, 7), Options(kTargetAvi));
     // The phone's most: the size follows the input.
@@ -85,11 +85,11 @@ TEST_F(EncoderOptionsTest, IndexesOutsideTheirListsAreClamped) {
                  "Version=99\nFrameRate=-3\nAudioFormat=6\nAudioChannels=5\nAudioFrequency=50\n"
                  "FileType=7\nVideoBitrate=3000000\n");
     EXPECT_EQ(Options(kTargetWmv),
-              " -vcodec h264 -r 14.985 -b 3000000000 -acodec mp2 -ab 32000 -ac 2 -ar 8000 -f "
+              " -vcodec h264 -r 15000/1001 -b 3000000000 -acodec mp2 -ab 32000 -ac 2 -ar 8000 -f "
               "mpeg ");
     WriteProfile(kTargetWmv, "Version=-4\nAudioChannels=-2\nFileType=-1\n");
     EXPECT_EQ(Options(kTargetWmv),
-              " -vcodec mpeg4 -r 14.985 -b 0 -acodec amr_nb -ab 32000 -ac 1 -ar 48000 -f 3gp ");
+              " -vcodec mpeg4 -r 15000/1001 -b 0 -acodec amr_nb -ab 32000 -ac 1 -ar 48000 -f 3gp ");
 }
 
 TEST_F(EncoderOptionsTest, TheFileIsReadAtEveryCall) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/shell/main_window_model.h"
+#include "app/tools/activity_log.h"
+#include "app/tools/tool_state.h"
 #include "tests/support/media_tools.h"
 #include "tests/support/own_temp_folder.h"
 #include "tests/support/temp_dir.h"
@@ -69,6 +71,21 @@ TEST_F(RunnerQueueToolsTest, ProbeFindsDurationAndAudioStreams) {
     EXPECT_NEAR(media.durationSeconds, 2, 0.3);
     ASSERT_EQ(media.audioStreamLines.size(), 2u);
     EXPECT_NE(media.audioStreamLines[1].find("[0x81]: Audio: ac3"), std::string::npos);
+}
+
+// The queue probes each input just before converting it; the conversion
+// takes its facts from that probe rather than probing the file again.
+TEST_F(RunnerQueueToolsTest, AConversionUsesTheQueuesProbeOfItsInput) {
+    // H.264 says its field order, so no idet pass is needed either.
+    const std::string input = Clip("phone clip.mp4", 1, "-c:v libx264 -c:a aac");
+    const std::string output = folder_ / "out.3gp";
+    tools_.Probe(input);
+    const int runs = SessionActivityLog().RunCount();
+    tools_.ConvertFile(input, output);
+    EXPECT_EQ(SessionActivityLog().RunCount(), runs + 1);
+    // Without a probe of it just before, the conversion probes it itself.
+    tools_.ConvertFile(input, output);
+    EXPECT_EQ(SessionActivityLog().RunCount(), runs + 3);
 }
 
 TEST_F(RunnerQueueToolsTest, TheCancelFlagIsTheToolRunnersOne) {

@@ -123,6 +123,78 @@ TEST(OutputParserTest, Ffmpeg51ProbeGivesCodecNamesWithoutTheirDescriptions) {
               "Stream #0:1[0x2](und): Audio: aac (LC)");
 }
 
+// The facts that decide how a picture is fitted to a frame: its size, its
+// pixel shape (in brackets, or on its own as ffv1 prints it), the turn a
+// phone recorded, its field order, and whether it has sound.
+TEST(OutputParserTest, Ffmpeg51ProbeGivesThePicturesShapeTurnAndFields) {
+    ProgressClock clock;
+    ToolOutputState phone = ProbeState();
+    Feed(Recorded("ffmpeg51_probe_rotated_mp4.txt"), FfmpegOutput, phone, clock, 0);
+    EXPECT_EQ(phone.media.picture.widthPx, 1920);
+    EXPECT_EQ(phone.media.picture.heightPx, 1080);
+    EXPECT_EQ(phone.media.picture.sampleAspectWidth, 1);
+    EXPECT_EQ(phone.media.picture.sampleAspectHeight, 1);
+    EXPECT_EQ(phone.media.picture.rotationDegrees, 90);
+    EXPECT_EQ(phone.media.picture.fieldOrder, FieldOrder::kProgressive);
+    EXPECT_EQ(phone.media.audioStreamCount, 1);
+
+    ToolOutputState tv = ProbeState();
+    Feed(Recorded("ffmpeg51_probe_interlaced_ts.txt"), FfmpegOutput, tv, clock, 0);
+    EXPECT_EQ(tv.media.picture.widthPx, 1440);
+    EXPECT_EQ(tv.media.picture.heightPx, 1080);
+    EXPECT_EQ(tv.media.picture.sampleAspectWidth, 4);
+    EXPECT_EQ(tv.media.picture.sampleAspectHeight, 3);
+    EXPECT_EQ(tv.media.picture.rotationDegrees, 0);
+    EXPECT_EQ(tv.media.picture.fieldOrder, FieldOrder::kTopFirst);
+
+    ToolOutputState capture = ProbeState();
+    Feed(Recorded("ffmpeg51_probe_ffv1_avi.txt"), FfmpegOutput, capture, clock, 0);
+    EXPECT_EQ(capture.media.videoCodec, "ffv1");
+    EXPECT_EQ(capture.media.picture.widthPx, 720);
+    EXPECT_EQ(capture.media.picture.heightPx, 576);
+    EXPECT_EQ(capture.media.picture.sampleAspectWidth, 1);
+    EXPECT_EQ(capture.media.picture.fieldOrder, FieldOrder::kUnknown);
+    EXPECT_EQ(capture.media.audioStreamCount, 0);
+    EXPECT_EQ(capture.media.audioCodec, "");
+
+    // The coded picture says 12:11, the container 1:1; ffmpeg shows 1:1.
+    ToolOutputState phone3gp = ProbeState();
+    Feed(Recorded("ffmpeg51_probe_h263_3gp.txt"), FfmpegOutput, phone3gp, clock, 0);
+    EXPECT_EQ(phone3gp.media.picture.widthPx, 176);
+    EXPECT_EQ(phone3gp.media.picture.sampleAspectWidth, 1);
+    EXPECT_EQ(phone3gp.media.picture.sampleAspectHeight, 1);
+
+    // Two tracks of a DVD, and the older text's "[PAR 1:1 DAR 4:3]", which
+    // names no pixel shape of its own.
+    ToolOutputState dvd = ProbeState();
+    Feed(Recorded("ffmpeg51_probe_vob.txt"), FfmpegOutput, dvd, clock, 0);
+    EXPECT_EQ(dvd.media.audioStreamCount, 2);
+    EXPECT_EQ(dvd.media.picture.widthPx, 720);
+    ToolOutputState classic = ProbeState();
+    Feed(Recorded("classic_probe_avi.txt"), FfmpegOutput, classic, clock, 0);
+    EXPECT_EQ(classic.media.picture.sampleAspectWidth, 1);
+    EXPECT_EQ(classic.media.picture.sampleAspectHeight, 1);
+}
+
+TEST(OutputParserTest, TheIdetSummaryGivesTheFieldOrder) {
+    ToolOutputState state;
+    state.media.durationSeconds = 1;
+    ProgressClock clock;
+    Feed(Recorded("ffmpeg51_idet_bottom_first.txt"), FfmpegOutput, state, clock, 0);
+    EXPECT_EQ(state.detectedFieldOrder, FieldOrder::kBottomFirst);
+
+    EXPECT_EQ(ReadFieldDetection("Multi frame detection: TFF:    20 BFF:     1 Progressive:     4 "
+                                 "Undetermined:     0"),
+              FieldOrder::kTopFirst);
+    // Quiet pictures show no fields; a source mostly found progressive is.
+    EXPECT_EQ(ReadFieldDetection("Multi frame detection: TFF: 3 BFF: 0 Progressive: 40"),
+              FieldOrder::kProgressive);
+    EXPECT_EQ(ReadFieldDetection("Multi frame detection: TFF: 0 BFF: 0 Progressive: 0"),
+              FieldOrder::kUnknown);
+    EXPECT_EQ(ReadFieldDetection("Multi frame detection: TFF: -7 BFF: x"), FieldOrder::kUnknown);
+    EXPECT_EQ(ReadFieldDetection("Single frame detection: TFF: 9"), FieldOrder::kUnknown);
+}
+
 TEST(OutputParserTest, ProgramStreamAudioTracksAreListedAndThePreferredOneTaken) {
     for (const std::string name : {"classic_probe_vob.txt", "ffmpeg51_probe_vob.txt"}) {
         SCOPED_TRACE(name);
@@ -335,13 +407,14 @@ TEST(OutputParserTest, DamagedTextNeverCrashes) {
     // Pieces of real text, cut and shuffled, plus random bytes; run under the
     // sanitizers this shows no read outside the text.
     std::mt19937 random(7);
-    const std::string sources[] = {Recorded("ffmpeg51_probe_vob.txt"),
-                                   Recorded("classic_probe_vob.txt"),
-                                   Recorded("mencoder15_convert.txt")};
+    const std::string sources[] = {
+        Recorded("ffmpeg51_probe_vob.txt"), Recorded("classic_probe_vob.txt"),
+        Recorded("mencoder15_convert.txt"), Recorded("ffmpeg51_probe_rotated_mp4.txt"),
+        Recorded("ffmpeg51_idet_bottom_first.txt")};
     for (int round = 0; round < 300; ++round) {
         std::string text;
         for (int piece = 0; piece < 8; ++piece) {
-            const std::string& source = sources[random() % 3];
+            const std::string& source = sources[random() % std::size(sources)];
             const std::size_t start = random() % source.size();
             text += source.substr(start, random() % 200);
             if (random() % 4 == 0) text += static_cast<char>(random());
