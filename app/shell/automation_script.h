@@ -17,7 +17,8 @@
 //   stop-after SECONDS  press "Stop Conversion" this long after the next
 //                       convert starts
 //   answer TEXT         answers the dialog that the line before opened
-//                       (a message box button, an audio stream index)
+//                       (a message box button, an audio stream index, a
+//                       question's "Yes", "No" or "Cancel")
 //   edit-profile open   "Edit Profile..."; the "edit-profile" lines that
 //                       follow work the profile editor (see
 //                       profile_editor_script.h), which closes at
@@ -114,7 +115,7 @@ public:
     void OpenProfileEditor(ProfileEditorModel& editor) override;
     void OpenDiscWriterWizard(DiscWriterWizardModel& wizard) override;
     void OpenBurningWindow(BurningWindowModel& window) override;
-    void OpenHelp(const std::string& path) override;
+    bool OpenHelp(const std::string& path) override;
     void ShowActivityLog(const ActivityLog& log) override;
     void ShowNotification(const std::string& summary, const std::string& body) override;
     void ShowWindowAgain() override;

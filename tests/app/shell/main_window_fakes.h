@@ -39,7 +39,10 @@ public:
         if (onEditor) onEditor(editor);
     }
     void OpenDiscWriterWizard(DiscWriterWizardModel&) override { calls.push_back("wizard"); }
-    void OpenHelp(const std::string& path) override { calls.push_back("help " + path); }
+    bool OpenHelp(const std::string& path) override {
+        calls.push_back("help " + path);
+        return helpShown;
+    }
     void SetBusy(bool busy) override { calls.push_back(busy ? "busy" : "idle"); }
     void CloseWindow() override { calls.push_back("close"); }
     void ShowInSystemTray() override { calls.push_back("tray"); }
@@ -52,6 +55,7 @@ public:
     std::deque<std::string> folderReplies;
     std::deque<int> audioReplies;
     std::function<void(ProfileEditorModel&)> onEditor;
+    bool helpShown = true;
     std::vector<std::string> calls;
     std::vector<std::string> audioLines;
     int changes = 0;
