@@ -183,7 +183,9 @@ TEST_F(DiscEndToEndTest, AConversionAndTheWizardBothBurnTheirDvdToAnIso) {
                       "\nwizard next\n" + burnAs("Wizard") + "wizard open\nquit\n",
                   std::chrono::seconds(300));
     EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted));
-    EXPECT_EQ(Texts(state["messages"]), Paths({"Success to Burn Disc!", "Success to Burn Disc!"}));
+    EXPECT_EQ(Texts(state["messages"]),
+              Paths({"Success to Burn Disc!\r\n" + export_ + "Holiday.iso",
+                     "Success to Burn Disc!\r\n" + export_ + "Wizard.iso"}));
 
     const QJsonObject burning = state["burning"].toObject();
     EXPECT_EQ(burning["kind"].toInt(-1), 0);
