@@ -2,10 +2,12 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QRadioButton>
 #include <QStringList>
+#include <QStyledItemDelegate>
 
 namespace {
 
@@ -61,6 +63,12 @@ void ShowElided(QLabel* label, const QString& text) {
     const QString shown = label->fontMetrics().elidedText(text, Qt::ElideMiddle, width);
     label->setText(shown);
     label->setToolTip(shown == text ? QString() : text);
+}
+
+void UseReadableDropDowns(QWidget* window) {
+    for (QComboBox* box : window->findChildren<QComboBox*>()) {
+        box->setItemDelegate(new QStyledItemDelegate(box));
+    }
 }
 
 const char* const kReadableListsStyleSheet = R"(

@@ -30,6 +30,11 @@ void FitCaption(QAbstractButton* button);
 // is wider than the label; a cut text has the whole one as its tooltip.
 void ShowElided(QLabel* label, const QString& text);
 
+// Gives every drop-down list of the window item drawing that follows
+// kReadableListsStyleSheet (a drop-down's own drawing, as a menu, does not
+// follow it under a style sheet and showed its highlight as a white bar).
+void UseReadableDropDowns(QWidget* window);
+
 // Style sheet rules for drop-down lists and item views: the highlighted
 // entry (under the mouse or the keyboard) in white on blue, every other one
 // in dark text on white, so that neither depends on the palette.

@@ -39,6 +39,7 @@ BurningWindow::BurningWindow(BurningWindowModel& model, QWidget* parent)
     fillTimer_.setSingleShot(true);
     connect(&fillTimer_, &QTimer::timeout, this, [this] { model_.OnTimer(kFillProjectTimer); });
     CreateControls();
+    UseReadableDropDowns(this);
     model_.SetView(this);
     model_.Open();
     Sync();

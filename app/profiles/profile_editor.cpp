@@ -81,6 +81,7 @@ ProfileEditor::ProfileEditor(ProfileEditorModel& model, QWidget* parent)
     setFixedSize(kWidth, kHeight);
     setStyleSheet(kReadableListsStyleSheet);
     CreateControls();
+    UseReadableDropDowns(this);
     model_.SetView(this);
     Sync();
     // Texts too wide for their places (a large desktop font) get a smaller one.

@@ -110,6 +110,7 @@ MainWindow::MainWindow(MainWindowModel& model, QWidget* parent)
     setWindowIcon(QIcon(":/images/zarvo.png"));
     setStyleSheet(QString(kStyleSheet) + kReadableListsStyleSheet);
     CreateControls();
+    UseReadableDropDowns(this);
     MeasureTextRoom();
     model_.SetView(this);
     model_.Initialise();

@@ -126,37 +126,57 @@ double Luminance(QRgb colour) {
     return 0.299 * qRed(colour) + 0.587 * qGreen(colour) + 0.114 * qBlue(colour);
 }
 
-// The drop-down's highlighted entry: the most common colour of its row is
-// its background, and some of its pixels (the text) stand clearly apart.
+// A row of an item view as drawn: the most common colour is its background,
+// and its strongest contrast to that is its text's.
+struct RowColours {
+    QRgb background = 0;
+    double textContrast = 0;
+};
+
+RowColours ColoursOf(const QImage& picture, const QRect& row) {
+    std::map<QRgb, int> counts;
+    for (int y = row.top(); y <= row.bottom(); ++y) {
+        for (int x = row.left(); x <= row.right(); ++x) ++counts[picture.pixel(x, y) | 0xFF000000u];
+    }
+    RowColours colours;
+    int most = 0;
+    for (const auto& [colour, count] : counts) {
+        if (count > most) {
+            most = count;
+            colours.background = colour;
+        }
+    }
+    for (const auto& [colour, count] : counts) {
+        colours.textContrast = std::max(
+            colours.textContrast, std::abs(Luminance(colour) - Luminance(colours.background)));
+    }
+    return colours;
+}
+
+// The drop-down's entries: the highlighted one (under the keyboard, and
+// under the mouse, which moves the highlight in a drop-down) stands apart
+// from the others, and every entry's text stands out from its background.
 void ExpectHighlightReadable(QComboBox* box, const std::string& what) {
     SCOPED_TRACE(what);
     ASSERT_NE(box, nullptr);
     ASSERT_GE(box->count(), 2);
     box->showPopup();
     QAbstractItemView* view = box->view();
+    const QModelIndex plain = view->model()->index(0, box->modelColumn());
     const QModelIndex highlighted = view->model()->index(1, box->modelColumn());
     view->setCurrentIndex(highlighted);
     view->selectionModel()->select(highlighted, QItemSelectionModel::ClearAndSelect);
     const QImage picture = view->viewport()->grab().toImage();
-    const QRect row = view->visualRect(highlighted).intersected(picture.rect());
-    ASSERT_FALSE(row.isEmpty());
-    std::map<QRgb, int> counts;
-    for (int y = row.top(); y <= row.bottom(); ++y) {
-        for (int x = row.left(); x <= row.right(); ++x) ++counts[picture.pixel(x, y) | 0xFF000000u];
-    }
-    QRgb background = 0;
-    int most = 0;
-    for (const auto& [colour, count] : counts) {
-        if (count > most) {
-            most = count;
-            background = colour;
-        }
-    }
-    double strongest = 0;
-    for (const auto& [colour, count] : counts) {
-        strongest = std::max(strongest, std::abs(Luminance(colour) - Luminance(background)));
-    }
-    EXPECT_GT(strongest, 120) << "the highlighted entry's text does not stand out";
+    const QRect highlightedRow = view->visualRect(highlighted).intersected(picture.rect());
+    const QRect plainRow = view->visualRect(plain).intersected(picture.rect());
+    ASSERT_FALSE(highlightedRow.isEmpty());
+    ASSERT_FALSE(plainRow.isEmpty());
+    const RowColours high = ColoursOf(picture, highlightedRow);
+    const RowColours other = ColoursOf(picture, plainRow);
+    EXPECT_GT(high.textContrast, 120) << "the highlighted entry's text does not stand out";
+    EXPECT_GT(other.textContrast, 120) << "an entry's text does not stand out";
+    EXPECT_GT(std::abs(Luminance(high.background) - Luminance(other.background)), 60)
+        << "the highlight is not told from the other entries";
     box->hidePopup();
 }
 
