@@ -52,6 +52,7 @@ const BurningSdk* LoadBurningSdk(const std::string& programFolder, std::string& 
         Find(library, "Prepare", found.Prepare, error) &&
         Find(library, "Burn", found.Burn, error) && Find(library, "Abort", found.Abort, error) &&
         Find(library, "GetText", found.GetText, error) &&
+        Find(library, "GetImageFile", found.GetImageFile, error) &&
         Find(library, "DeleteProject", found.DeleteProject, error);
     if (!complete) {
         dlclose(library);

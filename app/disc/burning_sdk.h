@@ -30,6 +30,7 @@ struct BurningSdk {
     decltype(&::Burn) Burn = nullptr;
     decltype(&::Abort) Abort = nullptr;
     decltype(&::GetText) GetText = nullptr;
+    decltype(&::GetImageFile) GetImageFile = nullptr;
     decltype(&::DeleteProject) DeleteProject = nullptr;
 };
 

@@ -12,7 +12,12 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "ui/readable_text.h"
+
 namespace {
+
+// What a group box's frame takes from its title's width, on either side.
+constexpr int kGroupTitleMargin = 12;
 
 QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
@@ -30,9 +35,11 @@ Widget* Named(Widget* widget, int id) {
 BurningWindow::BurningWindow(BurningWindowModel& model, QWidget* parent)
     : QDialog(parent), model_(model) {
     setWindowTitle(kBurningWindowTitle);
+    setStyleSheet(kReadableListsStyleSheet);
     fillTimer_.setSingleShot(true);
     connect(&fillTimer_, &QTimer::timeout, this, [this] { model_.OnTimer(kFillProjectTimer); });
     CreateControls();
+    UseReadableDropDowns(this);
     model_.SetView(this);
     model_.Open();
     Sync();
@@ -100,6 +107,18 @@ void BurningWindow::CreateControls() {
     };
     burnNow_ = button(kCmdBurnNow, "Burn Now", l.burnNow);
     cancel_ = button(kCmdCancelBurn, "Cancel", l.cancel);
+    // Long paths keep their start and their file name; the tooltips have all.
+    messages_->setTextElideMode(Qt::ElideMiddle);
+    fileTree_->setTextElideMode(Qt::ElideMiddle);
+    // Texts too wide for their places (a large desktop font) get a smaller one.
+    ensurePolished();
+    for (QLabel* label : {deviceLabel_, labelCaption_, bufferCaption_, bytesCaption_}) {
+        FitCaption(label);
+    }
+    for (QAbstractButton* box :
+         std::initializer_list<QAbstractButton*>{eject_, finalize_, burnNow_, cancel_}) {
+        FitCaption(box);
+    }
 }
 
 void BurningWindow::Sync() {
@@ -107,11 +126,17 @@ void BurningWindow::Sync() {
     if (messages_->count() != static_cast<int>(model_.Messages().size())) {
         for (std::size_t i = static_cast<std::size_t>(messages_->count());
              i < model_.Messages().size(); ++i) {
-            messages_->addItem(ToQString(model_.Messages()[i]));
+            auto* item = new QListWidgetItem(ToQString(model_.Messages()[i]), messages_);
+            item->setToolTip(item->text());
         }
         messages_->scrollToBottom();
     }
-    information_->setTitle(ToQString(model_.InformationText()));
+    // The scan line names long paths; the group's width cuts them in the middle.
+    const QString information = ToQString(model_.InformationText());
+    const int room = information_->width() - 2 * kGroupTitleMargin;
+    information_->setTitle(
+        information_->fontMetrics().elidedText(information, Qt::ElideMiddle, room));
+    information_->setToolTip(information_->title() == information ? QString() : information);
 
     QStringList devices;
     for (const std::string& entry : model_.Devices()) devices << ToQString(entry);
@@ -128,15 +153,20 @@ void BurningWindow::Sync() {
     eject_->setChecked(model_.EjectAfterBurn());
     finalize_->setChecked(model_.Finalize());
     buffer_->setText(ToQString(model_.BufferText()));
-    bytes_->setText(ToQString(model_.BytesWrittenText()));
+    bufferCaption_->setVisible(model_.BufferShown());
+    buffer_->setVisible(model_.BufferShown());
+    ShowElided(bytes_, ToQString(model_.BytesWrittenText()));
     progress_->setValue(model_.Progress());
 
     if (fileTree_->topLevelItemCount() != static_cast<int>(model_.FileTree().size())) {
         fileTree_->clear();
         for (const FileTreeEntry& entry : model_.FileTree()) {
             auto* root = new QTreeWidgetItem(fileTree_, {ToQString(entry.name)});
-            for (const std::string& line : entry.lines)
-                new QTreeWidgetItem(root, {ToQString(line)});
+            root->setToolTip(0, root->text(0));
+            for (const std::string& line : entry.lines) {
+                auto* child = new QTreeWidgetItem(root, {ToQString(line)});
+                child->setToolTip(0, child->text(0));
+            }
             root->setExpanded(entry.expanded);
         }
     }

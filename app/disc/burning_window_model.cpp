@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -16,6 +17,7 @@ constexpr int kButtonHeight = 21;
 constexpr int kMargin = 10;
 constexpr std::size_t kScanNameLimit = 70;
 constexpr int kErrorTextBytes = 2048;
+constexpr int kImagePathBytes = 4096;
 constexpr int kDeviceListEntries = 26;
 constexpr double kBytesPerMegabyte = 1048576.0;
 
@@ -111,15 +113,56 @@ BurningWindowLayout LayOutBurningWindow(DiscKind kind) {
     return l;
 }
 
-FileTreeEntry MakeFileTreeEntry(const std::string& file, long long sizeBytes, double frameRate,
-                                int bitRate, int aspectRatio, int width, int height) {
+std::string AspectRatioText(DiscKind kind, int code, int width, int height) {
+    if (code == 1) {
+        // Square pixels: the picture is as wide as its size says.
+        if (width > 0 && height > 0) {
+            const double shape = static_cast<double>(width) / height;
+            if (std::abs(shape - 16.0 / 9.0) < 0.05) return "16:9";
+            if (std::abs(shape - 4.0 / 3.0) < 0.05) return "4:3";
+            return Printed("%.2f:1", shape);
+        }
+        return "1:1";
+    }
+    if (kind == kVideoCdDisc) {
+        // MPEG-1 pixel shapes of 625- and 525-line television, 4:3 and 16:9.
+        switch (code) {
+            case 8:
+            case 12:
+                return "4:3";
+            case 3:
+            case 6:
+                return "16:9";
+            default:
+                break;
+        }
+    } else {
+        switch (code) {
+            case 2:
+                return "4:3";
+            case 3:
+                return "16:9";
+            case 4:
+                return "2.21:1";
+            default:
+                break;
+        }
+    }
+    return Printed("code %d", code);
+}
+
+std::string WrittenText(double bytes) { return Printed("%.1f MB", bytes / kBytesPerMegabyte); }
+
+FileTreeEntry MakeFileTreeEntry(DiscKind kind, const std::string& file, long long sizeBytes,
+                                double frameRate, int bitRate, int aspectRatio, int width,
+                                int height) {
     FileTreeEntry entry;
     entry.name = file;
     entry.lines.push_back(
         Printed("Filesize: %.2lf MB", static_cast<double>(sizeBytes) / kBytesPerMegabyte));
     entry.lines.push_back(Printed("Framerate: %.2lf Frames/sec", frameRate));
     entry.lines.push_back(Printed("Bitrate: %d Kbits/s", bitRate / 1024));
-    entry.lines.push_back(Printed("Aspect Ratio: %i", aspectRatio));
+    entry.lines.push_back("Aspect Ratio: " + AspectRatioText(kind, aspectRatio, width, height));
     char size[96];
     std::snprintf(size, sizeof size, "Width(Pixel): %i / Height(Pixel): %i", width, height);
     entry.lines.push_back(size);
@@ -252,6 +295,12 @@ void BurningWindowModel::ScanFiles() {
     if (!closed_ && scanState_ == kScanRefused) Close(kBurningResultCancelled);
 }
 
+bool BurningWindowModel::BufferShown() const {
+    if (selectedDevice_ < 0 || selectedDevice_ >= static_cast<int>(devices_.size())) return true;
+    return !devices_[static_cast<std::size_t>(selectedDevice_)].ends_with(
+        FOXBURNER_IMAGE_RECORDER_TEXT);
+}
+
 bool BurningWindowModel::IsCommandAvailable(int commandId) const {
     if (closed_) return false;
     switch (commandId) {
@@ -332,7 +381,7 @@ void BurningWindowModel::BurnNow() {
     }
     ReportError(sdk_.SetBurnSpeed(0));
     bufferText_ = "0";
-    bytesText_ = "0";
+    bytesText_ = WrittenText(0);
     progress_ = 0;
     if (selectedDevice_ >= 0) {
         const std::string& entry = devices_[static_cast<std::size_t>(selectedDevice_)];
@@ -371,21 +420,26 @@ void BurningWindowModel::OnFinalizeEvent() {
 
 void BurningWindowModel::OnBurnDoneEvent(int errorCode) {
     burning_ = false;
-    burnNowEnabled_ = true;
     if (errorCode != FOXBURNER_OK) {
+        burnNowEnabled_ = true;
         // The user learns why, not only that it failed.
         ReportError(errorCode);
         Append("Burn Done With Errors");
         return;
     }
+    // The disc is done: burning it again needs a new one, and a new window.
     Append("Burn Done");
-    view_->ShowMessageBox("Success to Burn Disc!", kBurningWindowTitle,
-                          BurningWindowView::MessageIcon::kInformation);
+    // Where the image recorder put its file, whose name may have been made
+    // unique ("(2)").
+    char image[kImagePathBytes] = {};
+    const bool named = sdk_.GetImageFile(image, sizeof image) == FOXBURNER_OK && image[0];
+    view_->ShowMessageBox(std::string("Success to Burn Disc!") + (named ? "\r\n" : "") + image,
+                          kBurningWindowTitle, BurningWindowView::MessageIcon::kInformation);
     Close(kBurningResultBurned);
 }
 
 void BurningWindowModel::OnProcessEvent(float percent, float bufferPercent, double bytesWritten) {
-    bytesText_ = Printed("%.0f", bytesWritten);
+    bytesText_ = WrittenText(bytesWritten);
     bufferText_ = Printed("%.1f", static_cast<double>(bufferPercent));
     progress_ = static_cast<int>(percent);
     Changed();
@@ -409,7 +463,7 @@ void BurningWindowModel::OnVideoScanDoneEvent(const std::string& file, int refus
         Changed();
         return;
     }
-    fileTree_.push_back(MakeFileTreeEntry(file, std::max(0LL, platform::FileSizeBytes(file)),
+    fileTree_.push_back(MakeFileTreeEntry(kind_, file, std::max(0LL, platform::FileSizeBytes(file)),
                                           frameRate, bitRate, aspectRatio, width, height));
     burnNowEnabled_ = true;
     scanState_ = kScanAccepted;

@@ -76,8 +76,20 @@ struct FileTreeEntry {
     bool expanded = true;
 };
 
-FileTreeEntry MakeFileTreeEntry(const std::string& file, long long sizeBytes, double frameRate,
-                                int bitRate, int aspectRatio, int width, int height);
+// `aspectRatio` is the code of the file's sequence header, read as the
+// disc's MPEG version defines it (AspectRatioText).
+FileTreeEntry MakeFileTreeEntry(DiscKind kind, const std::string& file, long long sizeBytes,
+                                double frameRate, int bitRate, int aspectRatio, int width,
+                                int height);
+
+// The picture shape an aspect ratio code stands for: MPEG-1 (VideoCD) codes
+// give the pixel shape of a 4:3 or 16:9 television picture, MPEG-2
+// (SuperVCD) codes the picture's own shape. Square pixels give the shape of
+// the picture size; an unknown code gives "code N".
+std::string AspectRatioText(DiscKind kind, int code, int width, int height);
+
+// The bytes written, in MB (1048576 bytes) with one decimal.
+std::string WrittenText(double bytes);
 
 // "Scanning Video - NAME", the name cut to 70 characters and " ..." when
 // longer.
@@ -145,6 +157,8 @@ public:
     const std::vector<std::string>& Messages() const { return messages_; }
     const std::string& InformationText() const { return information_; }
     const std::string& BufferText() const { return bufferText_; }
+    // The drive's buffer means nothing when an image file is written.
+    bool BufferShown() const;
     const std::string& BytesWrittenText() const { return bytesText_; }
     int Progress() const { return progress_; }
     const std::vector<std::string>& Devices() const { return devices_; }

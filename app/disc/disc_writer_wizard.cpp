@@ -7,21 +7,59 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <functional>
 
 #include "app/disc/disc_writer_wizard_model.h"
 #include "ui/file_dialogs.h"
+#include "ui/readable_text.h"
 
 namespace {
 
 enum Page { kKindPage, kTitlesPage, kMenuPage, kCreatePage };
 
 constexpr std::string_view kOpenFilesTitle = "Open Video Files";
+constexpr std::string_view kOpenPicturesTitle = "Open Image Files";
+constexpr int kMinimumWidth = 680;
+constexpr int kMinimumHeight = 480;
+// What the wizard's frame and a page's margins take beside the page's layout.
+constexpr int kPageMargins = 60;
+// The preview shows the 720 x 480 menu at a third of its size.
+constexpr int kPreviewWidth = kMenuWidth / 3;
+constexpr int kPreviewHeight = kMenuHeight / 3;
+
+// A page that lets the wizard go on only when the model says so.
+class CheckedPage : public QWizardPage {
+public:
+    explicit CheckedPage(std::function<bool()> complete) : complete_(std::move(complete)) {}
+    bool isComplete() const override { return complete_(); }
+    void Recheck() { emit completeChanged(); }
+
+private:
+    std::function<bool()> complete_;
+};
+
+QImage ToQImage(const Picture& picture) {
+    QImage image(picture.Width(), picture.Height(), QImage::Format_RGB888);
+    for (int y = 0; y < picture.Height(); ++y) {
+        std::memcpy(image.scanLine(y), picture.Row(y),
+                    static_cast<std::size_t>(picture.Width()) * 3);
+    }
+    return image;
+}
+
+QString Lines(const std::vector<std::string>& texts) {
+    QStringList lines;
+    for (const std::string& text : texts) lines << QString::fromStdString(text);
+    return lines.join('\n');
+}
 constexpr std::array<FileFilter, 2> kTitleFilters = {{
     {"MPEG Files (*.MPG,*.MPEG,*.DAT)", "*.mpg;*.mpeg;*.dat"},
     {"ALL", "*.*"},
@@ -51,7 +89,8 @@ void Fill(QListWidget* list, const std::vector<std::string>& texts, int selected
     for (const std::string& text : texts) wanted << ToQString(text);
     if (shown != wanted) {
         list->clear();
-        list->addItems(wanted);
+        // Long paths keep their start and their file name; the tooltip has all.
+        for (const QString& text : wanted) (new QListWidgetItem(text, list))->setToolTip(text);
     }
     list->setCurrentRow(selected);
 }
@@ -80,7 +119,13 @@ DiscWriterWizard::DiscWriterWizard(DiscWriterWizardModel& model, QWidget* parent
     setPage(kTitlesPage, MakeTitlesPage());
     setPage(kMenuPage, MakeMenuPage());
     setPage(kCreatePage, MakeCreatePage());
-    setMinimumSize(560, 420);
+    // Wide enough for every page's controls in the desktop's font.
+    int pagesWidth = 0;
+    for (const int id : pageIds()) {
+        pagesWidth = std::max(pagesWidth, page(id)->layout()->minimumSize().width());
+    }
+    setMinimumSize(std::max(kMinimumWidth, pagesWidth + kPageMargins), kMinimumHeight);
+    setStyleSheet(kReadableListsStyleSheet);
 
     model_.SetChangedHandler([this] { Sync(); });
     connect(&timer_, &QTimer::timeout, this, [this] { model_.OnTimer(); });
@@ -119,6 +164,7 @@ QWizardPage* DiscWriterWizard::MakeKindPage() {
 QListWidget* DiscWriterWizard::AddFileList(QWizardPage* page, QGridLayout* layout,
                                            const QString& addCaption, const FileListActions& act) {
     auto* list = new QListWidget(page);
+    list->setTextElideMode(Qt::ElideMiddle);
     layout->addWidget(list, 0, 0, 5, 1);
     const std::array<std::pair<QString, std::function<void()>>, 4> buttons = {{
         {addCaption, act.add},
@@ -138,7 +184,7 @@ QListWidget* DiscWriterWizard::AddFileList(QWizardPage* page, QGridLayout* layou
 }
 
 QWizardPage* DiscWriterWizard::MakeTitlesPage() {
-    auto* page = new QWizardPage;
+    auto* page = new CheckedPage([this] { return model_.TitlesChosen(); });
     page->setTitle("Titles");
     page->setSubTitle("The MPEG files to burn, in the order they play.");
     auto* layout = new QGridLayout(page);
@@ -154,6 +200,11 @@ QWizardPage* DiscWriterWizard::MakeTitlesPage() {
          },
          [this] { model_.RemoveTitles(); }, [this] { model_.MoveTitleUp(); },
          [this] { model_.MoveTitleDown(); }, [this](int row) { model_.SelectTitle(row); }});
+    // Why Next waits, and which files could not be titles.
+    refusedTitles_ = new QLabel(page);
+    refusedTitles_->setWordWrap(true);
+    refusedTitles_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(refusedTitles_, 5, 0, 1, 2);
     return page;
 }
 
@@ -167,18 +218,31 @@ QWizardPage* DiscWriterWizard::MakeMenuPage() {
     pictures_ = AddFileList(
         page, layout, "Add Image File(s) for DVD Menu Button",
         {[this] {
-             const QStringList files = ChooseFiles(this, kOpenFilesTitle, kPictureFilters);
+             const QStringList files = ChooseFiles(this, kOpenPicturesTitle, kPictureFilters);
              if (!files.isEmpty()) model_.ChoosePictures(ToPaths(files));
          },
          [this] { model_.RemovePictures(); }, [this] { model_.MovePictureUp(); },
          [this] { model_.MovePictureDown(); }, [this](int row) { model_.SelectPicture(row); }});
-    layout->addWidget(new QLabel("Background:", page), 5, 0, 1, 2);
+    refusedPictures_ = new QLabel(page);
+    refusedPictures_->setWordWrap(true);
+    refusedPictures_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(refusedPictures_, 5, 0, 1, 2);
+    layout->addWidget(new QLabel("Background:", page), 6, 0, 1, 2);
     background_ = new QLineEdit(page);
     background_->setReadOnly(true);
     background_->setObjectName(QString::number(kMenuBackgroundControl));
     auto* browse = Button("Browse", page);
-    layout->addWidget(background_, 6, 0);
-    layout->addWidget(browse, 6, 1);
+    layout->addWidget(background_, 7, 0, 1, 2);
+    layout->addWidget(browse, 7, 2, Qt::AlignLeft);
+    // The menu as the disc will show it, drawn by the code that makes it.
+    preview_ = new QLabel(page);
+    preview_->setObjectName("menuPreview");
+    preview_->setFixedSize(kPreviewWidth, kPreviewHeight);
+    preview_->setScaledContents(true);
+    preview_->setToolTip("The DVD menu as it will look");
+    layout->addWidget(preview_, 0, 2, 5, 1, Qt::AlignTop);
+    // The list and the background's path take the room the buttons leave.
+    layout->setColumnStretch(0, 1);
     connect(browse, &QPushButton::clicked, this, [this] {
         QStringList filters;
         for (const FileFilter& filter : kBackgroundFilters) filters << NameFilter(filter);
@@ -237,12 +301,23 @@ int DiscWriterWizard::nextId() const {
     }
 }
 
+bool DiscWriterWizard::validateCurrentPage() {
+    return currentPage() && currentPage()->isComplete() && QWizard::validateCurrentPage();
+}
+
 void DiscWriterWizard::Sync() {
     syncing_ = true;
     kinds_[static_cast<std::size_t>(model_.Kind())]->setChecked(true);
     Fill(titles_, model_.Titles(), model_.SelectedTitle());
     Fill(pictures_, model_.Pictures(), model_.SelectedPicture());
     background_->setText(ToQString(model_.Background()));
+    background_->setToolTip(background_->text());
+    refusedTitles_->setText(model_.TitlesChosen() || !model_.RefusedTitles().empty()
+                                ? Lines(model_.RefusedTitles())
+                                : QString(kNoTitlesText));
+    refusedPictures_->setText(Lines(model_.RefusedPictures()));
+    if (auto* titlesPage = dynamic_cast<CheckedPage*>(page(kTitlesPage))) titlesPage->Recheck();
+    ShowMenuPreview();
     const std::array<const char*, 3> names = {"DVD", "SuperVCD", "VideoCD"};
     summary_->setText(QString("A %1 with %2 title(s).%3")
                           .arg(names[static_cast<std::size_t>(model_.Kind())])
@@ -257,12 +332,25 @@ void DiscWriterWizard::Sync() {
     status_->setText(ToQString(model_.Status()));
     elapsed_->setText(model_.Building() ? "Elapsed: " + Clock(model_.ElapsedSeconds()) : "");
     // Nothing else may change while the disc is made.
-    for (QWizard::WizardButton button : {QWizard::BackButton, QWizard::NextButton}) {
-        if (QAbstractButton* b = this->button(button)) b->setEnabled(model_.NextEnabled());
+    if (QAbstractButton* back = button(QWizard::BackButton)) back->setEnabled(model_.NextEnabled());
+    if (QAbstractButton* next = button(QWizard::NextButton)) {
+        next->setEnabled(model_.NextEnabled() && currentPage() && currentPage()->isComplete());
     }
     syncing_ = false;
     if (model_.Closed()) done(QDialog::Rejected);
 }
+
+void DiscWriterWizard::ShowMenuPreview() {
+    const MenuPictureRequest request = model_.MenuRequest();
+    std::string key = request.background + '\n' + std::to_string(request.titles);
+    for (const std::string& picture : request.buttonPictures) key += '\n' + picture;
+    if (key == previewKey_) return;
+    previewKey_ = key;
+    previewImage_ = ToQImage(ComposeMenu(request).picture);
+    preview_->setPixmap(QPixmap::fromImage(previewImage_));
+}
+
+QImage DiscWriterWizard::MenuPreview() const { return previewImage_; }
 
 void DiscWriterWizard::reject() {
     model_.Close();

@@ -4,6 +4,7 @@
 // state of its own beyond the widgets.
 #pragma once
 
+#include <QImage>
 #include <QTimer>
 #include <QWizard>
 #include <array>
@@ -11,6 +12,7 @@
 
 class DiscWriterWizardModel;
 class QGridLayout;
+class QWizardPage;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -26,7 +28,12 @@ public:
     // Brings every widget in line with the model.
     void Sync();
 
+    // The menu preview of the pictures page, at the menu's full size.
+    QImage MenuPreview() const;
+
     int nextId() const override;
+    // A page whose model says it is not complete is not left by Next.
+    bool validateCurrentPage() override;
 
 protected:
     // Cancel, Close, Escape and the window's close button: the model
@@ -51,6 +58,7 @@ private:
     QWizardPage* MakeTitlesPage();
     QWizardPage* MakeMenuPage();
     QWizardPage* MakeCreatePage();
+    void ShowMenuPreview();
 
     DiscWriterWizardModel& model_;
     QTimer timer_;
@@ -60,6 +68,13 @@ private:
     QListWidget* titles_ = nullptr;
     QListWidget* pictures_ = nullptr;
     QLineEdit* background_ = nullptr;
+    QLabel* refusedTitles_ = nullptr;
+    QLabel* refusedPictures_ = nullptr;
+    QLabel* preview_ = nullptr;
+    // What the preview was drawn from, so that it is drawn again only when
+    // the titles, the pictures or the background change.
+    std::string previewKey_;
+    QImage previewImage_;
     QLabel* summary_ = nullptr;
     QLabel* status_ = nullptr;
     QLabel* elapsed_ = nullptr;

@@ -1,5 +1,6 @@
 #include "app/disc/disc_writer_wizard_model.h"
 
+#include <algorithm>
 #include <cctype>
 #include <utility>
 
@@ -65,8 +66,17 @@ void DiscWriterWizardModel::Change(ChosenFiles& files,
 void DiscWriterWizardModel::ChooseTitles(const std::vector<std::string>& files) {
     if (busy_ || files.empty()) return;
     std::vector<std::string> kept;
+    refusedTitles_.clear();
     for (const std::string& file : files) {
-        if (setup_.videoCodecOf && IsTitleCodec(setup_.videoCodecOf(file))) kept.push_back(file);
+        const std::string codec = setup_.videoCodecOf ? setup_.videoCodecOf(file) : std::string();
+        if (IsTitleCodec(codec)) {
+            kept.push_back(file);
+        } else if (codec.empty()) {
+            refusedTitles_.push_back(file + " cannot be a title: no video could be read from it.");
+        } else {
+            refusedTitles_.push_back(file + " cannot be a title: its video is " + codec +
+                                     ", not MPEG-1 or MPEG-2.");
+        }
     }
     titles_.Replace(std::move(kept));
     buttons_.clear();
@@ -76,11 +86,27 @@ void DiscWriterWizardModel::ChooseTitles(const std::vector<std::string>& files) 
 void DiscWriterWizardModel::ChoosePictures(const std::vector<std::string>& files) {
     if (busy_ || files.empty()) return;
     std::vector<std::string> kept;
+    refusedPictures_.clear();
     for (const std::string& file : files) {
-        if (LoadsAsPicture(file)) kept.push_back(file);
+        if (LoadsAsPicture(file)) {
+            kept.push_back(file);
+        } else {
+            refusedPictures_.push_back(file + " is not a BMP or JPEG picture.");
+        }
     }
     pictures_.Replace(std::move(kept));
     Changed();
+}
+
+MenuPictureRequest DiscWriterWizardModel::MenuRequest() const {
+    return {background_, pictures_.paths, std::max(1, static_cast<int>(titles_.paths.size()))};
+}
+
+bool DiscWriterWizardModel::SaveMenuPreview(const std::string& path) {
+    if (!SaveMenuPicture(ComposeMenu(MenuRequest()).picture, path)) return false;
+    menuPreviewFile_ = path;
+    Changed();
+    return true;
 }
 
 bool DiscWriterWizardModel::ChooseBackground(const std::string& file) {
@@ -94,8 +120,8 @@ bool DiscWriterWizardModel::ChooseBackground(const std::string& file) {
 
 void DiscWriterWizardModel::Next() {
     if (busy_) return;
-    if (titles_.paths.empty()) {
-        ShowStatus("Add the MPEG files to burn first.");
+    if (!TitlesChosen()) {
+        ShowStatus(kNoTitlesText);
         return;
     }
     if (setup_.conversionRunning && setup_.conversionRunning()) {

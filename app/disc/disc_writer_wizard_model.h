@@ -15,6 +15,7 @@
 #include "app/disc/dvd_image_build.h"
 #include "app/disc/menu_clip.h"
 #include "app/disc/menu_layout.h"
+#include "app/disc/menu_picture.h"
 
 struct DiscWriterSetup {
     std::string programFolder;
@@ -48,6 +49,8 @@ inline constexpr int kMenuBackgroundControl = 1085;
 inline constexpr int kWizardTimerId = 1000;
 inline constexpr int kWizardTimerMs = 1000;
 inline constexpr std::size_t kMaxDvdTitles = 99;
+// Why the wizard does not go on without titles.
+inline constexpr const char* kNoTitlesText = "Add the MPEG files to burn first.";
 
 // A list of files the user chose, in the user's order, with its selection.
 struct ChosenFiles {
@@ -73,7 +76,8 @@ public:
     void SelectKind(DiscKind kind);
 
     // "Add MPEG File(s) to Burn": the chosen files replace the titles; only
-    // MPEG video (and RealVideo 4) is kept. The button rectangles are reset.
+    // MPEG video (and RealVideo 4) is kept, the others are named with the
+    // reason in RefusedTitles. The button rectangles are reset.
     void ChooseTitles(const std::vector<std::string>& files);
     // "Remove File(s)", "Move up", "Move down" on the selected title.
     void RemoveTitles() {
@@ -90,7 +94,8 @@ public:
     }
 
     // "Add Image File(s) for DVD Menu Button": the chosen files replace the
-    // pictures; only those that load as BMP or JPEG are kept.
+    // pictures; only those that load as BMP or JPEG are kept, the others are
+    // named in RefusedPictures.
     void ChoosePictures(const std::vector<std::string>& files);
     void RemovePictures() {
         Change(pictures_, [](ChosenFiles& f) { f.Clear(); });
@@ -121,7 +126,23 @@ public:
     // The wizard's timer tick.
     void OnTimer();
 
+    // The menu picture the build will make of the titles, the button
+    // pictures and the background (drawn by the same code; one button while
+    // there are no titles).
+    MenuPictureRequest MenuRequest() const;
+    // Saves the preview as the build saves the menu picture; false when the
+    // file cannot be written.
+    bool SaveMenuPreview(const std::string& path);
+    // The file the preview was last saved to.
+    const std::string& MenuPreviewFile() const { return menuPreviewFile_; }
+
     DiscKind Kind() const { return kind_; }
+    // Titles are needed before the wizard goes past their page.
+    bool TitlesChosen() const { return !titles_.paths.empty(); }
+    // The files the last choice of titles (of pictures) refused, each with
+    // why.
+    const std::vector<std::string>& RefusedTitles() const { return refusedTitles_; }
+    const std::vector<std::string>& RefusedPictures() const { return refusedPictures_; }
     const std::vector<std::string>& Titles() const { return titles_.paths; }
     int SelectedTitle() const { return titles_.selected; }
     const std::vector<std::string>& Pictures() const { return pictures_.paths; }
@@ -182,4 +203,7 @@ private:
     std::string status_;
     std::vector<std::string> statusLog_;
     std::string builtFolder_;
+    std::vector<std::string> refusedTitles_;
+    std::vector<std::string> refusedPictures_;
+    std::string menuPreviewFile_;
 };

@@ -61,10 +61,14 @@ MenuPicture ComposeMenu(const MenuPictureRequest& request) {
     return menu;
 }
 
+bool SaveMenuPicture(const Picture& picture, const std::string& path) {
+    return SaveJpeg(path, picture, kMenuJpegQuality);
+}
+
 std::string ComposeMenuPicture(const MenuPictureRequest& request, const std::string& exportFolder,
                                std::vector<ButtonRect>& buttons) {
     MenuPicture menu = ComposeMenu(request);
     buttons = std::move(menu.buttons);
     const std::string path = exportFolder + kMenuPictureName;
-    return SaveJpeg(path, menu.picture, kMenuJpegQuality) ? path : std::string();
+    return SaveMenuPicture(menu.picture, path) ? path : std::string();
 }

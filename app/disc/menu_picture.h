@@ -35,6 +35,9 @@ MenuPicture ComposeMenu(const MenuPictureRequest& request);
 // A file that loads as a BMP picture or, failing that, as a JPEG one.
 bool LoadsAsPicture(const std::string& path);
 
+// Saves a composed menu as the menu clip takes it (JPEG).
+bool SaveMenuPicture(const Picture& picture, const std::string& path);
+
 // The menu composed and saved as JPEG to export folder + "menubgimage.jpg";
 // returns that path, or "" when it could not be saved. The rectangles go to
 // `buttons`.

@@ -10,6 +10,7 @@
 #include <QToolButton>
 
 #include "ui/glyph_icons.h"
+#include "ui/readable_text.h"
 #include "ui/spin_arrows.h"
 
 namespace {
@@ -31,6 +32,9 @@ constexpr int kVideoControlWidth = 140;
 constexpr int kAudioLabelLeft = 270;
 constexpr int kAudioControlLeft = 368;
 constexpr int kAudioControlWidth = kFieldRight - kAudioControlLeft;
+
+constexpr int kBitrateUnitWidth = 48;
+const char* const kBitrateUnit = "kbit/s";
 
 // The buttons: 64 x 21, 10 pixels from the right and bottom edges and from
 // each other; the profile's icon buttons 21 x 21.
@@ -75,8 +79,26 @@ ProfileEditor::ProfileEditor(ProfileEditorModel& model, QWidget* parent)
     : QDialog(parent), model_(model) {
     setWindowTitle(ToQString(model_.Title()));
     setFixedSize(kWidth, kHeight);
+    setStyleSheet(kReadableListsStyleSheet);
     CreateControls();
+    UseReadableDropDowns(this);
+    model_.SetView(this);
     Sync();
+    // Texts too wide for their places (a large desktop font) get a smaller one.
+    ensurePolished();
+    for (QLabel* label : findChildren<QLabel*>()) FitCaption(label);
+    for (QPushButton* button : findChildren<QPushButton*>()) FitCaption(button);
+}
+
+ProfileEditor::~ProfileEditor() { model_.SetView(nullptr); }
+
+std::string ProfileEditor::AskQuestion(const std::string& text) {
+    const auto answer = QMessageBox::question(
+        this, windowTitle(), QString::fromStdString(text),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes) return "Yes";
+    if (answer == QMessageBox::No) return "No";
+    return "Cancel";
 }
 
 void ProfileEditor::CreateControls() {
@@ -101,8 +123,14 @@ void ProfileEditor::CreateControls() {
     widthSpin_ = AddSpin(EditorSpin::kWidth, kVideoControlLeft + numberWidth, RowTop(2));
     AddField(EditorField::kHeight, kVideoControlLeft, RowTop(3), numberWidth);
     heightSpin_ = AddSpin(EditorSpin::kHeight, kVideoControlLeft + numberWidth, RowTop(3));
-    AddField(EditorField::kBitrate, kVideoControlLeft, RowTop(4), numberWidth);
-    bitrateSpin_ = AddSpin(EditorSpin::kBitrate, kVideoControlLeft + numberWidth, RowTop(4));
+    // The bit rate is followed by its unit.
+    const int bitrateWidth = numberWidth - kBitrateUnitWidth;
+    AddField(EditorField::kBitrate, kVideoControlLeft, RowTop(4), bitrateWidth);
+    bitrateSpin_ = AddSpin(EditorSpin::kBitrate, kVideoControlLeft + bitrateWidth, RowTop(4));
+    auto* unit = new QLabel(kBitrateUnit, this);
+    unit->setGeometry(kVideoControlLeft + bitrateWidth + kSpinWidth + 4, RowTop(4),
+                      kAudioLabelLeft - 4 - (kVideoControlLeft + bitrateWidth + kSpinWidth + 4),
+                      kRowHeight);
     AddList(EditorList::kFrameRate, kMargin, kVideoControlLeft, RowTop(5), kVideoControlWidth);
 
     AddList(EditorList::kAudioFormat, kAudioLabelLeft, kAudioControlLeft, RowTop(0),

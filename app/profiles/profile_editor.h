@@ -14,9 +14,10 @@ class QLineEdit;
 class SpinArrows;
 enum class Glyph;
 
-class ProfileEditor : public QDialog {
+class ProfileEditor : public QDialog, private ProfileEditorView {
 public:
     explicit ProfileEditor(ProfileEditorModel& model, QWidget* parent = nullptr);
+    ~ProfileEditor() override;
 
     static constexpr int kWidth = 520;
     static constexpr int kHeight = 330;
@@ -29,6 +30,9 @@ protected:
     void reject() override;
 
 private:
+    // ProfileEditorView
+    std::string AskQuestion(const std::string& text) override;
+
     void CreateControls();
     void AddField(EditorField field, int x, int y, int width);
     void AddList(EditorList list, int labelLeft, int x, int y, int width);

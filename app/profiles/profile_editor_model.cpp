@@ -169,8 +169,7 @@ std::string ProfileEditorModel::OnCommand(int commandId) {
             ShowCurrentProfile();
             return {};
         case kCmdCloseEditor:
-            closed_ = true;
-            return {};
+            return Close();
         default:
             return {};
     }
@@ -374,6 +373,40 @@ std::string ProfileEditorModel::Save() {
     // A profile the file does not list (its count was lowered meanwhile) is
     // left out quietly; only a file that cannot be written is reported.
     if (files_.Write(target_, current_, record_) == ProfileWrite::kFailed) return CannotWrite();
+    return {};
+}
+
+void ProfileEditorModel::SetView(ProfileEditorView* view) { view_ = view ? view : &defaultView_; }
+
+bool ProfileEditorModel::HasUnsavedChanges() const {
+    if (current_ < 0 || current_ >= count_) return false;
+    const Profile& shown =
+        host_.ProfileTableOf(target_).profiles[static_cast<std::size_t>(current_)];
+    const auto number = [this](EditorField field) { return ParseWholeNumber(Text(field)); };
+    return Text(EditorField::kName) != shown.name ||
+           Text(EditorField::kDescription) != shown.description ||
+           Text(EditorField::kComment) != shown.comment ||
+           number(EditorField::kWidth) != shown.frameWidth ||
+           number(EditorField::kHeight) != shown.frameHeight ||
+           number(EditorField::kBitrate) != shown.videoBitrate ||
+           record_.version != shown.version || record_.frameRate != shown.frameRate ||
+           record_.audioFormat != shown.audioFormat || record_.audioBitrate != shown.audioBitrate ||
+           record_.audioChannels != shown.audioChannels ||
+           record_.audioFrequency != shown.audioFrequency || record_.fileType != shown.fileType;
+}
+
+std::string ProfileEditorModel::Close() {
+    if (HasUnsavedChanges()) {
+        const std::string answer = view_->AskQuestion(kSaveChangesQuestion);
+        if (answer == "Yes") {
+            // A value that cannot be saved keeps the editor open with its reason.
+            std::string refused = Save();
+            if (!refused.empty()) return refused;
+        } else if (answer != "No") {
+            return {};
+        }
+    }
+    closed_ = true;
     return {};
 }
 

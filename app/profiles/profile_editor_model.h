@@ -24,6 +24,18 @@ public:
     virtual void LoadAllProfileFiles() = 0;
 };
 
+// What the editor asks of whoever shows it.
+class ProfileEditorView {
+public:
+    virtual ~ProfileEditorView() = default;
+    // A question with the buttons "Yes", "No" and "Cancel"; returns the
+    // button pressed ("Cancel" when the box was closed).
+    virtual std::string AskQuestion(const std::string& /*text*/) { return "No"; }
+};
+
+// Asked when Close would throw away changed values.
+inline constexpr char kSaveChangesQuestion[] = "Save the changes to this profile?";
+
 // The working copy of the profile being edited.
 using ProfileEditorRecord = Profile;
 
@@ -109,8 +121,12 @@ public:
     ProfileEditorModel(int target, std::string title, ProfileEditorHost& host,
                        const ProfileFiles& files);
 
+    // Not owned; null for none (every question is then answered "No").
+    void SetView(ProfileEditorView* view);
+
     // A button, by its command id. Returns the text of the message box to
-    // show, or "" when there is none.
+    // show, or "" when there is none. Close asks first whether changed
+    // values are to be saved.
     std::string OnCommand(int commandId);
     // The user typed into a field; the whole new text.
     void SetText(EditorField field, std::string text);
@@ -137,6 +153,8 @@ public:
     // audio format.
     bool FileTypeVisible() const;
     bool FrequencyEnabled() const;
+    // The fields or lists differ from the profile as it was shown.
+    bool HasUnsavedChanges() const;
     // Close has been pressed; the dialog ends.
     bool Closed() const { return closed_; }
 
@@ -148,6 +166,7 @@ private:
     std::string Save();
     std::string New();
     std::string Delete();
+    std::string Close();
     std::string CannotWrite() const;
     std::string& TextRef(EditorField field);
     const Profile& HostRecord(int index);
@@ -166,4 +185,6 @@ private:
     int heightSpin_ = 0;
     int bitrateSpin_ = 0;
     bool closed_ = false;
+    ProfileEditorView defaultView_;
+    ProfileEditorView* view_ = &defaultView_;
 };

@@ -78,6 +78,19 @@ private:
     std::chrono::steady_clock::time_point timerDue_;
 };
 
+// The profile editor's questions, answered by the script's "answer" line or
+// else "No" (the changes are not kept).
+class ScriptProfileEditorView : public ProfileEditorView {
+public:
+    explicit ScriptProfileEditorView(ScriptRunner& runner) : runner_(runner) {}
+    std::string AskQuestion(const std::string& text) override {
+        return runner_.AnswerMessageBox(text, "No");
+    }
+
+private:
+    ScriptRunner& runner_;
+};
+
 }  // namespace
 
 ScriptLine ParseScriptLine(std::string_view line) {
@@ -347,6 +360,8 @@ void ScriptRunner::ChooseAudioStream(AudioStreamDialogModel& dialog) {
 }
 
 void ScriptRunner::OpenProfileEditor(ProfileEditorModel& editor) {
+    ScriptProfileEditorView view(*this);
+    editor.SetView(&view);
     record_.profileEditor = &editor;
     WriteState();
     ScriptLine line;
@@ -361,6 +376,7 @@ void ScriptRunner::OpenProfileEditor(ProfileEditorModel& editor) {
     // A person who is not told otherwise closes it; nothing unsaved is kept.
     if (!editor.Closed()) editor.OnCommand(kCmdCloseEditor);
     record_.profileEditor = nullptr;
+    editor.SetView(nullptr);
 }
 
 void ScriptRunner::OpenDiscWriterWizard(DiscWriterWizardModel& wizard) {
@@ -402,7 +418,7 @@ void ScriptRunner::OpenBurningWindow(BurningWindowModel& window) {
     record_.closedBurningWindowJson = BurningWindowJson(window, false);
     window.SetView(nullptr);
 }
-void ScriptRunner::OpenHelp(const std::string& path) { window_.OpenHelp(path); }
+bool ScriptRunner::OpenHelp(const std::string& path) { return window_.OpenHelp(path); }
 void ScriptRunner::ShowActivityLog(const ActivityLog& log) { window_.ShowActivityLog(log); }
 void ScriptRunner::ShowNotification(const std::string& summary, const std::string& body) {
     window_.ShowNotification(summary, body);

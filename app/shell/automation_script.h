@@ -21,7 +21,8 @@
 //                       the convert)
 //   escape-after SECONDS the Escape key likewise
 //   answer TEXT         answers the dialog that the line before opened
-//                       (a message box button, an audio stream index)
+//                       (a message box button, an audio stream index, a
+//                       question's "Yes", "No" or "Cancel")
 //   edit-profile open   "Edit Profile..."; the "edit-profile" lines that
 //                       follow work the profile editor (see
 //                       profile_editor_script.h), which closes at
@@ -121,7 +122,7 @@ public:
     void OpenProfileEditor(ProfileEditorModel& editor) override;
     void OpenDiscWriterWizard(DiscWriterWizardModel& wizard) override;
     void OpenBurningWindow(BurningWindowModel& window) override;
-    void OpenHelp(const std::string& path) override;
+    bool OpenHelp(const std::string& path) override;
     void ShowActivityLog(const ActivityLog& log) override;
     void ShowNotification(const std::string& summary, const std::string& body) override;
     bool AskYesNo(const std::string& question) override;

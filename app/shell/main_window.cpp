@@ -19,6 +19,9 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QSizeGrip>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QToolButton>
 #include <QUrl>
@@ -33,6 +36,7 @@
 #include "app/shell/main_window_model.h"
 #include "app/tools/audio_stream_dialog.h"
 #include "ui/file_dialogs.h"
+#include "ui/readable_text.h"
 
 namespace {
 
@@ -64,14 +68,22 @@ QToolButton#target:checked {
 }
 QToolButton#icon { border: 1px solid #b9c3d0; border-radius: 3px; background: #f8f9fb; }
 QToolButton#icon:hover { background: #e3eaf3; }
-QListWidget, QLineEdit, QComboBox { border: 1px solid #aeb8c6; background: white; }
+QListWidget, QLineEdit, QComboBox { border: 1px solid #aeb8c6; background: white; color: #1e2833; }
 QLineEdit[readOnly="true"] { background: #f7f8fa; color: #222; }
-QProgressBar { border: 1px solid #aeb8c6; border-radius: 2px; background: white; text-align: center; }
+QProgressBar { border: 1px solid #aeb8c6; border-radius: 2px; background: white; text-align: center;
+               color: #1e2833; }
 QProgressBar::chunk { background: #4f7fbf; }
 QPushButton#convert { font-weight: bold; }
 QLabel#status { border: 1px solid #c3cad4; border-top-color: #9aa4b2; background: #e6eaf0;
                 padding-left: 3px; color: #1e2833; }
 )";
+
+// The status panes' frame and padding, and what a label needs besides its
+// text, in pixels.
+constexpr int kPaneTextMargin = 12;
+constexpr int kLabelTextMargin = 4;
+// The widest texts the time panes show; hours past 99 are cut with a tooltip.
+const char* const kWidestTimeTexts[] = {" Finished: 00:00:00", " Remain: 00:00:00"};
 
 QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
@@ -98,11 +110,10 @@ std::vector<std::string> ToPaths(const QStringList& list) {
 MainWindow::MainWindow(MainWindowModel& model, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), model_(model) {
     setWindowIcon(QIcon(":/images/zarvo.png"));
-    setStyleSheet(kStyleSheet);
-    QFont font = this->font();
-    font.setPointSizeF(9);
-    setFont(font);
+    setStyleSheet(QString(kStyleSheet) + kReadableListsStyleSheet);
     CreateControls();
+    UseReadableDropDowns(this);
+    MeasureTextRoom();
     model_.SetView(this);
     model_.Initialise();
     Sync();
@@ -183,7 +194,8 @@ void MainWindow::CreateControls() {
     inputLabel_ = new QLabel("Input Filename:", this);
     fileList_ = new QListWidget(this);
     fileList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    fileList_->setTextElideMode(Qt::ElideLeft);
+    // Long paths keep their start and their file name; the tooltip has all.
+    fileList_->setTextElideMode(Qt::ElideMiddle);
     connect(fileList_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!syncing_) model_.SelectFile(row);
     });
@@ -220,7 +232,7 @@ void MainWindow::CreateControls() {
 
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 100);
-    progress_->setTextVisible(false);
+    progress_->setTextVisible(true);
     convert_ = AddButton(kCmdConvert, "Convert Now!", QString());
     convert_->setObjectName("convert");
 
@@ -228,6 +240,45 @@ void MainWindow::CreateControls() {
         pane = new QLabel(this);
         pane->setObjectName("status");
     }
+    // A frameless window is made larger from its corner.
+    sizeGrip_ = new QSizeGrip(this);
+}
+
+void MainWindow::MeasureTextRoom() {
+    ensurePolished();
+    const QFontMetrics metrics(font());
+    int labelWidth = 0;
+    QStringList labels = {inputLabel_->text(), "Output Filename:", "Burn from"};
+    for (int target = 0; target < kTargetCount; ++target) {
+        if (const auto info = InfoOfTarget(target)) {
+            labels << QString::fromUtf8(info->profileLabel.data(),
+                                        static_cast<qsizetype>(info->profileLabel.size())) +
+                          ":";
+        }
+    }
+    for (const QString& label : labels) {
+        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(label) + kLabelTextMargin);
+    }
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics boldMetrics(bold);
+    int buttonWidth = 0;
+    for (const char* caption : {"Convert Now!", "Stop Conversion"}) {
+        buttonWidth = std::max(buttonWidth, boldMetrics.horizontalAdvance(caption));
+    }
+    for (const char* caption : {"Browse...", "Edit Profile..."}) {
+        buttonWidth = std::max(buttonWidth, metrics.horizontalAdvance(caption));
+    }
+    // "Browse" and "DVD" share the column, 5 pixels apart.
+    const int halfButton =
+        std::max(metrics.horizontalAdvance("Browse"), metrics.horizontalAdvance("DVD")) +
+        kButtonTextMargin;
+    buttonWidth = std::max(buttonWidth + kButtonTextMargin, 2 * halfButton + 5);
+    int timeWidth = 0;
+    for (const char* text : kWidestTimeTexts) {
+        timeWidth = std::max(timeWidth, metrics.horizontalAdvance(text) + kPaneTextMargin);
+    }
+    model_.SetTextRoom(labelWidth, buttonWidth, timeWidth);
 }
 
 void MainWindow::PlaceControls() {
@@ -267,12 +318,33 @@ void MainWindow::PlaceControls() {
     for (std::size_t i = 0; i < statusPanes_.size(); ++i) {
         statusPanes_[i]->setGeometry(ToQRect(l.statusPanes[i]));
     }
-    if (model_.Maximized()) {
-        setMinimumSize(MainWindowLayout::kWidth, l.height);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    } else {
-        setFixedSize(MainWindowLayout::kWidth, l.height);
+    for (QToolButton* button : targets_) FitCaption(button);
+    FitCaption(burnVideo_);
+    FitCaption(showLog_);
+    for (QLabel* label : {inputLabel_, outputLabel_, profileLabel_}) FitCaption(label);
+    for (QPushButton* button : {browseFiles_, chooseDvd_, browseExportFolder_, editProfile_}) {
+        FitCaption(button);
     }
+    const int grip = sizeGrip_->sizeHint().width();
+    sizeGrip_->setGeometry(l.width - grip, l.height - grip, grip, grip);
+    sizeGrip_->setVisible(!model_.Maximized());
+    sizeGrip_->raise();
+    // The standard size for the list is the smallest; the user may give more.
+    const MainWindowLayout smallest = model_.StandardLayout();
+    setMinimumSize(smallest.width, smallest.height);
+    if (!model_.Maximized() && size() != QSize(l.width, l.height)) {
+        placing_ = true;
+        resize(l.width, l.height);
+        placing_ = false;
+    }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (placing_) return;
+    model_.SetWindowSize(width(), height());
+    PlaceControls();
+    ShowTexts();
 }
 
 void MainWindow::Sync() {
@@ -294,7 +366,10 @@ void MainWindow::Sync() {
     }
     if (!sameList) {
         fileList_->clear();
-        for (const std::string& text : texts) fileList_->addItem(ToQString(text));
+        for (const std::string& text : texts) {
+            auto* item = new QListWidgetItem(ToQString(text), fileList_);
+            item->setToolTip(item->text());
+        }
     }
     fileList_->setCurrentRow(model_.SelectedFile());
 
@@ -333,12 +408,21 @@ void MainWindow::Sync() {
 
     progress_->setRange(0, model_.ProgressMaximum());
     progress_->setValue(model_.Progress());
+    progress_->setFormat(ToQString(model_.ProgressText()));
     convert_->setText(ToQString(model_.ConvertCaption()));
-    for (std::size_t i = 0; i < statusPanes_.size(); ++i) {
-        statusPanes_[i]->setText(ToQString(model_.StatusTexts()[i]));
-    }
+    FitCaption(convert_);
+    ShowTexts();
     syncing_ = false;
     update();
+}
+
+void MainWindow::ShowTexts() {
+    for (std::size_t i = 0; i < statusPanes_.size(); ++i) {
+        ShowElided(statusPanes_[i], ToQString(model_.StatusTexts()[i]));
+    }
+    // The fields scroll rather than cut; their tooltips show them whole.
+    outputName_->setToolTip(outputName_->text());
+    exportFolder_->setToolTip(exportFolder_->text());
 }
 
 void MainWindow::Changed() { Sync(); }
@@ -388,8 +472,22 @@ void MainWindow::OpenBurningWindow(BurningWindowModel& window) {
     dialog.exec();
 }
 
-void MainWindow::OpenHelp(const std::string& path) {
-    QProcess::startDetached("xdg-open", {ToQString(path)});
+bool MainWindow::OpenHelp(const std::string& path) {
+    const QString opener = QStandardPaths::findExecutable("xdg-open");
+    if (opener.isEmpty()) return false;
+    // xdg-open finds the browser; when there is none it ends with an error.
+    auto* process = new QProcess(this);
+    connect(process, &QProcess::finished, this, [this, process](int exitCode) {
+        if (exitCode != 0) model_.OnHelpNotShown();
+        process->deleteLater();
+    });
+    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart) return;
+        model_.OnHelpNotShown();
+        process->deleteLater();
+    });
+    process->start(opener, {ToQString(path)});
+    return true;
 }
 
 void MainWindow::ShowActivityLog(const ActivityLog& log) {

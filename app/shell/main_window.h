@@ -24,6 +24,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
+class QSizeGrip;
 class QPushButton;
 class QSystemTrayIcon;
 class QToolButton;
@@ -43,7 +44,7 @@ public:
     void OpenProfileEditor(ProfileEditorModel& editor) override;
     void OpenDiscWriterWizard(DiscWriterWizardModel& wizard) override;
     void OpenBurningWindow(BurningWindowModel& window) override;
-    void OpenHelp(const std::string& path) override;
+    bool OpenHelp(const std::string& path) override;
     void ShowActivityLog(const ActivityLog& log) override;
     void ShowNotification(const std::string& summary, const std::string& body) override;
     bool AskYesNo(const std::string& question) override;
@@ -70,6 +71,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     // Drops onto the file list.
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Escape and the window manager's close both mean the Close button.
@@ -80,10 +82,15 @@ private:
     QToolButton* AddIconButton(int commandId, const QString& tooltip, Glyph glyph);
     QPushButton* AddButton(int commandId, const QString& caption, const QString& tooltip);
     void PlaceControls();
+    // The room the texts need in the window's font, for the layout.
+    void MeasureTextRoom();
+    // The status panes' texts and the fields' tooltips.
+    void ShowTexts();
 
     MainWindowModel& model_;
     bool syncing_ = false;
     bool closing_ = false;
+    bool placing_ = false;
     QPoint dragOffset_;
     QSystemTrayIcon* tray_ = nullptr;
     ActivityLogWindow* logWindow_ = nullptr;
@@ -119,4 +126,5 @@ private:
     QProgressBar* progress_ = nullptr;
     QPushButton* convert_ = nullptr;
     std::array<QLabel*, 3> statusPanes_{};
+    QSizeGrip* sizeGrip_ = nullptr;
 };

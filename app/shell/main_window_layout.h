@@ -1,5 +1,9 @@
 // Where the main window's controls stand. The window is 680 pixels wide; its
-// height and everything below the file list follow the number of files.
+// height and everything below the file list follow the number of files. A
+// window made larger gives the extra width to the file list and the path
+// fields and the extra height to the file list; text wider than the standard
+// columns (a larger desktop font) widens the label column, the button column
+// and the time panes.
 #pragma once
 
 #include <array>
@@ -10,6 +14,7 @@ struct MainWindowLayout {
     static constexpr int kWidth = 680;
     static constexpr int kTargetButtons = 9;
 
+    int width = kWidth;
     int height = 0;
     int listHeight = 0;
 
@@ -60,4 +65,14 @@ struct MainWindowLayout {
 // but at least 47, counting at most 15 files.
 int FileListHeight(int fileCount);
 
-MainWindowLayout LayOutMainWindow(int fileCount);
+// What the window adds to the standard layout: its size beyond the standard
+// one and the room its texts need, in pixels.
+struct MainWindowRoom {
+    int extraWidth = 0;
+    int extraHeight = 0;
+    int labelWidth = 103;     // "Input Filename:" and the rows below it
+    int buttonWidth = 115;    // the right-hand column
+    int timePaneWidth = 110;  // each of the middle and right status panes
+};
+
+MainWindowLayout LayOutMainWindow(int fileCount, const MainWindowRoom& room = {});

@@ -97,6 +97,52 @@ void MainWindowModel::OpenBurningWindow(DiscKind kind, const std::vector<std::st
     RunBurningWindow(kind, files);
 }
 
+MainWindowLayout MainWindowModel::Layout() const {
+    return LayOutMainWindow(static_cast<int>(files_.size()), room_);
+}
+
+void MainWindowModel::SetTextRoom(int labelWidth, int buttonWidth, int timePaneWidth) {
+    room_.labelWidth = labelWidth;
+    room_.buttonWidth = buttonWidth;
+    room_.timePaneWidth = timePaneWidth;
+}
+
+MainWindowLayout MainWindowModel::StandardLayout() const {
+    MainWindowRoom standard = room_;
+    standard.extraWidth = 0;
+    standard.extraHeight = 0;
+    return LayOutMainWindow(static_cast<int>(files_.size()), standard);
+}
+
+void MainWindowModel::SetWindowSize(int width, int height) {
+    // Kept as the size beyond the standard one, so that a window the user
+    // never enlarged still follows the number of files.
+    const MainWindowLayout natural = StandardLayout();
+    room_.extraWidth = std::max(0, width - natural.width);
+    room_.extraHeight = std::max(0, height - natural.height);
+}
+
+std::string MainWindowModel::ProgressText() const {
+    if (dvdBuild_.building) {
+        return dvdBuild_.maximum > 0
+                   ? std::to_string(dvdBuild_.position * 100 / dvdBuild_.maximum) + "%"
+                   : std::string();
+    }
+    return Converting() ? std::to_string(queue_.Progress()) + "%" : std::string();
+}
+
+int MainWindowModel::StoredTarget() const {
+    const int target = settings_.ReadInt("common", kLastTargetKey);
+    // Index 3 is reserved: no button selects it.
+    const bool selectable = target != 3 && InfoOfTarget(target).has_value();
+    return selectable ? target : kTargetAvi;
+}
+
+int MainWindowModel::StoredProfile() const {
+    const int profile = settings_.ReadInt("common", kLastProfileKey);
+    return profile >= 0 && profile < CurrentProfiles().count ? profile : 0;
+}
+
 void MainWindowModel::Initialise() {
     title_ = WindowTitle(settings_);
     // Paths are built by appending names to the folder, so it must end in "/".
@@ -112,7 +158,9 @@ void MainWindowModel::Initialise() {
     RefillProfileList();
     // The stored flag starts at 1; the window switches it off as a click would.
     ToggleMerge();
-    SelectTarget(target_);
+    SelectTarget(StoredTarget());
+    selectedProfile_ = StoredProfile();
+    RefreshOutputName();
     Changed();
 }
 
@@ -189,6 +237,8 @@ void MainWindowModel::OnCommand(int commandId) {
     if (!IsCommandAvailable(commandId)) return;
     if (const auto target = TargetOfCommand(commandId)) {
         SelectTarget(*target);
+        settings_.WriteInt("common", kLastTargetKey, *target);
+        settings_.WriteInt("common", kLastProfileKey, selectedProfile_);
         Changed();
         return;
     }
@@ -221,7 +271,7 @@ void MainWindowModel::OnCommand(int commandId) {
             EditProfile();
             break;
         case kCmdHelp:
-            view_->OpenHelp(programFolder_ + "help/help.htm");
+            if (!view_->OpenHelp(programFolder_ + "help/help.htm")) OnHelpNotShown();
             break;
         case kCmdBurnVideo:
             OpenDiscWriterWizard();
@@ -273,6 +323,8 @@ void MainWindowModel::OnProgressNotification(int value) { queue_.OnProgressNotif
 void MainWindowModel::Convert() {
     // Start returns when the queue has ended; a press while it runs is a stop.
     const bool starting = !Converting();
+    // The last run's closing words do not belong to the new one.
+    if (starting) queue_.ShowStatus("");
     queue_.OnConvertCommand();
     if (starting) AnnounceQueueEnd();
 }
@@ -296,6 +348,10 @@ void MainWindowModel::OnNotificationClicked() {
     shown_ = WindowShown::kOnScreen;
     view_->ShowWindowAgain();
     Changed();
+}
+
+void MainWindowModel::OnHelpNotShown() {
+    queue_.ShowStatus(kHelpNotShownText + programFolder_ + "help/help.htm");
 }
 
 void MainWindowModel::DropFiles(const std::vector<std::string>& paths) {
@@ -331,6 +387,7 @@ void MainWindowModel::SelectFile(int index) {
 void MainWindowModel::SelectProfile(int index) {
     if (!InputsEnabled() || index < 0 || index >= CurrentProfiles().count) return;
     selectedProfile_ = index;
+    settings_.WriteInt("common", kLastProfileKey, index);
     RefreshOutputName();
     Changed();
 }
@@ -478,19 +535,26 @@ void MainWindowModel::ChooseDvd() {
     // Cancelling the chooser leaves everything as it was, DVD source mode too.
     const std::string folder = view_->ChooseFolder(kDvdFolderTitle, exportFolder_);
     if (folder.empty()) return;
+    bool found = false;
     {
         BusyScope busy(*this);
-        SelectDvdTitle(folder);
+        found = SelectDvdTitle(folder);
+    }
+    if (!found) {
+        queue_.ShowStatus(kNoDvdTitleText + folder);
+        return;
     }
     Changed();
     if (!files_.empty()) ChooseDvdAudioStream();
 }
 
-void MainWindowModel::SelectDvdTitle(const std::string& folder) {
-    dvdSourceMode_ = true;
+bool MainWindowModel::SelectDvdTitle(const std::string& folder) {
     DvdTitleGroups groups = GroupVobFiles(ListVobFiles(folder));
     const int longest =
         LongestGroup(groups, [this](const std::string& path) { return DurationOf(path); });
+    // A folder without a title leaves the list the user had.
+    if (groups[static_cast<std::size_t>(longest)].empty()) return false;
+    dvdSourceMode_ = true;
     dvdTitles_ = DvdTitleGroups{};
     dvdTitles_[0] = std::move(groups[static_cast<std::size_t>(longest)]);
     files_.clear();
@@ -500,6 +564,7 @@ void MainWindowModel::SelectDvdTitle(const std::string& folder) {
     selectedFile_ = files_.empty() ? -1 : 0;
     if (!files_.empty()) RefreshOutputName();
     dvdAudioStreamId_.clear();
+    return true;
 }
 
 void MainWindowModel::ChooseDvdAudioStream() {

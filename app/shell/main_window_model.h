@@ -27,6 +27,14 @@ inline constexpr char kDropRefusedText[] = "Files cannot be added while converti
 inline constexpr char kStopAndQuitQuestion[] = "A conversion is running. Stop it and quit?";
 // The export folder in the home folder when none is set.
 inline constexpr char kDefaultExportFolderName[] = "ZarvoExport";
+// Where "DVD" found no title; the chosen folder follows.
+inline constexpr char kNoDvdTitleText[] = "No DVD title was found in ";
+// When no web browser showed the help page; its path follows.
+inline constexpr char kHelpNotShownText[] = "No web browser could show the help. It is in ";
+// The [common] keys of "zarvo.ini" that keep the target and the profile used
+// last, so that the window opens on them.
+inline constexpr char kLastTargetKey[] = "lasttarget";
+inline constexpr char kLastProfileKey[] = "lastprofile";
 
 // The model is also the queue's hand-off to the burning window.
 class MainWindowModel : private ProfileEditorHost,
@@ -106,6 +114,9 @@ public:
     void SetWindowShown(WindowShown shown) { shown_ = shown; }
     WindowShown Shown() const { return shown_; }
     void OnNotificationClicked();
+    // The help page could not be shown after all (the browser gave up): the
+    // status line says where it is.
+    void OnHelpNotShown();
     // The text of the last notification, "" when none was shown.
     const std::string& LastNotification() const { return lastNotification_; }
 
@@ -115,7 +126,14 @@ public:
     const std::string& ExportFolder() const { return exportFolder_; }
     // The folder for the fixed temporary names ("aa.mpg", ...).
     const std::string& DriveRoot() const { return driveRoot_; }
-    MainWindowLayout Layout() const { return LayOutMainWindow(static_cast<int>(files_.size())); }
+    MainWindowLayout Layout() const;
+    // The layout at the standard size for the list: the smallest window.
+    MainWindowLayout StandardLayout() const;
+    // The room the window's texts need (measured with its font), and the
+    // size the window has been given (by the user or the window manager);
+    // the layout makes use of both.
+    void SetTextRoom(int labelWidth, int buttonWidth, int timePaneWidth);
+    void SetWindowSize(int width, int height);
 
     int Target() const { return target_; }
     const std::vector<std::string>& Files() const { return files_; }
@@ -148,7 +166,9 @@ public:
     bool MergeEnabled() const { return InputsEnabled() && target_ != kTargetDvd; }
 
     bool Converting() const { return queue_.Converting(); }
-    // The progress bar: 0 .. ProgressMaximum().
+    // The progress bar: 0 .. ProgressMaximum(), and its text: the running
+    // file's percentage ("" while nothing runs).
+    std::string ProgressText() const;
     int Progress() const { return dvdBuild_.building ? dvdBuild_.position : queue_.Progress(); }
     int ProgressMaximum() const { return dvdBuild_.building ? dvdBuild_.maximum : 100; }
     // The left, middle and right status panes.
@@ -186,7 +206,11 @@ private:
     void MoveSelectedFile(int step);
     void ChooseExportFolder();
     void ChooseDvd();
-    void SelectDvdTitle(const std::string& folder);
+    // False, with the list kept, when the folder holds no title.
+    bool SelectDvdTitle(const std::string& folder);
+    // The stored target and profile, each 0 when it is not one there is.
+    int StoredTarget() const;
+    int StoredProfile() const;
     void ChooseDvdAudioStream();
     void EditProfile();
     void Convert();
@@ -231,6 +255,7 @@ private:
     DvdTitleGroups dvdTitles_;
     std::string dvdAudioStreamId_;
     bool maximized_ = false;
+    MainWindowRoom room_;
     int busyDepth_ = 0;
     WindowShown shown_ = WindowShown::kOnScreen;
     bool closing_ = false;

@@ -51,8 +51,9 @@ public:
     // "Zarvo Video Disc Writer": opens the model and returns once it has
     // closed (unopened, it counts as cancelled).
     virtual void OpenBurningWindow(BurningWindowModel& /*window*/) {}
-    // Shows a local page in the desktop's web browser.
-    virtual void OpenHelp(const std::string& /*path*/) {}
+    // Shows a local page in the desktop's web browser; false when no
+    // browser can be started.
+    virtual bool OpenHelp(const std::string& /*path*/) { return false; }
     // The activity log's text in a window of its own that does not wait
     // (a conversion goes on meanwhile).
     virtual void ShowActivityLog(const ActivityLog& /*log*/) {}

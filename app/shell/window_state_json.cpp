@@ -157,6 +157,7 @@ std::string BurningWindowJson(const BurningWindowModel& window, bool open) {
     object.Add("tree", tree + "]");
     object.Add("progress", window.Progress());
     object.AddText("buffer", window.BufferText());
+    object.AddBool("buffer_shown", window.BufferShown());
     object.AddText("bytes_written", window.BytesWrittenText());
     object.AddBool("burning", window.Burning());
     object.AddBool("burn_now_enabled", window.BurnNowEnabled());
@@ -200,6 +201,10 @@ std::string WizardJson(const DiscWriterWizardModel& wizard) {
     object.AddTexts("pictures", wizard.Pictures());
     object.Add("picture_selection", wizard.SelectedPicture());
     object.AddText("background", wizard.Background());
+    object.AddTexts("refused_titles", wizard.RefusedTitles());
+    object.AddTexts("refused_pictures", wizard.RefusedPictures());
+    object.AddBool("titles_chosen", wizard.TitlesChosen());
+    object.AddText("preview_file", wizard.MenuPreviewFile());
     std::string buttons = "[";
     for (const ButtonRect& b : wizard.ButtonRects()) {
         if (buttons.size() > 1) buttons += ", ";

@@ -75,6 +75,11 @@ std::string RunWizardLine(DiscWriterWizardModel& wizard, std::string_view rest, 
         wizard.ChooseBackground(after);
         return {};
     }
+    if (word == "preview") {
+        if (after.empty()) return "preview: no file given";
+        return wizard.SaveMenuPreview(after) ? std::string()
+                                             : "cannot save the menu preview to " + after;
+    }
     if (word == "select") {
         const auto index = ParseScriptInt(after);
         if (!index || *index < -1 || *index >= titles) return "no title " + after;

@@ -4,6 +4,8 @@
 //   wizard titles PATH...          "Add MPEG File(s) to Burn" with these files
 //   wizard pictures PATH...        "Add Image File(s) for DVD Menu Button"
 //   wizard background PATH         "Browse" with this file
+//   wizard preview PATH            saves the menu preview the pictures page
+//                                  shows, as the build saves the menu (JPEG)
 //   wizard select N                title N in the list
 //   wizard up N, wizard down N     title N moved up or down
 //   wizard picture-up N, picture-down N   the same for button picture N

@@ -262,6 +262,7 @@ void BurnJob::FinishStep() {
 
 void BurnJob::Succeed() {
     const BurnPlan& plan = burn_.plan;
+    std::string writtenImage;
     // The image recorder closes its "disc" by giving the image its name.
     if (!finalizeReported_) {
         finalizeReported_ = true;
@@ -296,12 +297,13 @@ void BurnJob::Succeed() {
             Fail(FOXBURNER_ERROR_WRITE_FAILED, "cannot name the image " + image);
             return;
         }
+        writtenImage = image;
     }
     running_ = false;
     RemoveWorkFiles();
     // The client may end the job in its handler; the handler is kept aside.
     const auto done = events_.done;
-    if (done) done(FOXBURNER_OK, {});
+    if (done) done(FOXBURNER_OK, writtenImage);
 }
 
 void BurnJob::Fail(int errorCode, const std::string& detail) {

@@ -27,7 +27,8 @@ struct PreparedBurn {
 struct BurnEvents {
     std::function<void(double percent, double bufferPercent, double bytesWritten)> progress;
     std::function<void()> finalize;
-    // `detail` is the tool's own complaint, for GetText.
+    // `detail` is the tool's own complaint, for GetText; after a success,
+    // the image file written ("" for a disc).
     std::function<void(int errorCode, const std::string& detail)> done;
 };
 

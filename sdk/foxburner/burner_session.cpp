@@ -83,7 +83,7 @@ std::vector<Device> MakeDeviceList(const std::vector<DriveInfo>& drives) {
     Device recorder;
     recorder.letter = static_cast<char>('A' + devices.size());
     recorder.kind = DeviceKind::kImageRecorder;
-    recorder.text = std::string(1, recorder.letter) + ": Image Recorder (ISO or BIN/CUE file)";
+    recorder.text = std::string(1, recorder.letter) + FOXBURNER_IMAGE_RECORDER_TEXT;
     devices.push_back(std::move(recorder));
     return devices;
 }
@@ -498,6 +498,8 @@ int BurnerSession::Burn() {
 }
 
 void BurnerSession::OnBurnDone(int errorCode, const std::string& detail) {
+    // A successful burn's detail is the image it wrote.
+    lastImageFile_ = errorCode == FOXBURNER_OK ? detail : std::string();
     if (errorCode != FOXBURNER_OK) Remember(errorCode, detail);
     if (events_.burnDone) events_.burnDone(events_.burnDoneContext, errorCode);
 }
@@ -536,6 +538,16 @@ int BurnerSession::GetText(int errorCode, char* text, int size) const {
     }
     std::memcpy(text, message.data(), length);
     text[length] = '\0';
+    return FOXBURNER_OK;
+}
+
+int BurnerSession::GetImageFile(char* path, int size) const {
+    if (!path || size <= 0) return FOXBURNER_ERROR_BAD_ARGUMENT;
+    path[0] = '\0';
+    if (lastImageFile_.size() >= static_cast<std::size_t>(size)) {
+        return FOXBURNER_ERROR_BUFFER_TOO_SMALL;
+    }
+    std::memcpy(path, lastImageFile_.c_str(), lastImageFile_.size() + 1);
     return FOXBURNER_OK;
 }
 

@@ -58,6 +58,7 @@ public:
     int Burn();
     int Abort();
     int GetText(int errorCode, char* text, int size) const;
+    int GetImageFile(char* path, int size) const;
     int DeleteProject();
 
 private:
@@ -107,6 +108,7 @@ private:
     LoopSource failedStart_;
     int lastErrorCode_ = FOXBURNER_OK;
     std::string lastErrorDetail_;
+    std::string lastImageFile_;
 };
 
 }  // namespace foxburner

@@ -81,6 +81,8 @@ FOXBURNER_API int GetText(int errorCode, char* text, int size) {
     return Session().GetText(errorCode, text, size);
 }
 
+FOXBURNER_API int GetImageFile(char* path, int size) { return Session().GetImageFile(path, size); }
+
 FOXBURNER_API int DeleteProject(void) { return Session().DeleteProject(); }
 
 }  // extern "C"

@@ -123,6 +123,8 @@ FOXBURNER_API int SetImageFolder(const char* folder);
 // *count to the number filled. `writersOnly` is accepted for compatibility:
 // every drive listed can be tried for writing.
 FOXBURNER_API int GetDevices(char* entries, int* count, int writersOnly);
+// How the image recorder's entry ends (after its letter).
+#define FOXBURNER_IMAGE_RECORDER_TEXT ": Image Recorder (ISO or BIN/CUE file)"
 // Chooses the device by the first character of its entry.
 FOXBURNER_API int SetDevice(char letter);
 
@@ -158,6 +160,11 @@ FOXBURNER_API int Abort(void);
 // The text of an error code, NUL-terminated and cut to `size` bytes; for the
 // error of the last burn or scan it names the tool's own complaint too.
 FOXBURNER_API int GetText(int errorCode, char* text, int size);
+// The image file the last successful burn of the image recorder wrote
+// (its name made unique in the image folder), NUL-terminated; empty after
+// a burn to a drive or before any burn. FOXBURNER_ERROR_BUFFER_TOO_SMALL
+// (and an empty text) when the path does not fit in `size` bytes.
+FOXBURNER_API int GetImageFile(char* path, int size);
 
 // Ends the project: a running burn or scan is aborted, and no event arrives
 // afterwards.

@@ -90,6 +90,7 @@ protected:
         RECORD_SDK_CALL(sdk_, Burn);
         RECORD_SDK_CALL(sdk_, Abort);
         RECORD_SDK_CALL(sdk_, GetText);
+        RECORD_SDK_CALL(sdk_, GetImageFile);
         RECORD_SDK_CALL(sdk_, DeleteProject);
         fs::create_directories(export_);
     }
@@ -156,12 +157,15 @@ TEST_F(BurningWindowModelTest, ADvdFolderIsBurnedIntoAnIsoByTheImageRecorder) {
     EXPECT_EQ(window->Messages(),
               Texts({"Prepare Collection", "Start Burning...", "Finalize...", "Burn Done"}));
     ASSERT_EQ(view_.boxes.size(), 1u);
-    EXPECT_EQ(view_.boxes[0].text, "Success to Burn Disc!");
+    const std::string iso = export_ + "Our Holiday.iso";
+    EXPECT_EQ(view_.boxes[0].text, "Success to Burn Disc!\r\n" + iso);
     EXPECT_EQ(window->Result(), kBurningResultBurned);
     EXPECT_EQ(view_.endedWith, kBurningResultBurned);
     EXPECT_EQ(window->Progress(), 100);
-    const std::string iso = export_ + "Our Holiday.iso";
-    EXPECT_EQ(window->BytesWrittenText(), std::to_string(fs::file_size(iso)));
+    EXPECT_EQ(window->BytesWrittenText(), WrittenText(static_cast<double>(fs::file_size(iso))));
+    EXPECT_FALSE(window->BufferShown());
+    // A finished disc is not burned again from this window.
+    EXPECT_FALSE(window->BurnNowEnabled());
     EXPECT_EQ(test::LsdvdTitleSeconds(iso).size(), 1u);
     // Closing ends the project; nothing was aborted.
     EXPECT_EQ(sdkCalls.back(), "DeleteProject");
@@ -196,9 +200,11 @@ TEST_F(BurningWindowModelTest, AVideoCdListStopsAtTheFirstFileThatIsNotVideoCd) 
     const std::size_t header = bytes.find(std::string("\0\0\1\xB3", 4));
     ASSERT_NE(header, std::string::npos);
     const int aspectCode = static_cast<unsigned char>(bytes[header + 7]) >> 4;
-    EXPECT_EQ(entry.lines, MakeFileTreeEntry(good, static_cast<long long>(fs::file_size(good)),
-                                             25.0, 1150000, aspectCode, 352, 288)
-                               .lines);
+    EXPECT_EQ(entry.lines,
+              MakeFileTreeEntry(kVideoCdDisc, good, static_cast<long long>(fs::file_size(good)),
+                                25.0, 1150000, aspectCode, 352, 288)
+                  .lines);
+    EXPECT_EQ(entry.lines[3], "Aspect Ratio: 4:3");
     EXPECT_EQ(entry.lines[1], "Framerate: 25.00 Frames/sec");
     EXPECT_EQ(entry.lines[2], "Bitrate: 1123 Kbits/s");
     EXPECT_EQ(entry.lines[4], "Width(Pixel): 352 / Height(Pixel): 288");
@@ -206,9 +212,19 @@ TEST_F(BurningWindowModelTest, AVideoCdListStopsAtTheFirstFileThatIsNotVideoCd) 
 }
 
 TEST_F(BurningWindowModelTest, TextsOfTheFileTreeAndTheScanLine) {
-    EXPECT_EQ(MakeFileTreeEntry("a.mpg", 1572864, 29.97, 2516000, 2, 480, 480).lines,
+    EXPECT_EQ(MakeFileTreeEntry(kSuperVcdDisc, "a.mpg", 1572864, 29.97, 2516000, 2, 480, 480).lines,
               Texts({"Filesize: 1.50 MB", "Framerate: 29.97 Frames/sec", "Bitrate: 2457 Kbits/s",
-                     "Aspect Ratio: 2", "Width(Pixel): 480 / Height(Pixel): 480"}));
+                     "Aspect Ratio: 4:3", "Width(Pixel): 480 / Height(Pixel): 480"}));
+    // The codes as each MPEG version reads them.
+    EXPECT_EQ(AspectRatioText(kVideoCdDisc, 8, 352, 288), "4:3");
+    EXPECT_EQ(AspectRatioText(kVideoCdDisc, 12, 352, 240), "4:3");
+    EXPECT_EQ(AspectRatioText(kVideoCdDisc, 3, 352, 288), "16:9");
+    EXPECT_EQ(AspectRatioText(kSuperVcdDisc, 3, 480, 576), "16:9");
+    EXPECT_EQ(AspectRatioText(kSuperVcdDisc, 4, 480, 576), "2.21:1");
+    EXPECT_EQ(AspectRatioText(kVideoCdDisc, 1, 640, 480), "4:3");
+    EXPECT_EQ(AspectRatioText(kSuperVcdDisc, 1, 1280, 720), "16:9");
+    EXPECT_EQ(AspectRatioText(kSuperVcdDisc, 9, 480, 576), "code 9");
+    EXPECT_EQ(WrittenText(1572864), "1.5 MB");
     const std::string name(75, 'n');
     EXPECT_EQ(ScanningText(name), "Scanning Video - " + name.substr(0, 70) + " ...");
     EXPECT_EQ(ScanningText("short.mpg"), "Scanning Video - short.mpg");

@@ -88,12 +88,18 @@ TEST_F(DiscEndToEndTest, TheWizardPutsThreeTitlesOnADvdWithAMenuOfPictureButtons
     const std::string text = clips_ + "notes.jpg";
     test::WriteFile(text, "no picture");
 
-    const QJsonObject state =
-        RunScript("target 4\nprofile 0\nwizard open\nwizard titles " +
-                  Tabbed({first, notMpeg, second, third}) + "\nwizard pictures " +
-                  Tabbed({red, text, blue}) + "\nwizard next\nwizard close\nquit\n");
+    const QJsonObject state = RunScript(
+        "target 4\nprofile 0\nwizard open\nwizard titles " +
+        Tabbed({first, notMpeg, second, third}) + "\nwizard pictures " + Tabbed({red, text, blue}) +
+        "\nwizard preview " + clips_ + "menu preview.jpg\nwizard next\nwizard close\nquit\n");
     const QJsonObject wizard = state["wizard"].toObject();
     EXPECT_FALSE(wizard["open"].toBool());
+    // The refused files with their reasons, and the preview as a file.
+    EXPECT_EQ(Texts(wizard["refused_titles"]),
+              Paths({notMpeg + " cannot be a title: its video is mpeg4, not MPEG-1 or MPEG-2."}));
+    EXPECT_EQ(Texts(wizard["refused_pictures"]), Paths({text + " is not a BMP or JPEG picture."}));
+    EXPECT_EQ(Text(wizard["preview_file"]), clips_ + "menu preview.jpg");
+    EXPECT_TRUE(std::filesystem::exists(clips_ + "menu preview.jpg"));
     EXPECT_EQ(Texts(wizard["titles"]), Paths({first, second, third}));
     EXPECT_EQ(Texts(wizard["pictures"]), Paths({red, blue}));
     EXPECT_EQ(Text(wizard["status"]),
@@ -204,10 +210,10 @@ TEST_F(DiscEndToEndTest, AConversionAndTheWizardBothBurnTheirDvdToAnIso) {
                   std::chrono::seconds(300));
     EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted));
     // The wizard's build asks before it replaces the conversion's DVD folder.
-    EXPECT_EQ(
-        Texts(state["messages"]),
-        Paths({"Success to Burn Disc!", "The export folder holds a DVD folder already. Replace it?",
-               "Success to Burn Disc!"}));
+    EXPECT_EQ(Texts(state["messages"]),
+              Paths({"Success to Burn Disc!\r\n" + export_ + "Holiday.iso",
+                     "The export folder holds a DVD folder already. Replace it?",
+                     "Success to Burn Disc!\r\n" + export_ + "Wizard.iso"}));
 
     const QJsonObject burning = state["burning"].toObject();
     EXPECT_EQ(burning["kind"].toInt(-1), 0);

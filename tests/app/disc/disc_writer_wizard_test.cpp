@@ -41,6 +41,11 @@ TEST(DiscWriterWizardTest, PagesFollowTheDiscKindAndTheWindowShowsTheModel) {
 
     EXPECT_TRUE(WithText<QRadioButton>(wizard, "DVD")->isChecked());
     wizard.next();
+    // Without titles the wizard stays on their page and says why.
+    wizard.next();
+    EXPECT_EQ(wizard.currentPage()->title(), "Titles");
+    EXPECT_NE(WithText<QLabel>(wizard, "Add the MPEG files to burn first."), nullptr);
+    model.ChooseTitles({folder / "a.mpg"});
     wizard.next();
     EXPECT_EQ(wizard.currentPage()->title(), "DVD menu");
     test::SaveScreenshot(wizard, "disc_writer_wizard_menu");

@@ -252,6 +252,10 @@ TEST_F(DvdMenuTest, TheWizardKeepsOnlyMpegTitlesAndPicturesAndStoresItsBackgroun
     EXPECT_EQ(wizard.Background(), folder_ / "program/DVDMainMenu.jpg");
     wizard.ChooseTitles({mpeg2, avi, text, mpeg1});
     EXPECT_EQ(wizard.Titles(), Paths({mpeg2, mpeg1}));
+    // Each refused file is named with the reason.
+    EXPECT_EQ(wizard.RefusedTitles(),
+              Paths({avi + " cannot be a title: its video is mpeg4, not MPEG-1 or MPEG-2.",
+                     text + " cannot be a title: no video could be read from it."}));
     wizard.SelectTitle(1);
     wizard.MoveTitleUp();
     EXPECT_EQ(wizard.Titles(), Paths({mpeg1, mpeg2}));
@@ -261,6 +265,7 @@ TEST_F(DvdMenuTest, TheWizardKeepsOnlyMpegTitlesAndPicturesAndStoresItsBackgroun
 
     wizard.ChoosePictures({text, jpeg, bmp});
     EXPECT_EQ(wizard.Pictures(), Paths({jpeg, bmp}));
+    EXPECT_EQ(wizard.RefusedPictures(), Paths({text + " is not a BMP or JPEG picture."}));
     EXPECT_FALSE(wizard.ChooseBackground(text));
     EXPECT_TRUE(wizard.ChooseBackground(bmp));
     EXPECT_EQ(platform::GetPrivateProfileString("DVD", "menubgimage", "", 4096, setup.settingsPath),
@@ -270,6 +275,41 @@ TEST_F(DvdMenuTest, TheWizardKeepsOnlyMpegTitlesAndPicturesAndStoresItsBackgroun
     wizard.RemoveTitles();
     wizard.Next();
     EXPECT_EQ(wizard.Status(), "Add the MPEG files to burn first.");
+}
+
+// The shipped background's own drawing (its heading) stays clear of every
+// button place for one to six titles, for square white buttons (the
+// tallest) as for 4:3 pictures.
+TEST(DvdMenuBackgroundTest, TheDefaultBackgroundKeepsItsTextOutOfTheButtons) {
+    const std::optional<Picture> loaded =
+        LoadJpeg(std::string(ZARVO_PROGRAM_FOLDER) + kDefaultMenuBackgroundName);
+    ASSERT_TRUE(loaded.has_value());
+    const Picture background = Scaled(*loaded, kMenuWidth, kMenuHeight);
+    // The background is a gradient from top to bottom: a pixel much lighter
+    // than the left edge of its row is drawing.
+    const auto lightness = [](Rgb c) {
+        return (299 * c.red + 587 * c.green + 114 * c.blue) / 1000;
+    };
+    std::vector<std::pair<int, int>> drawn;
+    for (int y = 0; y < kMenuHeight; ++y) {
+        const int edge = lightness(background.Pixel(0, y));
+        for (int x = 0; x < kMenuWidth; ++x) {
+            if (lightness(background.Pixel(x, y)) > edge + 60) drawn.emplace_back(x, y);
+        }
+    }
+    ASSERT_GT(drawn.size(), 100u) << "the background has no heading";
+    for (int titles = 1; titles <= 6; ++titles) {
+        const MenuLayout layout = LayOutMenu(titles);
+        for (const int height : {layout.buttonWidth, layout.buttonWidth * 3 / 4}) {
+            for (const MenuPoint centre : layout.centres) {
+                const ButtonRect r = ButtonAround(centre, layout.buttonWidth, height);
+                for (const auto& [x, y] : drawn) {
+                    ASSERT_FALSE(x >= r.left && x < r.right && y >= r.top && y < r.bottom)
+                        << titles << " titles: drawing at " << x << "," << y;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 
 #include "app/profiles/profile_editor.h"
 #include "tests/support/offscreen_application.h"
@@ -118,9 +121,19 @@ TEST_F(ProfileEditorDialogTest, EditsAndClicksReachTheModelAndTheFile) {
     EXPECT_EQ(width->text(), "80");
     EXPECT_EQ(Find<SpinArrows>("Width spin")->Position(), 80);
 
+    // The frame size is a change not saved: Close asks, "No" closes.
+    QString asked;
+    QTimer::singleShot(0, [&asked] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        asked = box->text();
+        box->button(QMessageBox::No)->click();
+    });
     ButtonWithTooltip(dialog, "Close Profile Editor")->click();
+    EXPECT_EQ(asked, "Save the changes to this profile?");
     EXPECT_TRUE(model_->Closed());
     EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(files_.ReadInt(kTargetWmv, 2, "FrameWidth"), 400);
 }
 
 }  // namespace

@@ -347,11 +347,57 @@ TEST_F(ProfileEditorModelTest, ReloadDiscardsEditsAndCloseSavesNothing) {
     EXPECT_EQ(editor.Selection(EditorList::kChannels), 1);
     EXPECT_EQ(editor.Text(EditorField::kWidth), "320");
 
+    // Close asks about the change; "Cancel" keeps the editor open, "No"
+    // closes it without saving.
+    struct Answers : ProfileEditorView {
+        std::string AskQuestion(const std::string& text) override {
+            questions.push_back(text);
+            const std::string answer = replies.front();
+            replies.erase(replies.begin());
+            return answer;
+        }
+        std::vector<std::string> questions;
+        std::vector<std::string> replies = {"Cancel", "No"};
+    } answers;
+    editor.SetView(&answers);
     editor.SetText(EditorField::kName, "unsaved");
+    EXPECT_TRUE(editor.HasUnsavedChanges());
+    EXPECT_EQ(editor.OnCommand(kCmdCloseEditor), "");
     EXPECT_FALSE(editor.Closed());
     EXPECT_EQ(editor.OnCommand(kCmdCloseEditor), "");
     EXPECT_TRUE(editor.Closed());
+    EXPECT_EQ(answers.questions, std::vector<std::string>(2, "Save the changes to this profile?"));
     EXPECT_EQ(FileText(kTargetAvi), before);
+}
+
+TEST_F(ProfileEditorModelTest, CloseAsksOnlyAboutChangesAndSavesThemOnYes) {
+    ProfileEditorModel& editor = Open(kTargetAvi, {{320, 240}, {352, 288}});
+    struct Answers : ProfileEditorView {
+        std::string AskQuestion(const std::string& text) override {
+            questions.push_back(text);
+            return reply;
+        }
+        std::vector<std::string> questions;
+        std::string reply = "Yes";
+    } answers;
+    editor.SetView(&answers);
+    // Values typed back to what they were are no change.
+    editor.SetText(EditorField::kBitrate, "9");
+    editor.SetText(EditorField::kBitrate, "700");
+    EXPECT_FALSE(editor.HasUnsavedChanges());
+    editor.SelectEntry(EditorList::kAudioBitrate, 2);
+    EXPECT_TRUE(editor.HasUnsavedChanges());
+    // A value that cannot be saved keeps the editor open with its reason.
+    editor.SetText(EditorField::kWidth, "-5");
+    EXPECT_EQ(editor.OnCommand(kCmdCloseEditor), "Width cannot be negative.");
+    EXPECT_FALSE(editor.Closed());
+    editor.SetText(EditorField::kWidth, "640");
+    EXPECT_EQ(editor.OnCommand(kCmdCloseEditor), "");
+    EXPECT_TRUE(editor.Closed());
+    EXPECT_EQ(answers.questions.size(), 2u);
+    EXPECT_EQ(files_.ReadInt(kTargetAvi, 0, "FrameWidth"), 640);
+    EXPECT_EQ(files_.ReadInt(kTargetAvi, 0, "AudioBitrate"), 2);
+    EXPECT_EQ(HostRecord(kTargetAvi, 0).frameWidth, 640);
 }
 
 TEST_F(ProfileEditorModelTest, ValuesTheListsDoNotOfferAreShownAsNoneAndKept) {

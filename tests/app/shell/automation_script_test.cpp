@@ -228,6 +228,23 @@ TEST_F(ScriptRunnerTest, TheEditorClosesWithoutSavingAtTheFirstOtherLine) {
     EXPECT_EQ(ProfileFiles(program_.Folder()).ReadString(kTargetAvi, 0, "Name"), "A0");
 }
 
+TEST_F(ScriptRunnerTest, CloseAsksAboutChangesAndTheAnswerLineDecides) {
+    const std::string question = "Save the changes to this profile?";
+    QJsonObject state =
+        Run("edit-profile open\nedit-profile set\tName\tKept\nedit-profile close\nanswer Yes\n");
+    EXPECT_EQ(failures_, 0);
+    EXPECT_EQ(state["messages"].toArray(), QJsonArray({QString::fromStdString(question)}));
+    EXPECT_EQ(ProfileFiles(program_.Folder()).ReadString(kTargetAvi, 0, "Name"), "Kept");
+    // "Cancel" keeps the editor open; "No" closes it and drops the change.
+    state = Run(
+        "edit-profile open\nedit-profile set\tName\tDropped\nedit-profile close\nanswer Cancel\n"
+        "edit-profile set\tName\tAgain\nedit-profile close\nanswer No\n");
+    EXPECT_EQ(failures_, 0);
+    EXPECT_EQ(state["messages"].toArray().size(), 2);
+    EXPECT_TRUE(state["profile_editor"].isNull());
+    EXPECT_EQ(ProfileFiles(program_.Folder()).ReadString(kTargetAvi, 0, "Name"), "Kept");
+}
+
 TEST_F(ScriptRunnerTest, BadEditProfileLinesAreReported) {
     test::WriteFile(program_ / "3GPProfile.ini", "[common]\nprofiles=1\n[Profile0]\nName=G\n");
     model_ = std::make_unique<MainWindowModel>(program_.Folder());

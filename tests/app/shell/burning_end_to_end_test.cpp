@@ -50,7 +50,12 @@ TEST_P(DiscBurningTest, AConversionEndsAsAnImageThatVcdInfoReads) {
     EXPECT_FALSE(burning["finalize"].toBool());
     EXPECT_EQ(Texts(burning["messages"]),
               Paths({"Prepare Collection", "Start Burning...", "Burn Done"}));
-    EXPECT_EQ(Texts(state["messages"]), Paths({"Success to Burn Disc!"}));
+    // The box says where the image went, and the image recorder's buffer
+    // means nothing.
+    EXPECT_EQ(Texts(state["messages"]),
+              Paths({"Success to Burn Disc!\r\n" + export_ + "Holiday.bin"}));
+    EXPECT_FALSE(burning["buffer_shown"].toBool());
+    EXPECT_FALSE(burning["burn_now_enabled"].toBool());
     EXPECT_EQ(burning["result"].toInt(), 1);
 
     // The file tree shows the real file: its size, rate, bit rate and size,
@@ -73,6 +78,7 @@ TEST_P(DiscBurningTest, AConversionEndsAsAnImageThatVcdInfoReads) {
     for (std::string line; bitRate <= 0 && std::getline(rates, line);)
         bitRate = std::atoll(line.c_str());
     EXPECT_EQ(lines[2], "Bitrate: " + std::to_string(bitRate / 1024) + " Kbits/s");
+    EXPECT_EQ(lines[3], "Aspect Ratio: 4:3");
     EXPECT_EQ(lines[4], "Width(Pixel): " + std::to_string(c.width) +
                             " / Height(Pixel): " + std::to_string(c.height));
 

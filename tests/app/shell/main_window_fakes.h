@@ -39,7 +39,10 @@ public:
         if (onEditor) onEditor(editor);
     }
     void OpenDiscWriterWizard(DiscWriterWizardModel&) override { calls.push_back("wizard"); }
-    void OpenHelp(const std::string& path) override { calls.push_back("help " + path); }
+    bool OpenHelp(const std::string& path) override {
+        calls.push_back("help " + path);
+        return helpShown;
+    }
     bool AskYesNo(const std::string& question) override {
         calls.push_back("ask " + question);
         return Next(yesNoReplies, false);
@@ -57,6 +60,7 @@ public:
     std::deque<int> audioReplies;
     std::deque<bool> yesNoReplies;
     std::function<void(ProfileEditorModel&)> onEditor;
+    bool helpShown = true;
     std::vector<std::string> calls;
     std::vector<std::string> audioLines;
     int changes = 0;

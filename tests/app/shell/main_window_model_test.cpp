@@ -297,17 +297,70 @@ TEST_F(MainWindowModelCommandTest, DvdFolderListsTheLongestTitleAndTakesItsAudio
     EXPECT_EQ(model_->FileListTexts(), Paths({"/v/a.avi       (Duration: 00:00:00)"}));
 }
 
-TEST_F(MainWindowModelCommandTest, DvdFolderWithoutVobsGivesAnEmptyList) {
+TEST_F(MainWindowModelCommandTest, DvdFolderWithoutATitleSaysSoAndKeepsTheList) {
     const std::string dvd = program_ / "empty dvd";
-    MakeDvdFolder(dvd, {});
-    Browse({"/v/a.avi"});
+    MakeDvdFolder(dvd, {"notes.txt"});
+    Browse({"/v/a.avi", "/v/e.avi"});
+    model_->SelectFile(1);
     view_.folderReplies.push_back(dvd);
     model_->OnCommand(kCmdChooseDvd);
-    EXPECT_TRUE(model_->DvdSourceMode());
-    EXPECT_TRUE(model_->Files().empty());
-    EXPECT_EQ(model_->SelectedFile(), -1);
-    EXPECT_FALSE(model_->AudioStreamButtonVisible());
+    EXPECT_FALSE(model_->DvdSourceMode());
+    EXPECT_EQ(model_->Files(), Paths({"/v/a.avi", "/v/e.avi"}));
+    EXPECT_EQ(model_->SelectedFile(), 1);
+    EXPECT_EQ(model_->StatusTexts()[0], "No DVD title was found in " + dvd);
     for (const std::string& call : view_.calls) EXPECT_NE(call.rfind("audio", 0), 0u);
+}
+
+TEST_F(MainWindowModelCommandTest, HelpWithoutABrowserSaysWhereTheHelpIs) {
+    view_.helpShown = false;
+    model_->OnCommand(kCmdHelp);
+    EXPECT_EQ(model_->StatusTexts()[0], "No web browser could show the help. It is in " +
+                                            program_.Folder() + "help/help.htm");
+}
+
+TEST_F(MainWindowModelCommandTest, TheWindowOpensOnTheTargetAndProfileUsedLast) {
+    model_->OnCommand(InfoOfTarget(kTarget3gp)->commandId);
+    model_->SelectProfile(1);
+    {
+        MainWindowModel again(program_.Folder());
+        again.Initialise();
+        EXPECT_EQ(again.Target(), kTarget3gp);
+        EXPECT_EQ(again.SelectedProfile(), 1);
+        EXPECT_EQ(again.ProfileLabel(), model_->ProfileLabel());
+    }
+    // Whatever else the file holds opens on AVI and its first profile.
+    for (const char* garbage : {"3", "10", "-1", "x\xff", "99999999999", ""}) {
+        SCOPED_TRACE(garbage);
+        test::WriteFile(program_ / "zarvo.ini", std::string("[common]\nlasttarget=") + garbage +
+                                                    "\nlastprofile=" + garbage + "\n");
+        MainWindowModel again(program_.Folder());
+        again.Initialise();
+        EXPECT_EQ(again.Target(), kTargetAvi);
+        EXPECT_EQ(again.SelectedProfile(), 0);
+    }
+    // A profile that is no longer there.
+    test::WriteFile(program_ / "zarvo.ini", "[common]\nlasttarget=5\nlastprofile=7\n");
+    MainWindowModel again(program_.Folder());
+    again.Initialise();
+    EXPECT_EQ(again.Target(), kTarget3gp);
+    EXPECT_EQ(again.SelectedProfile(), 0);
+}
+
+TEST_F(MainWindowModelCommandTest, AnEnlargedWindowKeepsItsRoomWhileTheListChanges) {
+    const int natural = model_->Layout().height;
+    model_->SetWindowSize(900, natural + 100);
+    MainWindowLayout l = model_->Layout();
+    EXPECT_EQ(l.width, 900);
+    EXPECT_EQ(l.height, natural + 100);
+    EXPECT_EQ(l.fileList.right, 900 - 125);
+    EXPECT_EQ(l.fileList.Height(), FileListHeight(0) + 100);
+    Browse({"/v/a.avi", "/v/e.avi", "/v/d.mov", "/v/b c.mpg"});
+    l = model_->Layout();
+    EXPECT_EQ(l.height, FileListHeight(4) + 232 + 100);
+    // Made small again it is the standard window.
+    model_->SetWindowSize(100, 100);
+    EXPECT_EQ(model_->Layout().height, FileListHeight(4) + 232);
+    EXPECT_EQ(model_->Layout().width, MainWindowLayout::kWidth);
 }
 
 TEST_F(MainWindowModelCommandTest, CancelledDvdChooserKeepsEverything) {

@@ -165,10 +165,20 @@ TEST_F(SdkClientTest, TheImageRecorderWritesADvdVideoIsoThatLsdvdReads) {
     EXPECT_NE(test::RunTool("isoinfo -d -i " + test::Quoted(iso)).find("Volume id: Holiday 2024"),
               std::string::npos);
 
-    // A second burn never writes over the first image.
+    char written[4096];
+    ASSERT_EQ(sdk_->GetImageFile(written, sizeof written), 0);
+    EXPECT_EQ(std::string(written), iso);
+
+    // A second burn never writes over the first image, and says which name
+    // it took; a buffer too small for the path gets nothing.
     ASSERT_EQ(BurnToEnd(), 0);
     EXPECT_EQ(FolderNames(images),
               std::vector<std::string>({"Holiday 2024 (2).iso", "Holiday 2024.iso"}));
+    ASSERT_EQ(sdk_->GetImageFile(written, sizeof written), 0);
+    EXPECT_EQ(std::string(written), images + "Holiday 2024 (2).iso");
+    char tooSmall[8] = "x";
+    EXPECT_EQ(sdk_->GetImageFile(tooSmall, sizeof tooSmall), FOXBURNER_ERROR_BUFFER_TOO_SMALL);
+    EXPECT_STREQ(tooSmall, "");
 }
 
 TEST_F(SdkClientTest, VideoCdTracksAreScannedAndWrittenAsBinCue) {
@@ -289,6 +299,10 @@ TEST_F(SdkClientTest, AFolderWithoutRoomIsAnErrorAndKeepsNoHalfImage) {
     EXPECT_NE(Text(FOXBURNER_ERROR_NO_ROOM).find("No space left on device"), std::string::npos)
         << Text(FOXBURNER_ERROR_NO_ROOM);
     EXPECT_TRUE(FolderNames(folder_ / "small/").empty());
+    // A failed burn wrote no image.
+    char written[4096] = "x";
+    EXPECT_EQ(sdk_->GetImageFile(written, sizeof written), 0);
+    EXPECT_STREQ(written, "");
 }
 
 TEST_F(SdkClientTest, ErrorsOptionsAndMisuse) {
