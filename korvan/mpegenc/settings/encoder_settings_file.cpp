@@ -9,6 +9,7 @@
 #include "korvan/mpegenc/settings/frame_rates.h"
 #include "korvan/mpegenc/settings/settings_keys.h"
 #include "korvan/mpegenc/settings/settings_validation.h"
+#include "platform/ini_text.h"
 #include "platform/private_profile.h"
 
 namespace korvan {
@@ -41,7 +42,10 @@ void ReadKey(const SettingsKey& key, const std::string& path) {
         case SettingsValueKind::kText: {
             const std::string value = platform::GetPrivateProfileString(
                 key.section, key.name, SettingsText(*key.text), kSettingsTextChars, path);
-            SetSettingsText(*key.text, value);
+            // The record holds text up to a NUL; what stands before one is
+            // trimmed as the whole value was, so that the text printed back
+            // reads in again as it is.
+            SetSettingsText(*key.text, platform::ini::Trim(value.c_str()));
             break;
         }
     }
