@@ -188,8 +188,7 @@ void ConversionQueue::ShowRenamed(const std::string& wanted, const RunFiles::Nam
     if (output.clash == RunFiles::Clash::kNone) return;
     std::string text = RenamedText(wanted, output);
     if (log_) log_->AddLine("output", text);
-    ShowLeft(text);
-    renamedNotes_.push_back(std::move(text));
+    ShowLeft(std::move(text));
     Changed();
 }
 
@@ -237,7 +236,7 @@ void ConversionQueue::Start() {
     mergeList_.clear();
     failed_.clear();
     failureReasons_.clear();
-    renamedNotes_.clear();
+    outputs_.clear();
     statusLog_.clear();
     progressLog_.clear();
     jobTipLog_.clear();
@@ -496,6 +495,7 @@ void ConversionQueue::ConvertDvdTitle() {
     runFiles_.Start(title);
     const std::string wanted = OutputPathOf(title.front());
     const RunFiles::Name output = runFiles_.Claim(wanted);
+    outputs_ = {output};
     const std::string scratch = ScratchFolder();
     runFiles_.EmptyFolder(scratch);
     ShowRenamed(wanted, output);
@@ -572,12 +572,19 @@ std::string ConversionQueue::FinalText(std::size_t entries) const {
     }
     if (joinFailed_) text += " (joining failed)";
     text += discNote_;
-    if (!renamedNotes_.empty()) {
-        text += " (" + renamedNotes_.front();
-        if (renamedNotes_.size() > 1) {
-            text += "; " + std::to_string(renamedNotes_.size() - 1) + " more took new names";
+    // The outputs made under other names than the ones wanted; short, so
+    // that the pane shows it: each rename was said when it came.
+    std::vector<std::string> renamed;
+    for (const RunFiles::Name& output : outputs_) {
+        if (output.clash != RunFiles::Clash::kNone && FileExists(output.path)) {
+            renamed.push_back(platform::FileName(output.path));
         }
-        text += ")";
+    }
+    if (renamed.size() == 1) {
+        text += " (saved as " + renamed.front() + ")";
+    } else if (renamed.size() > 1) {
+        text += " (" + std::to_string(renamed.size()) +
+                " files saved under new names, as theirs were taken)";
     }
     if (!deviceWarning_.empty()) text += " " + deviceWarning_;
     return text;

@@ -158,8 +158,6 @@ private:
     std::array<std::string, 3> status_;
     std::vector<std::string> failed_;
     std::vector<std::string> failureReasons_;  // of failed_, in its order
-    // What was said about outputs that took other names, for the end.
-    std::vector<std::string> renamedNotes_;
     std::vector<std::string> statusLog_;
     std::vector<int> progressLog_;
     std::vector<std::string> jobTipLog_;

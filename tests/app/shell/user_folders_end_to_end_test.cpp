@@ -85,9 +85,8 @@ TEST_P(InputInExportFolderTest, ConvertsBesideTheInputWithoutTouchingIt) {
     ExpectInputsUnchanged();
     EXPECT_EQ(Listing(export_), Paths({base + " (2).avi", base + ".avi"}));
     ExpectGoodClip(export_ + base + " (2).avi", 1);
-    EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted) + " (" + base +
-                                             ".avi is one of the inputs, so the output is " + base +
-                                             " (2).avi)");
+    EXPECT_EQ(Texts(state["status"])[0],
+              std::string(kCompleted) + " (saved as " + base + " (2).avi)");
     EXPECT_TRUE(Mentions(Texts(state["status_log"]), base + " (2).avi"));
 }
 
@@ -99,9 +98,8 @@ TEST_P(InputInExportFolderTest, MergesBesideTheInputWithoutTouchingIt) {
     ExpectInputsUnchanged();
     EXPECT_EQ(Listing(export_), Paths({base + " (2).avi", base + ".avi"}));
     ExpectGoodClip(export_ + base + " (2).avi", 3);
-    EXPECT_EQ(Texts(state["status"])[0], std::string(kCompleted) + " (" + base +
-                                             ".avi is one of the inputs, so the output is " + base +
-                                             " (2).avi)");
+    EXPECT_EQ(Texts(state["status"])[0],
+              std::string(kCompleted) + " (saved as " + base + " (2).avi)");
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, InputInExportFolderTest,
