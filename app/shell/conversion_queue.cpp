@@ -241,6 +241,7 @@ void ConversionQueue::Start() {
     progressLog_.clear();
     jobTipLog_.clear();
     stoppedInput_.clear();
+    // The last run's closing words do not belong to the new one.
     status_ = {};
     progress_ = 0;
     // Nothing starts that could only fail: no inputs, or nowhere to write.

@@ -323,8 +323,6 @@ void MainWindowModel::OnProgressNotification(int value) { queue_.OnProgressNotif
 void MainWindowModel::Convert() {
     // Start returns when the queue has ended; a press while it runs is a stop.
     const bool starting = !Converting();
-    // The last run's closing words do not belong to the new one.
-    if (starting) queue_.ShowStatus("");
     queue_.OnConvertCommand();
     if (starting) AnnounceQueueEnd();
 }
@@ -436,9 +434,9 @@ std::string MainWindowModel::EntryText(const std::string& path) {
 std::vector<std::string> MainWindowModel::FileListTexts() const {
     // The last run's failures stay marked until the next run starts.
     std::vector<std::string> texts = fileListTexts_;
-    if (queue_.FailedInputs().empty()) return texts;
+    const std::vector<std::string>& failed = queue_.FailedInputs();
+    if (failed.empty()) return texts;
     for (std::size_t i = 0; i < texts.size() && i < files_.size(); ++i) {
-        const auto& failed = queue_.FailedInputs();
         if (std::find(failed.begin(), failed.end(), files_[i]) == failed.end()) continue;
         const std::string reason = queue_.FailureOf(files_[i]);
         texts[i] += "  [Failed" + (reason.empty() ? std::string() : ": " + reason) + "]";
