@@ -16,6 +16,10 @@
 
 namespace {
 
+// Test programs run side by side: this one's temporary folder is its own, so
+// that the check for a run's scratch folder sees only this program's.
+const platform::ProgramTempFolder kOwnTemporaryFolder;
+
 using Paths = std::vector<std::string>;
 namespace fs = std::filesystem;
 
