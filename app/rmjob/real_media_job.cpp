@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "app/tools/activity_log.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/program_ui.h"
 #include "platform/file_names.h"
 #include "platform/private_profile.h"
 
@@ -82,7 +82,7 @@ bool RealMediaJob::WriteStartValues(const std::vector<std::string>& inputs,
     // The queue starts jobs only outside DVD source mode, whose inputs would
     // be temporary copies the host deletes.
     bool written = write(kInputsSection, "dvdmode", "0");
-    services_.clock->totalSeconds = 0;
+    services_.context->clock.totalSeconds = 0;
     written = write(kInputsSection, "number", std::to_string(inputs.size())) && written;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         char key[32];
@@ -90,7 +90,7 @@ bool RealMediaJob::WriteStartValues(const std::vector<std::string>& inputs,
         written = write(kInputsSection, key, inputs[i]) && written;
         const double seconds = services_.probe(inputs[i]).durationSeconds;
         if (std::isfinite(seconds) && seconds > 0) {
-            services_.clock->totalSeconds += static_cast<int>(seconds);
+            services_.context->clock.totalSeconds += static_cast<int>(seconds);
         }
     }
     written = write(kOutputSection, kResultNameKey, plannedOutput) && written;
@@ -121,7 +121,7 @@ void RealMediaJob::StartRealMediaJob(const std::vector<std::string>& inputs,
 
     running_ = true;
     started_ = std::chrono::steady_clock::now();
-    SessionActivityLog().AddLine(kHostProgramName, "job for " + input_);
+    services_.context->log.AddLine(kHostProgramName, "job for " + input_);
     if (!WriteStartValues(inputs, plannedOutput)) {
         FailJob("Can't write the job file " + jobFile_ + ".");
         return;
@@ -136,12 +136,12 @@ void RealMediaJob::OnPollTimer() {
     if (!running_) return;
     std::string tip =
         platform::GetPrivateProfileString(kCommonSection, kTipKey, "", kTextBufferSize, jobFile_);
-    if (!tip.empty() && tip != tip_) SessionActivityLog().AddLine(kHostProgramName, tip);
+    if (!tip.empty() && tip != tip_) services_.context->log.AddLine(kHostProgramName, tip);
     tip_ = std::move(tip);
     int error = platform::GetPrivateProfileInt(kCommonSection, kErrorCodeKey, 0, jobFile_);
     const int percent = platform::GetPrivateProfileInt(kCommonSection, kPercentKey, 0, jobFile_);
     if (percent >= 0) {
-        ProgressClock& clock = *services_.clock;
+        ProgressClock& clock = services_.context->clock;
         clock.positionSeconds =
             static_cast<int>(static_cast<long long>(percent) * clock.totalSeconds / 100);
         services_.window->PostCommand(kCommandMessage, kProgressNotification, percent);
@@ -155,15 +155,15 @@ void RealMediaJob::OnPollTimer() {
     if (error == kEngineResult || (percent == kJobEnded && error == 0)) {
         // The host's last figure falls between two polls as often as not; a
         // job that has ended well is shown whole before its end mark.
-        services_.clock->positionSeconds = services_.clock->totalSeconds;
+        services_.context->clock.positionSeconds = services_.context->clock.totalSeconds;
         services_.window->PostCommand(kCommandMessage, kProgressNotification, 100);
         EndJob(platform::GetPrivateProfileString(kOutputSection, kResultNameKey, "",
                                                  kTextBufferSize, jobFile_));
         return;
     }
     if (error != 0) {
-        SessionActivityLog().AddLine(kHostProgramName,
-                                     "result code " + std::to_string(error) + " for " + input_);
+        services_.context->log.AddLine(kHostProgramName,
+                                       "result code " + std::to_string(error) + " for " + input_);
         const std::string message = JobResultMessage(error, input_);
         if (message.empty()) {
             EndJob({});
@@ -180,8 +180,8 @@ void RealMediaJob::OnPollTimer() {
 
 void RealMediaJob::EndJob(std::string result) {
     running_ = false;
-    SessionActivityLog().AddLine(kHostProgramName,
-                                 result.empty() ? "ended without a result" : "result " + result);
+    services_.context->log.AddLine(kHostProgramName,
+                                   result.empty() ? "ended without a result" : "result " + result);
     services_.pollTimer->Stop();
     result_ = std::move(result);
     services_.window->PostCommand(kCommandMessage, kProgressNotification, kJobEnded);
@@ -190,7 +190,7 @@ void RealMediaJob::EndJob(std::string result) {
 void RealMediaJob::FailJob(const std::string& message) {
     EndJob({});
     host_.Stop(kHostStopGrace);
-    services_.showMessage(message, kOpenFileErrorCaption);
+    services_.context->ui.ShowMessage(message, kOpenFileErrorCaption);
 }
 
 void RealMediaJob::CancelRealMediaJob() {

@@ -19,7 +19,7 @@
 
 #include "app/tools/media_info.h"
 #include "app/tools/probe_text.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/run_context.h"
 
 enum ParseMode : int { FfmpegOutput = 0, PositionOutput = 1 };
 

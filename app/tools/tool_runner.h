@@ -6,7 +6,7 @@
 //
 // While the tool runs, `Run` dispatches the program's pending messages
 // between pieces of output (see ProgramUi), so the window stays live and the
-// stop command (which sets ToolCancelFlag) can arrive. When `Run` returns,
+// stop command (which sets the context's cancelRequested) can arrive. When `Run` returns,
 // the tool has ended and nothing of it is left: no process, no descriptor, no
 // temporary file.
 //
@@ -39,19 +39,23 @@ inline constexpr const char* kOutputPipeFailedText = "Create   STDOUT   pipe   f
 inline constexpr const char* kInputPipeFailedText = "Create   STDIN   pipe   failed";
 inline constexpr const char* kProcessFailedText = "create process failed";
 
+struct RunContext;
+
 class ToolRunner {
 public:
-    explicit ToolRunner(ParseMode mode);
+    // `context` (not owned) shows the messages, logs the run, keeps the
+    // progress clock and carries the user's stop.
+    ToolRunner(RunContext& context, ParseMode mode);
     // Probes `file` at once ("ffmpeg -y -i file"); the media facts are valid
     // when the constructor returns.
-    ToolRunner(const std::string& file, const std::string& preferredAudioId,
+    ToolRunner(RunContext& context, const std::string& file, const std::string& preferredAudioId,
                CommandTarget* notifyTarget);
     ToolRunner(const ToolRunner&) = delete;
     ToolRunner& operator=(const ToolRunner&) = delete;
 
     // Command prefix "ffmpeg -y -i ", no duration, position or progress,
     // success 1, no stream facts gathered, indexes 0 and 1, no preferred
-    // audio id, and the tool cancel flag cleared.
+    // audio id, and the context's stop request cleared.
     void Reset();
 
     // Progress (1..100) and the failure value -2 go to `target` as
@@ -100,6 +104,7 @@ private:
     void StopTool(platform::ChildProcess& child) const;
     void Notify(std::intptr_t value) const;
 
+    RunContext& context_;
     CommandTarget* notifyTarget_ = nullptr;
     unsigned notifyMessage_ = kCommandMessage;
     unsigned notifyWParam_ = kProgressNotification;

@@ -11,9 +11,10 @@
 #include <thread>
 
 #include "app/tools/activity_log.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/run_context.h"
 #include "platform/private_profile.h"
 #include "tests/support/process_checks.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -49,6 +50,15 @@ std::string Read(const std::string& job, const std::string& section, const std::
     return platform::GetPrivateProfileString(section, key, "<absent>", 4096, job);
 }
 
+// The program's message boxes, as "caption: text".
+class MessageRecorder : public test::FailingUi {
+public:
+    void ShowMessage(const std::string& text, const std::string& caption) override {
+        messages.push_back(caption + ": " + text);
+    }
+    std::vector<std::string> messages;
+};
+
 class RealMediaJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -81,10 +91,7 @@ protected:
         };
         services.window = &window_;
         services.pollTimer = &timer_;
-        services.clock = &clock_;
-        services.showMessage = [this](const std::string& text, const std::string& caption) {
-            messages_.push_back(caption + ": " + text);
-        };
+        services.context = &session_.context;
         services.hostWatchdog = watchdog;
         job_ = std::make_unique<RealMediaJob>(program_.Folder(), writable_.Folder(), services);
         return *job_;
@@ -100,8 +107,10 @@ protected:
     std::map<std::string, double> durations_;
     ManualTimer timer_;
     RecordingWindow window_;
-    ProgressClock clock_;
-    Texts messages_;
+    MessageRecorder ui_;
+    test::RunSession session_{ui_};
+    ProgressClock& clock_ = session_.context.clock;
+    Texts& messages_ = ui_.messages;
     std::unique_ptr<RealMediaJob> job_;
 };
 
@@ -174,7 +183,7 @@ TEST_F(RealMediaJobTest, EveryStartValueIsWrittenBeforeTheHostStartsAndProgressI
     EXPECT_FALSE(job.HostRunning());
     EXPECT_TRUE(messages_.empty());
     // The host's tip line and the result are in the session's log.
-    const std::string log = SessionActivityLog().Text();
+    const std::string log = session_.log.Text();
     EXPECT_NE(log.find("tobrin: job for " + Input("a.rm")), std::string::npos) << log;
     EXPECT_NE(log.find("tobrin: Remain: 00:00:07"), std::string::npos) << log;
     EXPECT_NE(log.find("tobrin: result " + export_ + "made.mpg"), std::string::npos) << log;
