@@ -1,6 +1,7 @@
 // The pixel kernels of the video coder, gathered in one table per
-// instruction set. The table is chosen once before an encode; every variant of a kernel
-// gives exactly the result of the plain one, so the choice changes speed only.
+// instruction set. The table is chosen once before an encode; every variant
+// of a kernel gives exactly the result of the plain one, so the choice
+// changes speed only.
 #pragma once
 
 #include <cstddef>

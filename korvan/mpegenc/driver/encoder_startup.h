@@ -18,10 +18,10 @@ std::string DefaultSettingsPath();
 CpuFlags ChosenCpuFlags();
 
 // Reads "PALDefaults", "Batch" and "MMXMode" (default: every instruction set
-// the processor has) from the per-user profile, applies
-// the VideoCD NTSC preset and loads the default settings file over it. A
-// refused file is reported and the MPEG-1 preset (PAL when "PALDefaults" is
-// set) is used instead.
+// the processor has) from the per-user profile, applies the VideoCD NTSC
+// preset and loads the default settings file over it. A refused file is
+// reported and the MPEG-1 preset (PAL when "PALDefaults" is set) is used
+// instead.
 void StartUpEncoder(EncoderState& state, const MessageSink& messages);
 
 // Writes "Batch" back to the per-user profile.

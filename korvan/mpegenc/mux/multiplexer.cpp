@@ -1,3 +1,5 @@
+// The entry, and the run that takes the phases in turn: set-up, then packs
+// until every file is written.
 #include "korvan/mpegenc/mux/multiplexer.h"
 
 #include "korvan/mpegenc/mux/multiplexer_run.h"
