@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "korvan/cli/video_encode.h"
-#include "korvan/mpegenc/common/processor_mode.h"
+#include "korvan/mpegenc/common/cpu_flags.h"
 #include "korvan/mpegenc/settings/encoder_presets.h"
 #include "korvan/mpegenc/video/video_encoder.h"
 
@@ -25,8 +25,7 @@ int main(int argc, char** argv) {
     korvan::VideoStatistics statistics;
     const auto start = std::chrono::steady_clock::now();
     const korvan::VideoResult r = korvan::EncodeVideoFile(
-        settings, {argv[2], argv[3], {}}, static_cast<int>(korvan::DetectProcessorMode()),
-        &statistics, threads);
+        settings, {argv[2], argv[3], {}}, korvan::DetectCpuFlags(), &statistics, threads);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (!r.Ok()) {
         std::fprintf(stderr, "%s\n", r.message.c_str());

@@ -41,7 +41,7 @@ StepOutcome FileEncodeSteps::EncodeVideo(const EncoderSettings& settings,
                                          const std::string& streamPath) {
     const VideoResult result =
         EncodeVideoFile(settings, VideoModeFiles{videoInput_, streamPath, reconstruction_},
-                        ChosenProcessorMode(), nullptr, threads_);
+                        ChosenCpuFlags(), nullptr, threads_);
     if (result.Ok()) return {};
     return {EncodeStatus::kFailed, result.message};
 }

@@ -121,7 +121,7 @@ int RunInputMode(ModeContext& context) {
     // The settings file's values stand where the target's preset leaves them.
     EncoderState state;
     state.settings = context.settings;
-    state.processorMode = ChosenProcessorMode();
+    state.kernelFlags = ChosenCpuFlags();
     state.threadCount = o.threadCount;
     media::AviWriterHooks hooks;
     hooks.hostFolder = platform::ProgramFolder();

@@ -36,7 +36,7 @@ private:
 }  // namespace
 
 VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
-                            int processorMode, VideoStatistics* statistics, int threads) {
+                            CpuFlags kernelFlags, VideoStatistics* statistics, int threads) {
     Y4mReader reader;
     std::string error;
     if (!reader.Open(files.input, error)) return Failure(kVideoSourceFailed, error);
@@ -59,7 +59,7 @@ VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFile
 
     VideoEncoder encoder;
     if (threads > 0) encoder.SetThreadCount(threads);
-    VideoResult r = encoder.Open(settings, header.width, header.height, pictures, processorMode,
+    VideoResult r = encoder.Open(settings, header.width, header.height, pictures, kernelFlags,
                                  source, files.reconstruction.empty() ? nullptr : &sink);
     if (!r.Ok()) return r;
     r = WriteVideoStream(encoder, files.elementary);

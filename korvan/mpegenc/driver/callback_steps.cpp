@@ -38,12 +38,12 @@ std::string RemainText(const RemainingTime& r) {
     return FormatText(" Remain: %02d:%02d:%02d", r.hours, r.minutes, r.seconds);
 }
 
-CallbackSteps::CallbackSteps(ProgressReporter& reporter, EncodePlan& plan, int processorMode,
+CallbackSteps::CallbackSteps(ProgressReporter& reporter, EncodePlan& plan, CpuFlags kernelFlags,
                              int threads)
     : reporter_(reporter),
       request_(reporter.Request()),
       plan_(plan),
-      processorMode_(processorMode),
+      kernelFlags_(kernelFlags),
       threads_(threads) {
     limits_.targetKind = request_.targetKind;
     limits_.pictureRate = plan.codedRate;
@@ -121,10 +121,10 @@ StepOutcome CallbackSteps::CodeVideo(const EncoderSettings& settings,
     PictureFeed feed(request_.getPicture, plan_.firstPicture, plan_.sourceRate, plan_.codedRate,
                      [this, &encoder](int picture) { return BeforePicture(picture, encoder); });
     VideoResult r = encoder.Open(settings, plan_.width, plan_.height,
-                                 static_cast<int>(plan_.pictures), processorMode_, feed, nullptr);
+                                 static_cast<int>(plan_.pictures), kernelFlags_, feed, nullptr);
     if (!r.Ok()) return {EncodeStatus::kFailed, r.message};
     if (!feed.Prepare(encoder.Parameters(), settings.matrixCoefficients,
-                      settings.blackAndWhite != 0, processorMode_)) {
+                      settings.blackAndWhite != 0, kernelFlags_)) {
         return {EncodeStatus::kFailed, "Could not allocate memory for u444."};
     }
 

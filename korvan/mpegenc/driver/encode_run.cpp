@@ -77,7 +77,7 @@ EncodeOutcome RunMergedEncode(EncodePlan& plan, const MergeInputs& merge, Callba
 
 EncodeOutcome RunMpegEncode(EncoderState& state, EncodePlan& plan, CompileRequest& request,
                             ProgressReporter& reporter, const MessageSink& messages) {
-    CallbackSteps steps(reporter, plan, state.processorMode, state.threadCount);
+    CallbackSteps steps(reporter, plan, state.kernelFlags, state.threadCount);
     if (request.merge.Active()) {
         return RunMergedEncode(plan, request.merge, steps, reporter, messages);
     }

@@ -21,7 +21,7 @@ VideoEncoder::VideoEncoder() = default;
 VideoEncoder::~VideoEncoder() = default;
 
 VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int height,
-                               int pictureCount, int processorMode, PictureSource& source,
+                               int pictureCount, CpuFlags kernelFlags, PictureSource& source,
                                ReconstructionSink* sink) {
     workers_.reset();
     jobs_.clear();
@@ -46,9 +46,9 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     } catch (const std::system_error&) {
         workers_ = std::make_unique<WorkerPool>(0);
     }
-    const VideoKernels& kernels = SelectVideoKernels(
-        processorMode,
-        parameters_.floatingPointDct ? DctArithmetic::kFloatingPoint : DctArithmetic::kInteger);
+    const VideoKernels& kernels =
+        SelectVideoKernels(kernelFlags, parameters_.floatingPointDct ? DctArithmetic::kFloatingPoint
+                                                                     : DctArithmetic::kInteger);
     kernels_ = &kernels;
     coder_ = std::make_unique<PictureCoder>(parameters_, kernels);
     searcher_ = std::make_unique<MotionSearcher>(kernels, parameters_.geometry);

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "korvan/mpegenc/common/bit_writer.h"
+#include "korvan/mpegenc/common/cpu_flags.h"
 #include "korvan/mpegenc/common/worker_pool.h"
 #include "korvan/mpegenc/settings/encoder_settings.h"
 #include "korvan/mpegenc/video/coding_parameters.h"
@@ -101,7 +102,7 @@ public:
     void SetThreadCount(int threads) { threads_ = std::max(1, threads); }
 
     VideoResult Open(const EncoderSettings& settings, int width, int height, int pictureCount,
-                     int processorMode, PictureSource& source, ReconstructionSink* sink);
+                     CpuFlags kernelFlags, PictureSource& source, ReconstructionSink* sink);
 
     bool Done() const { return next_ >= plan_.size() && !gopOpen_; }
     // Codes the next picture in transmission order (in the bounded variable

@@ -17,9 +17,12 @@ using korvan::CodeKeeping;
 
 TEST(BlockCodesTest, SizesOnlyTakeTheBitsOfTheCodes) {
     const korvan::DctArithmetic integer = korvan::DctArithmetic::kInteger;
-    // The sizes come from the magnitudes kernel of every processor mode.
-    for (int mode : {0, 1, 3}) {
-        const korvan::VideoKernels& k = korvan::SelectVideoKernels(mode, integer);
+    // The sizes come from the magnitudes kernel of every table this
+    // processor runs.
+    const korvan::CpuFlags detected = korvan::DetectCpuFlags();
+    for (korvan::CpuFlags flags :
+         {korvan::CpuFlags::kNone, detected & korvan::CpuFlags::kSse2, detected}) {
+        const korvan::VideoKernels& k = korvan::SelectVideoKernels(flags, integer);
         std::mt19937 random(22);
         korvan::RowCodes codes;
         korvan::RowCodes sizes;

@@ -46,7 +46,7 @@ Encoded Encode(const korvan::EncoderSettings& s, int threads) {
     encoder.SetThreadCount(threads);
     Encoded e;
     const korvan::VideoResult opened =
-        encoder.Open(s, kWidth, kHeight, kPictures, 0, source, &sink);
+        encoder.Open(s, kWidth, kHeight, kPictures, korvan::CpuFlags::kNone, source, &sink);
     EXPECT_TRUE(opened.Ok()) << opened.message;
     if (!opened.Ok()) return e;
     while (!encoder.Done()) {

@@ -55,7 +55,8 @@ protected:
         Outcome o;
         o.stream = clips_->dir / (name + (settings.IsMpeg2() ? ".m2v" : ".m1v"));
         const std::string recon = clips_->dir / (name + " recon.y4m");
-        o.result = korvan::EncodeVideoFile(settings, {input, o.stream, recon}, 0);
+        o.result =
+            korvan::EncodeVideoFile(settings, {input, o.stream, recon}, korvan::CpuFlags::kNone);
         if (!o.result.Ok()) return o;
         o.decoded =
             test::DecodeWithFfmpeg(o.stream, clips_->dir / (name + " decoded.y4m"), pixelFormat);
@@ -208,7 +209,8 @@ TEST_F(VideoEncoderFfmpegTest, InterlacedToolsAreUsedAndDecodeCleanlyWithoutDrif
         Outcome o;
         o.stream = clips_->dir / (std::string(c.name) + ".m2v");
         const std::string recon = clips_->dir / (std::string(c.name) + " recon.y4m");
-        o.result = korvan::EncodeVideoFile(s, {input, o.stream, recon}, 0, &statistics);
+        o.result = korvan::EncodeVideoFile(s, {input, o.stream, recon}, korvan::CpuFlags::kNone,
+                                           &statistics);
         ASSERT_TRUE(o.result.Ok()) << o.result.message;
         o.decoded =
             test::DecodeWithFfmpeg(o.stream, clips_->dir / (std::string(c.name) + " dec.y4m"));
@@ -424,8 +426,8 @@ TEST_F(VideoEncoderFfmpegTest, DiscToolsAcceptTheDvdAndVideoCdStreams) {
 TEST_F(VideoEncoderFfmpegTest, MismatchedChromaLayoutIsRefused) {
     korvan::EncoderSettings s = korvan::PresetSettings(Preset::kMpeg2, korvan::TvSystem::kPal);
     s.chromaFormat = 2;
-    korvan::VideoResult r =
-        korvan::EncodeVideoFile(s, {clips_->pan, clips_->dir / "refused.m2v", ""}, 0);
+    korvan::VideoResult r = korvan::EncodeVideoFile(
+        s, {clips_->pan, clips_->dir / "refused.m2v", ""}, korvan::CpuFlags::kNone);
     EXPECT_EQ(r.code, korvan::kVideoInvalidSettings);
     EXPECT_NE(r.message.find("chromaFormat"), std::string::npos);
 }

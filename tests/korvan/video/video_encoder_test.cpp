@@ -31,7 +31,7 @@ TEST(VideoEncoderTest, Mpeg1UsesTheLargerFCodeForBothComponents) {
         s.ipFrameDistance = 1;
         MovingPattern source(320, 192, 10, 0);
         korvan::VideoEncoder encoder;
-        ASSERT_TRUE(encoder.Open(s, 320, 192, 2, 0, source, nullptr).Ok());
+        ASSERT_TRUE(encoder.Open(s, 320, 192, 2, korvan::CpuFlags::kNone, source, nullptr).Ok());
         ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
         ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
         const auto& f = encoder.LastFCodes();
@@ -51,7 +51,7 @@ TEST(VideoEncoderTest, PicturesAreFetchedOnceInDisplayOrderAndShownInDisplayOrde
     MovingPattern source(64, 48, 1, 1);
     RecordingSink sink;
     korvan::VideoEncoder encoder;
-    ASSERT_TRUE(encoder.Open(s, 64, 48, 17, 0, source, &sink).Ok());
+    ASSERT_TRUE(encoder.Open(s, 64, 48, 17, korvan::CpuFlags::kNone, source, &sink).Ok());
     while (!encoder.Done()) ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
     ASSERT_TRUE(encoder.Finish().Ok());
     std::vector<int> expected(17);
@@ -67,7 +67,7 @@ TEST(VideoEncoderTest, EveryGopRepeatsTheSequenceHeaderAndTheStreamEnds) {
     s.embedSVCDUserBlocks = 1;
     MovingPattern source(64, 48, 1, 0);
     korvan::VideoEncoder encoder;
-    ASSERT_TRUE(encoder.Open(s, 64, 48, 31, 0, source, nullptr).Ok());
+    ASSERT_TRUE(encoder.Open(s, 64, 48, 31, korvan::CpuFlags::kNone, source, nullptr).Ok());
     std::vector<uint8_t> stream;
     while (!encoder.Done()) {
         ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
@@ -106,7 +106,8 @@ TEST(VideoEncoderTest, EveryGopRepeatsTheSequenceHeaderAndTheStreamEnds) {
 int CountSlices(const korvan::EncoderSettings& s, int width, int height, int pictures) {
     MovingPattern source(width, height, 1, 0);
     korvan::VideoEncoder encoder;
-    if (!encoder.Open(s, width, height, pictures, 0, source, nullptr).Ok()) return -1;
+    if (!encoder.Open(s, width, height, pictures, korvan::CpuFlags::kNone, source, nullptr).Ok())
+        return -1;
     std::vector<uint8_t> stream;
     while (!encoder.Done()) {
         if (!encoder.EncodeNextPicture().Ok()) return -1;
@@ -142,19 +143,24 @@ TEST(VideoEncoderTest, RefusesWhatItCannotCode) {
     // Field pictures need interlaced frames.
     s.fieldPictures = 1;
     s.progressiveSequence = s.progressiveFrame = 1;
-    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, korvan::CpuFlags::kNone, source, nullptr).code,
+              korvan::kVideoInvalidSettings);
     // A constant bitrate does without the fixed quantiser, but needs a rate.
     s = korvan::PresetSettings(EncoderPreset::kVideoCd, TvSystem::kPal);
     s.mquantValue = 0;
-    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoOk);
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, korvan::CpuFlags::kNone, source, nullptr).code,
+              korvan::kVideoOk);
     s.constBitrate = 0;
-    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, korvan::CpuFlags::kNone, source, nullptr).code,
+              korvan::kVideoInvalidSettings);
     s = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
     s.iFramesInGOP = 16;  // not a multiple of M = 3
-    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, korvan::CpuFlags::kNone, source, nullptr).code,
+              korvan::kVideoInvalidSettings);
     s = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
     std::snprintf(s.intraQuantMatrix, sizeof(s.intraQuantMatrix), "/nonexistent/matrix");
-    const korvan::VideoResult r = encoder.Open(s, 64, 48, 3, 0, source, nullptr);
+    const korvan::VideoResult r =
+        encoder.Open(s, 64, 48, 3, korvan::CpuFlags::kNone, source, nullptr);
     EXPECT_EQ(r.code, korvan::kVideoMatrixFile);
     EXPECT_EQ(r.message, "Could not open intra quant matrix file /nonexistent/matrix.");
 }
@@ -168,7 +174,7 @@ TEST(VideoEncoderTest, ASourceFailureEndsTheEncode) {
     FailingSource source;
     korvan::VideoEncoder encoder;
     korvan::EncoderSettings s = korvan::PresetSettings(EncoderPreset::kMpeg1, TvSystem::kPal);
-    ASSERT_TRUE(encoder.Open(s, 32, 32, 6, 0, source, nullptr).Ok());
+    ASSERT_TRUE(encoder.Open(s, 32, 32, 6, korvan::CpuFlags::kNone, source, nullptr).Ok());
     korvan::VideoResult r;
     while (r.Ok() && !encoder.Done()) r = encoder.EncodeNextPicture();
     EXPECT_EQ(r.code, korvan::kVideoSourceFailed);

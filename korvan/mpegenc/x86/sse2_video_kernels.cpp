@@ -7,8 +7,9 @@
 
 #include "korvan/mpegenc/common/dct.h"
 #include "korvan/mpegenc/common/mpeg_tables.h"
-#include "korvan/mpegenc/common/simd_video_kernels.h"
-#include "korvan/mpegenc/common/sse2_kernel_parts.h"
+#include "korvan/mpegenc/common/plain_kernel_parts.h"
+#include "korvan/mpegenc/x86/simd_kernels.h"
+#include "korvan/mpegenc/x86/sse2_kernel_parts.h"
 
 namespace korvan {
 namespace {

@@ -1,6 +1,6 @@
 #include <emmintrin.h>
 
-#include "korvan/mpegenc/video/colour_kernels.h"
+#include "korvan/mpegenc/x86/simd_kernels.h"
 
 namespace korvan {
 namespace {

@@ -8,7 +8,8 @@
 #include <cstring>
 
 #include "korvan/mpegenc/common/mpeg_tables.h"
-#include "korvan/mpegenc/common/simd_video_kernels.h"
+#include "korvan/mpegenc/common/plain_kernel_parts.h"
+#include "korvan/mpegenc/x86/simd_kernels.h"
 
 namespace korvan {
 namespace {
@@ -610,8 +611,6 @@ VideoKernels Make(DctArithmetic arithmetic) {
 }
 
 }  // namespace
-
-bool ProcessorHasAvx2() { return __builtin_cpu_supports("avx2"); }
 
 const VideoKernels& Avx2VideoKernels(DctArithmetic arithmetic) {
     static const VideoKernels integer = Make(DctArithmetic::kInteger);

@@ -1,8 +1,8 @@
-// The SIMD kernel tables behind SelectVideoKernels. Each kernel gives
-// exactly the plain kernel's result; only the instructions differ.
+// Plain pieces that the SIMD kernel tables share with the plain one.
 #pragma once
 
-#include "korvan/mpegenc/common/video_kernels.h"
+#include <cstddef>
+#include <cstdint>
 
 namespace korvan {
 
@@ -23,24 +23,9 @@ inline int SearchEachPosition(Sad sad, const uint8_t* cur, int curStride, const 
     return found;
 }
 
-// The integer transforms in SSE2, with the plain ones' constants and
-// rounding.
-void ForwardDctSse2(int16_t* block);
-void InverseDctSse2(int16_t* block);
-// The same in AVX2, two rows a register. Only for processors that report it.
-void ForwardDctAvx2(int16_t* block);
-void InverseDctAvx2(int16_t* block);
-
 // The plain sum of SmallLevelLengthsKernel, which the SSE2 table keeps: it
 // has no byte shuffle to look the lengths up with.
 uint32_t PlainSmallLevelLengths(const uint8_t* magnitudes, uint64_t* positions,
                                 const uint8_t* lengths);
-
-// SSE2: every x86-64 processor has it.
-const VideoKernels& Sse2VideoKernels(DctArithmetic arithmetic);
-
-// AVX2 where it pays, SSE2 elsewhere. Only for processors that report AVX2.
-const VideoKernels& Avx2VideoKernels(DctArithmetic arithmetic);
-bool ProcessorHasAvx2();
 
 }  // namespace korvan

@@ -8,7 +8,7 @@
 #include <emmintrin.h>
 
 #include "korvan/mpegenc/common/dct.h"
-#include "korvan/mpegenc/common/simd_video_kernels.h"
+#include "korvan/mpegenc/x86/simd_kernels.h"
 
 namespace korvan {
 namespace {
