@@ -62,7 +62,7 @@ bool RunFfmpeg(const ConversionSetup& setup, const ToolPath& input, const std::s
     runner.SetNotify(setup.notifyTarget, kCommandMessage, kProgressNotification);
     input.NoteStandIn(runner, " is ");
     output.NoteStandIn(runner, " becomes ");
-    return runner.Run(input.ForTool(), params + output.ForTool(), "") == 0 && runner.Success() != 0;
+    return runner.Run(input.ForTool(), params + output.ForTool(), "") == 0 && runner.Success();
 }
 
 // Pictures the idet filter looks at: enough to tell fields apart in a

@@ -13,8 +13,8 @@ namespace {
 // runs so that the window stays live and Stop can arrive. False when it
 // could not start or failed.
 bool RunMencoder(ToolRunner& runner, std::vector<std::string> arguments) {
-    runner.SetStreamInfoComplete(1);
-    return runner.RunArguments(std::move(arguments)) == 0 && runner.Success() != 0;
+    runner.SetStreamInfoComplete(true);
+    return runner.RunArguments(std::move(arguments)) == 0 && runner.Success();
 }
 
 }  // namespace
@@ -90,7 +90,7 @@ bool RunnerQueueTools::ConvertDvdPiece(const EncoderProfile& profile, const std:
     const std::string params = " " + SourceOptions(profile, runner.Media()) +
                                " -map 0:" + std::to_string(runner.Media().videoStreamIndex) +
                                " -map 0:" + std::to_string(runner.Media().audioStreamIndex) + " ";
-    const bool converted = runner.Run(vob, params, output) == 0 && runner.Success() != 0;
+    const bool converted = runner.Run(vob, params, output) == 0 && runner.Success();
     HandleNotifications();
     return converted;
 }

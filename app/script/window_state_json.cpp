@@ -243,7 +243,7 @@ std::string WindowStateJson(const MainWindowModel& model, const ScriptRecord& re
     state.AddText("output_label", model.OutputLabel());
     state.AddText("output_name", model.OutputNameText());
     state.AddText("export_folder", model.ExportFolder());
-    state.Add("merge", model.Merge());
+    state.Add("merge", model.Merge() ? 1 : 0);
     state.AddBool("dvd_source_mode", model.DvdSourceMode());
     state.AddText("dvd_audio_stream", model.DvdAudioStreamId());
     state.AddBool("converting", model.Converting());

@@ -65,13 +65,13 @@ void ToolRunner::Reset() {
     state_.positionSeconds = 0;
     state_.percent = 0;
     context_.cancelRequested = false;
-    state_.success = 1;
-    state_.media.streamInfoComplete = 0;
+    state_.success = true;
+    state_.media.streamInfoComplete = false;
     state_.media.videoStreamIndex = 0;
     state_.media.audioStreamIndex = 1;
     state_.probeText.Clear();
     state_.preferredAudioId.clear();
-    state_.probeOnly = 0;
+    state_.probeOnly = false;
     state_.detectedFieldOrder = FieldOrder::kUnknown;
 }
 
@@ -82,9 +82,9 @@ void ToolRunner::SetNotify(CommandTarget* target, unsigned message, unsigned wPa
 }
 
 int ToolRunner::Probe() {
-    state_.probeOnly = 1;
+    state_.probeOnly = true;
     const int result = Run(state_.media.inputName, "", "");
-    state_.probeOnly = 0;
+    state_.probeOnly = false;
     return result;
 }
 
@@ -122,8 +122,8 @@ int ToolRunner::Run(const std::string& input, const std::string& params,
         // A file that cannot be put in place (a full disk, a folder gone or
         // read-only) is a failed run, whatever the tool said.
         if (result == 0 && Exists(outputStandIn) &&
-            !platform::MoveFileReplacing(outputStandIn, output) && state_.success != 0) {
-            state_.success = 0;
+            !platform::MoveFileReplacing(outputStandIn, output) && state_.success) {
+            state_.success = false;
             Notify(kProgressToolFailed);
         }
         platform::RemoveName(outputStandIn);
@@ -173,7 +173,7 @@ int ToolRunner::RunCommand(std::vector<std::string> arguments, const std::string
         // Probes stay without dispatching until their facts are in; a
         // conversion dispatches once its audio stream is known or, for an
         // input without sound, once it reports progress.
-        if (pumpMessages_ && (state_.media.streamInfoComplete != 0 || state_.percent != 0)) {
+        if (state_.media.streamInfoComplete || state_.percent != 0) {
             ui.DispatchPendingMessages();
         }
         // Checked after dispatching, so a stop that just arrived acts now.
@@ -196,8 +196,8 @@ int ToolRunner::RunCommand(std::vector<std::string> arguments, const std::string
     // that did not end well has failed, whatever it printed.
     const bool endedWell = exit.how == platform::ChildExit::How::kExited && exit.code == 0;
     log.EndRun(stopped ? "stopped" : ExitText(exit));
-    if (!stopped && state_.probeOnly == 0 && !endedWell) state_.success = 0;
-    if (state_.success == 0) Notify(kProgressToolFailed);
+    if (!stopped && !state_.probeOnly && !endedWell) state_.success = false;
+    if (!state_.success) Notify(kProgressToolFailed);
     return 0;
 }
 

@@ -84,15 +84,13 @@ public:
     // For runs whose duration comes from an earlier probe (mencoder prints
     // none) and that must report progress before any audio stream is seen.
     void SetDuration(double seconds) { state_.media.durationSeconds = seconds; }
-    void SetStreamInfoComplete(int complete) { state_.media.streamInfoComplete = complete; }
-    // 0 keeps Run from dispatching messages at all.
-    void SetPumpMessages(int pump) { pumpMessages_ = pump; }
+    void SetStreamInfoComplete(bool complete) { state_.media.streamInfoComplete = complete; }
 
     const MediaInfo& Media() const { return state_.media; }
     double Duration() const { return state_.media.durationSeconds; }
     double Position() const { return state_.positionSeconds; }
     int Percent() const { return state_.percent; }
-    int Success() const { return state_.success; }
+    bool Success() const { return state_.success; }
     // The idet filter's finding, for a run that had it summarise.
     FieldOrder DetectedFieldOrder() const { return state_.detectedFieldOrder; }
     const std::string& CommandPrefix() const { return commandPrefix_; }
@@ -110,7 +108,6 @@ private:
     unsigned notifyWParam_ = kProgressNotification;
     ParseMode parseMode_ = FfmpegOutput;
     std::string commandPrefix_;
-    int pumpMessages_ = 1;
     ToolOutputState state_;
     // What the log says about the coming run (which real file each
     // temporary name stands for).

@@ -401,7 +401,7 @@ void MainWindow::Sync() {
     }
     selectAudioStream_->setVisible(model_.AudioStreamButtonVisible());
     selectAudioStream_->setEnabled(model_.AudioStreamButtonEnabled());
-    merge_->setChecked(model_.Merge() != 0);
+    merge_->setChecked(model_.Merge());
     merge_->setEnabled(model_.MergeEnabled());
     maximize_->setVisible(!model_.Maximized());
     restore_->setVisible(model_.Maximized());

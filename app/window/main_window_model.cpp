@@ -330,7 +330,7 @@ ConversionRun MainWindowModel::RunOfWindow() const {
     if (dvdSourceMode_) {
         return MakeDvdTitleRun(dvdTitles_[0], dvdAudioStreamId_, profile, exportFolder_);
     }
-    return MakeFileRun(files_, profile, exportFolder_, merge_ != 0);
+    return MakeFileRun(files_, profile, exportFolder_, merge_);
 }
 
 void MainWindowModel::AnnounceQueueEnd() {
@@ -397,7 +397,7 @@ void MainWindowModel::SelectProfile(int index) {
 }
 
 void MainWindowModel::ToggleMerge() {
-    merge_ = merge_ ? 0 : 1;
+    merge_ = !merge_;
     Changed();
 }
 
@@ -406,7 +406,7 @@ void MainWindowModel::SelectTarget(int target) {
     RefillProfileList();
     RefreshOutputName();
     // Leaving the DVD target always switches merging off; DVD always joins.
-    merge_ = target == kTargetDvd ? 1 : 0;
+    merge_ = target == kTargetDvd;
 }
 
 void MainWindowModel::RefillProfileList() { selectedProfile_ = 0; }

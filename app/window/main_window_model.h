@@ -149,7 +149,7 @@ public:
     std::string ProfileLabel() const;
     std::string OutputLabel() const;
     const std::string& OutputNameText() const { return outputName_; }
-    int Merge() const { return merge_; }
+    bool Merge() const { return merge_; }
     bool DvdSourceMode() const { return dvdSourceMode_; }
     const DvdTitleGroups& DvdTitles() const { return dvdTitles_; }
     const std::string& DvdAudioStreamId() const { return dvdAudioStreamId_; }
@@ -252,7 +252,7 @@ private:
     int selectedFile_ = -1;
     int selectedProfile_ = 0;
     std::string outputName_;
-    int merge_ = 1;
+    bool merge_ = true;
     bool dvdSourceMode_ = false;
     DvdTitleGroups dvdTitles_;
     std::string dvdAudioStreamId_;

@@ -36,7 +36,7 @@ TEST(MainWindowModelTest, InitialiseSetsTitleCreatesExportFolderAndSwitchesMerge
     EXPECT_EQ(model.Title(), "Zarvo Video Converter 3.00");
     EXPECT_EQ(model.ExportFolder(), exportFolder + "/");
     EXPECT_TRUE(std::filesystem::is_directory(exportFolder));
-    EXPECT_EQ(model.Merge(), 0);
+    EXPECT_FALSE(model.Merge());
     EXPECT_FALSE(model.DriveRoot().empty());
     EXPECT_EQ(model.DriveRoot().find(' '), std::string::npos);
 }
@@ -213,18 +213,18 @@ TEST_F(MainWindowModelCommandTest, TargetSelectsProfilesLabelsAndMerge) {
     EXPECT_EQ(model_->ProfileLabel(), "Burn to:");
     EXPECT_EQ(model_->OutputLabel(), "Burn from");
     EXPECT_EQ(model_->OutputNameText(), exportFolder_ + "/DVD/");
-    EXPECT_EQ(model_->Merge(), 1);
+    EXPECT_TRUE(model_->Merge());
     EXPECT_FALSE(model_->MergeEnabled());
     EXPECT_FALSE(model_->EditProfileEnabled());
 
     model_->OnCommand(1033);  // back to AVI: merging off again
-    EXPECT_EQ(model_->Merge(), 0);
+    EXPECT_FALSE(model_->Merge());
     EXPECT_EQ(model_->OutputLabel(), "Output Filename:");
     EXPECT_TRUE(model_->EditProfileEnabled());
 
     model_->ToggleMerge();
     model_->OnCommand(1034);  // MPEG
-    EXPECT_EQ(model_->Merge(), 0);
+    EXPECT_FALSE(model_->Merge());
     EXPECT_EQ(model_->OutputNameText(), "My.Clip.mpg");
     EXPECT_EQ(model_->CurrentProfiles().count, 0);
 }

@@ -85,13 +85,13 @@ private:
 TEST_F(ToolRunnerTest, ProbeGivesDurationCodecsAndStreamIndexes) {
     const std::string clip = Clip("My Clip é.avi");
     ToolRunner probe(context_, clip, "", nullptr);
-    EXPECT_EQ(probe.Success(), 1);
+    EXPECT_TRUE(probe.Success());
     EXPECT_NEAR(probe.Duration(), 2.0, 0.1);
     EXPECT_EQ(probe.Media().videoCodec, "mpeg4");
     EXPECT_EQ(probe.Media().audioCodec, "mp2");
     EXPECT_EQ(probe.Media().videoStreamIndex, 0);
     EXPECT_EQ(probe.Media().audioStreamIndex, 1);
-    EXPECT_EQ(probe.Media().streamInfoComplete, 1);
+    EXPECT_TRUE(probe.Media().streamInfoComplete);
     // The blank made the tool see the stand-in name.
     EXPECT_EQ(probe.Media().inputName, platform::TempFolder() + kInputStandInName);
     EXPECT_TRUE(ui_.messages.empty());
@@ -194,7 +194,7 @@ TEST_F(ToolRunnerTest, AStoppedMencoderGetsCtrlC) {
     ToolRunner runner(context_, PositionOutput);
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     runner.SetDuration(10);
-    runner.SetStreamInfoComplete(1);
+    runner.SetStreamInfoComplete(true);
     runner.SetCommandPrefix(
         "sh -c \"trap 'exit 0' INT; while :; do echo 'Pos:   1.0s     25f'; sleep 0.1; done\"");
     ui_.onDispatch = [&] {
@@ -205,7 +205,7 @@ TEST_F(ToolRunnerTest, AStoppedMencoderGetsCtrlC) {
     // Well inside the grace period: the tool ended on the interrupt.
     EXPECT_LT(std::chrono::steady_clock::now() - start, 600ms);
     EXPECT_EQ(target_.values, std::vector<std::intptr_t>{10});
-    EXPECT_EQ(runner.Success(), 1);
+    EXPECT_TRUE(runner.Success());
 }
 
 TEST_F(ToolRunnerTest, MencoderProgressFollowsTheProbedDuration) {
@@ -215,13 +215,13 @@ TEST_F(ToolRunnerTest, MencoderProgressFollowsTheProbedDuration) {
     ToolRunner runner(context_, PositionOutput);
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     runner.SetDuration(probe.Duration());
-    runner.SetStreamInfoComplete(1);
+    runner.SetStreamInfoComplete(true);
     // Paths are quoted here so that the blanks survive; the program's own
     // command lines avoid blanks instead.
     runner.SetCommandPrefix("mencoder -ovc lavc -oac pcm -o " + test::Quoted(repaired) + " " +
                             test::Quoted(clip));
     EXPECT_EQ(runner.Run("", "", ""), 0);
-    EXPECT_EQ(runner.Success(), 1);
+    EXPECT_TRUE(runner.Success());
     ASSERT_FALSE(target_.values.empty());
     EXPECT_TRUE(std::is_sorted(target_.values.begin(), target_.values.end()));
     EXPECT_GE(target_.values.back(), 95);
@@ -238,7 +238,7 @@ TEST_F(ToolRunnerTest, AnInputWithoutSoundKeepsTheWindowLive) {
         &exitCode);
     ASSERT_EQ(exitCode, 0);
     ToolRunner runner(context_, clip, "", nullptr);
-    EXPECT_EQ(runner.Media().streamInfoComplete, 0);
+    EXPECT_FALSE(runner.Media().streamInfoComplete);
     ui_.dispatches = 0;
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     runner.SetCommandPrefix("ffmpeg -y -re -i ");
@@ -288,7 +288,7 @@ TEST_F(ToolRunnerTest, AFileTheToolCannotReadGivesTheFailureNotification) {
     test::WriteFile(garbage, noise);
 
     ToolRunner probe(context_, garbage, "", nullptr);
-    EXPECT_EQ(probe.Success(), 0);
+    EXPECT_FALSE(probe.Success());
     EXPECT_EQ(probe.Duration(), 0);
 
     for (const std::string& input : {garbage, dir_ / "missing.avi"}) {
@@ -296,7 +296,7 @@ TEST_F(ToolRunnerTest, AFileTheToolCannotReadGivesTheFailureNotification) {
         RecordingTarget target;
         runner.SetNotify(&target, kCommandMessage, kProgressNotification);
         EXPECT_EQ(runner.Run(input, " -vcodec mpeg4 -f mp4 ", dir_ / "out.mp4"), 0);
-        EXPECT_EQ(runner.Success(), 0);
+        EXPECT_FALSE(runner.Success());
         EXPECT_EQ(target.values, std::vector<std::intptr_t>{kProgressToolFailed}) << input;
     }
     EXPECT_TRUE(ui_.messages.empty());
@@ -307,7 +307,7 @@ TEST_F(ToolRunnerTest, AToolThatEndsBadlyOrIsKilledHasFailed) {
     quiet.SetNotify(&target_, kCommandMessage, kProgressNotification);
     quiet.SetCommandPrefix("true");
     EXPECT_EQ(quiet.Run("", "", ""), 0);
-    EXPECT_EQ(quiet.Success(), 1);
+    EXPECT_TRUE(quiet.Success());
     EXPECT_TRUE(target_.values.empty());
 
     for (const char* command : {"false", "sh -c \"kill -KILL $$\""}) {
