@@ -77,13 +77,6 @@ std::string RenamedText(const std::string& wanted, const RunFiles::Name& output)
     }
 }
 
-// "clip.avi failed: Invalid data found when processing input".
-std::string FailedText(const std::string& input, const std::string& reason) {
-    std::string text = platform::FileName(input) + " failed";
-    if (!reason.empty()) text += ": " + reason;
-    return text;
-}
-
 // The hidden name a joined file is encoded under before it takes the
 // output's: ".zarvo-clip.avi" beside "clip.avi".
 std::string EncodingNameOf(const std::string& output) {
@@ -92,6 +85,12 @@ std::string EncodingNameOf(const std::string& output) {
 }
 
 }  // namespace
+
+std::string FailedText(const FailedInput& failure) {
+    std::string text = platform::FileName(failure.input) + " failed";
+    if (!failure.reason.empty()) text += ": " + failure.reason;
+    return text;
+}
 
 std::string QueueStoppedText(std::size_t converted, std::size_t entries) {
     return "Conversion stopped: " + std::to_string(converted) + " of " + std::to_string(entries) +
@@ -102,13 +101,6 @@ ConversionQueue::ConversionQueue(RunContext& context, std::function<void()> chan
     : context_(context), changed_(std::move(changed)) {}
 
 ConversionQueue::~ConversionQueue() = default;
-
-std::string ConversionQueue::FailureOf(const std::string& input) const {
-    for (std::size_t i = 0; i < failed_.size(); ++i) {
-        if (failed_[i] == input) return failureReasons_[i];
-    }
-    return {};
-}
 
 void ConversionQueue::SetHandOffs(QueueHandOffs* handOffs) {
     handOffs_ = handOffs ? handOffs : &pendingHandOffs_;
@@ -186,9 +178,8 @@ void ConversionQueue::ShowRenamed(const std::string& wanted, const RunFiles::Nam
 }
 
 void ConversionQueue::FailEntry(const std::string& input, std::string reason) {
-    failed_.push_back(input);
-    const std::string text = FailedText(input, reason);
-    failureReasons_.push_back(std::move(reason));
+    failures_.push_back({input, std::move(reason)});
+    const std::string text = FailedText(failures_.back());
     context_.log.AddToSectionHeading(text);
     ShowLeft(text);
     Changed();
@@ -229,8 +220,7 @@ void ConversionQueue::Start(ConversionRun run) {
     convertedCount_ = 0;
     discNote_.clear();
     mergeList_.clear();
-    failed_.clear();
-    failureReasons_.clear();
+    failures_.clear();
     outputs_.clear();
     statusLog_.clear();
     progressLog_.clear();
@@ -557,11 +547,12 @@ std::string ConversionQueue::FinalText(std::size_t entries) const {
         stopped_ ? QueueStoppedText(convertedCount_, entries) : std::string(kQueueCompletedText);
     // A batch with failures must not look like a success: the first failure
     // is named with its reason, and the list marks every one.
-    if (!failed_.empty()) {
-        text += " (" + std::to_string(failed_.size()) + " of " + std::to_string(entries) +
-                " failed: " + platform::FileName(failed_.front());
-        if (!failureReasons_.front().empty()) text += ": " + failureReasons_.front();
-        if (failed_.size() > 1) text += "; see the list";
+    if (!failures_.empty()) {
+        const FailedInput& first = failures_.front();
+        text += " (" + std::to_string(failures_.size()) + " of " + std::to_string(entries) +
+                " failed: " + platform::FileName(first.input);
+        if (!first.reason.empty()) text += ": " + first.reason;
+        if (failures_.size() > 1) text += "; see the list";
         text += ")";
     }
     if (joinFailed_) text += " (joining failed)";

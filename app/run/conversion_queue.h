@@ -28,6 +28,16 @@ inline constexpr char kQueueCompletedText[] = "All converting works are Complete
 // "Convert Now!" with nothing to convert.
 inline constexpr char kNothingToConvertText[] = "Add the files to convert first.";
 
+// An input a run could not convert, and why, in the tool's words ("" when
+// nothing said).
+struct FailedInput {
+    std::string input;
+    std::string reason;
+};
+
+// "clip.avi failed: Invalid data found when processing input".
+std::string FailedText(const FailedInput& failure);
+
 // The left pane's text after a stop: "Conversion stopped: 1 of 3 files
 // converted."
 std::string QueueStoppedText(std::size_t converted, std::size_t entries);
@@ -65,10 +75,8 @@ public:
     int Progress() const { return progress_; }
     // Left, middle and right status panes.
     const std::array<std::string, 3>& StatusTexts() const { return status_; }
-    const std::vector<std::string>& FailedInputs() const { return failed_; }
-    // Why an input of the last run failed, in the tool's words ("" when it
-    // did not).
-    std::string FailureOf(const std::string& input) const;
+    // The inputs of the last run that failed, in the order they did.
+    const std::vector<FailedInput>& Failures() const { return failures_; }
     const std::vector<std::string>& StatusLog() const { return statusLog_; }
     // The progress values shown during the last run, and the RealMedia
     // host's status lines, each in order (repeats dropped).
@@ -158,8 +166,7 @@ private:
     std::vector<std::string> mergeList_;
     int progress_ = 0;
     std::array<std::string, 3> status_;
-    std::vector<std::string> failed_;
-    std::vector<std::string> failureReasons_;  // of failed_, in its order
+    std::vector<FailedInput> failures_;
     std::vector<std::string> statusLog_;
     std::vector<int> progressLog_;
     std::vector<std::string> jobTipLog_;

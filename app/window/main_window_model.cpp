@@ -336,11 +336,9 @@ ConversionRun MainWindowModel::RunOfWindow() const {
 void MainWindowModel::AnnounceQueueEnd() {
     if (shown_ == WindowShown::kOnScreen || closing_) return;
     std::string body;
-    const std::size_t failed = queue_.FailedInputs().size();
+    const std::size_t failed = queue_.Failures().size();
     if (failed == 1) {
-        const std::string& input = queue_.FailedInputs().front();
-        const std::string reason = queue_.FailureOf(input);
-        body = platform::FileName(input) + " failed" + (reason.empty() ? "" : ": " + reason);
+        body = FailedText(queue_.Failures().front());
     } else if (failed > 1) {
         body = std::to_string(failed) + " files failed; the list says why.";
     }
@@ -440,14 +438,21 @@ std::string MainWindowModel::EntryText(const std::string& path) {
 std::vector<std::string> MainWindowModel::FileListTexts() const {
     // The last run's failures stay marked until the next run starts.
     std::vector<std::string> texts = fileListTexts_;
-    const std::vector<std::string>& failed = queue_.FailedInputs();
-    if (failed.empty()) return texts;
+    const std::vector<FailedInput>& failures = queue_.Failures();
     for (std::size_t i = 0; i < texts.size() && i < files_.size(); ++i) {
-        if (std::find(failed.begin(), failed.end(), files_[i]) == failed.end()) continue;
-        const std::string reason = queue_.FailureOf(files_[i]);
-        texts[i] += "  [Failed" + (reason.empty() ? std::string() : ": " + reason) + "]";
+        const auto failure =
+            std::find_if(failures.begin(), failures.end(),
+                         [&](const FailedInput& f) { return f.input == files_[i]; });
+        if (failure == failures.end()) continue;
+        texts[i] += "  [Failed" + (failure->reason.empty() ? "" : ": " + failure->reason) + "]";
     }
     return texts;
+}
+
+std::vector<std::string> MainWindowModel::FailedInputs() const {
+    std::vector<std::string> inputs;
+    for (const FailedInput& failure : queue_.Failures()) inputs.push_back(failure.input);
+    return inputs;
 }
 
 // Shows the busy cursor while files are probed; probing steps nest.

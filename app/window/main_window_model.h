@@ -178,7 +178,7 @@ public:
     }
     std::string ConvertCaption() const;
     // Inputs of the last conversion run that failed.
-    const std::vector<std::string>& FailedInputs() const { return queue_.FailedInputs(); }
+    std::vector<std::string> FailedInputs() const;
     // The texts the left status pane showed during the last run, in order.
     const std::vector<std::string>& StatusLog() const { return queue_.StatusLog(); }
     const std::vector<int>& ProgressLog() const { return queue_.ProgressLog(); }
