@@ -30,7 +30,7 @@ bool SameIgnoringCase(const std::string& a, const char* b) {
 bool DecodesOneFrame(const std::string& path, StreamKind kind) {
     StreamDecoder decoder;
     if (decoder.Open(path, kind) != StreamOpenResult::kOpened) return false;
-    FrameHandle frame(av_frame_alloc());
+    libav::FrameHandle frame(av_frame_alloc());
     return frame && decoder.NextFrame(*frame) == 1;
 }
 
