@@ -200,7 +200,7 @@ void ConvertingDialog::DeleteElementaryStreams() const {
     }
 }
 
-void ConvertingDialog::AdvanceLater() { Post(kNotifyMessage, kNotifyAdvance, kJobEnded); }
+void ConvertingDialog::AdvanceLater() { Post(kNotifyMessage, kNotifyAdvance, job_file::kJobEnded); }
 
 void ConvertingDialog::PostToHost(unsigned message, uintptr_t wParam, intptr_t lParam) {
     // The end of an encode takes the walk on.
@@ -211,7 +211,7 @@ void ConvertingDialog::PostToHost(unsigned message, uintptr_t wParam, intptr_t l
     }
     const std::string tip = runningRequest_ ? runningRequest_->progress.Get() : std::string();
     if (tip != writtenTip_) {
-        jobFile_.WriteCommonText(kTipKey, tip);
+        jobFile_.WriteCommonText(job_file::kTipKey, tip);
         writtenTip_ = tip;
     }
     // One message per change of the figure: one per picture would only fill
@@ -219,7 +219,7 @@ void ConvertingDialog::PostToHost(unsigned message, uintptr_t wParam, intptr_t l
     const int percent = progress_.Report(static_cast<int>(lParam));
     if (percent == writtenPercent_) return;
     writtenPercent_ = percent;
-    jobFile_.WriteCommonInt(kPercentKey, percent);
+    jobFile_.WriteCommonInt(job_file::kPercentKey, percent);
     ++notificationsPosted_;
     Post(message, wParam, percent);
 }
@@ -228,7 +228,7 @@ void ConvertingDialog::PollCancel() {
     const auto now = std::chrono::steady_clock::now();
     if (now - lastCancelPoll_ < kCancelPollInterval) return;
     lastCancelPoll_ = now;
-    if (jobFile_.ReadCommonInt(kCancelKey, 0) != 0) CancelConversion(module_);
+    if (jobFile_.ReadCommonInt(job_file::kCancelKey, 0) != 0) CancelConversion(module_);
 }
 
 }  // namespace korvan

@@ -23,8 +23,8 @@ KORVAN_EXPORT int bIsRMFile(const char* path) {
 
 KORVAN_EXPORT int ConvertRM2AVI() {
     korvan::ModuleState& module = korvan::State();
-    const korvan::JobFile jobFile(module.writableFolder + korvan::kJobFileName);
-    int result = korvan::kJobCannotOpen;
+    const korvan::JobFile jobFile(module.writableFolder + job_file::kFileName);
+    int result = job_file::kCannotOpen;
     // Nothing thrown may reach the host: memory running out mid-job ends the
     // job as one that could not be done.
     try {
@@ -37,9 +37,9 @@ KORVAN_EXPORT int ConvertRM2AVI() {
     } catch (const std::exception& error) {
         module.currentDialog = nullptr;
         std::printf("ConvertRM2AVI: %s\n", error.what());
-        jobFile.WriteCommonInt(korvan::kPercentKey, korvan::kJobEnded);
+        jobFile.WriteCommonInt(job_file::kPercentKey, job_file::kJobEnded);
     }
-    jobFile.WriteCommonInt(korvan::kErrorCodeKey, result);
+    jobFile.WriteCommonInt(job_file::kErrorCodeKey, result);
     return result;
 }
 
