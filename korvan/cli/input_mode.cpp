@@ -104,7 +104,7 @@ int RunInputMode(ModeContext& context) {
         IsPalRate(reader.frameRate, o.system == TvSystem::kPal) ? TvSystem::kPal : TvSystem::kNtsc;
     CompileRequest request;
     request.targetKind = TargetKindOf(o.preset);
-    request.pal = system == TvSystem::kPal ? 1 : 0;
+    request.tvSystem = system;
     request.output = avi ? OutputForm::kAvi : OutputForm::kMpeg;
     AskForOutputPictures(reader, o.preset, system, request.output);
     const EncodeJob job = source.JobFor(output);

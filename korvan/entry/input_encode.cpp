@@ -74,7 +74,7 @@ bool ConvertingDialog::OpenCurrentInput() {
                                  job_.endSeconds, rate, input);
     }
     inputStart_ = window_.first;
-    pal_ = IsPalRate(rate, module_.encoder.palDefaults != 0);
+    pal_ = IsPalRate(rate, module_.encoder.palDefaults);
     // The program's planned name is the result of a job of one input.
     const std::string planned = job_.inputs.size() == 1 ? job_.plannedResult : std::string();
     currentOutput_ =
@@ -118,7 +118,7 @@ void ConvertingDialog::EncodeCurrentWindow() {
 
     CompileRequest request;
     request.targetKind = dispatch_.targetKind;
-    request.pal = pal_ ? 1 : 0;
+    request.tvSystem = pal_ ? TvSystem::kPal : TvSystem::kNtsc;
     request.output = dispatch_.form;
     request.exportFolder = exportFolder_;
     request.inputs = job_.inputs;

@@ -13,6 +13,7 @@
 
 #include "korvan/mpegenc/driver/avi_sink.h"
 #include "korvan/mpegenc/driver/encode_sequence.h"
+#include "korvan/mpegenc/settings/encoder_presets.h"
 
 namespace korvan {
 
@@ -109,7 +110,7 @@ struct MergeInputs {
 struct CompileRequest {
     // What to make.
     int targetKind = kTargetMpeg1;
-    int pal = 1;  // 1 PAL, 0 NTSC
+    TvSystem tvSystem = TvSystem::kPal;
     OutputForm output = OutputForm::kMpeg;
     // Where the outputs go: the bare file names are joined to this folder
     // (with its "/"); empty keeps the folder of the job's output path.

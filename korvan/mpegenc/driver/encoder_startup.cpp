@@ -17,7 +17,7 @@ ProcessorMode ChosenProcessorMode() {
 }
 
 void StartUpEncoder(EncoderState& state, const MessageSink& messages) {
-    state.palDefaults = platform::GetProfileInt(kApplicationTitle, "PALDefaults", 0);
+    state.palDefaults = platform::GetProfileInt(kApplicationTitle, "PALDefaults", 0) != 0;
     state.batch = platform::GetProfileInt(kApplicationTitle, "Batch", 0);
     state.processorMode = ChosenProcessorMode();
 
