@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/settings/encoder_settings.h"
-#include "korvan/mpegenc/video/video_result.h"
 
 namespace korvan {
 
@@ -20,8 +20,7 @@ struct VideoStatistics;
 
 // `statistics`, when given, receives the encoder's figures of the stream.
 // `threads` 0 uses every core; the stream is the same for any count.
-VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
-                            int processorMode, VideoStatistics* statistics = nullptr,
-                            int threads = 0);
+Status EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
+                       int processorMode, VideoStatistics* statistics = nullptr, int threads = 0);
 
 }  // namespace korvan

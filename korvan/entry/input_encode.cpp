@@ -155,9 +155,9 @@ void ConvertingDialog::EncodeCurrentWindow() {
     runningRequest_ = nullptr;
 
     const bool lastOfMerge = !job_.merge || inputIndex_ + 1 >= job_.inputs.size();
-    if (request.status != EncodeStatus::kDone || lastOfMerge) DeleteElementaryStreams();
-    if (request.status != EncodeStatus::kDone) {
-        if (request.status != EncodeStatus::kCancelled) outputFailed_ = true;
+    if (!request.status.IsOk() || lastOfMerge) DeleteElementaryStreams();
+    if (!request.status.IsOk()) {
+        if (!request.status.IsCancelled()) outputFailed_ = true;
         return;
     }
     if (request.split) {

@@ -22,7 +22,6 @@ void FuzzInput(const uint8_t* data, size_t size) {
     // The plain kernels and the fastest this processor has.
     const int processorMode =
         (choice & 0x20) ? korvan::DetectProcessorMode() : korvan::kProcessorPlain;
-    const korvan::VideoResult result =
-        korvan::EncodeVideoFile(settings, files, processorMode, nullptr);
-    FUZZ_CHECK(result.Ok() || !result.message.empty());
+    const korvan::Status result = korvan::EncodeVideoFile(settings, files, processorMode, nullptr);
+    FUZZ_CHECK(result.IsOk() || !result.message.empty());
 }

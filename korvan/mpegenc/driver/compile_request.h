@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/driver/avi_sink.h"
 #include "korvan/mpegenc/driver/encode_sequence.h"
 #include "korvan/mpegenc/settings/encoder_presets.h"
@@ -156,7 +157,7 @@ struct CompileRequest {
     std::atomic<bool> cancel{false};
 
     // What came of it.
-    EncodeStatus status = EncodeStatus::kDone;
+    Status status;
     bool split = false;
     int64_t sourcePicturesDone = 0;  // of the source, from the job's first picture
     std::string resultPath;          // the program stream (or the AVI) made
