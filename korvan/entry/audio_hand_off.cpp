@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "korvan/media/media_trace.h"
 #include "platform/child_process.h"
 #include "platform/private_profile.h"
 
@@ -59,8 +60,8 @@ bool ConvertAviSoundToMp3(const std::string& handOffPath, const std::string& pro
         converted = exit.how == platform::ChildExit::How::kExited &&
                     exit.code == audio_hand_off::kMp3Written && IsNonEmptyFile(mp3);
     } else {
-        std::printf("Could not start %s%s.\n", programFolder.c_str(),
-                    audio_hand_off::kConverterName);
+        media::Trace("Could not start %s%s.\n", programFolder.c_str(),
+                     audio_hand_off::kConverterName);
     }
     Write(handOffPath, audio_hand_off::kToMp3Key, "0");
     unlink(handOffPath.c_str());

@@ -1,7 +1,6 @@
 #include "korvan/entry/library_exports.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -9,6 +8,7 @@
 #include "korvan/entry/converting_dialog.h"
 #include "korvan/entry/job_file.h"
 #include "korvan/entry/module_state.h"
+#include "korvan/media/media_trace.h"
 #include "korvan/media/source_classification.h"
 
 KORVAN_EXPORT int bIsRMFile(const char* path) {
@@ -36,7 +36,7 @@ KORVAN_EXPORT int ConvertRM2AVI() {
         result = dialog.JobResult();
     } catch (const std::exception& error) {
         module.currentDialog = nullptr;
-        std::printf("ConvertRM2AVI: %s\n", error.what());
+        korvan::media::Trace("ConvertRM2AVI: %s\n", error.what());
         jobFile.WriteCommonInt(job_file::kPercentKey, job_file::kJobEnded);
     }
     jobFile.WriteCommonInt(job_file::kErrorCodeKey, result);
