@@ -14,8 +14,9 @@ int FileEncodeSteps::Open(ModeContext& context) {
     EncodeInput input;
     if (!options.videoInput.empty()) {
         Y4mReader probe;
-        std::string error;
-        if (!probe.Open(options.videoInput, error)) return RefuseUsage(error);
+        if (const Status opened = probe.Open(options.videoInput); !opened.IsOk()) {
+            return RefuseUsage(opened.message);
+        }
         settings.horizontalSize = probe.Header().width;
         settings.verticalSize = probe.Header().height;
         videoInput_ = options.videoInput;

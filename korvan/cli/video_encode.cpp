@@ -38,8 +38,7 @@ private:
 Status EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
                        int processorMode, VideoStatistics* statistics, int threads) {
     Y4mReader reader;
-    std::string error;
-    if (!reader.Open(files.input, error)) return Status::Failed(StatusCode::kSourceFailed, error);
+    if (Status opened = reader.Open(files.input); !opened.IsOk()) return opened;
     const Y4mHeader& header = reader.Header();
     if (header.chromaFormat != settings.chromaFormat) {
         return Status::Failed(
