@@ -104,7 +104,7 @@ int RunInputMode(ModeContext& context) {
         IsPalRate(reader.frameRate, o.system == TvSystem::kPal) ? TvSystem::kPal : TvSystem::kNtsc;
     CompileRequest request;
     request.targetKind = TargetKindOf(o.preset);
-    request.pal = system == TvSystem::kPal ? 1 : 0;
+    request.tvSystem = system;
     request.output = avi ? OutputForm::kAvi : OutputForm::kMpeg;
     AskForOutputPictures(reader, o.preset, system, request.output);
     const EncodeJob job = source.JobFor(output);
@@ -136,7 +136,7 @@ int RunInputMode(ModeContext& context) {
         std::fprintf(stderr, "%s: the source has no duration\n", kProgramName);
         return kExitFailure;
     }
-    if (request.status != EncodeStatus::kDone && !avi) {
+    if (!request.status.IsOk() && !avi) {
         // The elementary streams of an encode that failed are no result,
         // and on a full disk they hold the space the next try needs.
         const EncodeStreamNames names =
@@ -145,15 +145,15 @@ int RunInputMode(ModeContext& context) {
             if (path != o.sourceInput) unlink(path.c_str());
         }
     }
-    switch (request.status) {
-        case EncodeStatus::kDone:
+    switch (request.status.code) {
+        case StatusCode::kOk:
             if (request.split) {
                 std::printf("limit reached after %lld source pictures\n",
                             static_cast<long long>(request.sourcePicturesDone));
             }
             std::printf("%s\n", request.resultPath.c_str());
             return kExitSuccess;
-        case EncodeStatus::kRefused:
+        case StatusCode::kRefused:
             return kExitUsage;
         default:
             return kExitFailure;

@@ -67,17 +67,15 @@ int RunSequence(ModeContext& context, const EncodeStreamNames& names, EncodeStep
     mux::QuietMuxHost host;
     const EncodeOutcome outcome =
         RunEncodeSequence(context.settings, names, steps, host, context.messages);
-    switch (outcome.status) {
-        case EncodeStatus::kDone:
+    switch (outcome.status.code) {
+        case StatusCode::kOk:
             for (const std::string& file : outcome.programFiles) std::printf("%s\n", file.c_str());
             return kExitSuccess;
-        case EncodeStatus::kRefused:
+        case StatusCode::kRefused:
             return kExitUsage;
-        case EncodeStatus::kFailed:
-        case EncodeStatus::kCancelled:
-            break;
+        default:
+            return kExitFailure;
     }
-    return kExitFailure;
 }
 
 }  // namespace korvan::cli

@@ -22,7 +22,7 @@ void FuzzInput(const uint8_t* data, size_t size) {
     // The plain kernels and the fastest this processor has.
     const korvan::CpuFlags kernelFlags =
         (choice & 0x20) ? korvan::DetectCpuFlags() : korvan::CpuFlags::kNone;
-    const korvan::VideoResult result =
+    const korvan::Status result =
         korvan::EncodeVideoFile(settings, files, kernelFlags, nullptr);
-    FUZZ_CHECK(result.Ok() || !result.message.empty());
+    FUZZ_CHECK(result.IsOk() || !result.message.empty());
 }

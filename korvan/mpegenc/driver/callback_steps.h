@@ -41,13 +41,11 @@ public:
 
     void BeginAudioAlongside(const EncoderSettings& settings,
                              const std::string& streamPath) override;
-    StepOutcome EncodeVideo(const EncoderSettings& settings,
-                            const std::string& streamPath) override;
-    StepOutcome EncodeAudio(const EncoderSettings& settings,
-                            const std::string& streamPath) override;
+    Status EncodeVideo(const EncoderSettings& settings, const std::string& streamPath) override;
+    Status EncodeAudio(const EncoderSettings& settings, const std::string& streamPath) override;
 
 private:
-    StepOutcome CodeVideo(const EncoderSettings& settings, const std::string& streamPath);
+    Status CodeVideo(const EncoderSettings& settings, const std::string& streamPath);
     // Before the encoder fetches picture `picture`: it is reported, and a
     // cancel or a limit stops the pictures there.
     int BeforePicture(int64_t picture, const VideoEncoder& encoder);

@@ -16,7 +16,7 @@ CpuFlags ChosenCpuFlags() {
 }
 
 void StartUpEncoder(EncoderState& state, const MessageSink& messages) {
-    state.palDefaults = platform::GetProfileInt(kApplicationTitle, "PALDefaults", 0);
+    state.palDefaults = platform::GetProfileInt(kApplicationTitle, "PALDefaults", 0) != 0;
     state.batch = platform::GetProfileInt(kApplicationTitle, "Batch", 0);
     state.kernelFlags = ChosenCpuFlags();
 

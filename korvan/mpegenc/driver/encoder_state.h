@@ -12,9 +12,9 @@ namespace korvan {
 struct EncoderState {
     EncoderSettings settings;
     CpuFlags kernelFlags = CpuFlags::kNone;
-    int threadCount = 0;  // of the video coder; 0: every core
-    int palDefaults = 0;  // per-user "PALDefaults": the fallback preset is PAL when set
-    int batch = 0;        // per-user "Batch", kept and written back at shutdown
+    int threadCount = 0;       // of the video coder; 0: every core
+    bool palDefaults = false;  // per-user "PALDefaults": the fallback preset is PAL when set
+    int batch = 0;             // per-user "Batch", kept and written back at shutdown
     std::string videoStreamName;
 };
 

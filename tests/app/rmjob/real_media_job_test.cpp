@@ -157,6 +157,15 @@ TEST_F(RealMediaJobTest, EveryStartValueIsWrittenBeforeTheHostStartsAndProgressI
     const std::string folderLine = program_.Folder().substr(0, program_.Folder().size() - 1);
     EXPECT_EQ(seen.substr(0, seen.find("\n[")), folderLine + "\n0");
     test::WriteFile(program_ / "seen.ini", seen.substr(seen.find("\n[") + 1));
+    // The host reads the file as it is, so the bytes themselves are the
+    // contract: the earlier job's keys are overwritten where they stand, and
+    // the new ones follow in the order they are written.
+    EXPECT_EQ(test::ReadFile(program_ / "seen.ini"),
+              "[common]\nipercent=0\niErrorCode=0\ncanceltbr=0\nstrtip=\nstime=0\netime=0\n"
+              "operationid=1\n[outformat]\ntempavifilename=" +
+                  export_ +
+                  "tempvideofile.mpg\nmerge=1\nmediatype=1\n[infiles]\ndvdmode=0\nnumber=2\n"
+                  "file000=/videos/a.rm\nfile001=/videos/b c.rm\n");
     for (const auto& [name, value] : startValues) {
         const std::size_t slash = name.find('/');
         EXPECT_EQ(Read(program_ / "seen.ini", name.substr(0, slash), name.substr(slash + 1)), value)

@@ -45,7 +45,7 @@ TEST_F(EncoderEntryTest, StartUpWithoutAnyFileGivesVideoCdNtsc) {
                 korvan::PresetSettings(EncoderPreset::kVideoCd, TvSystem::kNtsc));
     EXPECT_EQ(state_.kernelFlags, korvan::DetectCpuFlags());
     EXPECT_EQ(state_.batch, 0);
-    EXPECT_EQ(state_.palDefaults, 0);
+    EXPECT_FALSE(state_.palDefaults);
     EXPECT_EQ(exchange_.identity.code, 0x626D7067u);
     EXPECT_EQ(exchange_.identity.name, "DOVAREZ Encoder");
     EXPECT_EQ(exchange_.identity.defaultExtension, ".mpg");

@@ -66,7 +66,7 @@ TEST(BlockCodesTest, SizesOnlyTakeTheBitsOfTheCodes) {
             EXPECT_EQ(sized.dc, built.dc) << n;
             EXPECT_EQ(sizes.FailureOf(n).code, codes.FailureOf(n).code) << n;
             EXPECT_EQ(sizes.FailureOf(n).message, codes.FailureOf(n).message) << n;
-            failures += !codes.FailureOf(n).Ok();
+            failures += !codes.FailureOf(n).IsOk();
             // Both after a few odd bits, so that every offset in a byte is met.
             const int lead = static_cast<int>(random() % 13);
             written.Put(0x5A5, lead);

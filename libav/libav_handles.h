@@ -1,5 +1,5 @@
-// Owning handles for the libav objects the media layer uses, so that every
-// path out of a function releases what it made.
+// Owning handles for libav objects, so that every path out of a function
+// releases what it made. Shared by the library and the engines beside it.
 #pragma once
 
 extern "C" {
@@ -12,7 +12,7 @@ extern "C" {
 #include <memory>
 #include <string>
 
-namespace korvan::media {
+namespace libav {
 
 struct InputCloser {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
@@ -47,4 +47,4 @@ inline std::string LibavErrorText(int code) {
     return text;
 }
 
-}  // namespace korvan::media
+}  // namespace libav
