@@ -135,15 +135,15 @@ EncodeOutcome RunEncodeSequence(const EncoderSettings& settings, const EncodeStr
         request.flags |= mux::kMuxSecondAudio;
     }
     const mux::MuxReport report = mux::Multiplex(settings, request, host);
-    if (report.status != mux::MuxStatus::kOk) {
+    if (!report.status.IsOk()) {
         // A program stream the multiplexer did not finish would pass for a
         // result.
         for (const std::string& file : report.programFiles) ::unlink(file.c_str());
-        if (report.status == mux::MuxStatus::kCancelled) {
+        if (report.status.IsCancelled()) {
             outcome.status = Status::Cancelled();
             return outcome;
         }
-        outcome.status = Status::Failed(report.message);
+        outcome.status = Status::Failed(report.status.message);
         ShowFailure(messages, outcome.status);
         return outcome;
     }

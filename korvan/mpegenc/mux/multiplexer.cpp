@@ -7,33 +7,32 @@
 namespace korvan::mux {
 
 MuxReport Multiplexer::Run() {
-    StepResult step = ScanStreams();
-    if (step.ok()) step = SetUp();
-    if (step.ok()) step = WriteAll();
+    Status step = ScanStreams();
+    if (step.IsOk()) step = SetUp();
+    if (step.IsOk()) step = WriteAll();
     MuxStatistics& stats = report_.statistics;
     for (const auto& stream : streams_) {
         stats.underflows += stream->Underflows();
         stats.earlyUnits += stream->EarlyUnits();
     }
-    report_.status = step.status;
-    report_.message = step.message;
+    report_.status = step;
     return report_;
 }
 
-StepResult Multiplexer::WriteAll() {
-    if (streams_.empty()) return StepResult::Ok();
+Status Multiplexer::WriteAll() {
+    if (streams_.empty()) return Status::Ok();
     firstPath_ = LowerCaseFileName(request_.programPath);
     if (scanOffsets_) temporary_.Add(scanPacksPath_);
     scrOrigin_ = sectorDelayTicks_;
     scrSlot_ = 0;
-    StepResult step = OpenFile(firstPath_);
-    if (!step.ok()) return step;
+    Status step = OpenFile(firstPath_);
+    if (!step.IsOk()) return step;
 
     uint64_t lastCompleted = ~uint64_t{0};
     for (;;) {
         if (host_.IsCancelled()) {
-            if (FlushPendingPack().ok()) file_.Flush();
-            return StepResult::Cancelled();
+            if (FlushPendingPack().IsOk()) file_.Flush();
+            return Status::Cancelled();
         }
         if (FileDone()) {
             const bool last = AllDone();
@@ -44,14 +43,14 @@ StepResult Multiplexer::WriteAll() {
                     100);
             }
             step = EndFile(last);
-            if (!step.ok() || last) break;
+            if (!step.IsOk() || last) break;
             step = StartNextFile();
-            if (!step.ok()) break;
+            if (!step.IsOk()) break;
             continue;
         }
         step = ArmSplit();
-        if (step.ok()) step = WriteNextPack();
-        if (!step.ok()) break;
+        if (step.IsOk()) step = WriteNextPack();
+        if (!step.IsOk()) break;
 
         uint64_t completed = 0;
         for (const auto& stream : streams_) completed += stream->UnitsCompleted();
@@ -66,7 +65,7 @@ StepResult Multiplexer::WriteAll() {
             }
         }
     }
-    if (!step.ok() && file_.IsOpen() && FlushPendingPack().ok()) {
+    if (!step.IsOk() && file_.IsOpen() && FlushPendingPack().IsOk()) {
         // What was written so far stays.
         file_.Flush();
     }

@@ -15,16 +15,16 @@ constexpr uint64_t kBytesPerMiB = 1048576;
 
 }  // namespace
 
-StepResult Multiplexer::OpenFile(const std::string& path) {
+Status Multiplexer::OpenFile(const std::string& path) {
     if (!file_.Create(path))
-        return StepResult::Failed(FormatText("Unable to open program file %s.", path.c_str()));
+        return Status::Failed(FormatText("Unable to open program file %s.", path.c_str()));
     report_.programFiles.push_back(path);
     if (scanOffsets_) {
         scanPacks_.Reset(
             ::open(scanPacksPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         if (!scanPacks_) {
-            return StepResult::Failed(FormatText(
-                "Unable to open SVCD scan offsets temporary file %s.", scanPacksPath_.c_str()));
+            return Status::Failed(FormatText("Unable to open SVCD scan offsets temporary file %s.",
+                                             scanPacksPath_.c_str()));
         }
     }
     packInFile_ = 0;
@@ -32,7 +32,7 @@ StepResult Multiplexer::OpenFile(const std::string& path) {
     navigationUnit_ = ~uint64_t{0};
     splitArmed_ = false;
     audioCut_ = false;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
 bool Multiplexer::FileDone() {
@@ -57,73 +57,73 @@ bool Multiplexer::AllDone() const {
     return true;
 }
 
-StepResult Multiplexer::ArmSplit() {
-    if (settings_.maxFileSize <= 0 || splitArmed_ || noMoreSplits_) return StepResult::Ok();
+Status Multiplexer::ArmSplit() {
+    if (settings_.maxFileSize <= 0 || splitArmed_ || noMoreSplits_) return Status::Ok();
     const double threshold =
         static_cast<double>(settings_.maxFileSize) * kBytesPerMiB - muxRate_ * 50.0;
-    if (static_cast<double>(FileBytes()) < threshold) return StepResult::Ok();
+    if (static_cast<double>(FileBytes()) < threshold) return Status::Ok();
 
     if (!video_) {
         for (auto& stream : streams_)
             stream->SetLimit(stream->AtUnitStart() ? stream->Next() : stream->Next() + 1);
         splitArmed_ = true;
-        return StepResult::Ok();
+        return Status::Ok();
     }
     // The next file begins with a GOP: at the first I picture not yet begun
     // that leaves this file at least one picture.
     uint64_t from = video_->AtUnitStart() ? video_->Next() : video_->Next() + 1;
     from = std::max(from, video_->FirstUnitOfFile() + 1);
     uint64_t split = 0;
-    StepResult step = FindI(from, finalLimits_[0], -kInfinity, split);
-    if (!step.ok()) return step;
+    Status step = FindI(from, finalLimits_[0], -kInfinity, split);
+    if (!step.IsOk()) return step;
     if (split >= finalLimits_[0]) {
         noMoreSplits_ = true;
-        return StepResult::Ok();
+        return Status::Ok();
     }
     bool ends = false;
     step = EndsWithSequenceEnd(split - 1, ends);
-    if (!step.ok()) return step;
+    if (!step.IsOk()) return step;
     video_->SetLimit(split);
     video_->SetEndCodePending(!ends);
     if (settings_.resetClocks) {
         // Each file holds the sound of its own pictures.
         double cut = 0;
         step = GroupStart(split, cut);
-        if (!step.ok()) return step;
+        if (!step.IsOk()) return step;
         for (auto& stream : streams_) {
             if (stream->IsVideo()) continue;
             uint64_t limit = 0;
             step = FindAudio(*stream, stream->Next(), cut, limit);
-            if (!step.ok()) return step;
+            if (!step.IsOk()) return step;
             stream->SetLimit(
                 std::max(limit, stream->AtUnitStart() ? stream->Next() : stream->Next() + 1));
         }
     }
     splitArmed_ = true;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::StartNextFile() {
+Status Multiplexer::StartNextFile() {
     ++fileNumber_;
     const uint64_t firstVideo = video_ ? video_->Limit() : 0;
-    StepResult step = OpenFile(SplitFileName(firstPath_, fileNumber_));
-    if (!step.ok()) return step;
+    Status step = OpenFile(SplitFileName(firstPath_, fileNumber_));
+    if (!step.IsOk()) return step;
     for (size_t i = 0; i < streams_.size(); ++i) streams_[i]->SetLimit(finalLimits_[i]);
     if (video_) {
         video_->SetFirstUnitOfFile(firstVideo);
         bool ends = false;
         step = EndsWithSequenceEnd(finalLimits_[0] - 1, ends);
-        if (!step.ok()) return step;
+        if (!step.IsOk()) return step;
         video_->SetEndCodePending(!ends);
     }
-    if (!settings_.resetClocks) return StepResult::Ok();
+    if (!settings_.resetClocks) return Status::Ok();
 
     // Clocks start again: the earliest unit of the new file is presented at
     // its stream's start-up delay.
     double base = kInfinity;
     if (video_ && video_->HasData()) {
         step = GroupStart(firstVideo, base);
-        if (!step.ok()) return step;
+        if (!step.IsOk()) return step;
     }
     for (auto& stream : streams_) {
         if (stream->IsVideo() || !stream->HasData()) continue;
@@ -133,31 +133,31 @@ StepResult Multiplexer::StartNextFile() {
     }
     if (base == kInfinity) base = 0;
     step = StartClocks(base);
-    if (!step.ok()) return step;
+    if (!step.IsOk()) return step;
     for (auto& stream : streams_) stream->Buffer().Reset();
     scrOrigin_ = sectorDelayTicks_;
     scrSlot_ = 0;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::EndFile(bool last) {
+Status Multiplexer::EndFile(bool last) {
     const std::string& path = file_.Path();
-    StepResult step = settings_.writeProgramEndCode && (last || settings_.writeEndCodes)
-                          ? WriteEndCode()
-                          : FlushPendingPack();
-    if (!step.ok()) return step;
+    Status step = settings_.writeProgramEndCode && (last || settings_.writeEndCodes)
+                      ? WriteEndCode()
+                      : FlushPendingPack();
+    if (!step.IsOk()) return step;
     if (!file_.Flush()) {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("Unable to flush the buffers of program file %s.", path.c_str()));
     }
     if (!file_.SetEnd()) {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("Unable to set the end of file for program file %s.", path.c_str()));
     }
     file_.Close();
-    if (!scanOffsets_) return StepResult::Ok();
+    if (!scanOffsets_) return Status::Ok();
     if (!scanPacks_.Close()) {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("Unable to write to SVCD temporary file %s.", scanPacksPath_.c_str()));
     }
     const VideoFacts& facts = report_.statistics.video;
@@ -167,26 +167,26 @@ StepResult Multiplexer::EndFile(bool last) {
     return WriteScanOffsets(path, scanPacksPath_, span, progress);
 }
 
-StepResult Multiplexer::FlushPendingPack() {
+Status Multiplexer::FlushPendingPack() {
     if (!file_.Write(pendingPack_.data(), pendingPack_.size())) {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("Unable to write to program file %s.", file_.Path().c_str()));
     }
     pendingPack_.clear();
     pendingPadding_ = 0;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::WriteOut(BitWriter& out) {
-    StepResult step = FlushPendingPack();
-    if (!step.ok()) return step;
+Status Multiplexer::WriteOut(BitWriter& out) {
+    Status step = FlushPendingPack();
+    if (!step.IsOk()) return step;
     pendingPack_ = out.TakeBytes();
     pendingPadding_ = lastPadding_;
     lastPadding_ = 0;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::WriteEndCode() {
+Status Multiplexer::WriteEndCode() {
     // Disc authoring reads whole sectors, so the end code takes the last
     // four bytes of the last pack: from its padding, or in a pack of its own.
     constexpr size_t kEndCodeBytes = 4;
@@ -196,8 +196,8 @@ StepResult Multiplexer::WriteEndCode() {
         pendingPack_.resize(pendingPack_.size() - pendingPadding_);
         WritePaddingPacket(tail, syntax_, pendingPadding_ - kEndCodeBytes);
     } else {
-        StepResult step = FlushPendingPack();
-        if (!step.ok()) return step;
+        Status step = FlushPendingPack();
+        if (!step.IsOk()) return step;
         WritePackHeader(tail, syntax_, Scr(), muxRate_);
         WritePaddingPacket(tail, syntax_, sectorBytes_ - PackHeaderBytes(syntax_) - kEndCodeBytes);
         ++scrSlot_;

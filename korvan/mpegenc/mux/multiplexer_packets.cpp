@@ -48,7 +48,7 @@ SystemHeaderFields Multiplexer::SystemHeader() const {
     return fields;
 }
 
-StepResult Multiplexer::Choose(size_t roomBytes, double scr, Candidate& chosen) {
+Status Multiplexer::Choose(size_t roomBytes, double scr, Candidate& chosen) {
     candidates_.clear();
     PlanRules rules;
     rules.syntax = syntax_;
@@ -92,7 +92,7 @@ StepResult Multiplexer::Choose(size_t roomBytes, double scr, Candidate& chosen) 
     }
     if (!pick) pick = earliestAudio(kInfinity);
     chosen = pick ? *pick : Candidate{};
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
 void Multiplexer::Jump(double scr) {
@@ -117,7 +117,7 @@ void Multiplexer::Jump(double scr) {
     ++report_.statistics.scrJumps;
 }
 
-StepResult Multiplexer::WriteNextPack() {
+Status Multiplexer::WriteNextPack() {
     const double scr = Scr();
     if (IsDvd() && packInFile_ == 0) {
         if (video_ && video_->AtUnitStart()) {
@@ -136,12 +136,12 @@ StepResult Multiplexer::WriteNextPack() {
     const size_t slotRoom = room / static_cast<size_t>(packetsPerPack_);
 
     Candidate chosen;
-    StepResult step = Choose(packetsPerPack_ == 1 ? room : slotRoom, scr, chosen);
-    if (!step.ok()) return step;
+    Status step = Choose(packetsPerPack_ == 1 ? room : slotRoom, scr, chosen);
+    if (!step.IsOk()) return step;
     if (!chosen.stream) {
         if (settings_.vbrMultiplex) {
             Jump(scr);
-            return StepResult::Ok();
+            return Status::Ok();
         }
         return WritePaddingPack(scr, systemHeader);
     }
@@ -159,7 +159,7 @@ StepResult Multiplexer::WriteNextPack() {
         const size_t slotBytes = slot + 1 == packetsPerPack_ ? left : slotRoom;
         if (slot > 0) {
             step = Choose(slotBytes, scr, chosen);
-            if (!step.ok()) return step;
+            if (!step.IsOk()) return step;
             if (!chosen.stream) {
                 WritePaddingPacket(out, syntax_, left);
                 lastPadding_ = left;
@@ -168,26 +168,25 @@ StepResult Multiplexer::WriteNextPack() {
             }
         }
         step = WritePacket(out, chosen, slotBytes, scr);
-        if (!step.ok()) return step;
+        if (!step.IsOk()) return step;
         left -= slotBytes;
     }
     step = WriteOut(out);
-    if (!step.ok()) return step;
+    if (!step.IsOk()) return step;
     ++scrSlot_;
     ++packInFile_;
     ++report_.statistics.packs;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::WritePacket(BitWriter& out, Candidate& chosen, size_t roomBytes,
-                                    double scr) {
+Status Multiplexer::WritePacket(BitWriter& out, Candidate& chosen, size_t roomBytes, double scr) {
     PacketPlan& plan = chosen.plan;
     MuxStream& stream = *chosen.stream;
     const size_t used = plan.headerBytes + plan.subHeaderBytes + plan.dataBytes;
     const size_t rest = roomBytes - used;
     if (rest <= kLargestStuffing) plan.header.stuffingBytes = static_cast<int>(rest);
     if (!stream.ReadPlannedData(plan, data_))
-        return StepResult::Failed("Error reading from an input file.");
+        return Status::Failed("Error reading from an input file.");
     WritePacketHeader(out, syntax_, plan.header, data_.size());
     for (uint8_t byte : data_) out.Put(byte, 8);
     lastPadding_ = 0;
@@ -204,14 +203,14 @@ StepResult Multiplexer::WritePacket(BitWriter& out, Candidate& chosen, size_t ro
                                   static_cast<uint8_t>(pack >> 16),
                                   static_cast<uint8_t>(pack >> 24)};
         if (::write(scanPacks_.get(), bytes, sizeof bytes) != static_cast<ssize_t>(sizeof bytes)) {
-            return StepResult::Failed(
+            return Status::Failed(
                 FormatText("Unable to write to SVCD temporary file %s.", scanPacksPath_.c_str()));
         }
     }
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::WritePaddingPack(double scr, bool systemHeader) {
+Status Multiplexer::WritePaddingPack(double scr, bool systemHeader) {
     BitWriter out;
     WritePackHeader(out, syntax_, scr, muxRate_);
     if (systemHeader) WriteSystemHeader(out, syntax_, SystemHeader());
@@ -223,28 +222,28 @@ StepResult Multiplexer::WritePaddingPack(double scr, bool systemHeader) {
         WritePaddingPacket(out, syntax_, rest);
         lastPadding_ = rest;
     }
-    StepResult step = WriteOut(out);
-    if (!step.ok()) return step;
+    Status step = WriteOut(out);
+    if (!step.IsOk()) return step;
     ++scrSlot_;
     ++packInFile_;
     ++report_.statistics.packs;
     ++report_.statistics.paddingPacks;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::WriteNavigationPack(double scr) {
+Status Multiplexer::WriteNavigationPack(double scr) {
     BitWriter out;
     korvan::mux::WriteNavigationPack(out, scr, muxRate_, sectorBytes_,
                                      settings_.usePrivateStream2
                                          ? NavigationContent::kPrivateStream2
                                          : NavigationContent::kPadding);
-    StepResult step = WriteOut(out);
-    if (!step.ok()) return step;
+    Status step = WriteOut(out);
+    if (!step.IsOk()) return step;
     ++scrSlot_;
     ++packInFile_;
     ++report_.statistics.packs;
     ++report_.statistics.navigationPacks;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
 }  // namespace korvan::mux

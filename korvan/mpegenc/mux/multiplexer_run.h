@@ -54,57 +54,57 @@ public:
     MuxReport Run();
 
 private:
-    StepResult CheckInput(const std::string& path, const char* openMessage);
-    StepResult ScanStreams();
-    StepResult SetUp();
-    StepResult CreateStreams();
-    StepResult PlaceStartAndStop();
+    Status CheckInput(const std::string& path, const char* openMessage);
+    Status ScanStreams();
+    Status SetUp();
+    Status CreateStreams();
+    Status PlaceStartAndStop();
     void ComputeDelays();
-    StepResult WriteAll();
+    Status WriteAll();
 
-    StepResult OpenFile(const std::string& path);
-    StepResult StartNextFile();
-    StepResult EndFile(bool last);
+    Status OpenFile(const std::string& path);
+    Status StartNextFile();
+    Status EndFile(bool last);
     bool FileDone();
     bool AllDone() const;
-    StepResult ArmSplit();
-    StepResult WriteNextPack();
-    StepResult Choose(size_t roomBytes, double scr, Candidate& chosen);
-    StepResult WritePacket(BitWriter& out, Candidate& chosen, size_t roomBytes, double scr);
-    StepResult WritePaddingPack(double scr, bool systemHeader);
-    StepResult WriteNavigationPack(double scr);
+    Status ArmSplit();
+    Status WriteNextPack();
+    Status Choose(size_t roomBytes, double scr, Candidate& chosen);
+    Status WritePacket(BitWriter& out, Candidate& chosen, size_t roomBytes, double scr);
+    Status WritePaddingPack(double scr, bool systemHeader);
+    Status WriteNavigationPack(double scr);
     // Packs go out one behind, so that the program end code can still go
     // into the last pack's padding.
-    StepResult WriteOut(BitWriter& out);
-    StepResult FlushPendingPack();
-    StepResult WriteEndCode();
+    Status WriteOut(BitWriter& out);
+    Status FlushPendingPack();
+    Status WriteEndCode();
     uint64_t FileBytes() const { return file_.Bytes() + pendingPack_.size(); }
     void Jump(double scr);
     // Sets the stream clocks of a file whose first units have source time
     // `base`: each stream starts at its delay, all of them later together
     // when the video could not arrive in time otherwise.
-    StepResult StartClocks(double base);
+    Status StartClocks(double base);
     // The time the video needs ahead of its first decoding time so that no
     // later picture comes late, at the share of the mux rate it gets.
-    StepResult VideoRunIn(uint64_t first, double& ticks);
+    Status VideoRunIn(uint64_t first, double& ticks);
 
     // Unit records of the video stream, by index.
-    StepResult VideoUnitAt(uint64_t index, VideoUnit& unit);
+    Status VideoUnitAt(uint64_t index, VideoUnit& unit);
     // The display time that begins the GOP of the I picture at `index`:
     // the I picture or a B picture that is shown before it.
-    StepResult GroupStart(uint64_t index, double& ticks);
-    StepResult FindI(uint64_t from, uint64_t to, double notBefore, uint64_t& found);
-    StepResult FindAudio(MuxStream& stream, uint64_t from, double notBefore, uint64_t& found);
-    StepResult EndsWithSequenceEnd(uint64_t unit, bool& ends);
-    StepResult UnitReadFailed(const MuxStream& stream) const;
+    Status GroupStart(uint64_t index, double& ticks);
+    Status FindI(uint64_t from, uint64_t to, double notBefore, uint64_t& found);
+    Status FindAudio(MuxStream& stream, uint64_t from, double notBefore, uint64_t& found);
+    Status EndsWithSequenceEnd(uint64_t unit, bool& ends);
+    Status UnitReadFailed(const MuxStream& stream) const;
 
     double Scr() const { return scrOrigin_ + static_cast<double>(scrSlot_) * scrStep_; }
     bool IsVcd() const { return type_ == kStreamVcd; }
     bool IsSvcd() const { return type_ == kStreamSvcd; }
     bool IsDvd() const { return type_ == kStreamDvd; }
     SystemHeaderFields SystemHeader() const;
-    StepResult InvalidSettings(const char* reason) const {
-        return StepResult::Failed(FormatText("Invalid program stream settings: %s.", reason));
+    Status InvalidSettings(const char* reason) const {
+        return Status::Failed(FormatText("Invalid program stream settings: %s.", reason));
     }
 
     const EncoderSettings& settings_;

@@ -27,22 +27,22 @@ const char* AudioOpenMessage(int stream) {
 
 }  // namespace
 
-StepResult Multiplexer::CheckInput(const std::string& path, const char* openMessage) {
+Status Multiplexer::CheckInput(const std::string& path, const char* openMessage) {
     struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0) {
         const bool missing = path.empty() || errno == ENOENT || errno == ENOTDIR;
-        return StepResult::Failed(FormatText(
+        return Status::Failed(FormatText(
             missing ? "Input file %s was not found." : "Error getting size of input file %s.",
             path.c_str()));
     }
     if (!S_ISREG(info.st_mode) || info.st_size == 0)
-        return StepResult::Failed(FormatText("Error getting size of input file %s.", path.c_str()));
+        return Status::Failed(FormatText("Error getting size of input file %s.", path.c_str()));
     EsFile probe;
-    if (!probe.Open(path)) return StepResult::Failed(FormatText(openMessage, path.c_str()));
-    return StepResult::Ok();
+    if (!probe.Open(path)) return Status::Failed(FormatText(openMessage, path.c_str()));
+    return Status::Ok();
 }
 
-StepResult Multiplexer::ScanStreams() {
+Status Multiplexer::ScanStreams() {
     wantVideo_ = (request_.flags & kMuxVideo) != 0;
     if (request_.flags & kMuxAudio) audioPaths_[audioCount_++] = request_.audioPath;
     if ((request_.flags & kMuxSecondAudio) && settings_.programStreamType != kStreamVcd)
@@ -50,12 +50,12 @@ StepResult Multiplexer::ScanStreams() {
 
     // Every input is checked before any is scanned.
     if (wantVideo_) {
-        StepResult step = CheckInput(request_.videoPath, "Unable to open video file %s.");
-        if (!step.ok()) return step;
+        Status step = CheckInput(request_.videoPath, "Unable to open video file %s.");
+        if (!step.IsOk()) return step;
     }
     for (int i = 0; i < audioCount_; ++i) {
-        StepResult step = CheckInput(audioPaths_[i], AudioOpenMessage(i));
-        if (!step.ok()) return step;
+        Status step = CheckInput(audioPaths_[i], AudioOpenMessage(i));
+        if (!step.IsOk()) return step;
     }
 
     const std::string folder = request_.unitFolder.empty() || request_.unitFolder.back() == '/'
@@ -70,7 +70,7 @@ StepResult Multiplexer::ScanStreams() {
     if (wantVideo_) {
         EsFile es;
         if (!es.Open(request_.videoPath))
-            return StepResult::Failed(
+            return Status::Failed(
                 FormatText("Unable to open video file %s.", request_.videoPath.c_str()));
         VideoScanOptions options;
         options.detectPulldown = settings_.muxPulldownFlag == 3;
@@ -78,24 +78,24 @@ StepResult Multiplexer::ScanStreams() {
             settings_.programStreamType == kStreamSvcd && settings_.muxSVCDScanOffsets != 0;
         temporary_.Add(videoUnitsPath_);
         ProgressThrottle progress(host_);
-        StepResult step = ScanVideoStream(es, request_.videoPath, videoUnitsPath_, options,
-                                          progress, stats.video);
-        if (!step.ok()) return step;
+        Status step = ScanVideoStream(es, request_.videoPath, videoUnitsPath_, options, progress,
+                                      stats.video);
+        if (!step.IsOk()) return step;
     }
     for (int i = 0; i < audioCount_; ++i) {
         EsFile es;
         if (!es.Open(audioPaths_[i]))
-            return StepResult::Failed(FormatText(AudioOpenMessage(i), audioPaths_[i].c_str()));
+            return Status::Failed(FormatText(AudioOpenMessage(i), audioPaths_[i].c_str()));
         temporary_.Add(audioUnitsPaths_[i]);
         ProgressThrottle progress(host_);
-        StepResult step =
+        Status step =
             ScanAudioStream(es, audioPaths_[i], audioUnitsPaths_[i], progress, stats.audio[i]);
-        if (!step.ok()) return step;
+        if (!step.IsOk()) return step;
     }
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::SetUp() {
+Status Multiplexer::SetUp() {
     type_ = settings_.programStreamType;
     if (type_ < kStreamMpeg1 || type_ > kStreamDvd) return InvalidSettings("program stream type");
     syntax_ = SyntaxOf(type_);
@@ -128,14 +128,14 @@ StepResult Multiplexer::SetUp() {
                    stats.video.gops > 0;
     firstSequenceHeader_ = stats.video.firstSequenceHeader;
 
-    StepResult step = CreateStreams();
-    if (step.ok()) step = PlaceStartAndStop();
-    if (!step.ok()) return step;
+    Status step = CreateStreams();
+    if (step.IsOk()) step = PlaceStartAndStop();
+    if (!step.IsOk()) return step;
     ComputeDelays();
     return StartClocks(clockBase_);
 }
 
-StepResult Multiplexer::CreateStreams() {
+Status Multiplexer::CreateStreams() {
     const auto bufferBytes = [](int kilobytes) { return static_cast<uint64_t>(kilobytes) * 1024; };
     if (wantVideo_) {
         if (settings_.videoBufferSize < 1 || settings_.videoBufferSize > 8191 ||
@@ -147,7 +147,7 @@ StepResult Multiplexer::CreateStreams() {
                                         BufferBound{kVideoStreamId, 1, settings_.videoBufferSize},
                                         bufferBytes(settings_.videoBufferSize));
         if (stream->Open(request_.videoPath, videoUnitsPath_) != MuxStream::OpenFailure::kNone) {
-            return StepResult::Failed(
+            return Status::Failed(
                 FormatText("Unable to open video units file %s.", videoUnitsPath_.c_str()));
         }
         VideoInsertions insertions;
@@ -172,19 +172,19 @@ StepResult Multiplexer::CreateStreams() {
                                                   bound, bufferBytes(kilobytes));
         const MuxStream::OpenFailure failure = stream->Open(audioPaths_[i], audioUnitsPaths_[i]);
         if (failure == MuxStream::OpenFailure::kStream)
-            return StepResult::Failed(FormatText(AudioOpenMessage(i), audioPaths_[i].c_str()));
+            return Status::Failed(FormatText(AudioOpenMessage(i), audioPaths_[i].c_str()));
         if (failure == MuxStream::OpenFailure::kUnits) {
-            return StepResult::Failed(
-                FormatText(i == 0 ? "Unable to open audio units file %s."
-                                  : "Unable to open secondary audio units file %s.",
-                           audioUnitsPaths_[i].c_str()));
+            return Status::Failed(FormatText(i == 0
+                                                 ? "Unable to open audio units file %s."
+                                                 : "Unable to open secondary audio units file %s.",
+                                             audioUnitsPaths_[i].c_str()));
         }
         streams_.push_back(std::move(stream));
         streamDelays_.push_back(0);
     }
     for (const auto& stream : streams_) finalLimits_.push_back(stream->UnitCount());
     stdSent_.assign(streams_.size(), false);
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
 }  // namespace korvan::mux

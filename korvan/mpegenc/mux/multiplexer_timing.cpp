@@ -9,52 +9,50 @@
 
 namespace korvan::mux {
 
-StepResult Multiplexer::UnitReadFailed(const MuxStream& stream) const {
+Status Multiplexer::UnitReadFailed(const MuxStream& stream) const {
     if (stream.IsVideo()) {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("Unable to read from video units file %s.", videoUnitsPath_.c_str()));
     }
     const bool second = streams_.back().get() == &stream && audioCount_ == 2;
-    return StepResult::Failed(FormatText(second
-                                             ? "Unable to read from secondary audio units file %s."
-                                             : "Unable to read from audio units file %s.",
-                                         audioUnitsPaths_[second ? 1 : 0].c_str()));
+    return Status::Failed(FormatText(second ? "Unable to read from secondary audio units file %s."
+                                            : "Unable to read from audio units file %s.",
+                                     audioUnitsPaths_[second ? 1 : 0].c_str()));
 }
 
-StepResult Multiplexer::VideoUnitAt(uint64_t index, VideoUnit& unit) {
-    return video_->ReadVideoUnit(index, unit) ? StepResult::Ok() : UnitReadFailed(*video_);
+Status Multiplexer::VideoUnitAt(uint64_t index, VideoUnit& unit) {
+    return video_->ReadVideoUnit(index, unit) ? Status::Ok() : UnitReadFailed(*video_);
 }
 
-StepResult Multiplexer::GroupStart(uint64_t index, double& ticks) {
+Status Multiplexer::GroupStart(uint64_t index, double& ticks) {
     VideoUnit unit;
-    StepResult step = VideoUnitAt(index, unit);
-    if (!step.ok()) return step;
+    Status step = VideoUnitAt(index, unit);
+    if (!step.IsOk()) return step;
     ticks = unit.pts;
     for (uint64_t next = index + 1; next < video_->UnitCount(); ++next) {
         step = VideoUnitAt(next, unit);
-        if (!step.ok()) return step;
+        if (!step.IsOk()) return step;
         if (unit.type != kPictureB) break;
         ticks = std::min(ticks, unit.pts);
     }
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::FindI(uint64_t from, uint64_t to, double notBefore, uint64_t& found) {
+Status Multiplexer::FindI(uint64_t from, uint64_t to, double notBefore, uint64_t& found) {
     found = to;
     for (uint64_t index = from; index < to; ++index) {
         VideoUnit unit;
-        StepResult step = VideoUnitAt(index, unit);
-        if (!step.ok()) return step;
+        Status step = VideoUnitAt(index, unit);
+        if (!step.IsOk()) return step;
         if (unit.type == kPictureI && unit.pts >= notBefore) {
             found = index;
             break;
         }
     }
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::FindAudio(MuxStream& stream, uint64_t from, double notBefore,
-                                  uint64_t& found) {
+Status Multiplexer::FindAudio(MuxStream& stream, uint64_t from, double notBefore, uint64_t& found) {
     found = stream.UnitCount();
     for (uint64_t index = from; index < stream.UnitCount(); ++index) {
         AudioUnit unit;
@@ -64,45 +62,45 @@ StepResult Multiplexer::FindAudio(MuxStream& stream, uint64_t from, double notBe
             break;
         }
     }
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::EndsWithSequenceEnd(uint64_t unit, bool& ends) {
+Status Multiplexer::EndsWithSequenceEnd(uint64_t unit, bool& ends) {
     if (unit + 1 >= video_->UnitCount()) {
         ends = report_.statistics.video.endsWithSequenceEnd;
-        return StepResult::Ok();
+        return Status::Ok();
     }
     VideoUnit record;
-    StepResult step = VideoUnitAt(unit, record);
-    if (!step.ok()) return step;
+    Status step = VideoUnitAt(unit, record);
+    if (!step.IsOk()) return step;
     ends = false;
-    if (record.length < 4) return StepResult::Ok();
+    if (record.length < 4) return Status::Ok();
     EsFile es;
     uint8_t tail[4] = {};
     if (!es.Open(request_.videoPath) || !es.ReadAt(record.offset + record.length - 4, tail, 4))
-        return StepResult::Failed("Error reading from an input file.");
+        return Status::Failed("Error reading from an input file.");
     ends = tail[0] == 0 && tail[1] == 0 && tail[2] == 1 && tail[3] == 0xB7;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::PlaceStartAndStop() {
+Status Multiplexer::PlaceStartAndStop() {
     const MuxStatistics& stats = report_.statistics;
     double base = 0;
     if (settings_.muxStartTime > 0) {
         const double start = settings_.muxStartTime * kTicksPerSecond;
         const double total = video_ ? stats.video.durationTicks : stats.audio[0].durationTicks;
         const auto beyondEnd = [&] {
-            return StepResult::Failed(
+            return Status::Failed(
                 FormatText("Mux start time is greater than the total time %u seconds.",
                            static_cast<unsigned>(total / kTicksPerSecond)));
         };
         if (video_) {
             uint64_t first = 0;
-            StepResult step = FindI(0, video_->UnitCount(), start, first);
-            if (!step.ok()) return step;
+            Status step = FindI(0, video_->UnitCount(), start, first);
+            if (!step.IsOk()) return step;
             if (first == video_->UnitCount()) return beyondEnd();
             step = GroupStart(first, base);
-            if (!step.ok()) return step;
+            if (!step.IsOk()) return step;
             video_->MoveTo(first);
             video_->SetFirstUnitOfFile(first);
         } else {
@@ -111,8 +109,8 @@ StepResult Multiplexer::PlaceStartAndStop() {
         for (auto& stream : streams_) {
             if (stream->IsVideo()) continue;
             uint64_t first = 0;
-            StepResult step = FindAudio(*stream, 0, base, first);
-            if (!step.ok()) return step;
+            Status step = FindAudio(*stream, 0, base, first);
+            if (!step.IsOk()) return step;
             if (first == stream->UnitCount() && !video_) return beyondEnd();
             stream->MoveTo(first);
         }
@@ -123,12 +121,12 @@ StepResult Multiplexer::PlaceStartAndStop() {
         double cut = stop;
         if (video_) {
             uint64_t last = 0;
-            StepResult step = FindI(video_->Next() + 1, video_->UnitCount(), stop, last);
-            if (!step.ok()) return step;
+            Status step = FindI(video_->Next() + 1, video_->UnitCount(), stop, last);
+            if (!step.IsOk()) return step;
             cut = kInfinity;
             if (last < video_->UnitCount()) {
                 step = GroupStart(last, cut);
-                if (!step.ok()) return step;
+                if (!step.IsOk()) return step;
             }
             finalLimits_[0] = last;
             video_->SetLimit(last);
@@ -136,22 +134,22 @@ StepResult Multiplexer::PlaceStartAndStop() {
         for (size_t i = 0; i < streams_.size(); ++i) {
             if (streams_[i]->IsVideo()) continue;
             uint64_t limit = 0;
-            StepResult step = FindAudio(*streams_[i], streams_[i]->Next(), cut, limit);
-            if (!step.ok()) return step;
+            Status step = FindAudio(*streams_[i], streams_[i]->Next(), cut, limit);
+            if (!step.IsOk()) return step;
             finalLimits_[i] = limit;
             streams_[i]->SetLimit(limit);
         }
     }
     if (video_) {
         bool ends = false;
-        StepResult step = EndsWithSequenceEnd(video_->Limit() - 1, ends);
-        if (!step.ok()) return step;
+        Status step = EndsWithSequenceEnd(video_->Limit() - 1, ends);
+        if (!step.IsOk()) return step;
         video_->SetEndCodePending(!ends);
     }
     for (size_t i = 0; i < streams_.size(); ++i)
         totalUnits_ += finalLimits_[i] - streams_[i]->Next();
     clockBase_ = base;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
 void Multiplexer::ComputeDelays() {
@@ -179,13 +177,13 @@ void Multiplexer::ComputeDelays() {
     }
 }
 
-StepResult Multiplexer::VideoRunIn(uint64_t first, double& ticks) {
+Status Multiplexer::VideoRunIn(uint64_t first, double& ticks) {
     const MuxStatistics& stats = report_.statistics;
     double videoBytesPerSecond =
         stats.packsPerSecond * stats.payloadBytes * static_cast<double>(packetsPerPack_);
     for (int i = 0; i < audioCount_; ++i) videoBytesPerSecond -= AudioRateBytes(stats.audio[i]);
     ticks = 0;
-    if (videoBytesPerSecond <= 0) return StepResult::Ok();
+    if (videoBytesPerSecond <= 0) return Status::Ok();
     // More lead than the buffer holds cannot be had.
     const double longest =
         static_cast<double>(video_->Buffer().Capacity()) / videoBytesPerSecond * kTicksPerSecond;
@@ -200,19 +198,19 @@ StepResult Multiplexer::VideoRunIn(uint64_t first, double& ticks) {
             std::max(ticks, bytes / videoBytesPerSecond * kTicksPerSecond - (view.dts - firstDts));
     }
     ticks = std::min(ticks, longest);
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult Multiplexer::StartClocks(double base) {
+Status Multiplexer::StartClocks(double base) {
     clockBase_ = base;
     runInShift_ = 0;
     if (video_ && video_->HasData()) {
         double runIn = 0;
-        StepResult step = VideoRunIn(video_->Next(), runIn);
-        if (!step.ok()) return step;
+        Status step = VideoRunIn(video_->Next(), runIn);
+        if (!step.IsOk()) return step;
         VideoUnit first;
         step = VideoUnitAt(video_->Next(), first);
-        if (!step.ok()) return step;
+        if (!step.IsOk()) return step;
         // Two packs of slack for the packet choice, one more for the DVD
         // navigation pack that opens the file.
         const double needed = runIn + (IsDvd() ? 3 : 2) * scrStep_;
@@ -227,7 +225,7 @@ StepResult Multiplexer::StartClocks(double base) {
         stats.videoDelayTicks = video_ ? streamDelays_[0] + runInShift_ : 0;
         stats.audioDelayTicks = audioCount_ > 0 ? streamDelays_[video_ ? 1 : 0] + runInShift_ : 0;
     }
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
 }  // namespace korvan::mux
