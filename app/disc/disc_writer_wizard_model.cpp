@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "app/disc/menu_picture.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/run_context.h"
 #include "platform/private_profile.h"
 
 namespace {
@@ -153,7 +153,8 @@ void DiscWriterWizardModel::BuildDvd() {
     std::vector<std::string> entries = titles;
     if (titles.size() > 1) {
         ShowStatus("Making the DVD menu...");
-        const MenuClipSetup clip{setup_.exportFolder, setup_.menuVideoCodec, setup_.convertFile};
+        const MenuClipSetup clip{setup_.context, setup_.exportFolder, setup_.menuVideoCodec,
+                                 setup_.convertFile};
         const MenuPictureRequest picture{background_, pictures_.paths,
                                          static_cast<int>(titles.size())};
         entries.insert(entries.begin(), MakeMenuClip(clip, picture, buttons_));
@@ -163,7 +164,8 @@ void DiscWriterWizardModel::BuildDvd() {
         return;
     }
     ShowStatus(kCreatingDvdImageText);
-    DvdImageBuild build(setup_.programFolder, setup_.writableFolder, setup_.exportFolder, *this);
+    DvdImageBuild build(*setup_.context, setup_.programFolder, setup_.writableFolder,
+                        setup_.exportFolder, *this);
     const int result = build.BuildFromTitles(entries, buttons_);
     if (result == 0) {
         ShowStatus(stopRequested_ ? "The DVD build was stopped."
@@ -187,7 +189,7 @@ void DiscWriterWizardModel::Stop() {
     building_ = false;
     // A tool making the menu quits at once; the image build stops at its
     // next progress report.
-    ToolCancelFlag() = 1;
+    setup_.context->cancelRequested = true;
     Changed();
 }
 

@@ -17,7 +17,12 @@
 #include "app/disc/menu_layout.h"
 #include "app/disc/menu_picture.h"
 
+struct RunContext;
+
 struct DiscWriterSetup {
+    // Where the menu clip's tool runs and the image build report, and the
+    // user is asked; must be set.
+    RunContext* context = nullptr;
     std::string programFolder;
     // Where the build's description file goes.
     std::string writableFolder;
@@ -35,9 +40,6 @@ struct DiscWriterSetup {
     // True while the main window converts: its tools and a build must not
     // run inside one another.
     std::function<bool()> conversionRunning;
-    // A Yes/No question to the user; true for Yes. Without it the answer is
-    // No.
-    std::function<bool(const std::string& question)> askYesNo;
 };
 
 inline constexpr const char* kDefaultMenuBackgroundName = "DVDMainMenu.jpg";
@@ -179,9 +181,6 @@ private:
     void ShowBuildStatus(const std::string& text) override { ShowStatus(text); }
     void SetBuildProgress(int maximum, int position) override;
     bool BuildStopRequested() const override { return stopRequested_; }
-    bool ReplaceDvdFolder() override {
-        return setup_.askYesNo && setup_.askYesNo(kReplaceDvdFolderQuestion);
-    }
 
     DiscWriterSetup setup_;
     std::function<void()> changed_;

@@ -8,6 +8,7 @@
 
 #include "app/disc/fox_imager_library.h"
 #include "app/tools/program_ui.h"
+#include "app/tools/run_context.h"
 
 namespace {
 
@@ -56,9 +57,11 @@ struct DvdImageBuild::Running {
     bool stopSent = false;
 };
 
-DvdImageBuild::DvdImageBuild(std::string programFolder, std::string writableFolder,
-                             std::string exportFolder, DvdBuildDisplay& display)
-    : programFolder_(std::move(programFolder)),
+DvdImageBuild::DvdImageBuild(RunContext& context, std::string programFolder,
+                             std::string writableFolder, std::string exportFolder,
+                             DvdBuildDisplay& display)
+    : context_(context),
+      programFolder_(std::move(programFolder)),
       writableFolder_(std::move(writableFolder)),
       exportFolder_(std::move(exportFolder)),
       display_(display) {}
@@ -109,7 +112,8 @@ int DvdImageBuild::RunSdk(const std::vector<std::string>& inputs) {
     }
     // The folder may hold the disc the user built a minute ago.
     std::error_code error;
-    if (std::filesystem::exists(dvdFolder + "VIDEO_TS", error) && !display_.ReplaceDvdFolder()) {
+    if (std::filesystem::exists(dvdFolder + "VIDEO_TS", error) &&
+        !context_.ui.AskYesNo(kReplaceDvdFolderQuestion)) {
         return Fail(kDvdFolderKeptText);
     }
     FoxImagerLibrary sdk(programFolder_);
@@ -135,7 +139,7 @@ int DvdImageBuild::OnProgress(void* context, float percent, int stage, int stage
     auto* self = static_cast<DvdImageBuild*>(context);
     const ProgressBarState bar = DvdProgressBar(percent, stage, stages);
     self->display_.SetBuildProgress(bar.maximum, bar.position);
-    CurrentProgramUi().DispatchPendingMessages();
+    self->context_.ui.DispatchPendingMessages();
     Running* running = self->running_;
     if (running && !running->stopSent && self->display_.BuildStopRequested()) {
         running->stopSent = true;

@@ -24,11 +24,10 @@ public:
     virtual void SetBuildProgress(int maximum, int position) = 0;
     // Asked after every progress report.
     virtual bool BuildStopRequested() const = 0;
-    // Asked before a build empties a DVD folder that holds a DVD already
-    // (kReplaceDvdFolderQuestion); true lets it go on.
-    virtual bool ReplaceDvdFolder() = 0;
 };
 
+// Asked of the user (through the run's context) before a build empties a
+// DVD folder that holds a DVD already; Yes lets it go on.
 inline constexpr char kReplaceDvdFolderQuestion[] =
     "The export folder holds a DVD folder already. Replace it?";
 inline constexpr char kDvdFolderKeptText[] =
@@ -47,12 +46,16 @@ ProgressBarState DvdProgressBar(float percent, int stage, int stages);
 
 inline constexpr const char* kCreatingDvdImageText = "Creating DVD Image Now...";
 
+struct RunContext;
+
 class DvdImageBuild {
 public:
     // The SDK is loaded from `programFolder`; the description file is
     // written to `writableFolder`, which an installed program folder is not.
-    DvdImageBuild(std::string programFolder, std::string writableFolder, std::string exportFolder,
-                  DvdBuildDisplay& display);
+    // `context` keeps the window live while the SDK builds and asks the
+    // user's questions.
+    DvdImageBuild(RunContext& context, std::string programFolder, std::string writableFolder,
+                  std::string exportFolder, DvdBuildDisplay& display);
 
     // The single-title build: non-zero on success; 0 without calling the
     // SDK when the file does not exist.
@@ -74,6 +77,7 @@ private:
 
     std::string DescriptionPath() const { return writableFolder_ + kDvdDescriptionName; }
 
+    RunContext& context_;
     std::string programFolder_;
     std::string writableFolder_;
     std::string exportFolder_;

@@ -33,7 +33,7 @@ std::string MakeMenuClip(const MenuClipSetup& setup, const MenuPictureRequest& r
     const std::string workClip = workFolder + kMenuWorkClipName;
     if (!plain) platform::PlaceStandIn(picture, toolPicture);
 
-    ToolRunner runner(FfmpegOutput);
+    ToolRunner runner(*setup.context, FfmpegOutput);
     runner.SetCommandPrefix(MenuClipCommand(toolPicture, setup.videoCodec, workClip));
     runner.Run("", "", "");
     setup.convertFile(workClip, clip);

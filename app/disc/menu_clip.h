@@ -13,7 +13,11 @@ inline constexpr const char* kMenuWorkClipName = "DVDMMTMP.mpg";
 inline constexpr const char* kMenuClipName = "DVDMainMenu.mpg";
 inline constexpr int kMenuClipPictures = 50;
 
+struct RunContext;
+
 struct MenuClipSetup {
+    // Runs mencoder; must be set.
+    RunContext* context = nullptr;
     std::string exportFolder;
     // The selected profile's video codec ("mpeg2video").
     std::string videoCodec;

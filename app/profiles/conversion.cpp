@@ -4,8 +4,8 @@
 
 #include "app/profiles/encoder_options.h"
 #include "app/profiles/source_fit.h"
+#include "app/tools/run_context.h"
 #include "app/tools/tool_runner.h"
-#include "app/tools/tool_state.h"
 #include "platform/command_line.h"
 #include "platform/file_moves.h"
 
@@ -58,11 +58,11 @@ private:
 // False when the tool could not start or failed.
 bool RunFfmpeg(const ConversionSetup& setup, const ToolPath& input, const std::string& params,
                const ToolPath& output) {
-    ToolRunner runner(FfmpegOutput);
+    ToolRunner runner(setup.context, FfmpegOutput);
     runner.SetNotify(setup.notifyTarget, kCommandMessage, kProgressNotification);
     input.NoteStandIn(runner, " is ");
     output.NoteStandIn(runner, " becomes ");
-    return runner.Run(input.ForTool(), params + output.ForTool(), "") == 0 && runner.Success() != 0;
+    return runner.Run(input.ForTool(), params + output.ForTool(), "") == 0 && runner.Success();
 }
 
 // Pictures the idet filter looks at: enough to tell fields apart in a
@@ -71,8 +71,8 @@ constexpr const char* kFieldDetectionOptions = " -vf idet -frames:v 250 -an -sn 
 
 // The source's field order from an idet pass over its first pictures, where
 // its stream does not say; kUnknown when the pass tells nothing.
-FieldOrder DetectFieldOrder(const ToolPath& input) {
-    ToolRunner runner(FfmpegOutput);
+FieldOrder DetectFieldOrder(RunContext& context, const ToolPath& input) {
+    ToolRunner runner(context, FfmpegOutput);
     input.NoteStandIn(runner, " is ");
     runner.Run(input.ForTool(), kFieldDetectionOptions, "");
     return runner.DetectedFieldOrder();
@@ -80,8 +80,8 @@ FieldOrder DetectFieldOrder(const ToolPath& input) {
 
 enum class SourceFacts { kGiven, kProbe };
 
-bool Convert(const ConversionSetup& setup, MediaInfo source, SourceFacts facts,
-             const std::string& input, const std::string& output) {
+bool Convert(const ConversionSetup& setup, const EncoderProfile& profile, MediaInfo source,
+             SourceFacts facts, const std::string& input, const std::string& output) {
     const ToolPath toolInput(input, setup.driveRoot + kConversionInputName);
     const ToolPath toolOutput(output, setup.driveRoot + kConversionOutputName);
     toolInput.PlaceInputStandIn();
@@ -91,19 +91,16 @@ bool Convert(const ConversionSetup& setup, MediaInfo source, SourceFacts facts,
     // next tool run, so none is started after it.
     bool stopped = false;
     if (facts == SourceFacts::kProbe) {
-        source = ToolRunner(toolInput.ForTool(), "", nullptr).Media();
-        stopped = ToolCancelFlag() != 0;
+        source = ToolRunner(setup.context, toolInput.ForTool(), "", nullptr).Media();
+        stopped = setup.context.cancelRequested;
     }
     if (!stopped && NeedsFieldDetection(source)) {
-        source.picture.fieldOrder = DetectFieldOrder(toolInput);
-        stopped = ToolCancelFlag() != 0;
+        source.picture.fieldOrder = DetectFieldOrder(setup.context, toolInput);
+        stopped = setup.context.cancelRequested;
     }
     bool ran = true;
     if (!stopped) {
-        ran = RunFfmpeg(
-            setup, toolInput,
-            BuildSourceOptions(setup.profileFiles, setup.target, setup.profileIndex, source),
-            toolOutput);
+        ran = RunFfmpeg(setup, toolInput, SourceOptions(profile, source), toolOutput);
     }
 
     toolInput.RemoveStandIn();
@@ -113,14 +110,15 @@ bool Convert(const ConversionSetup& setup, MediaInfo source, SourceFacts facts,
 
 }  // namespace
 
-bool ConvertFile(const ConversionSetup& setup, const std::string& input,
-                 const std::string& output) {
-    return Convert(setup, {}, SourceFacts::kProbe, input, output);
+bool ConvertFile(const ConversionSetup& setup, const EncoderProfile& profile,
+                 const std::string& input, const std::string& output) {
+    return Convert(setup, profile, {}, SourceFacts::kProbe, input, output);
 }
 
-bool ConvertProbedFile(const ConversionSetup& setup, const MediaInfo& source,
-                       const std::string& input, const std::string& output) {
-    return Convert(setup, source, SourceFacts::kGiven, input, output);
+bool ConvertProbedFile(const ConversionSetup& setup, const EncoderProfile& profile,
+                       const MediaInfo& source, const std::string& input,
+                       const std::string& output) {
+    return Convert(setup, profile, source, SourceFacts::kGiven, input, output);
 }
 
 void MakeThumbnail(const ConversionSetup& setup, const std::string& source,

@@ -1,6 +1,5 @@
-// One conversion, or one thumbnail, run through ffmpeg with the selected
-// profile of the current target. Both return when the tool has ended; their
-// outcome shows as the output file existing, and a failure as the progress
+// One conversion, or one thumbnail, run through ffmpeg with a run's profile. Both return when the
+// tool has ended; their outcome shows as the output file existing, and a failure as the progress
 // notification -2 posted to the notify target (ConvertFile also answers
 // whether the tool failed).
 //
@@ -13,14 +12,15 @@
 
 #include <string>
 
-#include "app/profiles/profile_files.h"
+#include "app/profiles/encoder_options.h"
 #include "app/tools/command_target.h"
 #include "app/tools/media_info.h"
 
+struct RunContext;
+
+// Where a run's tools run: not one profile's, the same for all.
 struct ConversionSetup {
-    const ProfileFiles& profileFiles;
-    int target = 0;        // ConversionTarget
-    int profileIndex = 0;  // the selected profile
+    RunContext& context;
     // Folder for the temporary names, ending in "/" and free of blanks (the
     // main window's DriveRoot()).
     std::string driveRoot;
@@ -40,11 +40,13 @@ inline constexpr const char* kThumbnailName = "bb.THM";
 // pass over its first pictures. False when the tool could not start or
 // failed (it reported an error or did not exit with status 0), or its output
 // could not be put in place; a tool that was stopped has not failed.
-bool ConvertFile(const ConversionSetup& setup, const std::string& input, const std::string& output);
+bool ConvertFile(const ConversionSetup& setup, const EncoderProfile& profile,
+                 const std::string& input, const std::string& output);
 
 // The same with the facts of a probe of `input` already made.
-bool ConvertProbedFile(const ConversionSetup& setup, const MediaInfo& source,
-                       const std::string& input, const std::string& output);
+bool ConvertProbedFile(const ConversionSetup& setup, const EncoderProfile& profile,
+                       const MediaInfo& source, const std::string& input,
+                       const std::string& output);
 
 // A 160 x 120 picture taken 5 seconds into `source`, written beside the
 // converted file as ThumbnailPath(convertedOutput).

@@ -4,8 +4,8 @@
 #include <array>
 #include <charconv>
 
+#include "app/profiles/conversion_target.h"
 #include "app/profiles/value_lists.h"
-#include "app/shell/conversion_target.h"
 
 namespace {
 

@@ -30,11 +30,16 @@ std::string DiscTarget(int target, int profileIndex, std::string_view frameRate)
 
 }  // namespace
 
-std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profileIndex) {
-    const ProfileValues values = ReadProfileValues(files, target, profileIndex);
-    const DeviceFit fit = FitToDevice(target, values);
+EncoderProfile ReadEncoderProfile(const ProfileFiles& files, int target, int profileIndex) {
+    return {target, profileIndex, files.ReadInt(target, profileIndex, "FileType"),
+            ReadProfileValues(files, target, profileIndex)};
+}
 
-    const std::string discTarget = DiscTarget(target, profileIndex, values.frameRate);
+std::string EncoderOptions(const EncoderProfile& profile) {
+    const ProfileValues& values = profile.values;
+    const DeviceFit fit = FitToDevice(profile.target, values);
+
+    const std::string discTarget = DiscTarget(profile.target, profile.index, values.frameRate);
     std::string options = discTarget.empty() ? std::string() : " -target " + discTarget;
     options += " -vcodec " + std::string(EncoderVideoCodec(values.videoCodec));
     if (!KeepsInputFrameSize(values.widthPx, values.heightPx)) {
@@ -52,21 +57,30 @@ std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profi
     return options + DeviceEncoderOptions(fit, values) + " ";
 }
 
-std::string BuildSourceOptions(const ProfileFiles& files, int target, int profileIndex,
-                               const MediaInfo& source) {
-    const std::string options = BuildEncoderOptions(files, target, profileIndex);
-    const SourceFit fit =
-        FitSource(ReadProfileValues(files, target, profileIndex), target, profileIndex, source);
+std::string BuildEncoderOptions(const ProfileFiles& files, int target, int profileIndex) {
+    return EncoderOptions(ReadEncoderProfile(files, target, profileIndex));
+}
+
+std::string SourceOptions(const EncoderProfile& profile, const MediaInfo& source) {
+    const std::string options = EncoderOptions(profile);
+    const SourceFit fit = FitSource(profile.values, profile.target, profile.index, source);
     if (fit.outputOptions.empty()) return fit.inputOptions + options;
     // The profile's options end in a blank.
     return fit.inputOptions + options.substr(0, options.size() - 1) + fit.outputOptions + " ";
 }
 
+std::string ProfileVideoCodec(const EncoderProfile& profile) {
+    return std::string(EncoderVideoCodec(profile.values.videoCodec));
+}
+
 std::string ProfileVideoCodec(const ProfileFiles& files, int target, int profileIndex) {
-    return std::string(
-        EncoderVideoCodec(ReadProfileValues(files, target, profileIndex).videoCodec));
+    return ProfileVideoCodec(ReadEncoderProfile(files, target, profileIndex));
+}
+
+std::string DeviceLimitWarning(const EncoderProfile& profile) {
+    return DeviceWarning(FitToDevice(profile.target, profile.values));
 }
 
 std::string DeviceLimitWarning(const ProfileFiles& files, int target, int profileIndex) {
-    return DeviceWarning(FitToDevice(target, ReadProfileValues(files, target, profileIndex)));
+    return DeviceLimitWarning(ReadEncoderProfile(files, target, profileIndex));
 }

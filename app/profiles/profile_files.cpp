@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/shell/settings_file.h"
+#include "app/profiles/settings_file.h"
 
 namespace {
 

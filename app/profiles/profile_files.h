@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/profiles/conversion_target.h"
 #include "app/profiles/profile.h"
-#include "app/shell/conversion_target.h"
 
 using ProfileTables = std::array<ProfileTable, kTargetCount>;
 

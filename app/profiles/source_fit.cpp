@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <numeric>
 
+#include "app/profiles/conversion_target.h"
 #include "app/profiles/disc_profiles.h"
 #include "app/profiles/ffmpeg_adaptations.h"
-#include "app/shell/conversion_target.h"
 
 namespace {
 

@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-// A RealMedia input the library could only play through the RealMedia engine
-// comes back as an intermediate AVI named after it: the input's path and
-// this. It is the queue's to delete once converted.
-inline constexpr char kIntermediateAviSuffix[] = "tmp.avi";
+#include "contracts/real_media_job_file.h"
+
+// The intermediate AVI a RealMedia job leaves is the queue's to delete once
+// converted.
+using job_file::kIntermediateAviSuffix;
 
 class RealMediaHandOff {
 public:

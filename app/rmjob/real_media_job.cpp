@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 
 #include "app/tools/activity_log.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/program_ui.h"
+#include "app/tools/run_context.h"
+#include "contracts/program_settings.h"
+#include "contracts/real_media_job_file.h"
 #include "platform/file_names.h"
 #include "platform/private_profile.h"
 
@@ -14,15 +16,7 @@ namespace {
 
 constexpr std::size_t kTextBufferSize = 4096;
 
-constexpr char kInputsSection[] = "infiles";
-constexpr char kOutputSection[] = "outformat";
-constexpr char kCommonSection[] = "common";
-constexpr char kResultNameKey[] = "tempavifilename";
-constexpr char kTipKey[] = "strtip";
-constexpr char kErrorCodeKey[] = "iErrorCode";
-constexpr char kPercentKey[] = "ipercent";
-constexpr int kJobEnded = -1;
-constexpr int kEngineResult = 5;
+using namespace job_file;
 
 constexpr char kTextFileMessage[] =
     " is a text file, please open it with text editor, download original media file first.";
@@ -39,13 +33,13 @@ constexpr char kUnreadableHelp[] =
 
 std::string JobResultMessage(int resultCode, const std::string& input) {
     switch (resultCode) {
-        case 1:
+        case kCannotOpen:
             return "Can't open - " + input;
-        case 2:
+        case kTooShort:
             return input + kTextFileMessage;
-        case 3:
+        case kMissing:
             return "Can't find - " + input;
-        case 4:
+        case kUnreadable:
             return "Can't open - " + input + "\n\n" + kUnreadableHelp;
         default:
             return {};
@@ -62,7 +56,7 @@ bool IsRealVideoCodec(const std::string& videoCodec) {
 RealMediaJob::RealMediaJob(std::string programFolder, std::string writableFolder, Services services)
     : programFolder_(std::move(programFolder)),
       writableFolder_(std::move(writableFolder)),
-      jobFile_(writableFolder_ + "Tobrin.ini"),
+      jobFile_(writableFolder_ + kFileName),
       services_(std::move(services)) {}
 
 RealMediaJob::~RealMediaJob() {
@@ -81,29 +75,27 @@ bool RealMediaJob::WriteStartValues(const std::vector<std::string>& inputs,
     };
     // The queue starts jobs only outside DVD source mode, whose inputs would
     // be temporary copies the host deletes.
-    bool written = write(kInputsSection, "dvdmode", "0");
-    services_.clock->totalSeconds = 0;
-    written = write(kInputsSection, "number", std::to_string(inputs.size())) && written;
+    bool written = write(kInputsSection, kTemporaryInputsKey, "0");
+    services_.context->clock.totalSeconds = 0;
+    written = write(kInputsSection, kInputCountKey, std::to_string(inputs.size())) && written;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
-        char key[32];
-        std::snprintf(key, sizeof key, "file%03zu", i);
-        written = write(kInputsSection, key, inputs[i]) && written;
+        written = write(kInputsSection, InputKey(static_cast<int>(i)), inputs[i]) && written;
         const double seconds = services_.probe(inputs[i]).durationSeconds;
         if (std::isfinite(seconds) && seconds > 0) {
-            services_.clock->totalSeconds += static_cast<int>(seconds);
+            services_.context->clock.totalSeconds += static_cast<int>(seconds);
         }
     }
     written = write(kOutputSection, kResultNameKey, plannedOutput) && written;
-    written = write(kOutputSection, "merge", "1") && written;
-    written = write(kOutputSection, "mediatype", "1") && written;
+    written = write(kOutputSection, kMergeKey, "1") && written;
+    written = write(kOutputSection, kMediaTypeKey, "1") && written;
     // The end marks of an earlier job must be gone before any host starts.
-    for (const auto& [key, value] : {std::pair{"canceltbr", "0"},
+    for (const auto& [key, value] : {std::pair<const char*, std::string>{kCancelKey, "0"},
                                      {kTipKey, ""},
                                      {kErrorCodeKey, "0"},
                                      {kPercentKey, "0"},
-                                     {"stime", "0"},
-                                     {"etime", "0"},
-                                     {"operationid", "1"}}) {
+                                     {kStartTimeKey, "0"},
+                                     {kEndTimeKey, "0"},
+                                     {kOperationKey, std::to_string(kConvertOperation)}}) {
         written = write(kCommonSection, key, value) && written;
     }
     return written;
@@ -116,12 +108,13 @@ void RealMediaJob::StartRealMediaJob(const std::vector<std::string>& inputs,
     result_.clear();
     tip_.clear();
     const std::string exportFolder = platform::WithTrailingSlash(platform::GetPrivateProfileString(
-        "common", "exportfolder", "", kTextBufferSize, writableFolder_ + "zarvo.ini"));
+        program_settings::kCommonSection, program_settings::kExportFolderKey, "", kTextBufferSize,
+        writableFolder_ + program_settings::kFileName));
     if (!exportFolder.empty()) platform::MakeEmptyFolder(exportFolder + "tmpmd/");
 
     running_ = true;
     started_ = std::chrono::steady_clock::now();
-    SessionActivityLog().AddLine(kHostProgramName, "job for " + input_);
+    services_.context->log.AddLine(kHostProgramName, "job for " + input_);
     if (!WriteStartValues(inputs, plannedOutput)) {
         FailJob("Can't write the job file " + jobFile_ + ".");
         return;
@@ -136,12 +129,12 @@ void RealMediaJob::OnPollTimer() {
     if (!running_) return;
     std::string tip =
         platform::GetPrivateProfileString(kCommonSection, kTipKey, "", kTextBufferSize, jobFile_);
-    if (!tip.empty() && tip != tip_) SessionActivityLog().AddLine(kHostProgramName, tip);
+    if (!tip.empty() && tip != tip_) services_.context->log.AddLine(kHostProgramName, tip);
     tip_ = std::move(tip);
     int error = platform::GetPrivateProfileInt(kCommonSection, kErrorCodeKey, 0, jobFile_);
     const int percent = platform::GetPrivateProfileInt(kCommonSection, kPercentKey, 0, jobFile_);
     if (percent >= 0) {
-        ProgressClock& clock = *services_.clock;
+        ProgressClock& clock = services_.context->clock;
         clock.positionSeconds =
             static_cast<int>(static_cast<long long>(percent) * clock.totalSeconds / 100);
         services_.window->PostCommand(kCommandMessage, kProgressNotification, percent);
@@ -152,18 +145,18 @@ void RealMediaJob::OnPollTimer() {
         host_.Stop(kHostStopGrace);
         error = platform::GetPrivateProfileInt(kCommonSection, kErrorCodeKey, 0, jobFile_);
     }
-    if (error == kEngineResult || (percent == kJobEnded && error == 0)) {
+    if (error == kRealMedia || (percent == kJobEnded && error == 0)) {
         // The host's last figure falls between two polls as often as not; a
         // job that has ended well is shown whole before its end mark.
-        services_.clock->positionSeconds = services_.clock->totalSeconds;
+        services_.context->clock.positionSeconds = services_.context->clock.totalSeconds;
         services_.window->PostCommand(kCommandMessage, kProgressNotification, 100);
         EndJob(platform::GetPrivateProfileString(kOutputSection, kResultNameKey, "",
                                                  kTextBufferSize, jobFile_));
         return;
     }
     if (error != 0) {
-        SessionActivityLog().AddLine(kHostProgramName,
-                                     "result code " + std::to_string(error) + " for " + input_);
+        services_.context->log.AddLine(kHostProgramName,
+                                       "result code " + std::to_string(error) + " for " + input_);
         const std::string message = JobResultMessage(error, input_);
         if (message.empty()) {
             EndJob({});
@@ -180,8 +173,8 @@ void RealMediaJob::OnPollTimer() {
 
 void RealMediaJob::EndJob(std::string result) {
     running_ = false;
-    SessionActivityLog().AddLine(kHostProgramName,
-                                 result.empty() ? "ended without a result" : "result " + result);
+    services_.context->log.AddLine(kHostProgramName,
+                                   result.empty() ? "ended without a result" : "result " + result);
     services_.pollTimer->Stop();
     result_ = std::move(result);
     services_.window->PostCommand(kCommandMessage, kProgressNotification, kJobEnded);
@@ -190,7 +183,7 @@ void RealMediaJob::EndJob(std::string result) {
 void RealMediaJob::FailJob(const std::string& message) {
     EndJob({});
     host_.Stop(kHostStopGrace);
-    services_.showMessage(message, kOpenFileErrorCaption);
+    services_.context->ui.ShowMessage(message, kOpenFileErrorCaption);
 }
 
 void RealMediaJob::CancelRealMediaJob() {
@@ -198,6 +191,6 @@ void RealMediaJob::CancelRealMediaJob() {
     const bool wasRunning = running_ || host_.Running();
     running_ = false;
     if (!wasRunning) return;
-    platform::WritePrivateProfileString(kCommonSection, "canceltbr", "1", jobFile_);
+    platform::WritePrivateProfileString(kCommonSection, kCancelKey, "1", jobFile_);
     host_.Stop(kHostStopGrace);
 }

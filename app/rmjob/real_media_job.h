@@ -2,7 +2,7 @@
 // among the writable files, starts the conversion host "tobrin" from the
 // program folder, and polls the file every second (timer 1001) for the
 // host's progress, tip text and result, each new tip line and the result
-// going into the session's activity log. The two processes meet only in that file; the program
+// going into the run's activity log. The two processes meet only in that file; the program
 // writes the start values and the stop request, the host everything else.
 //
 // A host that cannot start, or ends without reporting the job's end, is
@@ -19,7 +19,7 @@
 #include "app/rmjob/real_media_hand_off.h"
 #include "app/tools/command_target.h"
 #include "app/tools/media_info.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/run_context.h"
 #include "platform/host_process.h"
 
 inline constexpr int kJobPollTimer = 1001;
@@ -47,9 +47,8 @@ public:
         // Receives the progress notification (WM_USER+100, 40004, percent).
         CommandTarget* window = nullptr;
         PollTimer* pollTimer = nullptr;
-        ProgressClock* clock = nullptr;
-        // The program's modal message box.
-        std::function<void(const std::string& text, const std::string& caption)> showMessage;
+        // The job's progress clock, its message boxes and its log lines.
+        RunContext* context = nullptr;
         std::chrono::milliseconds hostWatchdog = kHostStartWatchdog;
     };
 

@@ -25,10 +25,11 @@ std::vector<std::string> PlayArguments(const std::string& file, const std::strin
     return {"mplayer", file, "-aid", audioId};
 }
 
-AudioStreamDialogModel::AudioStreamDialogModel(std::string file,
+AudioStreamDialogModel::AudioStreamDialogModel(RunContext& context, std::string file,
                                                std::vector<std::string> streamLines,
                                                const std::string& preferredAudioId)
-    : file_(std::move(file)),
+    : context_(context),
+      file_(std::move(file)),
       streamLines_(std::move(streamLines)),
       selected_(InitialAudioStreamIndex(streamLines_, preferredAudioId)) {}
 
@@ -44,6 +45,6 @@ void AudioStreamDialogModel::Select(int index) {
 void AudioStreamDialogModel::Play() const {
     if (selected_ < 0) return;
     // mplayer's failures are not reported; playing simply ends.
-    ToolRunner player(FfmpegOutput);
+    ToolRunner player(context_, FfmpegOutput);
     player.RunArguments(PlayArguments(file_, SelectedAudioId()));
 }

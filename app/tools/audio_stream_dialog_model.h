@@ -22,9 +22,13 @@ int InitialAudioStreamIndex(const std::vector<std::string>& streamLines,
 // whatever its name holds.
 std::vector<std::string> PlayArguments(const std::string& file, const std::string& audioId);
 
+struct RunContext;
+
 class AudioStreamDialogModel {
 public:
-    AudioStreamDialogModel(std::string file, std::vector<std::string> streamLines,
+    // "Play" runs mplayer in `context` (not owned).
+    AudioStreamDialogModel(RunContext& context, std::string file,
+                           std::vector<std::string> streamLines,
                            const std::string& preferredAudioId);
 
     const std::string& File() const { return file_; }
@@ -44,6 +48,7 @@ public:
     bool Closed() const { return closed_; }
 
 private:
+    RunContext& context_;
     std::string file_;
     std::vector<std::string> streamLines_;
     int selected_ = -1;

@@ -16,7 +16,9 @@ inline constexpr unsigned kCommandMessage = 0x0400 + 100;
 // wParam of the progress notification; lParam is 1..100 (percent), -2 (the
 // tool failed), or -1 (a RealMedia job ended, never sent by a tool run).
 inline constexpr unsigned kProgressNotification = 40004;
-inline constexpr std::intptr_t kToolFailed = -2;
+// Values of the progress notification besides 0..100 percent.
+inline constexpr int kProgressJobFinished = -1;
+inline constexpr int kProgressToolFailed = -2;
 
 class CommandTarget {
 public:

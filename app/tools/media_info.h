@@ -33,7 +33,7 @@ struct MediaInfo {
     // ac3, ..."), for choosing a DVD audio track.
     std::vector<std::string> audioStreamLines;
     // 1 once the audio stream has been taken; ends the gathering of facts.
-    int streamInfoComplete = 0;
+    bool streamInfoComplete = false;
     // Of the video stream whose codec is videoCodec.
     PictureFacts picture;
     // Audio streams the tool can read (codec not a bare zero tag).

@@ -207,11 +207,11 @@ void ReadStreamLine(std::string_view line, std::string_view details,
         const std::size_t open = line.find('[');
         id = line.substr(open + 1, line.find(']', open) - open - 1);
     }
-    const bool take = (media.streamInfoComplete == 0 && preferredAudioId.empty()) ||
+    const bool take = (!media.streamInfoComplete && preferredAudioId.empty()) ||
                       (!preferredAudioId.empty() && preferredAudioId == id);
     if (!take) return;
     media.audioCodec = CodecName(line.substr(std::min(codecStart, line.size())));
-    media.streamInfoComplete = 1;
+    media.streamInfoComplete = true;
     media.audioStreamIndex = index;
 }
 
@@ -297,7 +297,7 @@ FieldOrder ReadFieldDetection(std::string_view text) {
 void ParseFfmpegChunk(std::string_view chunk, std::string_view commandPrefix,
                       ToolOutputState& state, ProgressClock& clock) {
     if (ReportsToolFailure(chunk)) {
-        state.success = 0;
+        state.success = false;
         return;
     }
     if (const FieldOrder detected = ReadFieldDetection(chunk); detected != FieldOrder::kUnknown) {
@@ -316,16 +316,16 @@ void ParseFfmpegChunk(std::string_view chunk, std::string_view commandPrefix,
         UpdateProgress(state, clock);
         return;
     }
-    if (state.media.streamInfoComplete != 0 || !Contains(commandPrefix, "ffmpeg")) return;
+    if (state.media.streamInfoComplete || !Contains(commandPrefix, "ffmpeg")) return;
     state.probeText.Append(chunk);
-    if (state.probeOnly == 0 || EndsProbe(chunk)) {
+    if (!state.probeOnly || EndsProbe(chunk)) {
         ParseMediaDescription(state.probeText.View(), state.preferredAudioId, state.media);
     }
 }
 
 void ParsePositionChunk(std::string_view chunk, ToolOutputState& state, ProgressClock& clock) {
     if (ReportsToolFailure(chunk)) {
-        state.success = 0;
+        state.success = false;
         return;
     }
     const std::size_t p = chunk.rfind("Pos:");

@@ -19,19 +19,19 @@
 
 #include "app/tools/media_info.h"
 #include "app/tools/probe_text.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/run_context.h"
 
 enum ParseMode : int { FfmpegOutput = 0, PositionOutput = 1 };
 
 // The part of a ToolRunner the parser reads and writes.
 struct ToolOutputState {
-    int success = 1;  // 0 once the tool reported a failure
+    bool success = true;  // false once the tool reported a failure
     double positionSeconds = 0;
     int percent = 0;  // last computed progress; 0 = nothing to report yet
     MediaInfo media;
     ProbeText probeText;
     std::string preferredAudioId;  // empty = take the first audio stream
-    int probeOnly = 0;
+    bool probeOnly = false;
     // What the idet filter's summary of the run found, when it ran.
     FieldOrder detectedFieldOrder = FieldOrder::kUnknown;
 };

@@ -2,26 +2,11 @@
 
 #include <cstdio>
 
-namespace {
-
-class ConsoleUi : public ProgramUi {
-public:
-    void ShowMessage(const std::string& text, const std::string& caption) override {
-        std::fprintf(stderr, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ",
-                     text.c_str());
-    }
-    void DispatchPendingMessages() override {}
-};
-
-ConsoleUi consoleUi;
-ProgramUi* installed = nullptr;
-
-}  // namespace
-
-ProgramUi* InstallProgramUi(ProgramUi* ui) {
-    ProgramUi* previous = installed;
-    installed = ui;
-    return previous;
+void ConsoleUi::ShowMessage(const std::string& text, const std::string& caption) {
+    std::fprintf(stderr, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ", text.c_str());
 }
 
-ProgramUi& CurrentProgramUi() { return installed ? *installed : consoleUi; }
+bool ConsoleUi::AskYesNo(const std::string& question) {
+    std::fprintf(stderr, "%s No\n", question.c_str());
+    return false;
+}

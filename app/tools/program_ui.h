@@ -1,12 +1,11 @@
-// The two things tool runs need from the program's user interface, in one
-// named place: a modal message box, and dispatching the messages waiting
-// for the user-interface thread (so that the window stays live and the stop
-// command can arrive while a tool runs).
+// What tool runs need from the program's user interface, in one named
+// place: a modal message box, a Yes/No question, and dispatching the
+// messages waiting for the user-interface thread (so that the window stays
+// live and the stop command can arrive while a tool runs).
 //
-// The Qt program installs its implementation at start-up (QMessageBox,
-// QCoreApplication::processEvents); tests install one that records. Until
-// one is installed, message texts go to standard error and nothing is
-// dispatched. Only the user-interface thread uses it.
+// The Qt program gives its runs one over QMessageBox and
+// QCoreApplication::processEvents; the command-line program and the tests
+// use ConsoleUi. Only the user-interface thread uses it.
 #pragma once
 
 #include <string>
@@ -16,11 +15,17 @@ public:
     virtual ~ProgramUi() = default;
     // A modal box with an OK button; an empty caption means no title.
     virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+    // A Yes/No question of the run's (replacing a DVD folder); true for Yes.
+    virtual bool AskYesNo(const std::string& question) = 0;
     // Handles every message already waiting, then returns at once.
     virtual void DispatchPendingMessages() = 0;
 };
 
-// Installs `ui` (not owned; it must outlive its use) and returns the one it
-// replaces; nullptr goes back to the stand-in.
-ProgramUi* InstallProgramUi(ProgramUi* ui);
-ProgramUi& CurrentProgramUi();
+// Messages go to standard error; every question is answered No, the safe
+// answer, and said so there; nothing is dispatched.
+class ConsoleUi : public ProgramUi {
+public:
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    bool AskYesNo(const std::string& question) override;
+    void DispatchPendingMessages() override {}
+};

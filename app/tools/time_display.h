@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/tools/tool_state.h"
+#include "app/tools/run_context.h"
 
 inline constexpr int kConvertingTextControl = 1020;
 inline constexpr int kFinishedTextControl = 1021;

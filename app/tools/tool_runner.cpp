@@ -6,7 +6,7 @@
 #include "app/tools/activity_log.h"
 #include "app/tools/output_chunker.h"
 #include "app/tools/program_ui.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/run_context.h"
 #include "platform/child_process.h"
 #include "platform/command_line.h"
 #include "platform/file_moves.h"
@@ -45,10 +45,13 @@ std::string ExitText(const platform::ChildExit& exit) {
 
 }  // namespace
 
-ToolRunner::ToolRunner(ParseMode mode) : parseMode_(mode) { Reset(); }
+ToolRunner::ToolRunner(RunContext& context, ParseMode mode) : context_(context), parseMode_(mode) {
+    Reset();
+}
 
-ToolRunner::ToolRunner(const std::string& file, const std::string& preferredAudioId,
-                       CommandTarget* notifyTarget) {
+ToolRunner::ToolRunner(RunContext& context, const std::string& file,
+                       const std::string& preferredAudioId, CommandTarget* notifyTarget)
+    : context_(context) {
     Reset();
     state_.media.inputName = file;
     state_.preferredAudioId = preferredAudioId;
@@ -61,14 +64,14 @@ void ToolRunner::Reset() {
     state_.media.durationSeconds = 0;
     state_.positionSeconds = 0;
     state_.percent = 0;
-    ToolCancelFlag() = 0;
-    state_.success = 1;
-    state_.media.streamInfoComplete = 0;
+    context_.cancelRequested = false;
+    state_.success = true;
+    state_.media.streamInfoComplete = false;
     state_.media.videoStreamIndex = 0;
     state_.media.audioStreamIndex = 1;
     state_.probeText.Clear();
     state_.preferredAudioId.clear();
-    state_.probeOnly = 0;
+    state_.probeOnly = false;
     state_.detectedFieldOrder = FieldOrder::kUnknown;
 }
 
@@ -79,9 +82,9 @@ void ToolRunner::SetNotify(CommandTarget* target, unsigned message, unsigned wPa
 }
 
 int ToolRunner::Probe() {
-    state_.probeOnly = 1;
+    state_.probeOnly = true;
     const int result = Run(state_.media.inputName, "", "");
-    state_.probeOnly = 0;
+    state_.probeOnly = false;
     return result;
 }
 
@@ -119,9 +122,9 @@ int ToolRunner::Run(const std::string& input, const std::string& params,
         // A file that cannot be put in place (a full disk, a folder gone or
         // read-only) is a failed run, whatever the tool said.
         if (result == 0 && Exists(outputStandIn) &&
-            !platform::MoveFileReplacing(outputStandIn, output) && state_.success != 0) {
-            state_.success = 0;
-            Notify(kToolFailed);
+            !platform::MoveFileReplacing(outputStandIn, output) && state_.success) {
+            state_.success = false;
+            Notify(kProgressToolFailed);
         }
         platform::RemoveName(outputStandIn);
     }
@@ -134,8 +137,8 @@ int ToolRunner::RunArguments(std::vector<std::string> arguments) {
 }
 
 int ToolRunner::RunCommand(std::vector<std::string> arguments, const std::string& command) {
-    ProgramUi& ui = CurrentProgramUi();
-    ActivityLog& log = SessionActivityLog();
+    ProgramUi& ui = context_.ui;
+    ActivityLog& log = context_.log;
     log.BeginRun(arguments);
     // The log's reader needs the real names behind the temporary ones.
     for (const std::string& note : logNotes_) log.AppendOutput("    (" + note + ")\n");
@@ -170,11 +173,11 @@ int ToolRunner::RunCommand(std::vector<std::string> arguments, const std::string
         // Probes stay without dispatching until their facts are in; a
         // conversion dispatches once its audio stream is known or, for an
         // input without sound, once it reports progress.
-        if (pumpMessages_ && (state_.media.streamInfoComplete != 0 || state_.percent != 0)) {
+        if (state_.media.streamInfoComplete || state_.percent != 0) {
             ui.DispatchPendingMessages();
         }
         // Checked after dispatching, so a stop that just arrived acts now.
-        if (ToolCancelFlag() != 0) {
+        if (context_.cancelRequested) {
             StopTool(child);
             stopped = true;
             break;
@@ -193,16 +196,16 @@ int ToolRunner::RunCommand(std::vector<std::string> arguments, const std::string
     // that did not end well has failed, whatever it printed.
     const bool endedWell = exit.how == platform::ChildExit::How::kExited && exit.code == 0;
     log.EndRun(stopped ? "stopped" : ExitText(exit));
-    if (!stopped && state_.probeOnly == 0 && !endedWell) state_.success = 0;
-    if (state_.success == 0) Notify(kToolFailed);
+    if (!stopped && !state_.probeOnly && !endedWell) state_.success = false;
+    if (!state_.success) Notify(kProgressToolFailed);
     return 0;
 }
 
 void ToolRunner::Parse(std::string_view chunk, const std::string& command) {
     if (parseMode_ == PositionOutput) {
-        ParsePositionChunk(chunk, state_, SharedProgressClock());
+        ParsePositionChunk(chunk, state_, context_.clock);
     } else {
-        ParseFfmpegChunk(chunk, command, state_, SharedProgressClock());
+        ParseFfmpegChunk(chunk, command, state_, context_.clock);
     }
 }
 

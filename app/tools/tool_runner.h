@@ -6,7 +6,7 @@
 //
 // While the tool runs, `Run` dispatches the program's pending messages
 // between pieces of output (see ProgramUi), so the window stays live and the
-// stop command (which sets ToolCancelFlag) can arrive. When `Run` returns,
+// stop command (which sets the context's cancelRequested) can arrive. When `Run` returns,
 // the tool has ended and nothing of it is left: no process, no descriptor, no
 // temporary file.
 //
@@ -39,19 +39,23 @@ inline constexpr const char* kOutputPipeFailedText = "Create   STDOUT   pipe   f
 inline constexpr const char* kInputPipeFailedText = "Create   STDIN   pipe   failed";
 inline constexpr const char* kProcessFailedText = "create process failed";
 
+struct RunContext;
+
 class ToolRunner {
 public:
-    explicit ToolRunner(ParseMode mode);
+    // `context` (not owned) shows the messages, logs the run, keeps the
+    // progress clock and carries the user's stop.
+    ToolRunner(RunContext& context, ParseMode mode);
     // Probes `file` at once ("ffmpeg -y -i file"); the media facts are valid
     // when the constructor returns.
-    ToolRunner(const std::string& file, const std::string& preferredAudioId,
+    ToolRunner(RunContext& context, const std::string& file, const std::string& preferredAudioId,
                CommandTarget* notifyTarget);
     ToolRunner(const ToolRunner&) = delete;
     ToolRunner& operator=(const ToolRunner&) = delete;
 
     // Command prefix "ffmpeg -y -i ", no duration, position or progress,
     // success 1, no stream facts gathered, indexes 0 and 1, no preferred
-    // audio id, and the tool cancel flag cleared.
+    // audio id, and the context's stop request cleared.
     void Reset();
 
     // Progress (1..100) and the failure value -2 go to `target` as
@@ -80,15 +84,13 @@ public:
     // For runs whose duration comes from an earlier probe (mencoder prints
     // none) and that must report progress before any audio stream is seen.
     void SetDuration(double seconds) { state_.media.durationSeconds = seconds; }
-    void SetStreamInfoComplete(int complete) { state_.media.streamInfoComplete = complete; }
-    // 0 keeps Run from dispatching messages at all.
-    void SetPumpMessages(int pump) { pumpMessages_ = pump; }
+    void SetStreamInfoComplete(bool complete) { state_.media.streamInfoComplete = complete; }
 
     const MediaInfo& Media() const { return state_.media; }
     double Duration() const { return state_.media.durationSeconds; }
     double Position() const { return state_.positionSeconds; }
     int Percent() const { return state_.percent; }
-    int Success() const { return state_.success; }
+    bool Success() const { return state_.success; }
     // The idet filter's finding, for a run that had it summarise.
     FieldOrder DetectedFieldOrder() const { return state_.detectedFieldOrder; }
     const std::string& CommandPrefix() const { return commandPrefix_; }
@@ -100,12 +102,12 @@ private:
     void StopTool(platform::ChildProcess& child) const;
     void Notify(std::intptr_t value) const;
 
+    RunContext& context_;
     CommandTarget* notifyTarget_ = nullptr;
     unsigned notifyMessage_ = kCommandMessage;
     unsigned notifyWParam_ = kProgressNotification;
     ParseMode parseMode_ = FfmpegOutput;
     std::string commandPrefix_;
-    int pumpMessages_ = 1;
     ToolOutputState state_;
     // What the log says about the coming run (which real file each
     // temporary name stands for).

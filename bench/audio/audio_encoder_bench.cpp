@@ -25,7 +25,7 @@
 
 namespace {
 
-using korvan::audio::AudioEncodeStatus;
+using korvan::StatusCode;
 
 struct BenchOptions {
     int seconds = 60;
@@ -226,7 +226,7 @@ std::vector<Row> BenchSignal(const BenchOptions& o, const test::TempDir& folder,
              };
              return korvan::audio::EncodeAudioStream(settings, {input.sampleRateHz, input.channels},
                                                      out, callbacks)
-                        .status == AudioEncodeStatus::kDone;
+                        .status.code == StatusCode::kOk;
          }},
         {"zarvo-mpegenc",
          [&](const std::string& out) {

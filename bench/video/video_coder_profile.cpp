@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "korvan/cli/video_encode.h"
-#include "korvan/mpegenc/common/processor_mode.h"
+#include "korvan/mpegenc/common/cpu_flags.h"
 #include "korvan/mpegenc/settings/encoder_presets.h"
 #include "korvan/mpegenc/video/video_encoder.h"
 
@@ -24,11 +24,10 @@ int main(int argc, char** argv) {
     const int threads = argc > 4 ? std::atoi(argv[4]) : 1;
     korvan::VideoStatistics statistics;
     const auto start = std::chrono::steady_clock::now();
-    const korvan::VideoResult r = korvan::EncodeVideoFile(
-        settings, {argv[2], argv[3], {}}, static_cast<int>(korvan::DetectProcessorMode()),
-        &statistics, threads);
+    const korvan::Status r = korvan::EncodeVideoFile(
+        settings, {argv[2], argv[3], {}}, korvan::DetectCpuFlags(), &statistics, threads);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (!r.Ok()) {
+    if (!r.IsOk()) {
         std::fprintf(stderr, "%s\n", r.message.c_str());
         return 1;
     }

@@ -26,12 +26,13 @@ int Fail(const std::string& text, int code) {
 int main() {
     const std::string handOff = korvan::AudioHandOffPath();
     if (handOff.empty()) {
-        return Fail("no private temporary folder for the hand-off file", merrow::kNothingToDo);
+        return Fail("no private temporary folder for the hand-off file",
+                    audio_hand_off::kNothingToDo);
     }
     const merrow::Mp3Request request = merrow::ReadMp3Request(handOff);
-    if (request.status != merrow::kMp3Written) return Fail(request.refusal, request.status);
+    if (request.status != audio_hand_off::kMp3Written) return Fail(request.refusal, request.status);
     if (access(request.source.c_str(), R_OK) != 0) {
-        return Fail("cannot read " + request.source, merrow::kConversionFailed);
+        return Fail("cannot read " + request.source, audio_hand_off::kConversionFailed);
     }
 
     // Written under a name of its own first, so that a failure leaves no
@@ -40,7 +41,7 @@ int main() {
     platform::ChildProcess ffmpeg;
     if (ffmpeg.StartArguments(merrow::Mp3EncoderArguments(request, partial), "") !=
         platform::StartResult::kStarted) {
-        return Fail("cannot start ffmpeg", merrow::kConversionFailed);
+        return Fail("cannot start ffmpeg", audio_hand_off::kConversionFailed);
     }
     std::string said;
     char buffer[4096];
@@ -50,11 +51,11 @@ int main() {
     if (exit.how != platform::ChildExit::How::kExited || exit.code != 0) {
         unlink(partial.c_str());
         return Fail("ffmpeg could not make the MP3 of " + request.source + ": " + said,
-                    merrow::kConversionFailed);
+                    audio_hand_off::kConversionFailed);
     }
     if (std::rename(partial.c_str(), request.target.c_str()) != 0) {
         unlink(partial.c_str());
-        return Fail("cannot write " + request.target, merrow::kConversionFailed);
+        return Fail("cannot write " + request.target, audio_hand_off::kConversionFailed);
     }
-    return merrow::kMp3Written;
+    return audio_hand_off::kMp3Written;
 }

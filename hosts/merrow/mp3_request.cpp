@@ -1,6 +1,6 @@
 #include "hosts/merrow/mp3_request.h"
 
-#include "korvan/entry/audio_hand_off.h"
+#include "contracts/audio_hand_off.h"
 #include "platform/private_profile.h"
 
 namespace merrow {
@@ -9,12 +9,12 @@ namespace {
 constexpr std::size_t kPathBufferSize = 4096;
 
 std::string ReadText(const std::string& handOff, const char* key) {
-    return platform::GetPrivateProfileString(korvan::kHandOffSection, key, "", kPathBufferSize,
+    return platform::GetPrivateProfileString(audio_hand_off::kSection, key, "", kPathBufferSize,
                                              handOff);
 }
 
 int ReadInt(const std::string& handOff, const char* key) {
-    return platform::GetPrivateProfileInt(korvan::kHandOffSection, key, 0, handOff);
+    return platform::GetPrivateProfileInt(audio_hand_off::kSection, key, 0, handOff);
 }
 
 Mp3Request Refused(std::string reason) {
@@ -26,18 +26,19 @@ Mp3Request Refused(std::string reason) {
 }  // namespace
 
 Mp3Request ReadMp3Request(const std::string& handOffPath) {
-    if (ReadInt(handOffPath, "action") != 1 || ReadInt(handOffPath, "2mp3") != 1) {
+    if (ReadInt(handOffPath, audio_hand_off::kActionKey) != 1 ||
+        ReadInt(handOffPath, audio_hand_off::kToMp3Key) != 1) {
         return Refused("the hand-off file " + handOffPath + " asks for no MP3");
     }
     Mp3Request request;
-    request.source = ReadText(handOffPath, "source");
-    request.target = ReadText(handOffPath, "target");
+    request.source = ReadText(handOffPath, audio_hand_off::kSourceKey);
+    request.target = ReadText(handOffPath, audio_hand_off::kTargetKey);
     if (request.source.empty() || request.target.empty() || request.source == request.target) {
         return Refused("the hand-off file names no source and target");
     }
-    request.startSeconds = ReadInt(handOffPath, "time1");
-    request.endSeconds = ReadInt(handOffPath, "time2");
-    request.status = kMp3Written;
+    request.startSeconds = ReadInt(handOffPath, audio_hand_off::kStartTimeKey);
+    request.endSeconds = ReadInt(handOffPath, audio_hand_off::kEndTimeKey);
+    request.status = audio_hand_off::kMp3Written;
     return request;
 }
 

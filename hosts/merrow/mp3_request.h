@@ -6,17 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "contracts/audio_hand_off.h"
+
 namespace merrow {
 
-// Exit codes of merrow.
-inline constexpr int kMp3Written = 0;
-inline constexpr int kConversionFailed = 1;
-inline constexpr int kNothingToDo = 2;
-
 struct Mp3Request {
-    // kMp3Written when the file asks for an MP3 it names well; else
-    // kNothingToDo, with the reason.
-    int status = kNothingToDo;
+    // audio_hand_off::kMp3Written when the file asks for an MP3 it names
+    // well; else kNothingToDo, with the reason.
+    int status = audio_hand_off::kNothingToDo;
     std::string refusal;
     std::string source;  // "source": the intermediate AVI
     std::string target;  // "target": the MP3

@@ -14,8 +14,9 @@ int FileEncodeSteps::Open(ModeContext& context) {
     EncodeInput input;
     if (!options.videoInput.empty()) {
         Y4mReader probe;
-        std::string error;
-        if (!probe.Open(options.videoInput, error)) return RefuseUsage(error);
+        if (const Status opened = probe.Open(options.videoInput); !opened.IsOk()) {
+            return RefuseUsage(opened.message);
+        }
         settings.horizontalSize = probe.Header().width;
         settings.verticalSize = probe.Header().height;
         videoInput_ = options.videoInput;
@@ -37,29 +38,22 @@ int FileEncodeSteps::Open(ModeContext& context) {
     return verdict.videoAccepted && verdict.audioAccepted ? kExitSuccess : kExitUsage;
 }
 
-StepOutcome FileEncodeSteps::EncodeVideo(const EncoderSettings& settings,
-                                         const std::string& streamPath) {
-    const VideoResult result =
+Status FileEncodeSteps::EncodeVideo(const EncoderSettings& settings,
+                                    const std::string& streamPath) {
+    const Status result =
         EncodeVideoFile(settings, VideoModeFiles{videoInput_, streamPath, reconstruction_},
-                        ChosenProcessorMode(), nullptr, threads_);
-    if (result.Ok()) return {};
-    return {EncodeStatus::kFailed, result.message};
+                        ChosenCpuFlags(), nullptr, threads_);
+    if (result.IsOk()) return {};
+    return Status::Failed(result.message);
 }
 
-StepOutcome FileEncodeSteps::EncodeAudio(const EncoderSettings& settings,
-                                         const std::string& streamPath) {
+Status FileEncodeSteps::EncodeAudio(const EncoderSettings& settings,
+                                    const std::string& streamPath) {
     const audio::AudioEncodeResult result = audio_.EncodeInto(settings, streamPath);
-    switch (result.status) {
-        case audio::AudioEncodeStatus::kDone:
-            return {};
-        case audio::AudioEncodeStatus::kCancelled:
-            return {EncodeStatus::kCancelled, {}};
-        case audio::AudioEncodeStatus::kSourceFailed:
-            return {EncodeStatus::kFailed, "Could not read audio input " + audio_.Path() + "."};
-        case audio::AudioEncodeStatus::kFailed:
-            break;
+    if (result.status.code == StatusCode::kSourceFailed) {
+        return Status::Failed("Could not read audio input " + audio_.Path() + ".");
     }
-    return {EncodeStatus::kFailed, result.message};
+    return result.status;
 }
 
 }  // namespace korvan::cli

@@ -22,10 +22,8 @@ public:
     bool HasAudio() const { return !audio_.Path().empty(); }
     const WavInput& Audio() const { return audio_; }
 
-    StepOutcome EncodeVideo(const EncoderSettings& settings,
-                            const std::string& streamPath) override;
-    StepOutcome EncodeAudio(const EncoderSettings& settings,
-                            const std::string& streamPath) override;
+    Status EncodeVideo(const EncoderSettings& settings, const std::string& streamPath) override;
+    Status EncodeAudio(const EncoderSettings& settings, const std::string& streamPath) override;
 
 private:
     std::string videoInput_;

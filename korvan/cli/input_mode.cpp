@@ -104,7 +104,7 @@ int RunInputMode(ModeContext& context) {
         IsPalRate(reader.frameRate, o.system == TvSystem::kPal) ? TvSystem::kPal : TvSystem::kNtsc;
     CompileRequest request;
     request.targetKind = TargetKindOf(o.preset);
-    request.pal = system == TvSystem::kPal ? 1 : 0;
+    request.tvSystem = system;
     request.output = avi ? OutputForm::kAvi : OutputForm::kMpeg;
     AskForOutputPictures(reader, o.preset, system, request.output);
     const EncodeJob job = source.JobFor(output);
@@ -121,7 +121,7 @@ int RunInputMode(ModeContext& context) {
     // The settings file's values stand where the target's preset leaves them.
     EncoderState state;
     state.settings = context.settings;
-    state.processorMode = ChosenProcessorMode();
+    state.kernelFlags = ChosenCpuFlags();
     state.threadCount = o.threadCount;
     media::AviWriterHooks hooks;
     hooks.hostFolder = platform::ProgramFolder();
@@ -136,7 +136,7 @@ int RunInputMode(ModeContext& context) {
         std::fprintf(stderr, "%s: the source has no duration\n", kProgramName);
         return kExitFailure;
     }
-    if (request.status != EncodeStatus::kDone && !avi) {
+    if (!request.status.IsOk() && !avi) {
         // The elementary streams of an encode that failed are no result,
         // and on a full disk they hold the space the next try needs.
         const EncodeStreamNames names =
@@ -145,19 +145,13 @@ int RunInputMode(ModeContext& context) {
             if (path != o.sourceInput) unlink(path.c_str());
         }
     }
-    switch (request.status) {
-        case EncodeStatus::kDone:
-            if (request.split) {
-                std::printf("limit reached after %lld source pictures\n",
-                            static_cast<long long>(request.sourcePicturesDone));
-            }
-            std::printf("%s\n", request.resultPath.c_str());
-            return kExitSuccess;
-        case EncodeStatus::kRefused:
-            return kExitUsage;
-        default:
-            return kExitFailure;
+    if (!request.status.IsOk()) return FailureExitCode(request.status);
+    if (request.split) {
+        std::printf("limit reached after %lld source pictures\n",
+                    static_cast<long long>(request.sourcePicturesDone));
     }
+    std::printf("%s\n", request.resultPath.c_str());
+    return kExitSuccess;
 }
 
 }  // namespace korvan::cli

@@ -35,37 +35,39 @@ private:
 
 }  // namespace
 
-VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
-                            int processorMode, VideoStatistics* statistics, int threads) {
+Status EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
+                            CpuFlags kernelFlags, VideoStatistics* statistics, int threads) {
     Y4mReader reader;
-    std::string error;
-    if (!reader.Open(files.input, error)) return Failure(kVideoSourceFailed, error);
+    if (Status opened = reader.Open(files.input); !opened.IsOk()) return opened;
     const Y4mHeader& header = reader.Header();
     if (header.chromaFormat != settings.chromaFormat) {
-        return Failure(
-            kVideoInvalidSettings,
+        return Status::Failed(
+            StatusCode::kInvalidSettings,
             files.input + ": its chroma layout differs from the settings' chromaFormat.");
     }
     const int pictures = reader.CountPictures();
-    if (pictures <= 0) return Failure(kVideoSourceFailed, files.input + " holds no picture.");
+    if (pictures <= 0) {
+        return Status::Failed(StatusCode::kSourceFailed, files.input + " holds no picture.");
+    }
 
     Y4mPictureSource source(reader);
     Y4mWriter reconWriter;
     Y4mReconstructionSink sink(reconWriter);
     if (!files.reconstruction.empty() && !reconWriter.Open(files.reconstruction, header)) {
-        return Failure(kVideoSourceFailed, FormatText("Unable to open file %s for writing.",
-                                                      files.reconstruction.c_str()));
+        return Status::Failed(
+            StatusCode::kSourceFailed,
+            FormatText("Unable to open file %s for writing.", files.reconstruction.c_str()));
     }
 
     VideoEncoder encoder;
     if (threads > 0) encoder.SetThreadCount(threads);
-    VideoResult r = encoder.Open(settings, header.width, header.height, pictures, processorMode,
+    Status r = encoder.Open(settings, header.width, header.height, pictures, kernelFlags,
                                  source, files.reconstruction.empty() ? nullptr : &sink);
-    if (!r.Ok()) return r;
+    if (!r.IsOk()) return r;
     r = WriteVideoStream(encoder, files.elementary);
-    if (!r.Ok()) return r;
+    if (!r.IsOk()) return r;
     if (!files.reconstruction.empty() && (!sink.Ok() || !reconWriter.Close())) {
-        return Failure(kVideoSourceFailed, "Unable to write to output file.");
+        return Status::Failed(StatusCode::kSourceFailed, "Unable to write to output file.");
     }
     if (statistics) *statistics = encoder.Statistics();
     return {};

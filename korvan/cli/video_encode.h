@@ -5,8 +5,9 @@
 
 #include <string>
 
+#include "korvan/base/status.h"
+#include "korvan/mpegenc/common/cpu_flags.h"
 #include "korvan/mpegenc/settings/encoder_settings.h"
-#include "korvan/mpegenc/video/video_result.h"
 
 namespace korvan {
 
@@ -20,8 +21,8 @@ struct VideoStatistics;
 
 // `statistics`, when given, receives the encoder's figures of the stream.
 // `threads` 0 uses every core; the stream is the same for any count.
-VideoResult EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
-                            int processorMode, VideoStatistics* statistics = nullptr,
+Status EncodeVideoFile(const EncoderSettings& settings, const VideoModeFiles& files,
+                            CpuFlags kernelFlags, VideoStatistics* statistics = nullptr,
                             int threads = 0);
 
 }  // namespace korvan

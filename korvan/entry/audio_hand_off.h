@@ -6,18 +6,15 @@
 
 #include <string>
 
+#include "contracts/audio_hand_off.h"
 #include "platform/temp_folder.h"
 
 namespace korvan {
 
-inline constexpr char kHandOffFileName[] = "zarvo.ini";
-inline constexpr char kHandOffSection[] = "zarvo";
-inline constexpr char kAudioConverterName[] = "merrow";
-
 // Empty when the per-user temporary folder cannot be made.
 inline std::string AudioHandOffPath() {
     return platform::TempFolder().empty() ? std::string()
-                                          : platform::TempFolder() + kHandOffFileName;
+                                          : platform::TempFolder() + audio_hand_off::kFileName;
 }
 
 // Marks for the conversion about to start: "run" = "0".

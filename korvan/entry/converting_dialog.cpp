@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "contracts/program_settings.h"
 #include "korvan/entry/audio_hand_off.h"
 #include "korvan/entry/conversion_control.h"
 #include "korvan/entry/library_messages.h"
@@ -23,6 +24,15 @@ using namespace std::chrono_literals;
 constexpr char kEncoderStartFailedMessage[] = "Could not initialize dovarez.dll.";
 constexpr char kUnknownMediaTypeMessage[] = "The job asks for an unknown media type %s.";
 
+// A job whose first input is not read ends with its classification as the
+// result code.
+static_assert(media::kSourceReadable == job_file::kConverted &&
+              media::kSourceUnopenable == job_file::kCannotOpen &&
+              media::kSourceTooShort == job_file::kTooShort &&
+              media::kSourceMissing == job_file::kMissing &&
+              media::kSourceUnreadable == job_file::kUnreadable &&
+              media::kSourceRealMedia == job_file::kRealMedia);
+
 bool Exists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
@@ -31,8 +41,9 @@ bool Exists(const std::string& path) {
 // The export folder as the program's settings name it, with "/"; the
 // default until a value has been read is the user's own.
 std::string ReadExportFolder(const std::string& settingsPath) {
-    const std::string folder =
-        platform::GetPrivateProfileString("common", "exportfolder", "", 4096, settingsPath);
+    const std::string folder = platform::GetPrivateProfileString(program_settings::kCommonSection,
+                                                                 program_settings::kExportFolderKey,
+                                                                 "", 4096, settingsPath);
     if (!folder.empty()) return platform::WithTrailingSlash(folder);
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : "/tmp") + "/ZarvoExport/";
@@ -61,7 +72,7 @@ OutputFileLimits ReadOutputFileLimits(const std::string& settingsPath) {
 
 ConvertingDialog::ConvertingDialog(ModuleState& module)
     : module_(module),
-      jobFile_(module.writableFolder + kJobFileName),
+      jobFile_(module.writableFolder + job_file::kFileName),
       aviWriter_(AviWriterHooksFor(module)) {}
 
 ConvertingDialog::~ConvertingDialog() { CloseInput(); }
@@ -75,7 +86,7 @@ void ConvertingDialog::EndDialog(int result) { loop_.End(result); }
 
 void ConvertingDialog::OnInitDialog() {
     done_ = false;
-    const std::string settingsPath = module_.writableFolder + "zarvo.ini";
+    const std::string settingsPath = module_.writableFolder + program_settings::kFileName;
     exportFolder_ = ReadExportFolder(settingsPath);
     limits_ = ReadOutputFileLimits(settingsPath);
     mkdir(exportFolder_.c_str(), 0777);
@@ -88,8 +99,8 @@ void ConvertingDialog::OnInitDialog() {
         ShowLibraryMessage(kEncoderStartFailedMessage);
         // Nobody could end a dialog without a window: the job ends here, so
         // the program is not left polling a host that waits for nothing.
-        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
-        jobResult_ = kJobCannotOpen;
+        jobFile_.WriteCommonInt(job_file::kPercentKey, job_file::kJobEnded);
+        jobResult_ = job_file::kCannotOpen;
         EndDialog(1);
         return;
     }
@@ -98,7 +109,7 @@ void ConvertingDialog::OnInitDialog() {
          ++index) {
     }
     jobResult_ = ReadAndRunJob();
-    jobFile_.WriteCommonInt(kErrorCodeKey, jobResult_);
+    jobFile_.WriteCommonInt(job_file::kErrorCodeKey, jobResult_);
     EndDialog(1);
 }
 
@@ -107,8 +118,8 @@ int ConvertingDialog::ReadAndRunJob() {
     pending_.clear();
     job_ = jobFile_.ReadDescription();
     if (job_.inputCount == 0) {
-        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
-        return kJobCannotOpen;
+        jobFile_.WriteCommonInt(job_file::kPercentKey, job_file::kJobEnded);
+        return job_file::kCannotOpen;
     }
     pending_.assign(job_.inputs.begin(), job_.inputs.end());
     progress_ = JobProgress(job_.inputs.size());
@@ -117,24 +128,25 @@ int ConvertingDialog::ReadAndRunJob() {
     const std::string first = job_.inputs.empty() ? std::string() : job_.inputs.front();
     const int classification = media::ClassifySource(
         first, media::ReadMediaLayerSettings(module_.writableFolder), module_.realMediaFlags);
-    if (job_.operation == kTestReadableOperation) {
-        const bool readable = classification == kJobConverted || classification == kJobRealMedia;
-        jobFile_.WriteCommonInt(kReadableKey, readable ? 1 : 0);
+    if (job_.operation == job_file::kTestReadableOperation) {
+        const bool readable =
+            classification == job_file::kConverted || classification == job_file::kRealMedia;
+        jobFile_.WriteCommonInt(job_file::kReadableKey, readable ? 1 : 0);
         return classification;
     }
-    if (classification != kJobConverted && classification != kJobRealMedia) {
+    if (classification != job_file::kConverted && classification != job_file::kRealMedia) {
         return classification;
     }
 
     const auto dispatch = DispatchMediaType(job_.mediaType);
     if (!dispatch) {
         ShowLibraryMessage(FillMessage(kUnknownMediaTypeMessage, std::to_string(job_.mediaType)));
-        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
-        return kJobCannotOpen;
+        jobFile_.WriteCommonInt(job_file::kPercentKey, job_file::kJobEnded);
+        return job_file::kCannotOpen;
     }
     dispatch_ = *dispatch;
 
-    if (classification == kJobRealMedia) return RunRealMediaJob(first);
+    if (classification == job_file::kRealMedia) return RunRealMediaJob(first);
 
     StartConversion();
     while (!done_) {
@@ -151,23 +163,23 @@ int ConvertingDialog::ReadAndRunJob() {
         jobFile_.WriteResultName(outputFailed_ ? std::string() : result_);
     }
     if (job_.temporaryInputs && Exists(currentInput_)) DeleteTemporaryInput(currentInput_);
-    jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
-    return outputFailed_ && !cancelled_ ? kJobOutputFailed : kJobConverted;
+    jobFile_.WriteCommonInt(job_file::kPercentKey, job_file::kJobEnded);
+    return outputFailed_ && !cancelled_ ? job_file::kOutputFailed : job_file::kConverted;
 }
 
 int ConvertingDialog::RunRealMediaJob(const std::string& input) {
     // Only the first input is played; the program sends one at a time.
     pending_.clear();
     currentInput_ = input;
-    const std::string avi = input + kIntermediateAviSuffix;
+    const std::string avi = input + job_file::kIntermediateAviSuffix;
     // A file of that name is someone's (another input, say): never written
     // over, never deleted.
     struct stat existing {};
     if (lstat(avi.c_str(), &existing) == 0) {
         ShowLibraryMessage("The file " + avi +
                            " exists already; it is kept, and this input is not converted.");
-        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
-        return kJobCannotOpen;
+        jobFile_.WriteCommonInt(job_file::kPercentKey, job_file::kJobEnded);
+        return job_file::kCannotOpen;
     }
     realmedia::PlaybackSetup setup;
     setup.hostFolder = module_.hostFolder;
@@ -202,12 +214,12 @@ int ConvertingDialog::RunRealMediaJob(const std::string& input) {
     // opened.
     if (cancelled_ || captureFailed_ || !started || frames == 0) {
         if (aviCreated) unlink(avi.c_str());
-        jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
-        return kJobCannotOpen;
+        jobFile_.WriteCommonInt(job_file::kPercentKey, job_file::kJobEnded);
+        return job_file::kCannotOpen;
     }
     jobFile_.WriteResultName(avi);
-    jobFile_.WriteCommonInt(kPercentKey, kJobEnded);
-    return kJobRealMedia;
+    jobFile_.WriteCommonInt(job_file::kPercentKey, job_file::kJobEnded);
+    return job_file::kRealMedia;
 }
 
 void ConvertingDialog::OnRealMediaTick() {
@@ -225,12 +237,12 @@ void ConvertingDialog::OnRealMediaTick() {
     }
     if (module_.tip.empty()) {
         module_.tip = realmedia::ProcessedTip(playback_->CurrentPlayTimeMs());
-        jobFile_.WriteCommonText(kTipKey, module_.tip);
+        jobFile_.WriteCommonText(job_file::kTipKey, module_.tip);
         playbackPercent_ = 10;
     }
     // Nothing is posted to the dialog: its notify message takes the walk to
     // the next input, and a RealMedia job has no other.
-    jobFile_.WriteCommonInt(kPercentKey, playbackPercent_);
+    jobFile_.WriteCommonInt(job_file::kPercentKey, playbackPercent_);
 }
 
 void ConvertingDialog::OnPlaybackProgress(const realmedia::PlaybackProgress& progress) {
@@ -240,7 +252,7 @@ void ConvertingDialog::OnPlaybackProgress(const realmedia::PlaybackProgress& pro
     }
     if (progress.tip != module_.tip) {
         module_.tip = progress.tip;
-        jobFile_.WriteCommonText(kTipKey, module_.tip);
+        jobFile_.WriteCommonText(job_file::kTipKey, module_.tip);
     }
 }
 
@@ -287,7 +299,7 @@ void ConvertingDialog::OnTimer(unsigned id) {
 }
 
 void ConvertingDialog::OnCancelPoll() {
-    if (jobFile_.ReadCommonInt(kCancelKey, 0) != 0) CancelConversion(module_);
+    if (jobFile_.ReadCommonInt(job_file::kCancelKey, 0) != 0) CancelConversion(module_);
 }
 
 void ConvertingDialog::Cancel() {

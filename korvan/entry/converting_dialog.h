@@ -34,20 +34,6 @@ inline constexpr unsigned kRealMediaTickTimer = 1003;
 // Posted to the dialog when the engine reports the end of the presentation,
 // so the tick's work runs then rather than up to a second later.
 inline constexpr unsigned kPresentationEndMessage = platform::kUserMessage + 101;
-// The intermediate AVI of a RealMedia input is named after it.
-inline constexpr char kIntermediateAviSuffix[] = "tmp.avi";
-
-// Results of a job: the classification of its first input, or 0, or, for a
-// job whose inputs were readable but whose outputs were not all made (a full
-// disk, an export folder gone, an input unreadable after all), 6: the
-// program shows no message of its own for it and takes the job as failed.
-enum JobResult : int {
-    kJobConverted = media::kSourceReadable,
-    kJobCannotOpen = media::kSourceUnopenable,
-    kJobRealMedia = media::kSourceRealMedia,
-    kJobOutputFailed = 6,
-};
-
 // Limits of one output file, from the library's settings (section "korvan"
 // of "zarvo.ini" beside the host): "durationlimit" in seconds and
 // "sizelimit" in MiB, 0 for none. An input that reaches one goes on in
@@ -130,7 +116,7 @@ private:
     bool cancelled_ = false;
     // An input of the job was not converted into its output.
     bool outputFailed_ = false;
-    int jobResult_ = kJobConverted;
+    int jobResult_ = job_file::kConverted;
 
     std::deque<std::string> pending_;  // inputs not yet taken
     std::size_t inputIndex_ = 0;       // of the current input in the job

@@ -74,7 +74,7 @@ bool ConvertingDialog::OpenCurrentInput() {
                                  job_.endSeconds, rate, input);
     }
     inputStart_ = window_.first;
-    pal_ = IsPalRate(rate, module_.encoder.palDefaults != 0);
+    pal_ = IsPalRate(rate, module_.encoder.palDefaults);
     // The program's planned name is the result of a job of one input.
     const std::string planned = job_.inputs.size() == 1 ? job_.plannedResult : std::string();
     currentOutput_ =
@@ -118,7 +118,7 @@ void ConvertingDialog::EncodeCurrentWindow() {
 
     CompileRequest request;
     request.targetKind = dispatch_.targetKind;
-    request.pal = pal_ ? 1 : 0;
+    request.tvSystem = pal_ ? TvSystem::kPal : TvSystem::kNtsc;
     request.output = dispatch_.form;
     request.exportFolder = exportFolder_;
     request.inputs = job_.inputs;
@@ -155,9 +155,9 @@ void ConvertingDialog::EncodeCurrentWindow() {
     runningRequest_ = nullptr;
 
     const bool lastOfMerge = !job_.merge || inputIndex_ + 1 >= job_.inputs.size();
-    if (request.status != EncodeStatus::kDone || lastOfMerge) DeleteElementaryStreams();
-    if (request.status != EncodeStatus::kDone) {
-        if (request.status != EncodeStatus::kCancelled) outputFailed_ = true;
+    if (!request.status.IsOk() || lastOfMerge) DeleteElementaryStreams();
+    if (!request.status.IsOk()) {
+        if (!request.status.IsCancelled()) outputFailed_ = true;
         return;
     }
     if (request.split) {
@@ -200,7 +200,7 @@ void ConvertingDialog::DeleteElementaryStreams() const {
     }
 }
 
-void ConvertingDialog::AdvanceLater() { Post(kNotifyMessage, kNotifyAdvance, kJobEnded); }
+void ConvertingDialog::AdvanceLater() { Post(kNotifyMessage, kNotifyAdvance, job_file::kJobEnded); }
 
 void ConvertingDialog::PostToHost(unsigned message, uintptr_t wParam, intptr_t lParam) {
     // The end of an encode takes the walk on.
@@ -211,7 +211,7 @@ void ConvertingDialog::PostToHost(unsigned message, uintptr_t wParam, intptr_t l
     }
     const std::string tip = runningRequest_ ? runningRequest_->progress.Get() : std::string();
     if (tip != writtenTip_) {
-        jobFile_.WriteCommonText(kTipKey, tip);
+        jobFile_.WriteCommonText(job_file::kTipKey, tip);
         writtenTip_ = tip;
     }
     // One message per change of the figure: one per picture would only fill
@@ -219,7 +219,7 @@ void ConvertingDialog::PostToHost(unsigned message, uintptr_t wParam, intptr_t l
     const int percent = progress_.Report(static_cast<int>(lParam));
     if (percent == writtenPercent_) return;
     writtenPercent_ = percent;
-    jobFile_.WriteCommonInt(kPercentKey, percent);
+    jobFile_.WriteCommonInt(job_file::kPercentKey, percent);
     ++notificationsPosted_;
     Post(message, wParam, percent);
 }
@@ -228,7 +228,7 @@ void ConvertingDialog::PollCancel() {
     const auto now = std::chrono::steady_clock::now();
     if (now - lastCancelPoll_ < kCancelPollInterval) return;
     lastCancelPoll_ = now;
-    if (jobFile_.ReadCommonInt(kCancelKey, 0) != 0) CancelConversion(module_);
+    if (jobFile_.ReadCommonInt(job_file::kCancelKey, 0) != 0) CancelConversion(module_);
 }
 
 }  // namespace korvan

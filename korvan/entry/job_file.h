@@ -10,33 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "contracts/real_media_job_file.h"
+
 namespace korvan {
-
-inline constexpr char kJobFileName[] = "Tobrin.ini";
-
-// Sections and keys of the job file.
-inline constexpr char kInputsSection[] = "infiles";
-inline constexpr char kOutputSection[] = "outformat";
-inline constexpr char kCommonSection[] = "common";
-inline constexpr char kTemporaryInputsKey[] = "dvdmode";
-inline constexpr char kInputCountKey[] = "number";
-inline constexpr char kResultNameKey[] = "tempavifilename";
-inline constexpr char kMergeKey[] = "merge";
-inline constexpr char kMediaTypeKey[] = "mediatype";
-inline constexpr char kCancelKey[] = "canceltbr";
-inline constexpr char kTipKey[] = "strtip";
-inline constexpr char kErrorCodeKey[] = "iErrorCode";
-inline constexpr char kPercentKey[] = "ipercent";
-inline constexpr char kStartTimeKey[] = "stime";
-inline constexpr char kEndTimeKey[] = "etime";
-inline constexpr char kOperationKey[] = "operationid";
-inline constexpr char kReadableKey[] = "IsReadable";
-
-// "ipercent" once the job has ended.
-inline constexpr int kJobEnded = -1;
-// "operationid" values.
-inline constexpr int kConvertOperation = 1;
-inline constexpr int kTestReadableOperation = 2;
 
 // The job as the program described it.
 struct JobDescription {
@@ -47,7 +23,7 @@ struct JobDescription {
     int inputCount = 0;            // "number"
     std::vector<std::string> inputs;
     bool merge = false;  // off for fewer than two inputs
-    int operation = kConvertOperation;
+    int operation = job_file::kConvertOperation;
     std::string plannedResult;  // "tempavifilename" as the program planned it
 };
 
@@ -72,8 +48,5 @@ public:
 private:
     std::string path_;
 };
-
-// The key of input `index`: "file000", "file001", ...
-std::string InputKey(int index);
 
 }  // namespace korvan

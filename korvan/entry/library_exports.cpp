@@ -1,7 +1,6 @@
 #include "korvan/entry/library_exports.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -9,6 +8,7 @@
 #include "korvan/entry/converting_dialog.h"
 #include "korvan/entry/job_file.h"
 #include "korvan/entry/module_state.h"
+#include "korvan/media/media_trace.h"
 #include "korvan/media/source_classification.h"
 
 KORVAN_EXPORT int bIsRMFile(const char* path) {
@@ -23,8 +23,8 @@ KORVAN_EXPORT int bIsRMFile(const char* path) {
 
 KORVAN_EXPORT int ConvertRM2AVI() {
     korvan::ModuleState& module = korvan::State();
-    const korvan::JobFile jobFile(module.writableFolder + korvan::kJobFileName);
-    int result = korvan::kJobCannotOpen;
+    const korvan::JobFile jobFile(module.writableFolder + job_file::kFileName);
+    int result = job_file::kCannotOpen;
     // Nothing thrown may reach the host: memory running out mid-job ends the
     // job as one that could not be done.
     try {
@@ -36,10 +36,10 @@ KORVAN_EXPORT int ConvertRM2AVI() {
         result = dialog.JobResult();
     } catch (const std::exception& error) {
         module.currentDialog = nullptr;
-        std::printf("ConvertRM2AVI: %s\n", error.what());
-        jobFile.WriteCommonInt(korvan::kPercentKey, korvan::kJobEnded);
+        korvan::media::Trace("ConvertRM2AVI: %s\n", error.what());
+        jobFile.WriteCommonInt(job_file::kPercentKey, job_file::kJobEnded);
     }
-    jobFile.WriteCommonInt(korvan::kErrorCodeKey, result);
+    jobFile.WriteCommonInt(job_file::kErrorCodeKey, result);
     return result;
 }
 

@@ -1,6 +1,6 @@
 #include "korvan/media/avi_stream_check.h"
 
-#include "korvan/media/libav_handles.h"
+#include "libav/libav_handles.h"
 
 namespace korvan::media {
 
@@ -16,7 +16,7 @@ const AVStream* FirstStreamOf(const AVFormatContext& input, AVMediaType type) {
 bool DecoderOpens(const AVCodecParameters& parameters) {
     const AVCodec* decoder = avcodec_find_decoder(parameters.codec_id);
     if (!decoder) return false;
-    CodecHandle codec(avcodec_alloc_context3(decoder));
+    libav::CodecHandle codec(avcodec_alloc_context3(decoder));
     return codec && avcodec_parameters_to_context(codec.get(), &parameters) >= 0 &&
            avcodec_open2(codec.get(), decoder, nullptr) >= 0;
 }
@@ -30,7 +30,7 @@ AviStreams CheckAviStreams(const std::string& path) {
     const AVInputFormat* avi = av_find_input_format("avi");
     AVFormatContext* raw = nullptr;
     if (!avi || avformat_open_input(&raw, path.c_str(), avi, nullptr) < 0) return found;
-    const InputHandle input(raw);
+    const libav::InputHandle input(raw);
     // The stream headers are read by the open; this fills in what they
     // leave out, and failing leaves the headers' facts.
     avformat_find_stream_info(raw, nullptr);

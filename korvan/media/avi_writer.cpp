@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "korvan/media/avi_rate_patch.h"
-#include "korvan/media/libav_handles.h"
 #include "korvan/media/media_trace.h"
+#include "libav/libav_handles.h"
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -62,10 +62,10 @@ struct AviOutput {
     AVStream* video = nullptr;
     AVRational frameTime{};  // one frame, in the time base the frames are counted in
     BitmapInfoHeader firstHeader;
-    CodecHandle encoder;  // none for uncompressed rows
-    ScalerHandle scaler;
-    FrameHandle picture;
-    PacketHandle packet{av_packet_alloc()};
+    libav::CodecHandle encoder;  // none for uncompressed rows
+    libav::ScalerHandle scaler;
+    libav::FrameHandle picture;
+    libav::PacketHandle packet{av_packet_alloc()};
 
     bool WriteHeader() {
         AVDictionary* options = nullptr;

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "korvan/media/libav_handles.h"
 #include "korvan/media/wave_format.h"
+#include "libav/libav_handles.h"
 
 namespace korvan::media {
 
@@ -23,7 +23,7 @@ public:
                                   uint8_t* out, long long capacity);
 
 private:
-    ResamplerHandle resampler_;
+    libav::ResamplerHandle resampler_;
     WaveFormat madeFor_;
 };
 

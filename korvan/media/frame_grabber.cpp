@@ -36,7 +36,7 @@ void FrameGrabber::Run(std::string path, double startSeconds, int decodeThreads)
     Trace("Grabbing samples from %s.\r\n", path.c_str());
     StreamDecoder decoder;
     const StreamOpenResult opened = decoder.Open(path, StreamKind::kVideo, decodeThreads);
-    FrameHandle frame(av_frame_alloc());
+    libav::FrameHandle frame(av_frame_alloc());
     if (opened == StreamOpenResult::kNoMemory || !frame) {
         Trace("Failed in CoCreateInstance!  hr=0x%x\r\n", kGenericFailureCode);
     } else if (opened == StreamOpenResult::kUnreadableFile) {

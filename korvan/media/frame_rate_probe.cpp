@@ -36,7 +36,7 @@ double FrameRateProbe(const std::string& path, bool measure) {
 std::vector<double> CollectPictureTimes(const std::string& path) {
     std::vector<double> times;
     StreamDecoder decoder;
-    FrameHandle frame(av_frame_alloc());
+    libav::FrameHandle frame(av_frame_alloc());
     if (!frame || decoder.Open(path, StreamKind::kVideo) != StreamOpenResult::kOpened) {
         return times;
     }

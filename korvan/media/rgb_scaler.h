@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "korvan/media/libav_handles.h"
+#include "libav/libav_handles.h"
 
 namespace korvan::media {
 
@@ -34,7 +34,7 @@ public:
                   std::vector<uint8_t>& rows);
 
 private:
-    ScalerHandle scaler_;
+    libav::ScalerHandle scaler_;
     std::vector<uint8_t> topDown_;
 };
 

@@ -39,12 +39,12 @@ private:
     int DecodeBlock();
 
     StreamDecoder decoder_;
-    ResamplerHandle resampler_;
+    libav::ResamplerHandle resampler_;
     // What resampler_ was made for.
     int inputFormat_ = -1;
     int inputRate_ = 0;
     AVChannelLayout inputLayout_{};
-    FrameHandle frame_;
+    libav::FrameHandle frame_;
     WaveFormat format_;
     long long nextSample_ = 0;    // the sample frame the next Read starts at
     long long pendingStart_ = 0;  // the sample frame pending_ starts at

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "contracts/program_settings.h"
 #include "korvan/media/stream_decoder.h"
 #include "platform/file_names.h"
 #include "platform/private_profile.h"
@@ -30,7 +31,7 @@ bool SameIgnoringCase(const std::string& a, const char* b) {
 bool DecodesOneFrame(const std::string& path, StreamKind kind) {
     StreamDecoder decoder;
     if (decoder.Open(path, kind) != StreamOpenResult::kOpened) return false;
-    FrameHandle frame(av_frame_alloc());
+    libav::FrameHandle frame(av_frame_alloc());
     return frame && decoder.NextFrame(*frame) == 1;
 }
 
@@ -62,8 +63,9 @@ bool IsRealMediaFile(const std::string& path) {
 
 MediaLayerSettings ReadMediaLayerSettings(const std::string& hostFolder) {
     MediaLayerSettings settings;
-    settings.readsRealMedia = platform::GetPrivateProfileInt(kLibrarySection, kRealMediaReaderKey,
-                                                             1, hostFolder + "zarvo.ini") != 0;
+    settings.readsRealMedia =
+        platform::GetPrivateProfileInt(kLibrarySection, kRealMediaReaderKey, 1,
+                                       hostFolder + program_settings::kFileName) != 0;
     return settings;
 }
 

@@ -22,7 +22,7 @@ namespace korvan::media {
 // source.
 struct SourceReaderMedia {
     StreamDecoder video;
-    FrameHandle videoFrame{av_frame_alloc()};
+    libav::FrameHandle videoFrame{av_frame_alloc()};
     RgbScaler videoScaler;
     SourceAudio audio;
     EncoderPcmConverter converter;
@@ -31,7 +31,7 @@ struct SourceReaderMedia {
     FrameRing ring;
     FrameGrabber grabber{ring};  // after the ring: it stops before the ring goes
     bool grabberStarted = false;
-    ScalerHandle outputScaler;
+    libav::ScalerHandle outputScaler;
     std::vector<uint8_t> framePixels;
     std::vector<uint8_t> fittedPixels;  // a fitted picture before it goes into its frame
 
@@ -94,7 +94,7 @@ void ComputeAudioFields(SourceReader& reader) {
 // Brings the top-down ring picture to `width` x `height`, bottom row first,
 // straight from the ring's slot into `pixels` (rows of `width`): at the same
 // size a copy of each row.
-bool ScalePicture(const RingPicture& picture, int width, int height, ScalerHandle& scaler,
+bool ScalePicture(const RingPicture& picture, int width, int height, libav::ScalerHandle& scaler,
                   std::vector<uint8_t>& pixels) {
     const std::size_t inStride = 4 * static_cast<std::size_t>(picture.width);
     const std::size_t outStride = 4 * static_cast<std::size_t>(width);

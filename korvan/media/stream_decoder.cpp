@@ -36,7 +36,7 @@ StreamOpenResult StreamDecoder::Open(const std::string& path, StreamKind kind, i
         if (static_cast<int>(i) != streamIndex_) input_->streams[i]->discard = AVDISCARD_ALL;
     }
 
-    CodecHandle codec(avcodec_alloc_context3(decoder));
+    libav::CodecHandle codec(avcodec_alloc_context3(decoder));
     packet_.reset(av_packet_alloc());
     if (!codec || !packet_) return StreamOpenResult::kNoMemory;
     if (avcodec_parameters_to_context(codec.get(), Stream().codecpar) < 0) {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "korvan/media/libav_handles.h"
+#include "libav/libav_handles.h"
 
 namespace korvan::media {
 
@@ -70,10 +70,10 @@ private:
     // A decoded frame's time; one without a time stamp follows the last.
     double TimeOf(const AVFrame& frame);
 
-    InputHandle input_;
-    CodecHandle codec_;
-    PacketHandle packet_;
-    FrameHandle held_;  // a frame decoded while seeking, given out next
+    libav::InputHandle input_;
+    libav::CodecHandle codec_;
+    libav::PacketHandle packet_;
+    libav::FrameHandle held_;  // a frame decoded while seeking, given out next
     bool holding_ = false;
     int streamIndex_ = -1;
     double originSeconds_ = 0;

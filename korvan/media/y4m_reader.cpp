@@ -42,19 +42,20 @@ bool Y4mReader::ReadLine(std::string& line) {
     }
 }
 
-bool Y4mReader::Open(const std::string& path, std::string& error) {
+Status Y4mReader::Open(const std::string& path) {
+    const auto refused = [](std::string reason) {
+        return Status::Failed(StatusCode::kSourceFailed, std::move(reason));
+    };
     file_.reset(std::fopen(path.c_str(), "rb"));
     if (!file_) {
-        error = "Cannot open " + path + ".";
-        return false;
+        return refused("Cannot open " + path + ".");
     }
     constexpr size_t kBufferBytes = 1 << 20;
     buffer_.resize(kBufferBytes);
     std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
     std::string line;
     if (!ReadLine(line) || line.rfind("YUV4MPEG2", 0) != 0) {
-        error = path + " is not a YUV4MPEG2 file.";
-        return false;
+        return refused(path + " is not a YUV4MPEG2 file.");
     }
     header_ = Y4mHeader{};
     size_t position = 9;
@@ -89,24 +90,21 @@ bool Y4mReader::Open(const std::string& path, std::string& error) {
                 } else if (value == "444") {
                     header_.chromaFormat = kChroma444;
                 } else {
-                    error = path + ": the chroma layout " + value + " is not supported.";
-                    return false;
+                    return refused(path + ": the chroma layout " + value + " is not supported.");
                 }
                 break;
             default:
                 break;  // interlacing, aspect and comments do not matter here
         }
         if (!ok) {
-            error = path + ": damaged YUV4MPEG2 header.";
-            return false;
+            return refused(path + ": damaged YUV4MPEG2 header.");
         }
     }
     if (header_.width < 1 || header_.height < 1 || header_.width > 16383 ||
         header_.height > 16383) {
-        error = path + ": unusable picture size in the YUV4MPEG2 header.";
-        return false;
+        return refused(path + ": unusable picture size in the YUV4MPEG2 header.");
     }
-    return true;
+    return {};
 }
 
 int Y4mReader::CountPictures() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/video/yuv_frame.h"
 
 namespace korvan {
@@ -21,9 +22,9 @@ struct Y4mHeader {
 
 class Y4mReader {
 public:
-    // Returns false and sets `error` when the file cannot be opened or its
+    // kSourceFailed, with the reason, when the file cannot be opened or its
     // header is not a YUV4MPEG2 header this reader understands.
-    bool Open(const std::string& path, std::string& error);
+    Status Open(const std::string& path);
 
     const Y4mHeader& Header() const { return header_; }
 

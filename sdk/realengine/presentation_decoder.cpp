@@ -7,14 +7,12 @@
 
 namespace realengine {
 
-using namespace korvan::media;
-
 namespace {
 
-CodecHandle OpenDecoder(const AVStream& stream) {
+libav::CodecHandle OpenDecoder(const AVStream& stream) {
     const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
     if (!codec) return {};
-    CodecHandle context(avcodec_alloc_context3(codec));
+    libav::CodecHandle context(avcodec_alloc_context3(codec));
     if (!context || avcodec_parameters_to_context(context.get(), stream.codecpar) < 0) return {};
     context->pkt_timebase = stream.time_base;
     if (avcodec_open2(context.get(), codec, nullptr) < 0) return {};

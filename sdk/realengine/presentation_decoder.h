@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "korvan/media/libav_handles.h"
+#include "libav/libav_handles.h"
 
 namespace realengine {
 
@@ -51,15 +51,15 @@ private:
     void TakeSound(const AVFrame& frame);
     uint32_t TimeMs(int64_t stamp, AVRational timeBase) const;
 
-    korvan::media::InputHandle input_;
-    korvan::media::CodecHandle videoCodec_;
-    korvan::media::CodecHandle audioCodec_;
+    libav::InputHandle input_;
+    libav::CodecHandle videoCodec_;
+    libav::CodecHandle audioCodec_;
     AVStream* video_ = nullptr;
     AVStream* audio_ = nullptr;
-    korvan::media::ScalerHandle scaler_;
-    korvan::media::ResamplerHandle resampler_;
-    korvan::media::FrameHandle frame_;
-    korvan::media::PacketHandle packet_;
+    libav::ScalerHandle scaler_;
+    libav::ResamplerHandle resampler_;
+    libav::FrameHandle frame_;
+    libav::PacketHandle packet_;
     int width_ = 0;
     int height_ = 0;
     int sampleRate_ = 0;

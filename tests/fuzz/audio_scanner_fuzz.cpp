@@ -15,8 +15,8 @@ void FuzzInput(const uint8_t* data, size_t size) {
     korvan::mux::QuietMuxHost host;
     korvan::mux::ProgressThrottle progress(host);
     korvan::mux::AudioFacts facts;
-    const korvan::mux::StepResult result = korvan::mux::ScanAudioStream(
+    const korvan::Status result = korvan::mux::ScanAudioStream(
         es, path, fuzz::ScratchFolder() + "audio.units", progress, facts);
-    FUZZ_CHECK(result.ok() || !result.message.empty());
-    if (result.ok()) FUZZ_CHECK(facts.frames > 0);
+    FUZZ_CHECK(result.IsOk() || !result.message.empty());
+    if (result.IsOk()) FUZZ_CHECK(facts.frames > 0);
 }

@@ -8,5 +8,5 @@ void FuzzInput(const uint8_t* data, size_t size) {
     if (korvan::ReadMatrixFile(file.Path(), matrix) != korvan::MatrixFileStatus::kOk) return;
     for (uint8_t value : matrix) FUZZ_CHECK(value >= 1);
     korvan::SequenceMatrices matrices;
-    FUZZ_CHECK(korvan::LoadSequenceMatrices(file.Path(), file.Path(), matrices).Ok());
+    FUZZ_CHECK(korvan::LoadSequenceMatrices(file.Path(), file.Path(), matrices).IsOk());
 }

@@ -26,8 +26,8 @@ int CountOption(const std::vector<std::string>& words, const std::string& option
 void FuzzInput(const uint8_t* data, size_t size) {
     const fuzz::MemoryFile file(data, size);
     const merrow::Mp3Request request = merrow::ReadMp3Request(file.Path());
-    if (request.status != merrow::kMp3Written) {
-        FUZZ_CHECK(request.status == merrow::kNothingToDo);
+    if (request.status != audio_hand_off::kMp3Written) {
+        FUZZ_CHECK(request.status == audio_hand_off::kNothingToDo);
         FUZZ_CHECK(!request.refusal.empty());
         return;
     }

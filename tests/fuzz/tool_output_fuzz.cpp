@@ -16,12 +16,12 @@ void FuzzInput(const uint8_t* data, size_t size) {
     const uint8_t pieceBytes = fields.Byte();
     ToolOutputState state;
     state.preferredAudioId = std::string(fields.Field());
-    state.probeOnly = flags & 1;
+    state.probeOnly = (flags & 1) != 0;
     const ParseMode mode = (flags & 2) ? PositionOutput : FfmpegOutput;
     const std::string_view prefix = (flags & 4) ? "mencoder -ovc lavc -o " : "ffmpeg -y -i ";
     // Runs whose duration came from an earlier probe.
     if (flags & 8) state.media.durationSeconds = ParseTimeString(fields.Field());
-    if (flags & 16) state.media.streamInfoComplete = 1;
+    if (flags & 16) state.media.streamInfoComplete = true;
     std::string_view text = fields.Rest();
 
     // One line at most, and only so long.

@@ -15,10 +15,10 @@ void FuzzInput(const uint8_t* data, size_t size) {
     korvan::mux::QuietMuxHost host;
     korvan::mux::ProgressThrottle progress(host);
     korvan::mux::VideoFacts facts;
-    const korvan::mux::StepResult result = korvan::mux::ScanVideoStream(
+    const korvan::Status result = korvan::mux::ScanVideoStream(
         es, path, fuzz::ScratchFolder() + "video.units", options, progress, facts);
-    FUZZ_CHECK(result.ok() || !result.message.empty());
-    if (result.ok()) {
+    FUZZ_CHECK(result.IsOk() || !result.message.empty());
+    if (result.IsOk()) {
         FUZZ_CHECK(facts.pictures > 0);
         FUZZ_CHECK(facts.streamBytes <= es.Size());
     }

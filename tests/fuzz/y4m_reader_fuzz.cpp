@@ -1,7 +1,7 @@
 // A YUV4MPEG2 file of any content given to the encoder tool's video mode:
 // refused with a message, or every picture it holds read and coded.
 #include "korvan/cli/video_encode.h"
-#include "korvan/mpegenc/common/processor_mode.h"
+#include "korvan/mpegenc/common/cpu_flags.h"
 #include "korvan/mpegenc/settings/encoder_presets.h"
 #include "korvan/mpegenc/video/yuv_frame.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -20,9 +20,9 @@ void FuzzInput(const uint8_t* data, size_t size) {
     files.input = file.Path();
     files.elementary = fuzz::ScratchFolder() + "video.m2v";
     // The plain kernels and the fastest this processor has.
-    const int processorMode =
-        (choice & 0x20) ? korvan::DetectProcessorMode() : korvan::kProcessorPlain;
-    const korvan::VideoResult result =
-        korvan::EncodeVideoFile(settings, files, processorMode, nullptr);
-    FUZZ_CHECK(result.Ok() || !result.message.empty());
+    const korvan::CpuFlags kernelFlags =
+        (choice & 0x20) ? korvan::DetectCpuFlags() : korvan::CpuFlags::kNone;
+    const korvan::Status result =
+        korvan::EncodeVideoFile(settings, files, kernelFlags, nullptr);
+    FUZZ_CHECK(result.IsOk() || !result.message.empty());
 }

@@ -109,19 +109,19 @@ AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const Audio
                                     const AudioCallbacks& callbacks) {
     AudioEncodeResult result;
     AudioStreamParams params;
-    result.message = ResolveStreamParams(settings, format, params);
-    if (!result.message.empty()) return result;
+    result.status.message = ResolveStreamParams(settings, format, params);
+    if (!result.status.message.empty()) return result;
 
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(outputPath.c_str(), "wb"));
     if (!file) {
-        result.message = FillMessage("Unable to open file %s for writing.", outputPath);
+        result.status.message = FillMessage("Unable to open file %s for writing.", outputPath);
         return result;
     }
     std::vector<uint8_t> stream;
     try {
         stream.reserve(kStreamBufferBytes + 8192);
     } catch (const std::bad_alloc&) {
-        result.message =
+        result.status.message =
             FillMessage("Unable to allocate memory for bitstream file %s.", outputPath);
         return result;
     }
@@ -144,17 +144,17 @@ AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const Audio
         AudioProgress progress;
         bool sourceEnded = false;
         int64_t codedSamples = 0;
-        result.status = AudioEncodeStatus::kDone;
+        result.status = Status::Ok();
         for (;;) {
             if (callbacks.cancelRequested && callbacks.cancelRequested()) {
-                result.status = AudioEncodeStatus::kCancelled;
+                result.status = Status::Cancelled();
                 break;
             }
             int read = 0;
             if (!sourceEnded) {
                 read = reader.Read(params.samplesPerFrame, outputs);
                 if (reader.Failed()) {
-                    result.status = AudioEncodeStatus::kSourceFailed;
+                    result.status = {StatusCode::kSourceFailed, {}};
                     break;
                 }
                 sourceEnded = read < params.samplesPerFrame;
@@ -174,21 +174,18 @@ AudioEncodeResult EncodeAudioStream(const EncoderSettings& settings, const Audio
             progress.frames = ++result.frames;
             codedSamples += params.samplesPerFrame;
             if (stream.size() >= kStreamBufferBytes && !flush()) {
-                result.status = AudioEncodeStatus::kFailed;
-                result.message = writeError();
+                result.status = Status::Failed(writeError());
                 return result;
             }
             if (callbacks.frameDone) callbacks.frameDone(progress);
         }
     } catch (const std::bad_alloc&) {
-        result.status = AudioEncodeStatus::kFailed;
-        result.message = "Could not allocate memory for audio buffers.";
+        result.status = Status::Failed("Could not allocate memory for audio buffers.");
     }
     const bool flushed = flush();
     const bool closed = std::fclose(file.release()) == 0;
-    if ((!flushed || !closed) && result.message.empty()) {
-        result.status = AudioEncodeStatus::kFailed;
-        result.message = writeError();
+    if ((!flushed || !closed) && result.status.message.empty()) {
+        result.status = Status::Failed(writeError());
     }
     return result;
 }

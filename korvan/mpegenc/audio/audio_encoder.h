@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/audio/audio_stream_params.h"
 #include "korvan/mpegenc/settings/encoder_settings.h"
 
@@ -39,16 +40,10 @@ struct AudioCallbacks {
     std::function<bool()> cancelRequested;
 };
 
-enum class AudioEncodeStatus {
-    kDone,
-    kCancelled,     // the stream holds the frames coded before the cancel
-    kSourceFailed,  // the stream holds the frames coded before the failure
-    kFailed,        // `message` says why
-};
-
+// kOk; kCancelled or kSourceFailed, the stream holding the frames coded
+// before; or kFailed with the reason.
 struct AudioEncodeResult {
-    AudioEncodeStatus status = AudioEncodeStatus::kFailed;
-    std::string message;
+    Status status{StatusCode::kFailed, {}};
     int64_t frames = 0;
 };
 

@@ -3,8 +3,7 @@
 
 #include "korvan/mpegenc/common/dct.h"
 #include "korvan/mpegenc/common/mpeg_tables.h"
-#include "korvan/mpegenc/common/processor_mode.h"
-#include "korvan/mpegenc/common/simd_video_kernels.h"
+#include "korvan/mpegenc/common/plain_kernel_parts.h"
 #include "korvan/mpegenc/common/video_kernels.h"
 
 namespace korvan {
@@ -216,19 +215,6 @@ constexpr VideoKernels kPlainFloat = MakePlain(ForwardDctFloat, InverseDctFloat)
 
 const VideoKernels& PlainVideoKernels(DctArithmetic arithmetic) {
     return arithmetic == DctArithmetic::kFloatingPoint ? kPlainFloat : kPlainInteger;
-}
-
-const VideoKernels& SelectVideoKernels(int processorMode, DctArithmetic arithmetic) {
-    switch (processorMode) {
-        case kProcessorMmx:
-        case kProcessor3DNow:
-            return Sse2VideoKernels(arithmetic);
-        case kProcessorMmxExtended:
-        case kProcessor3DNowExtended:
-            return ProcessorHasAvx2() ? Avx2VideoKernels(arithmetic) : Sse2VideoKernels(arithmetic);
-        default:
-            return PlainVideoKernels(arithmetic);
-    }
 }
 
 }  // namespace korvan

@@ -1,11 +1,13 @@
-// The pixel kernels of the video coder, gathered in one table per processor
-// mode. The table is chosen once before an encode; every variant of a kernel
-// gives exactly the result of the plain one, so the choice changes speed only.
+// The pixel kernels of the video coder, gathered in one table per
+// instruction set. The table is chosen once before an encode; every variant
+// of a kernel gives exactly the result of the plain one, so the choice
+// changes speed only.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "korvan/mpegenc/common/cpu_flags.h"
 #include "korvan/mpegenc/common/quantise.h"
 
 namespace korvan {
@@ -134,9 +136,8 @@ enum class DctArithmetic { kInteger, kFloatingPoint };
 // The plain kernels, the reference every other variant is checked against.
 const VideoKernels& PlainVideoKernels(DctArithmetic arithmetic);
 
-// The table for a processor mode: 0 plain; 1 and 2 (MMX, 3DNow!) SSE2, which
-// every x86-64 processor has; 3 and 4 (the extended instruction sets) AVX2
-// where the processor reports it, else SSE2.
-const VideoKernels& SelectVideoKernels(int processorMode, DctArithmetic arithmetic);
+// The fastest table the instruction sets `flags` names allow (the plain one
+// for none).
+const VideoKernels& SelectVideoKernels(CpuFlags flags, DctArithmetic arithmetic);
 
 }  // namespace korvan

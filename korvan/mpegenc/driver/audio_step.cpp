@@ -12,16 +12,16 @@ constexpr char kResampleMessage[] = "Unable to convert the sound to the rate of 
 
 }  // namespace
 
-StepOutcome CodeAudioStep(const EncoderSettings& settings, const std::string& streamPath,
-                          int targetKind, const audio::AudioFormat& sourceFormat, AudioPull& pull,
-                          const AudioStepCalls& calls) {
+Status CodeAudioStep(const EncoderSettings& settings, const std::string& streamPath, int targetKind,
+                     const audio::AudioFormat& sourceFormat, AudioPull& pull,
+                     const AudioStepCalls& calls) {
     audio::AudioFormat coded = sourceFormat;
     coded.sampleRateHz = CodedSampleRateHz(targetKind, sourceFormat.sampleRateHz);
     SoundResampler resampler;
     const bool resample = coded.sampleRateHz != sourceFormat.sampleRateHz;
     if (resample &&
         !resampler.Open(sourceFormat.sampleRateHz, coded.sampleRateHz, coded.channels)) {
-        return {EncodeStatus::kFailed, kResampleMessage};
+        return Status::Failed(kResampleMessage);
     }
     bool flushed = false;
     bool resampleFailed = false;
@@ -55,16 +55,16 @@ StepOutcome CodeAudioStep(const EncoderSettings& settings, const std::string& st
 
     const audio::AudioEncodeResult result =
         audio::EncodeAudioStream(settings, coded, streamPath, callbacks);
-    if (result.status == audio::AudioEncodeStatus::kDone) return {};
+    if (result.status.IsOk()) return {};
     // A stream that did not end is no result.
     ::unlink(streamPath.c_str());
-    switch (result.status) {
-        case audio::AudioEncodeStatus::kCancelled:
-            return {EncodeStatus::kCancelled, {}};
-        case audio::AudioEncodeStatus::kSourceFailed:
-            return {EncodeStatus::kFailed, resampleFailed ? kResampleMessage : pull.Problem()};
+    switch (result.status.code) {
+        case StatusCode::kCancelled:
+            return Status::Cancelled();
+        case StatusCode::kSourceFailed:
+            return Status::Failed(resampleFailed ? kResampleMessage : pull.Problem());
         default:
-            return {EncodeStatus::kFailed, result.message};
+            return Status::Failed(result.status.message);
     }
 }
 

@@ -22,8 +22,8 @@ struct AudioStepCalls {
 
 // Codes the sound of `pull`, in `sourceFormat`, into `streamPath` at the
 // target kind's rate. A stream that did not end is removed.
-StepOutcome CodeAudioStep(const EncoderSettings& settings, const std::string& streamPath,
-                          int targetKind, const audio::AudioFormat& sourceFormat, AudioPull& pull,
-                          const AudioStepCalls& calls);
+Status CodeAudioStep(const EncoderSettings& settings, const std::string& streamPath, int targetKind,
+                     const audio::AudioFormat& sourceFormat, AudioPull& pull,
+                     const AudioStepCalls& calls);
 
 }  // namespace korvan

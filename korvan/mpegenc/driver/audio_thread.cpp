@@ -49,7 +49,7 @@ void AudioThread::Run() {
         changed_.notify_all();
     };
     calls.cancelled = [this] { return request_.cancel.load() || frontier_.Abandoned(); };
-    StepOutcome outcome = CodeAudioStep(settings_, streamPath_, targetKind_, format_, pull_, calls);
+    Status outcome = CodeAudioStep(settings_, streamPath_, targetKind_, format_, pull_, calls);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         outcome_ = std::move(outcome);
@@ -58,7 +58,7 @@ void AudioThread::Run() {
     changed_.notify_all();
 }
 
-StepOutcome AudioThread::Finish(ProgressReporter& reporter, const EncodePlan& plan) {
+Status AudioThread::Finish(ProgressReporter& reporter, const EncodePlan& plan) {
     // Step 1 has ended, whether or not it said so on its way.
     frontier_.Ends(plan.pictures);
     const AudioPositions positions = request_.audioPositions;
@@ -87,7 +87,7 @@ StepOutcome AudioThread::Finish(ProgressReporter& reporter, const EncodePlan& pl
     finished_ = true;
     if (request_.cancel.load()) {
         ::unlink(streamPath_.c_str());
-        return {EncodeStatus::kCancelled, {}};
+        return Status::Cancelled();
     }
     return outcome_;
 }

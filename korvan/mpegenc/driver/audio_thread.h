@@ -42,7 +42,7 @@ public:
     // Step 2, on the calling thread once step 1 has ended: the progress
     // line of each block pulled, waits for the thread, and its outcome.
     // `plan` is the encode's after step 1.
-    StepOutcome Finish(ProgressReporter& reporter, const EncodePlan& plan);
+    Status Finish(ProgressReporter& reporter, const EncodePlan& plan);
 
 private:
     AudioThread(const EncoderSettings& settings, const std::string& streamPath,
@@ -62,7 +62,7 @@ private:
     std::condition_variable changed_;
     std::vector<int64_t> pulled_;  // after each block: what had been pulled
     bool done_ = false;
-    StepOutcome outcome_;
+    Status outcome_;
 
     std::thread thread_;
     bool finished_ = false;

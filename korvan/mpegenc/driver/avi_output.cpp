@@ -31,7 +31,7 @@ public:
         limits_.durationSeconds = request_.durationLimitSeconds;
     }
 
-    StepOutcome Run() {
+    Status Run() {
         if (!writer_.OpenAvi(plan_.aviPath)) {
             return Failed(FormatText("Unable to open file %s for writing.", plan_.aviPath.c_str()));
         }
@@ -48,7 +48,7 @@ public:
         for (int64_t picture = 0; picture < plan_.pictures; ++picture) {
             request_.sourcePicturesDone =
                 SourcePictureOf(picture, plan_.sourceRate, plan_.codedRate);
-            if (request_.cancel.load()) return Stopped({EncodeStatus::kCancelled, {}});
+            if (request_.cancel.load()) return Stopped(Status::Cancelled());
             if (limits_.EndsBefore(picture, 0)) {
                 plan_.CutAt(picture);
                 request_.split = true;
@@ -62,12 +62,12 @@ public:
             reporter_.ReportProgress(RemainText(remaining),
                                      static_cast<int>(picture * 100 / plan_.pictures));
             if (plan_.video) {
-                StepOutcome written = WritePicture(picture);
-                if (written.status != EncodeStatus::kDone) return Stopped(written);
+                Status written = WritePicture(picture);
+                if (!written.IsOk()) return Stopped(written);
             }
             if (plan_.audio) {
-                StepOutcome written = WriteSound(picture + 1);
-                if (written.status != EncodeStatus::kDone) return Stopped(written);
+                Status written = WriteSound(picture + 1);
+                if (!written.IsOk()) return Stopped(written);
             }
         }
         request_.sourcePicturesDone = plan_.sourcePictures;
@@ -78,18 +78,16 @@ public:
     }
 
 private:
-    StepOutcome Failed(std::string message) {
-        return Stopped({EncodeStatus::kFailed, std::move(message)});
-    }
+    Status Failed(std::string message) { return Stopped(Status::Failed(std::move(message))); }
 
     // An AVI that did not end is no result.
-    StepOutcome Stopped(StepOutcome outcome) {
+    Status Stopped(Status outcome) {
         writer_.CloseAvi(0);
         ::unlink(plan_.aviPath.c_str());
         return outcome;
     }
 
-    StepOutcome WritePicture(int64_t picture) {
+    Status WritePicture(int64_t picture) {
         const int64_t number =
             plan_.firstPicture + SourcePictureOf(picture, plan_.sourceRate, plan_.codedRate);
         FetchedPicture source;
@@ -97,16 +95,16 @@ private:
         std::string problem;
         if (FetchCodedRows(request_.getPicture, number, plan_.width, plan_.height, source, rows,
                            problem) != 0) {
-            return {EncodeStatus::kFailed, problem};
+            return Status::Failed(problem);
         }
         if (!writer_.WriteAviFrame(AviFrame{rows, plan_.width, plan_.height, source.strideBytes})) {
-            return {EncodeStatus::kFailed, kWriteFailedMessage};
+            return Status::Failed(kWriteFailedMessage);
         }
         return {};
     }
 
     // The sound up to the end of `pictures` pictures.
-    StepOutcome WriteSound(int64_t pictures) {
+    Status WriteSound(int64_t pictures) {
         pull_.SetEnd(SourcePictureOf(pictures, plan_.sourceRate, plan_.codedRate),
                      static_cast<int64_t>(std::floor(
                          pictures / plan_.codedRate * plan_.audioFormat.sampleRateHz + 0.5)));
@@ -116,12 +114,12 @@ private:
                 case AudioPull::Result::kEnd:
                     return {};
                 case AudioPull::Result::kFailed:
-                    return {EncodeStatus::kFailed, pull_.Problem()};
+                    return Status::Failed(pull_.Problem());
                 case AudioPull::Result::kBlock:
                     break;
             }
             if (block.byteCount > 0 && !writer_.WriteAviAudio(block.bytes, block.byteCount)) {
-                return {EncodeStatus::kFailed, kWriteFailedMessage};
+                return Status::Failed(kWriteFailedMessage);
             }
         }
     }
@@ -136,7 +134,7 @@ private:
 
 }  // namespace
 
-StepOutcome WriteAviOutput(ProgressReporter& reporter, EncodePlan& plan, AviSink& writer) {
+Status WriteAviOutput(ProgressReporter& reporter, EncodePlan& plan, AviSink& writer) {
     return AviWriting(reporter, plan, writer).Run();
 }
 

@@ -14,6 +14,6 @@ inline constexpr char kNoAviWriterMessage[] = "No AVI writer is available for th
 
 // Writes plan.aviPath through `writer`. A file that is not finished is
 // removed.
-StepOutcome WriteAviOutput(ProgressReporter& reporter, EncodePlan& plan, AviSink& writer);
+Status WriteAviOutput(ProgressReporter& reporter, EncodePlan& plan, AviSink& writer);
 
 }  // namespace korvan

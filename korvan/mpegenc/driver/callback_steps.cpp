@@ -38,12 +38,12 @@ std::string RemainText(const RemainingTime& r) {
     return FormatText(" Remain: %02d:%02d:%02d", r.hours, r.minutes, r.seconds);
 }
 
-CallbackSteps::CallbackSteps(ProgressReporter& reporter, EncodePlan& plan, int processorMode,
+CallbackSteps::CallbackSteps(ProgressReporter& reporter, EncodePlan& plan, CpuFlags kernelFlags,
                              int threads)
     : reporter_(reporter),
       request_(reporter.Request()),
       plan_(plan),
-      processorMode_(processorMode),
+      kernelFlags_(kernelFlags),
       threads_(threads) {
     limits_.targetKind = request_.targetKind;
     limits_.pictureRate = plan.codedRate;
@@ -105,27 +105,25 @@ void CallbackSteps::BeginAudioAlongside(const EncoderSettings& settings,
     audioThread_ = AudioThread::Start(settings, streamPath, request_, plan_);
 }
 
-StepOutcome CallbackSteps::EncodeVideo(const EncoderSettings& settings,
-                                       const std::string& streamPath) {
-    StepOutcome outcome = CodeVideo(settings, streamPath);
+Status CallbackSteps::EncodeVideo(const EncoderSettings& settings, const std::string& streamPath) {
+    Status outcome = CodeVideo(settings, streamPath);
     // Without the pictures the sound is no use: its thread stops, and its
     // stream goes.
-    if (outcome.status != EncodeStatus::kDone) audioThread_.reset();
+    if (!outcome.IsOk()) audioThread_.reset();
     return outcome;
 }
 
-StepOutcome CallbackSteps::CodeVideo(const EncoderSettings& settings,
-                                     const std::string& streamPath) {
+Status CallbackSteps::CodeVideo(const EncoderSettings& settings, const std::string& streamPath) {
     VideoEncoder encoder;
     if (threads_ > 0) encoder.SetThreadCount(threads_);
     PictureFeed feed(request_.getPicture, plan_.firstPicture, plan_.sourceRate, plan_.codedRate,
                      [this, &encoder](int picture) { return BeforePicture(picture, encoder); });
-    VideoResult r = encoder.Open(settings, plan_.width, plan_.height,
-                                 static_cast<int>(plan_.pictures), processorMode_, feed, nullptr);
-    if (!r.Ok()) return {EncodeStatus::kFailed, r.message};
+    Status r = encoder.Open(settings, plan_.width, plan_.height,
+                                 static_cast<int>(plan_.pictures), kernelFlags_, feed, nullptr);
+    if (!r.IsOk()) return Status::Failed(r.message);
     if (!feed.Prepare(encoder.Parameters(), settings.matrixCoefficients,
-                      settings.blackAndWhite != 0, processorMode_)) {
-        return {EncodeStatus::kFailed, "Could not allocate memory for u444."};
+                      settings.blackAndWhite != 0, kernelFlags_)) {
+        return Status::Failed("Could not allocate memory for u444.");
     }
 
     start_ = std::chrono::steady_clock::now();
@@ -145,13 +143,12 @@ StepOutcome CallbackSteps::CodeVideo(const EncoderSettings& settings,
             percent);
     };
     r = WriteVideoStream(encoder, streamPath, hooks);
-    if (r.Ok()) return {};
-    if (cancelled_) return {EncodeStatus::kCancelled, {}};
-    return {EncodeStatus::kFailed, feed.Problem().empty() ? r.message : feed.Problem()};
+    if (r.IsOk()) return {};
+    if (cancelled_) return Status::Cancelled();
+    return Status::Failed(feed.Problem().empty() ? r.message : feed.Problem());
 }
 
-StepOutcome CallbackSteps::EncodeAudio(const EncoderSettings& settings,
-                                       const std::string& streamPath) {
+Status CallbackSteps::EncodeAudio(const EncoderSettings& settings, const std::string& streamPath) {
     if (audioThread_) {
         const std::unique_ptr<AudioThread> thread = std::move(audioThread_);
         return thread->Finish(reporter_, plan_);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "korvan/mpegenc/common/cpu_flags.h"
 #include "korvan/mpegenc/driver/audio_thread.h"
 #include "korvan/mpegenc/driver/encode_preparation.h"
 #include "korvan/mpegenc/driver/encode_sequence.h"
@@ -36,17 +37,15 @@ std::string RemainText(const RemainingTime& remaining);
 class CallbackSteps : public EncodeSteps {
 public:
     // `threads` 0 gives the video coder every core.
-    CallbackSteps(ProgressReporter& reporter, EncodePlan& plan, int processorMode, int threads);
+    CallbackSteps(ProgressReporter& reporter, EncodePlan& plan, CpuFlags kernelFlags, int threads);
 
     void BeginAudioAlongside(const EncoderSettings& settings,
                              const std::string& streamPath) override;
-    StepOutcome EncodeVideo(const EncoderSettings& settings,
-                            const std::string& streamPath) override;
-    StepOutcome EncodeAudio(const EncoderSettings& settings,
-                            const std::string& streamPath) override;
+    Status EncodeVideo(const EncoderSettings& settings, const std::string& streamPath) override;
+    Status EncodeAudio(const EncoderSettings& settings, const std::string& streamPath) override;
 
 private:
-    StepOutcome CodeVideo(const EncoderSettings& settings, const std::string& streamPath);
+    Status CodeVideo(const EncoderSettings& settings, const std::string& streamPath);
     // Before the encoder fetches picture `picture`: it is reported, and a
     // cancel or a limit stops the pictures there.
     int BeforePicture(int64_t picture, const VideoEncoder& encoder);
@@ -55,7 +54,7 @@ private:
     ProgressReporter& reporter_;
     CompileRequest& request_;
     EncodePlan& plan_;
-    int processorMode_ = 0;
+    CpuFlags kernelFlags_ = CpuFlags::kNone;
     int threads_ = 0;
     OutputLimits limits_;
     std::chrono::steady_clock::time_point start_;

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/driver/avi_sink.h"
 #include "korvan/mpegenc/driver/encode_sequence.h"
+#include "korvan/mpegenc/settings/encoder_presets.h"
 
 namespace korvan {
 
@@ -109,7 +111,7 @@ struct MergeInputs {
 struct CompileRequest {
     // What to make.
     int targetKind = kTargetMpeg1;
-    int pal = 1;  // 1 PAL, 0 NTSC
+    TvSystem tvSystem = TvSystem::kPal;
     OutputForm output = OutputForm::kMpeg;
     // Where the outputs go: the bare file names are joined to this folder
     // (with its "/"); empty keeps the folder of the job's output path.
@@ -155,7 +157,7 @@ struct CompileRequest {
     std::atomic<bool> cancel{false};
 
     // What came of it.
-    EncodeStatus status = EncodeStatus::kDone;
+    Status status;
     bool split = false;
     int64_t sourcePicturesDone = 0;  // of the source, from the job's first picture
     std::string resultPath;          // the program stream (or the AVI) made

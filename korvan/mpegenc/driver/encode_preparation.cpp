@@ -163,7 +163,7 @@ Preparation PrepareEncode(EncoderState& state, const EncodeJob& job, const Compi
     }
     // The preset fills every field a settings file could set; the picture
     // size is the job's.
-    ApplyEncoderPreset(state, preset, request.pal ? TvSystem::kPal : TvSystem::kNtsc);
+    ApplyEncoderPreset(state, preset, request.tvSystem);
     EncoderSettings& s = plan.settings;
     s = state.settings;
     s.autoBitrate = 0;

@@ -13,7 +13,7 @@ namespace korvan {
 namespace {
 
 void ClearOutcome(CompileRequest& request) {
-    request.status = EncodeStatus::kDone;
+    request.status = Status::Ok();
     request.split = false;
     request.sourcePicturesDone = 0;
     request.resultPath.clear();
@@ -63,12 +63,12 @@ EncodeOutcome RunMergedEncode(EncodePlan& plan, const MergeInputs& merge, Callba
                               ProgressReporter& reporter, const MessageSink& messages) {
     EncodeOutcome outcome =
         RunEncodeSequence(CodingOnly(plan.settings), plan.names, steps, reporter, messages);
-    if (outcome.status != EncodeStatus::kDone || !merge.AtLast()) return outcome;
-    if (reporter.IsCancelled()) return {EncodeStatus::kCancelled, {}};
+    if (!outcome.status.IsOk() || !merge.AtLast()) return outcome;
+    if (reporter.IsCancelled()) return {Status::Cancelled(), {}};
     EncodeStreamNames joined = MergedStreamNames(merge.inputs, 0, plan.outputFolder, plan.settings);
     if (!plan.video) joined.video.clear();
     if (!plan.audio) joined.audio.clear();
-    if (!JoinMergedStreams(plan, merge, joined, messages)) return {EncodeStatus::kFailed, {}};
+    if (!JoinMergedStreams(plan, merge, joined, messages)) return {Status::Failed({}), {}};
     outcome = RunEncodeSequence(MultiplexOnly(plan.settings), joined, steps, reporter, messages);
     if (plan.video && !plan.settings.saveTempVideo) ::unlink(joined.video.c_str());
     if (plan.audio && !plan.settings.saveTempAudio) ::unlink(joined.audio.c_str());
@@ -77,7 +77,7 @@ EncodeOutcome RunMergedEncode(EncodePlan& plan, const MergeInputs& merge, Callba
 
 EncodeOutcome RunMpegEncode(EncoderState& state, EncodePlan& plan, CompileRequest& request,
                             ProgressReporter& reporter, const MessageSink& messages) {
-    CallbackSteps steps(reporter, plan, state.processorMode, state.threadCount);
+    CallbackSteps steps(reporter, plan, state.kernelFlags, state.threadCount);
     if (request.merge.Active()) {
         return RunMergedEncode(plan, request.merge, steps, reporter, messages);
     }
@@ -95,15 +95,12 @@ int RunEncode(EncoderState& state, const MessageSink& messages, const EncodeJob&
     if (prepared == Preparation::kNoDuration) return kNoSourceDuration;
     ProgressReporter reporter(*request);
     if (prepared == Preparation::kRefused) {
-        request->status = EncodeStatus::kRefused;
+        request->status = {StatusCode::kRefused, {}};
     } else if (request->output != OutputForm::kMpeg) {
-        StepOutcome written{EncodeStatus::kFailed, kNoAviWriterMessage};
-        if (avi) written = WriteAviOutput(reporter, plan, *avi);
-        if (written.status == EncodeStatus::kFailed && !written.message.empty()) {
-            ShowMessage(messages, written.message, MessageIcon::kError);
-        }
-        request->status = written.status;
-        if (written.status == EncodeStatus::kDone) request->resultPath = plan.aviPath;
+        request->status =
+            avi ? WriteAviOutput(reporter, plan, *avi) : Status::Failed(kNoAviWriterMessage);
+        ShowFailure(messages, request->status);
+        if (request->status.IsOk()) request->resultPath = plan.aviPath;
     } else {
         const EncodeOutcome outcome = RunMpegEncode(state, plan, *request, reporter, messages);
         request->status = outcome.status;

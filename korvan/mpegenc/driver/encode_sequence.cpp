@@ -70,13 +70,10 @@ bool NamesAndSettingsPass(const EncoderSettings& settings, const EncodeStreamNam
 }
 
 // A step that did not finish ends the encode.
-bool Finished(const StepOutcome& step, EncodeOutcome& outcome, const MessageSink& messages) {
-    if (step.status == EncodeStatus::kDone) return true;
-    if (step.status == EncodeStatus::kFailed && !step.message.empty()) {
-        ShowMessage(messages, step.message, MessageIcon::kError);
-    }
-    outcome.status =
-        step.status == EncodeStatus::kCancelled ? EncodeStatus::kCancelled : EncodeStatus::kFailed;
+bool Finished(const Status& step, EncodeOutcome& outcome, const MessageSink& messages) {
+    if (step.IsOk()) return true;
+    ShowFailure(messages, step);
+    outcome.status = step.IsCancelled() ? Status::Cancelled() : Status::Failed(step.message);
     return false;
 }
 
@@ -96,7 +93,7 @@ EncodeOutcome RunEncodeSequence(const EncoderSettings& settings, const EncodeStr
     EncodeOutcome outcome;
     const Plan plan = PlanOf(settings);
     if (!NamesAndSettingsPass(settings, names, plan, messages)) {
-        outcome.status = EncodeStatus::kRefused;
+        outcome.status = {StatusCode::kRefused, {}};
         return outcome;
     }
 
@@ -105,21 +102,21 @@ EncodeOutcome RunEncodeSequence(const EncoderSettings& settings, const EncodeStr
         return outcome;
     if (plan.encodeAudio) {
         if (host.IsCancelled()) {
-            outcome.status = EncodeStatus::kCancelled;
+            outcome.status = Status::Cancelled();
             return outcome;
         }
         if (!Finished(steps.EncodeAudio(settings, names.audio), outcome, messages)) return outcome;
     }
     if (!plan.Multiplexes()) return outcome;
     if (host.IsCancelled()) {
-        outcome.status = EncodeStatus::kCancelled;
+        outcome.status = Status::Cancelled();
         return outcome;
     }
 
     const platform::ScratchFolder unitFolder;
     if (unitFolder.Path().empty()) {
-        ShowMessage(messages, kNoUnitFolderMessage, MessageIcon::kError);
-        outcome.status = EncodeStatus::kFailed;
+        outcome.status = Status::Failed(kNoUnitFolderMessage);
+        ShowFailure(messages, outcome.status);
         return outcome;
     }
     mux::MuxRequest request;
@@ -138,16 +135,16 @@ EncodeOutcome RunEncodeSequence(const EncoderSettings& settings, const EncodeStr
         request.flags |= mux::kMuxSecondAudio;
     }
     const mux::MuxReport report = mux::Multiplex(settings, request, host);
-    if (report.status != mux::MuxStatus::kOk) {
+    if (!report.status.IsOk()) {
         // A program stream the multiplexer did not finish would pass for a
         // result.
         for (const std::string& file : report.programFiles) ::unlink(file.c_str());
-        if (report.status == mux::MuxStatus::kCancelled) {
-            outcome.status = EncodeStatus::kCancelled;
+        if (report.status.IsCancelled()) {
+            outcome.status = Status::Cancelled();
             return outcome;
         }
-        ShowMessage(messages, report.message, MessageIcon::kError);
-        outcome.status = EncodeStatus::kFailed;
+        outcome.status = Status::Failed(report.status.message);
+        ShowFailure(messages, outcome.status);
         return outcome;
     }
     outcome.programFiles = report.programFiles;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/mux/mux_host.h"
 #include "korvan/mpegenc/settings/encoder_messages.h"
 #include "korvan/mpegenc/settings/encoder_settings.h"
@@ -42,20 +43,6 @@ struct EncodeStreamNames {
 // (a name without extension gets them appended).
 EncodeStreamNames StreamNamesFor(const std::string& programPath, const EncoderSettings& settings);
 
-enum class EncodeStatus {
-    kDone,
-    kRefused,    // the tests before the first step failed; nothing was written
-    kFailed,     // a step failed
-    kCancelled,  // the host cancelled; no program stream was begun after that
-};
-
-// What a coding step answers. A failure's message is shown to the user when
-// it is not empty.
-struct StepOutcome {
-    EncodeStatus status = EncodeStatus::kDone;
-    std::string message;
-};
-
 class EncodeSteps {
 public:
     virtual ~EncodeSteps() = default;
@@ -66,15 +53,17 @@ public:
     virtual void BeginAudioAlongside(const EncoderSettings& /*settings*/,
                                      const std::string& /*streamPath*/) {}
     // Step 1: writes the video elementary stream at `streamPath`.
-    virtual StepOutcome EncodeVideo(const EncoderSettings& settings,
-                                    const std::string& streamPath) = 0;
+    virtual Status EncodeVideo(const EncoderSettings& settings, const std::string& streamPath) = 0;
     // Step 2: writes the audio elementary stream at `streamPath`.
-    virtual StepOutcome EncodeAudio(const EncoderSettings& settings,
-                                    const std::string& streamPath) = 0;
+    virtual Status EncodeAudio(const EncoderSettings& settings, const std::string& streamPath) = 0;
 };
 
+// A step's failure message is shown to the user when it is not empty.
+// The run ends kOk, kRefused (the tests before the first step failed;
+// nothing was written), kFailed (a step failed, its message shown) or
+// kCancelled (no program stream was begun after that).
 struct EncodeOutcome {
-    EncodeStatus status = EncodeStatus::kDone;
+    Status status;
     std::vector<std::string> programFiles;  // as the multiplexer wrote them
 };
 

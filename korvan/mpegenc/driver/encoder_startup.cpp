@@ -8,18 +8,17 @@ namespace korvan {
 
 std::string DefaultSettingsPath() { return platform::UserProfileFolder() + "default.ini"; }
 
-ProcessorMode ChosenProcessorMode() {
-    const ProcessorMode detected = DetectProcessorMode();
-    // The kernel tables are indexed by the mode, so only a mode that exists
-    // may replace the detected one.
-    const int chosen = platform::GetProfileInt(kApplicationTitle, "MMXMode", detected);
-    return chosen >= 0 && chosen < kProcessorModes ? static_cast<ProcessorMode>(chosen) : detected;
+CpuFlags ChosenCpuFlags() {
+    // Without a stored mode every detected set is used.
+    constexpr int kNoStoredMode = -1;
+    return FlagsForProcessorMode(
+        platform::GetProfileInt(kApplicationTitle, "MMXMode", kNoStoredMode), DetectCpuFlags());
 }
 
 void StartUpEncoder(EncoderState& state, const MessageSink& messages) {
-    state.palDefaults = platform::GetProfileInt(kApplicationTitle, "PALDefaults", 0);
+    state.palDefaults = platform::GetProfileInt(kApplicationTitle, "PALDefaults", 0) != 0;
     state.batch = platform::GetProfileInt(kApplicationTitle, "Batch", 0);
-    state.processorMode = ChosenProcessorMode();
+    state.kernelFlags = ChosenCpuFlags();
 
     ApplyEncoderPreset(state, EncoderPreset::kVideoCd, TvSystem::kNtsc);
     if (!LoadEncoderSettings(state.settings, DefaultSettingsPath(), messages)) {

@@ -1,5 +1,5 @@
-// The encoder's start-up and shutdown: the per-user values, the processor
-// mode, and the settings every encode starts from.
+// The encoder's start-up and shutdown: the per-user values, the kernels'
+// instruction sets, and the settings every encode starts from.
 #pragma once
 
 #include <string>
@@ -13,15 +13,15 @@ namespace korvan {
 // The settings file read at start-up, "default.ini" in the per-user folder.
 std::string DefaultSettingsPath();
 
-// The detected processor mode, or the per-user "MMXMode" when it names one
-// (0 forces the plain kernels).
-ProcessorMode ChosenProcessorMode();
+// The instruction sets the processor has, less those the per-user "MMXMode"
+// takes away (0 forces the plain kernels).
+CpuFlags ChosenCpuFlags();
 
-// Reads "PALDefaults", "Batch" and "MMXMode" (default: the detected processor
-// mode; a value outside 0..4 is ignored) from the per-user profile, applies
-// the VideoCD NTSC preset and loads the default settings file over it. A
-// refused file is reported and the MPEG-1 preset (PAL when "PALDefaults" is
-// set) is used instead.
+// Reads "PALDefaults", "Batch" and "MMXMode" (default: every instruction set
+// the processor has) from the per-user profile, applies the VideoCD NTSC
+// preset and loads the default settings file over it. A refused file is
+// reported and the MPEG-1 preset (PAL when "PALDefaults" is set) is used
+// instead.
 void StartUpEncoder(EncoderState& state, const MessageSink& messages);
 
 // Writes "Batch" back to the per-user profile.

@@ -4,17 +4,17 @@
 
 #include <string>
 
-#include "korvan/mpegenc/common/processor_mode.h"
+#include "korvan/mpegenc/common/cpu_flags.h"
 #include "korvan/mpegenc/settings/encoder_settings.h"
 
 namespace korvan {
 
 struct EncoderState {
     EncoderSettings settings;
-    ProcessorMode processorMode = kProcessorPlain;
-    int threadCount = 0;  // of the video coder; 0: every core
-    int palDefaults = 0;  // per-user "PALDefaults": the fallback preset is PAL when set
-    int batch = 0;        // per-user "Batch", kept and written back at shutdown
+    CpuFlags kernelFlags = CpuFlags::kNone;
+    int threadCount = 0;       // of the video coder; 0: every core
+    bool palDefaults = false;  // per-user "PALDefaults": the fallback preset is PAL when set
+    int batch = 0;             // per-user "Batch", kept and written back at shutdown
     std::string videoStreamName;
 };
 

@@ -21,12 +21,12 @@ int64_t SourcePictureOf(int64_t coded, double sourceRate, double codedRate) {
 }
 
 bool PictureFeed::Prepare(const CodingParameters& parameters, int matrixCoefficients,
-                          bool blackAndWhite, int processorMode) {
+                          bool blackAndWhite, CpuFlags kernelFlags) {
     width_ = parameters.geometry.width;
     height_ = parameters.geometry.height;
     return converter_.Prepare(parameters.geometry, matrixCoefficients, parameters.syntax,
                               blackAndWhite ? ChromaSource::kGrey : ChromaSource::kFromPicture,
-                              processorMode);
+                              kernelFlags);
 }
 
 int FetchCodedRows(const PictureCallback& getPicture, int64_t number, int width, int height,

@@ -45,9 +45,9 @@ public:
           gate_(std::move(gate)) {}
 
     // Sets up the colour conversion for the opened encoder's pictures, with
-    // the kernels of `processorMode`; false when its buffers cannot be had.
+    // the kernels of `kernelFlags`; false when its buffers cannot be had.
     bool Prepare(const CodingParameters& parameters, int matrixCoefficients, bool blackAndWhite,
-                 int processorMode);
+                 CpuFlags kernelFlags);
 
     int FetchPicture(int displayIndex, YuvFrame& frame) override;
 

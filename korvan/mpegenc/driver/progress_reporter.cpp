@@ -1,11 +1,11 @@
 #include "korvan/mpegenc/driver/progress_reporter.h"
 
+#include "contracts/real_media_job_file.h"
 #include "platform/private_profile.h"
 
 namespace korvan {
 namespace {
 
-constexpr char kJobSection[] = "common";
 constexpr int kFinishedPercent = 100;
 constexpr intptr_t kFinishedNotification = -1;
 
@@ -15,11 +15,12 @@ void ProgressReporter::WriteJobFile(const std::string& text, int percent) {
     if (request_.jobFilePath.empty()) return;
     // Each key is one whole write: the program reads the file while we work.
     if (!written_ || text != writtenText_) {
-        platform::WritePrivateProfileString(kJobSection, "strtip", text, request_.jobFilePath);
+        platform::WritePrivateProfileString(job_file::kCommonSection, job_file::kTipKey, text,
+                                            request_.jobFilePath);
     }
     if (!written_ || percent != writtenPercent_) {
-        platform::WritePrivateProfileString(kJobSection, "ipercent", std::to_string(percent),
-                                            request_.jobFilePath);
+        platform::WritePrivateProfileString(job_file::kCommonSection, job_file::kPercentKey,
+                                            std::to_string(percent), request_.jobFilePath);
     }
     written_ = true;
     writtenText_ = text;
@@ -37,7 +38,7 @@ void ProgressReporter::ReportProgress(const std::string& text, int percent) {
 
 void ProgressReporter::ReportFinished() {
     if (!request_.jobFilePath.empty()) {
-        platform::WritePrivateProfileString(kJobSection, "ipercent",
+        platform::WritePrivateProfileString(job_file::kCommonSection, job_file::kPercentKey,
                                             std::to_string(kFinishedPercent), request_.jobFilePath);
     }
     if (request_.host) {

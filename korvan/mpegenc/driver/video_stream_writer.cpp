@@ -17,35 +17,35 @@ bool WriteAll(FILE* file, const std::vector<uint8_t>& bytes) {
     return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
-VideoResult CodeAll(VideoEncoder& encoder, FILE* file) {
+Status CodeAll(VideoEncoder& encoder, FILE* file) {
     while (!encoder.Done()) {
-        VideoResult r = encoder.EncodeNextPicture();
-        if (!r.Ok()) return r;
+        Status r = encoder.EncodeNextPicture();
+        if (!r.IsOk()) return r;
         if (!WriteAll(file, encoder.TakeOutput()))
-            return Failure(kVideoSourceFailed, kWriteFailedMessage);
+            return Status::Failed(StatusCode::kSourceFailed, kWriteFailedMessage);
     }
-    VideoResult r = encoder.Finish();
-    if (!r.Ok()) return r;
+    Status r = encoder.Finish();
+    if (!r.IsOk()) return r;
     if (!WriteAll(file, encoder.TakeOutput()))
-        return Failure(kVideoSourceFailed, kWriteFailedMessage);
+        return Status::Failed(StatusCode::kSourceFailed, kWriteFailedMessage);
     return {};
 }
 
 }  // namespace
 
-VideoResult WriteVideoStream(VideoEncoder& encoder, const std::string& path,
-                             const VideoStreamHooks& hooks) {
+Status WriteVideoStream(VideoEncoder& encoder, const std::string& path,
+                        const VideoStreamHooks& hooks) {
     std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(path.c_str(), "wb"), std::fclose);
     if (!out) {
-        return Failure(kVideoSourceFailed,
-                       FormatText("Unable to open file %s for writing.", path.c_str()));
+        return Status::Failed(StatusCode::kSourceFailed,
+                              FormatText("Unable to open file %s for writing.", path.c_str()));
     }
-    VideoResult r = CodeAll(encoder, out.get());
+    Status r = CodeAll(encoder, out.get());
     // A full disk may show only when the buffer goes out at the close.
     const bool closed = std::fclose(out.release()) == 0;
-    if (r.Ok() && !closed) r = Failure(kVideoSourceFailed, kWriteFailedMessage);
-    if (r.Ok() && hooks.coded) hooks.coded();
-    if (r.Ok()) {
+    if (r.IsOk() && !closed) r = Status::Failed(StatusCode::kSourceFailed, kWriteFailedMessage);
+    if (r.IsOk() && hooks.coded) hooks.coded();
+    if (r.IsOk()) {
         const CodingParameters& p = encoder.Parameters();
         if (p.IsMpeg2() && p.bitRateValue == 0) {
             r = EmbedMaxBitrate(path, encoder.BitRateFieldOffsets(),
@@ -53,7 +53,7 @@ VideoResult WriteVideoStream(VideoEncoder& encoder, const std::string& path,
                                 hooks.maxBitrateProgress);
         }
     }
-    if (!r.Ok()) ::unlink(path.c_str());
+    if (!r.IsOk()) ::unlink(path.c_str());
     return r;
 }
 

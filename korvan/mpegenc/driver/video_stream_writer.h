@@ -23,7 +23,7 @@ struct VideoStreamHooks {
 // Codes the pictures of the opened encoder into a new file at `path`. A step
 // that fails or is stopped by its picture source removes the file, so no
 // half stream is left behind.
-VideoResult WriteVideoStream(VideoEncoder& encoder, const std::string& path,
-                             const VideoStreamHooks& hooks = {});
+Status WriteVideoStream(VideoEncoder& encoder, const std::string& path,
+                        const VideoStreamHooks& hooks = {});
 
 }  // namespace korvan

@@ -87,28 +87,28 @@ bool ParseAudioFrameHeader(const uint8_t* bytes, AudioFrameHeader& header) {
     return ParseMpegHeader(bytes, header) || ParseAc3Header(bytes, header);
 }
 
-StepResult ScanAudioStream(EsFile& es, const std::string& path, const std::string& unitPath,
-                           ProgressThrottle& progress, AudioFacts& facts) {
+Status ScanAudioStream(EsFile& es, const std::string& path, const std::string& unitPath,
+                       ProgressThrottle& progress, AudioFacts& facts) {
     facts = AudioFacts{};
     const std::string refused =
         FormatText("File %s is not an AC3 or MPEG Audio stream.", path.c_str());
     uint8_t bytes[6] = {};
-    if (!es.ReadAt(0, bytes, 2)) return StepResult::Failed(refused);
+    if (!es.ReadAt(0, bytes, 2)) return Status::Failed(refused);
     const bool mpegSync = bytes[0] == 0xFF && (bytes[1] & 0xF0) == 0xF0;
     const bool ac3Sync = bytes[0] == 0x0B && bytes[1] == 0x77;
-    if (!mpegSync && !ac3Sync) return StepResult::Failed(refused);
+    if (!mpegSync && !ac3Sync) return Status::Failed(refused);
 
     AudioFrameHeader first;
     if (!es.ReadAt(0, bytes, sizeof bytes) || !ParseAudioFrameHeader(bytes, first))
-        return StepResult::Failed("Only MPEG and AC3 audio stream formats are supported.");
+        return Status::Failed("Only MPEG and AC3 audio stream formats are supported.");
 
     UnitWriter<AudioUnit> units;
     if (!units.Create(unitPath)) {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("Unable to create temporary audio units file %s.", unitPath.c_str()));
     }
     const auto writeFailed = [&] {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("Error writing to temporary audio units file %s.", unitPath.c_str()));
     };
 
@@ -127,7 +127,7 @@ StepResult ScanAudioStream(EsFile& es, const std::string& path, const std::strin
         if (!es.ReadAt(offset, bytes, sizeof bytes) || !ParseAudioFrameHeader(bytes, header) ||
             !SameStream(header, first) ||
             offset + static_cast<uint64_t>(header.frameBytes) > es.Size()) {
-            return StepResult::Failed(refused);
+            return Status::Failed(refused);
         }
         AudioUnit unit;
         unit.offset = offset;
@@ -140,7 +140,7 @@ StepResult ScanAudioStream(EsFile& es, const std::string& path, const std::strin
 
         const int percent = static_cast<int>(static_cast<double>(offset) * 100.0 / size);
         if (progress.Due(percent)) {
-            if (progress.Host().IsCancelled()) return StepResult::Cancelled();
+            if (progress.Host().IsCancelled()) return Status::Cancelled();
             progress.Host().ReportProgress(
                 FormatText("Scanning audio stream: %d%% - byte offset %.0f of %.0f.", percent,
                            static_cast<double>(offset), size),
@@ -149,7 +149,7 @@ StepResult ScanAudioStream(EsFile& es, const std::string& path, const std::strin
     }
     facts.frames = units.Count();
     facts.durationTicks = static_cast<double>(samples) * ticksPerSample;
-    return units.Finish() ? StepResult::Ok() : writeFailed();
+    return units.Finish() ? Status::Ok() : writeFailed();
 }
 
 }  // namespace korvan::mux

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/mux/es_file.h"
 #include "korvan/mpegenc/mux/mux_host.h"
-#include "korvan/mpegenc/mux/step_result.h"
 
 namespace korvan::mux {
 
@@ -44,7 +44,7 @@ bool ParseAudioFrameHeader(const uint8_t* bytes, AudioFrameHeader& header);
 // Scans `es` (opened from `path`) into the unit file at `unitPath`. Every
 // frame must follow the one before it directly: a stream that loses its
 // frame sync, or ends inside a frame, is damaged and refused.
-StepResult ScanAudioStream(EsFile& es, const std::string& path, const std::string& unitPath,
-                           ProgressThrottle& progress, AudioFacts& facts);
+Status ScanAudioStream(EsFile& es, const std::string& path, const std::string& unitPath,
+                       ProgressThrottle& progress, AudioFacts& facts);
 
 }  // namespace korvan::mux

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/mux/audio_scanner.h"
 #include "korvan/mpegenc/mux/mux_host.h"
-#include "korvan/mpegenc/mux/step_result.h"
 #include "korvan/mpegenc/mux/video_scanner.h"
 #include "korvan/mpegenc/settings/encoder_settings.h"
 
@@ -54,8 +54,7 @@ struct MuxStatistics {
 };
 
 struct MuxReport {
-    MuxStatus status = MuxStatus::kOk;
-    std::string message;  // the text to show when status is kFailed
+    Status status;  // its message is the text to show when it failed
     std::vector<std::string> programFiles;
     MuxStatistics statistics;
 };

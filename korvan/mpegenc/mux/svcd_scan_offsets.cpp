@@ -125,27 +125,27 @@ int ScanOffsetSpan(int frameRateCode, bool pulldown, uint64_t pictures, uint64_t
     return static_cast<int>(std::ceil(span / averageGop));
 }
 
-StepResult WriteScanOffsets(const std::string& programPath, const std::string& packsPath, int span,
-                            ProgressThrottle& progress) {
+Status WriteScanOffsets(const std::string& programPath, const std::string& packsPath, int span,
+                        ProgressThrottle& progress) {
     const long long listBytes = FileSizeOf(packsPath);
     if (listBytes < 0) {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("Unable to get the size of the SVCD temporary file %s.", packsPath.c_str()));
     }
     if (listBytes % 4 != 0) {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("Unable to get size of SVCD temporary file %s", packsPath.c_str()));
     }
     EsFile list;
     if (!list.Open(packsPath)) {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("Unable to open SVCD temporary file %s.", packsPath.c_str()));
     }
     std::vector<uint32_t> packs(static_cast<size_t>(listBytes / 4));
     for (size_t i = 0; i < packs.size(); ++i) {
         uint8_t bytes[4] = {};
         if (!list.ReadAt(i * 4, bytes, 4)) {
-            return StepResult::Failed(
+            return Status::Failed(
                 FormatText("Unable to read from SVCD temporary file %s, offset = %u, size = %u",
                            packsPath.c_str(), static_cast<unsigned>(i * 4), 4u));
         }
@@ -155,8 +155,7 @@ StepResult WriteScanOffsets(const std::string& programPath, const std::string& p
 
     EsFile program;
     if (!program.Open(programPath, EsFile::Mode::kReadWrite)) {
-        return StepResult::Failed(
-            FormatText("Unable to open program file %s.", programPath.c_str()));
+        return Status::Failed(FormatText("Unable to open program file %s.", programPath.c_str()));
     }
     VideoPayloadWalker walker(program);
     const int count = static_cast<int>(packs.size());
@@ -181,12 +180,12 @@ StepResult WriteScanOffsets(const std::string& programPath, const std::string& p
             ++found;
         }
         if (walker.ReadFailed()) {
-            return StepResult::Failed(
+            return Status::Failed(
                 FormatText("Unable to read from program file %s.", programPath.c_str()));
         }
         if (found < kAddressBytes) {
-            return StepResult::Failed(FormatText(
-                "Could not find User Data at I-frame %d in file %s.", k, programPath.c_str()));
+            return Status::Failed(FormatText("Could not find User Data at I-frame %d in file %s.",
+                                             k, programPath.c_str()));
         }
         const auto at = [&](int index) { return CdTimeAddress(packs[static_cast<size_t>(index)]); };
         const std::array<std::array<uint8_t, 3>, 4> addresses = {
@@ -198,7 +197,7 @@ StepResult WriteScanOffsets(const std::string& programPath, const std::string& p
         for (size_t i = 0; i < kAddressBytes; ++i) {
             const uint8_t value = addresses[i / 3][i % 3];
             if (!program.WriteAt(offsets[i], &value, 1))
-                return StepResult::Failed("Unable to write to output file.");
+                return Status::Failed("Unable to write to output file.");
         }
         const int percent = static_cast<int>(static_cast<int64_t>(k) * 100 / count);
         if (progress.Due(percent)) {
@@ -209,7 +208,7 @@ StepResult WriteScanOffsets(const std::string& programPath, const std::string& p
     }
     progress.Host().ReportProgress(
         FormatText("SVCD Scan Offsets: 100%% - %d of %d  I-Frames.", count, count), 100);
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
 }  // namespace korvan::mux

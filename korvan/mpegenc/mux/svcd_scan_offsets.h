@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/mux/mux_host.h"
-#include "korvan/mpegenc/mux/step_result.h"
 
 namespace korvan::mux {
 
@@ -24,7 +24,7 @@ int ScanOffsetSpan(int frameRateCode, bool pulldown, uint64_t pictures, uint64_t
 
 // Fills the user data blocks of `programPath` in order, one per pack number
 // listed in `packsPath` (32-bit little-endian numbers).
-StepResult WriteScanOffsets(const std::string& programPath, const std::string& packsPath, int span,
-                            ProgressThrottle& progress);
+Status WriteScanOffsets(const std::string& programPath, const std::string& packsPath, int span,
+                        ProgressThrottle& progress);
 
 }  // namespace korvan::mux

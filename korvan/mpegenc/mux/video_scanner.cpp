@@ -57,22 +57,22 @@ public:
                  ProgressThrottle& progress, VideoFacts& facts)
         : es_(es), path_(path), options_(options), progress_(progress), facts_(facts) {}
 
-    StepResult Run(const std::string& unitPath);
+    Status Run(const std::string& unitPath);
 
 private:
-    StepResult OnStartCode(uint64_t at, uint8_t code);
-    StepResult OnSequenceHeader(uint64_t at);
-    StepResult OnExtension(uint64_t at);
-    StepResult OnPicture(uint64_t at);
+    Status OnStartCode(uint64_t at, uint8_t code);
+    Status OnSequenceHeader(uint64_t at);
+    Status OnExtension(uint64_t at);
+    Status OnPicture(uint64_t at);
     void OnGop(uint64_t at);
     void OnUserData(uint64_t at);
     void EndPulldownTest();
     void NoteHeaderStart(uint64_t at, uint8_t flag);
     void ClosePicture();
-    StepResult CloseUnit(uint64_t end);
-    StepResult Finish();
-    StepResult WriteFailed() const {
-        return StepResult::Failed(
+    Status CloseUnit(uint64_t end);
+    Status Finish();
+    Status WriteFailed() const {
+        return Status::Failed(
             FormatText("Error writing to temporary video units file %s.", unitPath_.c_str()));
     }
     bool ReadHeader(uint64_t at, uint8_t* bytes, size_t count) {
@@ -132,7 +132,7 @@ private:
     bool sawSequenceEnd_ = false;
 };
 
-StepResult VideoScanner::Run(const std::string& unitPath) {
+Status VideoScanner::Run(const std::string& unitPath) {
     unitPath_ = unitPath;
     facts_ = VideoFacts{};
     facts_.streamBytes = es_.Size();
@@ -141,11 +141,11 @@ StepResult VideoScanner::Run(const std::string& unitPath) {
     uint8_t head[4] = {};
     if (!es_.ReadAt(0, head, 4) || head[0] != 0 || head[1] != 0 || head[2] != 1 ||
         head[3] != kSequenceHeaderCode) {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("File %s is not a 11172-2 or 13818-2 Video stream.", path_.c_str()));
     }
     if (!units_.Create(unitPath)) {
-        return StepResult::Failed(
+        return Status::Failed(
             FormatText("Unable to create temporary video units file %s.", unitPath.c_str()));
     }
 
@@ -156,38 +156,37 @@ StepResult VideoScanner::Run(const std::string& unitPath) {
     while (finder.Next(at, code)) {
         const int percent = static_cast<int>(static_cast<double>(at) * 100.0 / size);
         if (progress_.Due(percent)) {
-            if (progress_.Host().IsCancelled()) return StepResult::Cancelled();
+            if (progress_.Host().IsCancelled()) return Status::Cancelled();
             progress_.Host().ReportProgress(
                 FormatText("Scanning video stream: %d%% - byte offset %.0f of %.0f.", percent,
                            static_cast<double>(at), size),
                 percent);
         }
-        StepResult step = OnStartCode(at, code);
-        if (!step.ok()) return step;
+        Status step = OnStartCode(at, code);
+        if (!step.IsOk()) return step;
         previousCode_ = code;
     }
-    if (finder.ReadFailed()) return StepResult::Failed("Error reading from an input file.");
-    StepResult step = Finish();
-    if (!step.ok()) return step;
+    if (finder.ReadFailed()) return Status::Failed("Error reading from an input file.");
+    Status step = Finish();
+    if (!step.IsOk()) return step;
     progress_.Host().ReportProgress(
         FormatText("Scanning video stream: %d%% - byte offset %.0f of %.0f.", 100, size, size),
         100);
-    return units_.Finish() ? StepResult::Ok() : WriteFailed();
+    return units_.Finish() ? Status::Ok() : WriteFailed();
 }
 
-StepResult VideoScanner::OnStartCode(uint64_t at, uint8_t code) {
+Status VideoScanner::OnStartCode(uint64_t at, uint8_t code) {
     if (awaitingPictureExtension_ && code != kExtensionCode) {
-        return StepResult::Failed(
-            "Invalid MPEG2 Video stream, no picture coding extension present.");
+        return Status::Failed("Invalid MPEG2 Video stream, no picture coding extension present.");
     }
     if (code >= 0x01 && code <= kLastSliceCode) {
-        if (!pictureOpen_) return StepResult::Failed(kInvalidHeader);
+        if (!pictureOpen_) return Status::Failed(kInvalidHeader);
         if (lookingForUserData_) {
             unit_.userDataOffset = static_cast<int64_t>(at);
             lookingForUserData_ = false;
         }
         pictureLastSlice_ = std::max<int>(pictureLastSlice_, code);
-        return StepResult::Ok();
+        return Status::Ok();
     }
     if (code != kExtensionCode && code != kUserDataCode && lookingForUserData_) {
         unit_.userDataOffset = static_cast<int64_t>(at);
@@ -201,21 +200,21 @@ StepResult VideoScanner::OnStartCode(uint64_t at, uint8_t code) {
         case kExtensionCode:
             return OnExtension(at);
         case kGopCode:
-            if (expectSecondField_) return StepResult::Failed(kInvalidHeader);
+            if (expectSecondField_) return Status::Failed(kInvalidHeader);
             OnGop(at);
-            return StepResult::Ok();
+            return Status::Ok();
         case kUserDataCode:
             OnUserData(at);
-            return StepResult::Ok();
+            return Status::Ok();
         case kSequenceEndCode:
             ClosePicture();
             sawSequenceEnd_ = true;
             lastSequenceEndAt_ = at;
-            return StepResult::Ok();
+            return Status::Ok();
         default:
             // Reserved codes, sequence_error_code and system start codes have
             // no place in a video elementary stream.
-            return StepResult::Failed(kInvalidHeader);
+            return Status::Failed(kInvalidHeader);
     }
 }
 
@@ -228,14 +227,14 @@ void VideoScanner::EndPulldownTest() {
     if (facts_.pictures > 0 || unitOpen_) pulldownTestActive_ = false;
 }
 
-StepResult VideoScanner::OnSequenceHeader(uint64_t at) {
-    if (expectSecondField_) return StepResult::Failed(kInvalidHeader);
+Status VideoScanner::OnSequenceHeader(uint64_t at) {
+    if (expectSecondField_) return Status::Failed(kInvalidHeader);
     uint8_t bytes[8] = {};
-    if (!ReadHeader(at, bytes, sizeof bytes)) return StepResult::Failed(kInvalidHeader);
+    if (!ReadHeader(at, bytes, sizeof bytes)) return Status::Failed(kInvalidHeader);
     ClosePicture();
     EndPulldownTest();
     NoteHeaderStart(at, kUnitHasSequenceHeader);
-    if (sawSequenceHeader_) return StepResult::Ok();
+    if (sawSequenceHeader_) return Status::Ok();
 
     HeaderBits bits(bytes, sizeof bytes);
     facts_.width = static_cast<int>(bits.Get(12));
@@ -246,23 +245,23 @@ StepResult VideoScanner::OnSequenceHeader(uint64_t at) {
     bits.Skip(1);
     facts_.vbvBufferSize = static_cast<int>(bits.Get(10));
     facts_.constrainedParameters = bits.Get(1) != 0;
-    if (facts_.width == 0 || facts_.height == 0) return StepResult::Failed(kInvalidHeader);
+    if (facts_.width == 0 || facts_.height == 0) return Status::Failed(kInvalidHeader);
 
     sawSequenceHeader_ = true;
     firstSequenceHeaderAt_ = static_cast<int64_t>(at);
     facts_.picturePeriodTicks = PicturePeriodSeconds(facts_.frameRateCode) * kTicksPerSecond;
     facts_.picturesPerSecond = PicturesPerSecond(facts_.frameRateCode);
     ticksPerField_ = facts_.picturePeriodTicks / 2;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult VideoScanner::OnExtension(uint64_t at) {
+Status VideoScanner::OnExtension(uint64_t at) {
     uint8_t bytes[6] = {};
     const long long got = es_.ReadSomeAt(at + 4, bytes, sizeof bytes);
-    if (got < 1) return StepResult::Failed(kInvalidHeader);
+    if (got < 1) return Status::Failed(kInvalidHeader);
     const int id = bytes[0] >> 4;
     if (id == kSequenceExtensionId && previousCode_ == kSequenceHeaderCode) {
-        if (got < 6) return StepResult::Failed(kInvalidHeader);
+        if (got < 6) return Status::Failed(kInvalidHeader);
         if (static_cast<int64_t>(at) > firstSequenceHeaderAt_ && facts_.pictures == 0 &&
             !unitOpen_) {
             HeaderBits bits(bytes, sizeof bytes);
@@ -279,14 +278,13 @@ StepResult VideoScanner::OnExtension(uint64_t at) {
             ticksPerField_ = facts_.picturePeriodTicks / 2;
         }
         facts_.mpeg2 = true;
-        return StepResult::Ok();
+        return Status::Ok();
     }
-    if (!awaitingPictureExtension_) return StepResult::Ok();
+    if (!awaitingPictureExtension_) return Status::Ok();
     if (id != kPictureCodingExtensionId) {
-        return StepResult::Failed(
-            "Invalid MPEG2 Video stream, no picture coding extension present.");
+        return Status::Failed("Invalid MPEG2 Video stream, no picture coding extension present.");
     }
-    if (got < 5) return StepResult::Failed(kInvalidHeader);
+    if (got < 5) return Status::Failed(kInvalidHeader);
     awaitingPictureExtension_ = false;
     HeaderBits bits(bytes, sizeof bytes);
     bits.Skip(4 + 16 + 2);
@@ -294,12 +292,12 @@ StepResult VideoScanner::OnExtension(uint64_t at) {
     const bool topFieldFirst = bits.Get(1) != 0;
     bits.Skip(5);
     const bool repeatFirstField = bits.Get(1) != 0;
-    if (structure == 0) return StepResult::Failed(kInvalidHeader);
+    if (structure == 0) return Status::Failed(kInvalidHeader);
     pictureStructure_ = structure;
 
     if (inSecondField_) {
-        if (structure == kFramePicture) return StepResult::Failed(kInvalidHeader);
-        return StepResult::Ok();
+        if (structure == kFramePicture) return Status::Failed(kInvalidHeader);
+        return Status::Ok();
     }
     unitStructure_ = structure;
     unitTopFieldFirst_ = topFieldFirst;
@@ -311,7 +309,7 @@ StepResult VideoScanner::OnExtension(uint64_t at) {
         // 3:2 pulldown in a 30-picture stream carries 24 coded pictures a second.
         if (facts_.picturesPerSecond == 30) facts_.picturesPerSecond = 24;
     }
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
 void VideoScanner::OnGop(uint64_t at) {
@@ -349,15 +347,15 @@ void VideoScanner::ClosePicture() {
     pictureOpen_ = false;
 }
 
-StepResult VideoScanner::OnPicture(uint64_t at) {
+Status VideoScanner::OnPicture(uint64_t at) {
     uint8_t bytes[4] = {};
     if (!sawSequenceHeader_ || !ReadHeader(at, bytes, sizeof bytes))
-        return StepResult::Failed(kInvalidHeader);
+        return Status::Failed(kInvalidHeader);
     HeaderBits bits(bytes, sizeof bytes);
     const int temporalReference = static_cast<int>(bits.Get(10));
     const int type = static_cast<int>(bits.Get(3));
     const int lastType = facts_.mpeg2 ? kPictureB : kPictureD;
-    if (type < kPictureI || type > lastType) return StepResult::Failed(kInvalidHeader);
+    if (type < kPictureI || type > lastType) return Status::Failed(kInvalidHeader);
     if (!firstHeaderRemembered_) {
         // A stream without GOP headers: the header runs up to the first picture.
         firstHeaderRemembered_ = true;
@@ -378,16 +376,16 @@ StepResult VideoScanner::OnPicture(uint64_t at) {
 
     if (expectSecondField_) {
         // The second field of a field-coded picture belongs to the first one's unit.
-        if (headerStart_ >= 0) return StepResult::Failed(kInvalidHeader);
+        if (headerStart_ >= 0) return Status::Failed(kInvalidHeader);
         expectSecondField_ = false;
         inSecondField_ = true;
-        return StepResult::Ok();
+        return Status::Ok();
     }
     inSecondField_ = false;
     const uint64_t start = headerStart_ >= 0 ? static_cast<uint64_t>(headerStart_) : at;
     if (unitOpen_) {
-        StepResult step = CloseUnit(start);
-        if (!step.ok()) return step;
+        Status step = CloseUnit(start);
+        if (!step.IsOk()) return step;
     }
     unit_ = VideoUnit{};
     unit_.offset = start;
@@ -403,7 +401,7 @@ StepResult VideoScanner::OnPicture(uint64_t at) {
     headerStart_ = -1;
     headerFlags_ = 0;
     lookingForUserData_ = options_.findScanUserData && type == kPictureI;
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
 int VideoScanner::UnitFields() const {
@@ -413,9 +411,9 @@ int VideoScanner::UnitFields() const {
     return unitTopFieldFirst_ ? 6 : 4;
 }
 
-StepResult VideoScanner::CloseUnit(uint64_t end) {
+Status VideoScanner::CloseUnit(uint64_t end) {
     const uint64_t length = end - unit_.offset;
-    if (length > kMaxUnitBytes) return StepResult::Failed(kInvalidHeader);
+    if (length > kMaxUnitBytes) return Status::Failed(kInvalidHeader);
     unit_.length = static_cast<uint32_t>(length);
     lookingForUserData_ = false;
     const int fields = UnitFields();
@@ -455,26 +453,25 @@ StepResult VideoScanner::CloseUnit(uint64_t end) {
         unitsSinceCheckpoint_ = 0;
         checkpointReached_ = true;
     }
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
-StepResult VideoScanner::Finish() {
+Status VideoScanner::Finish() {
     if (awaitingPictureExtension_) {
-        return StepResult::Failed(
-            "Invalid MPEG2 Video stream, no picture coding extension present.");
+        return Status::Failed("Invalid MPEG2 Video stream, no picture coding extension present.");
     }
-    if (!unitOpen_ || expectSecondField_) return StepResult::Failed(kInvalidHeader);
+    if (!unitOpen_ || expectSecondField_) return Status::Failed(kInvalidHeader);
     facts_.endsWithSequenceEnd = sawSequenceEnd_ && lastSequenceEndAt_ + 4 == es_.Size();
     if (pictureOpen_ && !facts_.endsWithSequenceEnd) {
         // Without an end code the last picture must reach the rows that the
         // earlier ones reached; a stream cut inside it would not.
         const size_t kind = pictureStructure_ == kFramePicture ? 0 : 1;
         if (pictureLastSlice_ == 0 || pictureLastSlice_ < learnedLastSlice_[kind])
-            return StepResult::Failed(kInvalidHeader);
+            return Status::Failed(kInvalidHeader);
     }
     ClosePicture();
-    StepResult step = CloseUnit(es_.Size());
-    if (!step.ok()) return step;
+    Status step = CloseUnit(es_.Size());
+    if (!step.IsOk()) return step;
     if (heldValid_) {
         held_.pts = static_cast<double>(displayFields_) * ticksPerField_;
         displayFields_ += heldFields_;
@@ -496,7 +493,7 @@ StepResult VideoScanner::Finish() {
     const double bytesPerSecond =
         static_cast<double>(es_.Size()) / static_cast<double>(facts_.pictures) / averagePeriod;
     facts_.computedAverageRate = 25 * static_cast<uint32_t>(std::ceil(bytesPerSecond * 0.0008));
-    return StepResult::Ok();
+    return Status::Ok();
 }
 
 }  // namespace
@@ -529,9 +526,9 @@ int PicturesPerSecond(int frameRateCode) {
     return frameRateCode >= 1 && frameRateCode <= 8 ? kWhole[frameRateCode - 1] : 25;
 }
 
-StepResult ScanVideoStream(EsFile& es, const std::string& path, const std::string& unitPath,
-                           const VideoScanOptions& options, ProgressThrottle& progress,
-                           VideoFacts& facts) {
+Status ScanVideoStream(EsFile& es, const std::string& path, const std::string& unitPath,
+                       const VideoScanOptions& options, ProgressThrottle& progress,
+                       VideoFacts& facts) {
     VideoScanner scanner(es, path, options, progress, facts);
     return scanner.Run(unitPath);
 }

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/mux/es_file.h"
 #include "korvan/mpegenc/mux/mux_host.h"
-#include "korvan/mpegenc/mux/step_result.h"
 
 namespace korvan::mux {
 
@@ -53,9 +53,9 @@ struct VideoScanOptions {
 
 // Scans `es` (opened from `path`, which messages name) into the unit file at
 // `unitPath`.
-StepResult ScanVideoStream(EsFile& es, const std::string& path, const std::string& unitPath,
-                           const VideoScanOptions& options, ProgressThrottle& progress,
-                           VideoFacts& facts);
+Status ScanVideoStream(EsFile& es, const std::string& path, const std::string& unitPath,
+                       const VideoScanOptions& options, ProgressThrottle& progress,
+                       VideoFacts& facts);
 
 // Picture period and whole pictures per second of a frame_rate_code; an
 // invalid code counts as 25 pictures per second.

@@ -10,6 +10,11 @@ void ShowMessage(const MessageSink& sink, std::string caption, std::string text,
     if (sink) sink(EncoderMessage{std::move(caption), std::move(text), icon});
 }
 
+void ShowFailure(const MessageSink& sink, const Status& status) {
+    if (status.IsOk() || status.IsCancelled() || status.message.empty()) return;
+    ShowMessage(sink, status.message, MessageIcon::kError);
+}
+
 std::string FillMessage(std::string_view pattern, std::string_view value) {
     std::string text(pattern);
     const std::size_t at = text.find("%s");

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "korvan/base/status.h"
+
 namespace korvan {
 
 // The caption of every message, and the section of the per-user profile that
@@ -32,6 +34,10 @@ void ShowMessage(const MessageSink& sink, std::string text, MessageIcon icon = M
 // The same with a caption of the caller's (the media layer's messages are
 // captioned with what failed).
 void ShowMessage(const MessageSink& sink, std::string caption, std::string text, MessageIcon icon);
+
+// The message of a step that failed, when it has one, as an error; a
+// cancel shows nothing.
+void ShowFailure(const MessageSink& sink, const Status& status);
 
 // `pattern` with its one "%s" replaced by `value`, as the messages that name
 // a file or a value are written.

@@ -173,9 +173,10 @@ template <typename Gatherer>
     return true;
 }
 
-VideoResult CoefficientOutOfRange(int run, int level) {
-    return Failure(kVideoValueOutOfRange,
-                   FormatText("AC value out of range (run=%d, signed_level=%d)\n", run, level));
+Status CoefficientOutOfRange(int run, int level) {
+    return Status::Failed(
+        StatusCode::kValueOutOfRange,
+        FormatText("AC value out of range (run=%d, signed_level=%d)\n", run, level));
 }
 
 // A pair that cannot be coded.

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/common/bit_writer.h"
 #include "korvan/mpegenc/common/quantise.h"
 #include "korvan/mpegenc/common/video_kernels.h"
-#include "korvan/mpegenc/video/video_result.h"
 
 namespace korvan {
 
@@ -61,9 +61,7 @@ public:
                int address, BlockCode& code);
 
     // The failure of macroblock `address`, if its blocks could not be coded.
-    VideoResult FailureOf(int address) const {
-        return address == failedAddress_ ? failure_ : VideoResult{};
-    }
+    Status FailureOf(int address) const { return address == failedAddress_ ? failure_ : Status{}; }
 
     // Appends the block's codes, or as many zero bits where only the sizes
     // were kept.
@@ -88,7 +86,7 @@ private:
     CodeKeeping keeping_ = CodeKeeping::kCodes;
     const VideoKernels* kernels_ = nullptr;
     std::vector<uint32_t> words_;
-    VideoResult failure_;
+    Status failure_;
     int failedAddress_ = -1;
 };
 

@@ -42,8 +42,8 @@ PictureTypeChoices MakeChoices(int framePredDct, int nonLinear, int intraVlc, in
 
 }  // namespace
 
-VideoResult DeriveCodingParameters(const EncoderSettings& s, int width, int height,
-                                   CodingParameters& p) {
+Status DeriveCodingParameters(const EncoderSettings& s, int width, int height,
+                              CodingParameters& p) {
     const bool mpeg2 = s.IsMpeg2();
     const bool saneSize = width >= 1 && height >= 1 && width <= 4095 && height <= 4095;
     const bool saneGop = s.iFramesInGOP >= 1 && s.ipFrameDistance >= 1 &&
@@ -56,7 +56,8 @@ VideoResult DeriveCodingParameters(const EncoderSettings& s, int width, int heig
     // The fixed quantiser serves only without a constant bitrate.
     const bool saneQuantiser = s.constBitrateFlag || (s.mquantValue >= 1 && s.mquantValue <= 31);
     if (!saneSize || !saneGop || !saneFormat || !saneQuantiser) {
-        return Failure(kVideoInvalidSettings, "Invalid settings, running settings ...");
+        return Status::Failed(StatusCode::kInvalidSettings,
+                              "Invalid settings, running settings ...");
     }
 
     p.syntax = mpeg2 ? MpegSyntax::kMpeg2 : MpegSyntax::kMpeg1;
@@ -65,7 +66,8 @@ VideoResult DeriveCodingParameters(const EncoderSettings& s, int width, int heig
     // Fields need interlaced frames: a whole number of macroblock rows each.
     p.fieldPictures = s.fieldPictures != 0;
     if (p.fieldPictures && (!mpeg2 || p.progressiveSequence || s.progressiveFrame)) {
-        return Failure(kVideoInvalidSettings, "Invalid settings, running settings ...");
+        return Status::Failed(StatusCode::kInvalidSettings,
+                              "Invalid settings, running settings ...");
     }
     p.gopSize = s.iFramesInGOP;
     p.referenceDistance = s.ipFrameDistance;
@@ -131,7 +133,8 @@ VideoResult DeriveCodingParameters(const EncoderSettings& s, int width, int heig
     rate.initialFullness[2] = s.initialBFullness;
     rate.resetPBIVBF = s.resetPBIVBF != 0;
     if (rate.mode == RateMode::kConstantBitrate && (!(s.constBitrate > 0) || s.vbvBufferSize < 1)) {
-        return Failure(kVideoInvalidSettings, "Invalid settings, running settings ...");
+        return Status::Failed(StatusCode::kInvalidSettings,
+                              "Invalid settings, running settings ...");
     }
     // Only the constant-bitrate controller runs a VBV model; without it no
     // picture can announce a true decoding delay.

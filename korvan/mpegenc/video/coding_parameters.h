@@ -6,11 +6,11 @@
 #include <array>
 #include <cstdint>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/common/quantise.h"
 #include "korvan/mpegenc/common/vlc_tables.h"
 #include "korvan/mpegenc/settings/encoder_settings.h"
 #include "korvan/mpegenc/video/quant_matrices.h"
-#include "korvan/mpegenc/video/video_result.h"
 #include "korvan/mpegenc/video/yuv_frame.h"
 
 namespace korvan {
@@ -105,7 +105,7 @@ struct CodingParameters {
 // Derives the working parameters for a `width` x `height` source. Checks the
 // few things the coder relies on (sizes, GOP, chroma format, quantiser) and
 // loads the quantiser matrix files.
-VideoResult DeriveCodingParameters(const EncoderSettings& settings, int width, int height,
-                                   CodingParameters& parameters);
+Status DeriveCodingParameters(const EncoderSettings& settings, int width, int height,
+                              CodingParameters& parameters);
 
 }  // namespace korvan

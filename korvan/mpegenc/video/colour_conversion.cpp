@@ -47,9 +47,9 @@ ColourMatrix MakeColourMatrix(int matrixCoefficients) {
 }
 
 bool ColourConverter::Prepare(const CodingGeometry& geometry, int matrixCoefficients,
-                              MpegSyntax syntax, ChromaSource chroma, int processorMode) {
+                              MpegSyntax syntax, ChromaSource chroma, CpuFlags kernelFlags) {
     geometry_ = geometry;
-    kernels_ = &SelectColourKernels(processorMode);
+    kernels_ = &SelectColourKernels(kernelFlags);
     matrix_ = MakeColourMatrix(matrixCoefficients);
     syntax_ = syntax;
     chroma_ = chroma;

@@ -19,10 +19,10 @@ enum class ChromaSource { kFromPicture, kGrey };
 
 class ColourConverter {
 public:
-    // Returns false when the work buffers cannot be had. The processor mode
-    // chooses the kernels; every mode gives the same samples.
+    // Returns false when the work buffers cannot be had. The flags choose the
+    // kernels; every table gives the same samples.
     bool Prepare(const CodingGeometry& geometry, int matrixCoefficients, MpegSyntax syntax,
-                 ChromaSource chroma, int processorMode);
+                 ChromaSource chroma, CpuFlags kernelFlags);
 
     // `bgrx` holds geometry.height rows of geometry.width pels, the bottom
     // row first, `strideBytes` apart.

@@ -1,10 +1,12 @@
-// The inner loops of the colour conversion, one table per processor mode:
+// The inner loops of the colour conversion, one table per instruction set:
 // the matrix over one row of pels, and the two chroma filters. Every SIMD
 // table gives exactly the plain table's samples; only the instructions
 // differ.
 #pragma once
 
 #include <cstdint>
+
+#include "korvan/mpegenc/common/cpu_flags.h"
 
 namespace korvan {
 
@@ -42,9 +44,7 @@ struct ColourKernels {
 };
 
 const ColourKernels& PlainColourKernels();
-// SSE2: every x86-64 processor has it.
-const ColourKernels& Sse2ColourKernels();
-// The plain table for processor mode 0, the SSE2 one otherwise.
-const ColourKernels& SelectColourKernels(int processorMode);
+// The table for the instruction sets `flags` names (the plain one for none).
+const ColourKernels& SelectColourKernels(CpuFlags flags);
 
 }  // namespace korvan

@@ -48,10 +48,10 @@ void MacroblockWriter::WriteAddressIncrement(int increment) {
     Put(AddressIncrementCode(increment));
 }
 
-VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo& info,
-                                              const BlockCode* blocks, const RowCodes& codes) {
-    VideoResult failed = codes.FailureOf(address);
-    if (!failed.Ok()) return failed;
+Status MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo& info,
+                                         const BlockCode* blocks, const RowCodes& codes) {
+    Status failed = codes.FailureOf(address);
+    if (!failed.IsOk()) return failed;
     const bool intra = (info.flags & kMbIntra) != 0;
     int flags = info.flags;
     if (!intra && info.codedBlockPattern != 0) flags |= kMbPattern;
@@ -63,7 +63,8 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
         flags &= ~kMbQuant;
     }
     const VlcCode type = MacroblockTypeCode(syntax_.pictureType, flags);
-    if (type.length == 0) return Failure(kVideoValueOutOfRange, "Invalid motion_type.");
+    if (type.length == 0)
+        return Status::Failed(StatusCode::kValueOutOfRange, "Invalid motion_type.");
 
     WriteAddressIncrement(address - previousAddress_);
     previousAddress_ = address;
@@ -82,8 +83,8 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     if (intra) {
         ResetPredictors();
         for (int b = 0; b < syntax_.blocksPerMacroblock; ++b) {
-            VideoResult r = WriteIntraBlock(b, blocks[b], codes);
-            if (!r.Ok()) return r;
+            Status r = WriteIntraBlock(b, blocks[b], codes);
+            if (!r.IsOk()) return r;
         }
         return {};
     }
@@ -91,12 +92,12 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     ResetDcPredictors();
     for (int direction = 0; direction < 2; ++direction) {
         if (!(flags & (direction == 0 ? kMbForward : kMbBackward))) continue;
-        VideoResult r;
+        Status r;
         if (syntax_.fieldPicture) {
             out_.Put(info.fieldSelect[0][direction], 1);
             r = WriteVector(direction, info.vectors[direction]);
         } else if (info.motionType == kFieldMotion) {
-            for (int field = 0; field < 2 && r.Ok(); ++field) {
+            for (int field = 0; field < 2 && r.IsOk(); ++field) {
                 out_.Put(info.fieldSelect[field][direction], 1);
                 r = WriteFieldVector(field, direction, info.fieldVectors[field][direction],
                                      nullptr);
@@ -107,7 +108,7 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
         } else {
             r = WriteVector(direction, info.vectors[direction]);
         }
-        if (!r.Ok()) return r;
+        if (!r.IsOk()) return r;
     }
     if (!(flags & kMbForward) && syntax_.pictureType == kPictureP) {
         predictors_[0][0] = predictors_[1][0] = {};
@@ -125,37 +126,37 @@ VideoResult MacroblockWriter::WriteMacroblock(int address, const MacroblockInfo&
     return {};
 }
 
-VideoResult MacroblockWriter::CheckRange(int direction, MotionVector vector) const {
+Status MacroblockWriter::CheckRange(int direction, MotionVector vector) const {
     const int* fCode = syntax_.fCode[direction];
     const int limits[2] = {16 << (fCode[0] - 1), 16 << (fCode[1] - 1)};
     if (vector.x < -limits[0] || vector.x >= limits[0] || vector.y < -limits[1] ||
         vector.y >= limits[1]) {
-        return Failure(kVideoValueOutOfRange, "Invalid motion vector.");
+        return Status::Failed(StatusCode::kValueOutOfRange, "Invalid motion vector.");
     }
     return {};
 }
 
-VideoResult MacroblockWriter::WriteVector(int direction, MotionVector vector) {
+Status MacroblockWriter::WriteVector(int direction, MotionVector vector) {
     const int* fCode = syntax_.fCode[direction];
     const MotionVector& predictor = predictors_[0][direction];
-    VideoResult r = WriteMotionComponent(vector.x - predictor.x, fCode[0]);
-    if (r.Ok()) r = WriteMotionComponent(vector.y - predictor.y, fCode[1]);
-    if (r.Ok()) r = CheckRange(direction, vector);
-    if (!r.Ok()) return r;
+    Status r = WriteMotionComponent(vector.x - predictor.x, fCode[0]);
+    if (r.IsOk()) r = WriteMotionComponent(vector.y - predictor.y, fCode[1]);
+    if (r.IsOk()) r = CheckRange(direction, vector);
+    if (!r.IsOk()) return r;
     predictors_[0][direction] = predictors_[1][direction] = vector;
     return {};
 }
 
-VideoResult MacroblockWriter::WriteFieldVector(int field, int direction, MotionVector vector,
-                                               const MotionVector* dualPrime) {
+Status MacroblockWriter::WriteFieldVector(int field, int direction, MotionVector vector,
+                                          const MotionVector* dualPrime) {
     const int* fCode = syntax_.fCode[direction];
     MotionVector& predictor = predictors_[field][direction];
-    VideoResult r = WriteMotionComponent(vector.x - predictor.x, fCode[0]);
-    if (r.Ok() && dualPrime) WriteDualPrimeComponent(dualPrime->x);
-    if (r.Ok()) r = WriteMotionComponent(vector.y - (predictor.y >> 1), fCode[1]);
-    if (r.Ok() && dualPrime) WriteDualPrimeComponent(dualPrime->y);
-    if (r.Ok()) r = CheckRange(direction, vector);
-    if (!r.Ok()) return r;
+    Status r = WriteMotionComponent(vector.x - predictor.x, fCode[0]);
+    if (r.IsOk() && dualPrime) WriteDualPrimeComponent(dualPrime->x);
+    if (r.IsOk()) r = WriteMotionComponent(vector.y - (predictor.y >> 1), fCode[1]);
+    if (r.IsOk() && dualPrime) WriteDualPrimeComponent(dualPrime->y);
+    if (r.IsOk()) r = CheckRange(direction, vector);
+    if (!r.IsOk()) return r;
     predictor = {vector.x, vector.y * 2};
     return {};
 }
@@ -169,7 +170,7 @@ void MacroblockWriter::WriteDualPrimeComponent(int correction) {
     }
 }
 
-VideoResult MacroblockWriter::WriteMotionComponent(int delta, int fCode) {
+Status MacroblockWriter::WriteMotionComponent(int delta, int fCode) {
     const int rSize = fCode - 1;
     const int f = 1 << rSize;
     // The decoder adds the difference modulo the range, so the shorter of the
@@ -177,7 +178,7 @@ VideoResult MacroblockWriter::WriteMotionComponent(int delta, int fCode) {
     if (delta >= 16 * f) delta -= 32 * f;
     if (delta < -16 * f) delta += 32 * f;
     if (delta >= 16 * f || delta < -16 * f) {
-        return Failure(kVideoValueOutOfRange, "Invalid motion vector.");
+        return Status::Failed(StatusCode::kValueOutOfRange, "Invalid motion vector.");
     }
     if (delta == 0) {
         Put(MotionCode(0));
@@ -190,15 +191,14 @@ VideoResult MacroblockWriter::WriteMotionComponent(int delta, int fCode) {
     return {};
 }
 
-VideoResult MacroblockWriter::WriteIntraBlock(int block, const BlockCode& code,
-                                              const RowCodes& codes) {
+Status MacroblockWriter::WriteIntraBlock(int block, const BlockCode& code, const RowCodes& codes) {
     const int component = block < 4 ? 0 : 1 + ((block - 4) & 1);
     const int difference = code.dc - dcPredictors_[component];
     dcPredictors_[component] = code.dc;
     const int dcLimit = syntax_.syntax == MpegSyntax::kMpeg1 ? 256 : 2048;
     if (std::abs(difference) >= dcLimit) {
-        return Failure(kVideoValueOutOfRange,
-                       FormatText("DC value out of range (%d)\n", difference));
+        return Status::Failed(StatusCode::kValueOutOfRange,
+                              FormatText("DC value out of range (%d)\n", difference));
     }
     const int size = BitLength(std::abs(difference));
     Put(component == 0 ? DcSizeLuminanceCode(size) : DcSizeChrominanceCode(size));

@@ -6,12 +6,12 @@
 
 #include <cstdint>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/common/bit_writer.h"
 #include "korvan/mpegenc/common/quantise.h"
 #include "korvan/mpegenc/common/vlc_tables.h"
 #include "korvan/mpegenc/video/block_codes.h"
 #include "korvan/mpegenc/video/macroblock_info.h"
-#include "korvan/mpegenc/video/video_result.h"
 
 namespace korvan {
 
@@ -36,8 +36,8 @@ public:
 
     // Codes macroblock `address` (increasing within the slice); `blocks`
     // says where in `codes` the codes of its coded blocks were built.
-    VideoResult WriteMacroblock(int address, const MacroblockInfo& info, const BlockCode* blocks,
-                                const RowCodes& codes);
+    Status WriteMacroblock(int address, const MacroblockInfo& info, const BlockCode* blocks,
+                           const RowCodes& codes);
 
     // A macroblock left out: resets what the decoder resets for it.
     void SkipMacroblock();
@@ -46,17 +46,17 @@ private:
     void WriteAddressIncrement(int increment);
     // A frame vector, predicted from and then setting both predictors of
     // its direction.
-    VideoResult WriteVector(int direction, MotionVector vector);
+    Status WriteVector(int direction, MotionVector vector);
     // A field vector of a frame picture (vertical in field lines): the
     // predictor's vertical half serves, the predictor keeps frame units.
     // `dualPrime` adds its correction after each component.
-    VideoResult WriteFieldVector(int field, int direction, MotionVector vector,
-                                 const MotionVector* dualPrime);
-    VideoResult WriteMotionComponent(int delta, int fCode);
+    Status WriteFieldVector(int field, int direction, MotionVector vector,
+                            const MotionVector* dualPrime);
+    Status WriteMotionComponent(int delta, int fCode);
     void WriteDualPrimeComponent(int correction);
-    VideoResult CheckRange(int direction, MotionVector vector) const;
+    Status CheckRange(int direction, MotionVector vector) const;
     // The DC difference, then the coefficient codes built beforehand.
-    VideoResult WriteIntraBlock(int block, const BlockCode& code, const RowCodes& codes);
+    Status WriteIntraBlock(int block, const BlockCode& code, const RowCodes& codes);
     void Put(const VlcCode& code) { out_.Put(code.bits, code.length); }
     void ResetDcPredictors();
     void ResetPredictors();

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "korvan/mpegenc/video/video_result.h"
+#include "korvan/base/status.h"
 
 namespace korvan {
 
@@ -16,8 +16,8 @@ namespace korvan {
 // bit_rate_value fields start at `offsets` (bytes) of the stream file,
 // keeping the marker bit and the top bits of vbv_buffer_size. `progress`,
 // when given, hears of every header rewritten (1-based) and of their count.
-VideoResult EmbedMaxBitrate(const std::string& streamPath, const std::vector<uint64_t>& offsets,
-                            uint64_t maxBitsPerSecond, int vbvBufferSize,
-                            const std::function<void(int header, int headers)>& progress = {});
+Status EmbedMaxBitrate(const std::string& streamPath, const std::vector<uint64_t>& offsets,
+                       uint64_t maxBitsPerSecond, int vbvBufferSize,
+                       const std::function<void(int header, int headers)>& progress = {});
 
 }  // namespace korvan

@@ -210,8 +210,8 @@ void PictureCoder::ReconstructRow(Slot& slot, int mbY, WorkerPool& pool) {
     slot.rowsReconstructed.fetch_add(1, std::memory_order_release);
 }
 
-VideoResult PictureCoder::CodeSlices(Slot& slot, const PictureRate& rate, WorkerPool& pool,
-                                     BitWriter& out) {
+Status PictureCoder::CodeSlices(Slot& slot, const PictureRate& rate, WorkerPool& pool,
+                                BitWriter& out) {
     const CodingGeometry& g = p_.geometry;
     const PlannedPicture& plan = slot.plan;
     const bool fieldPicture = slot.fieldPicture;
@@ -302,9 +302,9 @@ VideoResult PictureCoder::CodeSlices(Slot& slot, const PictureRate& rate, Worker
                 mb.fieldSelect[0][0] = parity;
                 mb.vectors[0] = {};
             }
-            VideoResult r = writer.WriteMacroblock(address, mb, BlockCodesOf(slot, address),
-                                                   slot.rowCodes[mbY]);
-            if (!r.Ok()) return r;
+            Status r = writer.WriteMacroblock(address, mb, BlockCodesOf(slot, address),
+                                              slot.rowCodes[mbY]);
+            if (!r.IsOk()) return r;
         }
         if (!mb.skipped && (intra || mb.codedBlockPattern) && mb.dctType == 1)
             ++quantisers_.fieldDct;
@@ -413,10 +413,11 @@ void PictureCoder::AwaitAnalysis(uint64_t tag, WorkerPool& pool) {
     pool.HelpUntil([this, slot] { return Analysed(*slot); }, WorkerPool::Help::kUrgentOnly);
 }
 
-VideoResult PictureCoder::Write(uint64_t tag, const PictureRate& rate, WorkerPool& pool,
-                                BitWriter& out, const YuvFrame* reconstruction) {
+Status PictureCoder::Write(uint64_t tag, const PictureRate& rate, WorkerPool& pool, BitWriter& out,
+                           const YuvFrame* reconstruction) {
     Slot* found = SlotOf(tag);
-    if (!found) return Failure(kVideoFinished, "No picture was analysed to be written.");
+    if (!found)
+        return Status::Failed(StatusCode::kFinished, "No picture was analysed to be written.");
     Slot& slot = *found;
     // The f-codes go into the picture header and come from every row.
     AwaitAnalysis(tag, pool);
@@ -446,8 +447,8 @@ VideoResult PictureCoder::Write(uint64_t tag, const PictureRate& rate, WorkerPoo
             WritePictureDisplayExtension(out, p_, header.display);
     }
     if (p_.embedSvcdUserData && plan.type == kPictureI) WriteSvcdUserData(out);
-    VideoResult r = CodeSlices(slot, rate, pool, out);
-    if (!r.Ok()) {
+    Status r = CodeSlices(slot, rate, pool, out);
+    if (!r.IsOk()) {
         // The rows never coded are never rebuilt: what waits for them goes
         // once the rows being rebuilt are, so that it reads nothing changing.
         pool.HelpUntil([this] { return Reconstructed(); }, WorkerPool::Help::kUrgentOnly);

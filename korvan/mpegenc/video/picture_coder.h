@@ -98,8 +98,8 @@ public:
     // planes on `pool`, unless `reconstruction` is null (nobody needs this
     // picture's); wait for Reconstructed() before reading or reusing
     // anything it names.
-    VideoResult Write(uint64_t tag, const PictureRate& rate, WorkerPool& pool, BitWriter& out,
-                      const YuvFrame* reconstruction);
+    Status Write(uint64_t tag, const PictureRate& rate, WorkerPool& pool, BitWriter& out,
+                 const YuvFrame* reconstruction);
 
     // True when every row handed on to be rebuilt is rebuilt.
     bool Reconstructed() const;
@@ -164,7 +164,7 @@ private:
     // Decisions and transforms of the macroblock rows [firstRow, endRow).
     void AnalyseRows(Slot& slot, int firstRow, int endRow);
     void ChooseFCodes(const PlannedPicture& plan, const LargestComponents& largest);
-    VideoResult CodeSlices(Slot& slot, const PictureRate& rate, WorkerPool& pool, BitWriter& out);
+    Status CodeSlices(Slot& slot, const PictureRate& rate, WorkerPool& pool, BitWriter& out);
     void ReconstructRow(Slot& slot, int mbY, WorkerPool& pool);
     // The coefficient codes of macroblock `address`'s coded blocks, once
     // they are quantised.

@@ -1,6 +1,5 @@
 #include <algorithm>
 
-#include "korvan/mpegenc/common/processor_mode.h"
 #include "korvan/mpegenc/video/colour_kernels.h"
 
 namespace korvan {
@@ -47,9 +46,5 @@ constexpr ColourKernels kPlain = {ConvertRow, HalveRow, FilterColumns};
 }  // namespace
 
 const ColourKernels& PlainColourKernels() { return kPlain; }
-
-const ColourKernels& SelectColourKernels(int processorMode) {
-    return processorMode == kProcessorPlain ? PlainColourKernels() : Sse2ColourKernels();
-}
 
 }  // namespace korvan

@@ -29,19 +29,19 @@ MatrixFileStatus ReadMatrixFile(const std::string& path, Matrix64& matrix) {
     return MatrixFileStatus::kOk;
 }
 
-VideoResult LoadSequenceMatrices(const std::string& intraName, const std::string& nonIntraName,
-                                 SequenceMatrices& matrices) {
+Status LoadSequenceMatrices(const std::string& intraName, const std::string& nonIntraName,
+                            SequenceMatrices& matrices) {
     Matrix64 intra = kDefaultIntraMatrix;
     matrices.loadIntra = !intraName.empty();
     if (matrices.loadIntra) {
         switch (ReadMatrixFile(intraName, intra)) {
             case MatrixFileStatus::kCannotOpen:
-                return Failure(
-                    kVideoMatrixFile,
+                return Status::Failed(
+                    StatusCode::kMatrixFile,
                     FormatText("Could not open intra quant matrix file %s.", intraName.c_str()));
             case MatrixFileStatus::kInvalid:
-                return Failure(
-                    kVideoMatrixFile,
+                return Status::Failed(
+                    StatusCode::kMatrixFile,
                     FormatText("Invalid value in intra quant matrix file %s.", intraName.c_str()));
             case MatrixFileStatus::kOk:
                 break;
@@ -55,13 +55,13 @@ VideoResult LoadSequenceMatrices(const std::string& intraName, const std::string
     } else if (!nonIntraName.empty()) {
         switch (ReadMatrixFile(nonIntraName, nonIntra)) {
             case MatrixFileStatus::kCannotOpen:
-                return Failure(kVideoMatrixFile,
-                               FormatText("Could not open non-intra quant matrix file %s.",
-                                          nonIntraName.c_str()));
+                return Status::Failed(StatusCode::kMatrixFile,
+                                      FormatText("Could not open non-intra quant matrix file %s.",
+                                                 nonIntraName.c_str()));
             case MatrixFileStatus::kInvalid:
-                return Failure(kVideoMatrixFile,
-                               FormatText("Invalid value in non-intra quant matrix file %s.",
-                                          nonIntraName.c_str()));
+                return Status::Failed(StatusCode::kMatrixFile,
+                                      FormatText("Invalid value in non-intra quant matrix file %s.",
+                                                 nonIntraName.c_str()));
             case MatrixFileStatus::kOk:
                 break;
         }

@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/common/quantise.h"
-#include "korvan/mpegenc/video/video_result.h"
 
 namespace korvan {
 
@@ -17,8 +17,8 @@ struct SequenceMatrices {
     bool loadNonIntra = false;  // transmitted in the sequence header
 };
 
-VideoResult LoadSequenceMatrices(const std::string& intraName, const std::string& nonIntraName,
-                                 SequenceMatrices& matrices);
+Status LoadSequenceMatrices(const std::string& intraName, const std::string& nonIntraName,
+                            SequenceMatrices& matrices);
 
 // Reads 64 whitespace-separated decimal values 1..255 in raster order.
 enum class MatrixFileStatus { kOk, kCannotOpen, kInvalid };

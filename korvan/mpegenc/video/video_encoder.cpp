@@ -20,16 +20,16 @@ constexpr double kWrittenFrameRates[9] = {0,  24000.0 / 1001, 24, 25, 30000.0 / 
 VideoEncoder::VideoEncoder() = default;
 VideoEncoder::~VideoEncoder() = default;
 
-VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int height,
-                               int pictureCount, int processorMode, PictureSource& source,
+Status VideoEncoder::Open(const EncoderSettings& settings, int width, int height,
+                               int pictureCount, CpuFlags kernelFlags, PictureSource& source,
                                ReconstructionSink* sink) {
     workers_.reset();
     jobs_.clear();
     fetched_.clear();
     sourcePictures_.clear();
     firstJob_ = 0;
-    VideoResult r = DeriveCodingParameters(settings, width, height, parameters_);
-    if (!r.Ok()) return r;
+    Status r = DeriveCodingParameters(settings, width, height, parameters_);
+    if (!r.IsOk()) return r;
     // Field pictures search while they are coded; frame pictures may search
     // ahead. Each picture ahead holds a source picture and its vectors (at
     // DVD size about 0.7 MB); the look-ahead is bounded so that memory stays
@@ -46,9 +46,9 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     } catch (const std::system_error&) {
         workers_ = std::make_unique<WorkerPool>(0);
     }
-    const VideoKernels& kernels = SelectVideoKernels(
-        processorMode,
-        parameters_.floatingPointDct ? DctArithmetic::kFloatingPoint : DctArithmetic::kInteger);
+    const VideoKernels& kernels =
+        SelectVideoKernels(kernelFlags, parameters_.floatingPointDct ? DctArithmetic::kFloatingPoint
+                                                                     : DctArithmetic::kInteger);
     kernels_ = &kernels;
     coder_ = std::make_unique<PictureCoder>(parameters_, kernels);
     searcher_ = std::make_unique<MotionSearcher>(kernels, parameters_.geometry);
@@ -94,27 +94,28 @@ VideoResult VideoEncoder::Open(const EncoderSettings& settings, int width, int h
     }
 
     if (!newer_->frame.Allocate(g))
-        return Failure(kVideoNoMemory, "Cannot allocate memory for new ref frame.");
+        return Status::Failed(StatusCode::kNoMemory, "Cannot allocate memory for new ref frame.");
     if (!older_->frame.Allocate(g))
-        return Failure(kVideoNoMemory, "Cannot allocate memory for old ref frame.");
+        return Status::Failed(StatusCode::kNoMemory, "Cannot allocate memory for old ref frame.");
     if (!bidirectional_.Allocate(g))
-        return Failure(kVideoNoMemory, "Cannot allocate memory for aux frame.");
+        return Status::Failed(StatusCode::kNoMemory, "Cannot allocate memory for aux frame.");
     const CodingGeometry fields = FieldGeometry(g);
     if (!AllocateReference(*newer_) || !AllocateReference(*older_) ||
         !currentFieldSubsampled_[0].Allocate(fields) ||
         !currentFieldSubsampled_[1].Allocate(fields)) {
-        return Failure(kVideoNoMemory, "Cannot allocate memory for subsample images.");
+        return Status::Failed(StatusCode::kNoMemory,
+                              "Cannot allocate memory for subsample images.");
     }
     if (bounds_ && (!restore_.newer.frame.Allocate(g) || !restore_.older.frame.Allocate(g) ||
                     !AllocateReference(restore_.newer) || !AllocateReference(restore_.older))) {
-        return Failure(kVideoNoMemory, "Cannot allocate memory for new ref frame.");
+        return Status::Failed(StatusCode::kNoMemory, "Cannot allocate memory for new ref frame.");
     }
     // With a worker beside the coding thread, a frame picture's analysis
     // may run while the one before it is written.
     const int framesAtOnce = workers_->Workers() > 0 && !parameters_.fieldPictures ? 2 : 1;
     if (!coder_->Allocate(tm5_ != nullptr, framesAtOnce) ||
         (fieldCoder_ && !fieldCoder_->Allocate(tm5_ != nullptr, 1)))
-        return Failure(kVideoNoMemory, "Cannot allocate memory for mb info.");
+        return Status::Failed(StatusCode::kNoMemory, "Cannot allocate memory for mb info.");
     newer_->displayIndex = older_->displayIndex = -1;
     return {};
 }
@@ -151,17 +152,19 @@ std::shared_ptr<SourcePicture> VideoEncoder::FreeSourcePicture() {
     return picture;
 }
 
-VideoResult VideoEncoder::FetchThrough(int displayIndex) {
+Status VideoEncoder::FetchThrough(int displayIndex) {
     while (nextFetch_ <= displayIndex) {
         const CodingGeometry& g = parameters_.geometry;
         std::shared_ptr<SourcePicture> picture = FreeSourcePicture();
         if (!picture)
-            return Failure(kVideoNoMemory, "Could not allocate memory for picture buffers.");
+            return Status::Failed(StatusCode::kNoMemory,
+                                  "Could not allocate memory for picture buffers.");
         const int status = source_->FetchPicture(nextFetch_, picture->frame);
         if (status == PictureSource::kEndsHere) return EndSequenceBefore(nextFetch_);
         if (status != 0) {
-            return Failure(kVideoSourceFailed,
-                           FormatText("Could not get picture %d (status %d).", nextFetch_, status));
+            return Status::Failed(
+                StatusCode::kSourceFailed,
+                FormatText("Could not get picture %d (status %d).", nextFetch_, status));
         }
         picture->frame.ExtendToMacroblocks(g);
         if (!parameters_.fieldPictures) {
@@ -176,7 +179,7 @@ VideoResult VideoEncoder::FetchThrough(int displayIndex) {
     return {};
 }
 
-VideoResult VideoEncoder::PrepareJobs() {
+Status VideoEncoder::PrepareJobs() {
     // A GOP that may be coded again keeps its jobs, searches included: the
     // vectors do not depend on the quantiser.
     const size_t keepFrom = gopOpen_ ? restore_.next : next_;
@@ -191,8 +194,8 @@ VideoResult VideoEncoder::PrepareJobs() {
     for (;;) {
         const size_t index = firstJob_ + jobs_.size();
         if (index >= std::min(plan_.size(), next_ + lookAhead_)) break;
-        VideoResult r = FetchThrough(plan_[index].displayIndex);
-        if (!r.Ok()) return r;
+        Status r = FetchThrough(plan_[index].displayIndex);
+        if (!r.IsOk()) return r;
         if (index >= plan_.size()) break;
         const PlannedPicture& plan = plan_[index];
         auto job = std::make_unique<PictureJob>();
@@ -200,7 +203,7 @@ VideoResult VideoEncoder::PrepareJobs() {
         job->searchNeeded = plan.structure == 3 && plan.type != kPictureI;
         if (job->searchNeeded) {
             if (!job->motion.Allocate(parameters_.geometry))
-                return Failure(kVideoNoMemory, "Cannot allocate memory for mb info.");
+                return Status::Failed(StatusCode::kNoMemory, "Cannot allocate memory for mb info.");
             job->references[0] = fetched_.at(plan.displayIndex - plan.forwardDistance);
             if (plan.type == kPictureB)
                 job->references[1] = fetched_.at(plan.displayIndex + plan.backwardDistance);
@@ -388,7 +391,7 @@ void VideoEncoder::RestoreGop(Recoding recoding) {
     gopDoomed_ = false;
 }
 
-VideoResult VideoEncoder::SettleGop() {
+Status VideoEncoder::SettleGop() {
     if (gopDoomed_ && bounds_->Foresee(gopPictureBits_) == GopRateBounds::Verdict::kAccept) {
         // Only measured, and good as it is: the same coding again, with its
         // codes; its sizes come out the same, and so does the verdict.
@@ -412,18 +415,18 @@ std::vector<uint8_t> VideoEncoder::TakeOutput() {
     return gopOpen_ ? out_.TakeBytesBefore(restore_.position.bytes) : out_.TakeBytes();
 }
 
-VideoResult VideoEncoder::EncodeNextPicture() {
-    if (Done()) return Failure(kVideoFinished, "No picture left to code.");
+Status VideoEncoder::EncodeNextPicture() {
+    if (Done()) return Status::Failed(StatusCode::kFinished, "No picture left to code.");
     // The picture coded last may still be being rebuilt: it may be a
     // reference of this one, its buffers are reused, and a GOP coded again
     // starts from copies of the references.
     AwaitReconstruction();
     if (bounds_ && gopOpen_ && (next_ >= plan_.size() || plan_[next_].startsGop)) {
-        VideoResult settled = SettleGop();
-        if (!settled.Ok() || next_ >= plan_.size()) return settled;
+        Status settled = SettleGop();
+        if (!settled.IsOk() || next_ >= plan_.size()) return settled;
     }
-    VideoResult r = PrepareJobs();
-    if (!r.Ok()) return r;
+    Status r = PrepareJobs();
+    if (!r.IsOk()) return r;
     // A source that ended sooner may have left no picture to code.
     if (next_ >= plan_.size()) return {};
     const PlannedPicture& plan = plan_[next_];
@@ -518,7 +521,7 @@ VideoResult VideoEncoder::EncodeNextPicture() {
         coder.Analyse(next_, plan, inputs, rate, *workers_);
         r = coder.Write(next_, rate, *workers_, out_, reconstruct ? &targetField : nullptr);
     }
-    if (!r.Ok()) return r;
+    if (!r.IsOk()) return r;
 
     if (tm5_) {
         const uint64_t coded = out_.BitCount() - pictureStart;
@@ -566,8 +569,9 @@ VideoResult VideoEncoder::EncodeNextPicture() {
     return {};
 }
 
-VideoResult VideoEncoder::EndSequenceBefore(int pictureCount) {
-    if (pictureCount < 1) return Failure(kVideoSourceFailed, "The source has no picture.");
+Status VideoEncoder::EndSequenceBefore(int pictureCount) {
+    if (pictureCount < 1)
+        return Status::Failed(StatusCode::kSourceFailed, "The source has no picture.");
     std::vector<PlannedPicture> shorter =
         PlanTransmissionOrder(pictureCount, parameters_.gopSize, parameters_.referenceDistance);
     if (parameters_.fieldPictures) shorter = SplitIntoFields(shorter, parameters_.topFieldFirst);
@@ -584,7 +588,8 @@ VideoResult VideoEncoder::EndSequenceBefore(int pictureCount) {
     if (shorter.size() < kept ||
         !std::equal(plan_.begin(), plan_.begin() + static_cast<std::ptrdiff_t>(kept),
                     shorter.begin(), samePlace)) {
-        return Failure(kVideoSourceFailed, "The sequence could not end where the source did.");
+        return Status::Failed(StatusCode::kSourceFailed,
+                              "The sequence could not end where the source did.");
     }
     // The workers read the plan: none may search while it changes.
     for (size_t index = firstJob_; index < kept; ++index) AwaitSearch(index);
@@ -592,10 +597,10 @@ VideoResult VideoEncoder::EndSequenceBefore(int pictureCount) {
     return {};
 }
 
-VideoResult VideoEncoder::Finish() {
+Status VideoEncoder::Finish() {
     while (!Done()) {
-        VideoResult r = EncodeNextPicture();
-        if (!r.Ok()) return r;
+        Status r = EncodeNextPicture();
+        if (!r.IsOk()) return r;
     }
     AwaitReconstruction();
     if (sink_ && newer_->displayIndex >= 0) sink_->TakePicture(newer_->displayIndex, newer_->frame);

@@ -27,7 +27,9 @@
 #include <memory>
 #include <vector>
 
+#include "korvan/base/status.h"
 #include "korvan/mpegenc/common/bit_writer.h"
+#include "korvan/mpegenc/common/cpu_flags.h"
 #include "korvan/mpegenc/common/worker_pool.h"
 #include "korvan/mpegenc/settings/encoder_settings.h"
 #include "korvan/mpegenc/video/coding_parameters.h"
@@ -37,7 +39,6 @@
 #include "korvan/mpegenc/video/picture_coder.h"
 #include "korvan/mpegenc/video/rate_control.h"
 #include "korvan/mpegenc/video/vbv_model.h"
-#include "korvan/mpegenc/video/video_result.h"
 
 namespace korvan {
 
@@ -100,16 +101,16 @@ public:
     // Threads for the next Open (1: everything on the calling thread).
     void SetThreadCount(int threads) { threads_ = std::max(1, threads); }
 
-    VideoResult Open(const EncoderSettings& settings, int width, int height, int pictureCount,
-                     int processorMode, PictureSource& source, ReconstructionSink* sink);
+    Status Open(const EncoderSettings& settings, int width, int height, int pictureCount,
+                     CpuFlags kernelFlags, PictureSource& source, ReconstructionSink* sink);
 
     bool Done() const { return next_ >= plan_.size() && !gopOpen_; }
     // Codes the next picture in transmission order (in the bounded variable
     // mode after settling the GOP that ends before it, or the last one).
-    VideoResult EncodeNextPicture();
+    Status EncodeNextPicture();
     // Ends the sequence (sequence_end_code when configured) and hands the
     // last reference to the reconstruction sink.
-    VideoResult Finish();
+    Status Finish();
 
     // The stream bytes that are final (all of them after Finish).
     std::vector<uint8_t> TakeOutput();
@@ -153,16 +154,16 @@ private:
         size_t bitRateOffsets = 0;
     };
 
-    VideoResult FetchThrough(int displayIndex);
+    Status FetchThrough(int displayIndex);
     // A source picture no one holds any more, or a new one; null when the
     // memory cannot be had.
     std::shared_ptr<SourcePicture> FreeSourcePicture();
     // The source ended before picture `pictureCount`: the plan from there on
     // is made again for a sequence of that many pictures.
-    VideoResult EndSequenceBefore(int pictureCount);
+    Status EndSequenceBefore(int pictureCount);
     // Jobs for the pictures from next_ on, as far as the look-ahead goes;
     // the searches go to the workers.
-    VideoResult PrepareJobs();
+    Status PrepareJobs();
     PictureJob& JobAt(size_t planIndex) { return *jobs_[planIndex - firstJob_]; }
     void AwaitSearch(size_t planIndex);
     // What a frame picture's analysis reads.
@@ -187,7 +188,7 @@ private:
     // measured and passed.
     enum class Recoding { kNewQuantiser, kForTheCodes };
     void RestoreGop(Recoding recoding);
-    VideoResult SettleGop();
+    Status SettleGop();
 
     CodingParameters parameters_;
     const VideoKernels* kernels_ = nullptr;

@@ -2,7 +2,7 @@
 // controls by their ids, with their texts and places, for a DVD and for a
 // SuperVCD whose file the window's own timer and event loop scan into the
 // file tree; Cancel closes it with the dialog's cancel result.
-#include "app/disc/burning_window.h"
+#include "app/widgets/burning_window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The disc-writer wizard's Qt window on the offscreen platform: its pages
 // follow the kind of disc, it shows the model, and its buttons reach it.
-#include "app/disc/disc_writer_wizard.h"
+#include "app/widgets/disc_writer_wizard.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 
 #include "app/disc/disc_writer_wizard_model.h"
 #include "tests/support/offscreen_application.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -28,7 +29,9 @@ TEST(DiscWriterWizardTest, PagesFollowTheDiscKindAndTheWindowShowsTheModel) {
     const test::TempDir folder("wizard window");
     test::WriteFile(folder / "a.mpg", "");
     test::WriteFile(folder / "b.avi", "");
+    test::RunSession wizardSession;
     DiscWriterSetup setup;
+    setup.context = &wizardSession.context;
     setup.programFolder = folder.Folder();
     setup.settingsPath = folder / "zarvo.ini";
     setup.videoCodecOf = [](const std::string& file) {

@@ -15,6 +15,7 @@
 #include "sdk/foximager/disc_description.h"
 #include "tests/support/dvd_checks.h"
 #include "tests/support/media_tools.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 #include "ui/jpeg_file.h"
 
@@ -154,16 +155,23 @@ public:
         last = {maximum, position};
     }
     bool BuildStopRequested() const override { return false; }
-    bool ReplaceDvdFolder() override {
+
+    Paths calls;
+    std::vector<int> ranges;
+    ProgressBarState last;
+};
+
+// Answers whether to replace a DVD folder as told, and counts the asking.
+class AnsweringUi : public test::FailingUi {
+public:
+    bool AskYesNo(const std::string& question) override {
+        EXPECT_EQ(question, kReplaceDvdFolderQuestion);
         ++questions;
         return replace;
     }
 
-    Paths calls;
     int questions = 0;
     bool replace = true;
-    std::vector<int> ranges;
-    ProgressBarState last;
 };
 
 TEST_F(DvdMenuTest, ASingleTitleBuildShowsItsStagesAndKeepsTheUsersFiles) {
@@ -184,7 +192,9 @@ TEST_F(DvdMenuTest, ASingleTitleBuildShowsItsStagesAndKeepsTheUsersFiles) {
     const std::string writable = folder_ / "settings/";
     fs::create_directories(writable);
     RecordingDisplay display;
-    DvdImageBuild build(program, writable, exportFolder, display);
+    AnsweringUi ui;
+    test::RunSession session(ui);
+    DvdImageBuild build(session.context, program, writable, exportFolder, display);
     EXPECT_EQ(build.BuildDvdImage(exportFolder + "missing.mpg"), 0);
     EXPECT_TRUE(display.calls.empty());
     // A title inside the folder that is emptied first is refused, not lost.
@@ -197,15 +207,16 @@ TEST_F(DvdMenuTest, ASingleTitleBuildShowsItsStagesAndKeepsTheUsersFiles) {
     fs::remove(inside);
 
     // The folder holds a disc already: answered No, it stays as it was.
-    display.replace = false;
+    ui.replace = false;
     EXPECT_EQ(build.BuildDvdImage(title), 0);
     EXPECT_EQ(build.FailureText(), kDvdFolderKeptText);
-    EXPECT_EQ(display.questions, 1);
+    EXPECT_EQ(ui.questions, 1);
     EXPECT_EQ(test::ReadFile(stale), "left from an earlier disc");
 
     display = RecordingDisplay();
+    ui.replace = true;
     ASSERT_NE(build.BuildDvdImage(title), 0) << build.FailureText();
-    EXPECT_EQ(display.questions, 1);
+    EXPECT_EQ(ui.questions, 2);
     EXPECT_EQ(display.calls, Paths({"building", kCreatingDvdImageText, "idle"}));
     // Two stages (the title, the authoring) while it ran; reset at the end.
     EXPECT_EQ(display.ranges.front(), 200);
@@ -225,7 +236,7 @@ TEST_F(DvdMenuTest, ASingleTitleBuildShowsItsStagesAndKeepsTheUsersFiles) {
 
     // Without the SDK the build says so.
     fs::create_directories(folder_ / "bare program");
-    DvdImageBuild bare(folder_ / "bare program/", writable, exportFolder, display);
+    DvdImageBuild bare(session.context, folder_ / "bare program/", writable, exportFolder, display);
     EXPECT_EQ(bare.BuildDvdImage(title), 0);
     EXPECT_NE(bare.FailureText().find("libFoxImager.so cannot be loaded"), std::string::npos);
 }
@@ -242,11 +253,13 @@ TEST_F(DvdMenuTest, TheWizardKeepsOnlyMpegTitlesAndPicturesAndStoresItsBackgroun
     const std::string bmp = Picture("p.bmp", "red", 32, 24);
     const std::string jpeg = Picture("p.jpg", "blue", 32, 24);
 
+    test::RunSession session;
     DiscWriterSetup setup;
+    setup.context = &session.context;
     setup.programFolder = folder_ / "program/";
     setup.settingsPath = folder_ / "zarvo.ini";
-    setup.videoCodecOf = [](const std::string& file) {
-        return ToolRunner(file, "", nullptr).Media().videoCodec;
+    setup.videoCodecOf = [&session](const std::string& file) {
+        return ToolRunner(session.context, file, "", nullptr).Media().videoCodec;
     };
     DiscWriterWizardModel wizard(setup);
     EXPECT_EQ(wizard.Background(), folder_ / "program/DVDMainMenu.jpg");

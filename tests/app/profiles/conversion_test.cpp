@@ -17,6 +17,7 @@
 #include "tests/support/media_tools.h"
 #include "tests/support/own_temp_folder.h"
 #include "tests/support/process_checks.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -31,43 +32,29 @@ public:
         values.push_back(lParam);
     }
     bool SawFailure() const {
-        return std::find(values.begin(), values.end(), kToolFailed) != values.end();
+        return std::find(values.begin(), values.end(), kProgressToolFailed) != values.end();
     }
     std::vector<std::intptr_t> values;
-};
-
-class SilentUi : public ProgramUi {
-public:
-    void ShowMessage(const std::string& text, const std::string&) override {
-        ADD_FAILURE() << "message box: " << text;
-    }
-    void DispatchPendingMessages() override {}
 };
 
 // Each test checks that the drive root holds nothing afterwards, and that no
 // tool is left running.
 class ConversionTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(platform::TempFolder().empty());
-        previousUi_ = InstallProgramUi(&ui_);
-    }
+    void SetUp() override { ASSERT_FALSE(platform::TempFolder().empty()); }
     void TearDown() override {
-        InstallProgramUi(previousUi_);
         EXPECT_TRUE(fs::is_empty(platform::TempFolder()));
         EXPECT_FALSE(test::HasChildProcess());
     }
 
-    ConversionSetup Setup(const ProfileFiles& files, int target, int profileIndex) {
-        return {files, target, profileIndex, platform::TempFolder(), &target_};
-    }
+    ConversionSetup ToolSetup() { return {session_.context, platform::TempFolder(), &target_}; }
 
     test::TempDir dir_{"conversion ä"};
     RecordingTarget target_;
 
 private:
-    SilentUi ui_;
-    ProgramUi* previousUi_ = nullptr;
+    test::FailingUi ui_;
+    test::RunSession session_{ui_};
 };
 
 TEST(ThumbnailPathTest, TheLastDotOfTheFileNameGivesWayToThm) {
@@ -82,7 +69,7 @@ TEST_F(ConversionTest, PathsWithBlanksGoThroughTheTemporaryNames) {
     ASSERT_TRUE(test::MakeClip(input, 2, "-c:v mpeg4 -c:a mp2"));
     const std::string output = dir_ / "My Output é.mp4";
     const ProfileFiles shipped(kShippedProfiles);
-    ConvertFile(Setup(shipped, kTargetIpod, 0), input, output);
+    ConvertFile(ToolSetup(), ReadEncoderProfile(shipped, kTargetIpod, 0), input, output);
 
     const test::ProbedFile converted = test::ProbeWithFfprobe(output);
     EXPECT_EQ(converted.majorBrand, "isom");
@@ -102,7 +89,8 @@ TEST_F(ConversionTest, PathsWithoutBlanksLeaveTheTemporaryNamesAlone) {
     const std::string output = folder + "out_ö.avi";
 
     const ProfileFiles shipped(kShippedProfiles);
-    ConvertFile(Setup(shipped, kTargetAvi, 3), folder + "clip.avi", output);
+    ConvertFile(ToolSetup(), ReadEncoderProfile(shipped, kTargetAvi, 3), folder + "clip.avi",
+                output);
     EXPECT_EQ(test::ReadFile(sentinel), "untouched");
     EXPECT_EQ(test::ProbeWithFfprobe(output).formatName, "avi");
     fs::remove(sentinel);
@@ -118,7 +106,7 @@ TEST_F(ConversionTest, AProfileTheToolRefusesIsReportedAndLeavesNothing) {
     ASSERT_TRUE(test::MakeClip(input, 1, "-c:v mpeg4 -c:a mp2"));
     const std::string output = dir_ / "out clip.3gp";
     const ProfileFiles files(dir_.Folder());
-    ConvertFile(Setup(files, kTarget3gp, 0), input, output);
+    ConvertFile(ToolSetup(), ReadEncoderProfile(files, kTarget3gp, 0), input, output);
     EXPECT_TRUE(target_.SawFailure());
     EXPECT_FALSE(fs::exists(output));
 }
@@ -128,7 +116,7 @@ TEST_F(ConversionTest, AThumbnailIsA160x120PictureBesideTheConvertedFile) {
     ASSERT_TRUE(test::MakeClip(source, 6, "-c:v mpeg4 -c:a mp2"));
     const std::string converted = dir_ / "Con verted.mp4";
     const ProfileFiles shipped(kShippedProfiles);
-    MakeThumbnail(Setup(shipped, kTargetPsp, 0), source, converted);
+    MakeThumbnail(ToolSetup(), source, converted);
 
     const test::ProbedFile thumbnail = test::ProbeWithFfprobe(dir_ / "Con verted.THM");
     EXPECT_EQ(thumbnail.videoCodec, "mjpeg");
@@ -141,7 +129,7 @@ TEST_F(ConversionTest, ASourceShorterThanFiveSecondsGivesNoThumbnail) {
     const std::string source = dir_ / "short.avi";
     ASSERT_TRUE(test::MakeClip(source, 2, "-c:v mpeg4 -c:a mp2"));
     const ProfileFiles shipped(kShippedProfiles);
-    MakeThumbnail(Setup(shipped, kTargetPsp, 0), source, dir_ / "short.mp4");
+    MakeThumbnail(ToolSetup(), source, dir_ / "short.mp4");
     EXPECT_FALSE(fs::exists(dir_ / "short.THM"));
 }
 
@@ -316,7 +304,8 @@ TEST_P(ShippedProfileTest, ConvertsToWhatTheProfileNames) {
     const std::string input = dir_ / "clip ü.avi";
     ASSERT_TRUE(test::MakeClip(input, 2, "-c:v mpeg4 -c:a mp2"));
     const std::string output = dir_ / ("out put." + std::string(fileType.extensionName));
-    ConvertFile(Setup(shipped, profile.target, profile.index), input, output);
+    ConvertFile(ToolSetup(), ReadEncoderProfile(shipped, profile.target, profile.index), input,
+                output);
 
     EXPECT_FALSE(target_.SawFailure());
     const test::ProbedFile converted = test::ProbeWithFfprobe(output);
@@ -355,7 +344,7 @@ TEST_F(ConversionTest, LargeIpodVideoGoesIntoTheIpodsOwnMp4) {
     ASSERT_TRUE(test::MakeClip(input, 2, "-c:v ffv1 -pix_fmt yuv422p -c:a mp2"));
     const std::string output = dir_ / "tv clip.mp4";
     const ProfileFiles files(dir_.Folder());
-    ConvertFile(Setup(files, kTargetIpod, 0), input, output);
+    ConvertFile(ToolSetup(), ReadEncoderProfile(files, kTargetIpod, 0), input, output);
     EXPECT_FALSE(target_.SawFailure());
 
     const ProfileValues values = ReadProfileValues(files, kTargetIpod, 0);

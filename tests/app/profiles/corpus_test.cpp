@@ -19,6 +19,7 @@
 #include "platform/temp_folder.h"
 #include "tests/support/media_tools.h"
 #include "tests/support/own_temp_folder.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -28,18 +29,10 @@ const std::string kShippedProfiles = std::string(ZARVO_SOURCE_DIR) + "/resources
 constexpr double kDurationToleranceSeconds = 0.5;
 constexpr double kShapeTolerance = 0.05;
 
-class SilentUi : public ProgramUi {
-public:
-    void ShowMessage(const std::string& text, const std::string&) override {
-        ADD_FAILURE() << "message box: " << text;
-    }
-    void DispatchPendingMessages() override {}
-};
-
 class FailureTarget : public CommandTarget {
 public:
     void PostCommand(unsigned, unsigned, std::intptr_t lParam) override {
-        failed = failed || lParam == kToolFailed;
+        failed = failed || lParam == kProgressToolFailed;
     }
     bool failed = false;
 };
@@ -184,14 +177,9 @@ bool TargetNeedsSound(int target) { return target == kTargetPsp || target == kTa
 
 class CorpusTest : public ::testing::TestWithParam<CorpusInput> {
 protected:
-    void SetUp() override { previousUi_ = InstallProgramUi(&ui_); }
-    void TearDown() override { InstallProgramUi(previousUi_); }
-
     test::TempDir dir_{"corpus"};
-
-private:
-    SilentUi ui_;
-    ProgramUi* previousUi_ = nullptr;
+    test::FailingUi ui_;
+    test::RunSession session_{ui_};
 };
 
 TEST_P(CorpusTest, EveryTargetsFirstProfileConvertsItRight) {
@@ -223,7 +211,8 @@ TEST_P(CorpusTest, EveryTargetsFirstProfileConvertsItRight) {
         const FileType type = ValueAt(kFileTypes, shipped.ReadInt(target, 0, "FileType"));
         const std::string output = dir_ / (targetName + "_out." + std::string(type.extensionName));
         FailureTarget notify;
-        ConvertFile({shipped, target, 0, platform::TempFolder(), &notify}, input, output);
+        ConvertFile({session_.context, platform::TempFolder(), &notify},
+                    ReadEncoderProfile(shipped, target, 0), input, output);
 
         std::vector<std::string> wrong;
         if (notify.failed) wrong.push_back("reported failure");

@@ -10,7 +10,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "app/profiles/profile_editor.h"
+#include "app/widgets/profile_editor.h"
 #include "tests/support/offscreen_application.h"
 #include "tests/support/profile_tables_host.h"
 #include "tests/support/temp_dir.h"

@@ -11,9 +11,10 @@
 #include <thread>
 
 #include "app/tools/activity_log.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/run_context.h"
 #include "platform/private_profile.h"
 #include "tests/support/process_checks.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -49,6 +50,15 @@ std::string Read(const std::string& job, const std::string& section, const std::
     return platform::GetPrivateProfileString(section, key, "<absent>", 4096, job);
 }
 
+// The program's message boxes, as "caption: text".
+class MessageRecorder : public test::FailingUi {
+public:
+    void ShowMessage(const std::string& text, const std::string& caption) override {
+        messages.push_back(caption + ": " + text);
+    }
+    std::vector<std::string> messages;
+};
+
 class RealMediaJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -81,10 +91,7 @@ protected:
         };
         services.window = &window_;
         services.pollTimer = &timer_;
-        services.clock = &clock_;
-        services.showMessage = [this](const std::string& text, const std::string& caption) {
-            messages_.push_back(caption + ": " + text);
-        };
+        services.context = &session_.context;
         services.hostWatchdog = watchdog;
         job_ = std::make_unique<RealMediaJob>(program_.Folder(), writable_.Folder(), services);
         return *job_;
@@ -100,8 +107,10 @@ protected:
     std::map<std::string, double> durations_;
     ManualTimer timer_;
     RecordingWindow window_;
-    ProgressClock clock_;
-    Texts messages_;
+    MessageRecorder ui_;
+    test::RunSession session_{ui_};
+    ProgressClock& clock_ = session_.context.clock;
+    Texts& messages_ = ui_.messages;
     std::unique_ptr<RealMediaJob> job_;
 };
 
@@ -148,6 +157,15 @@ TEST_F(RealMediaJobTest, EveryStartValueIsWrittenBeforeTheHostStartsAndProgressI
     const std::string folderLine = program_.Folder().substr(0, program_.Folder().size() - 1);
     EXPECT_EQ(seen.substr(0, seen.find("\n[")), folderLine + "\n0");
     test::WriteFile(program_ / "seen.ini", seen.substr(seen.find("\n[") + 1));
+    // The host reads the file as it is, so the bytes themselves are the
+    // contract: the earlier job's keys are overwritten where they stand, and
+    // the new ones follow in the order they are written.
+    EXPECT_EQ(test::ReadFile(program_ / "seen.ini"),
+              "[common]\nipercent=0\niErrorCode=0\ncanceltbr=0\nstrtip=\nstime=0\netime=0\n"
+              "operationid=1\n[outformat]\ntempavifilename=" +
+                  export_ +
+                  "tempvideofile.mpg\nmerge=1\nmediatype=1\n[infiles]\ndvdmode=0\nnumber=2\n"
+                  "file000=/videos/a.rm\nfile001=/videos/b c.rm\n");
     for (const auto& [name, value] : startValues) {
         const std::size_t slash = name.find('/');
         EXPECT_EQ(Read(program_ / "seen.ini", name.substr(0, slash), name.substr(slash + 1)), value)
@@ -174,7 +192,7 @@ TEST_F(RealMediaJobTest, EveryStartValueIsWrittenBeforeTheHostStartsAndProgressI
     EXPECT_FALSE(job.HostRunning());
     EXPECT_TRUE(messages_.empty());
     // The host's tip line and the result are in the session's log.
-    const std::string log = SessionActivityLog().Text();
+    const std::string log = session_.log.Text();
     EXPECT_NE(log.find("tobrin: job for " + Input("a.rm")), std::string::npos) << log;
     EXPECT_NE(log.find("tobrin: Remain: 00:00:07"), std::string::npos) << log;
     EXPECT_NE(log.find("tobrin: result " + export_ + "made.mpg"), std::string::npos) << log;

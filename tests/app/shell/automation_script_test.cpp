@@ -1,4 +1,4 @@
-#include "app/shell/automation_script.h"
+#include "app/script/automation_script.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -9,12 +9,13 @@
 #include <memory>
 
 #include "app/profiles/profile_editor_model.h"
-#include "app/shell/main_window_commands.h"
-#include "app/shell/main_window_model.h"
-#include "app/shell/window_state_json.h"
+#include "app/script/window_state_json.h"
 #include "app/tools/audio_stream_dialog_model.h"
+#include "app/window/main_window_commands.h"
+#include "app/window/main_window_model.h"
 #include "tests/app/shell/main_window_fakes.h"
 #include "tests/support/profile_tables_host.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -76,14 +77,15 @@ protected:
                         "[common]\nprofiles=2\n[Profile0]\nName=A0\n[Profile1]\nName=A1\n");
         test::WriteFile(a_, "");
         test::WriteFile(b_, "");
-        model_ = std::make_unique<MainWindowModel>(program_.Folder());
+        model_ = std::make_unique<MainWindowModel>(session_.context, program_.Folder());
         model_->SetProbe(&probe_);
         model_->Initialise();
     }
 
     // Runs the script and returns the state it wrote last.
     QJsonObject Run(const std::string& script) {
-        runner_ = std::make_unique<ScriptRunner>(*model_, window_, host_, script, statePath_);
+        runner_ = std::make_unique<ScriptRunner>(session_.context, *model_, window_, host_, script,
+                                                 statePath_);
         model_->SetView(runner_.get());
         failures_ = runner_->Run();
         const QByteArray text = QByteArray::fromStdString(test::ReadFile(statePath_));
@@ -93,6 +95,7 @@ protected:
         return state.object();
     }
 
+    test::RunSession session_;
     test::TempDir program_{"script ü"};
     std::string a_ = program_ / "a b.avi";
     std::string b_ = program_ / "b.mpg";
@@ -171,7 +174,8 @@ TEST_F(ScriptRunnerTest, StopCloseAndEscapeAfterArmAnActionForTheNextConvertOnly
 }
 
 TEST_F(ScriptRunnerTest, MessageBoxesTakeAnAnswerLineOrTheirDefault) {
-    runner_ = std::make_unique<ScriptRunner>(*model_, window_, host_, "answer No\nstate\n", "");
+    runner_ = std::make_unique<ScriptRunner>(session_.context, *model_, window_, host_,
+                                             "answer No\nstate\n", "");
     EXPECT_EQ(runner_->AnswerMessageBox("Delete it?", "Yes"), "No");
     EXPECT_EQ(runner_->AnswerMessageBox("Really?", "Yes"), "Yes");
     EXPECT_EQ(runner_->Run(), 0);
@@ -247,7 +251,7 @@ TEST_F(ScriptRunnerTest, CloseAsksAboutChangesAndTheAnswerLineDecides) {
 
 TEST_F(ScriptRunnerTest, BadEditProfileLinesAreReported) {
     test::WriteFile(program_ / "3GPProfile.ini", "[common]\nprofiles=1\n[Profile0]\nName=G\n");
-    model_ = std::make_unique<MainWindowModel>(program_.Folder());
+    model_ = std::make_unique<MainWindowModel>(session_.context, program_.Folder());
     model_->SetProbe(&probe_);
     model_->Initialise();
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -326,14 +330,15 @@ TEST_F(ScriptRunnerTest, TheStateShowsTheOpenDialogs) {
     test::ProfileTablesHost host(files);
     const ProfileEditorModel editor(kTarget3gp, "3GP Profile Editor", host, files);
     const AudioStreamDialogModel dialog(
-        "/dvd/VTS_01_1.VOB", {"Stream #0:2[0x80]: Audio: ac3", "Stream #0:3[0x81]: Audio: ac3"},
-        "0x81");
+        session_.context, "/dvd/VTS_01_1.VOB",
+        {"Stream #0:2[0x80]: Audio: ac3", "Stream #0:3[0x81]: Audio: ac3"}, "0x81");
     ScriptRecord record;
     record.profileEditor = &editor;
     record.audioDialog = &dialog;
     QJsonParseError error{};
     const QJsonObject state =
-        QJsonDocument::fromJson(QByteArray::fromStdString(WindowStateJson(*model_, record)), &error)
+        QJsonDocument::fromJson(
+            QByteArray::fromStdString(WindowStateJson(*model_, record, session_.log)), &error)
             .object();
     ASSERT_EQ(error.error, QJsonParseError::NoError);
 

@@ -1,4 +1,4 @@
-#include "app/shell/conversion_queue.h"
+#include "app/run/conversion_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,12 @@
 #include <memory>
 
 #include "app/rmjob/real_media_hand_off.h"
-#include "app/shell/main_window_commands.h"
-#include "app/shell/main_window_model.h"
+#include "app/tools/command_target.h"
+#include "app/window/main_window_commands.h"
+#include "app/window/main_window_model.h"
 #include "platform/temp_folder.h"
 #include "tests/app/shell/main_window_fakes.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -30,6 +32,8 @@ bool Exists(const std::string& path) { return fs::exists(path); }
 // output, as the encoder would. A file of n KiB lasts n seconds.
 class FakeTools : public QueueTools {
 public:
+    explicit FakeTools(RunContext& context) : context(context) {}
+
     MediaInfo Probe(const std::string& file) override {
         MediaInfo media;
         std::error_code error;
@@ -46,7 +50,8 @@ public:
         return true;
     }
     std::string LastFailure() const override { return "no output"; }
-    bool ConvertFile(const std::string& input, const std::string& output) override {
+    bool ConvertFile(const EncoderProfile&, const std::string& input,
+                     const std::string& output) override {
         Record("convert " + Name(input) + " " + Name(output));
         if (onConvert) onConvert(input);
         if (input.find("broken") != std::string::npos) return false;
@@ -70,23 +75,18 @@ public:
         Write(output, bytes - joinLosesBytes);
         return joinWorks;
     }
-    bool ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
-                         const std::string& output) override {
+    bool ConvertDvdPiece(const EncoderProfile&, const std::string& vob,
+                         const std::string& audioStreamId, const std::string& output) override {
         Record("piece " + Name(vob) + " [" + audioStreamId + "] " + Name(output));
         if (onConvert) onConvert(vob);
         Write(output, 4096);
         return true;
     }
-    void CancelTool() override { cancelled = true; }
-    bool ToolCancelled() const override { return cancelled; }
-    void WaitForMessages() override {
-        if (onWait) onWait();
-    }
 
     static std::string Name(const std::string& path) { return fs::path(path).filename(); }
     void Record(const std::string& call) {
         calls.push_back(call);
-        cancelled = false;  // every tool run clears the flag when it starts
+        context.cancelRequested = false;  // every tool run clears it when it starts
     }
     static void Write(const std::string& path, std::size_t bytes) {
         test::WriteFile(path, std::string(bytes, 'x'));
@@ -95,11 +95,19 @@ public:
     std::map<std::string, std::string> audioCodecs;
     std::function<void(const std::string&)> onConvert;
     std::function<void(const std::string&)> onThumbnail;
-    std::function<void()> onWait;
     bool joinWorks = true;
     std::size_t joinLosesBytes = 0;
-    bool cancelled = false;
     Paths calls;
+    RunContext& context;
+};
+
+// The program's message loop as the queue waits on it.
+class DispatchHook : public ConsoleUi {
+public:
+    void DispatchPendingMessages() override {
+        if (onDispatch) onDispatch();
+    }
+    std::function<void()> onDispatch;
 };
 
 // The RealMedia host as the queue sees it: a job "made" when the test
@@ -122,7 +130,7 @@ public:
 
 class FakeHandOffs : public QueueHandOffs {
 public:
-    int BuildDvdImage(const std::string& file) override {
+    int BuildDvdImage(const std::string& file, const std::string&) override {
         calls.push_back("image " + FakeTools::Name(file));
         return imageWorks;
     }
@@ -152,7 +160,7 @@ protected:
         test::WriteFile(program_ / "AviProfile.ini", ProfileFile(2, 5));
         test::WriteFile(program_ / "PSPProfile.ini", ProfileFile(1, 3));
         test::WriteFile(program_ / "DVDProfile.ini", ProfileFile(12, 6));
-        model_ = std::make_unique<MainWindowModel>(program_.Folder());
+        model_ = std::make_unique<MainWindowModel>(session_.context, program_.Folder());
         model_->SetView(&view_);
         model_->SetProbe(&probe_);
         model_->SetQueueTools(&tools_);
@@ -186,7 +194,9 @@ protected:
     std::string out_ = program_ / "out put/";
     test::FakeView view_;
     test::FakeProbe probe_;
-    FakeTools tools_;
+    DispatchHook ui_;
+    test::RunSession session_{ui_};
+    FakeTools tools_{session_.context};
     FakeHandOffs handOffs_;
     FakeRealMedia realMedia_;
     std::unique_ptr<MainWindowModel> model_;
@@ -314,7 +324,7 @@ TEST_F(ConversionQueueTest, StopDuringTheSecondFileEndsTheQueueWithoutMerge) {
     };
     model_->OnCommand(kCmdConvert);
     EXPECT_EQ(tools_.calls, Paths({"convert one.avi one.avi", "convert two.avi two.avi"}));
-    EXPECT_TRUE(tools_.cancelled);
+    EXPECT_TRUE(session_.context.cancelRequested);
     EXPECT_EQ(realMedia_.calls, Paths({"cancel job"}));
     EXPECT_EQ(model_->StoppedInput(), input_.Folder() + "in/two.avi");
     // The stopped file is no result: nothing stays under its name.
@@ -334,7 +344,7 @@ TEST_F(ConversionQueueTest, ClosingTheWindowAsksBeforeItStopsTheRunningTool) {
     tools_.onConvert = [&](const std::string&) { model_->OnCommand(kCmdClose); };
     model_->OnCommand(kCmdConvert);
     EXPECT_EQ(tools_.calls, Paths({"convert one.avi one.avi", "convert two.avi two.avi"}));
-    EXPECT_TRUE(tools_.cancelled);
+    EXPECT_TRUE(session_.context.cancelRequested);
     EXPECT_EQ(std::count(view_.calls.begin(), view_.calls.end(),
                          "ask A conversion is running. Stop it and quit?"),
               2);
@@ -433,7 +443,7 @@ TEST_F(ConversionQueueTest, DvdTargetHandsTheJoinToAuthoringAndBurning) {
 TEST_F(ConversionQueueTest, RealVideoGoesThroughTheConversionHost) {
     Browse({Input("movie.rm"), Input("broken.rm"), Input("next.avi")});
     int waits = 0;
-    tools_.onWait = [&] {
+    ui_.onDispatch = [&] {
         // The host's progress, then its end.
         if (++waits == 1) {
             realMedia_.tip = " Remain: 00:00:04";
@@ -461,7 +471,7 @@ TEST_F(ConversionQueueTest, RealVideoGoesThroughTheConversionHost) {
 
 TEST_F(ConversionQueueTest, StopDuringTheRealMediaJobEndsWithoutConverting) {
     Browse({Input("movie.rm"), Input("next.avi")});
-    tools_.onWait = [&] {
+    ui_.onDispatch = [&] {
         FakeTools::Write(realMedia_.jobOutput, 10);
         model_->OnCommand(kCmdConvert);
     };

@@ -8,13 +8,14 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/shell/main_window_commands.h"
-#include "app/shell/main_window_model.h"
-#include "app/shell/runner_queue_tools.h"
+#include "app/run/runner_queue_tools.h"
 #include "app/tools/activity_log.h"
 #include "app/tools/program_ui.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/run_context.h"
+#include "app/window/main_window_commands.h"
+#include "app/window/main_window_model.h"
 #include "tests/support/media_tools.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -47,6 +48,10 @@ public:
     void ShowMessage(const std::string& text, const std::string&) override {
         messages.push_back(text);
     }
+    bool AskYesNo(const std::string& question) override {
+        messages.push_back(question);
+        return false;
+    }
     void DispatchPendingMessages() override {
         while (!posted.empty()) {
             const auto value = static_cast<int>(posted.front());
@@ -72,23 +77,20 @@ protected:
         fs::copy_file(std::string(ZARVO_SOURCE_DIR) + "/resources/profiles/AviProfile.ini",
                       program_ / "AviProfile.ini");
         test::WriteFile(program_ / "zarvo.ini", "[common]\nexportfolder=" + out_.Folder() + "\n");
-        previousUi_ = InstallProgramUi(&messages_);
         messages_.model = &model_;
         model_.SetView(&view_);
         model_.SetProbe(&tools_);
         model_.SetQueueTools(&tools_);
         model_.Initialise();
     }
-    void TearDown() override { InstallProgramUi(previousUi_); }
-
     test::TempDir program_{"program"};
     test::TempDir out_{"export ü"};
     test::TempDir drop_{"dropped ä"};
     SessionView view_;
     QueuedMessages messages_;
-    ProgramUi* previousUi_ = nullptr;
-    MainWindowModel model_{program_.Folder()};
-    RunnerQueueTools tools_{model_, &messages_};
+    test::RunSession session_{messages_};
+    MainWindowModel model_{session_.context, program_.Folder()};
+    RunnerQueueTools tools_{session_.context, &messages_};
 };
 
 TEST_F(DesktopSessionTest, DroppedFilesConvertAndTheLogAndTheNotificationSayHowItWent) {
@@ -124,7 +126,7 @@ TEST_F(DesktopSessionTest, DroppedFilesConvertAndTheLogAndTheNotificationSayHowI
         droppedWhileConverting = true;
         model_.DropFiles({folder + "older/inner.avi"});
     };
-    const int runsBefore = SessionActivityLog().RunCount();
+    const int runsBefore = session_.log.RunCount();
     model_.OnCommand(kCmdConvert);
     EXPECT_TRUE(droppedWhileConverting);
     EXPECT_EQ(model_.Files().size(), 3u);
@@ -147,7 +149,7 @@ TEST_F(DesktopSessionTest, DroppedFilesConvertAndTheLogAndTheNotificationSayHowI
     // The log holds every run of the queue: the words as the tools got them,
     // the real names behind temporary ones, what the tools said and how
     // they ended.
-    EXPECT_GT(SessionActivityLog().RunCount(), runsBefore + 2);
+    EXPECT_GT(session_.log.RunCount(), runsBefore + 2);
     model_.OnCommand(kCmdShowLog);
     ASSERT_EQ(view_.logTexts.size(), 1u);
     const std::string& log = view_.logTexts[0];
@@ -163,9 +165,9 @@ TEST_F(DesktopSessionTest, DroppedFilesConvertAndTheLogAndTheNotificationSayHowI
     EXPECT_NE(log.find("\nframe="), std::string::npos);
 
     const std::string saved = out_ / "session log.txt";
-    EXPECT_TRUE(SessionActivityLog().SaveTo(saved));
+    EXPECT_TRUE(session_.log.SaveTo(saved));
     EXPECT_EQ(test::ReadFile(saved).substr(0, log.size()), log);
-    EXPECT_FALSE(SessionActivityLog().SaveTo(out_ / "no such folder/log.txt"));
+    EXPECT_FALSE(session_.log.SaveTo(out_ / "no such folder/log.txt"));
 
     // With the window on screen the status line is enough.
     model_.OnCommand(kCmdConvert);

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "app/profiles/profile_editor_model.h"
-#include "app/shell/main_window_view.h"
-#include "app/shell/media_probe.h"
+#include "app/run/media_probe.h"
 #include "app/tools/audio_stream_dialog_model.h"
+#include "app/window/main_window_view.h"
 
 namespace test {
 

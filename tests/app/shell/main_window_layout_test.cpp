@@ -1,4 +1,4 @@
-#include "app/shell/main_window_layout.h"
+#include "app/window/main_window_layout.h"
 
 #include <gtest/gtest.h>
 

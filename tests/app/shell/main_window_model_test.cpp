@@ -1,20 +1,22 @@
-#include "app/shell/main_window_model.h"
+#include "app/window/main_window_model.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
 
-#include "app/shell/main_window_commands.h"
+#include "app/window/main_window_commands.h"
 #include "tests/app/shell/main_window_fakes.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 TEST(MainWindowModelTest, StartsWithTheInitialStateAndLoadedProfiles) {
+    test::RunSession session;
     test::TempDir program("program");
     test::WriteFile(program / "AviProfile.ini", "[common]\nprofiles=1\n[Profile0]\nName=Only\n");
-    MainWindowModel model(program.Folder());
+    MainWindowModel model(session.context, program.Folder());
     EXPECT_EQ(model.Target(), kTargetAvi);
     EXPECT_EQ(model.SelectedFile(), -1);
     EXPECT_EQ(model.SelectedProfile(), 0);
@@ -25,33 +27,36 @@ TEST(MainWindowModelTest, StartsWithTheInitialStateAndLoadedProfiles) {
 }
 
 TEST(MainWindowModelTest, InitialiseSetsTitleCreatesExportFolderAndSwitchesMergeOff) {
+    test::RunSession session;
     test::TempDir program("program");
     const std::string exportFolder = program / "Export ü";
     test::WriteFile(program / "zarvo.ini", "[common]\nvers=9\nexportfolder=" + exportFolder + "\n");
-    MainWindowModel model(program.Folder());
+    MainWindowModel model(session.context, program.Folder());
     model.Initialise();
     EXPECT_EQ(model.Title(), "Zarvo Video Converter 3.00");
     EXPECT_EQ(model.ExportFolder(), exportFolder + "/");
     EXPECT_TRUE(std::filesystem::is_directory(exportFolder));
-    EXPECT_EQ(model.Merge(), 0);
+    EXPECT_FALSE(model.Merge());
     EXPECT_FALSE(model.DriveRoot().empty());
     EXPECT_EQ(model.DriveRoot().find(' '), std::string::npos);
 }
 
 TEST(MainWindowModelTest, NoExportFolderIsNotAnError) {
+    test::RunSession session;
     test::TempDir program("program");
-    MainWindowModel model(program.Folder());
+    MainWindowModel model(session.context, program.Folder());
     model.Initialise();
     EXPECT_EQ(model.ExportFolder(), "");
     EXPECT_EQ(model.Title(), "Zarvo Video Converter 2.10");
 }
 
 TEST(MainWindowModelTest, DestroyingTheModelDeletesClipFilesOnly) {
+    test::RunSession session;
     test::TempDir program("program");
     const std::string exportFolder = program / "out";
     test::WriteFile(program / "zarvo.ini", "[common]\nexportfolder=" + exportFolder + "/\n");
     {
-        MainWindowModel model(program.Folder());
+        MainWindowModel model(session.context, program.Folder());
         model.Initialise();
         test::WriteFile(exportFolder + "/a.avi.clip", "1");
         test::WriteFile(exportFolder + "/B.MPG.CLIP", "1");
@@ -83,7 +88,7 @@ protected:
                         "[common]\nprofiles=2\n[Profile0]\nName=G0\nFileType=0\n"
                         "[Profile1]\nName=G1\nFileType=1\n");
         test::WriteFile(program_ / "DVDProfile.ini", "[common]\nprofiles=1\n[Profile0]\nName=D0\n");
-        model_ = std::make_unique<MainWindowModel>(program_.Folder());
+        model_ = std::make_unique<MainWindowModel>(session_.context, program_.Folder());
         model_->SetView(&view_);
         model_->SetProbe(&probe_);
         model_->Initialise();
@@ -104,6 +109,7 @@ protected:
     std::string exportFolder_ = program_ / "export";
     test::FakeView view_;
     test::FakeProbe probe_;
+    test::RunSession session_;
     std::unique_ptr<MainWindowModel> model_;
 };
 
@@ -207,18 +213,18 @@ TEST_F(MainWindowModelCommandTest, TargetSelectsProfilesLabelsAndMerge) {
     EXPECT_EQ(model_->ProfileLabel(), "Burn to:");
     EXPECT_EQ(model_->OutputLabel(), "Burn from");
     EXPECT_EQ(model_->OutputNameText(), exportFolder_ + "/DVD/");
-    EXPECT_EQ(model_->Merge(), 1);
+    EXPECT_TRUE(model_->Merge());
     EXPECT_FALSE(model_->MergeEnabled());
     EXPECT_FALSE(model_->EditProfileEnabled());
 
     model_->OnCommand(1033);  // back to AVI: merging off again
-    EXPECT_EQ(model_->Merge(), 0);
+    EXPECT_FALSE(model_->Merge());
     EXPECT_EQ(model_->OutputLabel(), "Output Filename:");
     EXPECT_TRUE(model_->EditProfileEnabled());
 
     model_->ToggleMerge();
     model_->OnCommand(1034);  // MPEG
-    EXPECT_EQ(model_->Merge(), 0);
+    EXPECT_FALSE(model_->Merge());
     EXPECT_EQ(model_->OutputNameText(), "My.Clip.mpg");
     EXPECT_EQ(model_->CurrentProfiles().count, 0);
 }
@@ -322,7 +328,7 @@ TEST_F(MainWindowModelCommandTest, TheWindowOpensOnTheTargetAndProfileUsedLast) 
     model_->OnCommand(InfoOfTarget(kTarget3gp)->commandId);
     model_->SelectProfile(1);
     {
-        MainWindowModel again(program_.Folder());
+        MainWindowModel again(session_.context, program_.Folder());
         again.Initialise();
         EXPECT_EQ(again.Target(), kTarget3gp);
         EXPECT_EQ(again.SelectedProfile(), 1);
@@ -333,14 +339,14 @@ TEST_F(MainWindowModelCommandTest, TheWindowOpensOnTheTargetAndProfileUsedLast) 
         SCOPED_TRACE(garbage);
         test::WriteFile(program_ / "zarvo.ini", std::string("[common]\nlasttarget=") + garbage +
                                                     "\nlastprofile=" + garbage + "\n");
-        MainWindowModel again(program_.Folder());
+        MainWindowModel again(session_.context, program_.Folder());
         again.Initialise();
         EXPECT_EQ(again.Target(), kTargetAvi);
         EXPECT_EQ(again.SelectedProfile(), 0);
     }
     // A profile that is no longer there.
     test::WriteFile(program_ / "zarvo.ini", "[common]\nlasttarget=5\nlastprofile=7\n");
-    MainWindowModel again(program_.Folder());
+    MainWindowModel again(session_.context, program_.Folder());
     again.Initialise();
     EXPECT_EQ(again.Target(), kTarget3gp);
     EXPECT_EQ(again.SelectedProfile(), 0);

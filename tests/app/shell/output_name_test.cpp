@@ -1,8 +1,8 @@
-#include "app/shell/output_name.h"
+#include "app/run/output_name.h"
 
 #include <gtest/gtest.h>
 
-#include "app/shell/conversion_target.h"
+#include "app/profiles/conversion_target.h"
 
 namespace {
 

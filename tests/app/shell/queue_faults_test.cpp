@@ -11,13 +11,14 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/shell/main_window_commands.h"
-#include "app/shell/main_window_model.h"
-#include "app/shell/runner_queue_tools.h"
+#include "app/run/runner_queue_tools.h"
 #include "app/tools/program_ui.h"
+#include "app/window/main_window_commands.h"
+#include "app/window/main_window_model.h"
 #include "tests/app/shell/main_window_fakes.h"
 #include "tests/support/media_tools.h"
 #include "tests/support/own_temp_folder.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -34,6 +35,10 @@ public:
     void PostCommand(unsigned, unsigned, std::intptr_t value) override { posted_.push_back(value); }
     void ShowMessage(const std::string& text, const std::string&) override {
         messages.push_back(text);
+    }
+    bool AskYesNo(const std::string& question) override {
+        messages.push_back(question);
+        return false;
     }
     void DispatchPendingMessages() override {
         while (!posted_.empty()) {
@@ -81,21 +86,22 @@ constexpr rlim_t kFullDiskBytes = 16 * 1024;
 // The real tools, with faults on request, recording what they were asked.
 class FaultyTools : public QueueTools {
 public:
-    FaultyTools(const MainWindowModel& window, CommandTarget* target) : real_(window, target) {}
+    FaultyTools(RunContext& context, CommandTarget* target) : real_(context, target) {}
 
     MediaInfo Probe(const std::string& file) override { return real_.Probe(file); }
     bool RepairAudio(const std::string& input, const std::string& output,
                      double durationSeconds) override {
         return real_.RepairAudio(input, output, durationSeconds);
     }
-    bool ConvertFile(const std::string& input, const std::string& output) override {
+    bool ConvertFile(const EncoderProfile& profile, const std::string& input,
+                     const std::string& output) override {
         calls.push_back("convert " + fs::path(input).filename().string());
         bool converted = false;
         if (input.ends_with(fullDiskForInput)) {
             DiskLimit full(kFullDiskBytes);
-            converted = real_.ConvertFile(input, output);
+            converted = real_.ConvertFile(profile, input, output);
         } else {
-            converted = real_.ConvertFile(input, output);
+            converted = real_.ConvertFile(profile, input, output);
         }
         if (output.ends_with(damageOutput)) test::WriteFile(output, std::string(8192, 'x'));
         return converted;
@@ -111,14 +117,11 @@ public:
         }
         return real_.JoinFiles(pieces, output);
     }
-    bool ConvertDvdPiece(const std::string& vob, const std::string& audioStreamId,
-                         const std::string& output) override {
+    bool ConvertDvdPiece(const EncoderProfile& profile, const std::string& vob,
+                         const std::string& audioStreamId, const std::string& output) override {
         calls.push_back("piece " + fs::path(vob).filename().string());
-        return real_.ConvertDvdPiece(vob, audioStreamId, output);
+        return real_.ConvertDvdPiece(profile, vob, audioStreamId, output);
     }
-    void CancelTool() override { real_.CancelTool(); }
-    bool ToolCancelled() const override { return real_.ToolCancelled(); }
-    void WaitForMessages() override { real_.WaitForMessages(); }
 
     // An input whose conversion meets a full disk ("" for none), an output
     // that is damaged once converted, and a join that meets a full disk.
@@ -140,15 +143,12 @@ protected:
             }
         }
         test::WriteFile(program_ / "zarvo.ini", "[common]\nexportfolder=" + export_ + "\n");
-        previousUi_ = InstallProgramUi(&messages_);
         model_.SetView(&view_);
         model_.SetProbe(&tools_);
         model_.SetQueueTools(&tools_);
         messages_.model = &model_;
         model_.Initialise();
     }
-    void TearDown() override { InstallProgramUi(previousUi_); }
-
     std::string Clip(const std::string& name, double seconds) {
         const std::string path = clips_ / name;
         EXPECT_TRUE(test::MakeClip(path, seconds, "", "160x120")) << path;
@@ -171,12 +171,10 @@ protected:
     test::TempDir clips_{"queue fault clips"};
     std::string export_ = program_ / "export folder/";
     MessageQueue messages_;
+    test::RunSession session_{messages_};
     test::FakeView view_;
-    MainWindowModel model_{program_.Folder()};
-    FaultyTools tools_{model_, &messages_};
-
-private:
-    ProgramUi* previousUi_ = nullptr;
+    MainWindowModel model_{session_.context, program_.Folder()};
+    FaultyTools tools_{session_.context, &messages_};
 };
 
 TEST_F(QueueFaultsTest, AJoinThatDiesOnAFullDiskKeepsTheSeparateOutputs) {

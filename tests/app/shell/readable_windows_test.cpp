@@ -23,14 +23,15 @@
 #include <functional>
 #include <map>
 
-#include "app/disc/burning_window.h"
-#include "app/disc/disc_writer_wizard.h"
 #include "app/disc/disc_writer_wizard_model.h"
-#include "app/profiles/profile_editor.h"
-#include "app/shell/main_window.h"
-#include "app/shell/main_window_model.h"
+#include "app/widgets/burning_window.h"
+#include "app/widgets/disc_writer_wizard.h"
+#include "app/widgets/main_window.h"
+#include "app/widgets/profile_editor.h"
+#include "app/window/main_window_model.h"
 #include "tests/support/offscreen_application.h"
 #include "tests/support/profile_tables_host.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 #include "ui/jpeg_file.h"
 #include "ui/readable_text.h"
@@ -204,6 +205,7 @@ void CopyProfiles(const std::string& to) {
 }
 
 TEST(ReadableWindowsTest, TheMainWindowShowsEveryTextAndGrowsUsefully) {
+    test::RunSession session;
     for (const double scale : kTextScales) {
         SCOPED_TRACE(scale);
         const TextScale text(scale);
@@ -215,7 +217,7 @@ TEST(ReadableWindowsTest, TheMainWindowShowsEveryTextAndGrowsUsefully) {
             folder / "holiday videos from the summer of the year we went to the sea clip.avi";
         test::WriteFile(longName, "");
         test::WriteFile(folder / "short.avi", "");
-        MainWindowModel model(folder.Folder());
+        MainWindowModel model(session.context, folder.Folder());
         MainWindow window(model);
         window.show();
         model.DropFiles({longName, folder / "short.avi"});
@@ -302,7 +304,9 @@ TEST(ReadableWindowsTest, TheWizardChecksItsTitlesAndPreviewsTheMenuTheBuildWrit
         test::WriteFile(folder / "title one.mpg", "");
         test::WriteFile(folder / "title two.mpg", "");
         test::WriteFile(folder / "phone clip.mp4", "");
+        test::RunSession wizardSession;
         DiscWriterSetup setup;
+        setup.context = &wizardSession.context;
         setup.programFolder = ZARVO_PROGRAM_FOLDER;
         setup.exportFolder = folder.Folder();
         setup.settingsPath = folder / "zarvo.ini";

@@ -1,4 +1,4 @@
-#include "app/shell/run_files.h"
+#include "app/run/run_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,14 @@
-#include "app/shell/runner_queue_tools.h"
+#include "app/run/runner_queue_tools.h"
 
 #include <gtest/gtest.h>
 
-#include "app/shell/main_window_model.h"
+#include "app/profiles/conversion_target.h"
+#include "app/profiles/profile_files.h"
 #include "app/tools/activity_log.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/run_context.h"
 #include "tests/support/media_tools.h"
 #include "tests/support/own_temp_folder.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -32,8 +34,10 @@ protected:
     }
 
     test::TempDir folder_{"queue \"tools\" ü"};
-    MainWindowModel window_{folder_.Folder()};
-    RunnerQueueTools tools_{window_, nullptr};
+    test::RunSession session_;
+    RunnerQueueTools tools_{session_.context, nullptr};
+    // The window's first target and profile, where no profile file is.
+    EncoderProfile profile_ = ReadEncoderProfile(ProfileFiles(folder_.Folder()), kTargetAvi, 0);
 };
 
 TEST_F(RunnerQueueToolsTest, JoinsPiecesWhateverTheirNamesHold) {
@@ -80,20 +84,19 @@ TEST_F(RunnerQueueToolsTest, AConversionUsesTheQueuesProbeOfItsInput) {
     const std::string input = Clip("phone clip.mp4", 1, "-c:v libx264 -c:a aac");
     const std::string output = folder_ / "out.3gp";
     tools_.Probe(input);
-    const int runs = SessionActivityLog().RunCount();
-    tools_.ConvertFile(input, output);
-    EXPECT_EQ(SessionActivityLog().RunCount(), runs + 1);
+    const int runs = session_.log.RunCount();
+    tools_.ConvertFile(profile_, input, output);
+    EXPECT_EQ(session_.log.RunCount(), runs + 1);
     // Without a probe of it just before, the conversion probes it itself.
-    tools_.ConvertFile(input, output);
-    EXPECT_EQ(SessionActivityLog().RunCount(), runs + 3);
+    tools_.ConvertFile(profile_, input, output);
+    EXPECT_EQ(session_.log.RunCount(), runs + 3);
 }
 
 TEST_F(RunnerQueueToolsTest, TheCancelFlagIsTheToolRunnersOne) {
-    tools_.CancelTool();
-    EXPECT_TRUE(tools_.ToolCancelled());
-    // Every new tool run clears it.
+    session_.context.cancelRequested = true;
+    // Every new tool run clears the stop request.
     tools_.Probe(folder_ / "missing.avi");
-    EXPECT_FALSE(tools_.ToolCancelled());
+    EXPECT_FALSE(session_.context.cancelRequested);
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-#include "app/shell/settings_file.h"
+#include "app/profiles/settings_file.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 
-#include "app/shell/startup.h"
+#include "app/window/startup.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/shell/startup.h"
+#include "app/window/startup.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,7 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/shell/main_window_model.h"
+#include "app/window/main_window_model.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -79,6 +80,7 @@ TEST_F(StartupTest, ToolsOnThePathCount) {
 // An installed program: the shipped profiles are in the program folder, the
 // user's files in a folder of their own that the first start fills.
 TEST(PrepareUserFilesTest, FirstStartSeedsTheUsersFolderAndLaterStartsKeepIt) {
+    test::RunSession session;
     test::TempDir program("program");
     test::TempDir user("user folder");
     test::TempDir home("home ä");
@@ -91,7 +93,7 @@ TEST(PrepareUserFilesTest, FirstStartSeedsTheUsersFolderAndLaterStartsKeepIt) {
     EXPECT_EQ(test::ReadFile(user / "MpegProfile.ini"),
               test::ReadFile(program / "MpegProfile.ini"));
     {
-        MainWindowModel model(program.Folder(), user.Folder());
+        MainWindowModel model(session.context, program.Folder(), user.Folder());
         model.Initialise();
         EXPECT_EQ(model.ExportFolder(), home / "ZarvoExport/");
         ASSERT_EQ(model.CurrentProfiles().count, 2);
@@ -104,7 +106,7 @@ TEST(PrepareUserFilesTest, FirstStartSeedsTheUsersFolderAndLaterStartsKeepIt) {
     test::WriteFile(user / "zarvo.ini", "[common]\nvers=9\n");
     test::WriteFile(program / "AviProfile.ini", "[common]\nprofiles=1\n[Profile0]\nName=New\n");
     PrepareUserFiles(program.Folder(), user.Folder(), home.Folder());
-    MainWindowModel model(program.Folder(), user.Folder());
+    MainWindowModel model(session.context, program.Folder(), user.Folder());
     model.Initialise();
     EXPECT_EQ(model.CurrentProfiles().profiles[0].name, "Mine");
     EXPECT_EQ(model.ExportFolder(), "");

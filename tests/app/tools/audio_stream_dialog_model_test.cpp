@@ -7,6 +7,7 @@
 #include "tests/support/media_tools.h"
 #include "tests/support/own_temp_folder.h"
 #include "tests/support/process_checks.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -24,14 +25,17 @@ TEST(AudioStreamDialogModelTest, TheIdIsTheFirstBracketedText) {
 }
 
 TEST(AudioStreamDialogModelTest, OpensOnThePreferredStreamElseTheFirst) {
-    EXPECT_EQ(AudioStreamDialogModel("a.vob", kDvdLines, "0x81").SelectedIndex(), 1);
-    EXPECT_EQ(AudioStreamDialogModel("a.vob", kDvdLines, "").SelectedIndex(), 0);
-    EXPECT_EQ(AudioStreamDialogModel("a.vob", kDvdLines, "0x99").SelectedIndex(), 0);
+    test::RunSession session;
+    EXPECT_EQ(AudioStreamDialogModel(session.context, "a.vob", kDvdLines, "0x81").SelectedIndex(),
+              1);
+    EXPECT_EQ(AudioStreamDialogModel(session.context, "a.vob", kDvdLines, "").SelectedIndex(), 0);
+    EXPECT_EQ(AudioStreamDialogModel(session.context, "a.vob", kDvdLines, "0x99").SelectedIndex(),
+              0);
     // Several lines with the preferred id: the last one.
     const std::vector<std::string> twice = {kDvdLines[1], kDvdLines[0], kDvdLines[1]};
     EXPECT_EQ(InitialAudioStreamIndex(twice, "0x81"), 2);
 
-    AudioStreamDialogModel none("a.vob", {}, "0x80");
+    AudioStreamDialogModel none(session.context, "a.vob", {}, "0x80");
     EXPECT_EQ(none.SelectedIndex(), -1);
     EXPECT_EQ(none.SelectedAudioId(), "");
     none.Select(0);
@@ -39,7 +43,8 @@ TEST(AudioStreamDialogModelTest, OpensOnThePreferredStreamElseTheFirst) {
 }
 
 TEST(AudioStreamDialogModelTest, SelectionFollowsTheListAndCloseKeepsIt) {
-    AudioStreamDialogModel dialog("a.vob", kDvdLines, "");
+    test::RunSession session;
+    AudioStreamDialogModel dialog(session.context, "a.vob", kDvdLines, "");
     dialog.Select(1);
     EXPECT_EQ(dialog.SelectedAudioId(), "0x81");
     dialog.Select(2);
@@ -75,6 +80,7 @@ protected:
 
     std::string Wav() const { return home_ / "played.wav"; }
 
+    test::RunSession session;
     test::TempDir home_{"mplayer home"};
     // mplayer is handed the path as it is, double quotes and all.
     test::TempDir media_{"my \"dvd\" ä"};
@@ -82,7 +88,7 @@ protected:
 };
 
 TEST_F(PlayTest, PlayRunsMplayerOnTheSelectedStreamUntilItEnds) {
-    AudioStreamDialogModel dialog(vob_, kDvdLines, "");
+    AudioStreamDialogModel dialog(session.context, vob_, kDvdLines, "");
     dialog.Select(1);
     dialog.Play();
     // mplayer has ended: nothing of it is left, and all it played is written.
@@ -100,7 +106,7 @@ TEST_F(PlayTest, PlayRunsMplayerOnTheSelectedStreamUntilItEnds) {
 }
 
 TEST_F(PlayTest, PlayWithoutStreamsRunsNothing) {
-    AudioStreamDialogModel dialog(vob_, {}, "");
+    AudioStreamDialogModel dialog(session.context, vob_, {}, "");
     dialog.Play();
     EXPECT_FALSE(test::HasChildProcess());
     EXPECT_FALSE(std::filesystem::exists(Wav()));

@@ -1,5 +1,5 @@
 // The audio stream dialog's Qt window on the offscreen platform.
-#include "app/tools/audio_stream_dialog.h"
+#include "app/widgets/audio_stream_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "tests/support/offscreen_application.h"
+#include "tests/support/run_session.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ QPushButton* ButtonWithText(QWidget& dialog, const QString& text) {
 }
 
 TEST(AudioStreamDialogTest, ShowsTheLinesOnThePreferredOneWithButtonsAroundTheCentre) {
-    AudioStreamDialogModel model("/dvd/VTS_01_1.VOB", kDvdLines, "0x81");
+    test::RunSession session;
+    AudioStreamDialogModel model(session.context, "/dvd/VTS_01_1.VOB", kDvdLines, "0x81");
     AudioStreamDialog dialog(model);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "Select Audio Stream");
@@ -54,7 +56,8 @@ TEST(AudioStreamDialogTest, ShowsTheLinesOnThePreferredOneWithButtonsAroundTheCe
 }
 
 TEST(AudioStreamDialogTest, AnEmptyListClosesWithoutAChoice) {
-    AudioStreamDialogModel model("/dvd/VTS_01_1.VOB", {}, "0x80");
+    test::RunSession session;
+    AudioStreamDialogModel model(session.context, "/dvd/VTS_01_1.VOB", {}, "0x80");
     AudioStreamDialog dialog(model);
     dialog.show();
     static_cast<QDialog&>(dialog).reject();

@@ -51,7 +51,7 @@ std::vector<int> Feed(const std::string& text, ParseMode mode, ToolOutputState& 
 
 ToolOutputState ProbeState(const std::string& preferredAudioId = "") {
     ToolOutputState state;
-    state.probeOnly = 1;
+    state.probeOnly = true;
     state.preferredAudioId = preferredAudioId;
     return state;
 }
@@ -72,14 +72,14 @@ TEST(OutputParserTest, ClassicProbeGivesDurationCodecsAndIndexes) {
     ToolOutputState state = ProbeState();
     ProgressClock clock;
     Feed(Recorded("classic_probe_avi.txt"), FfmpegOutput, state, clock);
-    EXPECT_EQ(state.success, 1);
+    EXPECT_TRUE(state.success);
     EXPECT_DOUBLE_EQ(state.media.durationSeconds, 90.5);
     EXPECT_EQ(state.media.inputName, "C:\\Videos\\clip.avi");
     EXPECT_EQ(state.media.videoCodec, "mpeg4");
     EXPECT_EQ(state.media.audioCodec, "mp3");
     EXPECT_EQ(state.media.videoStreamIndex, 0);
     EXPECT_EQ(state.media.audioStreamIndex, 1);
-    EXPECT_EQ(state.media.streamInfoComplete, 1);
+    EXPECT_TRUE(state.media.streamInfoComplete);
     // "[PAR 1:1 DAR 4:3]" is no stream id.
     EXPECT_TRUE(state.media.audioStreamLines.empty());
 }
@@ -102,7 +102,7 @@ TEST(OutputParserTest, Ffmpeg51ProbeGivesCodecNamesWithoutTheirDescriptions) {
     // Random read sizes: markers and lines split between reads must not
     // matter.
     Feed(Recorded("ffmpeg51_probe_avi.txt"), FfmpegOutput, state, clock, 0);
-    EXPECT_EQ(state.success, 1);
+    EXPECT_TRUE(state.success);
     EXPECT_DOUBLE_EQ(state.media.durationSeconds, 2.01);
     EXPECT_EQ(state.media.inputName, "clip.avi");
     EXPECT_EQ(state.media.videoCodec, "mpeg4");
@@ -215,12 +215,12 @@ TEST(OutputParserTest, ProgramStreamAudioTracksAreListedAndThePreferredOneTaken)
         ToolOutputState second = ProbeState("0x81");
         Feed(text, FfmpegOutput, second, clock);
         EXPECT_EQ(second.media.audioStreamIndex, 2);
-        EXPECT_EQ(second.media.streamInfoComplete, 1);
+        EXPECT_TRUE(second.media.streamInfoComplete);
         EXPECT_EQ(second.media.audioStreamLines.size(), 2u);
 
         ToolOutputState absent = ProbeState("0x99");
         Feed(text, FfmpegOutput, absent, clock);
-        EXPECT_EQ(absent.media.streamInfoComplete, 0);
+        EXPECT_FALSE(absent.media.streamInfoComplete);
         EXPECT_EQ(absent.media.audioStreamIndex, 1);
         EXPECT_EQ(absent.media.audioCodec, "");
     }
@@ -249,17 +249,17 @@ TEST(OutputParserTest, FailuresOfBothGenerationsClearSuccess) {
         ToolOutputState state = ProbeState();
         ProgressClock clock;
         Feed(Recorded(name), FfmpegOutput, state, clock, 0);
-        EXPECT_EQ(state.success, 0) << name;
+        EXPECT_FALSE(state.success) << name;
     }
     for (const std::string line : {"Unsupported codec (id=86017) for input stream #0.1\n",
                                    "a.xyz: Unknown format\n", "C:\\a.avi: I/O error occured\n"}) {
         ToolOutputState state;
         ProgressClock clock;
         Feed(line, FfmpegOutput, state, clock);
-        EXPECT_EQ(state.success, 0) << line;
+        EXPECT_FALSE(state.success) << line;
         state = ToolOutputState();
         Feed(line, PositionOutput, state, clock);
-        EXPECT_EQ(state.success, 0) << line;
+        EXPECT_FALSE(state.success) << line;
     }
 }
 
@@ -295,7 +295,7 @@ TEST(OutputParserTest, Ffmpeg51ProgressIsATimeStringOnCrEndedLines) {
     ToolOutputState state;
     ProgressClock clock;
     const std::vector<int> percents = Feed(text, FfmpegOutput, state, clock, 1);
-    EXPECT_EQ(state.success, 1);
+    EXPECT_TRUE(state.success);
     EXPECT_DOUBLE_EQ(state.media.durationSeconds, 4.02);
     EXPECT_EQ(state.media.audioStreamIndex, 1);
     std::vector<int> reported;
@@ -317,7 +317,7 @@ TEST(OutputParserTest, AnInputWithoutSoundStillReportsProgress) {
     ToolOutputState state;
     ProgressClock clock;
     Feed(Recorded("ffmpeg51_convert_silent.txt"), FfmpegOutput, state, clock);
-    EXPECT_EQ(state.media.streamInfoComplete, 0);
+    EXPECT_FALSE(state.media.streamInfoComplete);
     EXPECT_EQ(state.media.audioCodec, "");
     EXPECT_GE(state.percent, 99);
 }
@@ -362,7 +362,7 @@ TEST(OutputParserTest, MencoderPositionAgainstTheCallersDuration) {
     recorded.media.durationSeconds = 4.0;
     const std::vector<int> percents =
         Feed(Recorded("mencoder15_convert.txt"), PositionOutput, recorded, clock, 0);
-    EXPECT_EQ(recorded.success, 1);
+    EXPECT_TRUE(recorded.success);
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
     EXPECT_EQ(recorded.percent, 100);
 }
@@ -380,7 +380,7 @@ TEST(OutputParserTest, GatheringStopsOnceTheAudioStreamIsTaken) {
     ToolOutputState state;
     ProgressClock clock;
     Feed(Recorded("classic_probe_avi.txt"), FfmpegOutput, state, clock);
-    ASSERT_EQ(state.media.streamInfoComplete, 1);
+    ASSERT_TRUE(state.media.streamInfoComplete);
     const std::size_t gathered = state.probeText.View().size();
     Feed("    Stream #0.3: Audio: aac, 8000 Hz\n", FfmpegOutput, state, clock);
     EXPECT_EQ(state.probeText.View().size(), gathered);

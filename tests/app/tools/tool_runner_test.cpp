@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "app/tools/program_ui.h"
-#include "app/tools/tool_state.h"
+#include "app/tools/run_context.h"
 #include "platform/temp_folder.h"
 #include "tests/support/media_tools.h"
 #include "tests/support/own_temp_folder.h"
 #include "tests/support/process_checks.h"
+#include "tests/support/run_session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -37,6 +38,10 @@ public:
     void ShowMessage(const std::string& text, const std::string& caption) override {
         messages.push_back(caption + "|" + text);
     }
+    bool AskYesNo(const std::string& question) override {
+        ADD_FAILURE() << "question: " << question;
+        return false;
+    }
     void DispatchPendingMessages() override {
         ++dispatches;
         if (onDispatch) onDispatch();
@@ -52,11 +57,9 @@ class ToolRunnerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(platform::TempFolder().empty());
-        previousUi_ = InstallProgramUi(&ui_);
         descriptorsBefore_ = test::OpenDescriptors();
     }
     void TearDown() override {
-        InstallProgramUi(previousUi_);
         EXPECT_EQ(test::OpenDescriptors(), descriptorsBefore_);
         EXPECT_FALSE(test::HasChildProcess());
         EXPECT_TRUE(fs::is_empty(platform::TempFolder()));
@@ -71,23 +74,24 @@ protected:
 
     test::TempDir dir_{"runner test ü"};
     RecordingUi ui_;
+    test::RunSession session_{ui_};
+    RunContext& context_ = session_.context;
     RecordingTarget target_;
 
 private:
-    ProgramUi* previousUi_ = nullptr;
     std::set<int> descriptorsBefore_;
 };
 
 TEST_F(ToolRunnerTest, ProbeGivesDurationCodecsAndStreamIndexes) {
     const std::string clip = Clip("My Clip é.avi");
-    ToolRunner probe(clip, "", nullptr);
-    EXPECT_EQ(probe.Success(), 1);
+    ToolRunner probe(context_, clip, "", nullptr);
+    EXPECT_TRUE(probe.Success());
     EXPECT_NEAR(probe.Duration(), 2.0, 0.1);
     EXPECT_EQ(probe.Media().videoCodec, "mpeg4");
     EXPECT_EQ(probe.Media().audioCodec, "mp2");
     EXPECT_EQ(probe.Media().videoStreamIndex, 0);
     EXPECT_EQ(probe.Media().audioStreamIndex, 1);
-    EXPECT_EQ(probe.Media().streamInfoComplete, 1);
+    EXPECT_TRUE(probe.Media().streamInfoComplete);
     // The blank made the tool see the stand-in name.
     EXPECT_EQ(probe.Media().inputName, platform::TempFolder() + kInputStandInName);
     EXPECT_TRUE(ui_.messages.empty());
@@ -98,7 +102,7 @@ TEST_F(ToolRunnerTest, ProbeGivesDurationCodecsAndStreamIndexes) {
     fs::create_directory(plainFolder);
     const std::string plainClip = plainFolder + "/clip_ñ.avi";
     ASSERT_TRUE(test::MakeClip(plainClip, 1, "-c:v mpeg4 -c:a mp2"));
-    ToolRunner plainProbe(plainClip, "", nullptr);
+    ToolRunner plainProbe(context_, plainClip, "", nullptr);
     fs::remove_all(plainFolder);
     EXPECT_EQ(plainProbe.Media().inputName, plainClip);
     EXPECT_NEAR(plainProbe.Duration(), 1.0, 0.1);
@@ -116,14 +120,14 @@ TEST_F(ToolRunnerTest, ProbeOfAVobListsBothAc3TracksAndHonoursThePreferredId) {
         &exitCode);
     ASSERT_EQ(exitCode, 0);
 
-    ToolRunner first(vob, "", nullptr);
+    ToolRunner first(context_, vob, "", nullptr);
     ASSERT_EQ(first.Media().audioStreamLines.size(), 2u);
     EXPECT_EQ(first.Media().audioStreamLines[0].rfind("Stream #0:1[0x80]: Audio: ac3", 0), 0u);
     EXPECT_EQ(first.Media().audioStreamLines[1].rfind("Stream #0:2[0x81]: Audio: ac3", 0), 0u);
     EXPECT_EQ(first.Media().videoCodec, "mpeg2video");
     EXPECT_EQ(first.Media().audioStreamIndex, 1);
 
-    ToolRunner second(vob, "0x81", nullptr);
+    ToolRunner second(context_, vob, "0x81", nullptr);
     EXPECT_EQ(second.Media().audioStreamIndex, 2);
     EXPECT_EQ(second.Media().audioCodec, "ac3");
 }
@@ -134,7 +138,7 @@ TEST_F(ToolRunnerTest, ConvertingReportsRisingProgressEndingNear100) {
     // As the conversion queue does: probe, then convert with the same runner,
     // so the probe's duration drives the progress. "-re" makes ffmpeg take
     // real time, so several progress lines appear.
-    ToolRunner runner(clip, "", nullptr);
+    ToolRunner runner(context_, clip, "", nullptr);
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     runner.SetCommandPrefix("ffmpeg -y -re -i ");
     EXPECT_EQ(runner.Run(clip, " -vcodec mpeg4 -acodec aac -f mp4 ", output), 0);
@@ -147,7 +151,7 @@ TEST_F(ToolRunnerTest, ConvertingReportsRisingProgressEndingNear100) {
     EXPECT_TRUE(std::is_sorted(target_.values.begin(), target_.values.end()));
     EXPECT_GE(target_.values.back(), 95);
     EXPECT_GT(ui_.dispatches, 0);
-    EXPECT_EQ(SharedProgressClock().totalSeconds, 3);
+    EXPECT_EQ(context_.clock.totalSeconds, 3);
 
     const test::ProbedFile converted = test::ProbeWithFfprobe(output);
     EXPECT_EQ(converted.videoCodec, "mpeg4");
@@ -158,22 +162,22 @@ TEST_F(ToolRunnerTest, ConvertingReportsRisingProgressEndingNear100) {
 TEST_F(ToolRunnerTest, AStopEndsTheToolWithinASecondAndItStillFinishesItsFile) {
     const std::string clip = Clip("long clip.avi", 20, "-c:v mpeg4 -c:a mp2 -s 160x120");
     const std::string output = dir_ / "stopped.mp4";
-    ToolRunner runner(clip, "", nullptr);
+    ToolRunner runner(context_, clip, "", nullptr);
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     runner.SetCommandPrefix("ffmpeg -y -re -i ");
     // The stop command arrives with the messages dispatched once the
     // conversion shows progress.
     std::chrono::steady_clock::time_point stopAt;
     ui_.onDispatch = [&] {
-        if (!target_.values.empty() && ToolCancelFlag() == 0) {
-            ToolCancelFlag() = 1;
+        if (!target_.values.empty() && !context_.cancelRequested) {
+            context_.cancelRequested = true;
             stopAt = std::chrono::steady_clock::now();
         }
     };
     EXPECT_EQ(runner.Run(clip, " -vcodec mpeg4 -acodec aac -f mp4 ", output), 0);
     const auto stoppedAfter = std::chrono::steady_clock::now() - stopAt;
 
-    EXPECT_EQ(ToolCancelFlag(), 1);
+    EXPECT_TRUE(context_.cancelRequested);
     EXPECT_LT(stoppedAfter, 1s);
     RecordProperty("stop_ms", static_cast<int>(stoppedAfter / 1ms));
     const test::ProbedFile partial = test::ProbeWithFfprobe(output);
@@ -181,43 +185,43 @@ TEST_F(ToolRunnerTest, AStopEndsTheToolWithinASecondAndItStillFinishesItsFile) {
     EXPECT_GT(partial.durationSeconds, 0);
     EXPECT_LT(partial.durationSeconds, 10);
     // A new runner clears the stop request.
-    ToolRunner next(FfmpegOutput);
-    EXPECT_EQ(ToolCancelFlag(), 0);
+    ToolRunner next(context_, FfmpegOutput);
+    EXPECT_FALSE(context_.cancelRequested);
 }
 
 TEST_F(ToolRunnerTest, AStoppedMencoderGetsCtrlC) {
     // A stand-in for mencoder that prints positions until it is interrupted.
-    ToolRunner runner(PositionOutput);
+    ToolRunner runner(context_, PositionOutput);
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     runner.SetDuration(10);
-    runner.SetStreamInfoComplete(1);
+    runner.SetStreamInfoComplete(true);
     runner.SetCommandPrefix(
         "sh -c \"trap 'exit 0' INT; while :; do echo 'Pos:   1.0s     25f'; sleep 0.1; done\"");
     ui_.onDispatch = [&] {
-        if (!target_.values.empty()) ToolCancelFlag() = 1;
+        if (!target_.values.empty()) context_.cancelRequested = true;
     };
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(runner.Run("", "", ""), 0);
     // Well inside the grace period: the tool ended on the interrupt.
     EXPECT_LT(std::chrono::steady_clock::now() - start, 600ms);
     EXPECT_EQ(target_.values, std::vector<std::intptr_t>{10});
-    EXPECT_EQ(runner.Success(), 1);
+    EXPECT_TRUE(runner.Success());
 }
 
 TEST_F(ToolRunnerTest, MencoderProgressFollowsTheProbedDuration) {
     const std::string clip = Clip("repair me.avi", 2);
-    ToolRunner probe(clip, "", nullptr);
+    ToolRunner probe(context_, clip, "", nullptr);
     const std::string repaired = dir_ / "men_video.tmp";
-    ToolRunner runner(PositionOutput);
+    ToolRunner runner(context_, PositionOutput);
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     runner.SetDuration(probe.Duration());
-    runner.SetStreamInfoComplete(1);
+    runner.SetStreamInfoComplete(true);
     // Paths are quoted here so that the blanks survive; the program's own
     // command lines avoid blanks instead.
     runner.SetCommandPrefix("mencoder -ovc lavc -oac pcm -o " + test::Quoted(repaired) + " " +
                             test::Quoted(clip));
     EXPECT_EQ(runner.Run("", "", ""), 0);
-    EXPECT_EQ(runner.Success(), 1);
+    EXPECT_TRUE(runner.Success());
     ASSERT_FALSE(target_.values.empty());
     EXPECT_TRUE(std::is_sorted(target_.values.begin(), target_.values.end()));
     EXPECT_GE(target_.values.back(), 95);
@@ -233,8 +237,8 @@ TEST_F(ToolRunnerTest, AnInputWithoutSoundKeepsTheWindowLive) {
             test::Quoted(clip),
         &exitCode);
     ASSERT_EQ(exitCode, 0);
-    ToolRunner runner(clip, "", nullptr);
-    EXPECT_EQ(runner.Media().streamInfoComplete, 0);
+    ToolRunner runner(context_, clip, "", nullptr);
+    EXPECT_FALSE(runner.Media().streamInfoComplete);
     ui_.dispatches = 0;
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     runner.SetCommandPrefix("ffmpeg -y -re -i ");
@@ -245,7 +249,7 @@ TEST_F(ToolRunnerTest, AnInputWithoutSoundKeepsTheWindowLive) {
 
 TEST_F(ToolRunnerTest, AToolThatCannotBeFoundGivesCreateProcessFailed) {
     const std::string clip = Clip("a clip.avi", 1);
-    ToolRunner runner(FfmpegOutput);
+    ToolRunner runner(context_, FfmpegOutput);
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     runner.SetCommandPrefix("zarvo-no-such-tool -y -i ");
     EXPECT_EQ(runner.Run(clip, " -f mp4 ", dir_ / "never written.mp4"), -1);
@@ -262,7 +266,7 @@ TEST_F(ToolRunnerTest, PipesThatCannotBeMadeShowTheirMessages) {
     // an invalid object.
     GTEST_SKIP() << "UBSan needs descriptors of its own for its virtual call checks";
 #endif
-    ToolRunner runner(FfmpegOutput);
+    ToolRunner runner(context_, FfmpegOutput);
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     {
         test::DescriptorLimit limit(1);
@@ -283,36 +287,36 @@ TEST_F(ToolRunnerTest, AFileTheToolCannotReadGivesTheFailureNotification) {
     for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 7919 % 251);
     test::WriteFile(garbage, noise);
 
-    ToolRunner probe(garbage, "", nullptr);
-    EXPECT_EQ(probe.Success(), 0);
+    ToolRunner probe(context_, garbage, "", nullptr);
+    EXPECT_FALSE(probe.Success());
     EXPECT_EQ(probe.Duration(), 0);
 
     for (const std::string& input : {garbage, dir_ / "missing.avi"}) {
-        ToolRunner runner(FfmpegOutput);
+        ToolRunner runner(context_, FfmpegOutput);
         RecordingTarget target;
         runner.SetNotify(&target, kCommandMessage, kProgressNotification);
         EXPECT_EQ(runner.Run(input, " -vcodec mpeg4 -f mp4 ", dir_ / "out.mp4"), 0);
-        EXPECT_EQ(runner.Success(), 0);
-        EXPECT_EQ(target.values, std::vector<std::intptr_t>{kToolFailed}) << input;
+        EXPECT_FALSE(runner.Success());
+        EXPECT_EQ(target.values, std::vector<std::intptr_t>{kProgressToolFailed}) << input;
     }
     EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(ToolRunnerTest, AToolThatEndsBadlyOrIsKilledHasFailed) {
-    ToolRunner quiet(FfmpegOutput);
+    ToolRunner quiet(context_, FfmpegOutput);
     quiet.SetNotify(&target_, kCommandMessage, kProgressNotification);
     quiet.SetCommandPrefix("true");
     EXPECT_EQ(quiet.Run("", "", ""), 0);
-    EXPECT_EQ(quiet.Success(), 1);
+    EXPECT_TRUE(quiet.Success());
     EXPECT_TRUE(target_.values.empty());
 
     for (const char* command : {"false", "sh -c \"kill -KILL $$\""}) {
-        ToolRunner failing(FfmpegOutput);
+        ToolRunner failing(context_, FfmpegOutput);
         RecordingTarget target;
         failing.SetNotify(&target, kCommandMessage, kProgressNotification);
         failing.SetCommandPrefix(command);
         EXPECT_EQ(failing.Run("", "", ""), 0);
-        EXPECT_EQ(target.values, std::vector<std::intptr_t>{kToolFailed}) << command;
+        EXPECT_EQ(target.values, std::vector<std::intptr_t>{kProgressToolFailed}) << command;
     }
 }
 
@@ -326,12 +330,12 @@ TEST_F(ToolRunnerTest, TheOutputStandInNeverWritesThroughAnOldLink) {
 
     const std::string clip = Clip("in put.avi", 1);
     const std::string output = dir_ / "real output.avi";
-    ToolRunner runner(FfmpegOutput);
+    ToolRunner runner(context_, FfmpegOutput);
     runner.SetNotify(&target_, kCommandMessage, kProgressNotification);
     EXPECT_EQ(runner.Run(clip, " -vcodec mpeg4 -f avi ", output), 0);
     EXPECT_EQ(test::ReadFile(precious), "keep");
     EXPECT_EQ(test::ProbeWithFfprobe(output).formatName, "avi");
-    EXPECT_TRUE(std::find(target_.values.begin(), target_.values.end(), kToolFailed) ==
+    EXPECT_TRUE(std::find(target_.values.begin(), target_.values.end(), kProgressToolFailed) ==
                 target_.values.end());
 }
 

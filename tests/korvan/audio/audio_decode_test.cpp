@@ -24,6 +24,7 @@ using audiotest::FrameHeaderInfo;
 using audiotest::IsBitrateAllowed;
 using audiotest::MakeSignal;
 using audiotest::ReadFrames;
+using korvan::StatusCode;
 
 // ffmpeg checks the CRC of layer I frames over a fixed 128 bits per channel,
 // also in joint stereo frames, whose allocation is shorter and which is all
@@ -105,11 +106,11 @@ TEST(AudioDecodeTest, EveryLayerModeModelRateAndBitrateDecodes) {
                         if (layer == 1 && index == 1 && rate != 32000 &&
                             (mode == kModeStereo || mode == kModeDualChannel)) {
                             // 256 bits of allocation do not fit 8 or 9 slots.
-                            EXPECT_EQ(result.status, AudioEncodeStatus::kFailed);
+                            EXPECT_EQ(result.status.code, StatusCode::kFailed);
                             continue;
                         }
-                        ASSERT_EQ(result.status, AudioEncodeStatus::kDone)
-                            << path << result.message;
+                        ASSERT_EQ(result.status.code, StatusCode::kOk)
+                            << path << result.status.message;
                         const std::string bytes = test::ReadFile(path);
                         bool complete = false;
                         const auto frames = ReadFrames(bytes, &complete);
@@ -132,7 +133,7 @@ TEST(AudioDecodeTest, DecoderCatchesADamagedCheckWord) {
     test::TempDir folder("zarvo audio crc");
     const test::Pcm pcm = MakeSignal(44100, 2, 0.3);
     const std::string path = folder / "protected.mp2";
-    ASSERT_EQ(EncodePcm(AudioSettings(2, 1, 8, 2, 1), pcm, path).status, AudioEncodeStatus::kDone);
+    ASSERT_EQ(EncodePcm(AudioSettings(2, 1, 8, 2, 1), pcm, path).status.code, StatusCode::kOk);
     EXPECT_EQ(DecodeAll({path}, true), "");
     std::string bytes = test::ReadFile(path);
     bytes[6] ^= 0x40;  // a bit of the first frame's allocation
@@ -148,8 +149,8 @@ TEST(AudioDecodeTest, PaddingKeepsTheBitrate) {
     // Seventy frames once the filter bank's 481 samples of delay are coded.
     ASSERT_EQ(EncodePcm(AudioSettings(2, 0, 11, 2),
                         MakeSignal(44100, 2, (70 * 1152 - 481) / 44100.0), path)
-                  .status,
-              AudioEncodeStatus::kDone);
+                  .status.code,
+              StatusCode::kOk);
     bool complete = false;
     auto frames = ReadFrames(test::ReadFile(path), &complete);
     ASSERT_EQ(frames.size(), 70u);
@@ -160,8 +161,8 @@ TEST(AudioDecodeTest, PaddingKeepsTheBitrate) {
     }
     EXPECT_EQ(padded, 30);
 
-    ASSERT_EQ(EncodePcm(AudioSettings(2, 0, 11, 2), MakeSignal(48000, 2, 0.5), path).status,
-              AudioEncodeStatus::kDone);
+    ASSERT_EQ(EncodePcm(AudioSettings(2, 0, 11, 2), MakeSignal(48000, 2, 0.5), path).status.code,
+              StatusCode::kOk);
     frames = ReadFrames(test::ReadFile(path), &complete);
     ASSERT_FALSE(frames.empty());
     for (const FrameHeaderInfo& f : frames) {
@@ -190,8 +191,9 @@ TEST(AudioDecodeTest, DecodedSignalFollowsTheInput) {
         for (int model : {1, 2}) {
             const test::Pcm pcm = MakeSignal(c.rate, 2, 0.6);
             const std::string path = folder / "quality.mp2";
-            ASSERT_EQ(EncodePcm(AudioSettings(c.layer, 0, c.bitrateIndex, model), pcm, path).status,
-                      AudioEncodeStatus::kDone);
+            ASSERT_EQ(
+                EncodePcm(AudioSettings(c.layer, 0, c.bitrateIndex, model), pcm, path).status.code,
+                StatusCode::kOk);
             std::string errors;
             const test::Pcm decoded = test::DecodeWithFfmpeg(path, 2, &errors);
             EXPECT_EQ(errors, "");
@@ -220,9 +222,9 @@ TEST(AudioDecodeTest, TheLastSamplesOfTheInputAreCoded) {
             test::Pcm input = second;
             input.samples.resize(frames * 2);
             const std::string path = folder / "end.mp2";
-            ASSERT_EQ(
-                EncodePcm(AudioSettings(layer, 0, layer == 1 ? 12 : 11, 2), input, path).status,
-                AudioEncodeStatus::kDone);
+            ASSERT_EQ(EncodePcm(AudioSettings(layer, 0, layer == 1 ? 12 : 11, 2), input, path)
+                          .status.code,
+                      StatusCode::kOk);
             std::string errors;
             const test::Pcm decoded = test::DecodeWithFfmpeg(path, 2, &errors);
             EXPECT_EQ(errors, "");
@@ -244,7 +246,7 @@ TEST(AudioDecodeTest, ChannelsFollowTheMode) {
     const std::string path = folder / "channels.mp2";
     // A stereo source coded as one channel carries the average of both.
     const test::Pcm stereo = MakeSignal(48000, 2, 0.5);
-    ASSERT_EQ(EncodePcm(AudioSettings(2, 3, 10, 2), stereo, path).status, AudioEncodeStatus::kDone);
+    ASSERT_EQ(EncodePcm(AudioSettings(2, 3, 10, 2), stereo, path).status.code, StatusCode::kOk);
     test::Pcm average = stereo;
     average.channels = 1;
     average.samples.resize(stereo.Frames());
@@ -259,7 +261,7 @@ TEST(AudioDecodeTest, ChannelsFollowTheMode) {
 
     // A mono source in a stereo stream plays in both channels.
     const test::Pcm mono = MakeSignal(48000, 1, 0.5);
-    ASSERT_EQ(EncodePcm(AudioSettings(2, 0, 11, 2), mono, path).status, AudioEncodeStatus::kDone);
+    ASSERT_EQ(EncodePcm(AudioSettings(2, 0, 11, 2), mono, path).status.code, StatusCode::kOk);
     const test::Pcm decoded = test::DecodeWithFfmpeg(path, 2, &errors);
     EXPECT_EQ(errors, "");
     test::Pcm both = mono;
@@ -276,8 +278,9 @@ TEST(AudioDecodeTest, JointStereoSharesTheUpperSubbands) {
     for (int layer : {1, 2}) {
         const test::Pcm pcm = MakeSignal(44100, 2, 0.6);
         const std::string path = folder / "joint.mp2";
-        ASSERT_EQ(EncodePcm(AudioSettings(layer, 1, layer == 1 ? 4 : 6, 2, 1), pcm, path).status,
-                  AudioEncodeStatus::kDone);
+        ASSERT_EQ(
+            EncodePcm(AudioSettings(layer, 1, layer == 1 ? 4 : 6, 2, 1), pcm, path).status.code,
+            StatusCode::kOk);
         bool complete = false;
         const auto frames = ReadFrames(test::ReadFile(path), &complete);
         int joint = 0;

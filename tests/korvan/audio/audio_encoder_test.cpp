@@ -18,6 +18,7 @@ using audiotest::AudioSettings;
 using audiotest::EncodePcm;
 using audiotest::MakeSignal;
 using audiotest::ReadFrames;
+using korvan::StatusCode;
 
 // Full-scale noise asks every subband for every bit: the hardest test of the
 // frame budget. No frame may spill over it, at any layer, mode, rate or
@@ -74,13 +75,13 @@ protected:
 TEST_F(AudioEncoderTest, BlocksMaySplitSamplesAnywhere) {
     const test::Pcm pcm = MakeSignal(44100, 2, 0.2);
     const korvan::EncoderSettings settings = AudioSettings(2, 0, 11, 2);
-    ASSERT_EQ(EncodePcm(settings, pcm, Path("whole.mp2")).status, AudioEncodeStatus::kDone);
+    ASSERT_EQ(EncodePcm(settings, pcm, Path("whole.mp2")).status.code, StatusCode::kOk);
     const std::string whole = test::ReadFile(Path("whole.mp2"));
     ASSERT_FALSE(whole.empty());
     for (size_t block : {1, 3, 7, 4095}) {
         const std::string name = "split " + std::to_string(block) + ".mp2";
         const AudioEncodeResult result = EncodePcm(settings, pcm, Path(name), block);
-        EXPECT_EQ(result.status, AudioEncodeStatus::kDone);
+        EXPECT_EQ(result.status.code, StatusCode::kOk);
         EXPECT_EQ(test::ReadFile(Path(name)), whole) << "blocks of " << block << " bytes";
     }
 }
@@ -94,7 +95,7 @@ TEST_F(AudioEncoderTest, ShortLastBlockIsCompletedToAWholeFrame) {
         pcm.samples.resize(samples);
         const AudioEncodeResult result =
             EncodePcm(AudioSettings(2, 3, 8, 1), pcm, Path("short.mp2"));
-        EXPECT_EQ(result.status, AudioEncodeStatus::kDone);
+        EXPECT_EQ(result.status.code, StatusCode::kOk);
         EXPECT_EQ(result.frames, frames) << samples << " samples";
         bool complete = false;
         EXPECT_EQ(ReadFrames(test::ReadFile(Path("short.mp2")), &complete).size(), size_t(frames));
@@ -120,7 +121,7 @@ TEST_F(AudioEncoderTest, ReportsProgressAndStopsOnCancel) {
     callbacks.frameDone = [&](const AudioProgress& p) { progress.push_back(p); };
     AudioEncodeResult result = EncodeAudioStream(AudioSettings(2, 0, 8, 2), AudioFormat{32000, 2},
                                                  Path("all.mp2"), callbacks);
-    EXPECT_EQ(result.status, AudioEncodeStatus::kDone);
+    EXPECT_EQ(result.status.code, StatusCode::kOk);
     ASSERT_EQ(result.frames, 15);
     ASSERT_EQ(progress.size(), 15u);
     EXPECT_EQ(progress[0].frames, 1);
@@ -135,8 +136,8 @@ TEST_F(AudioEncoderTest, ReportsProgressAndStopsOnCancel) {
     callbacks.cancelRequested = [&] { return ++checks > 3; };
     result = EncodeAudioStream(AudioSettings(2, 0, 8, 2), AudioFormat{32000, 2},
                                Path("cancelled.mp2"), callbacks);
-    EXPECT_EQ(result.status, AudioEncodeStatus::kCancelled);
-    EXPECT_TRUE(result.message.empty());
+    EXPECT_EQ(result.status.code, StatusCode::kCancelled);
+    EXPECT_TRUE(result.status.message.empty());
     EXPECT_EQ(result.frames, 3);
     EXPECT_EQ(checks, 4);  // before each of three frames, and the one that stopped it
     bool complete = false;
@@ -156,7 +157,7 @@ TEST_F(AudioEncoderTest, SourceFailureEndsTheEncode) {
     };
     const AudioEncodeResult result = EncodeAudioStream(
         AudioSettings(2, 0, 11, 2), AudioFormat{44100, 2}, Path("failed.mp2"), callbacks);
-    EXPECT_EQ(result.status, AudioEncodeStatus::kSourceFailed);
+    EXPECT_EQ(result.status.code, StatusCode::kSourceFailed);
     EXPECT_EQ(result.frames, 2);
 }
 
@@ -183,30 +184,31 @@ TEST_F(AudioEncoderTest, RefusesWhatItCannotCode) {
         input.sampleRateHz = c.rate;
         input.channels = c.channels;
         const AudioEncodeResult result = EncodePcm(c.settings, input, Path("refused.mp2"));
-        EXPECT_EQ(result.status, AudioEncodeStatus::kFailed);
-        EXPECT_EQ(result.message, c.message);
+        EXPECT_EQ(result.status.code, StatusCode::kFailed);
+        EXPECT_EQ(result.status.message, c.message);
     }
     korvan::EncoderSettings badEmphasis = AudioSettings(2, 0, 11, 2);
     badEmphasis.deEmphasis = 2;
-    EXPECT_EQ(EncodePcm(badEmphasis, pcm, Path("refused.mp2")).message, "Invalid audio settings.");
+    EXPECT_EQ(EncodePcm(badEmphasis, pcm, Path("refused.mp2")).status.message,
+              "Invalid audio settings.");
     // The same bitrate is fine for joint stereo, which shares the upper
     // subbands' allocation fields.
     test::Pcm at48k = pcm;
     at48k.sampleRateHz = 48000;
-    EXPECT_EQ(EncodePcm(AudioSettings(1, 1, 1, 2), at48k, Path("joint.mp2")).status,
-              AudioEncodeStatus::kDone);
+    EXPECT_EQ(EncodePcm(AudioSettings(1, 1, 1, 2), at48k, Path("joint.mp2")).status.code,
+              StatusCode::kOk);
 }
 
 TEST_F(AudioEncoderTest, OutputFailuresNameTheStream) {
     const test::Pcm pcm = MakeSignal(44100, 2, 0.1);
     const std::string missing = Path("no such folder/out.mp2");
     AudioEncodeResult result = EncodePcm(AudioSettings(2, 0, 11, 2), pcm, missing);
-    EXPECT_EQ(result.status, AudioEncodeStatus::kFailed);
-    EXPECT_EQ(result.message, "Unable to open file " + missing + " for writing.");
+    EXPECT_EQ(result.status.code, StatusCode::kFailed);
+    EXPECT_EQ(result.status.message, "Unable to open file " + missing + " for writing.");
 
     result = EncodePcm(AudioSettings(2, 0, 11, 2), pcm, "/dev/full");
-    EXPECT_EQ(result.status, AudioEncodeStatus::kFailed);
-    EXPECT_EQ(result.message, "Could not write to file /dev/full");
+    EXPECT_EQ(result.status.code, StatusCode::kFailed);
+    EXPECT_EQ(result.status.message, "Could not write to file /dev/full");
 }
 
 TEST_F(AudioEncoderTest, HeaderCarriesTheSettings) {
@@ -216,7 +218,7 @@ TEST_F(AudioEncoderTest, HeaderCarriesTheSettings) {
     settings.originalBit = 1;
     settings.deEmphasis = 3;
     const test::Pcm pcm = MakeSignal(32000, 2, 0.2);
-    ASSERT_EQ(EncodePcm(settings, pcm, Path("header.mp2")).status, AudioEncodeStatus::kDone);
+    ASSERT_EQ(EncodePcm(settings, pcm, Path("header.mp2")).status.code, StatusCode::kOk);
     bool complete = false;
     const auto frames = ReadFrames(test::ReadFile(Path("header.mp2")), &complete);
     ASSERT_FALSE(frames.empty());
@@ -237,18 +239,18 @@ TEST_F(AudioEncoderTest, HeaderCarriesTheSettings) {
 TEST_F(AudioEncoderTest, SingleChannelLayerTwoTopsOutAt192kbps) {
     const test::Pcm mono = MakeSignal(48000, 1, 0.1);
     bool complete = false;
-    ASSERT_EQ(EncodePcm(AudioSettings(2, 3, 12, 2), mono, Path("capped.mp2")).status,
-              AudioEncodeStatus::kDone);
+    ASSERT_EQ(EncodePcm(AudioSettings(2, 3, 12, 2), mono, Path("capped.mp2")).status.code,
+              StatusCode::kOk);
     auto frames = ReadFrames(test::ReadFile(Path("capped.mp2")), &complete);
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames[0].bitrateIndex, 10);
     EXPECT_EQ(frames[0].length, 576u);
     // Layer I allows 384 kbit/s in one channel, and stereo keeps its rate.
-    ASSERT_EQ(EncodePcm(AudioSettings(1, 3, 12, 2), mono, Path("layer1.mp2")).status,
-              AudioEncodeStatus::kDone);
+    ASSERT_EQ(EncodePcm(AudioSettings(1, 3, 12, 2), mono, Path("layer1.mp2")).status.code,
+              StatusCode::kOk);
     EXPECT_EQ(ReadFrames(test::ReadFile(Path("layer1.mp2")), &complete)[0].bitrateIndex, 12);
-    ASSERT_EQ(EncodePcm(AudioSettings(2, 0, 12, 2), mono, Path("stereo.mp2")).status,
-              AudioEncodeStatus::kDone);
+    ASSERT_EQ(EncodePcm(AudioSettings(2, 0, 12, 2), mono, Path("stereo.mp2")).status.code,
+              StatusCode::kOk);
     EXPECT_EQ(ReadFrames(test::ReadFile(Path("stereo.mp2")), &complete)[0].bitrateIndex, 12);
 }
 

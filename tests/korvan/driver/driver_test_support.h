@@ -104,7 +104,7 @@ protected:
     void Prepare(korvan::CompileRequest& request, int kind, bool pal, double pictureRate,
                  double seconds, korvan::EncodeHost* host) {
         request.targetKind = kind;
-        request.pal = pal ? 1 : 0;
+        request.tvSystem = pal ? korvan::TvSystem::kPal : korvan::TvSystem::kNtsc;
         request.exportFolder = folder_.Folder();
         request.pictureRate = pictureRate;
         request.durationMs = static_cast<int64_t>(seconds * 1000 + 0.5);

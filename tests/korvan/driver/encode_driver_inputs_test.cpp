@@ -21,7 +21,7 @@
 namespace {
 
 using korvan::CompileRequest;
-using korvan::EncodeStatus;
+using korvan::StatusCode;
 
 class EncodeDriverInputsTest : public test::DriverFixture {
 protected:
@@ -48,7 +48,7 @@ protected:
         request.inputs = {input};
         source.Serve(request);
         ASSERT_EQ(Encode(job, request), korvan::kJobEncodeRan);
-        ASSERT_EQ(request.status, EncodeStatus::kDone)
+        ASSERT_EQ(request.status.code, StatusCode::kOk)
             << ::testing::PrintToString(messages_.Texts());
         EXPECT_FALSE(request.split);
         EXPECT_EQ(request.sourcePicturesDone, sourcePictures);
@@ -255,7 +255,7 @@ TEST_F(EncodeDriverInputsTest, AWindowsSoundOnItsOwnThreadIsTheSoundReadInTurn) 
             source.ServeCallbacks(request, korvan::media::AudioFetchForm::kEncoderPcm,
                                   window.first);
             ASSERT_EQ(Encode(job, request), korvan::kJobEncodeRan);
-            ASSERT_EQ(request.status, EncodeStatus::kDone)
+            ASSERT_EQ(request.status.code, StatusCode::kOk)
                 << ::testing::PrintToString(messages_.Texts());
             const std::string sound = test::ReadFile(folder_ / (output + ".mp2"));
             EXPECT_GT(sound.size(), 10000u);

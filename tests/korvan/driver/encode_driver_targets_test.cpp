@@ -19,7 +19,7 @@
 namespace {
 
 using korvan::CompileRequest;
-using korvan::EncodeStatus;
+using korvan::StatusCode;
 using korvan::TvSystem;
 
 struct Target {
@@ -63,7 +63,7 @@ TEST_P(TargetEncodeTest, TheProgramStreamDecodesAndItsDiscToolTakesIt) {
     // The sound in blocks of a fifth of a second, from a sample position.
     clip.ServeBySample(request, static_cast<size_t>(target.sampleRateHz / 5 * 4));
     ASSERT_EQ(Encode(JobOf(recipe, "/videos/Clip Ünï.avi"), request), 31);
-    ASSERT_EQ(request.status, EncodeStatus::kDone) << ::testing::PrintToString(messages_.Texts());
+    ASSERT_EQ(request.status.code, StatusCode::kOk) << ::testing::PrintToString(messages_.Texts());
     EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
 
     const std::string program = folder_ / "clip Ünï.mpg";
@@ -129,7 +129,7 @@ TEST_P(SyncTest, AFlashAndABeepStayTogether) {
     Prepare(request, target.kind, target.pal, pictureRate, recipe.seconds, nullptr);
     clip.ServeByPicture(request);
     ASSERT_EQ(Encode(JobOf(recipe, "sync.mpg"), request), 31);
-    ASSERT_EQ(request.status, EncodeStatus::kDone) << ::testing::PrintToString(messages_.Texts());
+    ASSERT_EQ(request.status.code, StatusCode::kOk) << ::testing::PrintToString(messages_.Texts());
 
     const std::string program = folder_ / "sync.mpg";
     const test::StreamStarts starts = test::ProbeStreamStarts(program);
@@ -176,7 +176,7 @@ TEST_F(LimitsAndHeadersTest, ATenSecondLimitStopsAfter250PicturesWithTheSoundCut
     // Blocks of one second of sound, so the cut falls inside one.
     clip.ServeBySample(request, 44100 * 4);
     ASSERT_EQ(Encode(JobOf(recipe, "ten.mpg"), request), 31);
-    ASSERT_EQ(request.status, EncodeStatus::kDone) << ::testing::PrintToString(messages_.Texts());
+    ASSERT_EQ(request.status.code, StatusCode::kOk) << ::testing::PrintToString(messages_.Texts());
     EXPECT_TRUE(request.split);
     EXPECT_EQ(request.sourcePicturesDone, 250);
     EXPECT_EQ(clip.PicturesServed(), 250);
@@ -215,7 +215,7 @@ TEST_F(LimitsAndHeadersTest, MpegTwoVariableBitrateHeadersCarryTheMeasuredMaximu
         clip.ServeByPicture(request);
         const std::string name = "rate" + std::to_string(c.kind);
         ASSERT_EQ(Encode(JobOf(recipe, name + ".mpg"), request), 31);
-        ASSERT_EQ(request.status, EncodeStatus::kDone);
+        ASSERT_EQ(request.status.code, StatusCode::kOk);
 
         const std::string stream = folder_ / (name + (c.kind == 4 ? ".m1v" : ".m2v"));
         const std::vector<uint32_t> rates = test::SequenceHeaderBitRates(stream);

@@ -25,7 +25,7 @@ namespace {
 
 using korvan::CompileRequest;
 using korvan::EncodeJob;
-using korvan::EncodeStatus;
+using korvan::StatusCode;
 using test::Exists;
 
 // 15 pictures of 177 x 145 (an odd size, coded 176 x 144) with a tone.
@@ -104,7 +104,7 @@ TEST_F(EncodeDriverTest, AnEmptyOutputPathMakesTempStreamsInTheExportFolder) {
     const std::string before = std::filesystem::current_path().string();
     test::ClipSource clip;
     EXPECT_EQ(EncodeSmall(request_, clip, 2), 31);
-    EXPECT_EQ(request_.status, EncodeStatus::kDone) << ::testing::PrintToString(messages_.Texts());
+    EXPECT_EQ(request_.status.code, StatusCode::kOk) << ::testing::PrintToString(messages_.Texts());
     EXPECT_EQ(request_.resultPath, Named("temp.mpg"));
     EXPECT_TRUE(Exists(Named("temp.m2v")));  // the presets keep the elementary streams
     EXPECT_TRUE(Exists(Named("temp.mp2")));
@@ -151,7 +151,7 @@ TEST_F(EncodeDriverTest, ProgressReachesTheJobFileTheHostAndTheProgressLine) {
     std::vector<std::string> lines;
     clip.beforePicture = [&](int64_t) { lines.push_back(request_.progress.Get()); };
     ASSERT_EQ(EncodeSmall(request_, clip, 1, "clip.mpg"), 31);
-    ASSERT_EQ(request_.status, EncodeStatus::kDone);
+    ASSERT_EQ(request_.status.code, StatusCode::kOk);
 
     // Every report is posted with the request's message and wParam, the
     // percent as lParam; the end is posted as -1.
@@ -214,7 +214,7 @@ TEST_F(EncodeDriverTest, ACancelInStepOneLeavesNoStreamsBehind) {
         Serve(clip, SmallClip(), request_, 2, folder_.Folder(), &host_);
         PullSound(request_, alongside);
         EXPECT_EQ(Encode(JobOf(SmallClip(), ""), request_), 31);
-        EXPECT_EQ(request_.status, EncodeStatus::kCancelled);
+        EXPECT_EQ(request_.status.code, StatusCode::kCancelled);
         EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
         // The sound's thread pulls only the sound of pictures already
         // fetched; in turn, none is pulled before the pictures end.
@@ -247,7 +247,7 @@ TEST_F(EncodeDriverTest, ACancelInStepTwoLeavesTheVideoStreamOnly) {
         return audio(position, block);
     };
     EXPECT_EQ(Encode(JobOf(recipe, ""), request), 31);
-    EXPECT_EQ(request.status, EncodeStatus::kCancelled);
+    EXPECT_EQ(request.status.code, StatusCode::kCancelled);
     EXPECT_TRUE(Exists(Named("temp.m1v")));
     EXPECT_FALSE(Exists(Named("temp.mp2")));
     EXPECT_FALSE(Exists(Named("temp.mpg")));
@@ -286,7 +286,7 @@ TEST_F(EncodeDriverTest, SourcesThatFailMidwayFailTheEncode) {
             fault.inject(clip, request);
             PullSound(request, alongside);
             EXPECT_EQ(Encode(JobOf(SmallClip(), "out.mpg"), request), 31);
-            EXPECT_EQ(request.status, EncodeStatus::kFailed);
+            EXPECT_EQ(request.status.code, StatusCode::kFailed);
             ASSERT_EQ(messages_.Texts(), std::vector<std::string>{fault.message});
             EXPECT_EQ(messages_.shown[0].icon, korvan::MessageIcon::kError);
             EXPECT_EQ(Exists(folder / "out.m2v"), fault.videoStays);
@@ -314,7 +314,7 @@ TEST_F(EncodeDriverTest, ASampleSourceThatFailsMidwayEndsTheSoundThereQuietly) {
         EXPECT_NE(
             ::testing::internal::GetCapturedStdout().find("the sound ended at sample 4000 of"),
             std::string::npos);
-        EXPECT_EQ(request.status, EncodeStatus::kDone);
+        EXPECT_EQ(request.status.code, StatusCode::kOk);
         EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
         EXPECT_EQ(request.resultPath, folder / "out.mpg");
         EXPECT_EQ(test::DecodeErrors(folder / "out.mpg"), "");
@@ -335,7 +335,7 @@ TEST_F(EncodeDriverTest, TheSoundOfTheLastPictureMayBeMissing) {
     test::ClipSource clip;
     clip.failAudioCall = 14;
     EXPECT_EQ(EncodeSmall(request_, clip), 31);
-    EXPECT_EQ(request_.status, EncodeStatus::kDone);
+    EXPECT_EQ(request_.status.code, StatusCode::kOk);
     EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
 
     // Counted by sample: 2000 samples a call, the last call (460 samples
@@ -346,7 +346,7 @@ TEST_F(EncodeDriverTest, TheSoundOfTheLastPictureMayBeMissing) {
     again.ServeBySample(bySample, 8000);
     again.failAudioCall = 13;
     EXPECT_EQ(Encode(JobOf(SmallClip(), "short.mpg"), bySample), 31);
-    EXPECT_EQ(bySample.status, EncodeStatus::kDone);
+    EXPECT_EQ(bySample.status.code, StatusCode::kOk);
     EXPECT_EQ(messages_.Texts(), std::vector<std::string>{});
     EXPECT_EQ(test::DecodeErrors(Named("short.mpg")), "");
 }
@@ -372,7 +372,7 @@ TEST_F(EncodeDriverTest, AFullDiskFailsTheStepThatWritesWithItsMessage) {
         test::ClipSource clip;
         Serve(clip, SmallClip(), request, 1, folder.Folder(), nullptr);
         EXPECT_EQ(Encode(JobOf(SmallClip(), "out.mpg"), request), 31);
-        EXPECT_EQ(request.status, EncodeStatus::kFailed);
+        EXPECT_EQ(request.status.code, StatusCode::kFailed);
         EXPECT_EQ(messages_.Texts(),
                   std::vector<std::string>{korvan::FillMessage(c.message, folder / c.full)});
         // The stream that could not be written is gone, and no program
@@ -393,7 +393,7 @@ TEST_F(EncodeDriverTest, ASizeLimitEndsTheOutputAndMarksItSplit) {
     request_.sizeLimitOn = true;
     request_.sizeLimitMB = 0.3;
     ASSERT_EQ(Encode(JobOf(recipe, "part.mpg"), request_), 31);
-    ASSERT_EQ(request_.status, EncodeStatus::kDone) << ::testing::PrintToString(messages_.Texts());
+    ASSERT_EQ(request_.status.code, StatusCode::kOk) << ::testing::PrintToString(messages_.Texts());
     EXPECT_TRUE(request_.split);
     EXPECT_GT(request_.sourcePicturesDone, 20);
     EXPECT_LT(request_.sourcePicturesDone, 125);
@@ -433,7 +433,7 @@ TEST_F(EncodeDriverTest, ADurationLimitMayEndTheSequenceBetweenReferencePictures
             request.durationLimitOn = true;
             request.durationLimitSeconds = 0.43;
             ASSERT_EQ(Encode(JobOf(recipe, "cut.mpg"), request), 31);
-            ASSERT_EQ(request.status, EncodeStatus::kDone)
+            ASSERT_EQ(request.status.code, StatusCode::kOk)
                 << ::testing::PrintToString(messages_.Texts());
             EXPECT_TRUE(request.split);
             EXPECT_EQ(request.sourcePicturesDone, 11);
@@ -466,7 +466,7 @@ TEST_F(EncodeDriverTest, PicturesAtAnotherRateKeepTheirTime) {
     EncodeJob job = JobOf(recipe, "fifty.mpg");
     job.firstPicture = 10;
     ASSERT_EQ(Encode(job, request_), 31);
-    ASSERT_EQ(request_.status, EncodeStatus::kDone);
+    ASSERT_EQ(request_.status.code, StatusCode::kOk);
     std::vector<int64_t> expected;
     for (int64_t n = 10; n < 40; n += 2) expected.push_back(n);
     EXPECT_EQ(asked, expected);
@@ -484,7 +484,7 @@ TEST_F(EncodeDriverTest, InputsTheEncoderCannotTakeAreLeftOutOrRefused) {
     Prepare(request_, 1, true, 25, recipe.seconds, &host_);
     clip.ServeByPicture(request_);
     ASSERT_EQ(Encode(JobOf(recipe, "silent.mpg"), request_), 31);
-    EXPECT_EQ(request_.status, EncodeStatus::kDone);
+    EXPECT_EQ(request_.status.code, StatusCode::kOk);
     EXPECT_EQ(messages_.Texts(),
               std::vector<std::string>{"Audio sample rate must be 32, 44.1 or 48 kHz."});
     EXPECT_EQ(clip.AudioCalls(), 0);
@@ -500,7 +500,7 @@ TEST_F(EncodeDriverTest, InputsTheEncoderCannotTakeAreLeftOutOrRefused) {
     EncodeJob eightBits = JobOf(recipe, "none.mpg");
     eightBits.bitsPerSample = 8;
     EXPECT_EQ(Encode(eightBits, refused), 31);
-    EXPECT_EQ(refused.status, EncodeStatus::kRefused);
+    EXPECT_EQ(refused.status.code, StatusCode::kRefused);
     EXPECT_EQ(messages_.Texts(),
               (std::vector<std::string>{"Horizontal size must be in the range 1 .. 1920.",
                                         "Audio with 8 bits per sample cannot be encoded."}));
@@ -516,7 +516,7 @@ TEST_F(EncodeDriverTest, InputsTheEncoderCannotTakeAreLeftOutOrRefused) {
     ASSERT_TRUE(small.Open(SmallClip(), folder_.Folder()));
     small.ServeByPicture(overwrite);
     EXPECT_EQ(Encode(JobOf(SmallClip(), "/videos/movie.avi"), overwrite), 31);
-    EXPECT_EQ(overwrite.status, EncodeStatus::kRefused);
+    EXPECT_EQ(overwrite.status.code, StatusCode::kRefused);
     EXPECT_EQ(messages_.Texts(), std::vector<std::string>{korvan::FillMessage(
                                      korvan::kOutputIsInputMessage, Named("movie.mpg"))});
     EXPECT_EQ(test::ReadFile(Named("movie.mpg")), "the user's own file");
@@ -540,7 +540,7 @@ TEST_F(EncodeDriverTest, MergedInputsBecomeOneProgramStream) {
         request.durationLimitSeconds = 0.2;
         sources[index]->ServeByPicture(request);
         ASSERT_EQ(Encode(JobOf(recipe, inputs[index]), request), 31);
-        ASSERT_EQ(request.status, EncodeStatus::kDone)
+        ASSERT_EQ(request.status.code, StatusCode::kOk)
             << ::testing::PrintToString(messages_.Texts());
         EXPECT_FALSE(request.split);
         if (index == 0) {
@@ -598,7 +598,7 @@ TEST_F(EncodeDriverTest, TheAviFormsWriteTheirFilesThroughTheAviWriter) {
     request_.output = korvan::OutputForm::kAvi;
     clip.ServeByPicture(request_);
     ASSERT_EQ(Encode(JobOf(recipe, "/videos/Clip.rm"), request_), 31);
-    ASSERT_EQ(request_.status, EncodeStatus::kDone) << ::testing::PrintToString(messages_.Texts());
+    ASSERT_EQ(request_.status.code, StatusCode::kOk) << ::testing::PrintToString(messages_.Texts());
     EXPECT_EQ(request_.resultPath, Named("Clip.avi"));
     EXPECT_EQ(host_.tips.front(), "Remain: 00:00:00");
 
@@ -629,7 +629,7 @@ TEST_F(EncodeDriverTest, TheAviFormsWriteTheirFilesThroughTheAviWriter) {
     mp3.durationLimitSeconds = 0.4;
     again.ServeBySample(mp3, 3000);
     ASSERT_EQ(Encode(JobOf(recipe, "song.mpg"), mp3), 31);
-    ASSERT_EQ(mp3.status, EncodeStatus::kDone) << ::testing::PrintToString(messages_.Texts());
+    ASSERT_EQ(mp3.status.code, StatusCode::kOk) << ::testing::PrintToString(messages_.Texts());
     EXPECT_TRUE(mp3.split);
     EXPECT_EQ(mp3.sourcePicturesDone, 10);
     const std::string temp = Named("song.temp.avi");
@@ -647,7 +647,7 @@ TEST_F(EncodeDriverTest, TheAviFormsWriteTheirFilesThroughTheAviWriter) {
     third.ServeByPicture(broken);
     messages_.shown.clear();
     ASSERT_EQ(Encode(JobOf(recipe, "broken.mpg"), broken), 31);
-    EXPECT_EQ(broken.status, EncodeStatus::kFailed);
+    EXPECT_EQ(broken.status.code, StatusCode::kFailed);
     EXPECT_FALSE(messages_.Texts().empty());
     EXPECT_FALSE(Exists(Named("broken.avi")));
 
@@ -659,7 +659,7 @@ TEST_F(EncodeDriverTest, TheAviFormsWriteTheirFilesThroughTheAviWriter) {
     none.output = korvan::OutputForm::kAvi;
     again.ServeByPicture(none);
     EXPECT_EQ(Encode(JobOf(recipe, "x.mpg"), none), 31);
-    EXPECT_EQ(none.status, EncodeStatus::kFailed);
+    EXPECT_EQ(none.status.code, StatusCode::kFailed);
     EXPECT_EQ(messages_.Texts(), std::vector<std::string>{korvan::kNoAviWriterMessage});
 }
 

@@ -18,9 +18,9 @@ namespace {
 
 using korvan::EncodeOutcome;
 using korvan::EncoderSettings;
-using korvan::EncodeStatus;
 using korvan::EncodeStreamNames;
-using korvan::StepOutcome;
+using korvan::Status;
+using korvan::StatusCode;
 
 bool Exists(const std::string& path) {
     struct stat info {};
@@ -57,12 +57,12 @@ std::vector<uint8_t> AudioBytes() {
 
 class RecordingSteps : public korvan::EncodeSteps {
 public:
-    StepOutcome EncodeVideo(const EncoderSettings&, const std::string& path) override {
+    Status EncodeVideo(const EncoderSettings&, const std::string& path) override {
         calls.push_back("video " + path);
         Write(path, VideoBytes());
         return videoOutcome;
     }
-    StepOutcome EncodeAudio(const EncoderSettings&, const std::string& path) override {
+    Status EncodeAudio(const EncoderSettings&, const std::string& path) override {
         calls.push_back("audio " + path);
         Write(path, audioBytes);
         if (cancelAfterAudio) cancelled = true;
@@ -70,8 +70,8 @@ public:
     }
 
     std::vector<std::string> calls;
-    StepOutcome videoOutcome;
-    StepOutcome audioOutcome;
+    Status videoOutcome;
+    Status audioOutcome;
     std::vector<uint8_t> audioBytes = AudioBytes();
     bool cancelAfterAudio = false;
     bool cancelled = false;
@@ -129,7 +129,7 @@ TEST(EncodeSequenceTest, VideoThenAudioThenTheMultiplexAndTheSettingsKeepTheStre
     const EncodeStreamNames names = korvan::StreamNamesFor(folder / "Out Put.mpg", Mpeg1());
     RecordingSteps steps;
     const SequenceRun run = RunSequence(Mpeg1(), names, steps);
-    EXPECT_EQ(run.outcome.status, EncodeStatus::kDone);
+    EXPECT_EQ(run.outcome.status.code, StatusCode::kOk);
     EXPECT_EQ(run.messages, std::vector<std::string>{});
     EXPECT_EQ(run.calls, (std::vector<std::string>{"video " + folder / "Out Put.m1v",
                                                    "audio " + folder / "Out Put.mp2"}));
@@ -151,7 +151,7 @@ TEST(EncodeSequenceTest, StreamsTheSettingsDoNotKeepGoAfterTheMultiplex) {
         const EncodeStreamNames names = korvan::StreamNamesFor(folder / "out.mpg", settings);
         RecordingSteps steps;
         const SequenceRun run = RunSequence(settings, names, steps);
-        ASSERT_EQ(run.outcome.status, EncodeStatus::kDone);
+        ASSERT_EQ(run.outcome.status.code, StatusCode::kOk);
         EXPECT_TRUE(Exists(names.program));
         EXPECT_EQ(Exists(names.video), keepVideo == 1);
         EXPECT_EQ(Exists(names.audio), keepAudio == 1);
@@ -175,7 +175,7 @@ TEST(EncodeSequenceTest, StreamsThatWereOnlyMultiplexedAreNeverDeleted) {
     Write(names.secondAudio, AudioBytes());
     RecordingSteps steps;
     const SequenceRun run = RunSequence(settings, names, steps);
-    EXPECT_EQ(run.outcome.status, EncodeStatus::kDone);
+    EXPECT_EQ(run.outcome.status.code, StatusCode::kOk);
     EXPECT_EQ(run.calls, std::vector<std::string>{});
     EXPECT_TRUE(Exists(names.video));
     EXPECT_TRUE(Exists(names.audio));
@@ -195,7 +195,7 @@ TEST(EncodeSequenceTest, WithoutMultiplexingOnlyTheSwitchedOnStepsRun) {
     EncodeStreamNames names = korvan::StreamNamesFor(folder / "out.mpg", settings);
     RecordingSteps steps;
     SequenceRun run = RunSequence(settings, names, steps);
-    EXPECT_EQ(run.outcome.status, EncodeStatus::kDone);
+    EXPECT_EQ(run.outcome.status.code, StatusCode::kOk);
     EXPECT_EQ(run.calls.size(), 2u);
     EXPECT_EQ(run.outcome.programFiles, std::vector<std::string>{});
     EXPECT_FALSE(Exists(names.program));
@@ -207,7 +207,7 @@ TEST(EncodeSequenceTest, WithoutMultiplexingOnlyTheSwitchedOnStepsRun) {
     names.video.clear();  // sound alone needs no video name
     RecordingSteps audioOnly;
     run = RunSequence(settings, names, audioOnly);
-    EXPECT_EQ(run.outcome.status, EncodeStatus::kDone);
+    EXPECT_EQ(run.outcome.status.code, StatusCode::kOk);
     EXPECT_EQ(run.calls, std::vector<std::string>{"audio " + names.audio});
 }
 
@@ -246,7 +246,7 @@ TEST(EncodeSequenceTest, MissingNamesAndBadSettingsAreRefusedBeforeAnyStep) {
     for (const Case& c : cases) {
         RecordingSteps steps;
         const SequenceRun run = RunSequence(c.settings, c.names, steps);
-        EXPECT_EQ(run.outcome.status, EncodeStatus::kRefused) << c.message;
+        EXPECT_EQ(run.outcome.status.code, StatusCode::kRefused) << c.message;
         EXPECT_EQ(run.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(run.calls, std::vector<std::string>{}) << c.message;
     }
@@ -256,18 +256,18 @@ TEST(EncodeSequenceTest, AFailedStepEndsTheEncodeWithItsMessage) {
     test::TempDir folder("sequence failed");
     const EncodeStreamNames names = korvan::StreamNamesFor(folder / "out.mpg", Mpeg1());
     RecordingSteps video;
-    video.videoOutcome = {EncodeStatus::kFailed, "Unable to write to output file."};
+    video.videoOutcome = {StatusCode::kFailed, "Unable to write to output file."};
     SequenceRun run = RunSequence(Mpeg1(), names, video);
-    EXPECT_EQ(run.outcome.status, EncodeStatus::kFailed);
+    EXPECT_EQ(run.outcome.status.code, StatusCode::kFailed);
     EXPECT_EQ(run.messages, std::vector<std::string>{"Unable to write to output file."});
     EXPECT_EQ(run.calls.size(), 1u);
     EXPECT_FALSE(Exists(names.program));
 
     // A source that breaks down may have nothing to say; nothing is shown.
     RecordingSteps audio;
-    audio.audioOutcome = {EncodeStatus::kFailed, ""};
+    audio.audioOutcome = {StatusCode::kFailed, ""};
     run = RunSequence(Mpeg1(), names, audio);
-    EXPECT_EQ(run.outcome.status, EncodeStatus::kFailed);
+    EXPECT_EQ(run.outcome.status.code, StatusCode::kFailed);
     EXPECT_EQ(run.messages, std::vector<std::string>{});
     EXPECT_EQ(run.calls.size(), 2u);
     EXPECT_FALSE(Exists(names.program));
@@ -282,7 +282,7 @@ TEST(EncodeSequenceTest, TheMultiplexersFailureIsShownAndTheStreamsStay) {
     RecordingSteps steps;
     steps.audioBytes = {'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o'};
     const SequenceRun run = RunSequence(settings, names, steps);
-    EXPECT_EQ(run.outcome.status, EncodeStatus::kFailed);
+    EXPECT_EQ(run.outcome.status.code, StatusCode::kFailed);
     EXPECT_EQ(run.messages, std::vector<std::string>{"File " + names.audio +
                                                      " is not an AC3 or MPEG Audio stream."});
     EXPECT_TRUE(Exists(names.video));
@@ -297,9 +297,9 @@ TEST(EncodeSequenceTest, ACancelSkipsWhatIsLeftAndLeavesNoProgramStream) {
     const EncodeStreamNames names = korvan::StreamNamesFor(folder / "out.mpg", settings);
 
     RecordingSteps inVideo;
-    inVideo.videoOutcome = {EncodeStatus::kCancelled, ""};
+    inVideo.videoOutcome = {StatusCode::kCancelled, ""};
     SequenceRun run = RunSequence(settings, names, inVideo);
-    EXPECT_EQ(run.outcome.status, EncodeStatus::kCancelled);
+    EXPECT_EQ(run.outcome.status.code, StatusCode::kCancelled);
     EXPECT_EQ(run.calls.size(), 1u);
     EXPECT_FALSE(Exists(names.audio));
     EXPECT_FALSE(Exists(names.program));
@@ -307,7 +307,7 @@ TEST(EncodeSequenceTest, ACancelSkipsWhatIsLeftAndLeavesNoProgramStream) {
     RecordingSteps afterAudio;
     afterAudio.cancelAfterAudio = true;
     run = RunSequence(settings, names, afterAudio);
-    EXPECT_EQ(run.outcome.status, EncodeStatus::kCancelled);
+    EXPECT_EQ(run.outcome.status.code, StatusCode::kCancelled);
     EXPECT_EQ(run.calls.size(), 2u);
     EXPECT_EQ(run.messages, std::vector<std::string>{});
     EXPECT_FALSE(Exists(names.program));

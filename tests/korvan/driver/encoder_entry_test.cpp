@@ -43,9 +43,9 @@ TEST_F(EncoderEntryTest, StartUpWithoutAnyFileGivesVideoCdNtsc) {
     EXPECT_EQ(Call(korvan::kSelectStartUp), 0);
     EXPECT_TRUE(state_.settings ==
                 korvan::PresetSettings(EncoderPreset::kVideoCd, TvSystem::kNtsc));
-    EXPECT_EQ(state_.processorMode, korvan::DetectProcessorMode());
+    EXPECT_EQ(state_.kernelFlags, korvan::DetectCpuFlags());
     EXPECT_EQ(state_.batch, 0);
-    EXPECT_EQ(state_.palDefaults, 0);
+    EXPECT_FALSE(state_.palDefaults);
     EXPECT_EQ(exchange_.identity.code, 0x626D7067u);
     EXPECT_EQ(exchange_.identity.name, "DOVAREZ Encoder");
     EXPECT_EQ(exchange_.identity.defaultExtension, ".mpg");
@@ -74,19 +74,24 @@ TEST_F(EncoderEntryTest, ARefusedDefaultFileFallsBackToMpeg1) {
     EXPECT_TRUE(state_.settings == korvan::PresetSettings(EncoderPreset::kMpeg1, TvSystem::kPal));
 }
 
-TEST_F(EncoderEntryTest, MmxModeReplacesTheDetectedModeWhenItExists) {
+TEST_F(EncoderEntryTest, MmxModeTakesInstructionSetsAway) {
+    const korvan::CpuFlags detected = korvan::DetectCpuFlags();
     WriteUserValue("MMXMode", "0");
     Call(korvan::kSelectStartUp);
-    EXPECT_EQ(state_.processorMode, korvan::kProcessorPlain);
+    EXPECT_EQ(state_.kernelFlags, korvan::CpuFlags::kNone);
     WriteUserValue("MMXMode", "2");
     Call(korvan::kSelectStartUp);
-    EXPECT_EQ(state_.processorMode, korvan::kProcessor3DNow);
+    EXPECT_EQ(state_.kernelFlags, detected & korvan::CpuFlags::kSse2);
+    WriteUserValue("MMXMode", "4");
+    Call(korvan::kSelectStartUp);
+    EXPECT_EQ(state_.kernelFlags, detected);
+    // A word reads as 0; a number that names no mode leaves every set.
     for (const char* odd : {"5", "-1", "many"}) {
         WriteUserValue("MMXMode", odd);
         Call(korvan::kSelectStartUp);
-        const korvan::ProcessorMode expected =
-            std::string(odd) == "many" ? korvan::kProcessorPlain : korvan::DetectProcessorMode();
-        EXPECT_EQ(state_.processorMode, expected) << odd;
+        const korvan::CpuFlags expected =
+            std::string(odd) == "many" ? korvan::CpuFlags::kNone : detected;
+        EXPECT_EQ(state_.kernelFlags, expected) << odd;
     }
 }
 

@@ -84,7 +84,7 @@ protected:
             {"common/stime", "0"},       {"common/etime", "0"},
             {"common/operationid", "1"}, {"outformat/tempavifilename", planned}};
         for (std::size_t i = 0; i < inputs.size(); ++i) {
-            keys["infiles/" + korvan::InputKey(static_cast<int>(i))] = inputs[i];
+            keys["infiles/" + job_file::InputKey(static_cast<int>(i))] = inputs[i];
         }
         for (const auto& [key, value] : changes) keys[key] = value;
         fs::remove(JobFile());

@@ -163,7 +163,7 @@ TEST(JobFileTest, TheDescriptionIsReadKeyByKeyAndSurvivesADamagedFile) {
     EXPECT_EQ(description.mediaType, 6);
     EXPECT_EQ(description.startSeconds, 30);
     EXPECT_EQ(description.endSeconds, 10);
-    EXPECT_EQ(description.operation, korvan::kTestReadableOperation);
+    EXPECT_EQ(description.operation, job_file::kTestReadableOperation);
     EXPECT_EQ(description.plannedResult, "/e/t.mpg");
 
     // A count far beyond the keys there reads the keys there, and one
@@ -178,12 +178,12 @@ TEST(JobFileTest, TheDescriptionIsReadKeyByKeyAndSurvivesADamagedFile) {
     test::WriteFile(job.Path(), std::string("\x89PNG\r\n\x1a\n\0\0[infiles\nnumber=", 23));
     description = job.ReadDescription();
     EXPECT_EQ(description.inputCount, 0);
-    EXPECT_EQ(description.operation, korvan::kConvertOperation);
+    EXPECT_EQ(description.operation, job_file::kConvertOperation);
 
     // Progress lines hold line breaks; the file keeps one line per key.
-    job.WriteCommonText(korvan::kTipKey, "Step 1 of 2: Video:5% - frame 5 of 100,\r\nNeed time");
-    job.WriteCommonInt(korvan::kPercentKey, -1);
-    EXPECT_EQ(job.ReadCommonInt(korvan::kPercentKey, 0), -1);
+    job.WriteCommonText(job_file::kTipKey, "Step 1 of 2: Video:5% - frame 5 of 100,\r\nNeed time");
+    job.WriteCommonInt(job_file::kPercentKey, -1);
+    EXPECT_EQ(job.ReadCommonInt(job_file::kPercentKey, 0), -1);
     EXPECT_EQ(platform::GetPrivateProfileString("common", "strtip", "", 4096, job.Path()),
               "Step 1 of 2: Video:5% - frame 5 of 100,  Need time");
 }

@@ -17,8 +17,7 @@ TEST(Y4mReaderTest, ReadsTheHeaderAndEveryPicture) {
     test::WriteFile(path, "YUV4MPEG2 W4 H2 F30000:1001 It A1:1 C420jpeg XYSCSS=420JPEG\n" +
                               Picture(12, 'a') + Picture(12, 'b'));
     korvan::Y4mReader reader;
-    std::string error;
-    ASSERT_TRUE(reader.Open(path, error)) << error;
+    ASSERT_TRUE(reader.Open(path).IsOk());
     EXPECT_EQ(reader.Header().width, 4);
     EXPECT_EQ(reader.Header().height, 2);
     EXPECT_EQ(reader.Header().rateNumerator, 30000);
@@ -42,8 +41,7 @@ TEST(Y4mReaderTest, OtherChromaLayoutsAndOddSizes) {
     // 3 x 3 in 4:2:2: 9 + 2 * (2 x 3) bytes.
     test::WriteFile(path, "YUV4MPEG2 W3 H3 F25:1 C422\n" + Picture(21, 'x'));
     korvan::Y4mReader reader;
-    std::string error;
-    ASSERT_TRUE(reader.Open(path, error)) << error;
+    ASSERT_TRUE(reader.Open(path).IsOk());
     EXPECT_EQ(reader.Header().chromaFormat, korvan::kChroma422);
     EXPECT_EQ(reader.CountPictures(), 1);
     korvan::YuvFrame frame;
@@ -56,20 +54,20 @@ TEST(Y4mReaderTest, DamagedFilesAreRefusedWithoutCrashing) {
     test::TempDir dir;
     const std::string path = dir / "bad.y4m";
     korvan::Y4mReader reader;
-    std::string error;
-    EXPECT_FALSE(reader.Open(dir / "missing.y4m", error));
-    EXPECT_NE(error.find("Cannot open"), std::string::npos);
+    const korvan::Status missing = reader.Open(dir / "missing.y4m");
+    EXPECT_EQ(missing.code, korvan::StatusCode::kSourceFailed);
+    EXPECT_NE(missing.message.find("Cannot open"), std::string::npos);
     for (const std::string& text :
          {std::string("RIFF junk\n"), std::string("YUV4MPEG2 W0 H2\n"),
           std::string("YUV4MPEG2 W99999999999 H2\n"), std::string("YUV4MPEG2 W4 H2 Cmono\n"),
           std::string("YUV4MPEG2 W4 H2 F25:0\n"),
           std::string("YUV4MPEG2 W4") + std::string(10000, ' ')}) {
         test::WriteFile(path, text);
-        EXPECT_FALSE(reader.Open(path, error)) << text.substr(0, 30);
+        EXPECT_FALSE(reader.Open(path).IsOk()) << text.substr(0, 30);
     }
     // A cut-off last picture is not counted and reads as damaged.
     test::WriteFile(path, "YUV4MPEG2 W4 H2\n" + Picture(12, 'a') + Picture(5, 'b'));
-    ASSERT_TRUE(reader.Open(path, error));
+    ASSERT_TRUE(reader.Open(path).IsOk());
     EXPECT_EQ(reader.CountPictures(), 1);
     korvan::YuvFrame frame;
     frame.Allocate(korvan::MakeCodingGeometry(4, 2, 1, false));
@@ -77,7 +75,7 @@ TEST(Y4mReaderTest, DamagedFilesAreRefusedWithoutCrashing) {
     EXPECT_EQ(reader.ReadPicture(frame), -1);
     // A picture line that is not FRAME.
     test::WriteFile(path, "YUV4MPEG2 W4 H2\nFRAMX\n" + std::string(12, 'a'));
-    ASSERT_TRUE(reader.Open(path, error));
+    ASSERT_TRUE(reader.Open(path).IsOk());
     EXPECT_EQ(reader.CountPictures(), 0);
     EXPECT_EQ(reader.ReadPicture(frame), -1);
 }
@@ -99,8 +97,7 @@ TEST(Y4mWriterTest, WritesWhatTheReaderReads) {
     ASSERT_TRUE(writer.Close());
 
     korvan::Y4mReader reader;
-    std::string error;
-    ASSERT_TRUE(reader.Open(path, error)) << error;
+    ASSERT_TRUE(reader.Open(path).IsOk());
     EXPECT_EQ(reader.CountPictures(), 1);
     korvan::YuvFrame back;
     back.Allocate(korvan::MakeCodingGeometry(6, 4, 1, false));

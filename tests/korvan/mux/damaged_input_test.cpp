@@ -19,7 +19,6 @@ namespace {
 using korvan::EncoderPreset;
 using korvan::TvSystem;
 using korvan::mux::MuxReport;
-using korvan::mux::MuxStatus;
 
 const char kInvalidVideo[] = "Invalid MPEG Video stream header.";
 
@@ -51,14 +50,16 @@ TEST(DamagedInputTest, EmptyAndMissingFiles) {
     const std::string video = test::VideoFor(EncoderPreset::kDvd, TvSystem::kPal);
     const std::string audio = test::AudioFor(EncoderPreset::kDvd);
     MuxReport report = Mux(EncoderPreset::kDvd, folder / "empty.m2v", audio, folder);
-    EXPECT_EQ(report.status, MuxStatus::kFailed);
-    EXPECT_EQ(report.message, "Error getting size of input file " + folder / "empty.m2v" + ".");
+    EXPECT_EQ(report.status.code, korvan::StatusCode::kFailed);
+    EXPECT_EQ(report.status.message,
+              "Error getting size of input file " + folder / "empty.m2v" + ".");
     report = Mux(EncoderPreset::kDvd, video, folder / "empty.mp2", folder);
-    EXPECT_EQ(report.message, "Error getting size of input file " + folder / "empty.mp2" + ".");
+    EXPECT_EQ(report.status.message,
+              "Error getting size of input file " + folder / "empty.mp2" + ".");
     report = Mux(EncoderPreset::kDvd, video, folder.Folder(), folder);
-    EXPECT_EQ(report.message, "Error getting size of input file " + folder.Folder() + ".");
+    EXPECT_EQ(report.status.message, "Error getting size of input file " + folder.Folder() + ".");
     report = Mux(EncoderPreset::kDvd, folder / "gone.m2v", audio, folder);
-    EXPECT_EQ(report.message, "Input file " + folder / "gone.m2v" + " was not found.");
+    EXPECT_EQ(report.status.message, "Input file " + folder / "gone.m2v" + " was not found.");
 }
 
 TEST(DamagedInputTest, CutAndNoisyVideo) {
@@ -70,23 +71,23 @@ TEST(DamagedInputTest, CutAndNoisyVideo) {
     // Cut two thousand bytes into the tenth picture's slices.
     test::WriteFile(folder / "cut.m2v", good.substr(0, PictureStart(good, 10) + 2000));
     MuxReport report = Mux(EncoderPreset::kDvd, folder / "cut.m2v", audio, folder);
-    EXPECT_EQ(report.status, MuxStatus::kFailed);
-    EXPECT_EQ(report.message, kInvalidVideo);
+    EXPECT_EQ(report.status.code, korvan::StatusCode::kFailed);
+    EXPECT_EQ(report.status.message, kInvalidVideo);
 
     // Cut inside the tenth picture's header.
     test::WriteFile(folder / "header.m2v", good.substr(0, PictureStart(good, 10) + 5));
-    EXPECT_EQ(Mux(EncoderPreset::kDvd, folder / "header.m2v", audio, folder).message,
+    EXPECT_EQ(Mux(EncoderPreset::kDvd, folder / "header.m2v", audio, folder).status.message,
               kInvalidVideo);
 
     // A good sequence header, then noise.
     const size_t gop = good.find(std::string("\x00\x00\x01\xB8", 4));
     test::WriteFile(folder / "noise.m2v", good.substr(0, gop) + Noise(200000, 7));
     report = Mux(EncoderPreset::kDvd, folder / "noise.m2v", audio, folder);
-    EXPECT_EQ(report.status, MuxStatus::kFailed);
-    EXPECT_EQ(report.message, kInvalidVideo);
+    EXPECT_EQ(report.status.code, korvan::StatusCode::kFailed);
+    EXPECT_EQ(report.status.message, kInvalidVideo);
 
     test::WriteFile(folder / "random.m2v", Noise(50000, 8));
-    EXPECT_EQ(Mux(EncoderPreset::kDvd, folder / "random.m2v", audio, folder).message,
+    EXPECT_EQ(Mux(EncoderPreset::kDvd, folder / "random.m2v", audio, folder).status.message,
               "File " + folder / "random.m2v" + " is not a 11172-2 or 13818-2 Video stream.");
 }
 
@@ -98,21 +99,21 @@ TEST(DamagedInputTest, CutAndNoisyAudio) {
 
     test::WriteFile(folder / "cut.mp2", good.substr(0, 731 * 10 + 300));
     MuxReport report = Mux(EncoderPreset::kVideoCd, video, folder / "cut.mp2", folder);
-    EXPECT_EQ(report.status, MuxStatus::kFailed);
-    EXPECT_EQ(report.message, "File " + folder / "cut.mp2" + refused);
+    EXPECT_EQ(report.status.code, korvan::StatusCode::kFailed);
+    EXPECT_EQ(report.status.message, "File " + folder / "cut.mp2" + refused);
 
     test::WriteFile(folder / "noise.mp2", good.substr(0, 731) + Noise(20000, 9));
-    EXPECT_EQ(Mux(EncoderPreset::kVideoCd, video, folder / "noise.mp2", folder).message,
+    EXPECT_EQ(Mux(EncoderPreset::kVideoCd, video, folder / "noise.mp2", folder).status.message,
               "File " + folder / "noise.mp2" + refused);
 
     test::WriteFile(folder / "random.mp2", "\x12" + Noise(20000, 10));
-    EXPECT_EQ(Mux(EncoderPreset::kVideoCd, video, folder / "random.mp2", folder).message,
+    EXPECT_EQ(Mux(EncoderPreset::kVideoCd, video, folder / "random.mp2", folder).status.message,
               "File " + folder / "random.mp2" + refused);
 
     // A frame header of a format that is neither: MPEG audio with a free bitrate.
     test::WriteFile(folder / "free.mp2",
                     std::string("\xFF\xFD\x04\x44", 4) + std::string(700, '\0'));
-    EXPECT_EQ(Mux(EncoderPreset::kVideoCd, video, folder / "free.mp2", folder).message,
+    EXPECT_EQ(Mux(EncoderPreset::kVideoCd, video, folder / "free.mp2", folder).status.message,
               "Only MPEG and AC3 audio stream formats are supported.");
 }
 
@@ -173,10 +174,11 @@ TEST(DamagedInputTest, RandomlyChangedStreamsNeverCrash) {
         test::WriteFile(folder / "a.mp2", changedAudio);
         const EncoderPreset preset = round % 2 ? EncoderPreset::kSuperVcd : EncoderPreset::kDvd;
         const MuxReport report = Mux(preset, folder / "v.m2v", folder / "a.mp2", folder);
-        if (report.status == MuxStatus::kOk) {
+        if (report.status.IsOk()) {
             ++succeeded;
         } else {
-            EXPECT_TRUE(IsOneOfTheMessages(report.message)) << round << ": " << report.message;
+            EXPECT_TRUE(IsOneOfTheMessages(report.status.message))
+                << round << ": " << report.status.message;
         }
     }
     // Most changes land in slice or frame data, which the multiplexer passes on.

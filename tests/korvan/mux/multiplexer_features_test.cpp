@@ -22,7 +22,6 @@ using korvan::EncoderPreset;
 using korvan::EncoderSettings;
 using korvan::TvSystem;
 using korvan::mux::MuxReport;
-using korvan::mux::MuxStatus;
 
 uint8_t At(const std::string& bytes, size_t offset) { return static_cast<uint8_t>(bytes[offset]); }
 
@@ -56,7 +55,7 @@ TEST(VideoCdTest, PacksComeAtTheCdSectorRate) {
         settings, test::VideoFor(EncoderPreset::kVideoCd, TvSystem::kPal),
         test::AudioFor(EncoderPreset::kVideoCd), test::SecondAudioFor(EncoderPreset::kDvd),
         folder / "vcd.mpg", folder.Folder());
-    ASSERT_EQ(report.status, MuxStatus::kOk) << report.message;
+    ASSERT_EQ(report.status.code, korvan::StatusCode::kOk) << report.status.message;
     EXPECT_EQ(report.statistics.muxRate, 3528u);
     EXPECT_DOUBLE_EQ(report.statistics.scrStepTicks, 360000);
     const std::string bytes = test::ReadFile(folder / "vcd.mpg");
@@ -100,7 +99,7 @@ TEST(DvdTest, NavigationPacksOpenEveryGop) {
         const MuxReport report =
             test::RunMultiplex(settings, video, test::AudioFor(EncoderPreset::kDvd), "",
                                folder / "dvd.mpg", folder.Folder());
-        ASSERT_EQ(report.status, MuxStatus::kOk) << report.message;
+        ASSERT_EQ(report.status.code, korvan::StatusCode::kOk) << report.status.message;
         const std::string bytes = test::ReadFile(folder / "dvd.mpg");
         ASSERT_EQ(bytes.size() % 2048, 0u);
         size_t navigation = 0;
@@ -161,7 +160,7 @@ TEST(SuperVcdTest, ScanOffsetsPointAtTheIPicturesAsVcdimagerSays) {
         korvan::PresetSettings(EncoderPreset::kSuperVcd, TvSystem::kPal);
     const MuxReport report =
         test::RunMultiplex(settings, video, audio, "", folder / "svcd.mpg", folder.Folder());
-    ASSERT_EQ(report.status, MuxStatus::kOk) << report.message;
+    ASSERT_EQ(report.status.code, korvan::StatusCode::kOk) << report.status.message;
     ExpectSound(folder / "svcd.mpg");
     EXPECT_EQ(test::VcdImagerComplaints(folder / "svcd.mpg", folder.Folder(), "svcd"), "");
 
@@ -230,7 +229,7 @@ TEST(SplitTest, ASizeLimitedDvdSplitsIntoFilesThatEachPass) {
     settings.maxFileSize = 3;
     const MuxReport report =
         test::RunMultiplex(settings, video, audio, "", folder / "Movie.mpg", folder.Folder());
-    ASSERT_EQ(report.status, MuxStatus::kOk) << report.message;
+    ASSERT_EQ(report.status.code, korvan::StatusCode::kOk) << report.status.message;
     ASSERT_GE(report.programFiles.size(), 3u);
     EXPECT_EQ(report.programFiles[0], folder / "movie.mpg");
     EXPECT_EQ(report.programFiles[1], folder / "movie_2.mpg");
@@ -266,7 +265,7 @@ TEST(SplitTest, SuperVcdFilesStartTheirClocksAgain) {
     settings.maxFileSize = 1;
     const MuxReport report =
         test::RunMultiplex(settings, video, audio, "", folder / "svcd.mpg", folder.Folder());
-    ASSERT_EQ(report.status, MuxStatus::kOk) << report.message;
+    ASSERT_EQ(report.status.code, korvan::StatusCode::kOk) << report.status.message;
     ASSERT_GE(report.programFiles.size(), 2u);
     uint64_t pictures = 0;
     uint64_t frames = 0;
@@ -319,7 +318,7 @@ TEST(TimeRangeTest, StartAndStopCutAtGops) {
     settings.muxStopTime = 7;
     const MuxReport report =
         test::RunMultiplex(settings, video, audio, "", folder / "range.mpg", folder.Folder());
-    ASSERT_EQ(report.status, MuxStatus::kOk) << report.message;
+    ASSERT_EQ(report.status.code, korvan::StatusCode::kOk) << report.status.message;
     ExpectSound(folder / "range.mpg");
     const test::StdReport std = test::CheckProgramStream(folder / "range.mpg");
     EXPECT_EQ(std.streams.at(0xE0).units, expected);
@@ -331,8 +330,8 @@ TEST(TimeRangeTest, StartAndStopCutAtGops) {
     settings.muxStartTime = 100;
     const MuxReport late =
         test::RunMultiplex(settings, video, audio, "", folder / "late.mpg", folder.Folder());
-    EXPECT_EQ(late.status, MuxStatus::kFailed);
-    EXPECT_EQ(late.message, "Mux start time is greater than the total time 12 seconds.");
+    EXPECT_EQ(late.status.code, korvan::StatusCode::kFailed);
+    EXPECT_EQ(late.status.message, "Mux start time is greater than the total time 12 seconds.");
 }
 
 class RecordingHost : public korvan::mux::MuxHost {
@@ -369,7 +368,7 @@ TEST(ProgressTest, EveryPhaseReportsInItsOwnWords) {
     RecordingHost host;
     const MuxReport report = korvan::mux::Multiplex(
         korvan::PresetSettings(EncoderPreset::kSuperVcd, TvSystem::kPal), request, host);
-    ASSERT_EQ(report.status, MuxStatus::kOk) << report.message;
+    ASSERT_EQ(report.status.code, korvan::StatusCode::kOk) << report.status.message;
     ASSERT_GT(host.texts.size(), 10u);
     const double videoBytes = static_cast<double>(std::filesystem::file_size(request.videoPath));
     EXPECT_EQ(host.texts.front(), "Scanning video stream: 0% - byte offset 0 of " +
@@ -408,8 +407,8 @@ TEST(ProgressTest, CancellingStopsBetweenPacksAndKeepsWhatWasWritten) {
         const MuxReport report =
             korvan::mux::Multiplex(korvan::PresetSettings(EncoderPreset::kSuperVcd, TvSystem::kPal),
                                    SuperVcdRequest(folder.Folder()), host);
-        EXPECT_EQ(report.status, MuxStatus::kCancelled);
-        EXPECT_EQ(report.message, "");
+        EXPECT_EQ(report.status.code, korvan::StatusCode::kCancelled);
+        EXPECT_EQ(report.status.message, "");
         const bool packing = std::string(phase).rfind("Multiplexing", 0) == 0;
         EXPECT_EQ(std::filesystem::exists(folder / "svcd.mpg"), packing);
         if (packing) {
@@ -429,7 +428,7 @@ TEST(StreamSetTest, AudioOnlyVideoOnlyAndTwoAc3Streams) {
     vcd.padVCDAudio = 1;
     MuxReport report = test::RunMultiplex(vcd, "", test::AudioFor(EncoderPreset::kVideoCd), "",
                                           folder / "audio.mpg", folder.Folder());
-    ASSERT_EQ(report.status, MuxStatus::kOk) << report.message;
+    ASSERT_EQ(report.status.code, korvan::StatusCode::kOk) << report.status.message;
     EXPECT_GT(report.statistics.paddingPacks, 0u);
     const std::string audioOnly = test::ReadFile(folder / "audio.mpg");
     size_t padded = 0;
@@ -446,7 +445,7 @@ TEST(StreamSetTest, AudioOnlyVideoOnlyAndTwoAc3Streams) {
     const EncoderSettings mpeg2 = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kNtsc);
     report = test::RunMultiplex(mpeg2, test::VideoFor(EncoderPreset::kMpeg2, TvSystem::kNtsc), "",
                                 "", folder / "video.mpg", folder.Folder());
-    ASSERT_EQ(report.status, MuxStatus::kOk) << report.message;
+    ASSERT_EQ(report.status.code, korvan::StatusCode::kOk) << report.status.message;
     ExpectSound(folder / "video.mpg");
     EXPECT_EQ(test::CheckProgramStream(folder / "video.mpg").streams.size(), 1u);
 
@@ -455,7 +454,7 @@ TEST(StreamSetTest, AudioOnlyVideoOnlyAndTwoAc3Streams) {
         test::RunMultiplex(mpeg2, test::VideoFor(EncoderPreset::kMpeg2, TvSystem::kNtsc),
                            test::MuxMedia("ac3-48000.ac3"), test::MuxMedia("second-ac3-48000.ac3"),
                            folder / "ac3.mpg", folder.Folder());
-    ASSERT_EQ(report.status, MuxStatus::kOk) << report.message;
+    ASSERT_EQ(report.status.code, korvan::StatusCode::kOk) << report.status.message;
     ExpectSound(folder / "ac3.mpg");
     const test::StdReport std = test::CheckProgramStream(folder / "ac3.mpg");
     ASSERT_EQ(std.streams.count(0x180), 1u);
@@ -473,26 +472,27 @@ TEST(FailureTest, InputsAndOutputsThatCannotBeUsed) {
     const std::string audio = test::AudioFor(EncoderPreset::kMpeg2);
     MuxReport report = test::RunMultiplex(settings, folder / "absent.m2v", audio, "",
                                           folder / "o.mpg", folder.Folder());
-    EXPECT_EQ(report.message, "Input file " + folder / "absent.m2v" + " was not found.");
+    EXPECT_EQ(report.status.message, "Input file " + folder / "absent.m2v" + " was not found.");
     report = test::RunMultiplex(settings, video, audio, folder / "absent.mp2", folder / "o.mpg",
                                 folder.Folder());
-    EXPECT_EQ(report.message, "Input file " + folder / "absent.mp2" + " was not found.");
+    EXPECT_EQ(report.status.message, "Input file " + folder / "absent.mp2" + " was not found.");
     report =
         test::RunMultiplex(settings, video, audio, "", folder / "no folder/o.mpg", folder.Folder());
-    EXPECT_EQ(report.message, "Unable to open program file " + folder / "no folder/o.mpg" + ".");
+    EXPECT_EQ(report.status.message,
+              "Unable to open program file " + folder / "no folder/o.mpg" + ".");
     report =
         test::RunMultiplex(settings, video, audio, "", folder / "o.mpg", folder / "no folder/");
-    EXPECT_EQ(report.message,
+    EXPECT_EQ(report.status.message,
               "Unable to create temporary video units file " + folder / "no folder/tmp_v" + ".");
     EncoderSettings odd = settings;
     odd.sectorSize = 100;
     report = test::RunMultiplex(odd, video, audio, "", folder / "o.mpg", folder.Folder());
-    EXPECT_EQ(report.message, "Invalid program stream settings: sector size.");
+    EXPECT_EQ(report.status.message, "Invalid program stream settings: sector size.");
     odd = settings;
     odd.audioBufferSize = 0;
     report = test::RunMultiplex(odd, video, audio, "", folder / "o.mpg", folder.Folder());
-    EXPECT_EQ(report.message, "Invalid program stream settings: audio buffer size.");
-    EXPECT_EQ(report.status, MuxStatus::kFailed);
+    EXPECT_EQ(report.status.message, "Invalid program stream settings: audio buffer size.");
+    EXPECT_EQ(report.status.code, korvan::StatusCode::kFailed);
 }
 
 TEST(CommandLineTest, ZarvoMpegencMultiplexesReadyStreams) {

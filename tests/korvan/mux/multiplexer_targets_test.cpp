@@ -79,7 +79,7 @@ TEST_P(TargetTest, RealClientsAcceptEveryVariant) {
         const korvan::mux::MuxReport report =
             test::RunMultiplex(settings, video, audio, variant.secondAudio ? second : "",
                                folder / "Out Put.MPG", folder.Folder());
-        ASSERT_EQ(report.status, korvan::mux::MuxStatus::kOk) << report.message;
+        ASSERT_EQ(report.status.code, korvan::StatusCode::kOk) << report.status.message;
         ASSERT_EQ(report.programFiles.size(), 1u);
         const std::string program = folder / "out put.mpg";
         EXPECT_EQ(report.programFiles[0], program);

@@ -252,9 +252,9 @@ TEST(ScanOffsetTest, AddressesGoIntoTheUserDataOfEachIPicture) {
 
     QuietMuxHost host;
     ProgressThrottle progress(host);
-    const StepResult result =
+    const korvan::Status result =
         WriteScanOffsets(program, PackList(folder, {0, 4501, 9000}), 1, progress);
-    ASSERT_TRUE(result.ok()) << result.message;
+    ASSERT_TRUE(result.IsOk()) << result.message;
 
     const std::string bytes = test::ReadFile(program);
     std::vector<Bytes> found;
@@ -281,7 +281,7 @@ TEST(ScanOffsetTest, AddressesGoIntoTheUserDataOfEachIPicture) {
 
     // A list that names more I pictures than the file has blocks.
     const std::string again = ProgramWith(folder, {first});
-    const StepResult missing = WriteScanOffsets(again, PackList(folder, {0, 7}), 1, progress);
+    const korvan::Status missing = WriteScanOffsets(again, PackList(folder, {0, 7}), 1, progress);
     EXPECT_EQ(missing.message, "Could not find User Data at I-frame 1 in file " + again + ".");
     const std::string broken = folder / "odd";
     test::WriteFile(broken, "12345");

@@ -26,7 +26,7 @@ void Write(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 struct VideoScan {
-    StepResult result;
+    korvan::Status result;
     VideoFacts facts;
     std::vector<VideoUnit> units;
 };
@@ -42,7 +42,7 @@ VideoScan ScanVideo(const std::vector<uint8_t>& bytes, VideoScanOptions options 
     scan.result =
         ScanVideoStream(es, folder / "in.m2v", folder / "tmp_v", options, progress, scan.facts);
     UnitReader<VideoUnit> reader;
-    if (scan.result.ok() && reader.Open(folder / "tmp_v")) {
+    if (scan.result.IsOk() && reader.Open(folder / "tmp_v")) {
         for (uint64_t i = 0; i < reader.Count(); ++i) {
             VideoUnit unit;
             EXPECT_TRUE(reader.Read(i, unit));
@@ -53,7 +53,7 @@ VideoScan ScanVideo(const std::vector<uint8_t>& bytes, VideoScanOptions options 
 }
 
 struct AudioScan {
-    StepResult result;
+    korvan::Status result;
     AudioFacts facts;
     std::vector<AudioUnit> units;
 };
@@ -68,7 +68,7 @@ AudioScan ScanAudio(const std::vector<uint8_t>& bytes) {
     ProgressThrottle progress(host);
     scan.result = ScanAudioStream(es, "in.mp2", folder / "tmp_a", progress, scan.facts);
     UnitReader<AudioUnit> reader;
-    if (scan.result.ok() && reader.Open(folder / "tmp_a")) {
+    if (scan.result.IsOk() && reader.Open(folder / "tmp_a")) {
         for (uint64_t i = 0; i < reader.Count(); ++i) {
             AudioUnit unit;
             EXPECT_TRUE(reader.Read(i, unit));
@@ -98,7 +98,7 @@ SyntheticVideo ReorderedGop(bool mpeg2) {
 TEST(VideoScanTest, ReorderedPicturesGetDecodingAndPresentationTimes) {
     for (const bool mpeg2 : {false, true}) {
         const VideoScan scan = ScanVideo(ReorderedGop(mpeg2).Bytes());
-        ASSERT_TRUE(scan.result.ok()) << scan.result.message;
+        ASSERT_TRUE(scan.result.IsOk()) << scan.result.message;
         ASSERT_EQ(scan.units.size(), 7u);
         // Decoded one picture apart; shown in temporal-reference order, the
         // first at 0 and decoded one period before.
@@ -140,7 +140,7 @@ TEST(VideoScanTest, AnOpenGopShowsItsLeadingBPicturesFirst) {
         video.Picture(shape);
     }
     const VideoScan scan = ScanVideo(video.Bytes());
-    ASSERT_TRUE(scan.result.ok()) << scan.result.message;
+    ASSERT_TRUE(scan.result.IsOk()) << scan.result.message;
     for (const VideoUnit& unit : scan.units)
         EXPECT_DOUBLE_EQ(unit.pts, unit.temporalReference * kPalPeriod);
     EXPECT_DOUBLE_EQ(scan.units[0].dts, -kPalPeriod);
@@ -175,7 +175,7 @@ TEST(VideoScanTest, TwoFieldsMakeOneUnitAndRepeatedFieldsLengthenPictures) {
     VideoScanOptions options;
     options.detectPulldown = true;
     const VideoScan scan = ScanVideo(video.Bytes(), options);
-    ASSERT_TRUE(scan.result.ok()) << scan.result.message;
+    ASSERT_TRUE(scan.result.IsOk()) << scan.result.message;
     ASSERT_EQ(scan.units.size(), 3u);
     const double field = 450450;  // half of 1001/30000 s
     // Shown one after another: 2 fields, 3 fields (repeated), 2 fields.
@@ -224,7 +224,7 @@ TEST(VideoScanTest, RatesComeFromTheLargestSecondAndTheAverage) {
     }
     const size_t total = video.Size();
     const VideoScan scan = ScanVideo(video.Bytes());
-    ASSERT_TRUE(scan.result.ok()) << scan.result.message;
+    ASSERT_TRUE(scan.result.IsOk()) << scan.result.message;
     // The first checkpoint is at the end of picture 25, where the next
     // unit's headers begin.
     const uint64_t checkpoint = scan.units[25].offset;
@@ -247,7 +247,7 @@ TEST(VideoScanTest, AStreamShorterThanASecondIsScaledToOne) {
         video.Picture(shape);
     }
     const VideoScan scan = ScanVideo(video.Bytes());
-    ASSERT_TRUE(scan.result.ok());
+    ASSERT_TRUE(scan.result.IsOk());
     EXPECT_EQ(scan.facts.computedMaxRate,
               static_cast<uint32_t>(std::ceil(static_cast<double>(video.Size()) * 5 * 8 / 400)));
 }
@@ -261,7 +261,7 @@ TEST(VideoScanTest, TheFirstSequenceHeaderIsRememberedUpToTheGop) {
     shape.sliceRows = 36;
     video.Picture(shape);
     const VideoScan scan = ScanVideo(video.Bytes());
-    ASSERT_TRUE(scan.result.ok());
+    ASSERT_TRUE(scan.result.IsOk());
     const std::vector<uint8_t> bytes = video.Bytes();
     EXPECT_EQ(scan.facts.firstSequenceHeader,
               std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(headerBytes)));
@@ -292,7 +292,7 @@ TEST(VideoScanTest, ScanOffsetUserDataIsFoundOrPlacedBeforeTheFirstSlice) {
     VideoScanOptions options;
     options.findScanUserData = true;
     const VideoScan scan = ScanVideo(video.Bytes(), options);
-    ASSERT_TRUE(scan.result.ok()) << scan.result.message;
+    ASSERT_TRUE(scan.result.IsOk()) << scan.result.message;
     ASSERT_EQ(scan.units.size(), 3u);
     EXPECT_EQ(scan.units[0].userDataOffset, static_cast<int64_t>(blockAt));
     EXPECT_TRUE(scan.units[0].flags & kUnitHasScanUserData);
@@ -355,7 +355,7 @@ TEST(VideoScanTest, DamagedStreamsAreRefusedWithTheirMessage) {
     system.insert(system.end() - 4, {0, 0, 1, 0xBA});
     EXPECT_EQ(ScanVideo(system).result.message, invalid);
 
-    EXPECT_TRUE(ScanVideo(good).result.ok());
+    EXPECT_TRUE(ScanVideo(good).result.IsOk());
 }
 
 TEST(AudioScanTest, MpegAudioFramesFollowBitrateSamplingRateAndPadding) {
@@ -368,7 +368,7 @@ TEST(AudioScanTest, MpegAudioFramesFollowBitrateSamplingRateAndPadding) {
         stream.insert(stream.end(), frame.begin(), frame.end());
     }
     const AudioScan scan = ScanAudio(stream);
-    ASSERT_TRUE(scan.result.ok()) << scan.result.message;
+    ASSERT_TRUE(scan.result.IsOk()) << scan.result.message;
     ASSERT_EQ(scan.units.size(), 10u);
     for (size_t i = 0; i < 10; ++i) {
         EXPECT_EQ(scan.units[i].length, i % 2 ? 732u : 731u);
@@ -387,7 +387,7 @@ TEST(AudioScanTest, MpegAudioFramesFollowBitrateSamplingRateAndPadding) {
         layer1.insert(layer1.end(), frame.begin(), frame.end());
     }
     const AudioScan first = ScanAudio(layer1);
-    ASSERT_TRUE(first.result.ok()) << first.result.message;
+    ASSERT_TRUE(first.result.IsOk()) << first.result.message;
     EXPECT_EQ(first.facts.samplesPerFrame, 384);
     EXPECT_NEAR(first.units[1].pts, 384 * 27000000.0 / 48000, 1e-6);
 }
@@ -408,7 +408,7 @@ TEST(AudioScanTest, Ac3FramesFollowTheirSizeCode) {
             stream.insert(stream.end(), frame.begin(), frame.end());
         }
         const AudioScan scan = ScanAudio(stream);
-        ASSERT_TRUE(scan.result.ok()) << scan.result.message << " size code " << c.sizeCode;
+        ASSERT_TRUE(scan.result.IsOk()) << scan.result.message << " size code " << c.sizeCode;
         ASSERT_EQ(scan.units.size(), 3u);
         EXPECT_EQ(scan.units[2].offset, 2u * c.bytes);
         EXPECT_EQ(scan.facts.format, AudioFormat::kAc3);

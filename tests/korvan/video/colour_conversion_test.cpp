@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "korvan/mpegenc/common/processor_mode.h"
+#include "korvan/mpegenc/common/cpu_flags.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ Converted Convert(int width, int height, int chroma, korvan::MpegSyntax syntax, 
     c.geometry = korvan::MakeCodingGeometry(width, height, chroma, false);
     c.frame.Allocate(c.geometry);
     korvan::ColourConverter converter;
-    EXPECT_TRUE(converter.Prepare(c.geometry, 5, syntax, source, korvan::kProcessorPlain));
+    EXPECT_TRUE(converter.Prepare(c.geometry, 5, syntax, source, korvan::CpuFlags::kNone));
     const std::vector<uint8_t> pels = MakeBgrx(width, height, colour);
     converter.Convert(pels.data(), width * 4, c.frame);
     return c;

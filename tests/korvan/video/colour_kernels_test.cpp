@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "korvan/mpegenc/common/processor_mode.h"
+#include "korvan/mpegenc/common/cpu_flags.h"
 #include "korvan/mpegenc/video/colour_conversion.h"
 
 namespace {
@@ -33,9 +33,21 @@ std::vector<std::vector<uint8_t>> TestBytes(size_t count, std::mt19937& random) 
 }
 
 const ColourKernels& Plain() { return korvan::PlainColourKernels(); }
-const ColourKernels& Simd() { return korvan::Sse2ColourKernels(); }
 
-TEST(ColourKernelsTest, TheMatrixRowIsTheSameInEveryTable) {
+// The SIMD table, where this processor has one.
+class ColourKernelsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!korvan::HasFlags(korvan::DetectCpuFlags(), korvan::CpuFlags::kSse2))
+            GTEST_SKIP() << "no SIMD colour kernels for this processor";
+        ASSERT_NE(&Simd(), &Plain());
+    }
+    static const ColourKernels& Simd() {
+        return korvan::SelectColourKernels(korvan::CpuFlags::kSse2);
+    }
+};
+
+TEST_F(ColourKernelsTest, TheMatrixRowIsTheSameInEveryTable) {
     std::mt19937 random(7);
     for (int code = 0; code <= 9; ++code) {
         const korvan::ColourMatrix matrix = korvan::MakeColourMatrix(code);
@@ -59,7 +71,7 @@ TEST(ColourKernelsTest, TheMatrixRowIsTheSameInEveryTable) {
     }
 }
 
-TEST(ColourKernelsTest, TheChromaFiltersAreTheSameInEveryTable) {
+TEST_F(ColourKernelsTest, TheChromaFiltersAreTheSameInEveryTable) {
     constexpr ChromaTaps kMpeg1 = {22, 0, -52, 0, 159, 256, 159, 0, -52, 0, 22, 0};
     constexpr ChromaTaps kMpeg2 = {5, 11, -21, -37, 70, 228, 228, 70, -37, -21, 11, 5};
     // Extreme taps push the sums to both clips.
@@ -86,7 +98,7 @@ TEST(ColourKernelsTest, TheChromaFiltersAreTheSameInEveryTable) {
     }
 }
 
-TEST(ColourKernelsTest, WholePicturesAreTheSameInEveryProcessorMode) {
+TEST(ColourConversionKernelsTest, WholePicturesAreTheSameWithEveryTable) {
     std::mt19937 random(3);
     struct Case {
         int width, height, chroma;
@@ -105,13 +117,14 @@ TEST(ColourKernelsTest, WholePicturesAreTheSameInEveryProcessorMode) {
         const std::vector<uint8_t> pels =
             TestBytes(static_cast<size_t>(stride) * c.height, random)[0];
         std::vector<std::vector<uint8_t>> planes;
-        for (int mode :
-             {korvan::kProcessorPlain, korvan::kProcessorMmx, korvan::kProcessorMmxExtended}) {
+        const korvan::CpuFlags detected = korvan::DetectCpuFlags();
+        for (korvan::CpuFlags flags :
+             {korvan::CpuFlags::kNone, detected & korvan::CpuFlags::kSse2, detected}) {
             korvan::YuvFrame frame;
             ASSERT_TRUE(frame.Allocate(geometry));
             korvan::ColourConverter converter;
-            ASSERT_TRUE(
-                converter.Prepare(geometry, 1, c.syntax, korvan::ChromaSource::kFromPicture, mode));
+            ASSERT_TRUE(converter.Prepare(geometry, 1, c.syntax, korvan::ChromaSource::kFromPicture,
+                                          flags));
             converter.Convert(pels.data(), stride, frame);
             std::vector<uint8_t> samples;
             for (int p = 0; p < 3; ++p) {

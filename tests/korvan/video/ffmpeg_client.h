@@ -76,8 +76,7 @@ using Picture = std::vector<uint8_t>;
 inline std::vector<Picture> ReadY4mPictures(const std::string& path) {
     std::vector<Picture> pictures;
     korvan::Y4mReader reader;
-    std::string error;
-    if (!reader.Open(path, error)) return pictures;
+    if (!reader.Open(path).IsOk()) return pictures;
     const korvan::Y4mHeader h = reader.Header();
     korvan::YuvFrame frame;
     frame.Allocate(korvan::MakeCodingGeometry(h.width, h.height, h.chromaFormat, false));

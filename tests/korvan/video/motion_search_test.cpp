@@ -133,7 +133,7 @@ TEST(MotionSearchTest, MotionThatGrowsAcrossThePictureIsFollowedBeyondTheCoarseR
     ASSERT_TRUE(korvan::DeriveCodingParameters(
                     korvan::PresetSettings(korvan::EncoderPreset::kDvd, korvan::TvSystem::kPal),
                     g.lumaWidth, g.lumaHeight, p)
-                    .Ok());
+                    .IsOk());
     // Interlaced DVD pictures are sized to whole macroblock pairs; these
     // pictures are progressive.
     p.geometry = g;

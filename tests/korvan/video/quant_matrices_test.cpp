@@ -16,7 +16,7 @@ std::string Numbers(int first, int count, int value) {
 
 TEST(QuantMatricesTest, EmptyNamesGiveTheStandardIntraAndTestModelNonIntraMatrices) {
     korvan::SequenceMatrices m;
-    ASSERT_TRUE(korvan::LoadSequenceMatrices("", "", m).Ok());
+    ASSERT_TRUE(korvan::LoadSequenceMatrices("", "", m).IsOk());
     EXPECT_FALSE(m.loadIntra);
     EXPECT_TRUE(m.loadNonIntra);
     EXPECT_EQ(m.intra.weights, korvan::kDefaultIntraMatrix);
@@ -24,7 +24,7 @@ TEST(QuantMatricesTest, EmptyNamesGiveTheStandardIntraAndTestModelNonIntraMatric
     EXPECT_EQ(m.nonIntra.weights[63], 33);
     EXPECT_EQ(m.nonIntra.reciprocals[63], 65536u / 33);
 
-    ASSERT_TRUE(korvan::LoadSequenceMatrices("", "mpeg default", m).Ok());
+    ASSERT_TRUE(korvan::LoadSequenceMatrices("", "mpeg default", m).IsOk());
     EXPECT_FALSE(m.loadNonIntra);
     EXPECT_EQ(m.nonIntra.weights, korvan::kFlatNonIntraMatrix);
 }
@@ -36,7 +36,7 @@ TEST(QuantMatricesTest, FilesAreReadInRasterOrderAndTransmitted) {
     test::WriteFile(intra, Numbers(8, 64, 20));
     test::WriteFile(nonIntra, "  " + Numbers(255, 64, 1));
     korvan::SequenceMatrices m;
-    ASSERT_TRUE(korvan::LoadSequenceMatrices(intra, nonIntra, m).Ok());
+    ASSERT_TRUE(korvan::LoadSequenceMatrices(intra, nonIntra, m).IsOk());
     EXPECT_TRUE(m.loadIntra);
     EXPECT_TRUE(m.loadNonIntra);
     EXPECT_EQ(m.intra.weights[0], 8);
@@ -49,8 +49,8 @@ TEST(QuantMatricesTest, BadFilesEndWithTheirMessages) {
     test::TempDir dir;
     const std::string missing = dir / "missing.txt";
     korvan::SequenceMatrices m;
-    korvan::VideoResult r = korvan::LoadSequenceMatrices(missing, "", m);
-    EXPECT_EQ(r.code, korvan::kVideoMatrixFile);
+    korvan::Status r = korvan::LoadSequenceMatrices(missing, "", m);
+    EXPECT_EQ(r.code, korvan::StatusCode::kMatrixFile);
     EXPECT_EQ(r.message, "Could not open intra quant matrix file " + missing + ".");
     r = korvan::LoadSequenceMatrices("", missing, m);
     EXPECT_EQ(r.message, "Could not open non-intra quant matrix file " + missing + ".");

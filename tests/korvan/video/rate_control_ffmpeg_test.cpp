@@ -66,9 +66,9 @@ protected:
                             korvan::VideoStatistics* statistics = nullptr) {
         const std::string stream = clips_->dir / (name + ".mpv");
         const std::string recon = clips_->dir / (name + " recon.y4m");
-        const korvan::VideoResult r =
-            korvan::EncodeVideoFile(s, {input, stream, recon}, 0, statistics);
-        EXPECT_TRUE(r.Ok()) << r.message;
+        const korvan::Status r =
+            korvan::EncodeVideoFile(s, {input, stream, recon}, korvan::CpuFlags::kNone, statistics);
+        EXPECT_TRUE(r.IsOk()) << r.message;
         const test::Decoded d = test::DecodeWithFfmpeg(stream, clips_->dir / (name + " dec.y4m"));
         EXPECT_EQ(d.status, 0);
         EXPECT_EQ(d.messages, "");

@@ -8,9 +8,9 @@ namespace {
 
 korvan::CodingParameters Parameters(korvan::EncoderPreset target, int width, int height) {
     korvan::CodingParameters p;
-    const korvan::VideoResult r = korvan::DeriveCodingParameters(
+    const korvan::Status r = korvan::DeriveCodingParameters(
         korvan::PresetSettings(target, korvan::TvSystem::kPal), width, height, p);
-    EXPECT_TRUE(r.Ok()) << r.message;
+    EXPECT_TRUE(r.IsOk()) << r.message;
     return p;
 }
 
@@ -37,7 +37,7 @@ TEST(StreamHeadersTest, FlatNonIntraMatrixIsNotTransmitted) {
         korvan::PresetSettings(korvan::EncoderPreset::kMpeg2, korvan::TvSystem::kPal);
     std::snprintf(s.nonIntraQuantMatrix, sizeof(s.nonIntraQuantMatrix), "mpeg default");
     korvan::CodingParameters p;
-    ASSERT_TRUE(korvan::DeriveCodingParameters(s, 720, 576, p).Ok());
+    ASSERT_TRUE(korvan::DeriveCodingParameters(s, 720, 576, p).IsOk());
     EXPECT_FALSE(p.matrices.loadNonIntra);
     EXPECT_FALSE(p.matrices.loadIntra);
     korvan::BitWriter out;

@@ -45,18 +45,18 @@ Encoded Encode(const korvan::EncoderSettings& s, int threads) {
     korvan::VideoEncoder encoder;
     encoder.SetThreadCount(threads);
     Encoded e;
-    const korvan::VideoResult opened =
-        encoder.Open(s, kWidth, kHeight, kPictures, 0, source, &sink);
-    EXPECT_TRUE(opened.Ok()) << opened.message;
-    if (!opened.Ok()) return e;
+    const korvan::Status opened =
+        encoder.Open(s, kWidth, kHeight, kPictures, korvan::CpuFlags::kNone, source, &sink);
+    EXPECT_TRUE(opened.IsOk()) << opened.message;
+    if (!opened.IsOk()) return e;
     while (!encoder.Done()) {
-        const korvan::VideoResult r = encoder.EncodeNextPicture();
-        EXPECT_TRUE(r.Ok()) << r.message;
-        if (!r.Ok()) return e;
+        const korvan::Status r = encoder.EncodeNextPicture();
+        EXPECT_TRUE(r.IsOk()) << r.message;
+        if (!r.IsOk()) return e;
         const std::vector<uint8_t> bytes = encoder.TakeOutput();
         e.stream.insert(e.stream.end(), bytes.begin(), bytes.end());
     }
-    EXPECT_TRUE(encoder.Finish().Ok());
+    EXPECT_TRUE(encoder.Finish().IsOk());
     const std::vector<uint8_t> tail = encoder.TakeOutput();
     e.stream.insert(e.stream.end(), tail.begin(), tail.end());
     e.reconstruction = std::move(sink.samples);

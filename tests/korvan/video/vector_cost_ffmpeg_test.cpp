@@ -78,14 +78,16 @@ TEST(VectorCostFfmpegTest, WeighingTheBitsMakesGrainyVectorsCheaperForLittleMatc
     for (int distance = 1; distance <= 2; ++distance) {
         // The plain kernels and the processor's: the same vectors from both.
         FieldTotals previous;
-        for (const int mode : {0, 3}) {
+        for (const korvan::CpuFlags flags : {korvan::CpuFlags::kNone, korvan::DetectCpuFlags()}) {
+            const bool plainKernels = flags == korvan::CpuFlags::kNone;
             const korvan::VideoKernels* kernels =
-                &korvan::SelectVideoKernels(mode, korvan::DctArithmetic::kInteger);
+                &korvan::SelectVideoKernels(flags, korvan::DctArithmetic::kInteger);
             const korvan::MotionSearcher searcher(*kernels, geometry);
             const FieldTotals plain = SearchPicture(searcher, frames[distance], frames[0], false);
             const FieldTotals weighed = SearchPicture(searcher, frames[distance], frames[0], true);
-            SCOPED_TRACE("distance " + std::to_string(distance) + ", mode " + std::to_string(mode));
-            if (mode != 0) {
+            SCOPED_TRACE("distance " + std::to_string(distance) +
+                         (plainKernels ? ", plain" : ", the processor's"));
+            if (!plainKernels) {
                 EXPECT_EQ(weighed.sad, previous.sad);
                 EXPECT_EQ(weighed.bits, previous.bits);
             }

@@ -42,7 +42,7 @@ protected:
     }
 
     struct Outcome {
-        korvan::VideoResult result;
+        korvan::Status result;
         test::Decoded decoded;
         std::vector<test::Picture> reconstruction;
         std::string stream;
@@ -55,8 +55,9 @@ protected:
         Outcome o;
         o.stream = clips_->dir / (name + (settings.IsMpeg2() ? ".m2v" : ".m1v"));
         const std::string recon = clips_->dir / (name + " recon.y4m");
-        o.result = korvan::EncodeVideoFile(settings, {input, o.stream, recon}, 0);
-        if (!o.result.Ok()) return o;
+        o.result =
+            korvan::EncodeVideoFile(settings, {input, o.stream, recon}, korvan::CpuFlags::kNone);
+        if (!o.result.IsOk()) return o;
         o.decoded =
             test::DecodeWithFfmpeg(o.stream, clips_->dir / (name + " decoded.y4m"), pixelFormat);
         o.reconstruction = test::ReadY4mPictures(recon);
@@ -65,7 +66,7 @@ protected:
 
     // Clean decode, one picture per input picture, no drift.
     void ExpectClean(const Outcome& o, size_t pictures) {
-        ASSERT_TRUE(o.result.Ok()) << o.result.message;
+        ASSERT_TRUE(o.result.IsOk()) << o.result.message;
         EXPECT_EQ(o.decoded.status, 0);
         EXPECT_EQ(o.decoded.messages, "");
         ASSERT_EQ(o.decoded.pictures.size(), pictures);
@@ -208,8 +209,9 @@ TEST_F(VideoEncoderFfmpegTest, InterlacedToolsAreUsedAndDecodeCleanlyWithoutDrif
         Outcome o;
         o.stream = clips_->dir / (std::string(c.name) + ".m2v");
         const std::string recon = clips_->dir / (std::string(c.name) + " recon.y4m");
-        o.result = korvan::EncodeVideoFile(s, {input, o.stream, recon}, 0, &statistics);
-        ASSERT_TRUE(o.result.Ok()) << o.result.message;
+        o.result = korvan::EncodeVideoFile(s, {input, o.stream, recon}, korvan::CpuFlags::kNone,
+                                           &statistics);
+        ASSERT_TRUE(o.result.IsOk()) << o.result.message;
         o.decoded =
             test::DecodeWithFfmpeg(o.stream, clips_->dir / (std::string(c.name) + " dec.y4m"));
         o.reconstruction = test::ReadY4mPictures(recon);
@@ -424,9 +426,9 @@ TEST_F(VideoEncoderFfmpegTest, DiscToolsAcceptTheDvdAndVideoCdStreams) {
 TEST_F(VideoEncoderFfmpegTest, MismatchedChromaLayoutIsRefused) {
     korvan::EncoderSettings s = korvan::PresetSettings(Preset::kMpeg2, korvan::TvSystem::kPal);
     s.chromaFormat = 2;
-    korvan::VideoResult r =
-        korvan::EncodeVideoFile(s, {clips_->pan, clips_->dir / "refused.m2v", ""}, 0);
-    EXPECT_EQ(r.code, korvan::kVideoInvalidSettings);
+    korvan::Status r = korvan::EncodeVideoFile(
+        s, {clips_->pan, clips_->dir / "refused.m2v", ""}, korvan::CpuFlags::kNone);
+    EXPECT_EQ(r.code, korvan::StatusCode::kInvalidSettings);
     EXPECT_NE(r.message.find("chromaFormat"), std::string::npos);
 }
 

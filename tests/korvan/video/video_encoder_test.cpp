@@ -31,9 +31,9 @@ TEST(VideoEncoderTest, Mpeg1UsesTheLargerFCodeForBothComponents) {
         s.ipFrameDistance = 1;
         MovingPattern source(320, 192, 10, 0);
         korvan::VideoEncoder encoder;
-        ASSERT_TRUE(encoder.Open(s, 320, 192, 2, 0, source, nullptr).Ok());
-        ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
-        ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
+        ASSERT_TRUE(encoder.Open(s, 320, 192, 2, korvan::CpuFlags::kNone, source, nullptr).IsOk());
+        ASSERT_TRUE(encoder.EncodeNextPicture().IsOk());
+        ASSERT_TRUE(encoder.EncodeNextPicture().IsOk());
         const auto& f = encoder.LastFCodes();
         EXPECT_EQ(f[1][0], 15);  // no backward vectors in a P picture
         const int syntax = preset == EncoderPreset::kMpeg1 ? 0 : 1;
@@ -51,15 +51,15 @@ TEST(VideoEncoderTest, PicturesAreFetchedOnceInDisplayOrderAndShownInDisplayOrde
     MovingPattern source(64, 48, 1, 1);
     RecordingSink sink;
     korvan::VideoEncoder encoder;
-    ASSERT_TRUE(encoder.Open(s, 64, 48, 17, 0, source, &sink).Ok());
-    while (!encoder.Done()) ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
-    ASSERT_TRUE(encoder.Finish().Ok());
+    ASSERT_TRUE(encoder.Open(s, 64, 48, 17, korvan::CpuFlags::kNone, source, &sink).IsOk());
+    while (!encoder.Done()) ASSERT_TRUE(encoder.EncodeNextPicture().IsOk());
+    ASSERT_TRUE(encoder.Finish().IsOk());
     std::vector<int> expected(17);
     for (int i = 0; i < 17; ++i) expected[i] = i;
     EXPECT_EQ(source.fetched, expected);
     EXPECT_EQ(sink.shown, expected);
     EXPECT_EQ(encoder.Statistics().pictures, 17);
-    EXPECT_EQ(encoder.EncodeNextPicture().code, korvan::kVideoFinished);
+    EXPECT_EQ(encoder.EncodeNextPicture().code, korvan::StatusCode::kFinished);
 }
 
 TEST(VideoEncoderTest, EveryGopRepeatsTheSequenceHeaderAndTheStreamEnds) {
@@ -67,14 +67,14 @@ TEST(VideoEncoderTest, EveryGopRepeatsTheSequenceHeaderAndTheStreamEnds) {
     s.embedSVCDUserBlocks = 1;
     MovingPattern source(64, 48, 1, 0);
     korvan::VideoEncoder encoder;
-    ASSERT_TRUE(encoder.Open(s, 64, 48, 31, 0, source, nullptr).Ok());
+    ASSERT_TRUE(encoder.Open(s, 64, 48, 31, korvan::CpuFlags::kNone, source, nullptr).IsOk());
     std::vector<uint8_t> stream;
     while (!encoder.Done()) {
-        ASSERT_TRUE(encoder.EncodeNextPicture().Ok());
+        ASSERT_TRUE(encoder.EncodeNextPicture().IsOk());
         const std::vector<uint8_t> bytes = encoder.TakeOutput();
         stream.insert(stream.end(), bytes.begin(), bytes.end());
     }
-    ASSERT_TRUE(encoder.Finish().Ok());
+    ASSERT_TRUE(encoder.Finish().IsOk());
     const std::vector<uint8_t> tail = encoder.TakeOutput();
     stream.insert(stream.end(), tail.begin(), tail.end());
 
@@ -106,10 +106,11 @@ TEST(VideoEncoderTest, EveryGopRepeatsTheSequenceHeaderAndTheStreamEnds) {
 int CountSlices(const korvan::EncoderSettings& s, int width, int height, int pictures) {
     MovingPattern source(width, height, 1, 0);
     korvan::VideoEncoder encoder;
-    if (!encoder.Open(s, width, height, pictures, 0, source, nullptr).Ok()) return -1;
+    if (!encoder.Open(s, width, height, pictures, korvan::CpuFlags::kNone, source, nullptr).IsOk())
+        return -1;
     std::vector<uint8_t> stream;
     while (!encoder.Done()) {
-        if (!encoder.EncodeNextPicture().Ok()) return -1;
+        if (!encoder.EncodeNextPicture().IsOk()) return -1;
         const std::vector<uint8_t> bytes = encoder.TakeOutput();
         stream.insert(stream.end(), bytes.begin(), bytes.end());
     }
@@ -142,20 +143,25 @@ TEST(VideoEncoderTest, RefusesWhatItCannotCode) {
     // Field pictures need interlaced frames.
     s.fieldPictures = 1;
     s.progressiveSequence = s.progressiveFrame = 1;
-    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, korvan::CpuFlags::kNone, source, nullptr).code,
+              korvan::StatusCode::kInvalidSettings);
     // A constant bitrate does without the fixed quantiser, but needs a rate.
     s = korvan::PresetSettings(EncoderPreset::kVideoCd, TvSystem::kPal);
     s.mquantValue = 0;
-    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoOk);
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, korvan::CpuFlags::kNone, source, nullptr).code,
+              korvan::StatusCode::kOk);
     s.constBitrate = 0;
-    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, korvan::CpuFlags::kNone, source, nullptr).code,
+              korvan::StatusCode::kInvalidSettings);
     s = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
     s.iFramesInGOP = 16;  // not a multiple of M = 3
-    EXPECT_EQ(encoder.Open(s, 64, 48, 3, 0, source, nullptr).code, korvan::kVideoInvalidSettings);
+    EXPECT_EQ(encoder.Open(s, 64, 48, 3, korvan::CpuFlags::kNone, source, nullptr).code,
+              korvan::StatusCode::kInvalidSettings);
     s = korvan::PresetSettings(EncoderPreset::kMpeg2, TvSystem::kPal);
     std::snprintf(s.intraQuantMatrix, sizeof(s.intraQuantMatrix), "/nonexistent/matrix");
-    const korvan::VideoResult r = encoder.Open(s, 64, 48, 3, 0, source, nullptr);
-    EXPECT_EQ(r.code, korvan::kVideoMatrixFile);
+    const korvan::Status r =
+        encoder.Open(s, 64, 48, 3, korvan::CpuFlags::kNone, source, nullptr);
+    EXPECT_EQ(r.code, korvan::StatusCode::kMatrixFile);
     EXPECT_EQ(r.message, "Could not open intra quant matrix file /nonexistent/matrix.");
 }
 
@@ -168,10 +174,10 @@ TEST(VideoEncoderTest, ASourceFailureEndsTheEncode) {
     FailingSource source;
     korvan::VideoEncoder encoder;
     korvan::EncoderSettings s = korvan::PresetSettings(EncoderPreset::kMpeg1, TvSystem::kPal);
-    ASSERT_TRUE(encoder.Open(s, 32, 32, 6, 0, source, nullptr).Ok());
-    korvan::VideoResult r;
-    while (r.Ok() && !encoder.Done()) r = encoder.EncodeNextPicture();
-    EXPECT_EQ(r.code, korvan::kVideoSourceFailed);
+    ASSERT_TRUE(encoder.Open(s, 32, 32, 6, korvan::CpuFlags::kNone, source, nullptr).IsOk());
+    korvan::Status r;
+    while (r.IsOk() && !encoder.Done()) r = encoder.EncodeNextPicture();
+    EXPECT_EQ(r.code, korvan::StatusCode::kSourceFailed);
 }
 
 }  // namespace

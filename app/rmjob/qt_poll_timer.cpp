@@ -1,5 +1,0 @@
-#include "app/rmjob/qt_poll_timer.h"
-
-QtPollTimer::QtPollTimer(std::function<void()> tick) {
-    QObject::connect(&timer_, &QTimer::timeout, [tick = std::move(tick)] { tick(); });
-}
