@@ -1,5 +1,6 @@
 #include "app/cli/convert_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
@@ -58,12 +59,17 @@ std::optional<int> IndexBelow(std::string_view text, int limit) {
 // line of garbage gives one readable line back.
 std::string Shown(std::string_view word) {
     constexpr std::size_t kMostShown = 60;
+    std::size_t cut = std::min(word.size(), kMostShown);
+    // Not inside a UTF-8 character.
+    while (cut < word.size() && cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xc0) == 0x80) {
+        --cut;
+    }
     std::string shown = "'";
-    for (const char c : word.substr(0, kMostShown)) {
+    for (const char c : word.substr(0, cut)) {
         const auto byte = static_cast<unsigned char>(c);
         shown += byte < 0x20 || byte == 0x7f ? '?' : c;
     }
-    if (word.size() > kMostShown) shown += "...";
+    if (cut < word.size()) shown += "...";
     return shown + "'";
 }
 
@@ -120,10 +126,9 @@ private:
         if (inlineValue) {
             value = *inlineValue;
         } else if (next_ < argc_) {
-            value = argv_[next_];
-            // "--export --merge" lost its folder; the next option is no value.
-            if (!value.starts_with("--")) ++next_;
+            value = argv_[next_++];
         }
+        // "--export --merge" lost its folder: the next option is no value.
         if (value.empty() || (!inlineValue && value.starts_with("--"))) {
             return Fail("option " + Shown(name) + " needs a value");
         }

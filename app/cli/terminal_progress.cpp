@@ -76,7 +76,6 @@ constexpr Range kDoubleWidth[] = {
 int ColumnsOf(const Sequence& sequence) {
     if (!sequence.codePoint) return 1;
     const char32_t c = *sequence.codePoint;
-    if (MovesCursor(c)) return 0;
     if (InRanges(c, kZeroWidth)) return 0;
     return InRanges(c, kDoubleWidth) ? 2 : 1;
 }

@@ -180,6 +180,13 @@ TEST(ConvertOptionsTest, GarbageGivesOneReadableLine) {
     EXPECT_EQ(error.find('\x1b'), std::string::npos) << error;
     error = ErrorOf({"--target", std::string(5000, 'z'), "f"});
     EXPECT_LT(error.size(), 300u) << error;
+    // Cut between characters, not inside one.
+    std::string accents = "z";
+    for (int i = 0; i < 100; ++i) accents += "\xc3\xa9";
+    error = ErrorOf({"--target", accents, "f"});
+    const std::size_t cut = error.find("...'");
+    ASSERT_GT(cut, 2u) << error;
+    EXPECT_EQ(error.substr(cut - 2, 2), "\xc3\xa9") << error;
 
     // Any words at all: no crash, and either a sound value or one line.
     std::mt19937 random(34);

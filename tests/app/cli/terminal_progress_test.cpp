@@ -125,6 +125,8 @@ TEST(TerminalProgressTest, LongNamesKeepTheirStartAndEnd) {
     EXPECT_EQ(ProgressLine(At("abcdefghijkl.avi", 5, 1, 1), 30), "abcdefghijkl.avi    5%");
     EXPECT_EQ(ProgressLine(At("abcdefghijkl.avi", 5, 1, 1), 23), "abcdefghijkl.avi    5%");
     EXPECT_EQ(ProgressLine(At("abcdefghijkl.avi", 5, 1, 1), 10), "abc...avi");
+    // A combining mark whose letter was left out does not land on the "...".
+    EXPECT_EQ(ProgressLine(At(std::string(40, 'a') + "e\xcc\x81zzz", 5, 1, 1), 10), "aaa...zzz");
 }
 
 TEST(TerminalProgressTest, ATerminalGetsOneLineRedrawnInPlace) {
