@@ -1,13 +1,13 @@
 # `cmake --install` lays the program out as a Debian desktop program: the
 # program folder (executables, libkorvan.so, data) in ZARVO_INSTALL_FOLDER, a
-# launcher and the encoder's command-line tool in bin/, and the desktop entry,
+# launcher and the command-line tools in bin/, and the desktop entry,
 # icons and AppStream metainfo in share/ (resources/ installs the data).
 # Writable files go to each user's own folder there (platform/writable_files.h).
 
 # Every executable and library of the program folder; the ones a module adds
 # later join here by name.
 set(ZARVO_PROGRAM_FOLDER_TARGETS
-  ZarvoVideoConverter korvan zarvo-mpegenc tobrin merrow
+  ZarvoVideoConverter zarvo-convert korvan zarvo-mpegenc tobrin merrow
   FoxImager FoxBurner pnen3260 zarvo_messages)
 foreach(target ${ZARVO_PROGRAM_FOLDER_TARGETS})
   if(TARGET ${target})
@@ -22,3 +22,10 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)
 file(CREATE_LINK ../${ZARVO_INSTALL_FOLDER}/zarvo-mpegenc
      ${CMAKE_BINARY_DIR}/install-links/zarvo-mpegenc SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/install-links/zarvo-mpegenc DESTINATION bin)
+# The command-line converter finds its program folder through the link, as
+# the encoder's tool does.
+if(TARGET zarvo-convert)
+  file(CREATE_LINK ../${ZARVO_INSTALL_FOLDER}/zarvo-convert
+       ${CMAKE_BINARY_DIR}/install-links/zarvo-convert SYMBOLIC)
+  install(FILES ${CMAKE_BINARY_DIR}/install-links/zarvo-convert DESTINATION bin)
+endif()
