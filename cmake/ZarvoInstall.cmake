@@ -19,13 +19,9 @@ endforeach()
 
 # A relative link, so that the installed tree can be moved as a whole.
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)
-file(CREATE_LINK ../${ZARVO_INSTALL_FOLDER}/zarvo-mpegenc
-     ${CMAKE_BINARY_DIR}/install-links/zarvo-mpegenc SYMBOLIC)
-install(FILES ${CMAKE_BINARY_DIR}/install-links/zarvo-mpegenc DESTINATION bin)
-# The command-line converter finds its program folder through the link, as
-# the encoder's tool does.
-if(TARGET zarvo-convert)
-  file(CREATE_LINK ../${ZARVO_INSTALL_FOLDER}/zarvo-convert
-       ${CMAKE_BINARY_DIR}/install-links/zarvo-convert SYMBOLIC)
-  install(FILES ${CMAKE_BINARY_DIR}/install-links/zarvo-convert DESTINATION bin)
-endif()
+# The command-line tools find their program folder through the link.
+foreach(tool zarvo-mpegenc zarvo-convert)
+  file(CREATE_LINK ../${ZARVO_INSTALL_FOLDER}/${tool}
+       ${CMAKE_BINARY_DIR}/install-links/${tool} SYMBOLIC)
+  install(FILES ${CMAKE_BINARY_DIR}/install-links/${tool} DESTINATION bin)
+endforeach()

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/shell/conversion_target.h"
+#include "app/profiles/conversion_target.h"
 
 inline constexpr char kConvertProgramName[] = "zarvo-convert";
 
