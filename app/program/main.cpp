@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/program/qt_poll_timer.h"
-#include "app/program/script_host.h"
+#include "app/program/qt_script_host.h"
 #include "app/rmjob/real_media_job.h"
 #include "app/run/runner_queue_tools.h"
 #include "app/script/automation_script.h"

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "app/disc/disc_writer_wizard_model.h"
-#include "app/script/automation_script.h"
+#include "app/script/script_host.h"
+#include "app/script/script_line.h"
 #include "app/script/script_numbers.h"
 
 namespace {

@@ -2,6 +2,7 @@
 // command line and the settings record (preset, then settings file, validated).
 #pragma once
 
+#include "korvan/base/status.h"
 #include "korvan/cli/cli_options.h"
 #include "korvan/mpegenc/settings/encoder_messages.h"
 #include "korvan/mpegenc/settings/encoder_settings.h"
@@ -11,6 +12,12 @@ namespace korvan::cli {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;  // the work was tried and failed
 inline constexpr int kExitUsage = 2;    // bad command line, missing file, refused settings
+
+// The exit status of an encode that did not succeed: refused settings are
+// the command line's fault.
+inline int FailureExitCode(const Status& status) {
+    return status.code == StatusCode::kRefused ? kExitUsage : kExitFailure;
+}
 
 struct ModeContext {
     const CliOptions& options;

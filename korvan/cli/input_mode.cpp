@@ -145,19 +145,13 @@ int RunInputMode(ModeContext& context) {
             if (path != o.sourceInput) unlink(path.c_str());
         }
     }
-    switch (request.status.code) {
-        case StatusCode::kOk:
-            if (request.split) {
-                std::printf("limit reached after %lld source pictures\n",
-                            static_cast<long long>(request.sourcePicturesDone));
-            }
-            std::printf("%s\n", request.resultPath.c_str());
-            return kExitSuccess;
-        case StatusCode::kRefused:
-            return kExitUsage;
-        default:
-            return kExitFailure;
+    if (!request.status.IsOk()) return FailureExitCode(request.status);
+    if (request.split) {
+        std::printf("limit reached after %lld source pictures\n",
+                    static_cast<long long>(request.sourcePicturesDone));
     }
+    std::printf("%s\n", request.resultPath.c_str());
+    return kExitSuccess;
 }
 
 }  // namespace korvan::cli

@@ -67,15 +67,9 @@ int RunSequence(ModeContext& context, const EncodeStreamNames& names, EncodeStep
     mux::QuietMuxHost host;
     const EncodeOutcome outcome =
         RunEncodeSequence(context.settings, names, steps, host, context.messages);
-    switch (outcome.status.code) {
-        case StatusCode::kOk:
-            for (const std::string& file : outcome.programFiles) std::printf("%s\n", file.c_str());
-            return kExitSuccess;
-        case StatusCode::kRefused:
-            return kExitUsage;
-        default:
-            return kExitFailure;
-    }
+    if (!outcome.status.IsOk()) return FailureExitCode(outcome.status);
+    for (const std::string& file : outcome.programFiles) std::printf("%s\n", file.c_str());
+    return kExitSuccess;
 }
 
 }  // namespace korvan::cli

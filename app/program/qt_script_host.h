@@ -5,7 +5,7 @@
 
 #include <QTimer>
 
-#include "app/script/automation_script.h"
+#include "app/script/script_host.h"
 
 class MainWindow;
 class MainWindowModel;

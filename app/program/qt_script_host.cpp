@@ -1,4 +1,4 @@
-#include "app/program/script_host.h"
+#include "app/program/qt_script_host.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>
