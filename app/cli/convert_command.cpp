@@ -288,8 +288,10 @@ int RunConvertCommand(const ConvertOptions& options, const ConvertEnvironment& e
         return kConvertExitUsage;
     }
 
+    // A missing tool is said, as the window says it; the run then names the
+    // tool that could not be started where it needs it.
     ConsoleStartup startup(err);
-    if (CheckRequiredTools(environment.programFolder, startup) != 0) return kConvertExitFailed;
+    CheckRequiredTools(environment.programFolder, startup);
 
     ConsoleSession session(err, options.dvdFolderAnswer == DvdFolderAnswer::kReplace,
                            environment.signals);
