@@ -187,6 +187,7 @@ BurningWindowModel::BurningWindowModel(const BurningSdk& sdk, DiscKind kind,
       kind_(kind),
       files_(std::move(files)),
       exportFolder_(exportFolder),
+      imageFolder_(exportFolder),
       dvdFolder_(exportFolder + "DVD/VIDEO_TS/") {
     // A SuperVCD or VideoCD has nothing to burn before a file is accepted.
     burnNowEnabled_ = kind_ == kDvdDisc;
@@ -244,7 +245,7 @@ void BurningWindowModel::StartSdk() {
     eject_ = options.ejectAfterBurn == 1;
     finalize_ = options.finalize == 1;
     // The image recorder writes its images where the converted files are.
-    ReportError(sdk_.SetImageFolder(exportFolder_.c_str()));
+    ReportError(sdk_.SetImageFolder(imageFolder_.c_str()));
 
     std::vector<char> entries(static_cast<std::size_t>(kDeviceListEntries) *
                               FOXBURNER_DEVICE_ENTRY_BYTES);
@@ -433,6 +434,7 @@ void BurningWindowModel::OnBurnDoneEvent(int errorCode) {
     // unique ("(2)").
     char image[kImagePathBytes] = {};
     const bool named = sdk_.GetImageFile(image, sizeof image) == FOXBURNER_OK && image[0];
+    if (named) imageFile_ = image;
     view_->ShowMessageBox(std::string("Success to Burn Disc!") + (named ? "\r\n" : "") + image,
                           kBurningWindowTitle, BurningWindowView::MessageIcon::kInformation);
     Close(kBurningResultBurned);

@@ -129,6 +129,9 @@ public:
 
     // Not owned; null for none.
     void SetView(BurningWindowView* view);
+    // Where the image recorder writes, when not into the export folder; set
+    // before Open.
+    void SetImageFolder(std::string folder) { imageFolder_ = std::move(folder); }
 
     // What the window does when it opens: the SDK start, an empty project,
     // and timer 0.
@@ -173,6 +176,8 @@ public:
     bool Closed() const { return closed_; }
     // 1 or 2 once closed; 0 before.
     int Result() const { return result_; }
+    // The image file the image recorder wrote, "" until it has.
+    const std::string& ImageFile() const { return imageFile_; }
 
 private:
     void ReportError(int result);
@@ -192,6 +197,7 @@ private:
     DiscKind kind_;
     std::vector<std::string> files_;
     std::string exportFolder_;
+    std::string imageFolder_;
     std::string dvdFolder_;
     BurningWindowView defaultView_;
     BurningWindowView* view_ = &defaultView_;
@@ -199,6 +205,7 @@ private:
     bool opened_ = false;
     bool closed_ = false;
     int result_ = 0;
+    std::string imageFile_;
     std::vector<std::string> messages_;
     std::string information_ = "Information";
     std::string bufferText_;

@@ -27,7 +27,7 @@
 #include "app/window/main_window_commands.h"
 #include "app/window/main_window_model.h"
 #include "app/window/program_hand_offs.h"
-#include "app/window/startup.h"
+#include "app/run/startup.h"
 #include "platform/program_folder.h"
 #include "platform/temp_folder.h"
 #include "platform/termination_signals.h"

@@ -85,6 +85,10 @@ public:
     // The input that was being converted when the last run was stopped, or
     // "" when it was not stopped.
     const std::string& StoppedInput() const { return stoppedInput_; }
+    // The file being converted now (an input, or the joined file).
+    const std::string& CurrentInput() const { return currentItem_; }
+    // How many inputs the last run converted.
+    std::size_t ConvertedCount() const { return convertedCount_; }
 
 private:
     // The queue's own stop flag: Stop clears the converting flag and only a

@@ -10,6 +10,9 @@
 
 #include "app/profiles/encoder_options.h"
 
+// The export folder in the home folder when the settings name none.
+inline constexpr char kDefaultExportFolderName[] = "ZarvoExport";
+
 struct ConversionRun {
     // The list's files in order, or the VOBs of one DVD title.
     std::vector<std::string> inputs;

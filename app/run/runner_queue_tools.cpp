@@ -1,5 +1,7 @@
 #include "app/run/runner_queue_tools.h"
 
+#include <sys/stat.h>
+
 #include "app/profiles/encoder_options.h"
 #include "app/tools/activity_log.h"
 #include "app/tools/program_ui.h"
@@ -8,6 +10,19 @@
 #include "platform/temp_folder.h"
 
 namespace {
+
+// Probes remembered at most; a session that probes more starts afresh.
+constexpr std::size_t kRememberedProbes = 512;
+
+// What tells a file's content apart from what it was: the file itself, its
+// size and when it last changed. "" for a file that cannot be looked at.
+std::string FileStamp(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return {};
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":" +
+           std::to_string(info.st_size) + ":" + std::to_string(info.st_ctim.tv_sec) + "." +
+           std::to_string(info.st_ctim.tv_nsec);
+}
 
 // Runs a whole mencoder command, dispatching the window's messages while it
 // runs so that the window stays live and Stop can arrive. False when it
@@ -39,15 +54,30 @@ RunnerQueueTools::RunnerQueueTools(RunContext& context, CommandTarget* notifyTar
 void RunnerQueueTools::HandleNotifications() { context_.ui.DispatchPendingMessages(); }
 
 MediaInfo RunnerQueueTools::Probe(const std::string& file) {
+    const std::string stamp = FileStamp(file);
+    const auto known = probes_.find(file);
+    if (!stamp.empty() && known != probes_.end() && known->second.stamp == stamp) {
+        answeredFailure_ = known->second.failure;
+        lastProbe_ = {file, known->second.media};
+        return known->second.media;
+    }
+    ToolRunStarts();
     const ToolRunner runner(context_, file, "", nullptr);
     lastProbe_ = {file, runner.Media()};
+    if (!stamp.empty()) {
+        if (probes_.size() >= kRememberedProbes) probes_.clear();
+        probes_[file] = {stamp, runner.Media(), context_.log.LastRunFailure()};
+    }
     return runner.Media();
 }
 
-std::string RunnerQueueTools::LastFailure() const { return context_.log.LastRunFailure(); }
+std::string RunnerQueueTools::LastFailure() const {
+    return answeredFailure_ ? *answeredFailure_ : context_.log.LastRunFailure();
+}
 
 bool RunnerQueueTools::RepairAudio(const std::string& input, const std::string& output,
                                    double durationSeconds) {
+    ToolRunStarts();
     ToolRunner runner(context_, PositionOutput);
     runner.SetNotify(setup_.notifyTarget, kCommandMessage, kProgressNotification);
     runner.SetDuration(durationSeconds);
@@ -58,6 +88,7 @@ bool RunnerQueueTools::RepairAudio(const std::string& input, const std::string& 
 
 bool RunnerQueueTools::ConvertFile(const EncoderProfile& profile, const std::string& input,
                                    const std::string& output) {
+    ToolRunStarts();
     // The queue probes each input just before converting it; those facts
     // shape the command line, so the file is not probed twice.
     const bool probed = lastProbe_ && lastProbe_->file == input;
@@ -70,12 +101,14 @@ bool RunnerQueueTools::ConvertFile(const EncoderProfile& profile, const std::str
 }
 
 void RunnerQueueTools::MakeThumbnail(const std::string& source, const std::string& converted) {
+    ToolRunStarts();
     ::MakeThumbnail(setup_, source, converted);
     HandleNotifications();
 }
 
 bool RunnerQueueTools::JoinFiles(const std::vector<std::string>& pieces,
                                  const std::string& output) {
+    ToolRunStarts();
     ToolRunner runner(context_, FfmpegOutput);
     return RunMencoder(runner, JoinArguments(pieces, output));
 }
@@ -83,6 +116,7 @@ bool RunnerQueueTools::JoinFiles(const std::vector<std::string>& pieces,
 bool RunnerQueueTools::ConvertDvdPiece(const EncoderProfile& profile, const std::string& vob,
                                        const std::string& audioStreamId,
                                        const std::string& output) {
+    ToolRunStarts();
     // One runner probes and converts, so the probed duration drives the
     // progress and the probe's stream numbers pick the streams.
     ToolRunner runner(context_, vob, audioStreamId, nullptr);

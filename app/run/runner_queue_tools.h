@@ -1,8 +1,14 @@
 // The conversion queue's tools on the real encoders: ffmpeg through the
 // ToolRunner and the profile's command line, mencoder for audio repair and
 // joining. Also the main window's probe for durations and audio streams.
+//
+// A file is probed once: the list, the RealVideo check and the queue ask
+// about the same file, and a later question about a file that has not
+// changed (same inode, size and time of change) is answered from the first
+// probe.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -35,6 +41,10 @@ private:
     // left to arrive after the queue has finished.
     void HandleNotifications();
 
+    // A real tool run is about to start: its failure, not a remembered
+    // probe's, is the last one.
+    void ToolRunStarts() { answeredFailure_.reset(); }
+
     RunContext& context_;
     ConversionSetup setup_;
     // The newest probe, until the conversion of that file uses it.
@@ -43,6 +53,15 @@ private:
         MediaInfo media;
     };
     std::optional<Probed> lastProbe_;
+    // What each probed file was when it was probed, and what the probe said.
+    struct ProbeAnswer {
+        std::string stamp;
+        MediaInfo media;
+        std::string failure;
+    };
+    std::map<std::string, ProbeAnswer> probes_;
+    // The failure of a probe answered from `probes_`, while it is the last.
+    std::optional<std::string> answeredFailure_;
 };
 
 // The mencoder command that joins pieces into one file, as the words mencoder

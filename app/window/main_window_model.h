@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "app/disc/dvd_image_build.h"
+#include "app/disc/dvd_titles.h"
 #include "app/profiles/conversion_target.h"
 #include "app/profiles/profile_editor_model.h"
 #include "app/profiles/profile_files.h"
 #include "app/profiles/settings_file.h"
 #include "app/run/conversion_queue.h"
 #include "app/run/media_probe.h"
-#include "app/window/dvd_titles.h"
 #include "app/window/main_window_layout.h"
 #include "app/window/main_window_view.h"
 
@@ -25,8 +25,6 @@ enum class WindowShown { kOnScreen, kMinimized, kInSystemTray };
 inline constexpr char kDropRefusedText[] = "Files cannot be added while converting.";
 // Asked when the window is closed during a conversion.
 inline constexpr char kStopAndQuitQuestion[] = "A conversion is running. Stop it and quit?";
-// The export folder in the home folder when none is set.
-inline constexpr char kDefaultExportFolderName[] = "ZarvoExport";
 // Where "DVD" found no title; the chosen folder follows.
 inline constexpr char kNoDvdTitleText[] = "No DVD title was found in ";
 // When no web browser showed the help page; its path follows.

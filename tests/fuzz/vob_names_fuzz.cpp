@@ -1,6 +1,6 @@
 // The file names of a DVD folder, whatever they are: every VOB lands in one
 // of the title groups or is left out, and the longest group is one of them.
-#include "app/window/dvd_titles.h"
+#include "app/disc/dvd_titles.h"
 #include "tests/fuzz/fuzz_input.h"
 
 void FuzzInput(const uint8_t* data, size_t size) {

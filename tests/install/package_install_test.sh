@@ -59,7 +59,9 @@ sed 's/^/    /' "$work/installed"
 
 check "launcher on the PATH" test -x /usr/bin/zarvo-video-converter
 check "encoder tool on the PATH" test -x "$(command -v zarvo-mpegenc)"
-for name in ZarvoVideoConverter libkorvan.so zarvo-mpegenc tobrin merrow libzarvo_messages.so \
+check "converter on the PATH" test -x "$(command -v zarvo-convert)"
+check "the converter's manual page" test -s /usr/share/man/man1/zarvo-convert.1.gz
+for name in ZarvoVideoConverter zarvo-convert libkorvan.so zarvo-mpegenc tobrin merrow libzarvo_messages.so \
     libFoxImager.so libFoxBurner.so libpnen3260.so AviProfile.ini DVDProfile.ini help/help.htm \
     DVDMainMenu.jpg per-user-settings; do
     check "$name in the program folder" test -e "$folder/$name"
@@ -102,6 +104,12 @@ check "converted into the export folder" test -s "$home/ZarvoExport/first clip.a
 check "the converted file decodes" sh -c "ffmpeg -v error -i '$home/ZarvoExport/first clip.avi' -f null - 2>&1 | \
     (! grep -q .)"
 check "no failed input" grep -q '"failed": *\[\]' "$home/state.json"
+
+# The same conversion from the command line, without a display: the user's
+# settings and profiles, and a name of its own beside the window's output.
+as_user zarvo-convert --target avi "$home/my videos/first clip.avi" >"$work/convert.log" 2>&1 ||
+    { cat "$work/convert.log"; fail "zarvo-convert ended with an error"; }
+check "converted from the command line" test -s "$home/ZarvoExport/first clip (2).avi"
 
 as_user ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=320x240:rate=25:duration=2 \
     -f lavfi -i sine=duration=2 -shortest -c:v rv20 -c:a ac3 -f rm "$home/my videos/real clip.rm"

@@ -92,6 +92,30 @@ TEST_F(RunnerQueueToolsTest, AConversionUsesTheQueuesProbeOfItsInput) {
     EXPECT_EQ(session_.log.RunCount(), runs + 3);
 }
 
+// The list, the RealVideo check and the queue all ask about a file: one
+// probe answers them until the file changes, its failure included.
+TEST_F(RunnerQueueToolsTest, AFileIsProbedOnceUntilItChanges) {
+    const std::string input = Clip("asked thrice.avi", 1, "-c:v mpeg4 -c:a mp3");
+    const std::string broken = folder_ / "broken.avi";
+    test::WriteFile(broken, std::string(4096, 'x'));
+    const int runs = session_.log.RunCount();
+    const MediaInfo first = tools_.Probe(input);
+    EXPECT_NEAR(tools_.Probe(input).durationSeconds, first.durationSeconds, 1e-9);
+    EXPECT_EQ(tools_.Probe(input).videoCodec, first.videoCodec);
+    EXPECT_EQ(session_.log.RunCount(), runs + 1);
+    EXPECT_EQ(tools_.Probe(broken).videoCodec, "");
+    const std::string reason = tools_.LastFailure();
+    EXPECT_NE(reason, "");
+    tools_.Probe(input);
+    EXPECT_EQ(tools_.Probe(broken).videoCodec, "");
+    EXPECT_EQ(tools_.LastFailure(), reason);
+    EXPECT_EQ(session_.log.RunCount(), runs + 2);
+    // A file made anew under the same name is probed anew.
+    const std::string longer = Clip("asked thrice.avi", 2, "-c:v mpeg4 -c:a mp3");
+    EXPECT_NEAR(tools_.Probe(longer).durationSeconds, 2, 0.3);
+    EXPECT_EQ(session_.log.RunCount(), runs + 3);
+}
+
 TEST_F(RunnerQueueToolsTest, TheCancelFlagIsTheToolRunnersOne) {
     session_.context.cancelRequested = true;
     // Every new tool run clears the stop request.

@@ -4,7 +4,7 @@
 
 #include <clocale>
 
-#include "app/window/startup.h"
+#include "app/run/startup.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/window/dvd_titles.h"
+#include "app/disc/dvd_titles.h"
 
 #include <dirent.h>
 

@@ -1,4 +1,4 @@
-#include "app/window/startup.h"
+#include "app/run/startup.h"
 
 #include <sys/stat.h>
 
