@@ -249,8 +249,9 @@ std::optional<ConversionRun> PlanRun(const ConvertOptions& options, const Encode
         const std::vector<std::string> lines = tools.Probe(title.front()).audioStreamLines;
         const auto index = static_cast<std::size_t>(*options.audioStream);
         if (index >= lines.size()) {
-            error = "the DVD title has " + std::to_string(lines.size()) +
-                    " audio streams; there is no stream " + std::to_string(index);
+            error = "the DVD title has " + std::to_string(lines.size()) + " audio stream" +
+                    (lines.size() == 1 ? "" : "s") + "; there is no stream " +
+                    std::to_string(index);
             return std::nullopt;
         }
         audioStreamId = AudioStreamId(lines[index]);
@@ -329,6 +330,13 @@ int RunConvertCommand(const ConvertOptions& options, const ConvertEnvironment& e
     const std::size_t entries = dvdTitle ? 1 : run->inputs.size();
     queue.Start(std::move(*run));
     progress.Finish();
+    // A run that could not start (an export folder it cannot write to)
+    // converted nothing and failed nothing: the queue says why.
+    if (queue.ConvertedCount() == 0 && queue.Failures().empty() && !session.StopRequested() &&
+        queue.StoppedInput().empty()) {
+        err << kConvertProgramName << ": " << queue.StatusTexts()[0] << "\n";
+        return kConvertExitFailed;
+    }
 
     RunSummary summary;
     summary.convertedCount = static_cast<int>(queue.ConvertedCount());

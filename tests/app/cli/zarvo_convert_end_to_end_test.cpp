@@ -130,6 +130,13 @@ TEST_F(ZarvoConvertTest, UsageErrorsStartNothing) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(ExportedFiles(), Words{});
     }
+    // An export folder below a file cannot be made: said, and nothing else.
+    const test::ProgramRun unwritable =
+        Convert({"--target", "avi", "--export", clip + "/out", clip});
+    EXPECT_EQ(unwritable.exitCode, 1) << unwritable.out << unwritable.err;
+    EXPECT_TRUE(Contains(unwritable.err, "Cannot write to the export folder " + clip + "/out/"))
+        << unwritable.err;
+    EXPECT_EQ(unwritable.out, "");
     const test::ProgramRun help = Convert({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(Contains(help.out, "usage: zarvo-convert --target TARGET")) << help.out;
