@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "contracts/program_settings.h"
 #include "platform/private_profile.h"
 #include "platform/writable_files.h"
 
@@ -12,7 +13,7 @@ constexpr std::size_t kRealBufferBytes = 999;
 
 }  // namespace
 
-SettingsFile::SettingsFile() : path_(platform::WritableFilePath("zarvo.ini")) {}
+SettingsFile::SettingsFile() : path_(platform::WritableFilePath(program_settings::kFileName)) {}
 
 void SettingsFile::SetFile(std::string path) { path_ = std::move(path); }
 

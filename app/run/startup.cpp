@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "app/profiles/profile_files.h"
+#include "app/run/conversion_run.h"
+#include "contracts/program_settings.h"
 #include "platform/file_names.h"
 #include "platform/program_lookup.h"
 #include "platform/writable_files.h"
@@ -42,13 +44,13 @@ void PrepareUserFiles(const std::string& programFolder, const std::string& writa
         if (name.empty()) continue;
         platform::SeedFile(platform::ResolveFileName(programFolder + name), writableFolder + name);
     }
-    const std::string settingsPath = writableFolder + "zarvo.ini";
+    const std::string settingsPath = writableFolder + program_settings::kFileName;
     struct stat info {};
     if (homeFolder.empty() || stat(settingsPath.c_str(), &info) == 0) return;
     SettingsFile settings;
     settings.SetFile(settingsPath);
-    settings.WriteString("common", "exportfolder",
-                         platform::WithTrailingSlash(homeFolder) + "ZarvoExport/");
+    settings.WriteString(program_settings::kCommonSection, program_settings::kExportFolderKey,
+                         platform::WithTrailingSlash(homeFolder) + kDefaultExportFolderName + "/");
 }
 
 std::string WindowTitle(const SettingsFile& settings) {

@@ -23,6 +23,7 @@
 #include "app/tools/run_context.h"
 #include "app/window/dropped_files.h"
 #include "app/window/main_window_commands.h"
+#include "contracts/program_settings.h"
 #include "platform/file_names.h"
 #include "platform/temp_folder.h"
 
@@ -69,7 +70,7 @@ MainWindowModel::MainWindowModel(RunContext& context, const std::string& program
       writableFolder_(writableFolder),
       homeFolder_(std::move(homeFolder)),
       profileFiles_(writableFolder) {
-    settings_.SetFile(writableFolder + "zarvo.ini");
+    settings_.SetFile(writableFolder + program_settings::kFileName);
     profileFiles_.LoadAll(profiles_);
     SetHandOffs(nullptr);
 }
@@ -145,12 +146,14 @@ int MainWindowModel::StoredProfile() const {
 void MainWindowModel::Initialise() {
     title_ = WindowTitle(settings_);
     // Paths are built by appending names to the folder, so it must end in "/".
-    exportFolder_ = platform::WithTrailingSlash(settings_.ReadString("common", "exportfolder"));
+    exportFolder_ = platform::WithTrailingSlash(
+        settings_.ReadString(program_settings::kCommonSection, program_settings::kExportFolderKey));
     // Without one set, outputs go where the installed program sends them,
     // never silently into whatever folder the program was started from.
     if (exportFolder_.empty() && !homeFolder_.empty()) {
         exportFolder_ = platform::WithTrailingSlash(homeFolder_) + kDefaultExportFolderName + "/";
-        settings_.WriteString("common", "exportfolder", exportFolder_);
+        settings_.WriteString(program_settings::kCommonSection, program_settings::kExportFolderKey,
+                              exportFolder_);
     }
     if (!exportFolder_.empty()) mkdir(exportFolder_.c_str(), 0777);
     driveRoot_ = platform::TempFolder();
@@ -535,7 +538,8 @@ void MainWindowModel::ChooseExportFolder() {
     std::string folder = view_->ChooseFolder(kExportFolderTitle, exportFolder_);
     if (folder.empty()) return;
     folder = platform::WithTrailingSlash(std::move(folder));
-    settings_.WriteString("common", "exportfolder", folder);
+    settings_.WriteString(program_settings::kCommonSection, program_settings::kExportFolderKey,
+                          folder);
     exportFolder_ = folder;
     if (target_ == kTargetDvd) outputName_ = exportFolder_ + "DVD/";
 }

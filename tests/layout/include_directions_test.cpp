@@ -31,12 +31,13 @@ const std::map<std::string, std::set<std::string>> kAllowed = {
     // model, and on top the Qt widgets, the automation script, the
     // command-line front end and the programs' own glue.
     {"app/tools", {"platform", "contracts"}},
-    {"app/profiles", {"app/tools", "platform"}},
+    {"app/profiles", {"app/tools", "platform", "contracts"}},
     {"app/disc", {"app/tools", "platform", "sdk", "ui"}},
     {"app/rmjob", {"app/tools", "platform", "contracts"}},
-    {"app/run", {"app/tools", "app/profiles", "app/disc", "app/rmjob", "platform"}},
+    {"app/run", {"app/tools", "app/profiles", "app/disc", "app/rmjob", "platform", "contracts"}},
     {"app/window",
-     {"app/run", "app/tools", "app/profiles", "app/disc", "app/rmjob", "platform", "ui"}},
+     {"app/run", "app/tools", "app/profiles", "app/disc", "app/rmjob", "platform", "ui",
+      "contracts"}},
     {"app/script",
      {"app/window", "app/run", "app/tools", "app/profiles", "app/disc", "app/rmjob", "platform"}},
     {"app/widgets",
