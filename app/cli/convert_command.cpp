@@ -43,12 +43,6 @@ std::string TargetName(int target) {
     return info ? std::string(info->caption) : std::string();
 }
 
-ProfileTable TableOf(const ProfileFiles& files, int target) {
-    ProfileTables tables{};
-    files.LoadAll(tables);
-    return tables[static_cast<std::size_t>(target)];
-}
-
 void ListTargets(std::ostream& out) {
     for (int target = 0; target < kTargetCount; ++target) {
         if (!ProfileFileName(target).empty()) out << TargetName(target) << "\n";
@@ -236,10 +230,9 @@ std::optional<ConversionRun> PlanRun(const ConvertOptions& options, const Encode
         }
         return MakeFileRun(options.files, profile, exportFolder, options.merge);
     }
-    DvdTitleGroups groups = GroupVobFiles(ListVobFiles(options.dvdTitleFolder));
-    const int longest = LongestGroup(
-        groups, [&tools](const std::string& path) { return tools.Probe(path).durationSeconds; });
-    std::vector<std::string>& title = groups[static_cast<std::size_t>(longest)];
+    std::vector<std::string> title = MainTitleOf(
+        options.dvdTitleFolder,
+        [&tools](const std::string& path) { return tools.Probe(path).durationSeconds; });
     if (title.empty()) {
         error = "No DVD title was found in " + options.dvdTitleFolder;
         return std::nullopt;
@@ -276,7 +269,7 @@ int RunConvertCommand(const ConvertOptions& options, const ConvertEnvironment& e
         return kConvertExitDone;
     }
     const std::string targetName = TargetName(options.target);
-    const ProfileTable table = TableOf(profileFiles, options.target);
+    const ProfileTable table = profileFiles.Load(options.target);
     if (options.action == ConvertAction::kListProfiles) {
         ListProfiles(table, out);
         return kConvertExitDone;

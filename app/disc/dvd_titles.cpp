@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <utility>
 
 #include "platform/file_names.h"
 
@@ -89,4 +90,9 @@ int LongestGroup(const DvdTitleGroups& groups, const DurationOf& durationOf) {
         }
     }
     return longest;
+}
+
+std::vector<std::string> MainTitleOf(const std::string& dvdFolder, const DurationOf& durationOf) {
+    DvdTitleGroups groups = GroupVobFiles(ListVobFiles(dvdFolder));
+    return std::move(groups[static_cast<std::size_t>(LongestGroup(groups, durationOf))]);
 }

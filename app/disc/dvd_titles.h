@@ -27,3 +27,7 @@ int GroupDurationSeconds(const std::vector<std::string>& group, const DurationOf
 
 // The group with the largest duration; the lower index on equal totals.
 int LongestGroup(const DvdTitleGroups& groups, const DurationOf& durationOf);
+
+// The VOBs of a DVD folder's main title: its longest group. Empty when the
+// folder holds no title.
+std::vector<std::string> MainTitleOf(const std::string& dvdFolder, const DurationOf& durationOf);

@@ -60,33 +60,35 @@ std::string ProfileFiles::PathOf(int target) const {
 }
 
 void ProfileFiles::LoadAll(ProfileTables& tables) const {
-    for (int target : kLoadOrder) {
-        ProfileTable& table = tables[static_cast<std::size_t>(target)];
-        const SettingsFile file = FileOf(PathOf(target));
-        table = ProfileTable{};
-        table.count = std::clamp(file.ReadInt("common", "profiles"), 0, kMaxProfiles);
-        for (int i = 0; i < table.count; ++i) {
-            const std::string section = SectionOf(i);
-            Profile& p = table.profiles[static_cast<std::size_t>(i)];
-            p.name = file.ReadString(section, "Name");
-            p.description = file.ReadString(section, "Description");
-            p.comment = file.ReadString(section, "Comment");
-            p.frameWidth = file.ReadInt(section, "FrameWidth");
-            p.frameHeight = file.ReadInt(section, "FrameHeight");
-            p.videoBitrate = file.ReadInt(section, "VideoBitrate");
-            p.audioBitrate = file.ReadInt(section, "AudioBitrate");
-            p.audioChannels = file.ReadInt(section, "AudioChannels");
-            p.audioFrequency = file.ReadInt(section, "AudioFrequency");
-            p.version = file.ReadInt(section, "Version");
-            p.frameRate = file.ReadInt(section, "FrameRate");
-            // DVD records leave these two out; they are read from the file
-            // when a conversion needs them.
-            if (target != kTargetDvd) {
-                p.audioFormat = file.ReadInt(section, "AudioFormat");
-                p.fileType = file.ReadInt(section, "FileType");
-            }
+    for (int target : kLoadOrder) tables[static_cast<std::size_t>(target)] = Load(target);
+}
+
+ProfileTable ProfileFiles::Load(int target) const {
+    ProfileTable table;
+    const SettingsFile file = FileOf(PathOf(target));
+    table.count = std::clamp(file.ReadInt("common", "profiles"), 0, kMaxProfiles);
+    for (int i = 0; i < table.count; ++i) {
+        const std::string section = SectionOf(i);
+        Profile& p = table.profiles[static_cast<std::size_t>(i)];
+        p.name = file.ReadString(section, "Name");
+        p.description = file.ReadString(section, "Description");
+        p.comment = file.ReadString(section, "Comment");
+        p.frameWidth = file.ReadInt(section, "FrameWidth");
+        p.frameHeight = file.ReadInt(section, "FrameHeight");
+        p.videoBitrate = file.ReadInt(section, "VideoBitrate");
+        p.audioBitrate = file.ReadInt(section, "AudioBitrate");
+        p.audioChannels = file.ReadInt(section, "AudioChannels");
+        p.audioFrequency = file.ReadInt(section, "AudioFrequency");
+        p.version = file.ReadInt(section, "Version");
+        p.frameRate = file.ReadInt(section, "FrameRate");
+        // DVD records leave these two out; they are read from the file
+        // when a conversion needs them.
+        if (target != kTargetDvd) {
+            p.audioFormat = file.ReadInt(section, "AudioFormat");
+            p.fileType = file.ReadInt(section, "FileType");
         }
     }
+    return table;
 }
 
 std::string ProfileFiles::ReadString(int target, int index, std::string_view key) const {

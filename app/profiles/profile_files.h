@@ -36,6 +36,8 @@ public:
     // Fills every table from its file; a missing file gives an empty table,
     // a count above 20 loads the first 20.
     void LoadAll(ProfileTables& tables) const;
+    // The one target's table, the same way.
+    ProfileTable Load(int target) const;
 
     // One key of section "Profile<index>", read from the file at this moment.
     std::string ReadString(int target, int index, std::string_view key) const;

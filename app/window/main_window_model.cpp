@@ -562,14 +562,13 @@ void MainWindowModel::ChooseDvd() {
 }
 
 bool MainWindowModel::SelectDvdTitle(const std::string& folder) {
-    DvdTitleGroups groups = GroupVobFiles(ListVobFiles(folder));
-    const int longest =
-        LongestGroup(groups, [this](const std::string& path) { return DurationOf(path); });
+    std::vector<std::string> title =
+        MainTitleOf(folder, [this](const std::string& path) { return DurationOf(path); });
     // A folder without a title leaves the list the user had.
-    if (groups[static_cast<std::size_t>(longest)].empty()) return false;
+    if (title.empty()) return false;
     dvdSourceMode_ = true;
     dvdTitles_ = DvdTitleGroups{};
-    dvdTitles_[0] = std::move(groups[static_cast<std::size_t>(longest)]);
+    dvdTitles_[0] = std::move(title);
     files_.clear();
     if (!dvdTitles_[0].empty()) files_.push_back(dvdTitles_[0].front());
     selectedFile_ = -1;
